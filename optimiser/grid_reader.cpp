@@ -1,0 +1,42 @@
+#include "optimiser/grid_reader.h"
+
+#include "text/cell_text.h"
+#include "text/format.h"
+
+namespace zarvel::optimiser {
+
+int ReadGridIntoList(LengthList& list, Grid& grid, bool vertical) {
+  const int rows = grid.RowCount();
+  const int cols = grid.ColCount();
+  list.count = 0;
+  int dropped = 0;
+  for (int r = 1; r < rows; ++r) {
+    for (int c = 1; c < cols; ++c) {
+      const text::CellValue v = text::ParseCellText(grid.Cell(c, r));
+      if (v.length > 1 && !list.Append(v.length, v.count)) ++dropped;
+    }
+  }
+  list.SortByLength();
+
+  int k = 0;
+  auto write = [&](int c, int r) {
+    ++k;
+    if (k <= list.count) {
+      const LengthEntry& e = list.entries[k];
+      grid.SetCell(c, r, text::FormatCellText(text::Format("%d.%d", e.length, e.quantity)));
+    } else {
+      grid.SetCell(c, r, std::string());
+    }
+  };
+  if (vertical) {
+    for (int c = 1; c < cols; ++c)
+      for (int r = 1; r < rows; ++r) write(c, r);
+  } else {
+    for (int r = 1; r < rows; ++r)
+      for (int c = 1; c < cols; ++c) write(c, r);
+  }
+  grid.Refresh();
+  return dropped;
+}
+
+}  // namespace zarvel::optimiser

@@ -1,0 +1,56 @@
+#include "optimiser/records.h"
+
+#include <algorithm>
+
+namespace zarvel::optimiser {
+
+bool LengthList::Append(int32_t length, int32_t quantity) {
+  if (count >= kMaxEntries) return false;
+  ++count;
+  entries[count] = LengthEntry{length, quantity, 0};
+  return true;
+}
+
+void LengthList::SortByLength() {
+  for (int i = 1; i < count; ++i) {
+    for (int j = i + 1; j <= count; ++j) {
+      if (entries[i].length > entries[j].length) {
+        entries[0] = entries[i];
+        entries[i] = entries[j];
+        entries[j] = entries[0];
+      }
+    }
+  }
+}
+
+void LengthList::MergeEqualLengths() {
+  int k = 1;
+  while (k < count) {
+    if (entries[k].length == entries[k + 1].length) {
+      // Saturate: two huge quantities must not wrap around to a negative count.
+      const int64_t sum = int64_t{entries[k].quantity} + entries[k + 1].quantity;
+      entries[k].quantity = static_cast<int32_t>(std::min<int64_t>(sum, INT32_MAX));
+      for (int m = k + 1; m < count; ++m) entries[m] = entries[m + 1];
+      --count;
+    } else {
+      ++k;
+    }
+  }
+}
+
+void CuttingPlan::CopyFrom(const CuttingPlan& other) {
+  pattern_count = other.pattern_count;
+  required_length = other.required_length;
+  stock_length = other.stock_length;
+  remnant_length = other.remnant_length;
+  remnant_rate = other.remnant_rate;
+  loss_rate = other.loss_rate;
+  std::copy(other.patterns + 1, other.patterns + 1 + other.pattern_count, patterns + 1);
+}
+
+OptimiserRecords& Records() {
+  static OptimiserRecords* records = new OptimiserRecords;
+  return *records;
+}
+
+}  // namespace zarvel::optimiser

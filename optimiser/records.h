@@ -1,0 +1,86 @@
+// The optimiser's records: the stock and cut lists, the planning conditions and the plans.
+//
+// All tables are fixed-size with 1-based items; item 0 is scratch (the sorts' exchange slot,
+// the search's sentinel). Nothing here allocates once constructed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "optimiser/random.h"
+
+namespace zarvel::optimiser {
+
+inline constexpr int kMaxEntries = 103;    // data entries of a length list
+inline constexpr int kMaxPatterns = 2000;  // patterns of a plan
+inline constexpr double kRateSentinel = 999.0;
+inline constexpr int32_t kLengthSentinel = 99999;
+inline constexpr int32_t kShortestSentinel = 999999;
+
+struct LengthEntry {
+  int32_t length = 0;
+  int32_t quantity = 0;
+  int32_t remaining = 0;  // working counter of the search
+};
+
+struct LengthList {
+  int32_t count = 0;
+  LengthEntry entries[kMaxEntries + 1] = {};
+
+  bool Empty() const { return count == 0; }
+  // Appends an entry; returns false (and stores nothing) when the list is full.
+  bool Append(int32_t length, int32_t quantity);
+  // Exchange sort by length ascending through entry 0 (not stable).
+  void SortByLength();
+  // Adds the quantities of equal lengths into one entry; the list must be sorted.
+  void MergeEqualLengths();
+};
+
+struct BarPattern {
+  int32_t stock_index = 0;
+  double remnant = 0;
+  double remnant_rate = 0;
+  int32_t piece_counts[kMaxEntries + 1] = {};  // per cut entry 1..103; index 0 unused
+  int32_t repeat_count = 0;
+  int32_t shortest_piece = 0;  // set when the plan is finalised
+};
+
+struct CuttingPlan {
+  int32_t pattern_count = 0;  // 0: no valid plan
+  double required_length = 0;
+  double stock_length = 0;
+  double remnant_length = 0;
+  double remnant_rate = 0;
+  double loss_rate = 0;
+  BarPattern patterns[kMaxPatterns + 2] = {};  // slot 0 is the exchange slot
+
+  // Copies the totals and the patterns in use, not the unused slots.
+  void CopyFrom(const CuttingPlan& other);
+};
+
+struct Conditions {
+  int32_t year = 0;
+  int32_t month = 0;
+  int32_t day = 0;
+  std::string project_name;  // CP932, trimmed
+  std::string member_name;   // CP932, trimmed
+  double unit_weight = 0;    // kg/m
+  int32_t margin = 0;        // stock margin, mm
+  int32_t kerf = 0;          // mm
+  int32_t priority_length = 0;
+};
+
+// Everything the run reads and writes. The program keeps one (Records()); tests make their own.
+// About 2 MB: create it on the heap.
+struct OptimiserRecords {
+  LengthList stock;
+  LengthList cut;
+  Conditions conditions;
+  CuttingPlan current;
+  CuttingPlan best;
+  RandomGenerator random;
+};
+
+OptimiserRecords& Records();
+
+}  // namespace zarvel::optimiser

@@ -1,0 +1,77 @@
+#include "optimiser/run_command.h"
+
+#include "optimiser/grid_reader.h"
+#include "optimiser/search.h"
+#include "text/app_info.h"
+#include "text/cp932.h"
+#include "text/numbers.h"
+
+namespace zarvel::optimiser {
+namespace {
+
+int32_t WholeNumber(const RunForm& form, JobField field) {
+  return text::TruncToInt32(text::ControlNumber(form.Field(field)));
+}
+
+void Show(const RunHost& host, const char* utf8_literal) {
+  if (host.messages != nullptr) host.messages->ShowMessageText(text::Lit(utf8_literal));
+}
+
+}  // namespace
+
+void ReadConditions(Conditions& c, const RunForm& form) {
+  c.year = WholeNumber(form, JobField::kYear);
+  c.month = WholeNumber(form, JobField::kMonth);
+  c.day = WholeNumber(form, JobField::kDay);
+  c.project_name = std::string(text::TrimBlanks(form.Field(JobField::kProjectName).Text()));
+  c.member_name = std::string(text::TrimBlanks(form.Field(JobField::kMemberName).Text()));
+  c.unit_weight = static_cast<double>(text::ControlNumber(form.Field(JobField::kUnitWeight)));
+  c.margin = WholeNumber(form, JobField::kMargin);
+  c.kerf = WholeNumber(form, JobField::kKerf);
+  c.priority_length = WholeNumber(form, JobField::kPriorityLength);
+}
+
+int RelayoutGrids(OptimiserRecords& records, RunForm& form) {
+  const bool vertical = form.VerticalOrder();
+  int dropped = ReadGridIntoList(records.stock, form.StockGrid(), vertical);
+  dropped += ReadGridIntoList(records.cut, form.CutGrid(), vertical);
+  return dropped;
+}
+
+std::string PreviewCaption(const std::string& version_text) {
+  return text::ApplicationTitle() + " (" + version_text + text::Lit("版) 印刷プレビュー");
+}
+
+RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& host,
+                      bool user_invoked) {
+  if (host.preview != nullptr) host.preview->ClosePreview();
+  ReadConditions(records.conditions, form);
+  RelayoutGrids(records, form);
+
+  if (records.stock.Empty()) {
+    if (user_invoked) Show(host, "[#×]素材が未入力です。");
+    return RunOutcome::kNoStock;
+  }
+  if (records.cut.Empty()) {
+    if (user_invoked) Show(host, "[#×]切断材が未入力です。");
+    return RunOutcome::kNoCut;
+  }
+
+  // Alt held at the start continues the generator, which usually gives another plan.
+  if (host.keys == nullptr || !host.keys->IsKeyDown(kKeyAlt)) records.random.Seed(0);
+  const int attempts = AttemptsForPrecision(form.PrecisionItem());
+
+  if (host.cursor != nullptr) host.cursor->BeginBusy();
+  const int result = RunSearch(records, SearchHost{host.progress, host.keys, host.clock}, attempts);
+  if (result != 0) {
+    Show(host, "[#×]素材数不足か素材長が足りないため、Zarvel不能です。");
+    if (host.cursor != nullptr) host.cursor->EndBusy();
+    return RunOutcome::kInfeasible;
+  }
+  if (host.cursor != nullptr) host.cursor->EndBusy();
+
+  if (host.preview != nullptr) host.preview->OpenPreview(PreviewCaption(host.version_text));
+  return RunOutcome::kPlanned;
+}
+
+}  // namespace zarvel::optimiser

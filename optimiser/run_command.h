@@ -1,0 +1,69 @@
+// The run command behind the "Zarvel実行" button: read the job, check it, search, and open the
+// preview on success. The window, the command line and the tests all drive this same code.
+#pragma once
+
+#include <string>
+
+#include "optimiser/grid.h"
+#include "optimiser/host.h"
+#include "optimiser/records.h"
+#include "text/control.h"
+
+namespace zarvel::optimiser {
+
+enum class JobField {
+  kYear,
+  kMonth,
+  kDay,
+  kProjectName,
+  kMemberName,
+  kUnitWeight,
+  kMargin,
+  kKerf,
+  kPriorityLength,
+};
+
+// The job as the run reads it.
+class RunForm {
+ public:
+  virtual ~RunForm() = default;
+  virtual const text::Control& Field(JobField field) const = 0;
+  virtual Grid& StockGrid() = 0;
+  virtual Grid& CutGrid() = 0;
+  virtual int PrecisionItem() const = 0;  // 0 低, 1 中, 2 高
+  virtual bool VerticalOrder() const = 0;
+};
+
+struct RunHost {
+  MessageSink* messages = nullptr;
+  const KeyState* keys = nullptr;
+  ProgressLabel* progress = nullptr;
+  Clock* clock = nullptr;
+  PreviewOpener* preview = nullptr;
+  BusyCursor* cursor = nullptr;
+  std::string version_text;  // CP932, for the preview's caption
+};
+
+enum class RunOutcome {
+  kPlanned,     // the best plan is in records.best and the preview was opened
+  kNoStock,     // the stock list is empty
+  kNoCut,       // the cut list is empty
+  kInfeasible,  // no attempt gave a valid plan
+};
+
+// Reads the condition values from the form's fields into records.conditions.
+void ReadConditions(Conditions& conditions, const RunForm& form);
+
+// Re-lays out both grids sorted and packed, as ticking the vertical-order box does.
+// Returns the number of non-empty cells beyond a list's capacity (not stored).
+int RelayoutGrids(OptimiserRecords& records, RunForm& form);
+
+// `user_invoked` is false when the precision changed under an open preview: empty lists then
+// stop the command without a message.
+RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& host,
+                      bool user_invoked);
+
+// The preview's caption: application title, version and "版) 印刷プレビュー".
+std::string PreviewCaption(const std::string& version_text);
+
+}  // namespace zarvel::optimiser

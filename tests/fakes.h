@@ -1,0 +1,117 @@
+// Stand-ins for the window that tests drive the run command with.
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "optimiser/grid.h"
+#include "optimiser/host.h"
+#include "optimiser/run_command.h"
+#include "text/control.h"
+#include "text/cp932.h"
+
+namespace zarvel::testing {
+
+class FakeControl : public text::Control {
+ public:
+  explicit FakeControl(text::ControlKind kind = text::ControlKind::kEdit, std::string text = {})
+      : kind_(kind), text_(std::move(text)) {}
+  text::ControlKind Kind() const override { return kind_; }
+  std::string Text() const override { return text_; }
+  bool Checked() const override { return checked_; }
+
+  void SetText(std::string text) { text_ = std::move(text); }
+  void SetChecked(bool checked) { checked_ = checked; }
+
+ private:
+  text::ControlKind kind_;
+  std::string text_;
+  bool checked_ = false;
+};
+
+// The job with its start-up defaults and empty grids of the window's size.
+class FakeForm : public optimiser::RunForm {
+ public:
+  FakeForm() {
+    Set(optimiser::JobField::kYear, "18");
+    Set(optimiser::JobField::kMonth, "10");
+    Set(optimiser::JobField::kDay, "12");
+    Set(optimiser::JobField::kProjectName, text::Lit("<工事名>"));
+    Set(optimiser::JobField::kMemberName, text::Lit("<部材名>"));
+    Set(optimiser::JobField::kUnitWeight, "   74.12");
+    Set(optimiser::JobField::kMargin, " 20");
+    Set(optimiser::JobField::kKerf, "  3");
+    Set(optimiser::JobField::kPriorityLength, "  5000");
+  }
+
+  const text::Control& Field(optimiser::JobField f) const override {
+    return fields_[static_cast<int>(f)];
+  }
+  optimiser::Grid& StockGrid() override { return stock; }
+  optimiser::Grid& CutGrid() override { return cut; }
+  int PrecisionItem() const override { return precision; }
+  bool VerticalOrder() const override { return vertical; }
+
+  void Set(optimiser::JobField f, std::string text) {
+    fields_[static_cast<int>(f)].SetText(std::move(text));
+  }
+  // Fills data cells row by row from the first.
+  static void Fill(optimiser::Grid& grid, const std::vector<std::string>& cells) {
+    std::size_t i = 0;
+    for (int r = 1; r < grid.RowCount(); ++r)
+      for (int c = 1; c < grid.ColCount(); ++c)
+        grid.SetCell(c, r, i < cells.size() ? cells[i++] : std::string());
+  }
+
+  optimiser::MemoryGrid stock{3, 19};
+  optimiser::MemoryGrid cut{7, 18};
+  int precision = 1;
+  bool vertical = true;
+
+ private:
+  FakeControl fields_[9];
+};
+
+class FakeHost : public optimiser::MessageSink,
+                 public optimiser::KeyState,
+                 public optimiser::ProgressLabel,
+                 public optimiser::Clock,
+                 public optimiser::PreviewOpener,
+                 public optimiser::BusyCursor {
+ public:
+  void ShowMessageText(const std::string& text) override {
+    messages.push_back(text);
+    busy_at_message.push_back(busy);
+  }
+  bool IsKeyDown(int key) const override { return keys_down.count(key) != 0; }
+  void SetProgressText(const std::string& text) override { progress.push_back(text); }
+  void Pause(int ms) override { pauses.push_back(ms); }
+  void ClosePreview() override { ++preview_closes; }
+  void OpenPreview(const std::string& caption) override { preview_captions.push_back(caption); }
+  void BeginBusy() override { busy = true; }
+  void EndBusy() override { busy = false; }
+
+  optimiser::RunHost Host() {
+    optimiser::RunHost h;
+    h.messages = this;
+    h.keys = this;
+    h.progress = this;
+    h.clock = this;
+    h.preview = this;
+    h.cursor = this;
+    h.version_text = "2025.04.01";
+    return h;
+  }
+
+  std::set<int> keys_down;
+  std::vector<std::string> messages;
+  std::vector<bool> busy_at_message;
+  std::vector<std::string> progress;
+  std::vector<int> pauses;
+  std::vector<std::string> preview_captions;
+  int preview_closes = 0;
+  bool busy = false;
+};
+
+}  // namespace zarvel::testing

@@ -1,0 +1,13 @@
+// A plain, literal version of the cutting search, step by step as the algorithm is written:
+// full scans, full clears, whole-record copies and sorts. The real search must give exactly
+// the same plans; this one exists only to check that.
+#pragma once
+
+#include "optimiser/records.h"
+
+namespace zarvel::testing {
+
+// Same contract as optimiser::RunSearch without progress, keys or pauses.
+int ReferenceSearch(optimiser::OptimiserRecords& records, int attempts);
+
+}  // namespace zarvel::testing

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+#include "tests/fakes.h"
+#include "text/cell_text.h"
+#include "text/cp932.h"
+#include "text/numbers.h"
+
+namespace zarvel::text {
+namespace {
+
+TEST(ParseNumber, ReadsWhatUsersType) {
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("1,234.5")), 1234.5);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber(Lit("１２３"))), 123);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber(Lit(" １２３ "))), 123);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("2:30")), 2.5);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("3:75")), 3 + 59.0 / 60);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("abc")), 0);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("")), 0);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("   74.12")), 74.12);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("-.5")), -0.5);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("12mm")), 12);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("1.2.3")), 1.2);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("--5")), 0);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("5\t3")), 5);
+}
+
+TEST(AtoI, HexadecimalAndRounding) {
+  EXPECT_EQ(AtoI("0x1F"), 31);
+  EXPECT_EQ(AtoI("0x1G"), 16);
+  EXPECT_EQ(AtoI(" 0x1f "), 31);
+  EXPECT_EQ(AtoI("0x"), 0);
+  EXPECT_EQ(AtoI("7.9"), 8);
+  EXPECT_EQ(AtoI("-2.95"), -3);
+  EXPECT_EQ(AtoI("2.95"), 3);
+  EXPECT_EQ(AtoI("2.5"), 2);
+  EXPECT_EQ(AtoI(""), 0);
+  EXPECT_EQ(AtoI(" 5500"), 5500);
+  EXPECT_EQ(AtoI(Lit("５５００")), 5500);
+}
+
+TEST(AtoI, SaturatesBeyondInt32) {
+  EXPECT_EQ(AtoI("99999999999"), INT32_MAX);
+  EXPECT_EQ(AtoI("-99999999999"), INT32_MIN);
+  EXPECT_EQ(AtoI("2147483647"), INT32_MAX);
+  EXPECT_EQ(AtoI("0xFFFFFFFFFFFF"), INT32_MAX);
+  EXPECT_EQ(AtoI(std::string(400, '9')), INT32_MAX);
+  EXPECT_EQ(AtoI("-" + std::string(400, '9')), INT32_MIN);
+  EXPECT_EQ(AtoI("0." + std::string(400, '0') + "1"), 0);
+}
+
+TEST(ControlNumber, ByKindOfControl) {
+  using testing::FakeControl;
+  EXPECT_DOUBLE_EQ(static_cast<double>(ControlNumber(FakeControl(ControlKind::kEdit, " 20"))), 20);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ControlNumber(FakeControl(ControlKind::kLabel, "1.5"))),
+                   1.5);
+  EXPECT_DOUBLE_EQ(static_cast<double>(ControlNumber(FakeControl(ControlKind::kComboBox, "7"))), 7);
+  FakeControl box(ControlKind::kCheckBox, "99");
+  EXPECT_EQ(ControlNumber(box), 0);
+  box.SetChecked(true);
+  EXPECT_EQ(ControlNumber(box), 1);
+  EXPECT_EQ(ControlNumber(FakeControl(ControlKind::kOther, "12")), 0);
+}
+
+TEST(TextUtilities, WidthFoldingAndRepeats) {
+  EXPECT_EQ(HalfWidthDigits(Lit("Ａ１２漢")), Lit("Ａ") + "12" + Lit("漢"));
+  // A trail byte that happens to look like a full-width digit's lead is not touched.
+  EXPECT_EQ(HalfWidthDigits("\x88\x82\x4F"), "\x88\x82\x4F");
+  const std::string folded = FoldFullWidthSpaces(Lit("a　b"));
+  EXPECT_EQ(folded, "a  b");
+  EXPECT_EQ(folded.size(), Lit("a　b").size());
+  EXPECT_EQ(Spaces(3), "   ");
+  EXPECT_EQ(Spaces(2000).size(), 1024u);
+  EXPECT_EQ(Spaces(-1), "");
+  EXPECT_EQ(RepeatText("ab", 300).size(), 512u);
+  EXPECT_EQ(RepeatText("ab", 0), "");
+  EXPECT_EQ(RepeatText("ab", 2), "abab");
+}
+
+TEST(TextUtilities, SplitAtKeepsTheRestInTheLastPart) {
+  char buffer[] = "a,b,c,d";
+  char* parts[3];
+  ASSERT_EQ(SplitAt(buffer, 3, ',', parts), 3);
+  EXPECT_STREQ(parts[0], "a");
+  EXPECT_STREQ(parts[1], "b");
+  EXPECT_STREQ(parts[2], "c,d");
+
+  char single[] = "abc";
+  ASSERT_EQ(SplitAt(single, 5, ',', parts), 1);
+  EXPECT_STREQ(parts[0], "abc");
+
+  char empty[] = "";
+  ASSERT_EQ(SplitAt(empty, 0, ',', parts), 1);
+  EXPECT_STREQ(parts[0], "");
+
+  // "表" is 0x95 0x5C: its trail byte is a backslash and must not split the character.
+  std::string table = Lit("表\\x");
+  std::vector<char> buf(table.begin(), table.end());
+  buf.push_back('\0');
+  ASSERT_EQ(SplitAt(buf.data(), 4, '\\', parts), 2);
+  EXPECT_EQ(std::string(parts[0]), Lit("表"));
+  EXPECT_STREQ(parts[1], "x");
+}
+
+TEST(TextUtilities, Rounding) {
+  EXPECT_EQ(RoundHalfDown(2.5), 2);
+  EXPECT_EQ(RoundHalfDown(2.50001), 3);
+  EXPECT_EQ(RoundHalfDown(-2.5), -2);
+  EXPECT_EQ(RoundHalfDown(-2.6), -3);
+  EXPECT_EQ(SafeSqrt(-1), 0);
+  EXPECT_EQ(SafeSqrt(std::nan("")), 0);
+  EXPECT_EQ(SafeSqrt(9), 3);
+}
+
+TEST(Cp932, RoundTripsAndReplacesWhatItCannotRead) {
+  const std::string& title = Lit("棒材Zarvel５");
+  EXPECT_EQ(title,
+            "\x96\x5f\x8d\xde"
+            "Zarvel\x82\x54");
+  EXPECT_EQ(Cp932ToUtf8(title), "棒材Zarvel５");
+  EXPECT_EQ(Utf8ToCp932("㎜"), "\x87\x6f");
+  // A lone lead byte at the end, and bytes that are not CP932 at all.
+  EXPECT_EQ(Cp932ToUtf8("ab\x82"), "ab\xEF\xBF\xBD");
+  EXPECT_EQ(Cp932ToUtf8("a\xA0z"), "a\xEF\xBF\xBDz");
+  EXPECT_EQ(Cp932ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+  // Characters CP932 has no code for, and broken UTF-8.
+  EXPECT_EQ(Utf8ToCp932("x\xF0\x9F\x98\x80y"), "x?y");
+  EXPECT_EQ(Utf8ToCp932("x\xC3y"), "x?y");
+  // The same literal is converted once.
+  EXPECT_EQ(&Lit("棒材Zarvel５"), &title);
+}
+
+TEST(CellText, NormalisesToTheCanonicalForm) {
+  EXPECT_EQ(FormatCellText("5500.3"), " 5500.  3");
+  EXPECT_EQ(FormatCellText("5500"), " 5500.  1");
+  EXPECT_EQ(FormatCellText("5500."), " 5500.  1");
+  EXPECT_EQ(FormatCellText("5500.0"), " 5500.  1");
+  EXPECT_EQ(FormatCellText("5500.-2"), " 5500.  1");
+  EXPECT_EQ(FormatCellText(""), "");
+  EXPECT_EQ(FormatCellText("abc"), "");
+  EXPECT_EQ(FormatCellText("0.5"), "");
+  EXPECT_EQ(FormatCellText(".3"), "");
+  EXPECT_EQ(FormatCellText("-300.2"), " -300.  2");
+  EXPECT_EQ(FormatCellText("  6000.  5"), " 6000.  5");
+  EXPECT_EQ(FormatCellText(FormatCellText("1234.56")), FormatCellText("1234.56"));
+  EXPECT_EQ(FormatCellText("99999999999.1"), "2147483647.  1");
+}
+
+}  // namespace
+}  // namespace zarvel::text

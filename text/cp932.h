@@ -1,0 +1,32 @@
+// Code page 932 (Shift-JIS, Windows flavour) text inside the core.
+//
+// Every text the core stores, measures or writes is a std::string of CP932 bytes, because
+// columns and widths count bytes. Source literals are UTF-8 and pass through Lit() once.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zarvel::text {
+
+// True for a byte that opens a two-byte CP932 character.
+constexpr bool IsLeadByte(unsigned char b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Byte length of the character that starts at s[i] (1 or 2; a lone lead byte at the end is 1).
+inline std::size_t CharLength(std::string_view s, std::size_t i) {
+  return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
+}
+
+// UTF-8 to CP932. A character CP932 cannot hold, or a malformed UTF-8 sequence, becomes "?".
+std::string Utf8ToCp932(std::string_view utf8);
+
+// CP932 to UTF-8. A byte sequence that is not CP932 becomes U+FFFD; nothing is dropped silently.
+std::string Cp932ToUtf8(std::string_view cp932);
+
+// A UTF-8 string literal as CP932, converted once and cached for the life of the process.
+// The key is the literal's address, so pass literals only (not temporaries).
+const std::string& Lit(const char* utf8_literal);
+
+}  // namespace zarvel::text
