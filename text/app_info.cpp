@@ -1,11 +1,57 @@
 #include "text/app_info.h"
 
 #include "text/cp932.h"
+#include "text/numbers.h"
 
 namespace zarvel::text {
+namespace {
+
+// Laid out for a fixed-pitch font: rules of 90 "-", the release date alone at the start of
+// the second line.
+constexpr const char* kHistory =
+    "------------------------------------------------------------------------------------------\n"
+    "2025.04.01                                                                                \n"
+    "＜棒材Zarvel４からの変更点＞\n"
+    "・Windows 11 に対応しました。\n"
+    "・切断リストを 102 種類まで入力できるようにしました。\n"
+    "・優先素材（指定長さ未満の素材）を先に使うようにしました。\n"
+    "・印刷プレビューに［長さ×本数］の表と［１本毎］の表を加えました。\n"
+    "・精度（低・中・高）で試行回数を選べるようにしました。\n"
+    "　中止は Shift キーで、51 回目以降の試行から有効です。\n"
+    "・表計算ソフトからコピーした［長さ TAB 本数］を貼り付けられるようにしました。\n"
+    "・最近使ったファイルを「開き直す」から選べるようにしました。\n"
+    "------------------------------------------------------------------------------------------\n"
+    "＜共通関数の変更＞\n"
+    "2025.03  Z_IniFile   GridCelltoNext  （縦順表示の時、最終行から次の列へ移動）\n"
+    "2025.02  Z_TextFunc  AtoI            （全角数字と桁区切りのカンマを読めるように）\n"
+    "2024.11  Z_Print2    DrawCellLines   （セル幅に合わせて文字を縮小）\n"
+    "2024.08  Z_Math1     RoundHalfDown   （0.5 は 0 の方向へ丸める）\n"
+    "------------------------------------------------------------------------------------------\n";
+
+}  // namespace
 
 const std::string& ApplicationTitle() {
   return Lit("棒材Zarvel５");
+}
+
+const std::string& ChangeHistoryText() {
+  return Lit(kHistory);
+}
+
+std::string VersionFromHistory(const std::string& history) {
+  const std::size_t at = history.find("20");
+  if (at == std::string::npos) return {};
+  return std::string(TrimBlanks(std::string_view(history).substr(at, 20)));
+}
+
+const std::string& VersionText() {
+  static const std::string version = VersionFromHistory(ChangeHistoryText());
+  return version;
+}
+
+const std::string& WindowCaption() {
+  static const std::string caption = ApplicationTitle() + " (" + VersionText() + Lit("版) ");
+  return caption;
 }
 
 }  // namespace zarvel::text

@@ -1,0 +1,38 @@
+// Job files (".zv5"): CP932 text, a caption line and the "[FmUnit1]" section of the saved
+// controls.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "job/job_window.h"
+
+namespace zarvel::job {
+
+// Longest line taken from a job file; the rest of a longer line is cut off.
+inline constexpr std::size_t kMaxLineLength = 64 * 1024;
+// Largest job file read; anything beyond is ignored.
+inline constexpr std::size_t kMaxJobFileSize = 16 * 1024 * 1024;
+
+// Splits text into lines at CR LF, LF or CR.
+std::vector<std::string> SplitLines(const std::string& text);
+
+// Loads the job file into the window (when it exists), then sets up the grid frames, re-lays
+// out the grids and clears the modified flag in every case. Answers whether the file exists
+// and could be read. `path` is a file system path (UTF-8).
+bool OpenJobFile(JobWindow& window, const std::string& path);
+
+// Writes the caption and the saved controls, CR LF ended. The file is replaced only when the
+// new one is completely written: a failed save leaves the old file as it was. Clears the
+// modified flag on success.
+bool WriteJobFile(JobWindow& window, const std::string& path);
+
+// The lines WriteJobFile writes.
+std::vector<std::string> JobFileLines(JobWindow& window);
+
+// "[×]" + folder (with its trailing separator) + "\n" + file name + "\nは読み込めません" (CP932).
+std::string CannotReadMessage(const std::string& path);
+// The same for a failed save: "...\nには書き込めません".
+std::string CannotWriteMessage(const std::string& path);
+
+}  // namespace zarvel::job

@@ -1,0 +1,65 @@
+// The job without a window: the saved controls with their start-up values and both grids.
+// The command line plans with it; tests load and save it.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "job/form_state.h"
+#include "job/job_window.h"
+#include "optimiser/records.h"
+#include "optimiser/run_command.h"
+
+namespace zarvel::job {
+
+inline constexpr int kStockGridCols = 3;
+inline constexpr int kStockGridRows = 19;
+inline constexpr int kCutGridCols = 7;
+inline constexpr int kCutGridRows = 18;
+
+// Writes the grid's frame: headings in row 0 of the data columns, the row count, row numbers.
+void SetUpGridFrame(optimiser::Grid& grid, int rows, const std::function<void(int)>& set_rows);
+
+class JobForm final : public JobWindow, public optimiser::RunForm {
+ public:
+  // `records` receives the lists whenever the grids are re-laid out.
+  explicit JobForm(optimiser::OptimiserRecords& records);
+  ~JobForm() override;
+  JobForm(const JobForm&) = delete;
+  JobForm& operator=(const JobForm&) = delete;
+
+  // JobWindow
+  std::vector<SavedControl*> PersistentControls() override;
+  void GridFrameSetup() override;
+  void RelayoutGrids() override;
+  void SetDataModified(bool modified) override { data_modified_ = modified; }
+  std::string Caption() const override;
+
+  // RunForm
+  const text::Control& Field(optimiser::JobField field) const override;
+  optimiser::Grid& StockGrid() override;
+  optimiser::Grid& CutGrid() override;
+  int PrecisionItem() const override;
+  bool VerticalOrder() const override;
+
+  bool DataModified() const { return data_modified_; }
+  // The saved control of that name, or null.
+  SavedControl* Find(const std::string& name);
+  void SetFieldText(optimiser::JobField field, const std::string& text);
+  void SetPrecisionItem(int item);
+  bool TableA() const;
+  bool TableB() const;
+
+  // Called when the precision changes (the window re-runs when its preview is open).
+  std::function<void()> on_precision_change;
+
+ private:
+  struct Controls;
+  std::unique_ptr<Controls> c_;
+  optimiser::OptimiserRecords& records_;
+  bool data_modified_ = false;
+};
+
+}  // namespace zarvel::job

@@ -1,0 +1,250 @@
+#include "job/job_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "job/comma_text.h"
+#include "job/job_form.h"
+#include "text/app_info.h"
+#include "text/cp932.h"
+
+namespace zarvel::job {
+namespace {
+
+namespace fs = std::filesystem;
+using optimiser::JobField;
+
+std::string ReadBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteBytes(const fs::path& p, const std::string& bytes) {
+  std::ofstream out(p, std::ios::binary);
+  out << bytes;
+}
+
+class JobFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("zarvel5-job-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(dir, fs::perms::owner_all, ec);
+    fs::remove_all(dir, ec);
+  }
+  std::string Path(const std::string& name) const { return (dir / name).string(); }
+
+  fs::path dir;
+  std::unique_ptr<optimiser::OptimiserRecords> records =
+      std::make_unique<optimiser::OptimiserRecords>();
+  JobForm form{*records};
+};
+
+TEST(CommaText, QuotesWhatNeedsIt) {
+  EXPECT_EQ(JoinCommaText({"", text::Lit("長さ. 本数"), "a"}),
+            "," + text::Lit("\"長さ. 本数\"") + ",a");
+  EXPECT_EQ(JoinCommaText({"1", " 5500.  3", ""}), "1,\" 5500.  3\",");
+  EXPECT_EQ(JoinCommaText({"a\"b", "c,d", "tab\there"}), "\"a\"\"b\",\"c,d\",\"tab\there\"");
+  EXPECT_EQ(JoinCommaText({""}), "\"\"");
+  EXPECT_EQ(JoinCommaText({}), "");
+}
+
+TEST(CommaText, ReadsBackWhatWasWritten) {
+  const std::vector<std::vector<std::string>> rows = {
+      {"1", " 5500.  3", "x"}, {"a\"b", "c,d", "\"\""}, {"plain", "two words", ","}};
+  for (const auto& row : rows) EXPECT_EQ(SplitCommaText(JoinCommaText(row)), row);
+}
+
+TEST(CommaText, ReadingRules) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(SplitCommaText("1,,"), (V{"1", "", ""}));
+  EXPECT_EQ(SplitCommaText("  a , b  ,c"), (V{"a", "b", "c"}));
+  EXPECT_EQ(SplitCommaText("a b"), (V{"a", "b"}));   // a blank ends an unquoted value
+  EXPECT_EQ(SplitCommaText("\"open"), (V{"open"}));  // no closing quote: runs to the end
+  EXPECT_EQ(SplitCommaText(""), V{});
+  EXPECT_EQ(SplitCommaText("\"\""), (V{""}));
+  EXPECT_EQ(SplitCommaText(",x"), (V{"", "x"}));
+}
+
+TEST_F(JobFileTest, FreshJobMatchesTheGoldenFile) {
+  const std::string path = Path("fresh.zv5");
+  ASSERT_TRUE(WriteJobFile(form, path));
+  const std::string bytes = ReadBytes(path);
+  EXPECT_EQ(bytes, ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5"));
+  EXPECT_EQ(SplitLines(bytes).size(), 54u);
+  EXPECT_EQ(SplitLines(bytes)[0], text::WindowCaption());
+  EXPECT_EQ(text::Cp932ToUtf8(text::WindowCaption()), "棒材Zarvel５ (2025.04.01版) ");
+}
+
+TEST_F(JobFileTest, LoadingRestoresEveryField) {
+  form.SetFieldText(JobField::kProjectName, text::Lit("Ａ棟 新築工事"));
+  form.SetFieldText(JobField::kMemberName, text::Lit("梁1"));
+  form.SetFieldText(JobField::kUnitWeight, "   21.30");
+  form.SetFieldText(JobField::kMargin, " 15");
+  form.SetFieldText(JobField::kKerf, "  2");
+  form.SetFieldText(JobField::kPriorityLength, "  4500");
+  form.SetFieldText(JobField::kYear, "26");
+  form.StockGrid().SetCell(1, 1, " 6000. 10");
+  form.StockGrid().SetCell(1, 2, " 9000.  2");
+  form.CutGrid().SetCell(1, 1, " 1500.  4");
+  form.CutGrid().SetCell(1, 5, "  800. 12");
+  form.SetPrecisionItem(2);
+  form.Find("CbMeisaiB")->SetChecked(true);
+  form.Find("CkVlist")->SetChecked(false);  // re-lays out the grids row by row
+  const std::string path = Path("job.zv5");
+  ASSERT_TRUE(WriteJobFile(form, path));
+  EXPECT_FALSE(form.DataModified());
+
+  auto other_records = std::make_unique<optimiser::OptimiserRecords>();
+  JobForm other(*other_records);
+  other.SetDataModified(true);
+  ASSERT_TRUE(OpenJobFile(other, path));
+  EXPECT_FALSE(other.DataModified());
+  std::vector<std::string> loaded = JobFileLines(other);
+  std::vector<std::string> saved = JobFileLines(form);
+  ASSERT_EQ(loaded.size(), saved.size());
+  // An empty cell read back is a single blank, so the heading rows' first cells differ.
+  for (std::size_t i : {9u, 29u}) {
+    EXPECT_EQ(loaded[i], "\" \"" + saved[i]);
+    loaded[i] = saved[i];
+  }
+  EXPECT_EQ(loaded, saved);
+  EXPECT_EQ(other.PrecisionItem(), 2);
+  EXPECT_FALSE(other.VerticalOrder());
+  EXPECT_TRUE(other.TableB());
+  EXPECT_FALSE(other.TableA());
+  EXPECT_EQ(other.Field(JobField::kMargin).Text(), " 15");
+  EXPECT_EQ(other.CutGrid().Cell(1, 1), "  800. 12");
+  EXPECT_EQ(other.CutGrid().Cell(2, 1), " 1500.  4");
+}
+
+TEST_F(JobFileTest, ValuesAfterNameBlankEqualsBlank) {
+  const std::string path = Path("hand.zv5");
+  WriteBytes(path, "caption\r\n[FmUnit1]\r\nedSiro=5\r\nedYoyu =  5\r\nedLsaki = x=y\r\n");
+  ASSERT_TRUE(OpenJobFile(form, path));
+  EXPECT_EQ(form.Field(JobField::kKerf).Text(), "  3");
+  EXPECT_EQ(form.Field(JobField::kMargin).Text(), " 5");
+  EXPECT_EQ(form.Field(JobField::kPriorityLength).Text(), "x=y");
+}
+
+TEST_F(JobFileTest, HandWrittenGridRowsAreLoadedThenTheFrameRestored) {
+  const std::string path = Path("grid.zv5");
+  WriteBytes(path,
+             "[FmUnit1]\n"
+             "Grid2 = 2\n"
+             ",heading,b\n"
+             "1,\"5000.2\",\"700.3\",x,800.1,,,9999.9\n");
+  form.SetFieldText(JobField::kProjectName, "kept");
+  ASSERT_TRUE(OpenJobFile(form, path));
+  EXPECT_EQ(form.Field(JobField::kProjectName).Text(), "kept");
+  optimiser::Grid& g = form.CutGrid();
+  EXPECT_EQ(g.RowCount(), 18);
+  EXPECT_EQ(g.ColCount(), 7);
+  // Row 0 is the heading row again; row 1's cells are re-laid out sorted from the first cell,
+  // down the first column (vertical order is on). The eighth value had no column.
+  EXPECT_EQ(g.Cell(1, 1), "  700.  3");
+  EXPECT_EQ(g.Cell(1, 2), "  800.  1");
+  EXPECT_EQ(g.Cell(1, 3), " 5000.  2");
+  EXPECT_EQ(g.Cell(1, 4), "");
+  EXPECT_EQ(g.Cell(1, 0), text::Lit("長さ. 本数"));
+  EXPECT_EQ(g.Cell(0, 17), "17");
+}
+
+TEST_F(JobFileTest, FileWithoutTheSectionStillOpens) {
+  const std::string path = Path("empty.zv5");
+  WriteBytes(path, "just some text\n");
+  form.SetDataModified(true);
+  EXPECT_TRUE(OpenJobFile(form, path));
+  EXPECT_FALSE(form.DataModified());
+  EXPECT_EQ(form.Field(JobField::kMargin).Text(), " 20");
+}
+
+TEST_F(JobFileTest, LineEndsOfEveryKind) {
+  for (const char* eol : {"\r\n", "\n", "\r"}) {
+    const std::string path = Path("eol.zv5");
+    WriteBytes(path,
+               std::string("x") + eol + "[FmUnit1]" + eol + "edSiro = 7" + eol + "edYoyu = 9");
+    ASSERT_TRUE(OpenJobFile(form, path));
+    EXPECT_EQ(form.Field(JobField::kKerf).Text(), "7");
+    EXPECT_EQ(form.Field(JobField::kMargin).Text(), "9");
+  }
+}
+
+TEST_F(JobFileTest, AbsurdCountsAndLinesAreBounded) {
+  const std::string path = Path("absurd.zv5");
+  // A count far beyond the lines that follow reads the lines there are.
+  WriteBytes(path, "[FmUnit1]\nGrid1 = 2000000000\n,a,b\n1,\"6000.1\",\n");
+  ASSERT_TRUE(OpenJobFile(form, path));
+  EXPECT_EQ(form.StockGrid().RowCount(), 19);
+  EXPECT_EQ(form.StockGrid().Cell(1, 1), " 6000.  1");
+  EXPECT_EQ(form.StockGrid().Cell(1, 0), text::Lit("長さ. 本数"));
+
+  // Negative and non-numeric counts read no rows; an overlong value is cut.
+  const std::string long_line = "edKname = " + std::string(200000, 'A');
+  WriteBytes(path,
+             "[FmUnit1]\nGrid2 = -5\nedYoyu = 4\n" + long_line + "\nGrid1 = abc\nedSiro = 6\n");
+  ASSERT_TRUE(OpenJobFile(form, path));
+  EXPECT_EQ(form.Field(JobField::kMargin).Text(), "4");
+  EXPECT_EQ(form.Field(JobField::kKerf).Text(), "6");
+  EXPECT_EQ(form.Field(JobField::kProjectName).Text().size(), kMaxValueLength);
+  EXPECT_EQ(form.StockGrid().RowCount(), 19);
+  EXPECT_EQ(form.CutGrid().RowCount(), 18);
+  EXPECT_EQ(SplitLines(std::string(kMaxLineLength + 10, 'x'))[0].size(), kMaxLineLength);
+}
+
+TEST_F(JobFileTest, MissingFileIsReportedAndTheGridsAreStillSetUp) {
+  EXPECT_FALSE(OpenJobFile(form, Path("none.zv5")));
+  EXPECT_FALSE(OpenJobFile(form, dir.string()));  // a folder is not a job
+  EXPECT_EQ(text::Cp932ToUtf8(CannotReadMessage("/tmp/jobs/a.zv5")),
+            "[×]/tmp/jobs/\na.zv5\nは読み込めません");
+  EXPECT_EQ(text::Cp932ToUtf8(CannotWriteMessage("/tmp/jobs/a.zv5")),
+            "[×]/tmp/jobs/\na.zv5\nには書き込めません");
+}
+
+TEST_F(JobFileTest, FailedSaveKeepsTheOldFile) {
+  const std::string path = Path("keep.zv5");
+  WriteBytes(path, "old contents");
+  EXPECT_FALSE(WriteJobFile(form, Path("no/such/folder/x.zv5")));
+  if (::geteuid() != 0) {  // root writes into read-only folders
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    form.SetDataModified(true);
+    EXPECT_FALSE(WriteJobFile(form, path));
+    EXPECT_TRUE(form.DataModified());
+    fs::permissions(dir, fs::perms::owner_all);
+  }
+  EXPECT_EQ(ReadBytes(path), "old contents");
+  // Nothing is left behind by a successful save either.
+  ASSERT_TRUE(WriteJobFile(form, path));
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++files;
+  EXPECT_EQ(files, 1);
+}
+
+TEST(ChangeHistory, VersionComesFromTheSecondLine) {
+  const std::string& history = text::ChangeHistoryText();
+  const std::vector<std::string> lines = SplitLines(history);
+  ASSERT_GE(lines.size(), 6u);
+  EXPECT_EQ(lines[0], std::string(90, '-'));
+  EXPECT_EQ(lines[1].substr(0, 10), "2025.04.01");
+  EXPECT_EQ(lines.back(), std::string(90, '-'));
+  EXPECT_EQ(text::VersionText(), "2025.04.01");
+  EXPECT_EQ(text::VersionFromHistory("---\n2031.12.24" + std::string(20, ' ') + "\nx"),
+            "2031.12.24");
+  EXPECT_EQ(text::VersionFromHistory("none"), "");
+}
+
+}  // namespace
+}  // namespace zarvel::job

@@ -1,0 +1,122 @@
+#include "cli/plan_command.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "job/job_file.h"
+#include "job/job_form.h"
+#include "text/cp932.h"
+
+namespace zarvel::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+class PlanCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("zarvel5-plan-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  // Writes a job whose grids hold the given cells, through the job file writer.
+  std::string Job(const std::vector<std::string>& stock, const std::vector<std::string>& cut,
+                  const std::string& name = "job.zv5") {
+    auto records = std::make_unique<optimiser::OptimiserRecords>();
+    job::JobForm form(*records);
+    for (std::size_t i = 0; i < stock.size(); ++i)
+      form.StockGrid().SetCell(1, static_cast<int>(i) + 1, stock[i]);
+    for (std::size_t i = 0; i < cut.size(); ++i)
+      form.CutGrid().SetCell(1, static_cast<int>(i) + 1, cut[i]);
+    const std::string path = (dir / name).string();
+    EXPECT_TRUE(job::WriteJobFile(form, path));
+    return path;
+  }
+
+  int Run(std::vector<std::string> args) {
+    out.str("");
+    err.str("");
+    return RunPlanCommand(args, out, err);
+  }
+
+  fs::path dir;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(PlanCommandTest, JsonOfTwoPiecesPerBar) {
+  const std::string path = Job({"5500.10"}, {"2700.4"});
+  ASSERT_EQ(Run({path, "--json"}), kExitPlanned);
+  EXPECT_EQ(out.str(),
+            "{\"status\": \"ok\", \"stock_length\": 11000, \"required_length\": 10800, "
+            "\"remnant_length\": 188, \"remnant_rate\": 1.709091, \"loss_rate\": 1.851852,\n"
+            " \"patterns\": [{\"stock_length\": 5500, \"repeat\": 2, \"remnant\": 94, "
+            "\"remnant_rate\": 1.709091, \"pieces\": [[2700, 2]]}],\n"
+            " \"stock_used\": [[5500, 2]]}\n");
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(PlanCommandTest, PriorityStockFirst) {
+  const std::string path = Job({"6000.10", "4000.3"}, {"1900.6"});
+  ASSERT_EQ(Run({path, "--json", "--precision", "high"}), kExitPlanned);
+  EXPECT_NE(
+      out.str().find("\"patterns\": [{\"stock_length\": 4000, \"repeat\": 3, \"remnant\": 194, "
+                     "\"remnant_rate\": 4.850000, \"pieces\": [[1900, 2]]}]"),
+      std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("\"stock_used\": [[4000, 3]]"), std::string::npos);
+}
+
+TEST_F(PlanCommandTest, RunMessagesGoToStderr) {
+  ASSERT_EQ(Run({Job({"6000.1"}, {"5000.2"}), "--json"}), kExitRunMessage);
+  EXPECT_EQ(out.str(), "{\"status\": \"infeasible\"}\n");
+  EXPECT_EQ(err.str(), "素材数不足か素材長が足りないため、Zarvel不能です。\n");
+
+  ASSERT_EQ(Run({Job({}, {"5000.2"}, "empty.zv5")}), kExitRunMessage);
+  EXPECT_EQ(err.str(), "素材が未入力です。\n");
+  ASSERT_EQ(Run({Job({"5000.2"}, {}, "nocut.zv5"), "--json"}), kExitRunMessage);
+  EXPECT_EQ(out.str(), "{\"status\": \"no-cut\"}\n");
+}
+
+TEST_F(PlanCommandTest, UsageAndMissingFiles) {
+  EXPECT_EQ(Run({}), kExitUsage);
+  EXPECT_EQ(Run({"a.zv5", "--precision", "extreme"}), kExitUsage);
+  EXPECT_EQ(Run({"a.zv5", "--bogus"}), kExitUsage);
+  const std::string missing = (dir / "missing.zv5").string();
+  EXPECT_EQ(Run({missing}), kExitUsage);
+  EXPECT_EQ(err.str(), "[×]" + dir.string() + "/\nmissing.zv5\nは読み込めません\n");
+}
+
+TEST_F(PlanCommandTest, SaveJobWritesTheSortedGrids) {
+  const std::string path = Job({"6000.3", "4000.2"}, {"900.2", "300.5", "900.1"});
+  const std::string saved = (dir / "saved.zv5").string();
+  ASSERT_EQ(Run({path, "--save-job", saved, "--precision", "low"}), kExitPlanned);
+  auto records = std::make_unique<optimiser::OptimiserRecords>();
+  job::JobForm form(*records);
+  ASSERT_TRUE(job::OpenJobFile(form, saved));
+  EXPECT_EQ(form.StockGrid().Cell(1, 1), " 4000.  2");
+  EXPECT_EQ(form.StockGrid().Cell(1, 2), " 6000.  3");
+  EXPECT_EQ(form.CutGrid().Cell(1, 1), "  300.  5");
+  EXPECT_EQ(form.CutGrid().Cell(1, 3), "  900.  1");
+  EXPECT_EQ(form.PrecisionItem(), 0);
+  EXPECT_EQ(Run({path, "--save-job", (dir / "no" / "such.zv5").string()}), kExitUsage);
+}
+
+TEST_F(PlanCommandTest, ExamplesPlan) {
+  for (const char* name : {"kitamachi_beams.zv5", "full_grid.zv5"}) {
+    ASSERT_EQ(Run({std::string(ZARVEL5_SOURCE_DIR "/examples/") + name, "--precision", "low"}),
+              kExitPlanned)
+        << err.str();
+    EXPECT_NE(out.str().find("残材率"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace zarvel::cli
