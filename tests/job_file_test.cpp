@@ -10,6 +10,7 @@
 
 #include "job/comma_text.h"
 #include "job/job_form.h"
+#include "tests/temp_dir.h"
 #include "text/app_info.h"
 #include "text/cp932.h"
 
@@ -33,21 +34,10 @@ void WriteBytes(const fs::path& p, const std::string& bytes) {
 
 class JobFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("zarvel5-job-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir, fs::perms::owner_all, ec);
-    fs::remove_all(dir, ec);
-  }
-  std::string Path(const std::string& name) const { return (dir / name).string(); }
+  std::string Path(const std::string& name) const { return temp.File(name); }
 
-  fs::path dir;
+  testing::TempDir temp{"zarvel5-job"};
+  const fs::path& dir = temp.path();
   std::unique_ptr<optimiser::OptimiserRecords> records =
       std::make_unique<optimiser::OptimiserRecords>();
   JobForm form{*records};

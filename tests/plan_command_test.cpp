@@ -9,6 +9,7 @@
 
 #include "job/job_file.h"
 #include "job/job_form.h"
+#include "tests/temp_dir.h"
 #include "text/cp932.h"
 
 namespace zarvel::cli {
@@ -18,13 +19,8 @@ namespace fs = std::filesystem;
 
 class PlanCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("zarvel5-plan-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
+  testing::TempDir temp{"zarvel5-plan"};
+  const fs::path& dir = temp.path();
 
   // Writes a job whose grids hold the given cells, through the job file writer.
   std::string Job(const std::vector<std::string>& stock, const std::vector<std::string>& cut,
@@ -46,7 +42,6 @@ class PlanCommandTest : public ::testing::Test {
     return RunPlanCommand(args, out, err);
   }
 
-  fs::path dir;
   std::ostringstream out;
   std::ostringstream err;
 };
