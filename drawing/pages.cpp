@@ -1,0 +1,239 @@
+#include "drawing/pages.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "drawing/font.h"
+#include "text/cp932.h"
+#include "text/format.h"
+
+namespace zarvel::drawing {
+namespace {
+
+struct Slot {
+  int32_t capacity = 0;
+  int32_t used = 0;
+  std::vector<uint32_t> words;  // sized to `capacity`
+};
+
+struct PageTable {
+  Slot slots[kPageSlots];
+  int current = 0;
+  int last = 0;
+  bool recording = false;
+};
+
+PageTable& Table() {
+  static PageTable* table = new PageTable;
+  return *table;
+}
+
+bool IsSpaceText(const std::string& text) {
+  return text == " " || text == text::Lit("　");
+}
+
+int Dot(float v) {
+  return static_cast<int>(std::trunc(v + 0.1f));
+}
+
+}  // namespace
+
+uint32_t FloatWord(float f) {
+  return std::bit_cast<uint32_t>(f);
+}
+float WordFloat(uint32_t w) {
+  return std::bit_cast<float>(w);
+}
+
+void ResetPages() {
+  PageTable& t = Table();
+  t.last = 0;
+  for (Slot& s : t.slots) s.used = 0;
+}
+
+void SelectPage(int index) {
+  if (index < 0 || index >= kPageSlots) return;
+  PageTable& t = Table();
+  t.current = index;
+  t.slots[index].used = 0;
+  t.last = std::max(t.last, index);
+}
+
+int NewPage() {
+  SelectPage(Table().current + 1);
+  return Table().current;
+}
+
+int LastPageIndex() {
+  return Table().last;
+}
+int CurrentPageIndex() {
+  return Table().current;
+}
+
+int64_t TotalCommandBytes() {
+  const PageTable& t = Table();
+  int64_t total = 0;
+  for (int i = 0; i <= t.last; ++i) total += int64_t{t.slots[i].used} * 4;
+  return total;
+}
+
+uint32_t* AllocCommand(int payload_bytes) {
+  Slot& s = Table().slots[Table().current];
+  const int n = ((std::max(payload_bytes, 0) + 3) >> 2) + 2;
+  if (s.capacity < s.used + n) {
+    s.capacity += n + kCapacityStep;
+    s.words.resize(static_cast<std::size_t>(s.capacity));
+  }
+  uint32_t* command = s.words.data() + s.used;
+  std::fill(command, command + n, 0u);
+  command[1] = static_cast<uint32_t>(n);
+  s.used += n;
+  return command;
+}
+
+std::span<const uint32_t> PageWords(int slot) {
+  if (slot < 0 || slot >= kPageSlots) return {};
+  const Slot& s = Table().slots[slot];
+  return {s.words.data(), static_cast<std::size_t>(s.used)};
+}
+
+int PageCapacity(int slot) {
+  return slot < 0 || slot >= kPageSlots ? 0 : Table().slots[slot].capacity;
+}
+
+void SetRecording(bool on) {
+  Table().recording = on;
+}
+bool Recording() {
+  return Table().recording;
+}
+
+void CanvasSetFont(Canvas& canvas, int32_t height, int32_t width, int32_t escapement,
+                   int32_t code) {
+  MakeCanvasFont(canvas, height, width, escapement, code);
+  if (!Recording()) return;
+  uint32_t* c = AllocCommand(16);
+  c[0] = kOpSetFont;
+  c[2] = static_cast<uint32_t>(height);
+  c[3] = static_cast<uint32_t>(width);
+  c[4] = static_cast<uint32_t>(escapement);
+  c[5] = static_cast<uint32_t>(code);
+}
+
+namespace {
+
+void RecordWord(uint32_t opcode, uint32_t value) {
+  uint32_t* c = AllocCommand(4);
+  c[0] = opcode;
+  c[2] = value;
+}
+
+void RecordPoint(uint32_t opcode, float x, float y) {
+  uint32_t* c = AllocCommand(8);
+  c[0] = opcode;
+  c[2] = FloatWord(x);
+  c[3] = FloatWord(y);
+}
+
+}  // namespace
+
+void CanvasFontColour(Canvas& canvas, Colour colour) {
+  canvas.SetFontColour(colour);
+  if (Recording()) RecordWord(kOpFontColour, colour);
+}
+
+void CanvasText(Canvas& canvas, float x, float y, const std::string& text) {
+  if (IsSpaceText(text)) return;
+  if (!Recording()) {
+    canvas.TextOut(Dot(x), Dot(y), text);
+    return;
+  }
+  uint32_t* c = AllocCommand(12);
+  c[0] = kOpText;
+  c[2] = FloatWord(x);
+  c[3] = FloatWord(y);
+  // The first two bytes of the text, its terminator (or a zero), and a filler byte.
+  unsigned char bytes[4] = {0, 0, 0, 0};
+  for (std::size_t i = 0; i < 2 && i < text.size(); ++i)
+    bytes[i] = static_cast<unsigned char>(text[i]);
+  std::memcpy(&c[4], bytes, 4);
+}
+
+void CanvasPenColour(Canvas& canvas, Colour colour) {
+  canvas.SetPenColour(colour);
+  if (Recording()) RecordWord(kOpPenColour, colour);
+}
+
+void CanvasPenWidth(Canvas& canvas, float width) {
+  canvas.SetPenWidth(static_cast<int>(std::trunc(width)));
+  if (Recording()) RecordWord(kOpPenWidth, FloatWord(width));
+}
+
+void CanvasPenStyle(Canvas& canvas, uint8_t style) {
+  canvas.SetPenStyle(style);
+  if (Recording()) RecordWord(kOpPenStyle, style);
+}
+
+void CanvasBrushStyle(Canvas& canvas, uint8_t style) {
+  canvas.SetBrushStyle(style);
+  if (Recording()) RecordWord(kOpBrushStyle, style);
+}
+
+void CanvasMoveTo(Canvas& canvas, float x, float y) {
+  if (Recording()) {
+    RecordPoint(kOpMoveTo, x, y);
+  } else {
+    canvas.MoveTo(Dot(x), Dot(y));
+  }
+}
+
+void CanvasLineTo(Canvas& canvas, float x, float y) {
+  if (Recording()) {
+    RecordPoint(kOpLineTo, x, y);
+  } else {
+    canvas.LineTo(Dot(x), Dot(y));
+  }
+}
+
+std::string DescribeCommand(std::span<const uint32_t> c) {
+  if (c.size() < 2) return "?";
+  auto word = [&](std::size_t i) { return i < c.size() ? c[i] : 0u; };
+  auto f = [&](std::size_t i) { return static_cast<double>(WordFloat(word(i))); };
+  switch (c[0]) {
+    case kOpSetFont:
+      return text::Format("font %d %d %d %d", static_cast<int32_t>(word(2)),
+                          static_cast<int32_t>(word(3)), static_cast<int32_t>(word(4)),
+                          static_cast<int32_t>(word(5)));
+    case kOpFontColour:
+      return text::Format("fontcolour %06X", word(2));
+    case kOpText: {
+      const uint32_t w = word(4);
+      std::string t;
+      for (int i = 0; i < 2; ++i) {
+        const char ch = static_cast<char>((w >> (8 * i)) & 0xFF);
+        if (ch == '\0') break;
+        t += ch;
+      }
+      return text::Format("text %.2f %.2f ", f(2), f(3)) + t;
+    }
+    case kOpPenColour:
+      return text::Format("pencolour %06X", word(2));
+    case kOpPenWidth:
+      return text::Format("penwidth %.4g", f(2));
+    case kOpPenStyle:
+      return text::Format("penstyle %u", word(2) & 0xFF);
+    case kOpBrushStyle:
+      return text::Format("brushstyle %u", word(2) & 0xFF);
+    case kOpMoveTo:
+      return text::Format("moveto %.2f %.2f", f(2), f(3));
+    case kOpLineTo:
+      return text::Format("lineto %.2f %.2f", f(2), f(3));
+    default:
+      return text::Format("? %08X", c[0]);
+  }
+}
+
+}  // namespace zarvel::drawing

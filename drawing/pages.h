@@ -1,0 +1,68 @@
+// Report pages as lists of drawing commands, and the canvas layer that records them.
+//
+// A page is a list of 32-bit little-endian words: opcode, length in words (header included),
+// payload. Coordinates are IEEE floats in dots of the recording surface.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "drawing/canvas.h"
+
+namespace zarvel::drawing {
+
+inline constexpr int kPageSlots = 1024;
+inline constexpr int kCapacityStep = 1024;  // words added beyond the need when a page grows
+
+enum Opcode : uint32_t {
+  kOpSetFont = 0x403D4003,
+  kOpFontColour = 0x403D4004,
+  kOpText = 0x403D4005,
+  kOpPenColour = 0x403D4006,
+  kOpPenWidth = 0x403D4007,
+  kOpPenStyle = 0x403D4008,
+  kOpBrushStyle = 0x403D400A,
+  kOpMoveTo = 0x403D400B,
+  kOpLineTo = 0x403D400C,
+};
+
+// Page table: slots 0..1023; `recording` decides whether the canvas layer records or paints.
+void ResetPages();
+void SelectPage(int index);  // ignored outside 0..1023; empties the slot
+int NewPage();               // selects the next slot; returns the current one
+int LastPageIndex();
+int CurrentPageIndex();
+int64_t TotalCommandBytes();
+// Reserves a command with a payload of `payload_bytes` on the current page; word 1 is set,
+// the caller writes the opcode and the payload. Valid until the next reservation.
+uint32_t* AllocCommand(int payload_bytes);
+// The words of a slot in use (empty outside 0..1023).
+std::span<const uint32_t> PageWords(int slot);
+// Words reserved for a slot.
+int PageCapacity(int slot);
+
+void SetRecording(bool on);
+bool Recording();
+
+// Float <-> word, bit for bit.
+uint32_t FloatWord(float f);
+float WordFloat(uint32_t w);
+
+// The canvas layer: records while recording is on (also changing the live canvas state that
+// drawing code reads back), paints directly while it is off.
+void CanvasSetFont(Canvas& canvas, int32_t height, int32_t width, int32_t escapement, int32_t code);
+void CanvasFontColour(Canvas& canvas, Colour colour);
+void CanvasText(Canvas& canvas, float x, float y, const std::string& text);
+void CanvasPenColour(Canvas& canvas, Colour colour);
+void CanvasPenWidth(Canvas& canvas, float width);
+void CanvasPenStyle(Canvas& canvas, uint8_t style);
+void CanvasBrushStyle(Canvas& canvas, uint8_t style);
+void CanvasMoveTo(Canvas& canvas, float x, float y);
+void CanvasLineTo(Canvas& canvas, float x, float y);
+
+// One command as a text line, for the "pages" listing and tests ("?" for an unknown opcode).
+std::string DescribeCommand(std::span<const uint32_t> command);
+
+}  // namespace zarvel::drawing

@@ -1,0 +1,52 @@
+// A canvas that writes down what is done to it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "drawing/canvas.h"
+#include "text/format.h"
+
+namespace zarvel::testing {
+
+class FakeCanvas final : public drawing::Canvas {
+ public:
+  void SetFont(const drawing::LogicalFont& f) override {
+    font = f;
+    calls.push_back(
+        text::Format("font %d %d %d w%d i%d", f.height, f.width, f.escapement, f.weight, f.italic) +
+        " " + f.face_name);
+  }
+  void SetFontColour(drawing::Colour c) override {
+    calls.push_back(text::Format("fontcolour %06X", c));
+  }
+  void SetPenColour(drawing::Colour c) override {
+    calls.push_back(text::Format("pencolour %06X", c));
+  }
+  void SetPenWidth(int w) override {
+    pen_width = w;
+    calls.push_back(text::Format("penwidth %d", w));
+  }
+  int PenWidth() const override { return pen_width; }
+  void SetPenStyle(int s) override { calls.push_back(text::Format("penstyle %d", s)); }
+  void SetBrushColour(drawing::Colour c) override {
+    calls.push_back(text::Format("brush %06X", c));
+  }
+  void SetBrushStyle(int s) override { calls.push_back(text::Format("brushstyle %d", s)); }
+  void MoveTo(int x, int y) override { calls.push_back(text::Format("moveto %d %d", x, y)); }
+  void LineTo(int x, int y) override { calls.push_back(text::Format("lineto %d %d", x, y)); }
+  void TextOut(int x, int y, const std::string& t) override {
+    calls.push_back(text::Format("text %d %d ", x, y) + t);
+  }
+  void FillRect(const drawing::Rect& r) override {
+    calls.push_back(text::Format("fill %d %d %d %d", r.left, r.top, r.right, r.bottom));
+  }
+  drawing::Rect ClipRect() const override { return clip; }
+
+  std::vector<std::string> calls;
+  drawing::LogicalFont font;
+  int pen_width = 1;
+  drawing::Rect clip{0, 0, 1800, 2700};
+};
+
+}  // namespace zarvel::testing
