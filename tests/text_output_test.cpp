@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include "drawing/blocks.h"
+#include "drawing/pages.h"
+#include "drawing/primitives.h"
+#include "tests/fake_canvas.h"
+#include "tests/page_reader.h"
+#include "text/cp932.h"
+#include "text/fields.h"
+#include "text/output.h"
+#include "text/report_lines.h"
+
+namespace zarvel::text {
+namespace {
+
+using testing::PageCommands;
+using testing::PageText;
+
+class TextPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    drawing::BeginPageDrawing(canvas, 0, 1800, 2700);
+    drawing::ResetPages();
+    drawing::SetRecording(true);
+    drawing::SelectPage(11);
+    ResetValueFields();
+    ResetHeadingNumbers();
+    drawing::ClearTemplateFlag(0);
+  }
+  void TearDown() override { drawing::SetRecording(false); }
+
+  // Starts a clean page with the style set.
+  void Fresh(double h, double w) {
+    SetTextStyle(h, w, 0, 0);
+    drawing::SelectPage(11);
+  }
+
+  testing::FakeCanvas canvas;
+};
+
+TEST_F(TextPageTest, StyleSizes) {
+  SetTextStyle(3.0, 0, 0, 0);
+  EXPECT_EQ(TextStyle().width, 1.5);
+  EXPECT_EQ(TextStyle().device_height, 30);
+  EXPECT_EQ(TextStyle().device_width, 15);
+  EXPECT_EQ(PageCommands(11),
+            (std::vector<std::string>{"font 30 14 0 0", "fontcolour 000000", "brushstyle 1"}));
+  SetTextStyle(-20, 1, -90, 0x11);
+  EXPECT_DOUBLE_EQ(TextStyle().height, 2.01);
+  EXPECT_EQ(TextStyle().angle, 270);
+  EXPECT_EQ(TextStyle().angle_tenths, 2700);
+  SetTextStyle(0.1, 0.1, 0, 0);  // device sizes never below 6 and 4
+  EXPECT_EQ(TextStyle().device_height, 6);
+  EXPECT_EQ(TextStyle().device_width, 4);
+  const StFont kept = TextStyle();
+  SetTextStyle(5, 5, 45, 2);
+  RestoreTextStyle(kept);
+  EXPECT_EQ(TextStyle().height, 0.1);
+  EXPECT_EQ(TextStyle().font_code, 0);
+}
+
+TEST_F(TextPageTest, CellsOnTheByteColumnGrid) {
+  Fresh(3.0, 0);  // 15 dots a column
+  PutTextAt(0, 0, "AB" + Lit("漢") + "$C");
+  EXPECT_EQ(PageCommands(11, "text"),
+            (std::vector<std::string>{"text 1.00 1.00 A", "text 17.00 1.00 B",
+                                      "text 31.00 1.00 " + Lit("漢"), "text 77.00 1.00 C"}));
+  drawing::SelectPage(11);
+  PutTextAt(0, 0, std::string("A ") + Lit("　") + "\x82");  // blanks and a lone lead byte
+  EXPECT_EQ(PageCommands(11, "text"), (std::vector<std::string>{"text 1.00 1.00 A"}));
+  drawing::SelectPage(11);
+  DrawTextCell(10.2, 10.2, "x");
+  DrawTextCell(12.0, 12.0, "y");
+  EXPECT_EQ(PageCommands(11, "text"),
+            (std::vector<std::string>{"text 11.00 11.00 x", "text 13.00 13.00 y"}));
+}
+
+TEST_F(TextPageTest, RuleCharactersAreDrawnTwice) {
+  Fresh(4, 2);  // 20 dots a column
+  PutTextAt(0, 0, Lit("──│"));
+  // Each "─" a quarter column left and right of its cell; "│" a third above and below.
+  EXPECT_EQ(
+      PageCommands(11, "text"),
+      (std::vector<std::string>{"text -3.00 1.00 " + Lit("─"), "text 7.00 1.00 " + Lit("─"),
+                                "text 37.00 1.00 " + Lit("─"), "text 47.00 1.00 " + Lit("─"),
+                                "text 81.00 -3.00 " + Lit("│"), "text 81.00 7.00 " + Lit("│")}));
+}
+
+TEST_F(TextPageTest, RotatedText) {
+  SetTextStyle(4, 2, 90, 0);
+  drawing::SelectPage(11);
+  PutTextAt(10, 10, "AB");  // upwards on the page
+  const auto texts = PageCommands(11, "text");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "text 101.00 101.00 A");
+  EXPECT_EQ(texts[1], "text 101.00 81.00 B");
+}
+
+TEST_F(TextPageTest, UnitSuperscripts) {
+  Fresh(4, 2);
+  PutTextAt(0, 0, "N/mm2");
+  EXPECT_EQ(PageText(11), "N/mm2");
+  const auto fonts = PageCommands(11, "font ");
+  ASSERT_EQ(fonts.size(), 2u);
+  EXPECT_EQ(fonts[0], "font 30 20 0 0");  // 3/4 height, same width
+  EXPECT_EQ(fonts[1], "font 40 20 0 0");
+  EXPECT_EQ(PageCommands(11, "text").back(), "text 81.00 1.00 2");
+
+  for (auto [in, out] : {std::pair{"1.5x$^6", "1.5x106"}, std::pair{"2.0x$~3", "2.0x10-3"},
+                         std::pair{"kN/m2 a)2", "kN/m2a)2"}}) {
+    Fresh(4, 2);
+    PutTextAt(0, 0, in);
+    EXPECT_EQ(PageText(11), out);
+  }
+  // The earlier marker in the text goes first, whatever its row: ")2" before "mm2".
+  Fresh(4, 2);
+  PutTextAt(0, 0, "(a)2 mm2");
+  EXPECT_EQ(PageCommands(11, "font ").size(), 4u);
+  const auto texts = PageCommands(11, "text");
+  EXPECT_EQ(texts[3], "text 61.00 1.00 2");
+}
+
+TEST_F(TextPageTest, SubscriptsPrimesAndEnlargedLetters) {
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, Lit("βy"));
+  // y small (3 mm, 1.75 mm wide) 1.75 columns on and 3/8 H lower; β stays in the line.
+  EXPECT_EQ(PageCommands(11, "text"),
+            (std::vector<std::string>{"text 37.00 17.00 y", "text 1.00 1.00 " + Lit("β")}));
+  EXPECT_EQ(PageCommands(11, "font ").front(), "font 30 16 0 0");
+
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, Lit("σy"));
+  const auto s = PageCommands(11);
+  EXPECT_EQ(PageCommands(11, "font ").front(), "font 54 26 0 0");  // 11/8 H, half of that wide
+  EXPECT_EQ(PageText(11), Lit("σ") + "y");
+
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, Lit("β'y"));
+  EXPECT_EQ(PageCommands(11, "text"),
+            (std::vector<std::string>{"text 37.00 1.00 '", "text 41.00 17.00 y",
+                                      "text 1.00 1.00 " + Lit("β")}));
+
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, Lit("Ｌx/2"));
+  EXPECT_EQ(PageText(11), Lit("Ｌ") + "x/2");
+  EXPECT_EQ(PageCommands(11, "text")[1], "text 37.00 17.00 x");
+
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, Lit("αβ"));
+  EXPECT_EQ(PageText(11), Lit("α") + Lit("β"));
+  EXPECT_EQ(PageCommands(11, "text")[0], "text -3.00 -13.00 " + Lit("α"));  // raised, left
+
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, "N~=100");
+  EXPECT_EQ(PageText(11), Lit("－") + Lit("Ｎ") + "=100");
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 1.00 -17.00 " + Lit("－"));  // half a height up
+  EXPECT_EQ(PageCommands(11, "font ")[0], "font 40 16 0 0");                // Ｎ narrowed
+
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, "a$(b$)");
+  EXPECT_EQ(PageText(11), "()ab");  // the doubled parentheses first, then the line
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, "plain text");
+  const auto notation = PageCommands(11);
+  Fresh(4, 2);
+  PutTextAt(0, 0, "plain text");
+  EXPECT_EQ(PageCommands(11), notation);
+}
+
+TEST_F(TextPageTest, PlaceholdersRegisterFields) {
+  Fresh(4, 2);
+  PutNotationText(10, 20, 0, 0, "Total ###.## kg");
+  EXPECT_EQ(PageText(11), "Totalkg");
+  ASSERT_EQ(AnonymousFieldCount(), 1);
+  const ValueField* f = FieldAt(0);
+  EXPECT_EQ(f->length, 6);
+  EXPECT_EQ(f->decimals, 2);
+  EXPECT_DOUBLE_EQ(f->along, 12);
+  EXPECT_DOUBLE_EQ(f->field_width, 12);
+  EXPECT_EQ(f->x, 10);
+
+  PutNotationText(0, 0, 0, 0, "L=###");
+  EXPECT_EQ(AnonymousFieldCount(), 2);
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, "Lx### end ##.");
+  EXPECT_EQ(PageText(11), "end.");  // the label is not drawn, the full stop stays
+  const ValueField* named = FieldAt(kFirstNamedField);
+  ASSERT_NE(named, nullptr);
+  EXPECT_EQ(named->name, "Lx");
+  EXPECT_EQ(named->length, 5);
+  EXPECT_DOUBLE_EQ(named->along, 0);
+  const ValueField* dot = FieldAt(2);
+  ASSERT_NE(dot, nullptr);
+  EXPECT_EQ(dot->length, 2);
+  EXPECT_EQ(dot->decimals, 0);
+
+  EXPECT_EQ(NextValueField(), 0);
+  EXPECT_EQ(NextValueField(), 1);
+  EXPECT_EQ(NextValueField(), 2);
+  EXPECT_EQ(NextValueField(), -1);
+  ResetValueFields();
+  EXPECT_EQ(FieldAt(0), nullptr);
+}
+
+TEST_F(TextPageTest, TableFullOfFieldsStaysInBounds) {
+  Fresh(4, 2);
+  for (int i = 0; i < 1100; ++i) PutNotationText(0, 0, 0, 0, "#");
+  EXPECT_EQ(AnonymousFieldCount(), kAnonymousFields);
+  for (int i = 0; i < 300; ++i) PutNotationText(0, 0, 0, 0, "a" + std::to_string(i) + "##");
+  // Named fields stop at 1199; the table is never written past its end.
+  EXPECT_EQ(FieldAt(kNamedFieldEnd), nullptr);
+  FillValue(5000, 1, false);
+  FillTextLeft(-7, "x", false);
+  FillNamedValue("nope", 1, false);
+}
+
+TEST_F(TextPageTest, FillValueCentresAndCuts) {
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, "###.##");
+  PutNotationText(0, 0, 0, 0, "###.#");
+  drawing::SelectPage(11);
+  FillValue(-1, 3.14159, false);
+  EXPECT_EQ(PageText(11), "3.14");  // " 3.14": five columns, centred in six
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 31.00 1.00 3");
+  drawing::SelectPage(11);
+  FillValue(-1, -1234.5, false);
+  EXPECT_EQ(PageText(11), "234.5");
+  drawing::SelectPage(11);
+  FillValue(-1, 1, false);  // no field left
+  EXPECT_TRUE(PageCommands(11, "text").empty());
+}
+
+TEST_F(TextPageTest, FmtPrintGrowsThenDropsDecimals) {
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, "###.##");
+  drawing::SelectPage(11);
+  FmtPrint(0, 123456.789, false);
+  EXPECT_EQ(PageText(11), "123457");
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 1.00 1.00 1");  // from the first column
+
+  // A narrower current width makes the 6-column field 10 columns wide.
+  SetTextStyle(4, 1.2, 0, 0);
+  drawing::SelectPage(11);
+  FmtPrint(0, 12345.678, false);
+  EXPECT_EQ(PageText(11), "12345.68");
+
+  SetTextStyle(4, 2, 0, 0);
+  drawing::SelectPage(11);
+  FmtPrint(0, 123456789.0, false);    // too wide even without decimals: centred and cut,
+  EXPECT_EQ(PageText(11), "789.00");  // with the field's own decimals
+
+  PutNotationText(0, 0, 0, 0, "Wt####.###");
+  drawing::SelectPage(11);
+  FillNamedValue("Wt", 0.81532, false);
+  EXPECT_EQ(PageText(11), "0.815");
+}
+
+TEST_F(TextPageTest, TextFields) {
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, "##########");
+  PutNotationText(0, 0, 0, 0, "###");
+  drawing::SelectPage(11);
+  FillTextLeft(0, Lit("　梁1　"), false);
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 1.00 1.00 " + Lit("梁"));
+  drawing::SelectPage(11);
+  FillTextLeft(1, "toolong", false);  // longer than the field: centred
+  EXPECT_EQ(PageCommands(11, "text")[0], "text -37.00 1.00 t");
+  drawing::SelectPage(11);
+  FillTextCentred(0, "ab", false);
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 81.00 1.00 a");
+}
+
+TEST_F(TextPageTest, HeadingAndListNumbers) {
+  Fresh(4, 2);
+  for (const char* line :
+       {"%.概要", "%.%目的", "%.%.%範囲", "%)a", "%)b", "%.設計", "%)c", "xxxxxxxxx%.late"}) {
+    PutReportLine(0, 0, Lit(line));
+  }
+  EXPECT_EQ(PageText(11), Lit("1.概要1.1目的1.1.1範囲1)a2)b2.設計1)cxxxxxxxxx%.late"));
+}
+
+TEST_F(TextPageTest, NotesAreDropped) {
+  Fresh(4, 2);
+  PutReportLine(0, 0, Lit("説明　【社内メモ】"));
+  EXPECT_EQ(PageText(11), Lit("説明"));
+}
+
+TEST_F(TextPageTest, RuledTable) {
+  Fresh(4, 2);
+  PutReportLine(0, 0, Lit("┌─┬─┐"));
+  PutReportLine(0, 4, Lit("│ab│cd│"));
+  PutReportLine(0, 8, Lit("└─┴─┘"));
+  EXPECT_EQ(PageText(11), "abcd");  // no box character as text
+  // One rule across the top and one across the bottom, from column 1's centre (2 mm) to
+  // column 9's (18 mm) at mid-row (+2 mm); three rules down from the first row's middle to the
+  // third's.
+  std::vector<std::string> rules;
+  for (const std::string& c : PageCommands(11))
+    if (c.rfind("moveto", 0) == 0 || c.rfind("lineto", 0) == 0) rules.push_back(c);
+  EXPECT_EQ(rules,
+            (std::vector<std::string>{"moveto 21.00 21.00", "lineto 181.00 21.00",       // top
+                                      "moveto 21.00 21.00", "lineto 21.00 101.00",       // left
+                                      "moveto 101.00 21.00", "lineto 101.00 101.00",     // middle
+                                      "moveto 21.00 101.00", "lineto 181.00 101.00",     // bottom
+                                      "moveto 181.00 21.00", "lineto 181.00 101.00"}));  // right
+  // The cell texts are centred between their rules.
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 41.00 41.00 a");
+  EXPECT_EQ(PageCommands(11, "text")[2], "text 121.00 41.00 c");
+}
+
+TEST_F(TextPageTest, LoneRuleCharacterIsText) {
+  Fresh(4, 2);
+  PutReportLine(0, 0, Lit("a─b"));
+  EXPECT_EQ(PageText(11), "a" + Lit("─") + Lit("─") + "b");
+  EXPECT_TRUE(PageCommands(11, "lineto").empty());
+}
+
+TEST_F(TextPageTest, FieldInACellIsWidenedToTheCell) {
+  Fresh(4, 2);
+  PutReportLine(0, 0, Lit("│############│"));
+  ASSERT_EQ(AnonymousFieldCount(), 1);
+  const ValueField* f = FieldAt(0);
+  EXPECT_EQ(f->length, 12);
+  EXPECT_DOUBLE_EQ(f->field_width, 14 * 2.0);
+  EXPECT_DOUBLE_EQ(f->left_limit, 1 * 2.0);
+}
+
+// Template blocks.
+const std::vector<std::string> kStockGrid = {
+    "LF3-|" + Lit("　　　┌──────┬──────┐"),
+    "----|" + Lit("　　 &│############│############│"),
+    "----|" + Lit("　　　├──────┼──────┤"),
+    "----|" + Lit("　　　└──────┴──────┘"),
+};
+const std::vector<std::string> kTotals = {
+    "4.0-|" + Lit("　　─────"),
+    "3.2-|" + Lit("　　 素材延長=####.###  (m)"),
+    "4.8-X" + Lit("　　 素材重量=####.###  (t)"),
+    "3.2-|" + Lit("　　─────"),
+};
+
+TEST_F(TextPageTest, TableBlockRepeatsItsRow) {
+  SetTextStyle(3.6, 0, 0, 1);
+  EXPECT_NEAR(drawing::ExecPrintBlock(10, kStockGrid, 1, 3), 10 + 20.16, 1e-9);
+  EXPECT_EQ(AnonymousFieldCount(), 6);  // two per row, row after row
+  ResetValueFields();
+  EXPECT_NEAR(drawing::ExecPrintBlock(10, kStockGrid, 1, 1), 10 + 3 * 2.88, 1e-9);
+  EXPECT_EQ(AnonymousFieldCount(), 2);
+  EXPECT_NEAR(drawing::ExecPrintBlock(10, kStockGrid, 0, 0), 10 + 4 * 2.88, 1e-9);
+}
+
+TEST_F(TextPageTest, ConditionLetters) {
+  SetTextStyle(3.6, 0, 0, 1);
+  EXPECT_NEAR(drawing::ExecPrintBlock(0, kTotals, 0, 0), 10.4, 1e-9);
+  EXPECT_EQ(AnonymousFieldCount(), 1);
+  drawing::SetTemplateFlag('X');
+  EXPECT_NEAR(drawing::ExecPrintBlock(0, kTotals, 0, 0), 15.2, 1e-9);
+  EXPECT_EQ(AnonymousFieldCount(), 2);
+  EXPECT_FALSE(drawing::TemplateFlag('X'));  // cleared after the block
+}
+
+TEST_F(TextPageTest, AdvancesFromPrefixes) {
+  SetTextStyle(3.6, 0, 0, 1);
+  EXPECT_NEAR(drawing::ExecPrintBlock(0, {"----|" + Lit("　　 　≪切 断 リ ス ト≫")}, 0, 0), 5.76,
+              1e-9);
+  EXPECT_NEAR(drawing::ExecPrintBlock(20, {"F1--|a", "-F2-|b", "0---|c", "+0--|d", "----|e"}, 0, 0),
+              20 + 6.4 - 5.76, 1e-9);
+  EXPECT_NEAR(drawing::ExecPrintBlock(0, {"F4--|a", "----|b", "", "F1--|never"}, 0, 0), 2 * 2.52,
+              1e-9);
+  // The block leaves the style it found, in font code 1.
+  EXPECT_EQ(TextStyle().font_code, 1);
+  EXPECT_NEAR(TextStyle().height, 3.6, 1e-12);
+}
+
+}  // namespace
+}  // namespace zarvel::text
