@@ -1,19 +1,29 @@
 // zarvel5: the planner's command line.
+#include <QGuiApplication>
 #include <clocale>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/plan_command.h"
+#include "cli/report_command.h"
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::string command = args.empty() ? std::string() : args[0];
+  const std::vector<std::string> rest(args.empty() ? args.end() : args.begin() + 1, args.end());
   // Numbers are read and written with a decimal point whatever the user's locale says.
   std::setlocale(LC_NUMERIC, "C");
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  if (!args.empty() && args[0] == "plan") {
-    return zarvel::cli::RunPlanCommand({args.begin() + 1, args.end()}, std::cout, std::cerr);
+  if (command == "plan") return zarvel::cli::RunPlanCommand(rest, std::cout, std::cerr);
+  if (command == "pages") return zarvel::cli::RunPagesCommand(rest, std::cout, std::cerr);
+  if (command == "report") {
+    // Headless: no display is needed.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qt_argc = 1;
+    QGuiApplication app(qt_argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    return zarvel::cli::RunReportCommand(rest, std::cout, std::cerr);
   }
-  std::cerr << "usage: zarvel5 plan JOB.zv5 [--precision low|medium|high] [--json] "
-               "[--save-job OUT.zv5]\n";
+  std::cerr << zarvel::cli::kUsage;
   return zarvel::cli::kExitUsage;
 }

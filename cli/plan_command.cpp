@@ -1,7 +1,10 @@
 #include "cli/plan_command.h"
 
+#include <algorithm>
 #include <memory>
 
+#include "drawing/pages.h"
+#include "drawing/playback.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "optimiser/run_command.h"
@@ -10,13 +13,19 @@
 #include "text/format.h"
 
 namespace zarvel::cli {
-namespace {
 
 using optimiser::BarPattern;
 using optimiser::OptimiserRecords;
 
-constexpr const char* kUsage =
-    "usage: zarvel5 plan JOB.zv5 [--precision low|medium|high] [--json] [--save-job OUT.zv5]\n";
+const char* const kUsage =
+    "usage: zarvel5 plan JOB.zv5 [--precision low|medium|high] [--json] [--save-job OUT.zv5]\n"
+    "       zarvel5 pages JOB.zv5 [--tables none|A|B|AB] [--precision ...]\n"
+    "       zarvel5 report JOB.zv5 (--pdf OUT.pdf | --png DIR) [--tables ...] [--precision ...]\n";
+
+const char* const kTruncatedMessage =
+    "zarvel5: the report has more pages than can be held; it stops at the last one\n";
+
+namespace {
 
 // Messages of the run, kept for stderr.
 class MessageCollector final : public optimiser::MessageSink {
@@ -133,60 +142,118 @@ std::string PlanText(const OptimiserRecords& r) {
   return t;
 }
 
-int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  std::string job_path;
-  std::string save_path;
-  int precision = -1;
-  bool json = false;
+bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
+                  CommandOptions& o, std::ostream& err) {
+  auto takes = [&](const std::string& name) {
+    return std::find(allowed.begin(), allowed.end(), name) != allowed.end();
+  };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--json") {
-      json = true;
-    } else if (a == "--precision" && i + 1 < args.size()) {
+    const bool has_value = i + 1 < args.size();
+    if (a == "--json" && takes(a)) {
+      o.json = true;
+    } else if (a == "--precision" && takes(a) && has_value) {
       const std::string& v = args[++i];
-      precision = v == "low" ? 0 : v == "medium" ? 1 : v == "high" ? 2 : -2;
-      if (precision == -2) {
+      o.precision = v == "low" ? 0 : v == "medium" ? 1 : v == "high" ? 2 : -2;
+      if (o.precision == -2) {
         err << "zarvel5: unknown precision '" << v << "'\n" << kUsage;
-        return kExitUsage;
+        return false;
       }
-    } else if (a == "--save-job" && i + 1 < args.size()) {
-      save_path = args[++i];
-    } else if (!a.empty() && a[0] != '-' && job_path.empty()) {
-      job_path = a;
+    } else if (a == "--tables" && takes(a) && has_value) {
+      o.tables = args[++i];
+      if (o.tables != "none" && o.tables != "A" && o.tables != "B" && o.tables != "AB") {
+        err << "zarvel5: --tables takes none, A, B or AB\n" << kUsage;
+        return false;
+      }
+    } else if (a == "--save-job" && takes(a) && has_value) {
+      o.save_job = args[++i];
+    } else if (a == "--pdf" && takes(a) && has_value) {
+      o.pdf = args[++i];
+    } else if (a == "--png" && takes(a) && has_value) {
+      o.png_dir = args[++i];
+    } else if (!a.empty() && a[0] != '-' && o.job.empty()) {
+      o.job = a;
     } else {
       err << kUsage;
-      return kExitUsage;
+      return false;
     }
   }
-  if (job_path.empty()) {
+  if (o.job.empty()) {
     err << kUsage;
+    return false;
+  }
+  return true;
+}
+
+int OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
+  run.records = std::make_unique<OptimiserRecords>();
+  run.form = std::make_unique<job::JobForm>(*run.records);
+  if (!job::OpenJobFile(*run.form, o.job)) {
+    err << ForTerminal(job::CannotReadMessage(o.job)) << "\n";
     return kExitUsage;
   }
-
-  auto records = std::make_unique<OptimiserRecords>();
-  job::JobForm form(*records);
-  if (!job::OpenJobFile(form, job_path)) {
-    err << ForTerminal(job::CannotReadMessage(job_path)) << "\n";
-    return kExitUsage;
-  }
-  if (precision >= 0) form.SetPrecisionItem(precision);
-
+  if (o.precision >= 0) run.form->SetPrecisionItem(o.precision);
   MessageCollector messages;
   optimiser::RunHost host;
   host.messages = &messages;
   host.version_text = text::VersionText();
-  const optimiser::RunOutcome outcome = optimiser::RunCommand(*records, form, host, true);
-
-  if (!save_path.empty() && !job::WriteJobFile(form, save_path)) {
-    err << ForTerminal(job::CannotWriteMessage(save_path)) << "\n";
+  run.outcome = optimiser::RunCommand(*run.records, *run.form, host, true);
+  if (!o.save_job.empty() && !job::WriteJobFile(*run.form, o.save_job)) {
+    err << ForTerminal(job::CannotWriteMessage(o.save_job)) << "\n";
     return kExitUsage;
   }
   for (const std::string& m : messages.messages) err << ForTerminal(m) << "\n";
-  if (outcome != optimiser::RunOutcome::kPlanned) {
-    if (json) out << "{\"status\": \"" << StatusName(outcome) << "\"}\n";
-    return kExitRunMessage;
+  return run.outcome == optimiser::RunOutcome::kPlanned ? -1 : kExitRunMessage;
+}
+
+report::ReportOptions TableOptions(const CommandOptions& o, const job::JobForm& form) {
+  report::ReportOptions r;
+  if (o.tables.empty()) {
+    r.table_a = form.TableA();
+    r.table_b = form.TableB();
+  } else {
+    r.table_a = o.tables.find('A') != std::string::npos;
+    r.table_b = o.tables.find('B') != std::string::npos;
   }
-  out << (json ? PlanJson(*records) : PlanText(*records));
+  return r;
+}
+
+int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CommandOptions o;
+  if (!ParseOptions(args, {"--precision", "--json", "--save-job"}, o, err)) return kExitUsage;
+  JobRun run;
+  const int code = OpenAndRun(o, run, err);
+  if (code == kExitUsage) return code;
+  if (code == kExitRunMessage) {
+    if (o.json) out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
+    return code;
+  }
+  out << (o.json ? PlanJson(*run.records) : PlanText(*run.records));
+  return kExitPlanned;
+}
+
+std::string PagesText(int pages) {
+  std::string t;
+  for (int p = 1; p <= pages; ++p) {
+    t += text::Format("page %d\n", p);
+    const auto words = drawing::PageWords(p + drawing::kFirstReportSlot);
+    for (std::size_t i = 0; i + 1 < words.size() && words[i + 1] >= 2; i += words[i + 1])
+      t += text::Cp932ToUtf8(drawing::DescribeCommand(words.subspan(i, words[i + 1]))) + "\n";
+  }
+  return t;
+}
+
+int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CommandOptions o;
+  if (!ParseOptions(args, {"--precision", "--tables"}, o, err)) return kExitUsage;
+  JobRun run;
+  const int code = OpenAndRun(o, run, err);
+  if (code >= 0) return code;
+  report::RecordingSurface surface;
+  const report::ReportResult result =
+      report::RebuildPages(surface, *run.records, TableOptions(o, *run.form));
+  if (result.truncated) err << kTruncatedMessage;
+  out << PagesText(result.pages);
   return kExitPlanned;
 }
 

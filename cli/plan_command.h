@@ -1,12 +1,17 @@
-// The headless "plan" command: open a job file, run it exactly as the run button does, print
-// the plan.
+// The headless commands: "plan" prints the plan, "pages" the recorded report pages, "report"
+// plays the pages onto PDF or PNG. Each opens the job file and runs it exactly as the run
+// button does.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "job/job_form.h"
 #include "optimiser/records.h"
+#include "optimiser/run_command.h"
+#include "report/report.h"
 
 namespace zarvel::cli {
 
@@ -15,13 +20,45 @@ inline constexpr int kExitPlanned = 0;
 inline constexpr int kExitRunMessage = 1;
 inline constexpr int kExitUsage = 2;
 
-// args: the words after "plan". Output goes to out (the plan) and err (messages), UTF-8.
+extern const char* const kUsage;
+extern const char* const kTruncatedMessage;
+
+struct CommandOptions {
+  std::string job;
+  int precision = -1;  // -1: the job's own
+  bool json = false;
+  std::string save_job;
+  std::string tables;  // "", "none", "A", "B", "AB"
+  std::string pdf;
+  std::string png_dir;
+};
+
+// A job opened and run.
+struct JobRun {
+  std::unique_ptr<optimiser::OptimiserRecords> records;
+  std::unique_ptr<job::JobForm> form;
+  optimiser::RunOutcome outcome = optimiser::RunOutcome::kInfeasible;
+};
+
+// Parses the words after the command name; `allowed` lists the options the command takes
+// ("--precision", "--json", ...). Returns false (usage printed) on a bad word.
+bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
+                  CommandOptions& options, std::ostream& err);
+
+// Opens and runs the job. Returns -1 with a plan, else the exit code (messages on err).
+int OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err);
+
+// The report switches: --tables when given, else the job's two check boxes.
+report::ReportOptions TableOptions(const CommandOptions& options, const job::JobForm& form);
+
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The plan as the JSON object of `plan --json` (status "ok").
 std::string PlanJson(const optimiser::OptimiserRecords& records);
-
 // The plan as readable text (UTF-8).
 std::string PlanText(const optimiser::OptimiserRecords& records);
+// Every report page as "page N" and one line per command (UTF-8).
+std::string PagesText(int pages);
 
 }  // namespace zarvel::cli

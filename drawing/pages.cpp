@@ -202,13 +202,14 @@ std::string DescribeCommand(std::span<const uint32_t> c) {
   if (c.size() < 2) return "?";
   auto word = [&](std::size_t i) { return i < c.size() ? c[i] : 0u; };
   auto f = [&](std::size_t i) { return static_cast<double>(WordFloat(word(i))); };
+  auto point = [&](const char* name) { return text::Format("%s %.1f %.1f", name, f(2), f(3)); };
   switch (c[0]) {
     case kOpSetFont:
       return text::Format("font %d %d %d %d", static_cast<int32_t>(word(2)),
                           static_cast<int32_t>(word(3)), static_cast<int32_t>(word(4)),
                           static_cast<int32_t>(word(5)));
     case kOpFontColour:
-      return text::Format("fontcolour %06X", word(2));
+      return text::Format("font-colour 0x%06X", word(2));
     case kOpText: {
       const uint32_t w = word(4);
       std::string t;
@@ -217,22 +218,22 @@ std::string DescribeCommand(std::span<const uint32_t> c) {
         if (ch == '\0') break;
         t += ch;
       }
-      return text::Format("text %.2f %.2f ", f(2), f(3)) + t;
+      return point("text") + " \"" + t + "\"";
     }
     case kOpPenColour:
-      return text::Format("pencolour %06X", word(2));
+      return text::Format("pen-colour 0x%06X", word(2));
     case kOpPenWidth:
-      return text::Format("penwidth %.4g", f(2));
+      return text::Format("pen-width %.1f", f(2));
     case kOpPenStyle:
-      return text::Format("penstyle %u", word(2) & 0xFF);
+      return text::Format("pen-style %u", word(2) & 0xFF);
     case kOpBrushStyle:
-      return text::Format("brushstyle %u", word(2) & 0xFF);
+      return text::Format("brush-style %u", word(2) & 0xFF);
     case kOpMoveTo:
-      return text::Format("moveto %.2f %.2f", f(2), f(3));
+      return point("move");
     case kOpLineTo:
-      return text::Format("lineto %.2f %.2f", f(2), f(3));
+      return point("line");
     default:
-      return text::Format("? %08X", c[0]);
+      return text::Format("unknown 0x%08X", c[0]);
   }
 }
 

@@ -202,10 +202,9 @@ TEST_F(RecordingTest, DashedLineBecomesPieces) {
   const auto words = PageWords(2);
   for (std::size_t i = 0; i < words.size(); i += words[i + 1])
     seen.push_back(DescribeCommand(words.subspan(i, words[i + 1])));
-  EXPECT_EQ(seen,
-            (std::vector<std::string>{"penstyle 0", "lineto 101.00 51.00", "moveto 101.00 51.00",
-                                      "moveto 103.00 51.00", "lineto 107.00 51.00",
-                                      "moveto 107.00 51.00", "moveto 109.00 51.00"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"pen-style 0", "line 101.0 51.0", "move 101.0 51.0",
+                                            "move 103.0 51.0", "line 107.0 51.0", "move 107.0 51.0",
+                                            "move 109.0 51.0"}));
   EXPECT_EQ(Drawing().pen_x, 109);
 }
 
@@ -218,9 +217,9 @@ TEST_F(RecordingTest, LineColourAndKeepingIt) {
   for (std::size_t i = 0; i < words.size(); i += words[i + 1])
     seen.push_back(DescribeCommand(words.subspan(i, words[i + 1])));
   // Colour 1 keeps the grey set before; another value is set as it is, without greying.
-  EXPECT_EQ(seen, (std::vector<std::string>{
-                      "pencolour 1F1F1F", "moveto 1.00 1.00", "penstyle 0", "lineto 101.00 1.00",
-                      "moveto 1.00 1.00", "pencolour 00FF00", "penstyle 0", "lineto 101.00 1.00"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"pen-colour 0x1F1F1F", "move 1.0 1.0", "pen-style 0",
+                                            "line 101.0 1.0", "move 1.0 1.0", "pen-colour 0x00FF00",
+                                            "pen-style 0", "line 101.0 1.0"}));
 }
 
 class PlaybackTest : public RecordingTest {};

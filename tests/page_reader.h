@@ -1,6 +1,7 @@
 // Reads a recorded page back as command lines ("text 11.00 21.00 A", "lineto ...").
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,12 +29,42 @@ inline std::vector<std::string> PageCommands(int slot, const std::string& kind) 
 inline std::string PageText(int slot) {
   std::string s;
   for (const std::string& c : PageCommands(slot, "text ")) {
-    // "text X Y chars"
-    const std::size_t a = c.find(' ', 5);
-    const std::size_t b = c.find(' ', a + 1);
-    s += c.substr(b + 1);
+    // text X Y "chars"
+    const std::size_t open = c.find('"');
+    s += c.substr(open + 1, c.size() - open - 2);
   }
   return s;
+}
+
+// A character drawn on a page and where.
+struct DrawnChar {
+  double x = 0;
+  double y = 0;
+  std::string chars;
+};
+
+inline std::vector<DrawnChar> DrawnChars(int slot) {
+  std::vector<DrawnChar> out;
+  for (const std::string& c : PageCommands(slot, "text ")) {
+    DrawnChar d;
+    if (std::sscanf(c.c_str(), "text %lf %lf", &d.x, &d.y) != 2) continue;
+    const std::size_t open = c.find('"');
+    d.chars = c.substr(open + 1, c.size() - open - 2);
+    out.push_back(d);
+  }
+  return out;
+}
+
+// Indices of the first characters of every run of consecutive characters spelling `text`.
+inline std::vector<std::size_t> FindRuns(const std::vector<DrawnChar>& chars,
+                                         const std::string& text) {
+  std::vector<std::size_t> found;
+  for (std::size_t i = 0; i < chars.size(); ++i) {
+    std::string s;
+    for (std::size_t k = i; k < chars.size() && s.size() < text.size(); ++k) s += chars[k].chars;
+    if (s == text) found.push_back(i);
+  }
+  return found;
 }
 
 }  // namespace zarvel::testing

@@ -44,7 +44,7 @@ TEST_F(TextPageTest, StyleSizes) {
   EXPECT_EQ(TextStyle().device_height, 30);
   EXPECT_EQ(TextStyle().device_width, 15);
   EXPECT_EQ(PageCommands(11),
-            (std::vector<std::string>{"font 30 14 0 0", "fontcolour 000000", "brushstyle 1"}));
+            (std::vector<std::string>{"font 30 14 0 0", "font-colour 0x000000", "brush-style 1"}));
   SetTextStyle(-20, 1, -90, 0x11);
   EXPECT_DOUBLE_EQ(TextStyle().height, 2.01);
   EXPECT_EQ(TextStyle().angle, 270);
@@ -62,28 +62,29 @@ TEST_F(TextPageTest, StyleSizes) {
 TEST_F(TextPageTest, CellsOnTheByteColumnGrid) {
   Fresh(3.0, 0);  // 15 dots a column
   PutTextAt(0, 0, "AB" + Lit("漢") + "$C");
-  EXPECT_EQ(PageCommands(11, "text"),
-            (std::vector<std::string>{"text 1.00 1.00 A", "text 17.00 1.00 B",
-                                      "text 31.00 1.00 " + Lit("漢"), "text 77.00 1.00 C"}));
+  EXPECT_EQ(
+      PageCommands(11, "text"),
+      (std::vector<std::string>{"text 1.0 1.0 \"A\"", "text 17.0 1.0 \"B\"",
+                                "text 31.0 1.0 \"" + Lit("漢") + "\"", "text 77.0 1.0 \"C\""}));
   drawing::SelectPage(11);
   PutTextAt(0, 0, std::string("A ") + Lit("　") + "\x82");  // blanks and a lone lead byte
-  EXPECT_EQ(PageCommands(11, "text"), (std::vector<std::string>{"text 1.00 1.00 A"}));
+  EXPECT_EQ(PageCommands(11, "text"), (std::vector<std::string>{"text 1.0 1.0 \"A\""}));
   drawing::SelectPage(11);
   DrawTextCell(10.2, 10.2, "x");
   DrawTextCell(12.0, 12.0, "y");
   EXPECT_EQ(PageCommands(11, "text"),
-            (std::vector<std::string>{"text 11.00 11.00 x", "text 13.00 13.00 y"}));
+            (std::vector<std::string>{"text 11.0 11.0 \"x\"", "text 13.0 13.0 \"y\""}));
 }
 
 TEST_F(TextPageTest, RuleCharactersAreDrawnTwice) {
   Fresh(4, 2);  // 20 dots a column
   PutTextAt(0, 0, Lit("──│"));
   // Each "─" a quarter column left and right of its cell; "│" a third above and below.
-  EXPECT_EQ(
-      PageCommands(11, "text"),
-      (std::vector<std::string>{"text -3.00 1.00 " + Lit("─"), "text 7.00 1.00 " + Lit("─"),
-                                "text 37.00 1.00 " + Lit("─"), "text 47.00 1.00 " + Lit("─"),
-                                "text 81.00 -3.00 " + Lit("│"), "text 81.00 7.00 " + Lit("│")}));
+  EXPECT_EQ(PageCommands(11, "text"),
+            (std::vector<std::string>{
+                "text -3.0 1.0 \"" + Lit("─") + "\"", "text 7.0 1.0 \"" + Lit("─") + "\"",
+                "text 37.0 1.0 \"" + Lit("─") + "\"", "text 47.0 1.0 \"" + Lit("─") + "\"",
+                "text 81.0 -3.0 \"" + Lit("│") + "\"", "text 81.0 7.0 \"" + Lit("│") + "\""}));
 }
 
 TEST_F(TextPageTest, RotatedText) {
@@ -92,8 +93,8 @@ TEST_F(TextPageTest, RotatedText) {
   PutTextAt(10, 10, "AB");  // upwards on the page
   const auto texts = PageCommands(11, "text");
   ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0], "text 101.00 101.00 A");
-  EXPECT_EQ(texts[1], "text 101.00 81.00 B");
+  EXPECT_EQ(texts[0], "text 101.0 101.0 \"A\"");
+  EXPECT_EQ(texts[1], "text 101.0 81.0 \"B\"");
 }
 
 TEST_F(TextPageTest, UnitSuperscripts) {
@@ -104,7 +105,7 @@ TEST_F(TextPageTest, UnitSuperscripts) {
   ASSERT_EQ(fonts.size(), 2u);
   EXPECT_EQ(fonts[0], "font 30 20 0 0");  // 3/4 height, same width
   EXPECT_EQ(fonts[1], "font 40 20 0 0");
-  EXPECT_EQ(PageCommands(11, "text").back(), "text 81.00 1.00 2");
+  EXPECT_EQ(PageCommands(11, "text").back(), "text 81.0 1.0 \"2\"");
 
   for (auto [in, out] : {std::pair{"1.5x$^6", "1.5x106"}, std::pair{"2.0x$~3", "2.0x10-3"},
                          std::pair{"kN/m2 a)2", "kN/m2a)2"}}) {
@@ -117,15 +118,16 @@ TEST_F(TextPageTest, UnitSuperscripts) {
   PutTextAt(0, 0, "(a)2 mm2");
   EXPECT_EQ(PageCommands(11, "font ").size(), 4u);
   const auto texts = PageCommands(11, "text");
-  EXPECT_EQ(texts[3], "text 61.00 1.00 2");
+  EXPECT_EQ(texts[3], "text 61.0 1.0 \"2\"");
 }
 
 TEST_F(TextPageTest, SubscriptsPrimesAndEnlargedLetters) {
   Fresh(4, 2);
   PutNotationText(0, 0, 0, 0, Lit("βy"));
   // y small (3 mm, 1.75 mm wide) 1.75 columns on and 3/8 H lower; β stays in the line.
-  EXPECT_EQ(PageCommands(11, "text"),
-            (std::vector<std::string>{"text 37.00 17.00 y", "text 1.00 1.00 " + Lit("β")}));
+  EXPECT_EQ(
+      PageCommands(11, "text"),
+      (std::vector<std::string>{"text 37.0 17.0 \"y\"", "text 1.0 1.0 \"" + Lit("β") + "\""}));
   EXPECT_EQ(PageCommands(11, "font ").front(), "font 30 16 0 0");
 
   Fresh(4, 2);
@@ -137,24 +139,25 @@ TEST_F(TextPageTest, SubscriptsPrimesAndEnlargedLetters) {
   Fresh(4, 2);
   PutNotationText(0, 0, 0, 0, Lit("β'y"));
   EXPECT_EQ(PageCommands(11, "text"),
-            (std::vector<std::string>{"text 37.00 1.00 '", "text 41.00 17.00 y",
-                                      "text 1.00 1.00 " + Lit("β")}));
+            (std::vector<std::string>{"text 37.0 1.0 \"'\"", "text 41.0 17.0 \"y\"",
+                                      "text 1.0 1.0 \"" + Lit("β") + "\""}));
 
   Fresh(4, 2);
   PutNotationText(0, 0, 0, 0, Lit("Ｌx/2"));
   EXPECT_EQ(PageText(11), Lit("Ｌ") + "x/2");
-  EXPECT_EQ(PageCommands(11, "text")[1], "text 37.00 17.00 x");
+  EXPECT_EQ(PageCommands(11, "text")[1], "text 37.0 17.0 \"x\"");
 
   Fresh(4, 2);
   PutNotationText(0, 0, 0, 0, Lit("αβ"));
   EXPECT_EQ(PageText(11), Lit("α") + Lit("β"));
-  EXPECT_EQ(PageCommands(11, "text")[0], "text -3.00 -13.00 " + Lit("α"));  // raised, left
+  EXPECT_EQ(PageCommands(11, "text")[0], "text -3.0 -13.0 \"" + Lit("α") + "\"");  // raised, left
 
   Fresh(4, 2);
   PutNotationText(0, 0, 0, 0, "N~=100");
   EXPECT_EQ(PageText(11), Lit("－") + Lit("Ｎ") + "=100");
-  EXPECT_EQ(PageCommands(11, "text")[0], "text 1.00 -17.00 " + Lit("－"));  // half a height up
-  EXPECT_EQ(PageCommands(11, "font ")[0], "font 40 16 0 0");                // Ｎ narrowed
+  EXPECT_EQ(PageCommands(11, "text")[0],
+            "text 1.0 -17.0 \"" + Lit("－") + "\"");          // half a height up
+  EXPECT_EQ(PageCommands(11, "font ")[0], "font 40 16 0 0");  // Ｎ narrowed
 
   Fresh(4, 2);
   PutNotationText(0, 0, 0, 0, "a$(b$)");
@@ -221,7 +224,7 @@ TEST_F(TextPageTest, FillValueCentresAndCuts) {
   drawing::SelectPage(11);
   FillValue(-1, 3.14159, false);
   EXPECT_EQ(PageText(11), "3.14");  // " 3.14": five columns, centred in six
-  EXPECT_EQ(PageCommands(11, "text")[0], "text 31.00 1.00 3");
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 31.0 1.0 \"3\"");
   drawing::SelectPage(11);
   FillValue(-1, -1234.5, false);
   EXPECT_EQ(PageText(11), "234.5");
@@ -236,7 +239,7 @@ TEST_F(TextPageTest, FmtPrintGrowsThenDropsDecimals) {
   drawing::SelectPage(11);
   FmtPrint(0, 123456.789, false);
   EXPECT_EQ(PageText(11), "123457");
-  EXPECT_EQ(PageCommands(11, "text")[0], "text 1.00 1.00 1");  // from the first column
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 1.0 1.0 \"1\"");  // from the first column
 
   // A narrower current width makes the 6-column field 10 columns wide.
   SetTextStyle(4, 1.2, 0, 0);
@@ -261,13 +264,13 @@ TEST_F(TextPageTest, TextFields) {
   PutNotationText(0, 0, 0, 0, "###");
   drawing::SelectPage(11);
   FillTextLeft(0, Lit("　梁1　"), false);
-  EXPECT_EQ(PageCommands(11, "text")[0], "text 1.00 1.00 " + Lit("梁"));
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 1.0 1.0 \"" + Lit("梁") + "\"");
   drawing::SelectPage(11);
   FillTextLeft(1, "toolong", false);  // longer than the field: centred
-  EXPECT_EQ(PageCommands(11, "text")[0], "text -37.00 1.00 t");
+  EXPECT_EQ(PageCommands(11, "text")[0], "text -37.0 1.0 \"t\"");
   drawing::SelectPage(11);
   FillTextCentred(0, "ab", false);
-  EXPECT_EQ(PageCommands(11, "text")[0], "text 81.00 1.00 a");
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 81.0 1.0 \"a\"");
 }
 
 TEST_F(TextPageTest, HeadingAndListNumbers) {
@@ -296,23 +299,22 @@ TEST_F(TextPageTest, RuledTable) {
   // third's.
   std::vector<std::string> rules;
   for (const std::string& c : PageCommands(11))
-    if (c.rfind("moveto", 0) == 0 || c.rfind("lineto", 0) == 0) rules.push_back(c);
-  EXPECT_EQ(rules,
-            (std::vector<std::string>{"moveto 21.00 21.00", "lineto 181.00 21.00",       // top
-                                      "moveto 21.00 21.00", "lineto 21.00 101.00",       // left
-                                      "moveto 101.00 21.00", "lineto 101.00 101.00",     // middle
-                                      "moveto 21.00 101.00", "lineto 181.00 101.00",     // bottom
-                                      "moveto 181.00 21.00", "lineto 181.00 101.00"}));  // right
+    if (c.rfind("move ", 0) == 0 || c.rfind("line ", 0) == 0) rules.push_back(c);
+  EXPECT_EQ(rules, (std::vector<std::string>{"move 21.0 21.0", "line 181.0 21.0",       // top
+                                             "move 21.0 21.0", "line 21.0 101.0",       // left
+                                             "move 101.0 21.0", "line 101.0 101.0",     // middle
+                                             "move 21.0 101.0", "line 181.0 101.0",     // bottom
+                                             "move 181.0 21.0", "line 181.0 101.0"}));  // right
   // The cell texts are centred between their rules.
-  EXPECT_EQ(PageCommands(11, "text")[0], "text 41.00 41.00 a");
-  EXPECT_EQ(PageCommands(11, "text")[2], "text 121.00 41.00 c");
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 41.0 41.0 \"a\"");
+  EXPECT_EQ(PageCommands(11, "text")[2], "text 121.0 41.0 \"c\"");
 }
 
 TEST_F(TextPageTest, LoneRuleCharacterIsText) {
   Fresh(4, 2);
   PutReportLine(0, 0, Lit("a─b"));
   EXPECT_EQ(PageText(11), "a" + Lit("─") + Lit("─") + "b");
-  EXPECT_TRUE(PageCommands(11, "lineto").empty());
+  EXPECT_TRUE(PageCommands(11, "line ").empty());
 }
 
 TEST_F(TextPageTest, FieldInACellIsWidenedToTheCell) {

@@ -1,0 +1,86 @@
+#include "cli/report_command.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+
+#include "cli/plan_command.h"
+#include "drawing/playback.h"
+#include "platform/qt_canvas.h"
+#include "report/report.h"
+#include "text/format.h"
+
+namespace zarvel::cli {
+namespace {
+
+constexpr drawing::Colour kPaperColour = 0xE0F0F0;  // the preview's paper
+constexpr drawing::Colour kWhite = 0xFFFFFF;
+constexpr int kPrinterDpi = 600;
+
+bool WritePdf(const std::string& path, int pages) {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(path));
+  printer.setPageSize(QPageSize(QPageSize::A4));
+  printer.setFullPage(true);  // the page body is placed from the paper's edges
+  printer.setResolution(kPrinterDpi);
+  printer.setDocName(QStringLiteral("棒材Zarvel５"));
+  QPainter painter;
+  if (!painter.begin(&printer)) return false;
+  platform::QtCanvas canvas(painter, printer.pageRect(QPrinter::DevicePixel).toRect());
+  const drawing::PlayTarget target = platform::PrinterTarget(printer, canvas);
+  for (int p = 1; p <= pages; ++p) {
+    if (p > 1) printer.newPage();
+    drawing::PlayReportPage(target, p, drawing::kRecordingWidth, drawing::kRecordingHeight, kWhite);
+  }
+  return painter.end();
+}
+
+bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
+  if (!QDir().mkpath(QString::fromStdString(dir))) return false;
+  QImage image(drawing::kRecordingWidth, drawing::kRecordingHeight, QImage::Format_RGB32);
+  for (int p = 1; p <= pages; ++p) {
+    {
+      QPainter painter(&image);
+      platform::QtCanvas canvas(painter, image.rect());
+      drawing::PlayReportPage(platform::BitmapTarget(image, canvas), p, drawing::kRecordingWidth,
+                              drawing::kRecordingHeight, kPaperColour);
+    }
+    const std::string file = dir + text::Format("/page-%03d.png", p);
+    if (!image.save(QString::fromStdString(file), "PNG")) return false;
+    out << file << "\n";
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CommandOptions o;
+  if (!ParseOptions(args, {"--precision", "--tables", "--pdf", "--png"}, o, err)) return kExitUsage;
+  if (o.pdf.empty() == o.png_dir.empty()) {
+    err << "zarvel5: report needs one of --pdf OUT.pdf or --png DIR\n" << kUsage;
+    return kExitUsage;
+  }
+  JobRun run;
+  const int code = OpenAndRun(o, run, err);
+  if (code >= 0) return code;
+  report::RecordingSurface surface;
+  const report::ReportResult result =
+      report::RebuildPages(surface, *run.records, TableOptions(o, *run.form));
+  if (result.truncated) err << kTruncatedMessage;
+  if (!o.pdf.empty()) {
+    if (!WritePdf(o.pdf, result.pages)) {
+      err << "zarvel5: cannot write " << o.pdf << "\n";
+      return kExitUsage;
+    }
+    out << o.pdf << "\n";
+  } else if (!WritePngs(o.png_dir, result.pages, out)) {
+    err << "zarvel5: cannot write the pages into " << o.png_dir << "\n";
+    return kExitUsage;
+  }
+  return kExitPlanned;
+}
+
+}  // namespace zarvel::cli

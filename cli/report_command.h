@@ -1,0 +1,12 @@
+// "zarvel5 report": the report pages played onto a PDF printer or PNG files (needs Qt).
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace zarvel::cli {
+
+int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace zarvel::cli

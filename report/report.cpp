@@ -1,0 +1,306 @@
+#include "report/report.h"
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "drawing/blocks.h"
+#include "drawing/pages.h"
+#include "drawing/playback.h"
+#include "drawing/primitives.h"
+#include "report/templates.h"
+#include "text/cp932.h"
+#include "text/fields.h"
+#include "text/format.h"
+#include "text/output.h"
+#include "text/report_lines.h"
+
+namespace zarvel::report {
+namespace {
+
+constexpr double kCharHeight = 3.6;  // report text height, also the table line step
+constexpr double kColumnUnit = kCharHeight * 0.5;
+constexpr double kRowPitch = 5.76;  // extra rows of pieces inside a row group
+constexpr double kTableLeft = 8.2;
+constexpr double kHeadingGap = 2.52;
+constexpr double kTopStart = 2.0;
+constexpr double kPageFoot = 270;
+constexpr int kPiecesPerRowA = 5;
+constexpr int kPiecesPerRowB = 10;
+constexpr int kCellsPerRow = 6;
+constexpr int kPasses = 3;
+constexpr int kLastSlot = drawing::kPageSlots - 1;
+
+using optimiser::BarPattern;
+using optimiser::OptimiserRecords;
+
+class Builder {
+ public:
+  Builder(const OptimiserRecords& r, const ReportOptions& o) : r_(r), o_(o) {}
+
+  ReportResult Build();
+
+ private:
+  void HeadingStyle() { text::SetTextStyle(kCharHeight, 0, 0, 1); }
+  void ValueStyle() {
+    if (o_.keys != nullptr && o_.keys->IsKeyDown(optimiser::kKeyShift)) return;
+    text::SetTextStyle(kCharHeight, kCharHeight * 0.58, 0, 0);
+  }
+  bool Fits(double y, double height) const { return y + height < kPageFoot; }
+  void NewReportPage();
+  double MemberLine(double y);
+  double Summary();
+  double TableA(double x0, double y);
+  double TableB(double x0, double y);
+  // The table header on a fresh start or a new page: member line, top rule, header line.
+  double TableHeader(double y, bool continuation, bool& flag, const char8_t* top,
+                     const char8_t* head, const char8_t* end);
+  void Line(double y, const char8_t* line) { text::PutReportLine(kTableLeft, y, Text(line)); }
+  void Centred(double x, double y, const std::string& s) { text::PutTextCentred(x, y, s); }
+  std::string RemnantText(const BarPattern& b) const {
+    const auto rem = static_cast<long long>(std::trunc(b.remnant));
+    return rem == 0 ? text::Lit("－") : text::Format("%lld", rem);
+  }
+  int StockLength(const BarPattern& b) const { return r_.stock.entries[b.stock_index].length; }
+  std::string Times(long long a, long long b) const {
+    return text::Format("%lld", a) + text::Lit("×") + text::Format("%lld", b);
+  }
+
+  const OptimiserRecords& r_;
+  const ReportOptions& o_;
+  bool break_a_ = false;
+  bool break_b_ = false;
+  bool full_ = false;  // the page table has no room for another page
+};
+
+void Builder::NewReportPage() {
+  if (drawing::Recording()) {
+    if (drawing::CurrentPageIndex() >= kLastSlot) {
+      // No slot left: stop here rather than append to the last page.
+      full_ = true;
+      drawing::SetRecording(false);
+    } else {
+      const int index = drawing::NewPage();
+      if (index > 0) {
+        const text::StFont saved = text::TextStyle();
+        text::SetTextStyle(3.4, 2.4, 0, 1);
+        const drawing::DrawingState& d = drawing::Drawing();
+        text::PutTextAbove((d.right - d.left) / 2, d.bottom - d.top,
+                           text::Format("%d", index - drawing::kFirstReportSlot));
+        text::RestoreTextStyle(saved);
+      }
+    }
+  }
+  HeadingStyle();
+}
+
+double Builder::MemberLine(double y) {
+  HeadingStyle();
+  y = drawing::ExecPrintBlock(y, Template(kMemberLine), 0, 0);
+  ValueStyle();
+  text::FillTextLeft(-1, r_.conditions.member_name, false);
+  text::FmtPrint(-1, r_.conditions.unit_weight, false);
+  HeadingStyle();
+  return y;
+}
+
+double Builder::Summary() {
+  const optimiser::Conditions& c = r_.conditions;
+  const optimiser::CuttingPlan& plan = r_.best;
+  HeadingStyle();
+  double y = drawing::ExecPrintBlock(kTopStart, Template(kProjectLine), 0, 0);
+  ValueStyle();
+  text::FillTextLeft(-1, c.project_name, false);
+  text::FmtPrint(-1, c.year + 2000.0, false);
+  text::FmtPrint(-1, c.month, false);
+  text::FmtPrint(-1, c.day, false);
+
+  y = MemberLine(y);
+  y += kHeadingGap;
+
+  HeadingStyle();
+  y = drawing::ExecPrintBlock(y, Template(kStockTitle), 0, 0);
+  ValueStyle();
+  text::FmtPrint(-1, c.margin, false);
+  text::FmtPrint(-1, c.kerf, false);
+
+  std::vector<std::pair<int, long long>> used;
+  for (int k = 1; k <= r_.stock.count; ++k) {
+    long long bars = 0;
+    for (int p = 1; p <= plan.pattern_count; ++p)
+      if (plan.patterns[p].stock_index == k) bars += plan.patterns[p].repeat_count;
+    if (bars != 0) used.emplace_back(r_.stock.entries[k].length, bars);
+  }
+  const int stock_rows = (static_cast<int>(used.size()) - 1) / kCellsPerRow + 1;
+  // The grid is laid out in the heading style's columns, like the cut grid below; in the value
+  // style's wider columns it would run past the right edge of the page.
+  HeadingStyle();
+  y = drawing::ExecPrintBlock(y, Template(kStockGrid), 1, stock_rows);
+  ValueStyle();
+  for (auto [length, bars] : used) text::FillTextCentred(-1, Times(length, bars), false);
+
+  HeadingStyle();
+  y = drawing::ExecPrintBlock(y, Template(kCutTitle), 0, 0);
+  const int cut_rows = (r_.cut.count - 1) / kCellsPerRow + 1;
+  y = drawing::ExecPrintBlock(y, Template(kCutGrid), 1, cut_rows);
+  ValueStyle();
+  for (int j = 1; j <= r_.cut.count; ++j)
+    text::FillTextCentred(-1, Times(r_.cut.entries[j].length, r_.cut.entries[j].quantity), false);
+
+  HeadingStyle();
+  if (c.unit_weight != 0) drawing::SetTemplateFlag('X');
+  y = drawing::ExecPrintBlock(y, Template(kTotals), 0, 0);
+  ValueStyle();
+  text::FmtPrint(-1, plan.stock_length / 1000, false);
+  text::FmtPrint(-1, plan.required_length / 1000, false);
+  text::FmtPrint(-1, plan.remnant_length / 1000, false);
+  text::FmtPrint(-1, plan.remnant_rate, false);
+  if (c.unit_weight != 0) {
+    const double t = c.unit_weight * 0.000001;
+    text::FmtPrint(-1, plan.stock_length * t, false);
+    text::FmtPrint(-1, plan.required_length * t, false);
+    text::FmtPrint(-1, plan.loss_rate, false);
+  }
+  return y;
+}
+
+double Builder::TableHeader(double y, bool continuation, bool& flag, const char8_t* top,
+                            const char8_t* head, const char8_t* end) {
+  HeadingStyle();
+  if (continuation) {
+    flag = true;
+    y += kCharHeight;
+    Line(y, end);
+    NewReportPage();
+    y = kTopStart;
+  }
+  y = MemberLine(y);
+  y += kCharHeight;
+  Line(y, top);
+  y += kCharHeight;
+  Line(y, head);
+  ValueStyle();
+  text::FillNamedValue("A", r_.best.remnant_rate, false);
+  return y;
+}
+
+double Builder::TableA(double x0, double y) {
+  if (break_a_) {
+    NewReportPage();
+    y = kTopStart;
+  }
+  const optimiser::CuttingPlan& plan = r_.best;
+  for (int p = 1; p <= plan.pattern_count && !full_; ++p) {
+    const BarPattern& b = plan.patterns[p];
+    std::vector<std::pair<int, int>> pairs;
+    for (int j = 1; j <= r_.cut.count; ++j)
+      if (b.piece_counts[j] != 0) pairs.emplace_back(r_.cut.entries[j].length, b.piece_counts[j]);
+    const int rows = (static_cast<int>(pairs.size()) - 1) / kPiecesPerRowA + 1;
+    if (p == 1 || !Fits(y, 3 * kCharHeight + (rows + 1) * kRowPitch))
+      y = TableHeader(y, p > 1, break_a_, kTableATop, kTableAHead, kTableAEnd);
+    if (full_) break;
+    HeadingStyle();
+    y += kCharHeight;
+    Line(y, kTableASep);
+    y += kCharHeight;
+    ValueStyle();
+    const double d = (rows - 1) * kRowPitch * 0.5;
+    Centred(x0 * 11 + 1, y - 0.5 + d, Times(StockLength(b), b.repeat_count));
+    Centred(x0 * 89 + 1, y - 0.5 + d, RemnantText(b));
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+      const int c = static_cast<int>(i) % kPiecesPerRowA;
+      if (i > 0 && c == 0) y += kRowPitch;
+      Centred((13 * c + 26) * x0 + 1, y - 0.5, Times(pairs[i].first, pairs[i].second));
+    }
+  }
+  HeadingStyle();
+  y += kCharHeight;
+  Line(y, kTableAEnd);
+  return y;
+}
+
+double Builder::TableB(double x0, double y) {
+  if (break_b_) {
+    NewReportPage();
+    y = kTopStart;
+  }
+  const optimiser::CuttingPlan& plan = r_.best;
+  bool first = true;
+  for (int p = 1; p <= plan.pattern_count && !full_; ++p) {
+    const BarPattern& b = plan.patterns[p];
+    std::vector<int> pieces;
+    for (int j = 1; j <= r_.cut.count; ++j)
+      for (int n = 0; n < b.piece_counts[j]; ++n) pieces.push_back(r_.cut.entries[j].length);
+    const int rows = (static_cast<int>(pieces.size()) - 1) / kPiecesPerRowB + 1;
+    // Every bar's row group is tested for room, so that a pattern cut many times continues
+    // on the next page instead of running past the foot of this one.
+    for (int bar = 0; bar < b.repeat_count && !full_; ++bar) {
+      if (first || !Fits(y, 3 * kCharHeight + (rows + 1) * kRowPitch))
+        y = TableHeader(y, !first, break_b_, kTableBTop, kTableBHead, kTableBEnd);
+      first = false;
+      if (full_) break;
+      HeadingStyle();
+      y += kCharHeight;
+      Line(y, kTableBSep);
+      y += kCharHeight;
+      ValueStyle();
+      const double d = (rows - 1) * kRowPitch * 0.5;
+      Centred(x0 * 9 + 1, y - 0.5 + d, text::Format("%d", StockLength(b)));
+      Centred(x0 * 89 + 1, y - 0.5 + d, RemnantText(b));
+      for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const int c = static_cast<int>(i) % kPiecesPerRowB;
+        if (i > 0 && c == 0) y += kRowPitch;
+        Centred((7 * c + 15 + 2.5) * x0 + 1, y - 0.5, text::Format("%d", pieces[i]));
+      }
+    }
+  }
+  HeadingStyle();
+  y += kCharHeight;
+  Line(y, kTableBEnd);
+  return y;
+}
+
+ReportResult Builder::Build() {
+  const double x0 = kColumnUnit;
+  for (int pass = 1; pass <= kPasses; ++pass) {
+    full_ = false;
+    drawing::SelectPage(drawing::kFirstReportSlot);
+    text::ResetHeadingNumbers();
+    // Start from the heading style (recorded on the slot before page 1, which is never shown),
+    // so that the pages never depend on the style a previous build left behind.
+    HeadingStyle();
+    NewReportPage();
+    double y = Summary();
+    if (o_.table_a) y = TableA(x0, y);
+    if (o_.table_b) y = TableB(x0, y);
+    if (full_) {
+      drawing::SetRecording(true);  // switched off when the page table ran out
+      break;
+    }
+    if (!break_a_ && !break_b_) break;
+  }
+  ReportResult result;
+  result.pages = drawing::LastPageIndex() - drawing::kFirstReportSlot;
+  result.truncated = full_;
+  return result;
+}
+
+}  // namespace
+
+ReportResult BuildReport(const OptimiserRecords& records, const ReportOptions& options) {
+  Builder builder(records, options);
+  return builder.Build();
+}
+
+ReportResult RebuildPages(drawing::Canvas& surface, const OptimiserRecords& records,
+                          const ReportOptions& options) {
+  drawing::BeginPageDrawing(surface, 0, drawing::kRecordingWidth, drawing::kRecordingHeight);
+  drawing::ClearTemplateFlag(0);
+  drawing::ResetPages();
+  drawing::SetRecording(true);
+  const ReportResult result = BuildReport(records, options);
+  drawing::SetRecording(false);
+  return result;
+}
+
+}  // namespace zarvel::report
