@@ -1,5 +1,8 @@
 // zarvel5: the planner's command line.
 #include <QGuiApplication>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <iostream>
 #include <string>
@@ -17,8 +20,13 @@ int main(int argc, char** argv) {
   if (command == "plan") return zarvel::cli::RunPlanCommand(rest, std::cout, std::cerr);
   if (command == "pages") return zarvel::cli::RunPagesCommand(rest, std::cout, std::cerr);
   if (command == "report") {
-    // Headless: no display is needed.
+    // Headless: no display is needed, nor a session's runtime folder.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+      const std::string dir = "/tmp/zarvel5-runtime-" + std::to_string(::getuid());
+      ::mkdir(dir.c_str(), 0700);
+      qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir));
+    }
     int qt_argc = 1;
     QGuiApplication app(qt_argc, argv);
     std::setlocale(LC_NUMERIC, "C");

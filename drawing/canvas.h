@@ -55,6 +55,22 @@ class Canvas {
   // Fills with the brush.
   virtual void FillRect(const Rect& rect) = 0;
   virtual Rect ClipRect() const = 0;
+
+  // Measuring and clipped output, for cells drawn on screen.
+  virtual LogicalFont Font() const = 0;  // the font as last set
+  virtual int TextWidth(const std::string& text) = 0;
+  virtual int TextHeight(const std::string& text) = 0;
+  virtual void TextOutClipped(const Rect& clip, int x, int y, const std::string& text) = 0;
 };
+
+// Metrics for canvases that measure nothing real: a byte column is the font's width (half its
+// height when the width is 0), a line its height.
+inline int NominalTextWidth(const LogicalFont& f, const std::string& text) {
+  const int h = f.height < 0 ? -f.height : f.height;
+  return static_cast<int>(text.size()) * (f.width > 0 ? f.width : h / 2);
+}
+inline int NominalTextHeight(const LogicalFont& f) {
+  return f.height < 0 ? -f.height : f.height;
+}
 
 }  // namespace zarvel::drawing

@@ -96,6 +96,25 @@ void QtCanvas::SetFont(const drawing::LogicalFont& f) {
   font_x_scale_ = f.width > 0 && natural > 0 ? f.width / natural : 1.0;
   escapement_ = f.escapement;
   font_ = font;
+  logical_font_ = f;
+}
+
+int QtCanvas::TextWidth(const std::string& text) {
+  const QFontMetricsF m(font_);
+  const double w = m.horizontalAdvance(QString::fromUtf8(text::Cp932ToUtf8(text))) * font_x_scale_;
+  return static_cast<int>(std::lround(w));
+}
+
+int QtCanvas::TextHeight(const std::string&) {
+  const QFontMetricsF m(font_);
+  return static_cast<int>(std::lround(m.ascent() + m.descent()));
+}
+
+void QtCanvas::TextOutClipped(const drawing::Rect& r, int x, int y, const std::string& text) {
+  painter_.save();
+  painter_.setClipRect(QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)));
+  TextOut(x, y, text);
+  painter_.restore();
 }
 
 void QtCanvas::SetFontColour(drawing::Colour c) {

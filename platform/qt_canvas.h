@@ -33,6 +33,10 @@ class QtCanvas final : public drawing::Canvas {
   void TextOut(int x, int y, const std::string& text) override;
   void FillRect(const drawing::Rect& rect) override;
   drawing::Rect ClipRect() const override;
+  drawing::LogicalFont Font() const override { return logical_font_; }
+  int TextWidth(const std::string& text) override;
+  int TextHeight(const std::string& text) override;
+  void TextOutClipped(const drawing::Rect& clip, int x, int y, const std::string& text) override;
 
  private:
   void ApplyPen();
@@ -47,6 +51,7 @@ class QtCanvas final : public drawing::Canvas {
   int brush_style_ = 0;
   QColor font_colour_{Qt::black};
   QFont font_;
+  drawing::LogicalFont logical_font_;
   double font_ascent_ = 0;
   double font_x_scale_ = 1;
   int escapement_ = 0;

@@ -32,7 +32,7 @@ ReportResult RebuildPages(drawing::Canvas& surface, const optimiser::OptimiserRe
 // recording surface for builds without a window.
 class RecordingSurface final : public drawing::Canvas {
  public:
-  void SetFont(const drawing::LogicalFont&) override {}
+  void SetFont(const drawing::LogicalFont& font) override { font_ = font; }
   void SetFontColour(drawing::Colour) override {}
   void SetPenColour(drawing::Colour) override {}
   void SetPenWidth(int width) override { pen_width_ = width; }
@@ -45,9 +45,14 @@ class RecordingSurface final : public drawing::Canvas {
   void TextOut(int, int, const std::string&) override {}
   void FillRect(const drawing::Rect&) override {}
   drawing::Rect ClipRect() const override { return {0, 0, 1800, 2700}; }
+  drawing::LogicalFont Font() const override { return font_; }
+  int TextWidth(const std::string& text) override { return NominalTextWidth(font_, text); }
+  int TextHeight(const std::string&) override { return NominalTextHeight(font_); }
+  void TextOutClipped(const drawing::Rect&, int, int, const std::string&) override {}
 
  private:
   int pen_width_ = 1;
+  drawing::LogicalFont font_;
 };
 
 }  // namespace zarvel::report

@@ -42,6 +42,13 @@ class FakeCanvas final : public drawing::Canvas {
     calls.push_back(text::Format("fill %d %d %d %d", r.left, r.top, r.right, r.bottom));
   }
   drawing::Rect ClipRect() const override { return clip; }
+  drawing::LogicalFont Font() const override { return font; }
+  int TextWidth(const std::string& t) override { return drawing::NominalTextWidth(font, t); }
+  int TextHeight(const std::string&) override { return drawing::NominalTextHeight(font); }
+  void TextOutClipped(const drawing::Rect& r, int x, int y, const std::string& t) override {
+    calls.push_back(
+        text::Format("cliptext %d %d %d %d %d %d ", r.left, r.top, r.right, r.bottom, x, y) + t);
+  }
 
   std::vector<std::string> calls;
   drawing::LogicalFont font;
