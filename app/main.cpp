@@ -1,0 +1,76 @@
+// zarvel5: the planner's window, or with a command word its headless commands.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <clocale>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/history.h"
+#include "app/main_window.h"
+#include "app/message.h"
+#include "app/qt_text.h"
+#include "cli/plan_command.h"
+#include "cli/report_command.h"
+#include "text/app_info.h"
+
+namespace {
+
+// Qt wants a private runtime folder; a headless run may have none.
+void EnsureRuntimeDir() {
+  if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) return;
+  const std::string dir = "/tmp/zarvel5-runtime-" + std::to_string(::getuid());
+  ::mkdir(dir.c_str(), 0700);
+  qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir));
+}
+
+int RunWindow(int argc, char** argv, const std::vector<std::string>& args) {
+  EnsureRuntimeDir();
+  QApplication app(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");
+  QApplication::setApplicationName(zarvel::app::Qs(zarvel::text::ApplicationTitle()));
+  auto records = std::make_unique<zarvel::optimiser::OptimiserRecords>();
+  zarvel::app::MainWindow window(*records);
+  zarvel::app::TheMessageDialog();
+  zarvel::app::HistoryWindow history;
+  window.SetHistoryWindow(&history);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    window.move(screen->availableGeometry().center() - window.rect().center());
+  window.show();
+  if (!args.empty()) {
+    const QString path = QString::fromStdString(args[0]);
+    if (window.OpenJob(path)) window.SetCurrentFile(path);
+  }
+  return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::string command = args.empty() ? std::string() : args[0];
+  const std::vector<std::string> rest(args.empty() ? args.end() : args.begin() + 1, args.end());
+  // Numbers are read and written with a decimal point whatever the user's locale says.
+  std::setlocale(LC_NUMERIC, "C");
+  if (command == "plan") return zarvel::cli::RunPlanCommand(rest, std::cout, std::cerr);
+  if (command == "pages") return zarvel::cli::RunPagesCommand(rest, std::cout, std::cerr);
+  if (command == "report") {
+    // Headless: no display is needed.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    EnsureRuntimeDir();
+    int qt_argc = 1;
+    QGuiApplication app(qt_argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    return zarvel::cli::RunReportCommand(rest, std::cout, std::cerr);
+  }
+  if (command == "--help" || command == "-h" || (!command.empty() && command[0] == '-')) {
+    std::cerr << "usage: zarvel5 [JOB.zv5]\n" << zarvel::cli::kUsage;
+    return zarvel::cli::kExitUsage;
+  }
+  return RunWindow(argc, argv, args);
+}

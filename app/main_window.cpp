@@ -1,0 +1,456 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDate>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QUrl>
+#include <chrono>
+#include <thread>
+
+#include "app/history.h"
+#include "app/message.h"
+#include "app/qt_text.h"
+#include "job/grid_entry.h"
+#include "job/job_file.h"
+#include "job/job_form.h"
+#include "text/app_info.h"
+#include "text/numbers.h"
+
+namespace zarvel::app {
+namespace {
+
+using optimiser::JobField;
+
+constexpr int kClientWidth = 1264;
+constexpr int kClientHeight = 632;
+constexpr int kTopPanelHeight = 24;
+const QColor kBackground(175, 202, 250);
+const QColor kPanel(202, 255, 228);
+
+QFont Face(const char* family, int pixels, bool bold = false) {
+  QFont f(QString::fromLatin1(family));
+  f.setPixelSize(pixels);
+  f.setBold(bold);
+  return f;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int pixels = 14) {
+  auto* l = new QLabel(text, parent);
+  l->setFont(Face("IPAexGothic", pixels));
+  l->adjustSize();
+  l->move(x, y);
+  return l;
+}
+
+// The run command's view of the window.
+class WindowHost final : public optimiser::MessageSink,
+                         public optimiser::KeyState,
+                         public optimiser::ProgressLabel,
+                         public optimiser::Clock,
+                         public optimiser::BusyCursor {
+ public:
+  explicit WindowHost(QLabel* label) : label_(label) {}
+  void ShowMessageText(const std::string& text) override { app::ShowMessageText(text); }
+  bool IsKeyDown(int key) const override {
+    const Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
+    if (key == optimiser::kKeyShift) return (m & Qt::ShiftModifier) != 0;
+    if (key == optimiser::kKeyAlt) return (m & Qt::AltModifier) != 0;
+    if (key == optimiser::kKeyControl) return (m & Qt::ControlModifier) != 0;
+    return false;
+  }
+  void SetProgressText(const std::string& text) override {
+    label_->setText(Qs(text));
+    label_->repaint();
+  }
+  void Pause(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+  void BeginBusy() override { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  void EndBusy() override { QApplication::restoreOverrideCursor(); }
+
+ private:
+  QLabel* label_;
+};
+
+// The path with its extension replaced by ".zv5" (added when it has none).
+QString WithJobExtension(const QString& path) {
+  const QFileInfo info(path);
+  const QString name = info.fileName();
+  const int dot = name.lastIndexOf(QLatin1Char('.'));
+  const QString base = dot > 0 ? name.left(dot) : name;
+  const QString dir = path.left(path.size() - name.size());
+  return dir + base + QStringLiteral(".zv5");
+}
+
+}  // namespace
+
+MainWindow::MainWindow(optimiser::OptimiserRecords& records, QWidget* parent)
+    : QMainWindow(parent), records_(records) {
+  setWindowTitle(Qs(text::WindowCaption()));
+  setAcceptDrops(true);
+  QPalette p = palette();
+  p.setColor(QPalette::Window, kBackground);
+  setPalette(p);
+  setFont(Face("IPAGothic", 14));
+
+  auto* central = new QWidget(this);
+  central->setFixedSize(kClientWidth, kClientHeight);
+  setCentralWidget(central);
+  top_ = new QLabel(central);
+  top_->setObjectName(QStringLiteral("PanelTop"));
+  top_->setGeometry(0, 0, kClientWidth, kTopPanelHeight);
+  top_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  top_->setFont(Face("IPAexGothic", 13));
+  auto* panel = new QWidget(central);
+  panel->setGeometry(0, kTopPanelHeight, kClientWidth, kClientHeight - kTopPanelHeight);
+  panel->setAutoFillBackground(true);
+  QPalette pp = panel->palette();
+  pp.setColor(QPalette::Window, kPanel);
+  panel->setPalette(pp);
+  BuildControls(panel);
+  BuildMenus();
+  setFixedSize(sizeHint());
+
+  // The grids are re-laid out once, shortly after start-up.
+  connect(&timer_, &QTimer::timeout, this, [this] { TimerTick(); });
+  timer_.start(200);
+  GridFrameSetup();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildControls(QWidget* panel) {
+  using job::kCutGridCols;
+  using job::kCutGridRows;
+  using job::kStockGridCols;
+  using job::kStockGridRows;
+  auto edit = [&](const char* name, int tag, const std::string& initial, int x, int y, int w) {
+    auto* e = new NumEdit(QString::fromLatin1(name), tag, initial, panel);
+    e->setGeometry(x, y, w, 24);
+    e->setFont(Face("IPAGothic", 16));
+    e->on_modified = [this] { Modified(); };
+    return e;
+  };
+  MakeLabel(panel, QStringLiteral("工 事 名"), 16, 12);
+  NumEdit* kname = edit("edKname", 0, text::Lit("<工事名>"), 84, 8, 330);
+  MakeLabel(panel, QStringLiteral("部 材 名"), 430, 12);
+  NumEdit* bname = edit("edBname", 0, text::Lit("<部材名>"), 498, 8, 330);
+  MakeLabel(panel, QStringLiteral("単位重量"), 846, 12);
+  NumEdit* wunit = edit("edWunit", 82, "   74.12", 914, 8, 84);
+  MakeLabel(panel, QStringLiteral("(Kg/ｍ)"), 1002, 12);
+  MakeLabel(panel, QStringLiteral("20"), 16, 44);
+  NumEdit* yy = edit("edYY", 20, "18", 36, 40, 30);
+  MakeLabel(panel, QStringLiteral("年"), 70, 44);
+  NumEdit* mm = edit("edMM", 20, "10", 90, 40, 30);
+  MakeLabel(panel, QStringLiteral("月"), 124, 44);
+  NumEdit* dd = edit("edDD", 20, "12", 144, 40, 30);
+  MakeLabel(panel, QStringLiteral("日"), 178, 44);
+  date_label_ = MakeLabel(panel, QString(), 204, 44);
+  date_label_->setText(QStringLiteral("(%1)").arg(
+      QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")).mid(2)));
+  date_label_->adjustSize();
+  date_label_->setCursor(Qt::PointingHandCursor);
+  date_label_->installEventFilter(this);
+
+  stock_caption_ = MakeLabel(panel, QStringLiteral("素材リスト(㎜)"), 16, 78, 15);
+  stock_caption_->installEventFilter(this);
+  clear1_ = new QPushButton(QStringLiteral("[ｸﾘｱ]"), panel);
+  clear1_->setGeometry(190, 74, 64, 24);
+  clear1_->setFocusPolicy(Qt::NoFocus);
+  grid1_ = new CellGrid(QStringLiteral("Grid1"), kStockGridCols, kStockGridRows, panel);
+  grid1_->move(16, 100);
+
+  cut_caption_ = MakeLabel(panel, QStringLiteral("切断リスト(㎜)"), 290, 78, 15);
+  cut_caption_->installEventFilter(this);
+  clear2_ = new QPushButton(QStringLiteral("[ｸﾘｱ]"), panel);
+  clear2_->setGeometry(464, 74, 64, 24);
+  clear2_->setFocusPolicy(Qt::NoFocus);
+  paste_ = new QPushButton(QStringLiteral("[貼り付け]"), panel);
+  paste_->setGeometry(532, 74, 88, 24);
+  paste_->setFocusPolicy(Qt::NoFocus);
+  MakeLabel(panel, QStringLiteral("[長さ.本数]は<数値><.><数値><Enter>と入力して下さい。"), 630, 80,
+            13);
+  grid2_ = new CellGrid(QStringLiteral("Grid2"), kCutGridCols, kCutGridRows, panel);
+  grid2_->move(290, 100);
+
+  auto* conditions = new QGroupBox(QStringLiteral("Zarvel条件"), panel);
+  conditions->setGeometry(1000, 96, 248, 150);
+  conditions->setFont(Face("IPAexGothic", 14));
+  MakeLabel(conditions, QStringLiteral("・素材の余裕"), 10, 30);
+  auto* yoyu = new NumEdit(QStringLiteral("edYoyu"), 30, " 20", conditions);
+  yoyu->setGeometry(120, 26, 50, 24);
+  MakeLabel(conditions, QStringLiteral("(㎜)"), 176, 30);
+  MakeLabel(conditions, QStringLiteral("・切り代"), 10, 62);
+  auto* siro = new NumEdit(QStringLiteral("edSiro"), 30, "  3", conditions);
+  siro->setGeometry(120, 58, 50, 24);
+  MakeLabel(conditions, QStringLiteral("(㎜)"), 176, 62);
+  for (NumEdit* e : {yoyu, siro}) {
+    e->setFont(Face("IPAGothic", 16));
+    e->on_modified = [this] { Modified(); };
+  }
+  precision_ = new RadioGroup(QStringLiteral("RgTryCount"), QStringLiteral("精度"),
+                              {QStringLiteral("低"), QStringLiteral("中"), QStringLiteral("高")},
+                              conditions);
+  precision_->setGeometry(10, 90, 228, 52);
+  precision_->SetItemIndex(1);
+  precision_->on_change = [] {};  // re-runs only while the preview is open
+
+  NumEdit* lsaki = edit("edLsaki", 60, "  5000", 1000, 258, 80);
+  MakeLabel(panel, QStringLiteral("㎜未満は優先素材。"), 1086, 262);
+  vertical_ = new CheckBox(QStringLiteral("CkVlist"), QStringLiteral("縦順表示"), true, panel);
+  vertical_->setGeometry(1000, 292, 160, 24);
+  connect(vertical_, &QCheckBox::toggled, this, [this] { RelayoutGrids(); });
+  table_a_ = new CheckBox(QStringLiteral("CbMeisaiA"), QStringLiteral("［長さ×本数］の表"), false,
+                          nullptr);
+  table_b_ =
+      new CheckBox(QStringLiteral("CbMeisaiB"), QStringLiteral("［１本毎］の表"), false, nullptr);
+  table_a_->setParent(this);
+  table_b_->setParent(this);
+  table_a_->hide();
+  table_b_->hide();
+
+  run_ = new QPushButton(QStringLiteral("Zarvel実行"), panel);
+  run_->setGeometry(1000, 330, 248, 52);
+  run_->setFont(Face("IPAexGothic", 20, true));
+  MakeLabel(panel, QStringLiteral("残材率"), 1000, 398, 16);
+  progress_ = new QLabel(QStringLiteral("・・・・・"), panel);
+  progress_->setObjectName(QStringLiteral("lbZhiMin"));
+  progress_->setGeometry(1000, 420, 248, 60);
+  progress_->setFont(Face("IPAGothic", 20, true));
+  progress_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  maker_ = MakeLabel(panel, QStringLiteral("VADAVAVUR のホームページ"), 1060, 580, 12);
+  maker_->setCursor(Qt::PointingHandCursor);
+  maker_->installEventFilter(this);
+
+  fields_ = {yy, mm, dd, kname, bname, wunit, yoyu, siro, lsaki};
+  // Tab order: the heading fields, both grids, the conditions, the priority length, the option.
+  QWidget* order[] = {kname,  bname, wunit, yy,         mm,    dd,       grid1_,
+                      grid2_, yoyu,  siro,  precision_, lsaki, vertical_};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+    QWidget::setTabOrder(order[i], order[i + 1]);
+  for (CellGrid* g : {grid1_, grid2_}) {
+    g->vertical_order = [this] { return VerticalOrder(); };
+    g->on_modified = [this] { Modified(); };
+  }
+
+  connect(run_, &QPushButton::clicked, this, [this] { RunClicked(true); });
+  connect(clear1_, &QPushButton::clicked, this, [this] {
+    job::ClearGridCells(*grid1_);
+    grid1_->SelectCell({1, 1});
+  });
+  connect(clear2_, &QPushButton::clicked, this, [this] {
+    job::ClearGridCells(*grid2_);
+    grid2_->SelectCell({1, 1});
+  });
+  connect(paste_, &QPushButton::clicked, this, [this] {
+    const std::string clip = Cp(QGuiApplication::clipboard()->text());
+    grid2_->setEnabled(false);
+    job::PasteIntoGrid(*grid2_, clip, grid2_->Current(),
+                       [this](job::CellPos p) { grid2_->SelectCell(p); });
+    grid2_->setEnabled(true);
+  });
+}
+
+void MainWindow::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+  file->addAction(QStringLiteral("開く(&O)"), this, [this] { Open(); });
+  QMenu* reopen = file->addMenu(QStringLiteral("開き直す"));
+  reopen->addSeparator();
+  reopen->addAction(QStringLiteral("履歴のクリア"));
+  file->addSeparator();
+  file->addAction(QStringLiteral("上書き保存(&S)"), this, [this] { Save(); });
+  file->addAction(QStringLiteral("名前を付けて保存(&A)"), this, [this] { SaveAs(); });
+  file->addSeparator();
+  file->addAction(QStringLiteral("終了(&X)"), this, [this] { close(); });
+  menuBar()->addAction(QStringLiteral("最新バージョンのチェック"), this,
+                       [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductPage))); });
+  menuBar()->addAction(QStringLiteral("変更履歴"), this, [this] {
+    if (history_ != nullptr) history_->ShowHistory();
+  });
+}
+
+void MainWindow::TimerTick() {
+  if (++ticks_ == 2) RelayoutGrids();
+}
+
+std::vector<job::SavedControl*> MainWindow::PersistentControls() {
+  return {fields_[3], fields_[4], fields_[5], fields_[0], fields_[1], fields_[2], grid1_,  grid2_,
+          fields_[6], fields_[7], precision_, fields_[8], vertical_,  table_a_,   table_b_};
+}
+
+void MainWindow::GridFrameSetup() {
+  for (auto [grid, rows] :
+       {std::pair{grid1_, job::kStockGridRows}, std::pair{grid2_, job::kCutGridRows}})
+    job::SetUpGridFrame(*grid, rows, [grid](int n) { grid->SetRowCount(n); });
+}
+
+void MainWindow::RelayoutGrids() {
+  optimiser::RelayoutGrids(records_, *this);
+}
+
+void MainWindow::AfterLoad() {
+  if (isVisible()) fields_[3]->setFocus();
+}
+
+std::string MainWindow::Caption() const {
+  return text::WindowCaption();
+}
+
+const text::Control& MainWindow::Field(JobField field) const {
+  return fields_[static_cast<std::size_t>(field)]->AsNumber();
+}
+
+NumEdit* MainWindow::Edit(JobField field) const {
+  return fields_[static_cast<std::size_t>(field)];
+}
+
+QString MainWindow::CurrentFile() const {
+  return top_->text();
+}
+void MainWindow::SetCurrentFile(const QString& path) {
+  top_->setText(path);
+}
+
+QMessageBox::StandardButton MainWindow::ConfirmSaveChanges() {
+  if (!data_modified_) return QMessageBox::Yes;
+  QMessageBox::StandardButton answer;
+  if (ask_save_changes) {
+    answer = ask_save_changes();
+  } else {
+    answer = QMessageBox::warning(this, Qs(text::ApplicationTitle()),
+                                  QStringLiteral("データが変更されています、保存しますか？"),
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  }
+  if (answer == QMessageBox::Yes) {
+    Save();
+    return QMessageBox::Yes;
+  }
+  return answer == QMessageBox::No ? QMessageBox::No : QMessageBox::Cancel;
+}
+
+bool MainWindow::OpenJob(const QString& path) {
+  return job::OpenJobFile(*this, path.toStdString());
+}
+
+void MainWindow::Open() {
+  if (ConfirmSaveChanges() == QMessageBox::Cancel) return;
+  const QString chosen = ask_open_path
+                             ? ask_open_path(CurrentFile())
+                             : QFileDialog::getOpenFileName(this, QString(), CurrentFile(),
+                                                            QStringLiteral("Zarvel(*.zv5)"));
+  if (!chosen.isEmpty()) {
+    const QString path = WithJobExtension(chosen);
+    if (OpenJob(path)) {
+      SetCurrentFile(path);
+    } else {
+      ShowMessageText(job::CannotReadMessage(path.toStdString()));
+    }
+  }
+  Edit(JobField::kYear)->setFocus();
+}
+
+void MainWindow::Save() {
+  if (CurrentFile().isEmpty()) {
+    SaveAs();
+    return;
+  }
+  const QString path = WithJobExtension(CurrentFile());
+  if (!job::WriteJobFile(*this, path.toStdString()))
+    ShowMessageText(job::CannotWriteMessage(path.toStdString()));
+}
+
+void MainWindow::SaveAs() {
+  const QString proposed =
+      QFileInfo(CurrentFile()).path() + QLatin1Char('/') +
+      Qs(std::string(text::TrimBlanks(Edit(JobField::kProjectName)->Text())) + text::Lit("：") +
+         std::string(text::TrimBlanks(Edit(JobField::kMemberName)->Text())));
+  const QString chosen = ask_save_path
+                             ? ask_save_path(proposed)
+                             : QFileDialog::getSaveFileName(this, QString(), proposed,
+                                                            QStringLiteral("Zarvel(*.zv5)"));
+  if (chosen.isEmpty()) return;
+  const QString path = WithJobExtension(chosen);
+  if (job::WriteJobFile(*this, path.toStdString())) {
+    SetCurrentFile(path);
+  } else {
+    ShowMessageText(job::CannotWriteMessage(path.toStdString()));
+  }
+}
+
+void MainWindow::RunClicked(bool user_invoked) {
+  WindowHost host(progress_);
+  optimiser::RunHost h;
+  h.messages = &host;
+  h.keys = &host;
+  h.progress = &host;
+  h.clock = &host;
+  h.cursor = &host;
+  h.version_text = text::VersionText();
+  optimiser::RunCommand(records_, *this, h, user_invoked);
+}
+
+void MainWindow::SetToday(const std::string& date) {
+  const job::DateParts d = job::SplitDate(date);
+  Edit(JobField::kYear)->SetNumEditText(d.year);
+  Edit(JobField::kMonth)->SetNumEditText(d.month);
+  Edit(JobField::kDay)->SetNumEditText(d.day);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == date_label_ && event->type() == QEvent::MouseButtonRelease) {
+    SetToday(QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")).toStdString());
+    return true;
+  }
+  if (watched == maker_ && event->type() == QEvent::MouseButtonRelease) {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerPage)));
+    return true;
+  }
+  if ((watched == stock_caption_ || watched == cut_caption_) &&
+      event->type() == QEvent::MouseButtonDblClick) {
+    if ((QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0) {
+      if (watched == stock_caption_) {
+        job::SampleFill(*grid1_, 5000, 500, 99);
+      } else {
+        job::SampleFill(*grid2_, 500, 100, 20);
+      }
+    }
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (ConfirmSaveChanges() == QMessageBox::Cancel) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  event->acceptProposedAction();
+  if (urls.isEmpty() || ConfirmSaveChanges() == QMessageBox::Cancel) return;
+  raise();
+  activateWindow();
+  const QString path = urls.first().toLocalFile();
+  const QFileInfo info(path);
+  if (info.exists() && info.suffix().compare(QStringLiteral("zv5"), Qt::CaseInsensitive) == 0 &&
+      OpenJob(path))
+    SetCurrentFile(path);
+}
+
+}  // namespace zarvel::app

@@ -1,0 +1,120 @@
+// The main window: the whole job in its fields and grids, the run button, the menus.
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/controls.h"
+#include "job/job_window.h"
+#include "optimiser/records.h"
+#include "optimiser/run_command.h"
+
+namespace zarvel::app {
+
+class HistoryWindow;
+
+class MainWindow final : public QMainWindow, public job::JobWindow, public optimiser::RunForm {
+ public:
+  explicit MainWindow(optimiser::OptimiserRecords& records, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // JobWindow
+  std::vector<job::SavedControl*> PersistentControls() override;
+  void GridFrameSetup() override;
+  void RelayoutGrids() override;
+  void AfterLoad() override;
+  void SetDataModified(bool modified) override { data_modified_ = modified; }
+  std::string Caption() const override;
+
+  // RunForm
+  const text::Control& Field(optimiser::JobField field) const override;
+  optimiser::Grid& StockGrid() override { return *grid1_; }
+  optimiser::Grid& CutGrid() override { return *grid2_; }
+  int PrecisionItem() const override { return precision_->ItemIndex(); }
+  bool VerticalOrder() const override { return vertical_->isChecked(); }
+
+  bool DataModified() const { return data_modified_; }
+  // The path of the current job (the top panel's caption), UTF-8; empty without a file.
+  QString CurrentFile() const;
+  void SetCurrentFile(const QString& path);
+
+  // The modified-data prompt: Yes, No or Cancel; asks only when the job was changed.
+  QMessageBox::StandardButton ConfirmSaveChanges();
+  // Opens a job file; false when it does not exist (no message here).
+  bool OpenJob(const QString& path);
+  // The run button.
+  void RunClicked(bool user_invoked = true);
+
+  // Replaceable for tests: the yes/no/cancel question, and the save dialog's answer.
+  std::function<QMessageBox::StandardButton()> ask_save_changes;
+  std::function<QString(const QString& proposed)> ask_save_path;
+  std::function<QString(const QString& proposed)> ask_open_path;
+
+  NumEdit* Edit(optimiser::JobField field) const;
+  CellGrid* Grid1() const { return grid1_; }
+  CellGrid* Grid2() const { return grid2_; }
+  RadioGroup* Precision() const { return precision_; }
+  CheckBox* Vertical() const { return vertical_; }
+  QLabel* ProgressLabel() const { return progress_; }
+  QLabel* DateLabel() const { return date_label_; }
+  QPushButton* RunButton() const { return run_; }
+  QPushButton* ClearStockButton() const { return clear1_; }
+  QPushButton* ClearCutButton() const { return clear2_; }
+  QPushButton* PasteButton() const { return paste_; }
+  HistoryWindow* History() const { return history_; }
+  void SetHistoryWindow(HistoryWindow* history) { history_ = history; }
+  // The preview's check boxes: saved with the job.
+  CheckBox* TableA() const { return table_a_; }
+  CheckBox* TableB() const { return table_b_; }
+
+  void Save();
+  void SaveAs();
+  void Open();
+  void SetToday(const std::string& yyyy_mm_dd);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildControls(QWidget* panel);
+  void TimerTick();
+  void Modified() { data_modified_ = true; }
+
+  optimiser::OptimiserRecords& records_;
+  bool data_modified_ = false;
+  int ticks_ = 0;
+  QTimer timer_;
+  QLabel* top_ = nullptr;
+  std::vector<NumEdit*> fields_;  // in JobField order
+  CellGrid* grid1_ = nullptr;
+  CellGrid* grid2_ = nullptr;
+  RadioGroup* precision_ = nullptr;
+  CheckBox* vertical_ = nullptr;
+  CheckBox* table_a_ = nullptr;
+  CheckBox* table_b_ = nullptr;
+  QLabel* progress_ = nullptr;
+  QLabel* date_label_ = nullptr;
+  QLabel* stock_caption_ = nullptr;
+  QLabel* cut_caption_ = nullptr;
+  QLabel* maker_ = nullptr;
+  QPushButton* run_ = nullptr;
+  QPushButton* clear1_ = nullptr;
+  QPushButton* clear2_ = nullptr;
+  QPushButton* paste_ = nullptr;
+  HistoryWindow* history_ = nullptr;
+};
+
+// Web addresses the menu and the label open.
+inline constexpr const char* kProductPage = "https://www.vadavavur.jp/zarvel5/";
+inline constexpr const char* kMakerPage = "https://www.vadavavur.jp/";
+
+}  // namespace zarvel::app
