@@ -42,9 +42,13 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& args) {
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     window.move(screen->availableGeometry().center() - window.rect().center());
   window.show();
+  window.StartUp();
   if (!args.empty()) {
     const QString path = QString::fromStdString(args[0]);
-    if (window.OpenJob(path)) window.SetCurrentFile(path);
+    if (window.OpenJob(path)) {
+      window.SetCurrentFile(path);
+      window.UpdateRecentFiles(path);
+    }
   }
   return app.exec();
 }

@@ -24,6 +24,8 @@
 #include "job/grid_entry.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
+#include "job/safe_file.h"
+#include "job/settings.h"
 #include "text/app_info.h"
 #include "text/numbers.h"
 
@@ -94,7 +96,8 @@ QString WithJobExtension(const QString& path) {
 }  // namespace
 
 MainWindow::MainWindow(optimiser::OptimiserRecords& records, QWidget* parent)
-    : QMainWindow(parent), records_(records) {
+    : QMainWindow(parent), records_(records), recent_(job::RecentListPath()) {
+  job::EnsureSettingsFolder();
   setWindowTitle(Qs(text::WindowCaption()));
   setAcceptDrops(true);
   QPalette p = palette();
@@ -264,8 +267,18 @@ void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
   file->addAction(QStringLiteral("開く(&O)"), this, [this] { Open(); });
   QMenu* reopen = file->addMenu(QStringLiteral("開き直す"));
-  reopen->addSeparator();
-  reopen->addAction(QStringLiteral("履歴のクリア"));
+  for (int i = 0; i < job::RecentFiles::kItems; ++i) {
+    QAction* a = reopen->addAction(QString());
+    a->setObjectName(QStringLiteral("smF%1").arg(i));
+    a->setVisible(false);
+    connect(a, &QAction::triggered, this, [this, i] { Reopen(i); });
+    recent_items_[static_cast<std::size_t>(i)] = a;
+  }
+  recent_work_ = reopen->addSeparator();
+  recent_work_->setObjectName(QStringLiteral("smWork1"));
+  recent_clear_ =
+      reopen->addAction(QStringLiteral("履歴のクリア"), this, [this] { ClearHistory(); });
+  recent_clear_->setObjectName(QStringLiteral("smClear"));
   file->addSeparator();
   file->addAction(QStringLiteral("上書き保存(&S)"), this, [this] { Save(); });
   file->addAction(QStringLiteral("名前を付けて保存(&A)"), this, [this] { SaveAs(); });
@@ -351,6 +364,7 @@ void MainWindow::Open() {
     const QString path = WithJobExtension(chosen);
     if (OpenJob(path)) {
       SetCurrentFile(path);
+      UpdateRecentFiles(path);
     } else {
       ShowMessageText(job::CannotReadMessage(path.toStdString()));
     }
@@ -364,8 +378,11 @@ void MainWindow::Save() {
     return;
   }
   const QString path = WithJobExtension(CurrentFile());
-  if (!job::WriteJobFile(*this, path.toStdString()))
+  if (job::WriteJobFile(*this, path.toStdString())) {
+    UpdateRecentFiles(path);
+  } else {
     ShowMessageText(job::CannotWriteMessage(path.toStdString()));
+  }
 }
 
 void MainWindow::SaveAs() {
@@ -379,8 +396,15 @@ void MainWindow::SaveAs() {
                                                             QStringLiteral("Zarvel(*.zv5)"));
   if (chosen.isEmpty()) return;
   const QString path = WithJobExtension(chosen);
+  // The path goes into the recent list and the settings, which are CP932: a name that CP932
+  // cannot hold would come back damaged, so it is refused here.
+  if (!job::FitsCp932(path.toStdString())) {
+    ShowMessageText(job::UnsavableNameMessage(path.toStdString()));
+    return;
+  }
   if (job::WriteJobFile(*this, path.toStdString())) {
     SetCurrentFile(path);
+    UpdateRecentFiles(path);
   } else {
     ShowMessageText(job::CannotWriteMessage(path.toStdString()));
   }
@@ -433,6 +457,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  // The current job (possibly none) is opened again at the next start.
+  job::WriteLastFile(CurrentFile().toStdString());
   event->accept();
 }
 
@@ -441,16 +467,71 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
   event->acceptProposedAction();
+  DropFiles(event->mimeData()->urls());
+}
+
+void MainWindow::DropFiles(const QList<QUrl>& urls) {
   if (urls.isEmpty() || ConfirmSaveChanges() == QMessageBox::Cancel) return;
   raise();
   activateWindow();
   const QString path = urls.first().toLocalFile();
   const QFileInfo info(path);
-  if (info.exists() && info.suffix().compare(QStringLiteral("zv5"), Qt::CaseInsensitive) == 0 &&
-      OpenJob(path))
+  if (info.isFile() && info.suffix().compare(QStringLiteral("zv5"), Qt::CaseInsensitive) == 0 &&
+      OpenJob(path)) {
     SetCurrentFile(path);
+    UpdateRecentFiles(path);
+  }
+}
+
+void MainWindow::ShowRecentItems() {
+  const auto& items = recent_.Items();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    recent_items_[i]->setText(QString::fromStdString(items[i]));
+    recent_items_[i]->setVisible(!items[i].empty());
+  }
+  const bool none = recent_.WorkCaption() != "-";
+  recent_work_->setSeparator(!none);
+  recent_work_->setText(QString::fromStdString(recent_.WorkCaption()));
+  recent_work_->setEnabled(!none);
+  recent_clear_->setVisible(recent_.ClearVisible());
+}
+
+void MainWindow::StartUp() {
+  recent_.Load();
+  ShowRecentItems();
+  const std::string last = job::ReadLastFile();
+  const QString path = QString::fromStdString(last);
+  if (!last.empty() && OpenJob(path)) {
+    SetCurrentFile(path);
+    UpdateRecentFiles(path);
+  } else {
+    SetCurrentFile(QString());
+  }
+  grid2_->update();
+}
+
+void MainWindow::UpdateRecentFiles(const QString& path) {
+  recent_.Update(path.toStdString());
+  ShowRecentItems();
+}
+
+void MainWindow::Reopen(int item) {
+  if (ConfirmSaveChanges() == QMessageBox::Cancel) return;
+  const std::string path = recent_.Items()[static_cast<std::size_t>(item)];
+  if (job::IsRegularFile(path)) {
+    if (OpenJob(QString::fromStdString(path))) {
+      SetCurrentFile(QString::fromStdString(path));
+      UpdateRecentFiles(QString::fromStdString(path));
+    }
+  } else {
+    ShowMessageText(text::Utf8ToCp932(path) + text::Lit("\nは有りません。"));
+  }
+}
+
+void MainWindow::ClearHistory() {
+  recent_.Clear();
+  ShowRecentItems();
 }
 
 }  // namespace zarvel::app

@@ -6,11 +6,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
+#include <array>
 #include <functional>
 #include <memory>
 
 #include "app/controls.h"
 #include "job/job_window.h"
+#include "job/recent_files.h"
 #include "optimiser/records.h"
 #include "optimiser/run_command.h"
 
@@ -75,6 +78,18 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   void Save();
   void SaveAs();
   void Open();
+  // Start-up once shown: the recent items from their list, then the last job.
+  void StartUp();
+  // Puts a path on top of the recent list (after every successful open and save).
+  void UpdateRecentFiles(const QString& path);
+  void Reopen(int item);
+  void ClearHistory();
+  const job::RecentFiles& Recent() const { return recent_; }
+  QAction* RecentItem(int i) const { return recent_items_[static_cast<std::size_t>(i)]; }
+  QAction* RecentWork() const { return recent_work_; }
+  QAction* RecentClear() const { return recent_clear_; }
+  // Opens the first of the dropped files when it is a job (".zv5" in any case).
+  void DropFiles(const QList<QUrl>& urls);
   void SetToday(const std::string& yyyy_mm_dd);
 
  protected:
@@ -111,6 +126,11 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   QPushButton* clear2_ = nullptr;
   QPushButton* paste_ = nullptr;
   HistoryWindow* history_ = nullptr;
+  job::RecentFiles recent_;
+  std::array<QAction*, job::RecentFiles::kItems> recent_items_{};
+  QAction* recent_work_ = nullptr;
+  QAction* recent_clear_ = nullptr;
+  void ShowRecentItems();
 };
 
 // Web addresses the menu and the label open.

@@ -34,5 +34,7 @@ std::vector<std::string> JobFileLines(JobWindow& window);
 std::string CannotReadMessage(const std::string& path);
 // The same for a failed save: "...\nには書き込めません".
 std::string CannotWriteMessage(const std::string& path);
+// A name the job lists cannot record: "...\nのファイル名に保存できない文字が含まれています".
+std::string UnsavableNameMessage(const std::string& path);
 
 }  // namespace zarvel::job

@@ -2,13 +2,17 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QKeyEvent>
 #include <QTest>
+#include <QUrl>
 
 #include "app/history.h"
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/qt_text.h"
+#include "job/settings.h"
+#include "tests/temp_dir.h"
 #include "text/app_info.h"
 #include "text/cp932.h"
 
@@ -20,6 +24,8 @@ using optimiser::JobField;
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    settings = std::make_unique<testing::TempDir>("zarvel5-gui");
+    qputenv("ZARVEL5_SETTINGS_DIR", QByteArray::fromStdString(settings->File("settings")));
     SetMessageHandler([this](const std::string& m) { messages.push_back(m); });
     window = std::make_unique<MainWindow>(*records);
     window->ask_save_changes = [this] {
@@ -46,6 +52,25 @@ class WindowTest : public ::testing::Test {
     QApplication::sendEvent(w, &press);
   }
 
+  // A window as the program starts it: shown, then the recent list and the last job.
+  void Restart() {
+    window->SetDataModified(false);
+    window = std::make_unique<MainWindow>(*records);
+    window->ask_save_changes = [this] {
+      ++prompts;
+      return answer;
+    };
+    window->show();
+    window->StartUp();
+  }
+  QString SaveAsTo(const std::string& name) {
+    const QString path = QString::fromStdString(settings->File(name));
+    window->ask_save_path = [path](const QString&) { return path; };
+    window->SaveAs();
+    return path;
+  }
+
+  std::unique_ptr<testing::TempDir> settings;
   std::unique_ptr<optimiser::OptimiserRecords> records =
       std::make_unique<optimiser::OptimiserRecords>();
   std::unique_ptr<MainWindow> window;
@@ -250,6 +275,150 @@ TEST_F(WindowTest, Screenshot) {
   EXPECT_EQ(window->centralWidget()->size(), QSize(1264, 632));
   EXPECT_EQ(window->Grid1()->width(), 36 + 2 * 108 + 3 + 2);
   if (out != nullptr) shot.save(QString::fromUtf8(out));
+}
+
+TEST_F(WindowTest, SaveThenOpenRestoresTheJob) {
+  window->Edit(JobField::kProjectName)->SetText(text::Lit("Ａ棟"));
+  window->Grid2()->SetCell(1, 1, " 2700.  4");
+  window->SetDataModified(true);
+  const QString path = SaveAsTo("job.zv5");
+  EXPECT_EQ(window->CurrentFile(), path);
+  EXPECT_FALSE(window->DataModified());
+  EXPECT_EQ(window->Recent().Items()[0], path.toStdString());
+
+  window->Edit(JobField::kProjectName)->SetText("changed");
+  window->SetDataModified(true);
+  answer = QMessageBox::No;
+  window->ask_open_path = [&](const QString&) { return path; };
+  window->Open();
+  EXPECT_EQ(window->Edit(JobField::kProjectName)->Text(), text::Lit("Ａ棟"));
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), " 2700.  4");
+  EXPECT_FALSE(window->DataModified());
+}
+
+TEST_F(WindowTest, OpeningForcesTheExtension) {
+  window->ask_open_path = [&](const QString&) {
+    return QString::fromStdString(settings->File("job.txt"));
+  };
+  window->Open();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(text::Cp932ToUtf8(messages[0]),
+            "[×]" + settings->path().string() + "/\njob.zv5\nは読み込めません");
+  EXPECT_TRUE(window->CurrentFile().isEmpty());
+}
+
+TEST_F(WindowTest, UnwritableTargetKeepsTheJobUnsaved) {
+  window->SetDataModified(true);
+  SaveAsTo("no/such/folder/job.zv5");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[0]).find("には書き込めません"), std::string::npos);
+  EXPECT_TRUE(window->DataModified());
+  EXPECT_TRUE(window->CurrentFile().isEmpty());
+
+  // A name CP932 cannot hold is refused before anything is written.
+  SaveAsTo("job\xF0\x9F\x94\xA9.zv5");
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("保存できない文字"), std::string::npos);
+  EXPECT_TRUE(window->CurrentFile().isEmpty());
+}
+
+TEST_F(WindowTest, RecentListKeepsTheTenNewest) {
+  std::vector<QString> paths;
+  for (int i = 0; i < 11; ++i) paths.push_back(SaveAsTo("job" + std::to_string(i) + ".zv5"));
+  const auto& items = window->Recent().Items();
+  for (int i = 0; i < 10; ++i)
+    EXPECT_EQ(items[static_cast<std::size_t>(i)],
+              paths[static_cast<std::size_t>(10 - i)].toStdString());
+  EXPECT_TRUE(window->RecentItem(9)->isVisible());
+
+  window->Reopen(4);  // the fifth: job6
+  EXPECT_EQ(window->Recent().Items()[0], paths[6].toStdString());
+  EXPECT_EQ(window->Recent().Items()[1], paths[10].toStdString());
+  EXPECT_EQ(window->Recent().Items()[4], paths[7].toStdString());
+  EXPECT_EQ(window->CurrentFile(), paths[6]);
+
+  // The list file holds the same, newest first.
+  QFile list(QString::fromStdString(job::RecentListPath()));
+  ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(list.readLine().trimmed() == paths[6].toUtf8());
+}
+
+TEST_F(WindowTest, CaseVariantsDeletedFilesAndClearing) {
+  const QString lower = SaveAsTo("a.zv5");
+  const QString upper = SaveAsTo("A.zv5");
+  EXPECT_EQ(window->Recent().Items()[0], upper.toStdString());
+  EXPECT_EQ(window->Recent().Items()[1], lower.toStdString());  // compared exactly
+
+  QFile::remove(lower);
+  window->SetCurrentFile(QString());  // nothing to reopen, so the start changes no list
+  window->close();
+  Restart();
+  EXPECT_FALSE(window->RecentItem(1)->isVisible());  // hidden, not yet removed from the list
+  QFile list(QString::fromStdString(job::RecentListPath()));
+  ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+  EXPECT_EQ(list.readAll().count('\n'), 2);
+  list.close();
+  window->UpdateRecentFiles(QString());
+  ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+  EXPECT_EQ(list.readAll().count('\n'), 1);
+  list.close();
+
+  window->ClearHistory();
+  for (int i = 0; i < 10; ++i) EXPECT_FALSE(window->RecentItem(i)->isVisible());
+  EXPECT_EQ(window->RecentWork()->text(), QStringLiteral("（なし）"));
+  EXPECT_FALSE(window->RecentWork()->isSeparator());
+  EXPECT_FALSE(window->RecentClear()->isVisible());
+  window->SetCurrentFile(upper);
+  window->ClearHistory();
+  EXPECT_EQ(window->CurrentFile(), upper);  // the current job is not touched
+}
+
+TEST_F(WindowTest, LastFileOpensAtTheNextStart) {
+  const QString path = SaveAsTo("last.zv5");
+  window->close();
+  Restart();
+  EXPECT_EQ(window->CurrentFile(), path);
+
+  // Closing with no current file: nothing opens next time.
+  window->SetCurrentFile(QString());
+  window->close();
+  EXPECT_EQ(job::ReadLastFile(), "");
+  Restart();
+  EXPECT_TRUE(window->CurrentFile().isEmpty());
+}
+
+TEST_F(WindowTest, DroppedFiles) {
+  const QString first = SaveAsTo("first.zv5");
+  const QString second = SaveAsTo("second.zv5");
+  window->SetCurrentFile(QString());
+  window->DropFiles({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
+  EXPECT_EQ(window->CurrentFile(), first);
+
+  QFile::copy(first, QString::fromStdString(settings->File("UPPER.ZV5")));
+  window->DropFiles({QUrl::fromLocalFile(QString::fromStdString(settings->File("UPPER.ZV5")))});
+  EXPECT_EQ(window->CurrentFile(), QString::fromStdString(settings->File("UPPER.ZV5")));
+
+  QFile text(QString::fromStdString(settings->File("notes.txt")));
+  ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+  text.write("hello");
+  text.close();
+  window->DropFiles({QUrl::fromLocalFile(text.fileName())});
+  EXPECT_EQ(window->CurrentFile(), QString::fromStdString(settings->File("UPPER.ZV5")));
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(WindowTest, YesWithoutAFileGoesThroughSaveAs) {
+  window->SetDataModified(true);
+  int asked = 0;
+  window->ask_save_path = [&](const QString& proposed) {
+    ++asked;
+    EXPECT_TRUE(proposed.endsWith(QStringLiteral("<工事名>：<部材名>")));
+    return QString();  // cancelled
+  };
+  answer = QMessageBox::Yes;
+  window->close();
+  EXPECT_EQ(asked, 1);
+  EXPECT_FALSE(window->isVisible());  // closes all the same
 }
 
 }  // namespace

@@ -1,0 +1,98 @@
+#include "job/profile.h"
+
+#include <vector>
+
+#include "job/job_file.h"
+#include "job/safe_file.h"
+#include "text/numbers.h"
+
+namespace zarvel::job {
+namespace {
+
+constexpr std::size_t kMaxProfileSize = 1024 * 1024;
+
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The section name of a "[name]" line, or nullopt.
+bool SectionName(const std::string& line, std::string_view& name) {
+  const std::string_view t = text::TrimBlanks(line);
+  if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
+  name = text::TrimBlanks(t.substr(1, t.size() - 2));
+  return true;
+}
+
+bool KeyOf(const std::string& line, std::string_view& key, std::string_view& value) {
+  const std::size_t eq = line.find('=');
+  if (eq == std::string::npos) return false;
+  key = text::TrimBlanks(std::string_view(line).substr(0, eq));
+  value = text::TrimBlanks(std::string_view(line).substr(eq + 1));
+  return true;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::string content;
+  if (!ReadWholeFile(path, content, kMaxProfileSize)) return {};
+  return SplitLines(content);
+}
+
+}  // namespace
+
+std::string ReadProfileString(const std::string& path, const std::string& section,
+                              const std::string& key, const std::string& fallback) {
+  bool in_section = false;
+  for (const std::string& line : ReadLines(path)) {
+    std::string_view name, k, v;
+    if (SectionName(line, name)) {
+      in_section = SameText(name, section);
+    } else if (in_section && KeyOf(line, k, v) && SameText(k, key)) {
+      return std::string(v);
+    }
+  }
+  return fallback;
+}
+
+bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
+                        const std::string& value) {
+  std::vector<std::string> lines = ReadLines(path);
+  const std::string entry = key + "=" + value;
+  bool in_section = false;
+  std::size_t section_end = std::string::npos;
+  bool done = false;
+  for (std::size_t i = 0; i < lines.size() && !done; ++i) {
+    std::string_view name, k, v;
+    if (SectionName(lines[i], name)) {
+      if (in_section) break;
+      in_section = SameText(name, section);
+      if (in_section) section_end = i + 1;
+    } else if (in_section) {
+      if (KeyOf(lines[i], k, v) && SameText(k, key)) {
+        lines[i] = entry;
+        done = true;
+      } else if (!text::TrimBlanks(lines[i]).empty()) {
+        section_end = i + 1;
+      }
+    }
+  }
+  if (!done) {
+    if (section_end == std::string::npos) {
+      lines.push_back("[" + section + "]");
+      lines.push_back(entry);
+    } else {
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(section_end), entry);
+    }
+  }
+  std::string data;
+  for (const std::string& l : lines) data += l + "\r\n";
+  return ReplaceFile(path, data);
+}
+
+}  // namespace zarvel::job

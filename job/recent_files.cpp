@@ -1,0 +1,54 @@
+#include "job/recent_files.h"
+
+#include <vector>
+
+#include "job/job_file.h"
+#include "job/safe_file.h"
+#include "job/settings.h"
+#include "text/cp932.h"
+#include "text/numbers.h"
+
+namespace zarvel::job {
+namespace {
+
+constexpr std::size_t kMaxListFile = 64 * 1024;
+constexpr std::size_t kMaxLine = 4096;
+
+}  // namespace
+
+void RecentFiles::Load() {
+  items_.fill(std::string());
+  std::string content;
+  if (!ReadWholeFile(list_path_, content, kMaxListFile)) return;
+  const std::vector<std::string> lines = SplitLines(content);
+  for (int i = 0; i < kItems && static_cast<std::size_t>(i) < lines.size(); ++i) {
+    const std::string path = text::Cp932ToUtf8(
+        std::string(text::TrimBlanks(lines[static_cast<std::size_t>(i)].substr(0, kMaxLine))));
+    if (!path.empty() && IsRegularFile(path)) items_[static_cast<std::size_t>(i)] = path;
+  }
+}
+
+void RecentFiles::Update(const std::string& path) {
+  std::vector<std::string> list;
+  if (!path.empty() && IsRegularFile(path) && FitsCp932(path)) list.push_back(path);
+  for (const std::string& item : items_) {
+    const std::string t(text::TrimBlanks(item));
+    if (!t.empty() && t != path && IsRegularFile(t)) list.push_back(t);
+  }
+  if (list.size() > kItems) list.resize(kItems);
+  items_.fill(std::string());
+  for (std::size_t i = 0; i < list.size(); ++i) items_[i] = list[i];
+  work_ = list.empty() ? "（なし）" : "-";
+  clear_visible_ = !list.empty();
+  std::string data;
+  for (const std::string& item : items_)
+    if (!item.empty() && IsRegularFile(item)) data += text::Utf8ToCp932(item) + "\r\n";
+  ReplaceFile(list_path_, data);  // a list that cannot be written is not reported
+}
+
+void RecentFiles::Clear() {
+  items_.fill(std::string());
+  Update(std::string());
+}
+
+}  // namespace zarvel::job

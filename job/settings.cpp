@@ -1,0 +1,54 @@
+#include "job/settings.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "job/profile.h"
+#include "text/app_info.h"
+#include "text/cp932.h"
+
+namespace zarvel::job {
+
+std::string SettingsFolder() {
+  std::string folder;
+  if (const char* dir = std::getenv("ZARVEL5_SETTINGS_DIR"); dir != nullptr && *dir != '\0') {
+    folder = dir;
+  } else if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg != '\0') {
+    folder = std::string(xdg) + "/VADAVAVUR/Zarvel5";
+  } else {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home != nullptr ? home : ".") + "/.config/VADAVAVUR/Zarvel5";
+  }
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+void EnsureSettingsFolder() {
+  std::error_code ec;
+  std::filesystem::create_directories(SettingsFolder(), ec);
+}
+
+std::string SettingsFilePath() {
+  return SettingsFolder() + text::Cp932ToUtf8(text::ApplicationTitle()) + ".ini";
+}
+
+std::string RecentListPath() {
+  return SettingsFolder() + "ReOpen1";
+}
+
+std::string ReadLastFile() {
+  return text::Cp932ToUtf8(
+      ReadProfileString(SettingsFilePath(), text::Lit(kSettingsSection), kLastFileKey, kNoFile));
+}
+
+void WriteLastFile(const std::string& utf8_path) {
+  const std::string value = FitsCp932(utf8_path) ? utf8_path : std::string();
+  WriteProfileString(SettingsFilePath(), text::Lit(kSettingsSection), kLastFileKey,
+                     text::Utf8ToCp932(value));
+}
+
+bool FitsCp932(const std::string& utf8) {
+  return text::Cp932ToUtf8(text::Utf8ToCp932(utf8)) == utf8;
+}
+
+}  // namespace zarvel::job

@@ -1,0 +1,81 @@
+#include "job/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "job/profile.h"
+#include "job/recent_files.h"
+#include "tests/temp_dir.h"
+#include "text/cp932.h"
+
+namespace zarvel::job {
+namespace {
+
+TEST(Profile, ReadsAndWritesKeysWithoutRegardToCase) {
+  testing::TempDir dir("zarvel5-ini");
+  const std::string path = dir.File("a.ini");
+  EXPECT_EQ(ReadProfileString(path, "S", "K", "@@@.@@@"), "@@@.@@@");  // no file
+  std::ofstream(path) << "[Other]\r\nLastFile=no\r\n[zarvel]\nlastfile = /a/b.zv5 \n";
+  EXPECT_EQ(ReadProfileString(path, "ZARVEL", "LastFile", "x"), "/a/b.zv5");
+  EXPECT_EQ(ReadProfileString(path, "zarvel", "Missing", "x"), "x");
+  ASSERT_TRUE(WriteProfileString(path, "Zarvel", "LASTFILE", "/c.zv5"));
+  ASSERT_TRUE(WriteProfileString(path, "Zarvel", "Other", "1"));
+  ASSERT_TRUE(WriteProfileString(path, "New", "K", "v"));
+  EXPECT_EQ(ReadProfileString(path, "zarvel", "lastfile", "x"), "/c.zv5");
+  EXPECT_EQ(ReadProfileString(path, "zarvel", "other", "x"), "1");
+  EXPECT_EQ(ReadProfileString(path, "other", "lastfile", "x"), "no");
+  EXPECT_EQ(ReadProfileString(path, "new", "k", "x"), "v");
+}
+
+TEST(Settings, FolderAndLastFile) {
+  testing::TempDir dir("zarvel5-settings");
+  setenv("ZARVEL5_SETTINGS_DIR", dir.File("deep/er").c_str(), 1);
+  EnsureSettingsFolder();
+  EXPECT_EQ(SettingsFolder(), dir.File("deep/er") + "/");
+  EXPECT_EQ(ReadLastFile(), kNoFile);
+  WriteLastFile("/jobs/北町.zv5");
+  EXPECT_EQ(ReadLastFile(), "/jobs/北町.zv5");
+  std::ifstream in(SettingsFilePath(), std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  EXPECT_NE(s.str().find(text::Lit("[Zarvel５]")), std::string::npos);  // CP932 on disk
+  EXPECT_NE(s.str().find(text::Lit("北町")), std::string::npos);
+  WriteLastFile("/jobs/\xF0\x9F\x94\xA9.zv5");  // not CP932: nothing damaged is written
+  EXPECT_EQ(ReadLastFile(), "");
+  unsetenv("ZARVEL5_SETTINGS_DIR");
+}
+
+TEST(RecentFilesList, TopDropsAndRewrites) {
+  testing::TempDir dir("zarvel5-recent");
+  std::vector<std::string> jobs;
+  for (int i = 0; i < 12; ++i) {
+    jobs.push_back(dir.File("j" + std::to_string(i) + ".zv5"));
+    std::ofstream(jobs.back()) << "x";
+  }
+  RecentFiles recent(dir.File("ReOpen1"));
+  recent.Load();
+  EXPECT_EQ(recent.WorkCaption(), "-");
+  for (const std::string& j : jobs) recent.Update(j);
+  EXPECT_EQ(recent.Items()[0], jobs[11]);
+  EXPECT_EQ(recent.Items()[9], jobs[2]);
+  recent.Update(jobs[5]);
+  EXPECT_EQ(recent.Items()[0], jobs[5]);
+  EXPECT_EQ(recent.Items()[1], jobs[11]);
+  recent.Update(dir.File("missing.zv5"));  // a missing file is not listed
+  EXPECT_EQ(recent.Items()[0], jobs[5]);
+
+  RecentFiles again(dir.File("ReOpen1"));
+  again.Load();
+  EXPECT_EQ(again.Items(), recent.Items());
+  again.Clear();
+  EXPECT_EQ(again.WorkCaption(), "（なし）");
+  EXPECT_FALSE(again.ClearVisible());
+  RecentFiles empty(dir.File("ReOpen1"));
+  empty.Load();
+  EXPECT_TRUE(empty.Items()[0].empty());
+}
+
+}  // namespace
+}  // namespace zarvel::job
