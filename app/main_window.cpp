@@ -20,6 +20,7 @@
 
 #include "app/history.h"
 #include "app/message.h"
+#include "app/preview.h"
 #include "app/qt_text.h"
 #include "job/grid_entry.h"
 #include "job/job_file.h"
@@ -81,6 +82,22 @@ class WindowHost final : public optimiser::MessageSink,
 
  private:
   QLabel* label_;
+};
+
+// The preview as the run command sees it.
+class PreviewAdapter final : public optimiser::PreviewOpener {
+ public:
+  explicit PreviewAdapter(PreviewWindow* preview) : preview_(preview) {}
+  void ClosePreview() override { preview_->hide(); }
+  void OpenPreview(const std::string& caption) override {
+    preview_->setWindowTitle(Qs(caption));
+    preview_->Rebuild();
+    if (preview_->Truncated())
+      preview_->setWindowTitle(Qs(caption) + QStringLiteral("（ページ数の上限で打ち切り）"));
+  }
+
+ private:
+  PreviewWindow* preview_;
 };
 
 // The path with its extension replaced by ".zv5" (added when it has none).
@@ -205,21 +222,19 @@ void MainWindow::BuildControls(QWidget* panel) {
                               conditions);
   precision_->setGeometry(10, 90, 228, 52);
   precision_->SetItemIndex(1);
-  precision_->on_change = [] {};  // re-runs only while the preview is open
+  precision_->on_change = [this] {  // re-runs only while the preview is open
+    if (preview_ != nullptr && preview_->isVisible()) RunClicked(false);
+  };
 
   NumEdit* lsaki = edit("edLsaki", 60, "  5000", 1000, 258, 80);
   MakeLabel(panel, QStringLiteral("㎜未満は優先素材。"), 1086, 262);
   vertical_ = new CheckBox(QStringLiteral("CkVlist"), QStringLiteral("縦順表示"), true, panel);
   vertical_->setGeometry(1000, 292, 160, 24);
   connect(vertical_, &QCheckBox::toggled, this, [this] { RelayoutGrids(); });
-  table_a_ = new CheckBox(QStringLiteral("CbMeisaiA"), QStringLiteral("［長さ×本数］の表"), false,
-                          nullptr);
-  table_b_ =
-      new CheckBox(QStringLiteral("CbMeisaiB"), QStringLiteral("［１本毎］の表"), false, nullptr);
-  table_a_->setParent(this);
-  table_b_->setParent(this);
-  table_a_->hide();
-  table_b_->hide();
+  // The preview's two table switches are saved with the job.
+  preview_ = new PreviewWindow(records_, this);
+  table_a_ = preview_->TableA();
+  table_b_ = preview_->TableB();
 
   run_ = new QPushButton(QStringLiteral("Zarvel実行"), panel);
   run_->setGeometry(1000, 330, 248, 52);
@@ -418,8 +433,12 @@ void MainWindow::RunClicked(bool user_invoked) {
   h.progress = &host;
   h.clock = &host;
   h.cursor = &host;
+  PreviewAdapter preview(preview_);
+  h.preview = &preview;
+  preview_->keys = &host;
   h.version_text = text::VersionText();
   optimiser::RunCommand(records_, *this, h, user_invoked);
+  preview_->keys = nullptr;
 }
 
 void MainWindow::SetToday(const std::string& date) {

@@ -20,6 +20,7 @@
 namespace zarvel::app {
 
 class HistoryWindow;
+class PreviewWindow;
 
 class MainWindow final : public QMainWindow, public job::JobWindow, public optimiser::RunForm {
  public:
@@ -70,6 +71,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   QPushButton* ClearCutButton() const { return clear2_; }
   QPushButton* PasteButton() const { return paste_; }
   HistoryWindow* History() const { return history_; }
+  PreviewWindow* Preview() const { return preview_; }
   void SetHistoryWindow(HistoryWindow* history) { history_ = history; }
   // The preview's check boxes: saved with the job.
   CheckBox* TableA() const { return table_a_; }
@@ -126,6 +128,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   QPushButton* clear2_ = nullptr;
   QPushButton* paste_ = nullptr;
   HistoryWindow* history_ = nullptr;
+  PreviewWindow* preview_ = nullptr;
   job::RecentFiles recent_;
   std::array<QAction*, job::RecentFiles::kItems> recent_items_{};
   QAction* recent_work_ = nullptr;

@@ -4,11 +4,16 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <memory>
 
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "drawing/primitives.h"
+#include "job/job_file.h"
+#include "job/job_form.h"
+#include "optimiser/run_command.h"
 #include "platform/qt_canvas.h"
+#include "report/report.h"
 #include "text/cp932.h"
 
 namespace {
@@ -65,6 +70,36 @@ void BM_HalveBitmap(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_HalveBitmap)->Unit(benchmark::kMillisecond);
+
+// One preview page at the largest display size: the example's table page played at double
+// size (1800 × 2698) and halved into the 900 × 1350 display, as a scroll to a new page does.
+void BM_PreviewPage(benchmark::State& state) {
+  auto records = std::make_unique<zarvel::optimiser::OptimiserRecords>();
+  zarvel::job::JobForm form(*records);
+  if (!zarvel::job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5")) {
+    state.SkipWithError("example job not found");
+    return;
+  }
+  zarvel::optimiser::RunHost host;
+  zarvel::optimiser::RunCommand(*records, form, host, true);
+  zarvel::report::RecordingSurface surface;
+  zarvel::report::ReportOptions options;
+  options.table_a = true;
+  zarvel::report::RebuildPages(surface, *records, options);
+  QImage page(1800, 2698, QImage::Format_RGB32);
+  QImage display(900, 1350, QImage::Format_RGB32);
+  for (auto _ : state) {
+    {
+      QPainter painter(&page);
+      zarvel::platform::QtCanvas canvas(painter, page.rect());
+      PlayReportPage(zarvel::platform::BitmapTarget(page, canvas), 2, kRecordingWidth,
+                     kRecordingHeight, 0xE0F0F0);
+    }
+    HalveBitmap(zarvel::platform::ViewOf(display), zarvel::platform::ViewOf(page), 0);
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_PreviewPage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

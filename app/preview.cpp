@@ -1,0 +1,232 @@
+#include "app/preview.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QResizeEvent>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "app/qt_text.h"
+#include "drawing/playback.h"
+#include "platform/qt_canvas.h"
+#include "report/report.h"
+#include "text/app_info.h"
+
+namespace zarvel::app {
+namespace {
+
+constexpr drawing::Colour kPaper = 0xE0F0F0;  // red 240, green 240, blue 224
+const QColor kPanelColour(240, 240, 224);
+
+// Paints the display image on the page panel.
+class PageView final : public QWidget {
+ public:
+  PageView(const QImage& image, const QPoint& origin, QWidget* parent)
+      : QWidget(parent), image_(image), origin_(origin) {}
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), kPanelColour);
+    p.drawImage(origin_, image_);
+  }
+
+ private:
+  const QImage& image_;
+  const QPoint& origin_;
+};
+
+}  // namespace
+
+PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget* parent)
+    : QWidget(parent, Qt::Window), records_(records) {
+  setMinimumSize(640, 480);
+  setMaximumWidth(1180);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  top_ = new QWidget(this);
+  auto* top_layout = new QHBoxLayout(top_);
+  top_layout->addWidget(new QLabel(QStringLiteral("切断パターン形式："), top_));
+  table_a_ =
+      new CheckBox(QStringLiteral("CbMeisaiA"), QStringLiteral("［長さ×本数］の表"), false, top_);
+  table_b_ =
+      new CheckBox(QStringLiteral("CbMeisaiB"), QStringLiteral("［１本毎］の表"), false, top_);
+  top_layout->addWidget(table_a_);
+  top_layout->addWidget(table_b_);
+  top_layout->addStretch();
+  print_ = new QPushButton(QStringLiteral("印 刷"), top_);
+  top_layout->addWidget(print_);
+  layout->addWidget(top_);
+
+  auto* body = new QWidget(this);
+  auto* body_layout = new QHBoxLayout(body);
+  body_layout->setContentsMargins(0, 0, 0, 0);
+  body_layout->setSpacing(0);
+  panel_ = new PageView(display_, display_origin_, body);
+  panel_->installEventFilter(this);
+  scroll_ = new QScrollBar(Qt::Vertical, body);
+  scroll_->setFixedWidth(kBarWidth);
+  scroll_->setPageStep(kLargeChange);
+  scroll_->setSingleStep(1);
+  body_layout->addWidget(panel_, 1);
+  body_layout->addWidget(scroll_);
+  layout->addWidget(body, 1);
+
+  connect(scroll_, &QScrollBar::valueChanged, this, [this] { Redraw(); });
+  for (CheckBox* box : {table_a_, table_b_}) {
+    connect(box, &QCheckBox::toggled, this, [this] {
+      if (isVisible()) Rebuild();
+    });
+  }
+  connect(print_, &QPushButton::clicked, this, [this] { PrintAll(); });
+  resize(960, 720);
+}
+
+QPoint PreviewWindow::DisplayOrigin() const {
+  return display_origin_;
+}
+
+void PreviewWindow::Rebuild() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  report::ReportOptions options;
+  options.table_a = table_a_->isChecked();
+  options.table_b = table_b_->isChecked();
+  options.keys = keys;
+  report::RecordingSurface surface;  // 1800 × 2700 dots; recording only
+  const report::ReportResult result = report::RebuildPages(surface, records_, options);
+  pages_ = result.pages;
+  truncated_ = result.truncated;
+  if (isVisible()) PanelResized();
+  show();
+  raise();
+  QApplication::restoreOverrideCursor();
+}
+
+void PreviewWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  ForgetCache();
+  previous_position_ = 0;
+  if (scroll_->value() != 0) {
+    scroll_->setValue(0);  // redraws
+  } else {
+    Redraw();
+  }
+}
+
+void PreviewWindow::ForgetCache() {
+  for (CacheSlot& s : cache_) s.page = -1;
+}
+
+void PreviewWindow::PanelResized() {
+  ForgetCache();
+  Redraw();
+  scroll_->setFocus();
+}
+
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == panel_ && event->type() == QEvent::Resize && isVisible()) PanelResized();
+  return QWidget::eventFilter(watched, event);
+}
+
+void PreviewWindow::wheelEvent(QWheelEvent* event) {
+  scroll_->setValue(scroll_->value() + (event->angleDelta().y() > 0 ? -1 : 1));
+  event->accept();
+}
+
+void PreviewWindow::Redraw() {
+  // Display size: at most 900 wide, and narrower when the panel is; the 2 : 3 page ratio.
+  const int panel_width = panel_->width() + kBarWidth;  // the page panel and the bar beside it
+  int w = std::min(panel_width, kMaxDisplayWidth);
+  const int available = panel_width - kBarWidth;
+  w = std::max(1, std::min(w, available - 8));
+  // The height follows the width actually shown.
+  const int h = std::max(1, w * 1350 / 900);
+  if (display_.size() != QSize(w, h)) display_ = QImage(w, h, QImage::Format_RGB32);
+  display_origin_ = QPoint((available - w) / 2, 0);
+
+  int position = scroll_->value();
+  if (position == previous_position_ + kLargeChange) {  // a page-down click: start of a page
+    position = position / kLargeChange * kLargeChange;
+    if (position != scroll_->value()) {
+      const QSignalBlocker block(scroll_);
+      scroll_->setValue(position);
+    }
+  }
+  const double f = position * 0.05 + 1.0;
+  previous_position_ = position;
+  const int first = static_cast<int>(std::trunc(f));
+  if (std::abs(first - cache_[0].page) == 1) std::swap(cache_[0], cache_[1]);
+
+  display_.fill(kPanelColour);
+  int next_top = 0;
+  for (int k = 0; k < 2; ++k) {
+    CacheSlot& slot = cache_[static_cast<std::size_t>(k)];
+    const int page = first + k;
+    if (slot.bitmap.width() != 2 * w || slot.page != page) {
+      slot.page = page;
+      const int h2 = 2 * h - 2;
+      slot.bitmap = QImage(2 * w, h2, QImage::Format_RGB32);
+      {
+        QPainter painter(&slot.bitmap);
+        platform::QtCanvas canvas(painter, slot.bitmap.rect());
+        drawing::PlayReportPage(platform::BitmapTarget(slot.bitmap, canvas), page,
+                                drawing::kRecordingWidth, drawing::kRecordingHeight, kPaper);
+        ++renders_;
+        if (page <= pages_) {
+          // A one-dot frame from 2 mm below the page's top edge.
+          // (Right and bottom edges exclusive: the frame's last dots are 2w - 2 and h2 - 2.)
+          painter.setPen(QPen(Qt::black, 1));
+          const int top = 2 * h2 / 270, right = 2 * w - 2, bottom = h2 - 2;
+          painter.drawLine(0, top, right, top);
+          painter.drawLine(0, bottom, right, bottom);
+          painter.drawLine(0, top, 0, bottom);
+          painter.drawLine(right, top, right, bottom);
+        }
+      }
+    }
+    const int top = static_cast<int>(std::trunc((page - f) * h));
+    if (k == 1) next_top = top;
+    drawing::HalveBitmap(platform::ViewOf(display_), platform::ViewOf(slot.bitmap), top);
+  }
+  // A band of the panel's colour between the pages.
+  const int g = f == std::trunc(f) ? 0 : next_top;
+  for (int y = std::max(g, 0); y < std::min(g + kGap, h); ++y) {
+    auto* row = reinterpret_cast<QRgb*>(display_.scanLine(y));
+    std::fill(row, row + w, kPanelColour.rgb());
+  }
+  panel_->update();
+  const QSignalBlocker block(scroll_);
+  scroll_->setMaximum(static_cast<int>(std::trunc((pages_ - 1 + 0.52) * kLargeChange)));
+}
+
+void PreviewWindow::PrintAll() {
+  repaint();
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName(Qs(text::ApplicationTitle()));
+  const bool go = ask_print ? ask_print(printer) : [&] {
+    QPrintDialog dialog(&printer, this);
+    return dialog.exec() == QDialog::Accepted;
+  }();
+  if (!go) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  QPainter painter;
+  if (painter.begin(&printer)) {
+    platform::QtCanvas canvas(painter, printer.pageRect(QPrinter::DevicePixel).toRect());
+    const drawing::PlayTarget target = platform::PrinterTarget(printer, canvas);
+    for (int n = 1; n <= pages_; ++n) {
+      drawing::PlayReportPage(target, n, drawing::kRecordingWidth, drawing::kRecordingHeight,
+                              0xFFFFFF);
+      if (n < pages_) printer.newPage();
+    }
+    painter.end();
+  }
+  QApplication::restoreOverrideCursor();
+}
+
+}  // namespace zarvel::app

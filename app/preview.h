@@ -1,0 +1,84 @@
+// The print preview: the report pages as a strip the user scrolls through, the choice of the
+// two pattern tables, and printing every page.
+#pragma once
+
+#include <QImage>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "app/controls.h"
+#include "optimiser/host.h"
+#include "optimiser/records.h"
+
+class QPrinter;
+
+namespace zarvel::app {
+
+class PreviewWindow final : public QWidget {
+ public:
+  static constexpr int kLargeChange = 20;  // scroll units per page
+  static constexpr int kMaxDisplayWidth = 900;
+  static constexpr int kBarWidth = 20;
+  static constexpr int kGap = 6;
+
+  explicit PreviewWindow(const optimiser::OptimiserRecords& records, QWidget* parent = nullptr);
+
+  // Records the report afresh from the best plan and shows the window.
+  void Rebuild();
+  // Plays every page onto the printer chosen in the print dialog.
+  void PrintAll();
+
+  int PageCount() const { return pages_; }
+  QScrollBar* ScrollBar() const { return scroll_; }
+  CheckBox* TableA() const { return table_a_; }
+  CheckBox* TableB() const { return table_b_; }
+  QPushButton* PrintButton() const { return print_; }
+  const QImage& Display() const { return display_; }
+  QPoint DisplayOrigin() const;
+  QWidget* PagePanel() const { return panel_; }
+  int Renders() const { return renders_; }
+  // The message for a report cut short by the page table, or empty.
+  bool Truncated() const { return truncated_; }
+
+  // Replaceable for tests: the print dialog (false: cancelled).
+  std::function<bool(QPrinter&)> ask_print;
+  // Whether Shift is held (the report's value-style rule).
+  const optimiser::KeyState* keys = nullptr;
+
+  // Redraws the visible pages for the scroll position.
+  void Redraw();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct CacheSlot {
+    int page = -1;
+    QImage bitmap;
+  };
+  void ForgetCache();
+  void PanelResized();
+
+  const optimiser::OptimiserRecords& records_;
+  int pages_ = 0;
+  bool truncated_ = false;
+  int previous_position_ = 0;
+  int renders_ = 0;
+  std::array<CacheSlot, 2> cache_;
+  QImage display_;
+  QPoint display_origin_;
+  QWidget* top_ = nullptr;
+  CheckBox* table_a_ = nullptr;
+  CheckBox* table_b_ = nullptr;
+  QPushButton* print_ = nullptr;
+  QWidget* panel_ = nullptr;
+  QScrollBar* scroll_ = nullptr;
+};
+
+}  // namespace zarvel::app
