@@ -316,9 +316,11 @@ std::vector<job::SavedControl*> MainWindow::PersistentControls() {
 }
 
 void MainWindow::GridFrameSetup() {
-  for (auto [grid, rows] :
-       {std::pair{grid1_, job::kStockGridRows}, std::pair{grid2_, job::kCutGridRows}})
+  for (const auto& [control, rows] :
+       {std::pair{grid1_, job::kStockGridRows}, std::pair{grid2_, job::kCutGridRows}}) {
+    CellGrid* grid = control;
     job::SetUpGridFrame(*grid, rows, [grid](int n) { grid->SetRowCount(n); });
+  }
 }
 
 void MainWindow::RelayoutGrids() {

@@ -42,6 +42,9 @@ std::string ForTerminal(const std::string& cp932) {
     if (close == std::string::npos) break;
     s.erase(0, close + 1);
   }
+  // A "$" at the start of a line only spaces the dialog's lines.
+  for (std::size_t at = 0; (at = s.find("\n$", at)) != std::string::npos;) s.erase(at + 1, 1);
+  if (!s.empty() && s[0] == '$') s.erase(0, 1);
   return text::Cp932ToUtf8(s);
 }
 
@@ -72,6 +75,8 @@ const char* StatusName(optimiser::RunOutcome outcome) {
       return "no-stock";
     case optimiser::RunOutcome::kNoCut:
       return "no-cut";
+    case optimiser::RunOutcome::kTooLarge:
+      return "too-large";
     case optimiser::RunOutcome::kInfeasible:
       break;
   }

@@ -41,12 +41,17 @@ std::vector<std::string> SplitLines(const std::string& text) {
 bool OpenJobFile(JobWindow& window, const std::string& path) {
   std::string content;
   const bool exists = ReadWholeFile(path, content, kMaxJobFileSize);
-  if (exists) LoadFormState(SplitLines(content), kFormSection, window.PersistentControls());
+  LoadJobText(window, exists ? &content : nullptr);
+  return exists;
+}
+
+void LoadJobText(JobWindow& window, const std::string* content) {
+  if (content != nullptr)
+    LoadFormState(SplitLines(*content), kFormSection, window.PersistentControls());
   window.GridFrameSetup();
   window.RelayoutGrids();
   window.AfterLoad();
   window.SetDataModified(false);
-  return exists;
 }
 
 std::vector<std::string> JobFileLines(JobWindow& window) {

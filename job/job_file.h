@@ -22,6 +22,10 @@ std::vector<std::string> SplitLines(const std::string& text);
 // and could be read. `path` is a file system path (UTF-8).
 bool OpenJobFile(JobWindow& window, const std::string& path);
 
+// The part of OpenJobFile after reading: loads the content (if any), sets up the grid frames,
+// re-lays out the grids and clears the modified flag.
+void LoadJobText(JobWindow& window, const std::string* content);
+
 // Writes the caption and the saved controls, CR LF ended. The file is replaced only when the
 // new one is completely written: a failed save leaves the old file as it was. Clears the
 // modified flag on success.

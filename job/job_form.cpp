@@ -149,9 +149,11 @@ std::vector<SavedControl*> JobForm::PersistentControls() {
 }
 
 void JobForm::GridFrameSetup() {
-  for (auto [grid, rows] :
-       {std::pair{&c_->grid1, kStockGridRows}, std::pair{&c_->grid2, kCutGridRows}})
+  for (const auto& [control, rows] :
+       {std::pair{&c_->grid1, kStockGridRows}, std::pair{&c_->grid2, kCutGridRows}}) {
+    GridControl* grid = control;
     SetUpGridFrame(grid->Grid(), rows, [grid](int n) { grid->SetRowCount(n); });
+  }
 }
 
 void JobForm::RelayoutGrids() {

@@ -48,8 +48,15 @@ std::vector<std::string> ReadLines(const std::string& path) {
 
 std::string ReadProfileString(const std::string& path, const std::string& section,
                               const std::string& key, const std::string& fallback) {
+  std::string content;
+  if (!ReadWholeFile(path, content, kMaxProfileSize)) return fallback;
+  return ProfileValue(content, section, key, fallback);
+}
+
+std::string ProfileValue(const std::string& content, const std::string& section,
+                         const std::string& key, const std::string& fallback) {
   bool in_section = false;
-  for (const std::string& line : ReadLines(path)) {
+  for (const std::string& line : SplitLines(content)) {
     std::string_view name, k, v;
     if (SectionName(line, name)) {
       in_section = SameText(name, section);

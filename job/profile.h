@@ -10,6 +10,10 @@ namespace zarvel::job {
 std::string ReadProfileString(const std::string& path, const std::string& section,
                               const std::string& key, const std::string& fallback);
 
+// The same on a profile file's content.
+std::string ProfileValue(const std::string& content, const std::string& section,
+                         const std::string& key, const std::string& fallback);
+
 // Sets the key, adding the section or the key when missing; the file is replaced whole.
 bool WriteProfileString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value);

@@ -16,16 +16,21 @@ constexpr std::size_t kMaxLine = 4096;
 
 }  // namespace
 
+std::array<std::string, 10> ParseRecentList(const std::string& content) {
+  std::array<std::string, 10> paths;
+  const std::vector<std::string> lines = SplitLines(content);
+  for (std::size_t i = 0; i < paths.size() && i < lines.size(); ++i)
+    paths[i] = text::Cp932ToUtf8(std::string(text::TrimBlanks(lines[i].substr(0, kMaxLine))));
+  return paths;
+}
+
 void RecentFiles::Load() {
   items_.fill(std::string());
   std::string content;
   if (!ReadWholeFile(list_path_, content, kMaxListFile)) return;
-  const std::vector<std::string> lines = SplitLines(content);
-  for (int i = 0; i < kItems && static_cast<std::size_t>(i) < lines.size(); ++i) {
-    const std::string path = text::Cp932ToUtf8(
-        std::string(text::TrimBlanks(lines[static_cast<std::size_t>(i)].substr(0, kMaxLine))));
-    if (!path.empty() && IsRegularFile(path)) items_[static_cast<std::size_t>(i)] = path;
-  }
+  const std::array<std::string, 10> paths = ParseRecentList(content);
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    if (!paths[i].empty() && IsRegularFile(paths[i])) items_[i] = paths[i];
 }
 
 void RecentFiles::Update(const std::string& path) {

@@ -6,6 +6,9 @@
 
 namespace zarvel::job {
 
+// The paths of a list file's content (UTF-8, trimmed, at most ten; empty lines kept as empty).
+std::array<std::string, 10> ParseRecentList(const std::string& content);
+
 class RecentFiles {
  public:
   static constexpr int kItems = 10;

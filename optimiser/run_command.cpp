@@ -57,16 +57,29 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
     return RunOutcome::kNoCut;
   }
 
+  // Pieces so short against bars so long that one bar would take thousands of them: no fill
+  // could finish in reasonable time. Nothing else needs that many, so say so plainly.
+  if (PiecesPerBarBound(records) > kMaxPiecesPerBar) {
+    if (user_invoked)
+      Show(host, "[#×]1本の素材から切り出す切断材が多すぎます。\n$(1本あたり1000本まで)");
+    return RunOutcome::kTooLarge;
+  }
+
   // Alt held at the start continues the generator, which usually gives another plan.
   if (host.keys == nullptr || !host.keys->IsKeyDown(kKeyAlt)) records.random.Seed(0);
   const int attempts = AttemptsForPrecision(form.PrecisionItem());
 
   if (host.cursor != nullptr) host.cursor->BeginBusy();
   const int result = RunSearch(records, SearchHost{host.progress, host.keys, host.clock}, attempts);
-  if (result != 0) {
-    Show(host, "[#×]素材数不足か素材長が足りないため、Zarvel不能です。");
+  if (result != kSearchPlanned) {
+    if (result == kSearchTooLarge) {
+      Show(host,
+           "[#×]計算量が多すぎるため、Zarvel不能です。\n切断材の本数か種類を減らして下さい。");
+    } else {
+      Show(host, "[#×]素材数不足か素材長が足りないため、Zarvel不能です。");
+    }
     if (host.cursor != nullptr) host.cursor->EndBusy();
-    return RunOutcome::kInfeasible;
+    return result == kSearchTooLarge ? RunOutcome::kTooLarge : RunOutcome::kInfeasible;
   }
   if (host.cursor != nullptr) host.cursor->EndBusy();
 

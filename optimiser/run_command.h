@@ -49,6 +49,7 @@ enum class RunOutcome {
   kNoStock,     // the stock list is empty
   kNoCut,       // the cut list is empty
   kInfeasible,  // no attempt gave a valid plan
+  kTooLarge,    // beyond the limits of what the search takes on
 };
 
 // Reads the condition values from the form's fields into records.conditions.

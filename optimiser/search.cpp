@@ -93,6 +93,8 @@ class Search {
   Search(OptimiserRecords& records, const SearchHost& host) : r_(records), host_(host) {}
 
   int Run(int attempts);
+  void SetWorkBudget(int64_t budget) { work_budget_ = budget; }
+  int64_t Work() const { return work_; }
   BarPattern FillOnly(int stock_index, int fills);
 
  private:
@@ -119,6 +121,9 @@ class Search {
   FillBar* scratch_ = &bars_[0];
   FillBar* step_best_ = &bars_[1];
   int order_[kMaxPatterns + 1] = {};
+  int64_t work_ = 0;  // bar-fill draws so far
+  bool stopped_by_budget_ = false;
+  int64_t work_budget_ = kWorkBudget;
   bool moved_[kMaxPatterns + 1] = {};
 };
 
@@ -155,7 +160,9 @@ void Search::BestOfN(int a, int fills) {
     int64_t free_len = length;  // the free length, never below 0
     int64_t room = limit;       // how long a piece may still be
     int64_t shortest = 0;       // before the first piece the loop always draws once
+    int64_t draws = 0;
     while (room >= shortest) {
+      ++draws;
       const int start = static_cast<int>(cut_modulo_.Mod(r_.random.Random(kRandomRange))) + 1;
       // The wrapped scan from `start`: the first available entry at or after it is the
       // shortest there; if it does not fit, only the first available one overall can.
@@ -177,6 +184,7 @@ void Search::BestOfN(int a, int fills) {
       shortest = lowest == EntrySet::kNone ? kShortestSentinel : cut_length[lowest];
     }
     fill.touched_count = touched_count;
+    work_ += draws + 1;
     BarPattern& bar = fill.bar;
     bar.stock_index = a;
     bar.remnant = static_cast<double>(free_len);
@@ -202,6 +210,10 @@ bool Search::RunAttempt(int t) {
   plan.remnant_length = 0;
 
   while (pieces_left > 0) {
+    if (work_ > work_budget_) {  // far beyond any real job: give the attempt up and stop
+      plan.pattern_count = 0;
+      return false;
+    }
     int longest_stock = 0;
     for (int k = stock.count; k >= 1; --k) {
       if (stock.entries[k].remaining > 0) {
@@ -366,12 +378,16 @@ int Search::Run(int attempts) {
             text::Format(running.c_str(), t * 100 / attempts, best.remnant_rate));
     }
     if (t > kShiftAfterAttempt && KeyDown(kKeyShift)) break;
+    if (work_ > work_budget_) {
+      stopped_by_budget_ = true;
+      break;
+    }
   }
   if (host_.progress != nullptr)
     host_.progress->SetProgressText(text::Format("(%3d) %7.3f %%", 100, best.remnant_rate));
-  if (best.pattern_count == 0) return 1;
+  if (best.pattern_count == 0) return stopped_by_budget_ ? kSearchTooLarge : kSearchFailed;
   Finalise();
-  return 0;
+  return kSearchPlanned;
 }
 
 BarPattern Search::FillOnly(int stock_index, int fills) {
@@ -405,9 +421,27 @@ int AttemptsForPrecision(int item) {
   }
 }
 
-int RunSearch(OptimiserRecords& records, const SearchHost& host, int attempts) {
+int RunSearch(OptimiserRecords& records, const SearchHost& host, int attempts, int64_t work_budget,
+              int64_t* work) {
   Search search(records, host);
-  return search.Run(attempts);
+  search.SetWorkBudget(work_budget);
+  const int result = search.Run(attempts);
+  if (work != nullptr) *work = search.Work();
+  return result;
+}
+
+int64_t PiecesPerBarBound(const OptimiserRecords& r) {
+  if (r.stock.count == 0 || r.cut.count == 0) return 0;
+  int64_t longest = 0, shortest = INT64_MAX, pieces = 0;
+  for (int k = 1; k <= r.stock.count; ++k)
+    longest = std::max<int64_t>(longest, r.stock.entries[k].length);
+  for (int j = 1; j <= r.cut.count; ++j) {
+    shortest = std::min<int64_t>(shortest, r.cut.entries[j].length);
+    pieces += std::max(r.cut.entries[j].quantity, 0);
+  }
+  const int64_t step = std::max<int64_t>(shortest + r.conditions.kerf, 1);
+  const int64_t room = std::max<int64_t>(longest + r.conditions.margin + r.conditions.kerf, 0);
+  return std::min(pieces, room / step + 1);
 }
 
 }  // namespace zarvel::optimiser

@@ -19,9 +19,25 @@ struct SearchHost {
   Clock* clock = nullptr;             // absent: no pauses
 };
 
-// Returns 0 when a best plan exists, 1 when no attempt produced a valid plan. Sorts and merges
-// both lists in place and uses their `remaining` counters; writes records.current and .best.
-int RunSearch(OptimiserRecords& records, const SearchHost& host, int attempts);
+inline constexpr int kSearchPlanned = 0;
+inline constexpr int kSearchFailed = 1;    // no attempt gave a valid plan
+inline constexpr int kSearchTooLarge = 2;  // the work limit ended the search before any plan
+
+// Limits that keep absurd jobs from running for ever (a few seconds at most). A real job stays
+// far below them: the full-grid example at 高 makes about 83 million draws, a sixth of the
+// budget, so its plan is never affected.
+inline constexpr int64_t kMaxPiecesPerBar = 1000;    // pieces one bar can take, at most
+inline constexpr int64_t kWorkBudget = 500'000'000;  // bar-fill draws in one run
+
+// Sorts and merges both lists in place, uses their `remaining` counters and writes
+// records.current and .best. The search stops once `work_budget` bar-fill draws are spent
+// (after finishing, or abandoning, the attempt under way), keeping the best plan so far.
+int RunSearch(OptimiserRecords& records, const SearchHost& host, int attempts,
+              int64_t work_budget = kWorkBudget, int64_t* work = nullptr);
+
+// How many pieces one bar could take at most: the longest bar (with margin) over the
+// shortest piece with its kerf, and never more than all the pieces. Lists must be read.
+int64_t PiecesPerBarBound(const OptimiserRecords& records);
 
 // One best-of-N bar fill on its own: `fills` random fillings of one bar of the stock entry
 // against the lists' `remaining` counters (the lists must be sorted and merged); returns the

@@ -1,0 +1,30 @@
+// A job file's bytes, run as the run button does (at 低) and laid out as report pages.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "drawing/pages.h"
+#include "job/job_file.h"
+#include "job/job_form.h"
+#include "optimiser/run_command.h"
+#include "report/report.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  static auto* records = new zarvel::optimiser::OptimiserRecords;
+  zarvel::job::JobForm form(*records);
+  const std::string content(reinterpret_cast<const char*>(data), size);
+  zarvel::job::LoadJobText(form, &content);
+  form.SetPrecisionItem(0);
+  zarvel::optimiser::RunHost host;
+  if (zarvel::optimiser::RunCommand(*records, form, host, true) ==
+      zarvel::optimiser::RunOutcome::kPlanned) {
+    zarvel::report::RecordingSurface surface;
+    zarvel::report::ReportOptions options;
+    options.table_a = (size & 1) != 0;
+    options.table_b = (size & 2) != 0;
+    const auto result = zarvel::report::RebuildPages(surface, *records, options);
+    if (result.pages < 1 || result.pages > zarvel::drawing::kPageSlots) __builtin_trap();
+  }
+  return 0;
+}

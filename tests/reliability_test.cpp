@@ -1,0 +1,196 @@
+// Saves interrupted at random moments, saves that cannot complete, odd bytes in job files and
+// absurd jobs: the old file survives, nothing crashes, every run ends.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "job/job_file.h"
+#include "job/job_form.h"
+#include "job/profile.h"
+#include "job/recent_files.h"
+#include "optimiser/run_command.h"
+#include "optimiser/search.h"
+#include "tests/fakes.h"
+#include "tests/temp_dir.h"
+#include "text/cp932.h"
+
+namespace zarvel::job {
+namespace {
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The bytes WriteJobFile gives for a form whose project name is `name`.
+std::string JobBytes(JobForm& form, const std::string& name) {
+  form.SetFieldText(optimiser::JobField::kProjectName, name);
+  std::string data;
+  for (const std::string& l : JobFileLines(form)) data += l + "\r\n";
+  return data;
+}
+
+TEST(InterruptedSaves, TargetIsAlwaysTheOldOrTheNewFile) {
+  testing::TempDir dir("zarvel5-kill");
+  const std::string path = dir.File("job.zv5");
+  auto records = std::make_unique<optimiser::OptimiserRecords>();
+  JobForm form(*records);
+  const std::string old_bytes = JobBytes(form, "old");
+  const std::string new_bytes = JobBytes(form, std::string(3000, 'n'));  // a longer file
+  std::mt19937 rng(7);
+  int kills = 0, old_seen = 0, new_seen = 0;
+  for (int i = 0; i < 1000; ++i) {
+    std::ofstream(path, std::ios::binary) << old_bytes;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      form.SetFieldText(optimiser::JobField::kProjectName, std::string(3000, 'n'));
+      while (true) WriteJobFile(form, path);  // until killed
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ++kills;
+    const std::string now = ReadBytes(path);
+    ASSERT_TRUE(now == old_bytes || now == new_bytes) << "after kill " << i;
+    (now == old_bytes ? old_seen : new_seen)++;
+  }
+  EXPECT_EQ(kills, 1000);
+  EXPECT_GT(new_seen, 0);  // the kills did land on both sides of the rename
+  EXPECT_GT(old_seen, 0);
+  // Temporary files of interrupted saves may remain; the job itself is never damaged.
+}
+
+// Runs `body` in a child process and returns its exit status.
+template <typename Body>
+int InChild(Body body) {
+  const pid_t child = fork();
+  if (child == 0) _exit(body());
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
+TEST(FailedSaves, FullDiskAndReadOnlyFolderKeepTheOldFiles) {
+  testing::TempDir dir("zarvel5-full");
+  const std::string job = dir.File("job.zv5");
+  const std::string ini = dir.File("settings.ini");
+  const std::string list = dir.File("ReOpen1");
+  std::ofstream(job) << "old job";
+  std::ofstream(ini) << "[Zarvel]\r\nLastFile=/old.zv5\r\n";
+  std::ofstream(list) << job << "\r\n";
+
+  // A file size limit stands in for a full disk: every write beyond 100 bytes fails.
+  const int full = InChild([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{100, 100};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    auto records = std::make_unique<optimiser::OptimiserRecords>();
+    JobForm form(*records);
+    form.SetDataModified(true);
+    const bool saved = WriteJobFile(form, job);
+    const bool settings = WriteProfileString(ini, "Zarvel", "LastFile", std::string(500, 'x'));
+    RecentFiles recent(list);
+    recent.Load();
+    for (int i = 0; i < 20; ++i) recent.Update(job);
+    return (!saved && form.DataModified() && !settings) ? 0 : 1;
+  });
+  EXPECT_EQ(full, 0);
+  EXPECT_EQ(ReadBytes(job), "old job");
+  EXPECT_EQ(ReadProfileString(ini, "Zarvel", "LastFile", ""), "/old.zv5");
+  EXPECT_EQ(ReadBytes(list), job + "\r\n");
+
+  // A folder the user may not write to (as an unprivileged user: root writes anywhere).
+  const std::string locked = dir.File("locked");
+  mkdir(locked.c_str(), 0755);
+  std::ofstream(locked + "/job.zv5") << "old job";
+  chmod(locked.c_str(), 0555);
+  const int readonly = InChild([&] {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 2;
+    auto records = std::make_unique<optimiser::OptimiserRecords>();
+    JobForm form(*records);
+    return WriteJobFile(form, locked + "/job.zv5") ? 1 : 0;
+  });
+  EXPECT_EQ(readonly, 0);
+  EXPECT_EQ(ReadBytes(locked + "/job.zv5"), "old job");
+  chmod(locked.c_str(), 0755);
+}
+
+TEST(OddBytes, JobFilesThatAreNotCleanCp932) {
+  auto records = std::make_unique<optimiser::OptimiserRecords>();
+  JobForm form(*records);
+  // A lone lead byte, bytes that are no CP932 at all, a NUL, and a file that is really UTF-8.
+  const std::string odd = std::string("[FmUnit1]\r\nedKname = A\x82\r\nedBname = \xA0\xFD") +
+                          std::string(1, '\0') + "x\r\n";
+  LoadJobText(form, &odd);
+  EXPECT_NE(
+      text::Cp932ToUtf8(form.Field(optimiser::JobField::kProjectName).Text()).find("\xEF\xBF\xBD"),
+      std::string::npos);
+  const std::string utf8 =
+      "[FmUnit1]\r\nedKname = 北町物流センター\r\nGrid1 = 2\r\n,\r\n1,\"6000.２\"\r\n";
+  LoadJobText(form, &utf8);
+  EXPECT_FALSE(form.Field(optimiser::JobField::kProjectName).Text().empty());
+  EXPECT_EQ(form.StockGrid().Cell(1, 1), " 6000.  1");  // the full-width 2 in UTF-8 is not read
+}
+
+using optimiser::RunOutcome;
+
+RunOutcome RunJob(const std::vector<std::string>& stock, const std::vector<std::string>& cut,
+                  const char* margin = " 20") {
+  auto records = std::make_unique<optimiser::OptimiserRecords>();
+  testing::FakeForm form;
+  form.precision = 2;
+  testing::FakeForm::Fill(form.stock, stock);
+  testing::FakeForm::Fill(form.cut, cut);
+  form.Set(optimiser::JobField::kMargin, margin);
+  testing::FakeHost host;
+  return optimiser::RunCommand(*records, form, host.Host(), true);
+}
+
+TEST(AbsurdJobs, EndWithAPlanOrAMessage) {
+  // Pieces of 2 mm on bars of 99 999 999 mm: millions to one bar.
+  EXPECT_EQ(RunJob({"99999999.5"}, {"2.999999"}), RunOutcome::kTooLarge);
+  // 999 999 pieces of one length: plenty of identical bars, planned at once.
+  EXPECT_EQ(RunJob({"6000.999999"}, {"1000.999999"}), RunOutcome::kPlanned);
+  // A margin of 999 with pieces of 8 mm: 636 to a bar, still within the limit.
+  EXPECT_EQ(RunJob({"6000.9999"}, {"8.99999"}, "999"), RunOutcome::kPlanned);
+  // Not enough stock for a million pieces: the usual message.
+  EXPECT_EQ(RunJob({"6000.10"}, {"1000.999999"}), RunOutcome::kInfeasible);
+}
+
+TEST(AbsurdJobs, WorkBudgetStopsTheSearchKeepingTheBestPlan) {
+  auto make = [] {
+    auto r = std::make_unique<optimiser::OptimiserRecords>();
+    r->stock.Append(6000, 50);
+    for (int j = 0; j < 20; ++j) r->cut.Append(300 + 37 * j, 9);
+    r->conditions.margin = 20;
+    r->conditions.kerf = 3;
+    r->random.Seed(0);
+    return r;
+  };
+  auto full = make();
+  int64_t work = 0;
+  ASSERT_EQ(optimiser::RunSearch(*full, {}, 100, INT64_MAX, &work), optimiser::kSearchPlanned);
+  auto cut_short = make();
+  int64_t spent = 0;
+  ASSERT_EQ(optimiser::RunSearch(*cut_short, {}, 100, work / 3, &spent), optimiser::kSearchPlanned);
+  EXPECT_LT(spent, work);
+  EXPECT_GE(cut_short->best.loss_rate, full->best.loss_rate);
+  auto none = make();
+  EXPECT_EQ(optimiser::RunSearch(*none, {}, 100, 10), optimiser::kSearchTooLarge);
+}
+
+}  // namespace
+}  // namespace zarvel::job
