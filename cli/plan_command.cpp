@@ -248,9 +248,7 @@ std::string PagesText(int pages) {
   return t;
 }
 
-int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--tables"}, o, err)) return kExitUsage;
+int PlanAndRecordPages(const CommandOptions& o, int& pages, std::ostream& err) {
   JobRun run;
   const int code = OpenAndRun(o, run, err);
   if (code >= 0) return code;
@@ -258,7 +256,17 @@ int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std
   const report::ReportResult result =
       report::RebuildPages(surface, *run.records, TableOptions(o, *run.form));
   if (result.truncated) err << kTruncatedMessage;
-  out << PagesText(result.pages);
+  pages = result.pages;
+  return -1;
+}
+
+int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CommandOptions o;
+  if (!ParseOptions(args, {"--precision", "--tables"}, o, err)) return kExitUsage;
+  int pages = 0;
+  const int code = PlanAndRecordPages(o, pages, err);
+  if (code >= 0) return code;
+  out << PagesText(pages);
   return kExitPlanned;
 }
 

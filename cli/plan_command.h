@@ -51,6 +51,10 @@ int OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err);
 // The report switches: --tables when given, else the job's two check boxes.
 report::ReportOptions TableOptions(const CommandOptions& options, const job::JobForm& form);
 
+// Opens and runs the job, then records its report pages. Returns -1 with the page count in
+// `pages`, else the exit code.
+int PlanAndRecordPages(const CommandOptions& options, int& pages, std::ostream& err);
+
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

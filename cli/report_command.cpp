@@ -63,20 +63,16 @@ int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, st
     err << "zarvel5: report needs one of --pdf OUT.pdf or --png DIR\n" << kUsage;
     return kExitUsage;
   }
-  JobRun run;
-  const int code = OpenAndRun(o, run, err);
+  int pages = 0;
+  const int code = PlanAndRecordPages(o, pages, err);
   if (code >= 0) return code;
-  report::RecordingSurface surface;
-  const report::ReportResult result =
-      report::RebuildPages(surface, *run.records, TableOptions(o, *run.form));
-  if (result.truncated) err << kTruncatedMessage;
   if (!o.pdf.empty()) {
-    if (!WritePdf(o.pdf, result.pages)) {
+    if (!WritePdf(o.pdf, pages)) {
       err << "zarvel5: cannot write " << o.pdf << "\n";
       return kExitUsage;
     }
     out << o.pdf << "\n";
-  } else if (!WritePngs(o.png_dir, result.pages, out)) {
+  } else if (!WritePngs(o.png_dir, pages, out)) {
     err << "zarvel5: cannot write the pages into " << o.png_dir << "\n";
     return kExitUsage;
   }

@@ -8,11 +8,16 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <memory>
 
 #include "drawing/font.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "drawing/primitives.h"
+#include "job/job_file.h"
+#include "job/job_form.h"
+#include "optimiser/run_command.h"
+#include "report/report.h"
 #include "tests/fake_canvas.h"
 #include "tests/temp_dir.h"
 #include "text/cp932.h"
@@ -163,6 +168,37 @@ TEST(QtCanvas, PrinterGeometryAndPdf) {
   ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
   EXPECT_TRUE(pdf.read(5) == "%PDF-");
   EXPECT_GT(pdf.size(), 1000);
+}
+
+// The report's templates with their fields filled, as the summary page shows them.
+TEST(QtCanvas, SummaryPageStaysOnThePage) {
+  auto records = std::make_unique<optimiser::OptimiserRecords>();
+  job::JobForm form(*records);
+  ASSERT_TRUE(job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5"));
+  optimiser::RunHost host;
+  ASSERT_EQ(optimiser::RunCommand(*records, form, host, true), optimiser::RunOutcome::kPlanned);
+  report::RecordingSurface surface;
+  ASSERT_EQ(report::RebuildPages(surface, *records, {}).pages, 1);
+  QImage image(kRecordingWidth, kRecordingHeight, QImage::Format_RGB32);
+  {
+    QPainter painter(&image);
+    QtCanvas canvas(painter, image.rect());
+    PlayReportPage(BitmapTarget(image, canvas), 1, kRecordingWidth, kRecordingHeight, 0xFFFFFF);
+  }
+  if (const char* out = std::getenv("ZARVEL5_REPORT_PNG")) image.save(QString::fromUtf8(out));
+  // Ink in the heading, the two grids and the totals; none in the last millimetre of the
+  // page's right edge (the tables end well inside it).
+  auto ink = [&](int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) n += IsDark(image.pixel(x, y)) ? 1 : 0;
+    return n;
+  };
+  EXPECT_GT(ink(100, 50, 1700, 160), 1000);   // project and member lines
+  EXPECT_GT(ink(100, 240, 1700, 380), 1000);  // the stock grid
+  EXPECT_GT(ink(100, 440, 1700, 820), 3000);  // the cut grid
+  EXPECT_GT(ink(100, 830, 1700, 960), 1000);  // the totals
+  EXPECT_EQ(ink(1790, 0, 1800, 2600), 0);
 }
 
 }  // namespace
