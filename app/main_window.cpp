@@ -217,9 +217,10 @@ void MainWindow::BuildControls(QWidget* panel) {
     e->setFont(Face("IPAGothic", 16));
     e->on_modified = [this] { Modified(); };
   }
-  precision_ = new RadioGroup(QStringLiteral("RgTryCount"), QStringLiteral("精度"),
-                              {QStringLiteral("低"), QStringLiteral("中"), QStringLiteral("高")},
-                              conditions);
+  precision_ = new RadioGroup(
+      QStringLiteral("RgTryCount"), QStringLiteral("精度"),
+      {QStringLiteral("低"), QStringLiteral("中"), QStringLiteral("高"), QStringLiteral("最適")},
+      conditions);
   precision_->setGeometry(10, 90, 228, 52);
   precision_->SetItemIndex(1);
   precision_->on_change = [this] {  // re-runs only while the preview is open

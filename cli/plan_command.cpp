@@ -18,7 +18,8 @@ using optimiser::BarPattern;
 using optimiser::OptimiserRecords;
 
 const char* const kUsage =
-    "usage: zarvel5 plan JOB.zv5 [--precision low|medium|high] [--json] [--save-job OUT.zv5]\n"
+    "usage: zarvel5 plan JOB.zv5 [--precision low|medium|high|optimal] [--json] [--save-job "
+    "OUT.zv5]\n"
     "       zarvel5 pages JOB.zv5 [--tables none|A|B|AB] [--precision ...]\n"
     "       zarvel5 report JOB.zv5 (--pdf OUT.pdf | --png DIR) [--tables ...] [--precision ...]\n";
 
@@ -114,7 +115,11 @@ std::string PlanJson(const OptimiserRecords& r) {
     j += text::Format("%s[%d, %ld]", first ? "" : ", ", length, bars);
     first = false;
   }
-  j += "]}\n";
+  j += "]";
+  if (r.exact_run)
+    j += ",\n \"lower_bound_length\": " + Number(r.lower_bound) +
+         ", \"proven_optimal\": " + (r.proven_optimal ? "true" : "false");
+  j += "}\n";
   return j;
 }
 
@@ -159,7 +164,7 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.json = true;
     } else if (a == "--precision" && takes(a) && has_value) {
       const std::string& v = args[++i];
-      o.precision = v == "low" ? 0 : v == "medium" ? 1 : v == "high" ? 2 : -2;
+      o.precision = v == "low" ? 0 : v == "medium" ? 1 : v == "high" ? 2 : v == "optimal" ? 3 : -2;
       if (o.precision == -2) {
         err << "zarvel5: unknown precision '" << v << "'\n" << kUsage;
         return false;

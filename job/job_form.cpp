@@ -118,7 +118,7 @@ struct JobForm::Controls {
 
 JobForm::JobForm(optimiser::OptimiserRecords& records)
     : c_(std::make_unique<Controls>()), records_(records) {
-  c_->precision = std::make_unique<RadioGroupControl>("RgTryCount", 3, 1, [this] {
+  c_->precision = std::make_unique<RadioGroupControl>("RgTryCount", 4, 1, [this] {
     if (on_precision_change) on_precision_change();
   });
   c_->vertical = std::make_unique<CheckBoxControl>("CkVlist", true, [this] { RelayoutGrids(); });

@@ -79,6 +79,10 @@ struct OptimiserRecords {
   CuttingPlan current;
   CuttingPlan best;
   RandomGenerator random;
+  // Set by a run at 最適: the bound no plan can beat and whether the best plan reaches it.
+  bool exact_run = false;
+  double lower_bound = 0;
+  bool proven_optimal = false;
 };
 
 OptimiserRecords& Records();

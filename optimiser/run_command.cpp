@@ -1,5 +1,8 @@
 #include "optimiser/run_command.h"
 
+#include <memory>
+
+#include "optimiser/exact.h"
 #include "optimiser/grid_reader.h"
 #include "optimiser/search.h"
 #include "text/app_info.h"
@@ -15,6 +18,28 @@ int32_t WholeNumber(const RunForm& form, JobField field) {
 
 void Show(const RunHost& host, const char* utf8_literal) {
   if (host.messages != nullptr) host.messages->ShowMessageText(text::Lit(utf8_literal));
+}
+
+// 最適: the exact planner, and the search at 高 beside it unless the plan is proven optimal;
+// the cheaper plan is kept, so 最適 is never worse than 高.
+int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
+  auto searched = std::make_unique<OptimiserRecords>(records);
+  const ExactResult exact = ExactPlan(records, host);
+  records.exact_run = true;
+  records.lower_bound = exact.lower_bound;
+  records.proven_optimal = exact.proven_optimal;
+  if (exact.applicable && exact.status == kSearchPlanned && exact.proven_optimal)
+    return kSearchPlanned;
+  const int search = RunSearch(*searched, host, AttemptsForPrecision(2));
+  if (search != kSearchPlanned) return exact.status == kSearchPlanned ? kSearchPlanned : search;
+  if (exact.status == kSearchPlanned && PlanCost(records) <= PlanCost(*searched))
+    return kSearchPlanned;
+  searched->exact_run = true;
+  searched->lower_bound = exact.applicable ? exact.lower_bound : 0;
+  searched->proven_optimal =
+      exact.applicable && PlanCost(*searched) <= exact.lower_bound + 1e-6 * exact.lower_bound;
+  records = *searched;
+  return kSearchPlanned;
 }
 
 }  // namespace
@@ -70,7 +95,11 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
   const int attempts = AttemptsForPrecision(form.PrecisionItem());
 
   if (host.cursor != nullptr) host.cursor->BeginBusy();
-  const int result = RunSearch(records, SearchHost{host.progress, host.keys, host.clock}, attempts);
+  const SearchHost search_host{host.progress, host.keys, host.clock};
+  records.exact_run = false;
+  const int result = form.PrecisionItem() == kPrecisionOptimal
+                         ? RunOptimal(records, search_host)
+                         : RunSearch(records, search_host, attempts);
   if (result != kSearchPlanned) {
     if (result == kSearchTooLarge) {
       Show(host,

@@ -96,6 +96,7 @@ class Search {
   void SetWorkBudget(int64_t budget) { work_budget_ = budget; }
   int64_t Work() const { return work_; }
   BarPattern FillOnly(int stock_index, int fills);
+  void Finalise();
 
  private:
   void PrepareLists();
@@ -106,7 +107,6 @@ class Search {
     step_best_->bar.stock_index = 0;
     step_best_->bar.remnant_rate = kRateSentinel;
   }
-  void Finalise();
   bool KeyDown(int key) const { return host_.keys != nullptr && host_.keys->IsKeyDown(key); }
 
   OptimiserRecords& r_;
@@ -403,6 +403,12 @@ BarPattern Search::FillOnly(int stock_index, int fills) {
 }
 
 }  // namespace
+
+void FinalisePlan(OptimiserRecords& records) {
+  const SearchHost host;
+  Search search(records, host);
+  search.Finalise();
+}
 
 BarPattern BestBarFill(OptimiserRecords& records, int stock_index, int fills) {
   const SearchHost host;

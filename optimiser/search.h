@@ -10,6 +10,8 @@ namespace zarvel::optimiser {
 inline constexpr int kMinAttempts = 10;
 inline constexpr int kMaxAttempts = 2000;
 
+inline constexpr int kPrecisionOptimal = 3;  // 最適: the exact planner (and 高 beside it)
+
 // Attempts for the precision radio group's item (低, 中, 高; anything else counts as 高).
 int AttemptsForPrecision(int item);
 
@@ -38,6 +40,10 @@ int RunSearch(OptimiserRecords& records, const SearchHost& host, int attempts,
 // How many pieces one bar could take at most: the longest bar (with margin) over the
 // shortest piece with its kerf, and never more than all the pieces. Lists must be read.
 int64_t PiecesPerBarBound(const OptimiserRecords& records);
+
+// Puts the best plan's patterns in their final order (repeat count descending, then stock
+// length and shortest piece ascending) and sets their shortest pieces.
+void FinalisePlan(OptimiserRecords& records);
 
 // One best-of-N bar fill on its own: `fills` random fillings of one bar of the stock entry
 // against the lists' `remaining` counters (the lists must be sorted and merged); returns the

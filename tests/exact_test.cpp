@@ -1,0 +1,175 @@
+#include "optimiser/exact.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include "job/job_file.h"
+#include "job/job_form.h"
+#include "optimiser/run_command.h"
+#include "optimiser/search.h"
+#include "tests/fakes.h"
+#include "tests/search_test_util.h"
+#include "tests/temp_dir.h"
+#include "text/cp932.h"
+
+namespace zarvel::optimiser {
+namespace {
+
+using testing::JobLists;
+using testing::MakeRecords;
+using testing::PiecesCut;
+
+// Every bar of the plan obeys the model, the demand is met exactly, the stock limits hold.
+void ExpectSoundPlan(const OptimiserRecords& r) {
+  const CuttingPlan& plan = r.best;
+  ASSERT_GT(plan.pattern_count, 0);
+  for (int j = 1; j <= r.cut.count; ++j) EXPECT_EQ(PiecesCut(plan, j), r.cut.entries[j].quantity);
+  for (int k = 1; k <= r.stock.count; ++k) {
+    long used = 0;
+    for (int p = 1; p <= plan.pattern_count; ++p)
+      if (plan.patterns[p].stock_index == k) used += plan.patterns[p].repeat_count;
+    EXPECT_LE(used, r.stock.entries[k].quantity);
+  }
+  for (int p = 1; p <= plan.pattern_count; ++p) {
+    const BarPattern& b = plan.patterns[p];
+    const long length = r.stock.entries[b.stock_index].length;
+    long used = 0;
+    for (int j = 1; j <= r.cut.count; ++j)
+      used += long{b.piece_counts[j]} * (r.cut.entries[j].length + r.conditions.kerf);
+    EXPECT_LE(used, length + r.conditions.margin + r.conditions.kerf);
+    EXPECT_EQ(b.remnant, std::max(length - used, 0L));
+    EXPECT_GT(b.repeat_count, 0);
+  }
+}
+
+TEST(ExactPlanner, WhatTheFillCutsTheModelAllows) {
+  // Bars from the search's own fill: each is feasible in the model with the same remnant.
+  std::mt19937 rng(3);
+  for (int trial = 0; trial < 50; ++trial) {
+    JobLists job{{{4000 + 500 * static_cast<int>(rng() % 10), 5}},
+                 {},
+                 static_cast<int>(rng() % 40),
+                 static_cast<int>(rng() % 6),
+                 0};
+    for (int j = 0; j < 6; ++j)
+      job.cut.push_back({150 + static_cast<int>(rng() % 2500), 1 + static_cast<int>(rng() % 4)});
+    auto r = MakeRecords(job);
+    r->cut.SortByLength();
+    r->cut.MergeEqualLengths();
+    for (int j = 1; j <= r->cut.count; ++j)
+      r->cut.entries[j].remaining = r->cut.entries[j].quantity;
+    r->stock.entries[1].remaining = 5;
+    const BarPattern bar = BestBarFill(*r, 1, 5);
+    long used = 0;
+    for (int j = 1; j <= r->cut.count; ++j)
+      used += long{bar.piece_counts[j]} * (r->cut.entries[j].length + job.kerf);
+    const long length = r->stock.entries[1].length;
+    EXPECT_LE(used, length + job.margin + job.kerf) << trial;
+    EXPECT_EQ(bar.remnant, std::max(length - used, 0L)) << trial;
+  }
+}
+
+TEST(ExactPlanner, RandomJobsMeetDemandAndStock) {
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 30; ++trial) {
+    JobLists job;
+    const int kinds = 1 + static_cast<int>(rng() % 4);
+    for (int k = 0; k < kinds; ++k)
+      job.stock.push_back(
+          {5500 + 500 * static_cast<int>(rng() % 14), 5 + static_cast<int>(rng() % 40)});
+    for (int j = 0; j < 1 + static_cast<int>(rng() % 30); ++j)
+      job.cut.push_back({200 + static_cast<int>(rng() % 5000), 1 + static_cast<int>(rng() % 12)});
+    job.priority = trial % 3 == 0 ? 6000 : 0;
+    auto r = MakeRecords(job);
+    const ExactResult result = ExactPlan(*r, {});
+    ASSERT_TRUE(result.applicable);
+    if (result.status != kSearchPlanned) continue;  // too little stock for this draw
+    SCOPED_TRACE(trial);
+    ExpectSoundPlan(*r);
+    EXPECT_GE(result.cost + 1e-6, result.lower_bound);
+  }
+}
+
+TEST(ExactPlanner, PriorityBarsAreUsedFirst) {
+  // Short offcuts (below the priority length) and new 6 m bars: the pieces go on the offcuts.
+  auto r = MakeRecords({{{6000, 10}, {2000, 4}}, {{1900, 4}}, 20, 3, 5000});
+  ASSERT_EQ(ExactPlan(*r, {}).status, kSearchPlanned);
+  ASSERT_EQ(r->best.pattern_count, 1);
+  EXPECT_EQ(r->stock.entries[r->best.patterns[1].stock_index].length, 2000);
+  EXPECT_EQ(r->best.patterns[1].repeat_count, 4);
+}
+
+TEST(ExactPlanner, TooLittleStockGivesTheSearchesMessage) {
+  testing::FakeForm form;
+  form.precision = kPrecisionOptimal;
+  testing::FakeForm::Fill(form.stock, {"6000.1"});
+  testing::FakeForm::Fill(form.cut, {"5000.2"});
+  testing::FakeHost host;
+  auto records = std::make_unique<OptimiserRecords>();
+  EXPECT_EQ(RunCommand(*records, form, host.Host(), true), RunOutcome::kInfeasible);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。"));
+}
+
+TEST(ExactPlanner, NeverWorseThanHigh) {
+  for (const char* job : {"kitamachi_beams.zv5", "full_grid.zv5"}) {
+    auto exact = std::make_unique<OptimiserRecords>();
+    job::JobForm form(*exact);
+    ASSERT_TRUE(job::OpenJobFile(form, std::string(ZARVEL5_SOURCE_DIR "/examples/") + job));
+    RunHost host;
+    form.SetPrecisionItem(2);
+    ASSERT_EQ(RunCommand(*exact, form, host, true), RunOutcome::kPlanned);
+    const double high = PlanCost(*exact);
+    form.SetPrecisionItem(kPrecisionOptimal);
+    ASSERT_EQ(RunCommand(*exact, form, host, true), RunOutcome::kPlanned);
+    EXPECT_LE(PlanCost(*exact), high) << job;
+    EXPECT_TRUE(exact->exact_run);
+    ExpectSoundPlan(*exact);
+  }
+}
+
+TEST(ExactPlanner, FourthPrecisionIsSavedAndLoaded) {
+  testing::TempDir dir("zarvel5-optimal");
+  auto records = std::make_unique<OptimiserRecords>();
+  job::JobForm form(*records);
+  form.SetPrecisionItem(kPrecisionOptimal);
+  ASSERT_TRUE(job::WriteJobFile(form, dir.File("job.zv5")));
+  std::ifstream in(dir.File("job.zv5"));
+  std::string all((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(all.find("RgTryCount = 3\r\n"), std::string::npos);
+  job::JobForm other(*records);
+  ASSERT_TRUE(job::OpenJobFile(other, dir.File("job.zv5")));
+  EXPECT_EQ(other.PrecisionItem(), kPrecisionOptimal);
+}
+
+TEST(ExactPlanner, PublicInstancesReachTheirOptimum) {
+  const std::pair<const char*, int> instances[] = {
+      {"Falkenauer_u120_00", 48}, {"N1C1W1_A", 25}, {"N1W1B1R0", 18}, {"Waescher_TEST0005", 28}};
+  for (auto [name, optimum] : instances) {
+    std::ifstream f(std::string(ZARVEL5_SOURCE_DIR "/tests/data/bpp/") + name + ".txt");
+    int m = 0, capacity = 0;
+    ASSERT_TRUE(f >> m >> capacity) << name;
+    auto r = std::make_unique<OptimiserRecords>();
+    long pieces = 0;
+    for (int i = 0; i < m; ++i) {
+      int l = 0, d = 0;
+      f >> l >> d;
+      r->cut.Append(l, d);
+      pieces += d;
+    }
+    r->stock.Append(capacity, static_cast<int32_t>(pieces));
+    r->conditions.priority_length = 0;
+    const ExactResult result = ExactPlan(*r, {});
+    ASSERT_EQ(result.status, kSearchPlanned) << name;
+    long bars = 0;
+    for (int p = 1; p <= r->best.pattern_count; ++p) bars += r->best.patterns[p].repeat_count;
+    EXPECT_EQ(bars, optimum) << name;
+    EXPECT_TRUE(result.proven_optimal) << name;
+    ExpectSoundPlan(*r);
+  }
+}
+
+}  // namespace
+}  // namespace zarvel::optimiser
