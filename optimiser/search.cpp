@@ -445,7 +445,9 @@ int64_t PiecesPerBarBound(const OptimiserRecords& r) {
     shortest = std::min<int64_t>(shortest, r.cut.entries[j].length);
     pieces += std::max(r.cut.entries[j].quantity, 0);
   }
-  const int64_t step = std::max<int64_t>(shortest + r.conditions.kerf, 1);
+  // A kerf that makes a piece take no room at all bounds a bar only by the pieces there are.
+  const int64_t step = shortest + r.conditions.kerf;
+  if (step <= 0) return pieces;
   const int64_t room = std::max<int64_t>(longest + r.conditions.margin + r.conditions.kerf, 0);
   return std::min(pieces, room / step + 1);
 }

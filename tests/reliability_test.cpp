@@ -148,13 +148,14 @@ TEST(OddBytes, JobFilesThatAreNotCleanCp932) {
 using optimiser::RunOutcome;
 
 RunOutcome RunJob(const std::vector<std::string>& stock, const std::vector<std::string>& cut,
-                  const char* margin = " 20") {
+                  const char* margin = " 20", const char* kerf = "  3") {
   auto records = std::make_unique<optimiser::OptimiserRecords>();
   testing::FakeForm form;
   form.precision = 2;
   testing::FakeForm::Fill(form.stock, stock);
   testing::FakeForm::Fill(form.cut, cut);
   form.Set(optimiser::JobField::kMargin, margin);
+  form.Set(optimiser::JobField::kKerf, kerf);
   testing::FakeHost host;
   return optimiser::RunCommand(*records, form, host.Host(), true);
 }
@@ -166,6 +167,9 @@ TEST(AbsurdJobs, EndWithAPlanOrAMessage) {
   EXPECT_EQ(RunJob({"6000.999999"}, {"1000.999999"}), RunOutcome::kPlanned);
   // A margin of 999 with pieces of 8 mm: 636 to a bar, still within the limit.
   EXPECT_EQ(RunJob({"6000.9999"}, {"8.99999"}, "999"), RunOutcome::kPlanned);
+  // A negative kerf that makes a piece take no room: only the pieces bound a bar (found by
+  // the fuzzer; it used to run into the work limit).
+  EXPECT_EQ(RunJob({"2.1"}, {"2.999999"}, "999", " -3"), RunOutcome::kTooLarge);
   // Not enough stock for a million pieces: the usual message.
   EXPECT_EQ(RunJob({"6000.10"}, {"1000.999999"}), RunOutcome::kInfeasible);
 }

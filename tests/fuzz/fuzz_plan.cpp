@@ -8,6 +8,7 @@
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "optimiser/run_command.h"
+#include "optimiser/search.h"
 #include "report/report.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -15,10 +16,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   zarvel::job::JobForm form(*records);
   const std::string content(reinterpret_cast<const char*>(data), size);
   zarvel::job::LoadJobText(form, &content);
-  form.SetPrecisionItem(0);
-  zarvel::optimiser::RunHost host;
-  if (zarvel::optimiser::RunCommand(*records, form, host, true) ==
-      zarvel::optimiser::RunOutcome::kPlanned) {
+  // The run command's steps, with a work budget small enough for a sanitizer build.
+  zarvel::optimiser::ReadConditions(records->conditions, form);
+  zarvel::optimiser::RelayoutGrids(*records, form);
+  if (records->stock.Empty() || records->cut.Empty() ||
+      zarvel::optimiser::PiecesPerBarBound(*records) > zarvel::optimiser::kMaxPiecesPerBar)
+    return 0;
+  records->random.Seed(0);
+  if (zarvel::optimiser::RunSearch(*records, {}, 10, 5'000'000) == 0) {
     zarvel::report::RecordingSurface surface;
     zarvel::report::ReportOptions options;
     options.table_a = (size & 1) != 0;
