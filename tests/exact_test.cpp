@@ -83,7 +83,7 @@ TEST(ExactPlanner, RandomJobsMeetDemandAndStock) {
       job.cut.push_back({200 + static_cast<int>(rng() % 5000), 1 + static_cast<int>(rng() % 12)});
     job.priority = trial % 3 == 0 ? 6000 : 0;
     auto r = MakeRecords(job);
-    const ExactResult result = ExactPlan(*r, {});
+    const ExactResult result = ExactPlan(*r, {}, 600);
     ASSERT_TRUE(result.applicable);
     if (result.status != kSearchPlanned) continue;  // too little stock for this draw
     SCOPED_TRACE(trial);
@@ -161,7 +161,8 @@ TEST(ExactPlanner, PublicInstancesReachTheirOptimum) {
     }
     r->stock.Append(capacity, static_cast<int32_t>(pieces));
     r->conditions.priority_length = 0;
-    const ExactResult result = ExactPlan(*r, {});
+    // No time limit that a slow (sanitizer) build could reach: the result must not depend on it.
+    const ExactResult result = ExactPlan(*r, {}, 600);
     ASSERT_EQ(result.status, kSearchPlanned) << name;
     long bars = 0;
     for (int p = 1; p <= r->best.pattern_count; ++p) bars += r->best.patterns[p].repeat_count;
