@@ -52,7 +52,7 @@ class Planner {
   bool Price();
   // Column generation to optimality (or until stopped) with the current row bounds.
   void Solve();
-  void Progress(double best, double bound);
+  void Progress(double best, double bound, bool working);
 
   OptimiserRecords& r_;
   const SearchHost& host_;
@@ -180,11 +180,9 @@ void Planner::Solve() {
   }
 }
 
-void Planner::Progress(double best, double bound) {
-  if (host_.progress == nullptr) return;
-  host_.progress->SetProgressText(
-      text::Format(text::Lit("(最適) %.3f m / 下限 %.3f m\n[Shift]キーで中止").c_str(), best / 1000,
-                   bound / 1000));
+void Planner::Progress(double best, double bound, bool working) {
+  if (host_.progress != nullptr)
+    host_.progress->SetProgressText(OptimalProgressText(best, bound, working));
 }
 
 ExactResult Planner::Run() {
@@ -253,7 +251,7 @@ ExactResult Planner::Run() {
   result.lower_bound =
       whole && g > 0 ? std::ceil(lp_bound / static_cast<double>(g) - 1e-6) * static_cast<double>(g)
                      : lp_bound;
-  Progress(0, result.lower_bound);
+  Progress(0, result.lower_bound, true);
 
   // Integer plans by fixing patterns of the LP solution and re-solving the rest: first every
   // pattern used a whole number of times at once, then (while there is time) one at a time;
@@ -414,11 +412,18 @@ ExactResult Planner::Run() {
   result.proven_optimal =
       result.cost <= result.lower_bound + 1e-6 * std::max(1.0, result.lower_bound);
   result.stopped = stopped_;
-  Progress(result.cost, result.lower_bound);
+  Progress(result.cost, result.lower_bound, false);
   return result;
 }
 
 }  // namespace
+
+std::string OptimalProgressText(double cost, double bound, bool working) {
+  const std::string plan = cost > 0 ? text::Format("%.3f", cost / 1000) : "-";
+  std::string line = plan + text::Format(" / %.3f m", bound / 1000);
+  if (working) line += text::Lit("\n[Shift]キーで中止");
+  return line;
+}
 
 double PlanCost(const OptimiserRecords& r) {
   double cost = 0;

@@ -9,6 +9,8 @@
 // objective is otherwise the stock length.
 #pragma once
 
+#include <string>
+
 #include "optimiser/records.h"
 #include "optimiser/search.h"
 
@@ -24,6 +26,10 @@ struct ExactResult {
   bool proven_optimal = false;
   bool stopped = false;  // Shift or the time limit ended it early
 };
+
+// The progress label at 最適: the plan's objective and the bound in metres ("-" before there
+// is a plan), with the Shift hint while working.
+std::string OptimalProgressText(double cost, double bound, bool working);
 
 // The objective of records.best: stock length, priority stock at a thousandth.
 double PlanCost(const OptimiserRecords& records);

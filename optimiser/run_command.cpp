@@ -39,6 +39,9 @@ int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
   searched->proven_optimal =
       exact.applicable && PlanCost(*searched) <= exact.lower_bound + 1e-6 * exact.lower_bound;
   records = *searched;
+  if (host.progress != nullptr)
+    host.progress->SetProgressText(
+        OptimalProgressText(PlanCost(records), records.lower_bound, false));
   return kSearchPlanned;
 }
 

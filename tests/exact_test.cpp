@@ -113,6 +113,21 @@ TEST(ExactPlanner, TooLittleStockGivesTheSearchesMessage) {
   EXPECT_EQ(host.messages[0], text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。"));
 }
 
+TEST(ExactPlanner, ProgressShowsThePlanAndTheBound) {
+  testing::FakeForm form;
+  form.precision = kPrecisionOptimal;
+  testing::FakeForm::Fill(form.stock, {"5500.10"});
+  testing::FakeForm::Fill(form.cut, {"2700.4"});
+  testing::FakeHost host;
+  auto records = std::make_unique<OptimiserRecords>();
+  ASSERT_EQ(RunCommand(*records, form, host.Host(), true), RunOutcome::kPlanned);
+  ASSERT_GE(host.progress.size(), 2u);
+  EXPECT_EQ(host.progress.front(), "- / 11.000 m" + text::Lit("\n[Shift]キーで中止"));
+  EXPECT_EQ(host.progress.back(), "11.000 / 11.000 m");  // two bars of 5.5 m: proven
+  EXPECT_TRUE(records->proven_optimal);
+  EXPECT_EQ(records->lower_bound, 11000);
+}
+
 TEST(ExactPlanner, NeverWorseThanHigh) {
   for (const char* job : {"kitamachi_beams.zv5", "full_grid.zv5"}) {
     auto exact = std::make_unique<OptimiserRecords>();
