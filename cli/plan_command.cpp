@@ -246,9 +246,8 @@ std::string PagesText(int pages) {
   std::string t;
   for (int p = 1; p <= pages; ++p) {
     t += text::Format("page %d\n", p);
-    const auto words = drawing::PageWords(p + drawing::kFirstReportSlot);
-    for (std::size_t i = 0; i + 1 < words.size() && words[i + 1] >= 2; i += words[i + 1])
-      t += text::Cp932ToUtf8(drawing::DescribeCommand(words.subspan(i, words[i + 1]))) + "\n";
+    for (const std::string& c : drawing::DescribePage(p + drawing::kFirstReportSlot))
+      t += text::Cp932ToUtf8(c) + "\n";
   }
   return t;
 }

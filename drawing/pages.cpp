@@ -198,6 +198,18 @@ void CanvasLineTo(Canvas& canvas, float x, float y) {
   }
 }
 
+std::vector<std::string> DescribePage(int slot) {
+  std::vector<std::string> out;
+  const std::span<const uint32_t> words = PageWords(slot);
+  for (std::size_t i = 0; i + 1 < words.size();) {
+    const uint32_t n = words[i + 1];
+    if (n < 2 || n > words.size() - i) break;
+    out.push_back(DescribeCommand(words.subspan(i, n)));
+    i += n;
+  }
+  return out;
+}
+
 std::string DescribeCommand(std::span<const uint32_t> c) {
   if (c.size() < 2) return "?";
   auto word = [&](std::size_t i) { return i < c.size() ? c[i] : 0u; };

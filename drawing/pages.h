@@ -64,5 +64,7 @@ void CanvasLineTo(Canvas& canvas, float x, float y);
 
 // One command as a text line, for the "pages" listing and tests ("?" for an unknown opcode).
 std::string DescribeCommand(std::span<const uint32_t> command);
+// Every command of a slot described, in order; a length word that does not fit ends the list.
+std::vector<std::string> DescribePage(int slot);
 
 }  // namespace zarvel::drawing

@@ -1,11 +1,6 @@
 #include "job/job_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
+#include <algorithm>
 
 #include "job/safe_file.h"
 #include "text/cp932.h"

@@ -79,28 +79,18 @@ std::string ShiftInChar(const std::string& text, int key) {
 
 namespace {
 
-// The number a text starts with, read as the C library reads it (locale aside).
-double LeadingReal(const std::string& text) {
+// The number a text starts with, read as the C library reads it (locale aside): blanks, an
+// optional sign, digits; out of range saturates, nothing readable is 0.
+template <typename T>
+T LeadingNumber(const std::string& text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
   if (i < text.size() && text[i] == '+') ++i;
-  double v = 0;
-  const auto [end, ec] = std::from_chars(text.data() + i, text.data() + text.size(), v);
-  (void)end;
-  if (ec == std::errc::result_out_of_range) return text[i] == '-' ? -HUGE_VAL : HUGE_VAL;
-  return ec == std::errc{} ? v : 0;
-}
-
-long long LeadingInteger(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  if (i < text.size() && text[i] == '+') ++i;
-  long long v = 0;
+  T v = 0;
   const auto [end, ec] = std::from_chars(text.data() + i, text.data() + text.size(), v);
   (void)end;
   if (ec == std::errc::result_out_of_range)
-    return text[i] == '-' ? std::numeric_limits<long long>::min()
-                          : std::numeric_limits<long long>::max();
+    return text[i] == '-' ? std::numeric_limits<T>::lowest() : std::numeric_limits<T>::max();
   return ec == std::errc{} ? v : 0;
 }
 
@@ -110,9 +100,9 @@ std::string FormatNumberText(const std::string& text, int tag) {
   const int w = TagWidth(tag);
   const int d = TagDecimals(tag);
   if (w == 0) return text;
-  if (d > 0) return text::Format("%*.*f", w, d, LeadingReal(text));
+  if (d > 0) return text::Format("%*.*f", w, d, LeadingNumber<double>(text));
   // Beyond int, the C reading saturates; keep that rather than wrap.
-  const long long v = LeadingInteger(text);
+  const long long v = LeadingNumber<long long>(text);
   const long long clamped = std::max<long long>(std::min<long long>(v, INT32_MAX), INT32_MIN);
   return text::Format("%*lld", w, clamped);
 }

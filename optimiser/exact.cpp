@@ -207,18 +207,13 @@ ExactResult Planner::Run() {
 
   lp_.setLogLevel(0);
   lp_.resize(n_ + m_, 0);
-  std::vector<double> demand(static_cast<std::size_t>(n_) + 1);
-  std::vector<double> stock(static_cast<std::size_t>(m_) + 1);
   residual_.assign(static_cast<std::size_t>(n_) + 1, 0.0);
   for (int j = 1; j <= n_; ++j) {
     residual_[static_cast<std::size_t>(j)] = r_.cut.entries[j].quantity;
-    demand[static_cast<std::size_t>(j)] = r_.cut.entries[j].quantity;
-    lp_.setRowBounds(j - 1, demand[static_cast<std::size_t>(j)], COIN_DBL_MAX);
+    lp_.setRowBounds(j - 1, r_.cut.entries[j].quantity, COIN_DBL_MAX);
   }
-  for (int k = 1; k <= m_; ++k) {
-    stock[static_cast<std::size_t>(k)] = r_.stock.entries[k].quantity;
-    lp_.setRowBounds(n_ + k - 1, -COIN_DBL_MAX, stock[static_cast<std::size_t>(k)]);
-  }
+  for (int k = 1; k <= m_; ++k)
+    lp_.setRowBounds(n_ + k - 1, -COIN_DBL_MAX, r_.stock.entries[k].quantity);
   // A piece from nowhere, at a price no real bar reaches: the LP stays feasible, and any
   // use of it says the stock cannot cover the job.
   const double artificial = 1000.0 * static_cast<double>(r_.stock.entries[m_].length + 1);

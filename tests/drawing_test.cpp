@@ -198,10 +198,7 @@ TEST_F(RecordingTest, DashedLineBecomesPieces) {
   SelectPage(2);
   LineToSheet(11.0, 5.0, 1, 1);  // 110 dots: a 10-dot line
   // pen style, then: line 0 (zero length), move 0, move 3, line 6, move 6, move 9.
-  std::vector<std::string> seen;
-  const auto words = PageWords(2);
-  for (std::size_t i = 0; i < words.size(); i += words[i + 1])
-    seen.push_back(DescribeCommand(words.subspan(i, words[i + 1])));
+  const std::vector<std::string> seen = DescribePage(2);
   EXPECT_EQ(seen, (std::vector<std::string>{"pen-style 0", "line 101.0 51.0", "move 101.0 51.0",
                                             "move 103.0 51.0", "line 107.0 51.0", "move 107.0 51.0",
                                             "move 109.0 51.0"}));
@@ -212,10 +209,7 @@ TEST_F(RecordingTest, LineColourAndKeepingIt) {
   SetLineColour(0x0000FF);
   DrawSheetLine(0, 0, 10, 0, 0, 1);
   DrawSheetLine(0, 0, 10, 0, 0, 0x00FF00);
-  std::vector<std::string> seen;
-  const auto words = PageWords(1);
-  for (std::size_t i = 0; i < words.size(); i += words[i + 1])
-    seen.push_back(DescribeCommand(words.subspan(i, words[i + 1])));
+  const std::vector<std::string> seen = DescribePage(1);
   // Colour 1 keeps the grey set before; another value is set as it is, without greying.
   EXPECT_EQ(seen, (std::vector<std::string>{"pen-colour 0x1F1F1F", "move 1.0 1.0", "pen-style 0",
                                             "line 101.0 1.0", "move 1.0 1.0", "pen-colour 0x00FF00",

@@ -10,11 +10,7 @@
 namespace zarvel::testing {
 
 inline std::vector<std::string> PageCommands(int slot) {
-  std::vector<std::string> out;
-  const auto words = drawing::PageWords(slot);
-  for (std::size_t i = 0; i + 1 < words.size() && words[i + 1] >= 2; i += words[i + 1])
-    out.push_back(drawing::DescribeCommand(words.subspan(i, words[i + 1])));
-  return out;
+  return drawing::DescribePage(slot);
 }
 
 // Only the commands that start with `kind` (e.g. "text", "font", "lineto").
