@@ -9,11 +9,11 @@
 #include <QRadioButton>
 
 #include "app/qt_text.h"
+#include "base/cell_text.h"
+#include "base/numbers.h"
 #include "job/num_entry.h"
 #include "platform/qt_canvas.h"
-#include "text/cell_text.h"
 #include "text/fit.h"
-#include "text/numbers.h"
 
 namespace zarvel::app {
 namespace {

@@ -10,10 +10,10 @@
 #include <functional>
 #include <string>
 
+#include "base/control.h"
 #include "job/form_state.h"
 #include "job/grid_entry.h"
-#include "optimiser/grid.h"
-#include "text/control.h"
+#include "run/grid.h"
 
 namespace zarvel::app {
 

@@ -5,7 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/qt_text.h"
-#include "text/app_info.h"
+#include "base/app_info.h"
 
 namespace zarvel::app {
 

@@ -15,9 +15,9 @@
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/qt_text.h"
+#include "base/app_info.h"
 #include "cli/plan_command.h"
 #include "cli/report_command.h"
-#include "text/app_info.h"
 
 namespace {
 

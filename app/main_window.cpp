@@ -22,13 +22,13 @@
 #include "app/message.h"
 #include "app/preview.h"
 #include "app/qt_text.h"
+#include "base/app_info.h"
+#include "base/numbers.h"
 #include "job/grid_entry.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "job/safe_file.h"
 #include "job/settings.h"
-#include "text/app_info.h"
-#include "text/numbers.h"
 
 namespace zarvel::app {
 namespace {

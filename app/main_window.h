@@ -15,7 +15,7 @@
 #include "job/job_window.h"
 #include "job/recent_files.h"
 #include "optimiser/records.h"
-#include "optimiser/run_command.h"
+#include "run/run_command.h"
 
 namespace zarvel::app {
 

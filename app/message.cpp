@@ -6,10 +6,10 @@
 #include <QScreen>
 
 #include "app/qt_text.h"
+#include "base/app_info.h"
+#include "base/cp932.h"
+#include "base/numbers.h"
 #include "job/job_file.h"
-#include "text/app_info.h"
-#include "text/cp932.h"
-#include "text/numbers.h"
 
 namespace zarvel::app {
 namespace {

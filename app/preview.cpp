@@ -12,10 +12,10 @@
 #include <cmath>
 
 #include "app/qt_text.h"
+#include "base/app_info.h"
 #include "drawing/playback.h"
 #include "platform/qt_canvas.h"
 #include "report/report.h"
-#include "text/app_info.h"
 
 namespace zarvel::app {
 namespace {

@@ -4,7 +4,7 @@
 #include <QString>
 #include <string>
 
-#include "text/cp932.h"
+#include "base/cp932.h"
 
 namespace zarvel::app {
 

@@ -6,15 +6,15 @@
 #include <QPainter>
 #include <memory>
 
+#include "base/cp932.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "drawing/primitives.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
-#include "optimiser/run_command.h"
 #include "platform/qt_canvas.h"
 #include "report/report.h"
-#include "text/cp932.h"
+#include "run/run_command.h"
 
 namespace {
 

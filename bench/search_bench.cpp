@@ -6,8 +6,8 @@
 
 #include "job/job_file.h"
 #include "job/job_form.h"
-#include "optimiser/run_command.h"
 #include "optimiser/search.h"
+#include "run/run_command.h"
 #include "tests/reference_search.h"
 
 namespace {

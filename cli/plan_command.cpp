@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/app_info.h"
+#include "base/cp932.h"
+#include "base/format.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
-#include "optimiser/run_command.h"
-#include "text/app_info.h"
-#include "text/cp932.h"
-#include "text/format.h"
+#include "run/run_command.h"
 
 namespace zarvel::cli {
 

@@ -10,8 +10,8 @@
 
 #include "job/job_form.h"
 #include "optimiser/records.h"
-#include "optimiser/run_command.h"
 #include "report/report.h"
+#include "run/run_command.h"
 
 namespace zarvel::cli {
 

@@ -5,11 +5,11 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include "base/format.h"
 #include "cli/plan_command.h"
 #include "drawing/playback.h"
 #include "platform/qt_canvas.h"
 #include "report/report.h"
-#include "text/format.h"
 
 namespace zarvel::cli {
 namespace {

@@ -1,6 +1,6 @@
 #include "drawing/font.h"
 
-#include "text/cp932.h"
+#include "base/cp932.h"
 
 namespace zarvel::drawing {
 

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/cp932.h"
+#include "base/format.h"
 #include "drawing/font.h"
-#include "text/cp932.h"
-#include "text/format.h"
 
 namespace zarvel::drawing {
 namespace {

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "base/numbers.h"
 #include "drawing/font.h"
 #include "drawing/pages.h"
 #include "drawing/primitives.h"
-#include "text/numbers.h"
 
 namespace zarvel::drawing {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/numbers.h"
 #include "drawing/pages.h"
-#include "text/numbers.h"
 
 namespace zarvel::drawing {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/format.h"
+#include "base/numbers.h"
 #include "job/comma_text.h"
-#include "text/format.h"
-#include "text/numbers.h"
 
 namespace zarvel::job {
 namespace {

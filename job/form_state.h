@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "optimiser/grid.h"
+#include "run/grid.h"
 
 namespace zarvel::job {
 

@@ -1,8 +1,8 @@
 #include "job/grid_entry.h"
 
+#include "base/format.h"
+#include "base/numbers.h"
 #include "job/job_file.h"
-#include "text/format.h"
-#include "text/numbers.h"
 
 namespace zarvel::job {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "optimiser/grid.h"
+#include "run/grid.h"
 
 namespace zarvel::job {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/cp932.h"
+#include "base/format.h"
 #include "job/safe_file.h"
-#include "text/cp932.h"
-#include "text/format.h"
 
 namespace zarvel::job {
 namespace {

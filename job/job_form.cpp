@@ -1,9 +1,9 @@
 #include "job/job_form.h"
 
-#include "optimiser/grid_reader.h"
-#include "text/app_info.h"
-#include "text/cp932.h"
-#include "text/format.h"
+#include "base/app_info.h"
+#include "base/cp932.h"
+#include "base/format.h"
+#include "run/grid_reader.h"
 
 namespace zarvel::job {
 namespace {

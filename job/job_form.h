@@ -10,7 +10,7 @@
 #include "job/form_state.h"
 #include "job/job_window.h"
 #include "optimiser/records.h"
-#include "optimiser/run_command.h"
+#include "run/run_command.h"
 
 namespace zarvel::job {
 

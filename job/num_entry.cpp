@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "text/format.h"
+#include "base/format.h"
 
 namespace zarvel::job {
 

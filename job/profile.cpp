@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "base/numbers.h"
 #include "job/job_file.h"
 #include "job/safe_file.h"
-#include "text/numbers.h"
 
 namespace zarvel::job {
 namespace {

@@ -2,11 +2,11 @@
 
 #include <vector>
 
+#include "base/cp932.h"
+#include "base/numbers.h"
 #include "job/job_file.h"
 #include "job/safe_file.h"
 #include "job/settings.h"
-#include "text/cp932.h"
-#include "text/numbers.h"
 
 namespace zarvel::job {
 namespace {

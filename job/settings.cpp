@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/app_info.h"
+#include "base/cp932.h"
 #include "job/profile.h"
-#include "text/app_info.h"
-#include "text/cp932.h"
 
 namespace zarvel::job {
 

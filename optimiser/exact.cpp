@@ -8,8 +8,8 @@
 #include <set>
 #include <vector>
 
-#include "text/cp932.h"
-#include "text/format.h"
+#include "base/cp932.h"
+#include "base/format.h"
 
 namespace zarvel::optimiser {
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "text/cp932.h"
-#include "text/format.h"
+#include "base/cp932.h"
+#include "base/format.h"
 
 // The search is the program's hot path. It follows the plain algorithm step by step (same
 // random draws, same scan order, same comparisons) but keeps, per bar fill, a bit set of the cut

@@ -5,7 +5,7 @@
 #include <QPrinter>
 #include <cmath>
 
-#include "text/cp932.h"
+#include "base/cp932.h"
 
 namespace zarvel::platform {
 namespace {

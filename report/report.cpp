@@ -4,14 +4,14 @@
 #include <utility>
 #include <vector>
 
-#include "drawing/blocks.h"
+#include "base/cp932.h"
+#include "base/format.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "drawing/primitives.h"
+#include "report/blocks.h"
 #include "report/templates.h"
-#include "text/cp932.h"
 #include "text/fields.h"
-#include "text/format.h"
 #include "text/output.h"
 #include "text/report_lines.h"
 

@@ -2,7 +2,7 @@
 // Full-width blanks are part of the layout; keep every character as it stands.
 #include "report/templates.h"
 
-#include "text/cp932.h"
+#include "base/cp932.h"
 
 namespace zarvel::report {
 

@@ -2,12 +2,12 @@
 
 #include <vector>
 
+#include "base/cp932.h"
 #include "drawing/font.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "drawing/primitives.h"
 #include "tests/fake_canvas.h"
-#include "text/cp932.h"
 
 namespace zarvel::drawing {
 namespace {

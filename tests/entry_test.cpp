@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "base/cp932.h"
 #include "job/grid_entry.h"
 #include "job/num_entry.h"
-#include "optimiser/grid.h"
+#include "run/grid.h"
 #include "tests/fake_canvas.h"
-#include "text/cp932.h"
 #include "text/fit.h"
 
 namespace zarvel::job {

@@ -5,14 +5,14 @@
 #include <fstream>
 #include <random>
 
+#include "base/cp932.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
-#include "optimiser/run_command.h"
 #include "optimiser/search.h"
+#include "run/run_command.h"
 #include "tests/fakes.h"
 #include "tests/search_test_util.h"
 #include "tests/temp_dir.h"
-#include "text/cp932.h"
 
 namespace zarvel::optimiser {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/format.h"
 #include "drawing/canvas.h"
-#include "text/format.h"
 
 namespace zarvel::testing {
 

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "optimiser/grid.h"
-#include "optimiser/host.h"
-#include "optimiser/run_command.h"
-#include "text/control.h"
-#include "text/cp932.h"
+#include "base/control.h"
+#include "base/cp932.h"
+#include "run/grid.h"
+#include "run/host.h"
+#include "run/run_command.h"
 
 namespace zarvel::testing {
 

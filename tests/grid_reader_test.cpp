@@ -1,9 +1,9 @@
-#include "optimiser/grid_reader.h"
+#include "run/grid_reader.h"
 
 #include <gtest/gtest.h>
 
+#include "base/cell_text.h"
 #include "tests/fakes.h"
-#include "text/cell_text.h"
 
 namespace zarvel::optimiser {
 namespace {

@@ -11,10 +11,10 @@
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/qt_text.h"
+#include "base/app_info.h"
+#include "base/cp932.h"
 #include "job/settings.h"
 #include "tests/temp_dir.h"
-#include "text/app_info.h"
-#include "text/cp932.h"
 
 namespace zarvel::app {
 namespace {

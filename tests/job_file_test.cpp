@@ -8,11 +8,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/app_info.h"
+#include "base/cp932.h"
 #include "job/comma_text.h"
 #include "job/job_form.h"
 #include "tests/temp_dir.h"
-#include "text/app_info.h"
-#include "text/cp932.h"
 
 namespace zarvel::job {
 namespace {

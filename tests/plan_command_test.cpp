@@ -7,10 +7,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/cp932.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "tests/temp_dir.h"
-#include "text/cp932.h"
 
 namespace zarvel::cli {
 namespace {

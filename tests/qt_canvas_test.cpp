@@ -10,17 +10,17 @@
 #include <QPrinter>
 #include <memory>
 
+#include "base/cp932.h"
 #include "drawing/font.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "drawing/primitives.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
-#include "optimiser/run_command.h"
 #include "report/report.h"
+#include "run/run_command.h"
 #include "tests/fake_canvas.h"
 #include "tests/temp_dir.h"
-#include "text/cp932.h"
 
 namespace zarvel::platform {
 namespace {

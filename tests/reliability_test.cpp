@@ -13,15 +13,15 @@
 #include <sstream>
 #include <thread>
 
+#include "base/cp932.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "job/profile.h"
 #include "job/recent_files.h"
-#include "optimiser/run_command.h"
 #include "optimiser/search.h"
+#include "run/run_command.h"
 #include "tests/fakes.h"
 #include "tests/temp_dir.h"
-#include "text/cp932.h"
 
 namespace zarvel::job {
 namespace {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/cp932.h"
 #include "cli/plan_command.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
@@ -12,7 +13,6 @@
 #include "report/templates.h"
 #include "tests/page_reader.h"
 #include "tests/search_test_util.h"
-#include "text/cp932.h"
 
 namespace zarvel::report {
 namespace {

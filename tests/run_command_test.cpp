@@ -1,11 +1,11 @@
-#include "optimiser/run_command.h"
+#include "run/run_command.h"
 
 #include <gtest/gtest.h>
 
+#include "base/cp932.h"
 #include "optimiser/search.h"
 #include "tests/fakes.h"
 #include "tests/reference_search.h"
-#include "text/cp932.h"
 
 namespace zarvel::optimiser {
 namespace {

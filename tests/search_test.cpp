@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/cp932.h"
+#include "base/format.h"
 #include "tests/fakes.h"
 #include "tests/search_test_util.h"
-#include "text/cp932.h"
-#include "text/format.h"
 
 namespace zarvel::optimiser {
 namespace {

@@ -5,10 +5,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/cp932.h"
 #include "job/profile.h"
 #include "job/recent_files.h"
 #include "tests/temp_dir.h"
-#include "text/cp932.h"
 
 namespace zarvel::job {
 namespace {

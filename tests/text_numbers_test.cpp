@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/cell_text.h"
+#include "base/cp932.h"
+#include "base/numbers.h"
 #include "tests/fakes.h"
-#include "text/cell_text.h"
-#include "text/cp932.h"
-#include "text/numbers.h"
 
 namespace zarvel::text {
 namespace {

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "drawing/blocks.h"
+#include "base/cp932.h"
 #include "drawing/pages.h"
 #include "drawing/primitives.h"
+#include "report/blocks.h"
 #include "tests/fake_canvas.h"
 #include "tests/page_reader.h"
-#include "text/cp932.h"
 #include "text/fields.h"
 #include "text/output.h"
 #include "text/report_lines.h"

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <vector>
 
+#include "base/format.h"
+#include "base/numbers.h"
 #include "drawing/pages.h"
 #include "drawing/primitives.h"
-#include "text/format.h"
-#include "text/numbers.h"
 
 namespace zarvel::text {
 namespace {

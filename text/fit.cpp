@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "text/cp932.h"
-#include "text/numbers.h"
+#include "base/cp932.h"
+#include "base/numbers.h"
 
 namespace zarvel::text {
 namespace {

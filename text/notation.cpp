@@ -3,7 +3,7 @@
 // Each special piece is drawn on its own and blanked, then the rest of the line is drawn.
 #include <algorithm>
 
-#include "text/cp932.h"
+#include "base/cp932.h"
 #include "text/fields.h"
 #include "text/output.h"
 

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "base/cp932.h"
 #include "drawing/pages.h"
 #include "drawing/primitives.h"
-#include "text/cp932.h"
 
 namespace zarvel::text {
 namespace {

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "base/cp932.h"
+#include "base/format.h"
+#include "base/numbers.h"
 #include "drawing/primitives.h"
-#include "text/cp932.h"
 #include "text/fields.h"
-#include "text/format.h"
-#include "text/numbers.h"
 #include "text/output.h"
 
 namespace zarvel::text {

@@ -7,9 +7,9 @@
 #include "drawing/pages.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
-#include "optimiser/run_command.h"
 #include "optimiser/search.h"
 #include "report/report.h"
+#include "run/run_command.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static auto* records = new zarvel::optimiser::OptimiserRecords;

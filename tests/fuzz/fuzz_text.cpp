@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "base/cell_text.h"
+#include "base/cp932.h"
+#include "base/numbers.h"
 #include "job/num_entry.h"
-#include "text/cell_text.h"
-#include "text/cp932.h"
-#include "text/numbers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace zarvel;

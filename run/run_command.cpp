@@ -1,13 +1,13 @@
-#include "optimiser/run_command.h"
+#include "run/run_command.h"
 
 #include <memory>
 
+#include "base/app_info.h"
+#include "base/cp932.h"
+#include "base/numbers.h"
 #include "optimiser/exact.h"
-#include "optimiser/grid_reader.h"
 #include "optimiser/search.h"
-#include "text/app_info.h"
-#include "text/cp932.h"
-#include "text/numbers.h"
+#include "run/grid_reader.h"
 
 namespace zarvel::optimiser {
 namespace {

@@ -1,7 +1,7 @@
-#include "optimiser/grid_reader.h"
+#include "run/grid_reader.h"
 
-#include "text/cell_text.h"
-#include "text/format.h"
+#include "base/cell_text.h"
+#include "base/format.h"
 
 namespace zarvel::optimiser {
 

@@ -1,11 +1,11 @@
-#include "drawing/blocks.h"
+#include "report/blocks.h"
 
 #include <algorithm>
 #include <array>
 
-#include "text/cp932.h"
+#include "base/cp932.h"
+#include "base/numbers.h"
 #include "text/fields.h"
-#include "text/numbers.h"
 #include "text/output.h"
 #include "text/report_lines.h"
 

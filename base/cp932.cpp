@@ -1,4 +1,4 @@
-#include "text/cp932.h"
+#include "base/cp932.h"
 
 #include <iconv.h>
 

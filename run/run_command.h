@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "optimiser/grid.h"
-#include "optimiser/host.h"
+#include "base/control.h"
 #include "optimiser/records.h"
-#include "text/control.h"
+#include "run/grid.h"
+#include "run/host.h"
 
 namespace zarvel::optimiser {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "text/control.h"
+#include "base/control.h"
 
 namespace zarvel::text {
 

@@ -1,10 +1,10 @@
-#include "text/numbers.h"
+#include "base/numbers.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-#include "text/cp932.h"
+#include "base/cp932.h"
 
 namespace zarvel::text {
 namespace {

@@ -1,8 +1,8 @@
 // Reading a grid of cells into a length list, and writing the list back sorted and packed.
 #pragma once
 
-#include "optimiser/grid.h"
 #include "optimiser/records.h"
+#include "run/grid.h"
 
 namespace zarvel::optimiser {
 

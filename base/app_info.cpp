@@ -1,7 +1,7 @@
-#include "text/app_info.h"
+#include "base/app_info.h"
 
-#include "text/cp932.h"
-#include "text/numbers.h"
+#include "base/cp932.h"
+#include "base/numbers.h"
 
 namespace zarvel::text {
 namespace {

@@ -1,7 +1,7 @@
-#include "text/cell_text.h"
+#include "base/cell_text.h"
 
-#include "text/format.h"
-#include "text/numbers.h"
+#include "base/format.h"
+#include "base/numbers.h"
 
 namespace zarvel::text {
 
