@@ -82,12 +82,17 @@ std::string Cp932ToUtf8(std::string_view cp932) {
   return c.Run(cp932, "\xEF\xBF\xBD", [](const char*, std::size_t) { return std::size_t{1}; });
 }
 
-const std::string& Lit(const char* utf8_literal) {
+const std::string& Lit(std::string_view utf8) {
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
   static std::mutex mutex;
-  static std::unordered_map<const char*, std::string> cache;
+  // Elements of an unordered_map never move, so the references handed out stay valid.
+  static std::unordered_map<std::string, std::string, Hash, std::equal_to<>> cache;
   std::lock_guard lock(mutex);
-  auto it = cache.find(utf8_literal);
-  if (it == cache.end()) it = cache.emplace(utf8_literal, Utf8ToCp932(utf8_literal)).first;
+  auto it = cache.find(utf8);
+  if (it == cache.end()) it = cache.emplace(std::string(utf8), Utf8ToCp932(utf8)).first;
   return it->second;
 }
 

@@ -25,8 +25,8 @@ std::string Utf8ToCp932(std::string_view utf8);
 // CP932 to UTF-8. A byte sequence that is not CP932 becomes U+FFFD; nothing is dropped silently.
 std::string Cp932ToUtf8(std::string_view cp932);
 
-// A UTF-8 string literal as CP932, converted once and cached for the life of the process.
-// The key is the literal's address, so pass literals only (not temporaries).
-const std::string& Lit(const char* utf8_literal);
+// A UTF-8 text as CP932, converted once and cached for the life of the process (keyed by the
+// text itself, so any string may be passed; meant for the program's own literals).
+const std::string& Lit(std::string_view utf8);
 
 }  // namespace zarvel::text

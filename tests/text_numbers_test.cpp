@@ -133,6 +133,17 @@ TEST(Cp932, RoundTripsAndReplacesWhatItCannotRead) {
   EXPECT_EQ(&Lit("棒材Zarvel５"), &title);
 }
 
+// Texts built at run time may reuse an address; each must still get its own conversion.
+TEST(Cp932, LiteralCacheIsKeyedByTheTextItself) {
+  char buffer[16];
+  std::strcpy(buffer, "長さ");
+  const std::string first = Lit(buffer);
+  std::strcpy(buffer, "本数");
+  EXPECT_EQ(Lit(buffer), Utf8ToCp932("本数"));
+  EXPECT_EQ(first, Utf8ToCp932("長さ"));
+  EXPECT_EQ(&Lit(std::string("長さ")), &Lit("長さ"));
+}
+
 TEST(CellText, NormalisesToTheCanonicalForm) {
   EXPECT_EQ(FormatCellText("5500.3"), " 5500.  3");
   EXPECT_EQ(FormatCellText("5500"), " 5500.  1");
