@@ -698,9 +698,10 @@ std::string OptimalProgressText(OptimalStage stage, double gap_mm) {
 std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped) {
   std::string line = text::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
   if (proven) return line + text::Lit("最適解");
-  if (stopped) line += text::Lit("中止 ");
-  return line + text::Lit("下限まで") +
-         text::Format(" %.1f m ", std::ceil(std::max(gap_mm, 0.0) / 100) / 10) + text::Lit("以内");
+  const std::string gap = text::Format(" %.1f m", std::ceil(std::max(gap_mm, 0.0) / 100) / 10);
+  // Stopped: the gap is what was left to close; the label has no room for more.
+  if (stopped) return line + text::Lit("中止 下限まで") + gap;
+  return line + text::Lit("下限まで") + gap + text::Lit(" 以内");
 }
 
 ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double guard_seconds) {

@@ -55,7 +55,7 @@ enum class OptimalStage { kBound, kSearching };
 std::string OptimalProgressText(OptimalStage stage, double gap_mm = -1);
 
 // The label after a 最適 run: the remnant rate as the other precisions show it, then
-// "最適解" or the gap to the bound.
+// "最適解" or the gap to the bound in metres (rounded up), said to be unfinished when stopped.
 std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped);
 
 // Plans records (lists sorted and merged here) into records.best in the final order. Not

@@ -138,7 +138,7 @@ TEST(ExactPlanner, ResultTextGivesTheGapInMetresRoundedUp) {
   EXPECT_EQ(OptimalResultText(1.5, false, 1401, false),
             "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内"));
   EXPECT_EQ(OptimalResultText(12.25, false, 500, true),
-            "(100)  12.250 %\n" + text::Lit("中止 下限まで 0.5 m 以内"));
+            "(100)  12.250 %\n" + text::Lit("中止 下限まで 0.5 m"));
   EXPECT_EQ(OptimalResultText(0, true, 0, true), "(100)   0.000 %\n" + text::Lit("最適解"));
 }
 
