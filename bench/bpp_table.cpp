@@ -1,7 +1,7 @@
 // Quality tables of 最適. Usage:
 //   bpp_table DIR OPTIMUM.tsv [--max-kinds 102] [--search] [--limit N]
 //       public instances with proven optima (one stock length, kerf 0, margin 0);
-//   bpp_table --steel JOBS [--seed S] [--only N]
+//   bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor]
 //       steel-like jobs drawn with a fixed seed, against 高 and the MIP over the LP's columns;
 //   bpp_table --steel-files DIR
 //       the .zv5 jobs of DIR run as the window runs them, against DIR/anchors.tsv.
@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -148,7 +147,7 @@ struct OptimalRun {
   double seconds = 0;
 };
 
-int SteelTable(int jobs, unsigned seed, int only) {
+int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
   std::mt19937 rng(seed);
   int planned = 0, feasible = 0, at_bound = 0, over_high = 0, over_anchor = 0, below_anchor = 0;
   double gap_sum = 0, worst_gap = 0, worst_time = 0, total_exact = 0, total_anchor = 0;
@@ -161,8 +160,7 @@ int SteelTable(int jobs, unsigned seed, int only) {
     auto high = std::make_unique<OptimiserRecords>(*job);
     const bool high_ok = opt::RunSearch(*high, {}, opt::AttemptsForPrecision(2)) == 0;
     auto anchor = std::make_unique<OptimiserRecords>(*job);
-    const auto a =
-        std::getenv("ZV5_NO_ANCHOR") ? opt::ExactResult{} : opt::PriceAndBranch(*anchor, 100000);
+    const auto a = !with_anchor ? opt::ExactResult{} : opt::PriceAndBranch(*anchor, 100000);
     const bool anchor_ok = a.status == opt::kSearchPlanned;
     auto r = std::make_unique<OptimiserRecords>(*job);
     const auto t0 = std::chrono::steady_clock::now();
@@ -333,17 +331,20 @@ int main(int argc, char** argv) {
   if (argc >= 3 && !std::strcmp(argv[1], "--steel")) {
     unsigned seed = 2026;
     int only = -1;
-    for (int i = 3; i + 1 < argc; ++i) {
+    bool with_anchor = true;
+    for (int i = 3; i < argc; ++i) {
+      if (!std::strcmp(argv[i], "--no-anchor")) with_anchor = false;
+      if (i + 1 >= argc) break;
       if (!std::strcmp(argv[i], "--seed")) seed = static_cast<unsigned>(std::stoul(argv[++i]));
       if (!std::strcmp(argv[i], "--only")) only = std::stoi(argv[++i]);
     }
-    return SteelTable(std::stoi(argv[2]), seed, only);
+    return SteelTable(std::stoi(argv[2]), seed, only, with_anchor);
   }
   if (argc >= 3 && !std::strcmp(argv[1], "--steel-files")) return SteelFiles(argv[2]);
   if (argc < 3) {
     std::fprintf(stderr,
                  "usage: bpp_table DIR OPTIMUM.tsv [--max-kinds N] [--search] [--limit N]\n"
-                 "       bpp_table --steel JOBS [--seed S] [--only N]\n"
+                 "       bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor]\n"
                  "       bpp_table --steel-files DIR\n");
     return 2;
   }
