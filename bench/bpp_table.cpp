@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -73,6 +74,11 @@ int Bars(const OptimiserRecords& r) {
 
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Processor time of this (single-threaded) process: what a job costs whatever the load.
+double CpuSeconds(std::clock_t since) {
+  return static_cast<double>(std::clock() - since) / CLOCKS_PER_SEC;
 }
 
 bool Why(const char* reason) {
@@ -150,10 +156,11 @@ struct OptimalRun {
 int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
   std::mt19937 rng(seed);
   int planned = 0, feasible = 0, at_bound = 0, over_high = 0, over_anchor = 0, below_anchor = 0;
-  double gap_sum = 0, worst_gap = 0, worst_time = 0, total_exact = 0, total_anchor = 0;
+  double gap_sum = 0, worst_gap = 0, worst_time = 0, worst_cpu = 0, total_exact = 0,
+         total_anchor = 0;
   std::vector<double> times;
-  std::printf("%-4s %5s %5s %12s %12s %12s %12s %8s %7s %5s\n", "job", "stock", "kinds", "bound",
-              "高", "anchor", "最適", "gap %", "seconds", "proven");
+  std::printf("%-4s %5s %5s %12s %12s %12s %12s %8s %7s %7s %5s\n", "job", "stock", "kinds",
+              "bound", "高", "anchor", "最適", "gap %", "seconds", "cpu", "proven");
   for (int n = 0; n < jobs; ++n) {
     auto job = SteelJob(rng);
     if (only >= 0 && n != only) continue;
@@ -164,6 +171,7 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
     const bool anchor_ok = a.status == opt::kSearchPlanned;
     auto r = std::make_unique<OptimiserRecords>(*job);
     const auto t0 = std::chrono::steady_clock::now();
+    const std::clock_t c0 = std::clock();
     const auto e = opt::ExactPlan(*r, {});
     double best = e.status == opt::kSearchPlanned ? r->best.stock_length : 1e300;
     bool ok = e.status == opt::kSearchPlanned && Feasible(*r);
@@ -176,6 +184,8 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
       }
     }
     const double t = Seconds(t0);
+    const double cpu = CpuSeconds(c0);
+    worst_cpu = std::max(worst_cpu, cpu);
     if (best >= 1e300) {
       std::printf("%-4d no plan\n", n);
       continue;
@@ -193,9 +203,10 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
     worst_gap = std::max(worst_gap, gap);
     worst_time = std::max(worst_time, t);
     times.push_back(t);
-    std::printf("%-4d %5d %5d %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %5s\n", n, job->stock.count,
-                r->cut.count, e.regular_bound, high_ok ? high->best.stock_length : -1.0,
-                anchor_ok ? anchor->best.stock_length : -1.0, best, gap, t,
+    std::printf("%-4d %5d %5d %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %5s\n", n,
+                job->stock.count, r->cut.count, e.regular_bound,
+                high_ok ? high->best.stock_length : -1.0,
+                anchor_ok ? anchor->best.stock_length : -1.0, best, gap, t, cpu,
                 e.proven_optimal ? "yes" : "no");
     std::fflush(stdout);
   }
@@ -203,11 +214,11 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
   std::printf(
       "\n%d jobs, %d planned, %d feasible; at the rounded bound %d (%.1f %%); more stock than 高 "
       "on %d, than the anchor on %d, less than the anchor on %d (%.1f m less in all); gap to the "
-      "bound mean %.4f %%, max %.4f %%; median %.3f s, slowest %.3f s\n",
+      "bound mean %.4f %%, max %.4f %%; median %.3f s, slowest %.3f s (processor %.3f s)\n",
       jobs, planned, feasible, at_bound, 100.0 * at_bound / std::max(planned, 1), over_high,
       over_anchor, below_anchor, (total_anchor - total_exact) / 1000,
       gap_sum / std::max(planned, 1), worst_gap, times.empty() ? 0 : times[times.size() / 2],
-      worst_time);
+      worst_time, worst_cpu);
   return 0;
 }
 
@@ -231,9 +242,12 @@ int SteelFiles(const fs::path& dir) {
     if (!zarvel::job::OpenJobFile(form, (dir / name).string())) continue;
     form.SetPrecisionItem(opt::kPrecisionOptimal);
     const auto t0 = std::chrono::steady_clock::now();
+    const std::clock_t c0 = std::clock();
     opt::RunHost host;
     if (opt::RunCommand(*r, form, host, true) != opt::RunOutcome::kPlanned) continue;
     const double t = Seconds(t0);
+    const double cpu = CpuSeconds(c0);
+    worst_cpu = std::max(worst_cpu, cpu);
     ++n;
     feasible += Feasible(*r) ? 1 : 0;
     const double ours = r->best.stock_length;
@@ -244,15 +258,15 @@ int SteelFiles(const fs::path& dir) {
     const double gap = 100.0 * (ours - r->regular_bound) / r->regular_bound;
     gap_sum += gap;
     worst_time = std::max(worst_time, t);
-    std::printf("%-12s %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f\n", name.c_str(), bound,
-                r->regular_bound, mip, ours, gap, t);
+    std::printf("%-12s %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f\n", name.c_str(), bound,
+                r->regular_bound, mip, ours, gap, t, cpu);
     std::fflush(stdout);
   }
   std::printf(
       "\n%d jobs, %d feasible; at our bound %d (%.1f %%); more stock than their MIP on %d, less "
-      "on %d; our bound below theirs on %d; gap mean %.4f %%; slowest %.3f s\n",
+      "on %d; our bound below theirs on %d; gap mean %.4f %%; slowest %.3f s (processor %.3f s)\n",
       n, feasible, at_bound, 100.0 * at_bound / std::max(n, 1), over_anchor, below_anchor,
-      weaker_bound, gap_sum / std::max(n, 1), worst_time);
+      weaker_bound, gap_sum / std::max(n, 1), worst_time, worst_cpu);
   return 0;
 }
 
@@ -281,9 +295,9 @@ int BppTable(int argc, char** argv) {
   std::sort(files.begin(), files.end());
   int n = 0, exact_opt = 0, proven = 0, search_opt = 0, infeasible = 0;
   double exact_excess = 0, search_excess = 0, worst_time = 0;
-  std::vector<double> times;
-  std::printf("%-28s %5s %6s %6s %6s %8s\n", "instance", "opt", "search", "exact", "proven",
-              "seconds");
+  std::vector<double> times, cpus;
+  std::printf("%-28s %5s %6s %6s %6s %8s %8s\n", "instance", "opt", "search", "exact", "proven",
+              "seconds", "cpu");
   for (const fs::path& p : files) {
     Instance in;
     if (!Read(p, in) || in.items.size() > max_kinds || !optimum.count(in.name)) continue;
@@ -296,11 +310,14 @@ int BppTable(int argc, char** argv) {
     }
     auto r = Records(in);
     const auto t0 = std::chrono::steady_clock::now();
+    const std::clock_t c0 = std::clock();
     const auto result = opt::ExactPlan(*r, {});
     const double t = Seconds(t0);
+    const double cpu = CpuSeconds(c0);
+    cpus.push_back(cpu);
     const int e_bars = result.status == 0 ? Bars(*r) : -1;
-    std::printf("%-28s %5d %6d %6d %6s %8.3f\n", in.name.c_str(), opt, s_bars, e_bars,
-                result.proven_optimal ? "yes" : "no", t);
+    std::printf("%-28s %5d %6d %6d %6s %8.3f %8.3f\n", in.name.c_str(), opt, s_bars, e_bars,
+                result.proven_optimal ? "yes" : "no", t, cpu);
     std::fflush(stdout);
     ++n;
     times.push_back(t);
@@ -313,12 +330,17 @@ int BppTable(int argc, char** argv) {
     if (s_bars > 0) search_excess += 100.0 * (s_bars - opt) / opt;
   }
   std::sort(times.begin(), times.end());
+  std::sort(cpus.begin(), cpus.end());
+  auto median = [](const std::vector<double>& v) { return v.empty() ? 0 : v[v.size() / 2]; };
   std::printf(
       "\n%d instances; exact: optimum on %d (%.1f %%), proven on %d (%.1f %%), mean excess "
-      "%.3f %%, infeasible plans %d, median %.3f s, max %.3f s, over 5 s %ld\n",
+      "%.3f %%, infeasible plans %d; wall: median %.3f s, max %.3f s, over 5 s %ld; processor: "
+      "median %.3f s, max %.3f s, over 5 s %ld\n",
       n, exact_opt, 100.0 * exact_opt / std::max(n, 1), proven, 100.0 * proven / std::max(n, 1),
-      exact_excess / std::max(n, 1), infeasible, times.empty() ? 0 : times[times.size() / 2],
-      worst_time, std::count_if(times.begin(), times.end(), [](double x) { return x > 5; }));
+      exact_excess / std::max(n, 1), infeasible, median(times), worst_time,
+      std::count_if(times.begin(), times.end(), [](double x) { return x > 5; }), median(cpus),
+      cpus.empty() ? 0 : cpus.back(),
+      std::count_if(cpus.begin(), cpus.end(), [](double x) { return x > 5; }));
   if (search)
     std::printf("search at 高: optimum on %d (%.1f %%), mean excess %.3f %%\n", search_opt,
                 100.0 * search_opt / std::max(n, 1), search_excess / std::max(n, 1));
