@@ -228,7 +228,7 @@ int SteelFiles(const fs::path& dir) {
   std::string line;
   std::getline(tsv, line);
   int n = 0, at_bound = 0, over_anchor = 0, below_anchor = 0, weaker_bound = 0, feasible = 0;
-  double gap_sum = 0, worst_time = 0;
+  double gap_sum = 0, worst_time = 0, worst_cpu = 0;
   std::printf("%-12s %12s %12s %12s %12s %8s %7s\n", "job", "their bound", "our bound", "their MIP",
               "最適", "gap %", "seconds");
   while (std::getline(tsv, line)) {
