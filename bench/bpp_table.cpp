@@ -1,12 +1,16 @@
-// The cutting-stock table: public instances with proven optima (one stock length, kerf 0,
-// margin 0), planned by the search at 高 and by the exact planner. Usage:
+// Quality tables of 最適. Usage:
 //   bpp_table DIR OPTIMUM.tsv [--max-kinds 102] [--search] [--limit N]
-//   bpp_table --steel JOBS
-// prints one row per instance and a summary.
+//       public instances with proven optima (one stock length, kerf 0, margin 0);
+//   bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor]
+//       steel-like jobs drawn with a fixed seed, against 高 and the MIP over the LP's columns;
+//   bpp_table --steel-files DIR
+//       the .zv5 jobs of DIR run as the window runs them, against DIR/anchors.tsv.
+// Each prints one row per job and a summary.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -16,11 +20,17 @@
 #include <string>
 #include <vector>
 
+#include "job/job_file.h"
+#include "job/job_form.h"
 #include "optimiser/exact.h"
 #include "optimiser/search.h"
+#include "run/run_command.h"
 
 namespace fs = std::filesystem;
-using zarvel::optimiser::OptimiserRecords;
+namespace opt = zarvel::optimiser;
+using opt::OptimiserRecords;
+
+namespace {
 
 struct Instance {
   std::string name;
@@ -62,65 +72,205 @@ int Bars(const OptimiserRecords& r) {
   return bars;
 }
 
-// Steel-like jobs: several stock lengths in limited numbers, kerf 3, margin 20, 20 to 102
-// piece lengths; the exact plan against the search at 高 and the bound.
-int SteelTable(int jobs) {
-  std::mt19937 rng(2026);
-  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  int worse = 0;
-  double worst_gap = 0, gap_sum = 0, worst_time = 0;
-  std::printf("%-6s %5s %12s %12s %12s %7s %8s\n", "job", "kinds", "bound", "search", "exact",
-              "gap %", "seconds");
-  for (int n = 0; n < jobs; ++n) {
-    auto r = std::make_unique<OptimiserRecords>();
-    const int kinds = pick(20, 102);
-    long required = 0;
-    for (int j = 0; j < kinds; ++j) {
-      const int l = pick(300, 5800), d = pick(1, 30);
-      r->cut.Append(l, d);
-      required += static_cast<long>(l) * d;
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Processor time of this (single-threaded) process: what a job costs whatever the load.
+double CpuSeconds(std::clock_t since) {
+  return static_cast<double>(std::clock() - since) / CLOCKS_PER_SEC;
+}
+
+bool Why(const char* reason) {
+  std::fprintf(stderr, "infeasible plan: %s\n", reason);
+  return false;
+}
+
+// Whether records.best cuts every piece exactly as often as required, within the stock, each
+// bar within its length and margin, with the remnants and totals it states.
+bool Feasible(const OptimiserRecords& r) {
+  const auto& plan = r.best;
+  if (plan.pattern_count <= 0) return false;
+  std::vector<long> cut(static_cast<std::size_t>(r.cut.count) + 1, 0);
+  std::vector<long> bars(static_cast<std::size_t>(r.stock.count) + 1, 0);
+  double stock = 0;
+  for (int p = 1; p <= plan.pattern_count; ++p) {
+    const auto& b = plan.patterns[p];
+    if (b.stock_index < 1 || b.stock_index > r.stock.count || b.repeat_count <= 0) return false;
+    const long length = r.stock.entries[b.stock_index].length;
+    long used = 0;
+    for (int j = 1; j <= r.cut.count; ++j) {
+      used += long{b.piece_counts[j]} * (r.cut.entries[j].length + r.conditions.kerf);
+      cut[static_cast<std::size_t>(j)] += long{b.piece_counts[j]} * b.repeat_count;
     }
-    const int lengths[] = {6000, 7000, 8000, 9000, 10000, 12000};
-    long room = 0;
-    for (int k = 0; k < 6; ++k) {
-      const int q = static_cast<int>(required / 6 / lengths[k] * 3 / 2 + pick(1, 5));
-      r->stock.Append(lengths[k], q);
-      room += static_cast<long>(q) * lengths[k];
-    }
-    r->conditions.margin = 20;
-    r->conditions.kerf = 3;
-    r->conditions.priority_length = 5000;
-    r->random.Seed(0);
-    auto searched = std::make_unique<OptimiserRecords>(*r);
-    const bool s_ok = zarvel::optimiser::RunSearch(*searched, {}, 500) == 0;
-    const auto t0 = std::chrono::steady_clock::now();
-    const auto result = zarvel::optimiser::ExactPlan(*r, {});
-    const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    if (result.status != 0 || !s_ok) continue;
-    const double e = zarvel::optimiser::PlanCost(*r), s = zarvel::optimiser::PlanCost(*searched);
-    const double best = std::min(e, s);  // 最適 keeps the cheaper of the two
-    const double gap = 100.0 * (best - result.lower_bound) / result.lower_bound;
-    worse += best > s ? 1 : 0;
-    worst_gap = std::max(worst_gap, gap);
-    gap_sum += gap;
-    worst_time = std::max(worst_time, t);
-    std::printf("%-6d %5d %12.0f %12.0f %12.0f %7.3f %8.3f\n", n, kinds, result.lower_bound, s, e,
-                gap, t);
+    if (used > length + r.conditions.margin + r.conditions.kerf) return Why("bar too full");
+    if (b.remnant != static_cast<double>(std::max(length - used, 0L))) return Why("remnant");
+    bars[static_cast<std::size_t>(b.stock_index)] += b.repeat_count;
+    stock += static_cast<double>(length) * b.repeat_count;
   }
+  for (int j = 1; j <= r.cut.count; ++j)
+    if (cut[static_cast<std::size_t>(j)] != r.cut.entries[j].quantity) {
+      std::fprintf(stderr, "entry %d: %ld of %d\n", j, cut[static_cast<std::size_t>(j)],
+                   r.cut.entries[j].quantity);
+      return Why("demand");
+    }
+  for (int k = 1; k <= r.stock.count; ++k)
+    if (bars[static_cast<std::size_t>(k)] > r.stock.entries[k].quantity) return Why("stock");
+  return stock == plan.stock_length || Why("total");
+}
+
+// A steel-like job: 2 to 8 standard lengths (500 mm steps from 6 000 to 12 000 mm), the
+// shorter ones often limited to 3-30 bars, the longest ample; margin 20, kerf 3, no priority
+// stock; 15 to 90 piece lengths of 300-9 000 mm (never longer than the longest bar), 1-40 each.
+std::unique_ptr<OptimiserRecords> SteelJob(std::mt19937& rng) {
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto r = std::make_unique<OptimiserRecords>();
+  std::vector<int> lengths;
+  for (int l = 6000; l <= 12000; l += 500) lengths.push_back(l);
+  std::shuffle(lengths.begin(), lengths.end(), rng);
+  lengths.resize(static_cast<std::size_t>(pick(2, 8)));
+  std::sort(lengths.begin(), lengths.end());
+  for (std::size_t k = 0; k < lengths.size(); ++k) {
+    const bool ample = k + 1 == lengths.size() || pick(0, 1) == 0;
+    r->stock.Append(lengths[k], ample ? 999 : pick(3, 30));
+  }
+  const int kinds = pick(15, 90);
+  for (int j = 0; j < kinds; ++j)
+    r->cut.Append(pick(300, std::min(9000, lengths.back())), pick(1, 40));
+  r->conditions.margin = 20;
+  r->conditions.kerf = 3;
+  r->conditions.priority_length = 0;
+  r->random.Seed(0);
+  return r;
+}
+
+// 最適 as the run command does it: the exact planner, and 高 beside it unless proven.
+struct OptimalRun {
+  double stock = 0;
+  double bound = 0;
+  bool proven = false;
+  bool feasible = false;
+  double seconds = 0;
+};
+
+int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
+  std::mt19937 rng(seed);
+  int planned = 0, feasible = 0, at_bound = 0, over_high = 0, over_anchor = 0, below_anchor = 0;
+  double gap_sum = 0, worst_gap = 0, worst_time = 0, worst_cpu = 0, total_exact = 0,
+         total_anchor = 0;
+  std::vector<double> times;
+  std::printf("%-4s %5s %5s %12s %12s %12s %12s %8s %7s %7s %5s\n", "job", "stock", "kinds",
+              "bound", "高", "anchor", "最適", "gap %", "seconds", "cpu", "proven");
+  for (int n = 0; n < jobs; ++n) {
+    auto job = SteelJob(rng);
+    if (only >= 0 && n != only) continue;
+    auto high = std::make_unique<OptimiserRecords>(*job);
+    const bool high_ok = opt::RunSearch(*high, {}, opt::AttemptsForPrecision(2)) == 0;
+    auto anchor = std::make_unique<OptimiserRecords>(*job);
+    const auto a = !with_anchor ? opt::ExactResult{} : opt::PriceAndBranch(*anchor, 100000);
+    const bool anchor_ok = a.status == opt::kSearchPlanned;
+    auto r = std::make_unique<OptimiserRecords>(*job);
+    const auto t0 = std::chrono::steady_clock::now();
+    const std::clock_t c0 = std::clock();
+    const auto e = opt::ExactPlan(*r, {});
+    double best = e.status == opt::kSearchPlanned ? r->best.stock_length : 1e300;
+    bool ok = e.status == opt::kSearchPlanned && Feasible(*r);
+    if (!e.proven_optimal) {  // the run command's search at 高 beside it
+      auto s = std::make_unique<OptimiserRecords>(*job);
+      if (opt::RunSearch(*s, {}, opt::AttemptsForPrecision(2)) == 0 &&
+          s->best.stock_length < best) {
+        best = s->best.stock_length;
+        ok = Feasible(*s);
+      }
+    }
+    const double t = Seconds(t0);
+    const double cpu = CpuSeconds(c0);
+    worst_cpu = std::max(worst_cpu, cpu);
+    if (best >= 1e300) {
+      std::printf("%-4d no plan\n", n);
+      continue;
+    }
+    ++planned;
+    feasible += ok ? 1 : 0;
+    const double gap = 100.0 * (best - e.regular_bound) / e.regular_bound;
+    at_bound += opt::ReachesBound(best, e.regular_bound) ? 1 : 0;
+    over_high += high_ok && best > high->best.stock_length ? 1 : 0;
+    over_anchor += anchor_ok && best > anchor->best.stock_length ? 1 : 0;
+    below_anchor += anchor_ok && best < anchor->best.stock_length ? 1 : 0;
+    total_exact += best;
+    total_anchor += anchor_ok ? anchor->best.stock_length : best;
+    gap_sum += gap;
+    worst_gap = std::max(worst_gap, gap);
+    worst_time = std::max(worst_time, t);
+    times.push_back(t);
+    std::printf("%-4d %5d %5d %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %5s\n", n,
+                job->stock.count, r->cut.count, e.regular_bound,
+                high_ok ? high->best.stock_length : -1.0,
+                anchor_ok ? anchor->best.stock_length : -1.0, best, gap, t, cpu,
+                e.proven_optimal ? "yes" : "no");
+    std::fflush(stdout);
+  }
+  std::sort(times.begin(), times.end());
   std::printf(
-      "\n%d jobs; 最適 worse than 高 on %d; gap to the bound: mean %.3f %%, max %.3f %%; "
-      "slowest %.3f s\n",
-      jobs, worse, gap_sum / std::max(jobs, 1), worst_gap, worst_time);
+      "\n%d jobs, %d planned, %d feasible; at the rounded bound %d (%.1f %%); more stock than 高 "
+      "on %d, than the anchor on %d, less than the anchor on %d (%.1f m less in all); gap to the "
+      "bound mean %.4f %%, max %.4f %%; median %.3f s, slowest %.3f s (processor %.3f s)\n",
+      jobs, planned, feasible, at_bound, 100.0 * at_bound / std::max(planned, 1), over_high,
+      over_anchor, below_anchor, (total_anchor - total_exact) / 1000,
+      gap_sum / std::max(planned, 1), worst_gap, times.empty() ? 0 : times[times.size() / 2],
+      worst_time, worst_cpu);
   return 0;
 }
 
-int main(int argc, char** argv) {
-  if (argc >= 3 && !std::strcmp(argv[1], "--steel")) return SteelTable(std::stoi(argv[2]));
-  if (argc < 3) {
-    std::fprintf(stderr,
-                 "usage: bpp_table DIR OPTIMUM.tsv [--max-kinds N] [--search] [--limit N]\n");
-    return 2;
+// The jobs of a folder with an anchors.tsv beside them (independent LP and MIP figures).
+int SteelFiles(const fs::path& dir) {
+  std::ifstream tsv(dir / "anchors.tsv");
+  std::string line;
+  std::getline(tsv, line);
+  int n = 0, at_bound = 0, over_anchor = 0, below_anchor = 0, weaker_bound = 0, feasible = 0;
+  double gap_sum = 0, worst_time = 0, worst_cpu = 0;
+  std::printf("%-12s %12s %12s %12s %12s %8s %7s\n", "job", "their bound", "our bound", "their MIP",
+              "最適", "gap %", "seconds");
+  while (std::getline(tsv, line)) {
+    std::istringstream s(line);
+    std::string name;
+    int stock_lengths = 0, piece_lengths = 0, pieces = 0;
+    double lp = 0, bound = 0, mip = 0;
+    if (!(s >> name >> stock_lengths >> piece_lengths >> pieces >> lp >> bound >> mip)) continue;
+    auto r = std::make_unique<OptimiserRecords>();
+    zarvel::job::JobForm form(*r);
+    if (!zarvel::job::OpenJobFile(form, (dir / name).string())) continue;
+    form.SetPrecisionItem(opt::kPrecisionOptimal);
+    const auto t0 = std::chrono::steady_clock::now();
+    const std::clock_t c0 = std::clock();
+    opt::RunHost host;
+    if (opt::RunCommand(*r, form, host, true) != opt::RunOutcome::kPlanned) continue;
+    const double t = Seconds(t0);
+    const double cpu = CpuSeconds(c0);
+    worst_cpu = std::max(worst_cpu, cpu);
+    ++n;
+    feasible += Feasible(*r) ? 1 : 0;
+    const double ours = r->best.stock_length;
+    at_bound += opt::ReachesBound(ours, r->regular_bound) ? 1 : 0;
+    over_anchor += ours > mip ? 1 : 0;
+    below_anchor += ours < mip ? 1 : 0;
+    weaker_bound += r->regular_bound < bound ? 1 : 0;
+    const double gap = 100.0 * (ours - r->regular_bound) / r->regular_bound;
+    gap_sum += gap;
+    worst_time = std::max(worst_time, t);
+    std::printf("%-12s %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f\n", name.c_str(), bound,
+                r->regular_bound, mip, ours, gap, t, cpu);
+    std::fflush(stdout);
   }
+  std::printf(
+      "\n%d jobs, %d feasible; at our bound %d (%.1f %%); more stock than their MIP on %d, less "
+      "on %d; our bound below theirs on %d; gap mean %.4f %%; slowest %.3f s (processor %.3f s)\n",
+      n, feasible, at_bound, 100.0 * at_bound / std::max(n, 1), over_anchor, below_anchor,
+      weaker_bound, gap_sum / std::max(n, 1), worst_time, worst_cpu);
+  return 0;
+}
+
+int BppTable(int argc, char** argv) {
   std::size_t max_kinds = 102;
   bool search = false;
   int limit = 1 << 30;
@@ -143,11 +293,11 @@ int main(int argc, char** argv) {
   for (const auto& e : fs::recursive_directory_iterator(argv[1]))
     if (e.path().extension() == ".txt") files.push_back(e.path());
   std::sort(files.begin(), files.end());
-  int n = 0, exact_opt = 0, search_opt = 0;
+  int n = 0, exact_opt = 0, proven = 0, search_opt = 0, infeasible = 0;
   double exact_excess = 0, search_excess = 0, worst_time = 0;
-  std::vector<double> times;
-  std::printf("%-28s %5s %6s %6s %6s %8s\n", "instance", "opt", "search", "exact", "proven",
-              "seconds");
+  std::vector<double> times, cpus;
+  std::printf("%-28s %5s %6s %6s %6s %8s %8s\n", "instance", "opt", "search", "exact", "proven",
+              "seconds", "cpu");
   for (const fs::path& p : files) {
     Instance in;
     if (!Read(p, in) || in.items.size() > max_kinds || !optimum.count(in.name)) continue;
@@ -156,32 +306,69 @@ int main(int argc, char** argv) {
     int s_bars = -1;
     if (search) {
       auto r = Records(in);
-      if (zarvel::optimiser::RunSearch(*r, {}, 500) == 0) s_bars = Bars(*r);
+      if (opt::RunSearch(*r, {}, 500) == 0) s_bars = Bars(*r);
     }
     auto r = Records(in);
     const auto t0 = std::chrono::steady_clock::now();
-    const auto result = zarvel::optimiser::ExactPlan(*r, {});
-    const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const std::clock_t c0 = std::clock();
+    const auto result = opt::ExactPlan(*r, {});
+    const double t = Seconds(t0);
+    const double cpu = CpuSeconds(c0);
+    cpus.push_back(cpu);
     const int e_bars = result.status == 0 ? Bars(*r) : -1;
-    std::printf("%-28s %5d %6d %6d %6s %8.3f\n", in.name.c_str(), opt, s_bars, e_bars,
-                result.proven_optimal ? "yes" : "no", t);
+    std::printf("%-28s %5d %6d %6d %6s %8.3f %8.3f\n", in.name.c_str(), opt, s_bars, e_bars,
+                result.proven_optimal ? "yes" : "no", t, cpu);
     std::fflush(stdout);
     ++n;
     times.push_back(t);
     worst_time = std::max(worst_time, t);
+    infeasible += result.status == 0 && !Feasible(*r) ? 1 : 0;
     if (e_bars == opt) ++exact_opt;
+    if (result.proven_optimal) ++proven;
     if (e_bars > 0) exact_excess += 100.0 * (e_bars - opt) / opt;
     if (s_bars == opt) ++search_opt;
     if (s_bars > 0) search_excess += 100.0 * (s_bars - opt) / opt;
   }
   std::sort(times.begin(), times.end());
+  std::sort(cpus.begin(), cpus.end());
+  auto median = [](const std::vector<double>& v) { return v.empty() ? 0 : v[v.size() / 2]; };
   std::printf(
-      "\n%d instances; exact: optimum on %d (%.1f %%), mean excess %.3f %%, median %.3f s, "
-      "max %.3f s\n",
-      n, exact_opt, 100.0 * exact_opt / std::max(n, 1), exact_excess / std::max(n, 1),
-      times.empty() ? 0 : times[times.size() / 2], worst_time);
+      "\n%d instances; exact: optimum on %d (%.1f %%), proven on %d (%.1f %%), mean excess "
+      "%.3f %%, infeasible plans %d; wall: median %.3f s, max %.3f s, over 5 s %ld; processor: "
+      "median %.3f s, max %.3f s, over 5 s %ld\n",
+      n, exact_opt, 100.0 * exact_opt / std::max(n, 1), proven, 100.0 * proven / std::max(n, 1),
+      exact_excess / std::max(n, 1), infeasible, median(times), worst_time,
+      std::count_if(times.begin(), times.end(), [](double x) { return x > 5; }), median(cpus),
+      cpus.empty() ? 0 : cpus.back(),
+      std::count_if(cpus.begin(), cpus.end(), [](double x) { return x > 5; }));
   if (search)
     std::printf("search at 高: optimum on %d (%.1f %%), mean excess %.3f %%\n", search_opt,
                 100.0 * search_opt / std::max(n, 1), search_excess / std::max(n, 1));
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 3 && !std::strcmp(argv[1], "--steel")) {
+    unsigned seed = 2026;
+    int only = -1;
+    bool with_anchor = true;
+    for (int i = 3; i < argc; ++i) {
+      if (!std::strcmp(argv[i], "--no-anchor")) with_anchor = false;
+      if (i + 1 >= argc) break;
+      if (!std::strcmp(argv[i], "--seed")) seed = static_cast<unsigned>(std::stoul(argv[++i]));
+      if (!std::strcmp(argv[i], "--only")) only = std::stoi(argv[++i]);
+    }
+    return SteelTable(std::stoi(argv[2]), seed, only, with_anchor);
+  }
+  if (argc >= 3 && !std::strcmp(argv[1], "--steel-files")) return SteelFiles(argv[2]);
+  if (argc < 3) {
+    std::fprintf(stderr,
+                 "usage: bpp_table DIR OPTIMUM.tsv [--max-kinds N] [--search] [--limit N]\n"
+                 "       bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor]\n"
+                 "       bpp_table --steel-files DIR\n");
+    return 2;
+  }
+  return BppTable(argc, argv);
 }

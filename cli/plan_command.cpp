@@ -10,6 +10,7 @@
 #include "drawing/playback.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
+#include "optimiser/exact.h"
 #include "run/run_command.h"
 
 namespace zarvel::cli {
@@ -116,9 +117,15 @@ std::string PlanJson(const OptimiserRecords& r) {
     first = false;
   }
   j += "]";
-  if (r.exact_run)
-    j += ",\n \"lower_bound_length\": " + Number(r.lower_bound) +
-         ", \"proven_optimal\": " + (r.proven_optimal ? "true" : "false");
+  if (r.exact_run) {
+    const optimiser::StockUse use = optimiser::PlanStock(r);
+    j += ",\n \"regular_stock_length\": " + Number(use.regular) +
+         ", \"regular_stock_length_bound\": " + Number(r.regular_bound) +
+         ", \"priority_stock_length\": " + Number(use.priority) +
+         ", \"priority_stock_length_bound\": " + Number(r.priority_bound) +
+         ",\n \"proven_optimal\": " + (r.proven_optimal ? "true" : "false") +
+         ", \"stopped\": " + (r.stopped ? "true" : "false");
+  }
   j += "}\n";
   return j;
 }

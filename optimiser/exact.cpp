@@ -4,31 +4,56 @@
 #include <chrono>
 #include <cmath>
 #include <coin/ClpSimplex.hpp>
-#include <numeric>
-#include <set>
+#include <map>
 #include <vector>
 
 #include "base/cp932.h"
 #include "base/format.h"
+#include "optimiser/exact_bound.h"
+#include "optimiser/exact_mip.h"
 
 namespace zarvel::optimiser {
 namespace {
 
-constexpr int64_t kMaxCapacity = 400000;
-constexpr int kMaxRounds = 5000;
-constexpr double kEps = 1e-7;
+constexpr int64_t kMaxCapacity = 400000;  // longest bar with margin and kerf, mm
+
+// Work limits: the plan depends on these counts alone.
+constexpr int kMaxPricingRounds = 20000;               // column-generation rounds in a run
+constexpr int64_t kMaxKnapsackSteps = 20'000'000'000;  // table cells the pricing may fill
+constexpr std::size_t kMaxColumns = 60000;             // patterns kept
+constexpr int kMaxFixings = 5000;                      // patterns fixed in one dive
+constexpr int kBranchNodes = 1500;                     // LPs of the search over fixings
+constexpr int kRichMipNodes = 300;                     // CBC nodes of the first MIP
+constexpr int kMipNodes = 1000;                        // and of the last
+
+// Tolerances of the LP.
+constexpr double kReducedCostTolerance = 1e-7;  // of the dearest bar: a column must gain more
+constexpr double kDualTolerance = 1e-7;         // a piece whose dual is this small earns nothing
+constexpr double kWholeTolerance = 1e-6;        // an LP value this near a whole number is one
+constexpr double kBoundRoundOff = 1e-9;         // relative; taken off a bound before rounding up
 
 struct Pattern {
   int stock = 0;                // stock entry, 1-based
   std::vector<int32_t> counts;  // per cut entry, 1-based (index 0 unused)
 };
 
+// An integer plan of the master problem: patterns (by index) and how often each is cut.
+struct Candidate {
+  std::vector<std::pair<int, int64_t>> uses;
+  double cost = 0;  // the objective of the phase it was found in
+  bool ok = false;
+};
+
 using Clock = std::chrono::steady_clock;
+
+// The two objectives, minimised one after the other.
+enum class Phase { kRegular, kPriority };
 
 class Planner {
  public:
-  Planner(OptimiserRecords& r, const SearchHost& host, double seconds)
-      : r_(r),
+  Planner(OptimiserRecords& r, const SearchHost& host, double seconds, int baseline_nodes = 0)
+      : baseline_nodes_(baseline_nodes),
+        r_(r),
         host_(host),
         deadline_(Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                      std::chrono::duration<double>(seconds))) {}
@@ -36,72 +61,127 @@ class Planner {
   ExactResult Run();
 
  private:
-  bool Stop() const {
-    return Clock::now() > deadline_ || (host_.keys != nullptr && host_.keys->IsKeyDown(kKeyShift));
-  }
+  // Stages of a run.
+  bool Prepare();
+  void BuildMaster();
+  Candidate MinimisePhase(const Candidate* start, double& bound);
+  void EnterPriorityPhase(double regular_cap);
+  void WritePlan(const Candidate& plan);
+
+  // The column generation.
+  bool Priority(int k) const { return r_.stock.entries[k].length < r_.conditions.priority_length; }
   double Cost(int k) const {
-    const double length = r_.stock.entries[k].length;
-    return length < r_.conditions.priority_length ? length * kPriorityCostFactor : length;
+    const bool counted = phase_ == Phase::kRegular ? !Priority(k) : Priority(k);
+    return counted ? r_.stock.entries[k].length : 0.0;
   }
   int64_t Capacity(int k) const {
     return int64_t{r_.stock.entries[k].length} + r_.conditions.margin + r_.conditions.kerf;
   }
   int64_t Weight(int j) const { return int64_t{r_.cut.entries[j].length} + r_.conditions.kerf; }
-  void AddPattern(const Pattern& p);
-  // Adds improving patterns for the current duals; false when there is none.
-  bool Price();
-  // Column generation to optimality (or until stopped) with the current row bounds.
-  void Solve();
-  void Progress(double best, double bound, bool working);
+  int AddPattern(const Pattern& p);
+  bool Price(double* lagrangian);
+  void Solve(double* bound = nullptr);
+  double RoundedBound(double lp_bound) const;
 
+  // The integer step.
+  Candidate Dive();
+  struct Node {
+    std::vector<double> residual, left;  // pieces still needed, bars still there
+    double cap_left = 0;                 // regular stock still allowed (priority phase)
+    Candidate fixed;
+  };
+  Node RootNode() const;
+  bool Covered(const Node& node) const {
+    for (int j = 1; j <= n_; ++j)
+      if (node.residual[static_cast<std::size_t>(j)] > kWholeTolerance) return false;
+    return true;
+  }
+  bool Fix(Node& node, int index, int64_t wanted);
+  void Branch(const Node& node, Candidate& best, double bound, int& nodes);
+  Candidate Mip(const Candidate& start, double target, bool rich);
+  void SetRowBounds(const std::vector<double>& residual, const std::vector<double>& left,
+                    double cap_left);
+  Pattern Useful(const Pattern& p, int64_t times) const;
+  double CandidateCost(const Candidate& c) const;
+  // Whether the LP needs pieces from nowhere: the stock left cannot cover them.
+  bool UsesArtificial() const {
+    const double* x = lp_.getColSolution();
+    for (int j = 0; j < n_; ++j)
+      if (x[j] > kWholeTolerance) return true;
+    return false;
+  }
+
+  bool Stop() {
+    if (!stopped_ &&
+        (Clock::now() > deadline_ || (host_.keys != nullptr && host_.keys->IsKeyDown(kKeyShift))))
+      stopped_ = true;
+    return stopped_;
+  }
+  void Progress(OptimalStage stage, double gap = -1) {
+    if (host_.progress != nullptr) host_.progress->SetProgressText(OptimalProgressText(stage, gap));
+  }
+
+  int baseline_nodes_;  // > 0: the MIP over the root's columns only, with this many nodes
   OptimiserRecords& r_;
   const SearchHost& host_;
   Clock::time_point deadline_;
-  int n_ = 0;  // cut entries
-  int m_ = 0;  // stock entries
+  Phase phase_ = Phase::kRegular;
+  int n_ = 0;         // cut entries
+  int m_ = 0;         // stock entries
+  int cap_row_ = -1;  // the row limiting regular stock in the priority phase
   ClpSimplex lp_;
+  std::vector<double> row_lower_, row_upper_;  // the master's own row bounds
   std::vector<Pattern> patterns_;  // column n_ + i is pattern i (columns 0..n_-1 artificial)
-  std::set<std::vector<int32_t>> seen_;
-  std::vector<double> residual_;  // pieces still to cover, per cut entry
-  // The pattern cut to what is still needed `times` over, its freed room refilled with
-  // needed pieces, longest first.
-  Pattern Useful(const Pattern& p, int64_t times) const;
+  std::map<std::vector<int32_t>, int> index_;
+  std::vector<double> residual_;  // pieces still to cover, per cut entry (1-based)
+  int64_t knapsack_steps_ = 0;
+  int pricing_rounds_ = 0;
+  int64_t pieces_ = 0;  // all pieces: no trimmed plan cuts more bars
   bool stopped_ = false;
 };
 
-void Planner::AddPattern(const Pattern& p) {
+int Planner::AddPattern(const Pattern& p) {
   std::vector<int32_t> key(p.counts);
   key[0] = p.stock;
-  if (!seen_.insert(key).second) return;
+  const auto found = index_.find(key);
+  if (found != index_.end()) return found->second;
   std::vector<int> rows;
   std::vector<double> elements;
   for (int j = 1; j <= n_; ++j) {
-    if (p.counts[j] == 0) continue;
+    if (p.counts[static_cast<std::size_t>(j)] == 0) continue;
     rows.push_back(j - 1);
-    elements.push_back(p.counts[j]);
+    elements.push_back(p.counts[static_cast<std::size_t>(j)]);
   }
   rows.push_back(n_ + p.stock - 1);
   elements.push_back(1.0);
+  if (cap_row_ >= 0 && !Priority(p.stock)) {
+    rows.push_back(cap_row_);
+    elements.push_back(r_.stock.entries[p.stock].length);
+  }
   lp_.addColumn(static_cast<int>(rows.size()), rows.data(), elements.data(), 0.0, COIN_DBL_MAX,
                 Cost(p.stock));
   patterns_.push_back(p);
+  const int index = static_cast<int>(patterns_.size()) - 1;
+  index_.emplace(std::move(key), index);
+  return index;
 }
 
 Pattern Planner::Useful(const Pattern& p, int64_t times) const {
   Pattern q = p;
   int64_t used = 0;
+  auto need = [&](int j) {
+    return static_cast<int64_t>(std::floor(std::max(0.0, residual_[static_cast<std::size_t>(j)]) /
+                                               static_cast<double>(times) +
+                                           kWholeTolerance));
+  };
   for (int j = 1; j <= n_; ++j) {
-    const auto need = static_cast<int64_t>(std::floor(
-        std::max(0.0, residual_[static_cast<std::size_t>(j)]) / static_cast<double>(times) + 1e-9));
     auto& c = q.counts[static_cast<std::size_t>(j)];
-    c = static_cast<int32_t>(std::min<int64_t>(c, need));
+    c = static_cast<int32_t>(std::min<int64_t>(c, need(j)));
     used += c * Weight(j);
   }
-  for (int j = n_; j >= 1; --j) {
+  for (int j = n_; j >= 1; --j) {  // refill the freed room, longest pieces first
     auto& c = q.counts[static_cast<std::size_t>(j)];
-    const auto need = static_cast<int64_t>(std::floor(
-        std::max(0.0, residual_[static_cast<std::size_t>(j)]) / static_cast<double>(times) + 1e-9));
-    while (c < need && used + Weight(j) <= Capacity(q.stock)) {
+    while (c < need(j) && used + Weight(j) <= Capacity(q.stock)) {
       ++c;
       used += Weight(j);
     }
@@ -109,7 +189,9 @@ Pattern Planner::Useful(const Pattern& p, int64_t times) const {
   return q;
 }
 
-bool Planner::Price() {
+// Adds the best pattern of every stock length whose reduced cost is negative; false when there
+// is none (or the work limits are reached). `lagrangian` receives a lower bound of the master.
+bool Planner::Price(double* lagrangian) {
   const double* price = lp_.getRowPrice();
   int64_t cap = 0;
   for (int k = 1; k <= m_; ++k) cap = std::max(cap, Capacity(k));
@@ -123,19 +205,24 @@ bool Planner::Price() {
   std::vector<Item> items;
   for (int j = 1; j <= n_; ++j) {
     const double v = price[j - 1];
-    if (v <= kEps) continue;
+    if (v <= kDualTolerance) continue;
     const int64_t w = Weight(j);
-    const int64_t need =
-        static_cast<int64_t>(std::ceil(residual_[static_cast<std::size_t>(j)] - 1e-9));
+    const auto need =
+        static_cast<int64_t>(std::ceil(residual_[static_cast<std::size_t>(j)] - kWholeTolerance));
     const int64_t bound = std::min<int64_t>(need, cap / w);
     for (int64_t c = 1, left = bound; left > 0; c *= 2) {
       const int64_t take = std::min(c, left);
-      items.push_back({j, static_cast<int>(take), take * w, take * v});
+      items.push_back({j, static_cast<int>(take), take * w, static_cast<double>(take) * v});
       left -= take;
     }
   }
-  if (items.empty()) return false;
   const auto width = static_cast<std::size_t>(cap + 1);
+  const auto steps = static_cast<int64_t>(items.size() * width);
+  if (knapsack_steps_ + steps > kMaxKnapsackSteps || pricing_rounds_ >= kMaxPricingRounds ||
+      patterns_.size() >= kMaxColumns)
+    return false;
+  knapsack_steps_ += steps;
+  ++pricing_rounds_;
   std::vector<double> best(width, 0.0);
   std::vector<std::vector<bool>> take(items.size(), std::vector<bool>(width, false));
   for (std::size_t i = 0; i < items.size(); ++i) {
@@ -149,13 +236,20 @@ bool Planner::Price() {
       if (c == 0) break;
     }
   }
+  double scale = 1.0;
+  for (int k = 1; k <= m_; ++k) scale = std::max(scale, Cost(k));
+  const double cap_dual = cap_row_ >= 0 ? price[cap_row_] : 0.0;
+  double gain = 0;  // the most the missing columns could still lower the objective
   bool added = false;
-  const double scale = std::max(1.0, Cost(m_));
   for (int k = 1; k <= m_; ++k) {
     const int64_t c0 = Capacity(k);
     if (c0 <= 0) continue;
-    const double reduced = Cost(k) - price[n_ + k - 1] - best[static_cast<std::size_t>(c0)];
-    if (reduced > -kEps * scale) continue;
+    const double length = r_.stock.entries[k].length;
+    const double reduced = Cost(k) - price[n_ + k - 1] - (Priority(k) ? 0.0 : cap_dual * length) -
+                           best[static_cast<std::size_t>(c0)];
+    gain += std::min(0.0, reduced) *
+            static_cast<double>(std::min<int64_t>(r_.stock.entries[k].quantity, pieces_));
+    if (reduced > -kReducedCostTolerance * scale) continue;
     Pattern p{k, std::vector<int32_t>(static_cast<std::size_t>(n_) + 1, 0)};
     auto c = static_cast<std::size_t>(c0);
     for (std::size_t i = items.size(); i-- > 0;) {
@@ -168,25 +262,192 @@ bool Planner::Price() {
     AddPattern(p);
     added |= patterns_.size() > before;
   }
+  if (lagrangian != nullptr) *lagrangian = std::max(*lagrangian, lp_.objectiveValue() + gain);
   return added;
 }
 
-void Planner::Solve() {
+// Column generation with the current row bounds, to the LP optimum unless stopped or out of
+// work. With `bound`, the best Lagrangian bound seen is kept there (valid however it ends).
+void Planner::Solve(double* bound) {
   lp_.primal();
   while (!stopped_) {
-    if (!Price()) break;
+    if (!Price(bound)) break;
     lp_.primal(1);
-    if (Stop()) stopped_ = true;
+    Stop();
   }
 }
 
-void Planner::Progress(double best, double bound, bool working) {
-  if (host_.progress != nullptr)
-    host_.progress->SetProgressText(OptimalProgressText(best, bound, working));
+double Planner::RoundedBound(double lp_bound) const {
+  std::vector<StockBars> bars;
+  for (int k = 1; k <= m_; ++k)
+    if (Cost(k) > 0) bars.push_back({r_.stock.entries[k].length, r_.stock.entries[k].quantity});
+  const double slack = kBoundRoundOff * std::max(1.0, std::abs(lp_bound));
+  return RoundUpToStock(lp_bound - slack, bars);
 }
 
-ExactResult Planner::Run() {
-  ExactResult result;
+double Planner::CandidateCost(const Candidate& c) const {
+  double cost = 0;
+  for (auto [index, times] : c.uses)
+    cost += Cost(patterns_[static_cast<std::size_t>(index)].stock) * static_cast<double>(times);
+  return cost;
+}
+
+void Planner::SetRowBounds(const std::vector<double>& residual, const std::vector<double>& left,
+                           double cap_left) {
+  for (int j = 1; j <= n_; ++j)
+    lp_.setRowBounds(j - 1, std::max(0.0, residual[static_cast<std::size_t>(j)]), COIN_DBL_MAX);
+  for (int k = 1; k <= m_; ++k)
+    lp_.setRowBounds(n_ + k - 1, -COIN_DBL_MAX, std::max(0.0, left[static_cast<std::size_t>(k)]));
+  if (cap_row_ >= 0) lp_.setRowBounds(cap_row_, -COIN_DBL_MAX, std::max(0.0, cap_left));
+}
+
+// One dive, the first plan: fix every whole part of the LP solution at once (patterns cut to
+// the pieces still needed and refilled), or else the most fractional pattern, and re-solve the
+// rest, until every piece is placed.
+Candidate Planner::Dive() {
+  Candidate c;
+  Node node = RootNode();
+  // The rest is always planned, even after Shift: a dive must end with a plan.
+  const bool was_stopped = stopped_;
+  stopped_ = false;
+  for (int round = 0; round < kMaxFixings; ++round) {
+    residual_ = node.residual;
+    SetRowBounds(node.residual, node.left, node.cap_left);
+    Solve();
+    if (UsesArtificial()) break;  // the stock left cannot cover the pieces this way
+    const double* x = lp_.getColSolution();
+    std::vector<std::pair<int, int64_t>> chosen;
+    int most = -1;
+    double most_fraction = kWholeTolerance;
+    for (std::size_t i = 0; i < patterns_.size(); ++i) {
+      const double v = x[static_cast<std::size_t>(n_) + i];
+      const auto whole = static_cast<int64_t>(std::floor(v + kWholeTolerance));
+      if (whole > 0) chosen.emplace_back(static_cast<int>(i), whole);
+      if (v - static_cast<double>(whole) > most_fraction) {
+        most_fraction = v - static_cast<double>(whole);
+        most = static_cast<int>(i);
+      }
+    }
+    if (chosen.empty() && most >= 0) chosen.emplace_back(most, 1);
+    bool fixed = false;
+    for (auto [index, wanted] : chosen) fixed |= Fix(node, index, wanted);
+    if (Covered(node)) {
+      c = node.fixed;
+      c.ok = true;
+      break;
+    }
+    if (!fixed) break;
+  }
+  stopped_ = was_stopped || stopped_;
+  return c;
+}
+
+Planner::Node Planner::RootNode() const {
+  Node root;
+  root.residual.assign(static_cast<std::size_t>(n_) + 1, 0.0);
+  root.left.assign(static_cast<std::size_t>(m_) + 1, 0.0);
+  for (int j = 1; j <= n_; ++j)
+    root.residual[static_cast<std::size_t>(j)] = r_.cut.entries[j].quantity;
+  for (int k = 1; k <= m_; ++k)
+    root.left[static_cast<std::size_t>(k)] = r_.stock.entries[k].quantity;
+  root.cap_left = cap_row_ >= 0 ? row_upper_[static_cast<std::size_t>(cap_row_)] : 0;
+  return root;
+}
+
+// Fixes `wanted` copies of a pattern (cut to what is still needed); false when nothing changes.
+bool Planner::Fix(Node& node, int index, int64_t wanted) {
+  const Pattern base = patterns_[static_cast<std::size_t>(index)];
+  const auto k = static_cast<std::size_t>(base.stock);
+  const int64_t times =
+      std::min<int64_t>(wanted, static_cast<int64_t>(node.left[k] + kWholeTolerance));
+  if (times <= 0) return false;
+  residual_ = node.residual;
+  const Pattern p = Useful(base, times);
+  int64_t pieces = 0;
+  for (int j = 1; j <= n_; ++j) pieces += p.counts[static_cast<std::size_t>(j)];
+  if (pieces == 0) return false;
+  const double length = r_.stock.entries[p.stock].length;
+  const bool capped = cap_row_ >= 0 && !Priority(p.stock);
+  if (capped && length * static_cast<double>(times) > node.cap_left + kWholeTolerance) return false;
+  node.fixed.uses.emplace_back(AddPattern(p), times);
+  node.fixed.cost += Cost(p.stock) * static_cast<double>(times);
+  for (int j = 1; j <= n_; ++j)
+    node.residual[static_cast<std::size_t>(j)] -=
+        static_cast<double>(p.counts[static_cast<std::size_t>(j)] * times);
+  node.left[k] -= static_cast<double>(times);
+  if (capped) node.cap_left -= length * static_cast<double>(times);
+  return true;
+}
+
+// Depth-first search over fixings, each node priced afresh: a node whose LP bound (rounded up
+// to what the stock can make) cannot beat the best plan is left; otherwise its three largest
+// LP columns are tried in turn. `nodes` counts the LPs left to solve.
+void Planner::Branch(const Node& node, Candidate& best, double bound, int& nodes) {
+  if (nodes <= 0 || Stop()) return;
+  --nodes;
+  residual_ = node.residual;
+  SetRowBounds(node.residual, node.left, node.cap_left);
+  Solve();
+  if (UsesArtificial()) return;
+  const double reach = RoundedBound(node.fixed.cost + lp_.objectiveValue());
+  if (best.ok && reach >= best.cost - kWholeTolerance) return;
+  const bool done = Covered(node);
+  const double* x = lp_.getColSolution();
+  std::vector<std::pair<double, int>> columns;
+  bool integral = true;
+  for (std::size_t i = 0; i < patterns_.size(); ++i) {
+    const double v = x[static_cast<std::size_t>(n_) + i];
+    if (v <= kWholeTolerance) continue;
+    columns.emplace_back(v, static_cast<int>(i));
+    integral &= std::abs(v - std::round(v)) <= kWholeTolerance;
+  }
+  if (done || integral) {  // the LP's own solution finishes the plan
+    Node last = node;
+    for (auto [v, i] : columns) Fix(last, i, std::llround(v));
+    const bool covered = Covered(last);
+    if (covered && (!best.ok || last.fixed.cost < best.cost - kWholeTolerance)) {
+      best = last.fixed;
+      best.ok = true;
+      Progress(OptimalStage::kSearching, best.cost - bound);
+    }
+    if (covered) return;
+  }
+  std::stable_sort(columns.begin(), columns.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  if (columns.size() > 3) columns.resize(3);
+  for (auto [v, i] : columns) {
+    Node child = node;
+    if (!Fix(child, i, std::max<int64_t>(1, std::llround(v)))) continue;
+    Branch(child, best, bound, nodes);
+    if (ReachesBound(best.cost, bound) && best.ok) return;
+    if (nodes <= 0 || stopped_) return;
+  }
+}
+
+Candidate Planner::Mip(const Candidate& start, double target, bool rich) {
+  Candidate c;
+  const auto columns = static_cast<std::size_t>(lp_.numberColumns());
+  std::vector<double> x(columns, 0.0);
+  for (auto [index, times] : start.uses)
+    x[static_cast<std::size_t>(n_ + index)] += static_cast<double>(times);
+  for (int j = 0; j < n_; ++j) lp_.setColumnUpper(j, 0.0);  // no pieces from nowhere
+  MipLimits limits;
+  limits.nodes = baseline_nodes_ > 0 ? baseline_nodes_ : rich ? kRichMipNodes : kMipNodes;
+  limits.rich = rich;
+  limits.target = target + kBoundRoundOff * std::max(1.0, target);
+  limits.stop = [this] { return Stop(); };
+  if (!start.ok) x.clear();
+  const MipResult mip = SolvePatternMip(lp_, row_lower_, row_upper_, x, limits);
+  for (int j = 0; j < n_; ++j) lp_.setColumnUpper(j, COIN_DBL_MAX);
+  if (!mip.found) return c;
+  for (std::size_t i = static_cast<std::size_t>(n_); i < columns; ++i)
+    if (mip.x[i] > 0.5) c.uses.emplace_back(static_cast<int>(i) - n_, std::llround(mip.x[i]));
+  c.ok = true;
+  c.cost = CandidateCost(c);
+  return c;
+}
+
+bool Planner::Prepare() {
   for (LengthList* list : {&r_.stock, &r_.cut}) {
     list->SortByLength();
     list->MergeEqualLengths();
@@ -197,23 +458,26 @@ ExactResult Planner::Run() {
   for (int k = 1; k <= m_; ++k) cap = std::max(cap, Capacity(k));
   bool weightless = false;
   for (int j = 1; j <= n_; ++j) weightless |= Weight(j) <= 0;
-  if (n_ == 0 || m_ == 0 || weightless || cap > kMaxCapacity) {
-    result.applicable = false;
-    return result;
-  }
-  double required = 0;
-  for (int j = 1; j <= n_; ++j)
-    required += static_cast<double>(r_.cut.entries[j].length) * r_.cut.entries[j].quantity;
+  for (int j = 1; j <= n_; ++j) pieces_ += r_.cut.entries[j].quantity;
+  return n_ > 0 && m_ > 0 && !weightless && cap <= kMaxCapacity;
+}
 
+void Planner::BuildMaster() {
   lp_.setLogLevel(0);
+  lp_.setRandomSeed(1234567);
   lp_.resize(n_ + m_, 0);
   residual_.assign(static_cast<std::size_t>(n_) + 1, 0.0);
+  row_lower_.assign(static_cast<std::size_t>(n_ + m_), -COIN_DBL_MAX);
+  row_upper_.assign(static_cast<std::size_t>(n_ + m_), COIN_DBL_MAX);
   for (int j = 1; j <= n_; ++j) {
     residual_[static_cast<std::size_t>(j)] = r_.cut.entries[j].quantity;
-    lp_.setRowBounds(j - 1, r_.cut.entries[j].quantity, COIN_DBL_MAX);
+    row_lower_[static_cast<std::size_t>(j - 1)] = r_.cut.entries[j].quantity;
   }
   for (int k = 1; k <= m_; ++k)
-    lp_.setRowBounds(n_ + k - 1, -COIN_DBL_MAX, r_.stock.entries[k].quantity);
+    row_upper_[static_cast<std::size_t>(n_ + k - 1)] = r_.stock.entries[k].quantity;
+  for (int row = 0; row < n_ + m_; ++row)
+    lp_.setRowBounds(row, row_lower_[static_cast<std::size_t>(row)],
+                     row_upper_[static_cast<std::size_t>(row)]);
   // A piece from nowhere, at a price no real bar reaches: the LP stays feasible, and any
   // use of it says the stock cannot cover the job.
   const double artificial = 1000.0 * static_cast<double>(r_.stock.entries[m_].length + 1);
@@ -232,137 +496,101 @@ ExactResult Planner::Run() {
       break;
     }
   }
+}
 
-  Solve();
-  const double lp_bound = lp_.objectiveValue();
-  // Costs are whole millimetres (without priority stock): round the bound up to their
-  // greatest common divisor.
-  bool whole = true;
-  int64_t g = 0;
-  for (int k = 1; k <= m_; ++k) {
-    whole &= !(r_.stock.entries[k].length < r_.conditions.priority_length);
-    g = std::gcd(g, int64_t{r_.stock.entries[k].length});
+// Switches the objective to priority stock, with regular stock held to `regular_cap`.
+void Planner::EnterPriorityPhase(double regular_cap) {
+  phase_ = Phase::kPriority;
+  std::vector<int> columns;
+  std::vector<double> elements;
+  for (std::size_t i = 0; i < patterns_.size(); ++i) {
+    const int k = patterns_[i].stock;
+    lp_.setObjectiveCoefficient(n_ + static_cast<int>(i), Cost(k));
+    if (Priority(k)) continue;
+    columns.push_back(n_ + static_cast<int>(i));
+    elements.push_back(r_.stock.entries[k].length);
   }
-  result.lower_bound =
-      whole && g > 0 ? std::ceil(lp_bound / static_cast<double>(g) - 1e-6) * static_cast<double>(g)
-                     : lp_bound;
-  Progress(0, result.lower_bound, true);
+  lp_.addRow(static_cast<int>(columns.size()), columns.data(), elements.data(), -COIN_DBL_MAX,
+             regular_cap);
+  cap_row_ = n_ + m_;
+  row_lower_.push_back(-COIN_DBL_MAX);
+  row_upper_.push_back(regular_cap);
+}
 
-  // Integer plans by fixing patterns of the LP solution and re-solving the rest: first every
-  // pattern used a whole number of times at once, then (while there is time) one at a time;
-  // the cheaper plan is kept. A fixed pattern is cut to the pieces still needed and refilled.
-  struct Candidate {
-    std::vector<std::pair<Pattern, int64_t>> patterns;
-    std::vector<double> residual;
-    double cost = 0;
-    bool ok = false;
-  };
-  auto round_plan = [&](bool one_at_a_time) {
-    Candidate c;
-    for (int j = 1; j <= n_; ++j)
-      residual_[static_cast<std::size_t>(j)] = r_.cut.entries[j].quantity;
-    std::vector<double> left(static_cast<std::size_t>(m_) + 1);
-    for (int k = 1; k <= m_; ++k) left[static_cast<std::size_t>(k)] = r_.stock.entries[k].quantity;
-    auto set_bounds = [&] {
-      for (int j = 1; j <= n_; ++j)
-        lp_.setRowBounds(j - 1, std::max(0.0, residual_[static_cast<std::size_t>(j)]),
-                         COIN_DBL_MAX);
-      for (int k = 1; k <= m_; ++k)
-        lp_.setRowBounds(n_ + k - 1, -COIN_DBL_MAX,
-                         std::max(0.0, left[static_cast<std::size_t>(k)]));
-    };
-    set_bounds();
-    Solve();
-    for (int round = 0; round < kMaxRounds; ++round) {
-      const double* x = lp_.getColSolution();
-      for (int j = 0; j < n_; ++j)
-        if (x[j] > 1e-6) return c;  // the stock cannot cover the pieces this way
-      std::vector<std::pair<int, int64_t>> chosen;
-      int most = -1;
-      double most_x = 1e-6;
-      for (std::size_t i = 0; i < patterns_.size(); ++i) {
-        const double v = x[static_cast<std::size_t>(n_) + i];
-        const auto times = static_cast<int64_t>(std::floor(v + 1e-6));
-        const double rank = one_at_a_time ? v : v - static_cast<double>(times);
-        if (rank > most_x) {
-          most_x = rank;
-          most = static_cast<int>(i);
-        }
-        if (times > 0 && !one_at_a_time) chosen.emplace_back(static_cast<int>(i), times);
-      }
-      if (chosen.empty()) {
-        if (most < 0) return c;  // nothing left to fix
-        const double v = x[static_cast<std::size_t>(n_) + static_cast<std::size_t>(most)];
-        chosen.emplace_back(most, std::max<int64_t>(1, static_cast<int64_t>(std::floor(v + 1e-6))));
-      }
-      for (auto [index, times] : chosen) {
-        const Pattern p = Useful(patterns_[static_cast<std::size_t>(index)], times);
-        int64_t pieces = 0;
-        for (int j = 1; j <= n_; ++j) pieces += p.counts[static_cast<std::size_t>(j)];
-        if (pieces == 0) continue;
-        AddPattern(p);
-        c.patterns.emplace_back(p, times);
-        c.cost += Cost(p.stock) * static_cast<double>(times);
-        for (int j = 1; j <= n_; ++j)
-          residual_[static_cast<std::size_t>(j)] -=
-              static_cast<double>(p.counts[static_cast<std::size_t>(j)] * times);
-        left[static_cast<std::size_t>(p.stock)] -= static_cast<double>(times);
-      }
-      bool done = true;
-      for (int j = 1; j <= n_; ++j) done &= residual_[static_cast<std::size_t>(j)] <= 1e-9;
-      if (done) {
-        c.ok = true;
-        c.residual = residual_;
-        return c;
-      }
-      set_bounds();
-      const bool was_stopped = stopped_;
-      stopped_ = false;  // the rest must be planned even when the user stopped
-      Solve();
-      stopped_ = was_stopped || stopped_;
-    }
-    return c;
-  };
-  Candidate chosen_plan = round_plan(false);
-  auto optimal = [&](const Candidate& c) {
-    return c.ok && c.cost <= result.lower_bound + 1e-6 * std::max(1.0, result.lower_bound);
-  };
-  if (!optimal(chosen_plan) && !stopped_ && !Stop()) {
-    Candidate other = round_plan(true);
-    if (other.ok && (!chosen_plan.ok || other.cost < chosen_plan.cost - 1e-9))
-      chosen_plan = std::move(other);
+// The least objective of the current phase: the LP bound (rounded up to what the stock can
+// make), then dives and the MIP over their columns until a plan reaches the bound.
+Candidate Planner::MinimisePhase(const Candidate* start, double& bound) {
+  for (std::size_t row = 0; row < row_lower_.size(); ++row)
+    lp_.setRowBounds(static_cast<int>(row), row_lower_[row], row_upper_[row]);
+  for (int j = 1; j <= n_; ++j) residual_[static_cast<std::size_t>(j)] = r_.cut.entries[j].quantity;
+  Progress(OptimalStage::kBound);
+  double lagrangian = -COIN_DBL_MAX;
+  Solve(&lagrangian);
+  bound = std::max(0.0, RoundedBound(lagrangian));
+  Candidate best;
+  if (start != nullptr) {
+    best = *start;
+    best.cost = CandidateCost(best);
   }
-  if (!chosen_plan.ok) return result;
+  auto reached = [&] { return best.ok && ReachesBound(best.cost, bound); };
+  auto keep = [&](Candidate c) {
+    if (c.ok && (!best.ok || c.cost < best.cost - kWholeTolerance)) best = std::move(c);
+    Progress(OptimalStage::kSearching, best.ok ? best.cost - bound : -1);
+  };
+  Progress(OptimalStage::kSearching);
+  if (baseline_nodes_ > 0) {
+    keep(Mip(best, bound, false));
+    return best;
+  }
+  keep(Dive());
+  if (!reached() && !Stop() && best.ok) {  // the MIP over few columns is quick per node
+    keep(Mip(best, bound, true));
+  }
+  if (!reached() && !Stop() && best.ok) {
+    int nodes = kBranchNodes;
+    Branch(RootNode(), best, bound, nodes);
+  }
+  if (!reached() && !Stop() && best.ok) {
+    keep(Mip(best, bound, false));
+  }
+  return best;
+}
 
-  // The plan: fixed patterns, with the pieces beyond the demand taken off.
+// The plan: the patterns with the pieces beyond the demand taken off.
+void Planner::WritePlan(const Candidate& chosen) {
+  std::vector<std::pair<Pattern, int64_t>> plan;
   std::vector<int64_t> surplus(static_cast<std::size_t>(n_) + 1, 0);
-  for (int j = 1; j <= n_; ++j)
-    surplus[static_cast<std::size_t>(j)] = static_cast<int64_t>(
-        std::llround(-std::min(0.0, chosen_plan.residual[static_cast<std::size_t>(j)])));
-  std::vector<std::pair<Pattern, int64_t>> plan = chosen_plan.patterns;
+  for (int j = 1; j <= n_; ++j) surplus[static_cast<std::size_t>(j)] = -r_.cut.entries[j].quantity;
+  for (auto [index, times] : chosen.uses) {
+    const Pattern& p = patterns_[static_cast<std::size_t>(index)];
+    plan.emplace_back(p, times);
+    for (int j = 1; j <= n_; ++j)
+      surplus[static_cast<std::size_t>(j)] += p.counts[static_cast<std::size_t>(j)] * times;
+  }
   for (int j = 1; j <= n_; ++j) {
     auto& s = surplus[static_cast<std::size_t>(j)];
     for (std::size_t i = 0; i < plan.size() && s > 0; ++i) {
-      Pattern& p = plan[i].first;
-      const int32_t a = p.counts[static_cast<std::size_t>(j)];
-      if (a == 0) continue;
-      // Take the surplus off whole copies where it can, splitting one copy off otherwise.
+      // Take the surplus off whole copies where it can, then off one copy split from the rest.
+      const int32_t a = plan[i].first.counts[static_cast<std::size_t>(j)];
+      if (a == 0 || plan[i].second <= 0) continue;
       const int64_t copies = std::min<int64_t>(plan[i].second, s / a);
-      if (copies > 0) {
-        if (copies == plan[i].second) {
-          p.counts[static_cast<std::size_t>(j)] = 0;
-        } else {
-          plan[i].second -= copies;
-          Pattern less = p;
-          less.counts[static_cast<std::size_t>(j)] = 0;
-          plan.emplace_back(less, copies);
-        }
+      if (copies == plan[i].second) {
+        plan[i].first.counts[static_cast<std::size_t>(j)] = 0;
         s -= copies * a;
-      } else {
+        continue;
+      }
+      if (copies > 0) {
+        plan[i].second -= copies;
+        Pattern less = plan[i].first;
+        less.counts[static_cast<std::size_t>(j)] = 0;
+        plan.emplace_back(std::move(less), copies);
+        s -= copies * a;
+      }
+      if (s > 0) {  // now s < a: one copy loses s pieces
         plan[i].second -= 1;
-        Pattern less = p;
+        Pattern less = plan[i].first;
         less.counts[static_cast<std::size_t>(j)] = static_cast<int32_t>(a - s);
-        plan.emplace_back(less, 1);
+        plan.emplace_back(std::move(less), 1);
         s = 0;
       }
     }
@@ -375,9 +603,12 @@ ExactResult Planner::Run() {
                               return true;  // a bar with no piece left is not cut at all
                             }),
              plan.end());
-  if (plan.size() > static_cast<std::size_t>(kMaxPatterns)) return result;
-
   CuttingPlan& best = r_.best;
+  best.pattern_count = 0;
+  if (plan.size() > static_cast<std::size_t>(kMaxPatterns)) return;
+  double required = 0;
+  for (int j = 1; j <= n_; ++j)
+    required += static_cast<double>(r_.cut.entries[j].length) * r_.cut.entries[j].quantity;
   best.pattern_count = static_cast<int32_t>(plan.size());
   best.required_length = required;
   best.stock_length = 0;
@@ -402,37 +633,85 @@ ExactResult Planner::Run() {
   best.remnant_rate = 100.0 * best.remnant_length / std::max(best.stock_length, 1.0);
   best.loss_rate = 100.0 * std::max(best.stock_length - required, 0.0) / std::max(required, 1.0);
   FinalisePlan(r_);
+}
+
+ExactResult Planner::Run() {
+  ExactResult result;
+  if (!Prepare()) {
+    result.applicable = false;
+    return result;
+  }
+  BuildMaster();
+  Candidate plan = MinimisePhase(nullptr, result.regular_bound);
+  if (!plan.ok) return result;
+  bool has_priority = false;
+  for (int k = 1; k <= m_; ++k) has_priority |= Priority(k);
+  bool priority_proven = true;
+  if (has_priority) {
+    EnterPriorityPhase(plan.cost);
+    plan = MinimisePhase(&plan, result.priority_bound);
+    priority_proven = ReachesBound(plan.cost, result.priority_bound);
+  }
+  WritePlan(plan);
+  if (r_.best.pattern_count == 0) return result;
   result.status = kSearchPlanned;
-  result.cost = PlanCost(r_);
+  result.plan = PlanStock(r_);
   result.proven_optimal =
-      result.cost <= result.lower_bound + 1e-6 * std::max(1.0, result.lower_bound);
+      ReachesBound(result.plan.regular, result.regular_bound) && (!has_priority || priority_proven);
   result.stopped = stopped_;
-  Progress(result.cost, result.lower_bound, false);
   return result;
 }
 
 }  // namespace
 
-std::string OptimalProgressText(double cost, double bound, bool working) {
-  const std::string plan = cost > 0 ? text::Format("%.3f", cost / 1000) : "-";
-  std::string line = plan + text::Format(" / %.3f m", bound / 1000);
-  if (working) line += text::Lit("\n[Shift]キーで中止");
-  return line;
-}
-
-double PlanCost(const OptimiserRecords& r) {
-  double cost = 0;
+StockUse PlanStock(const OptimiserRecords& r) {
+  StockUse use;
   for (int p = 1; p <= r.best.pattern_count; ++p) {
     const BarPattern& b = r.best.patterns[p];
     const double length = r.stock.entries[b.stock_index].length;
-    cost += (length < r.conditions.priority_length ? length * kPriorityCostFactor : length) *
-            b.repeat_count;
+    (length < r.conditions.priority_length ? use.priority : use.regular) += length * b.repeat_count;
   }
-  return cost;
+  return use;
 }
 
-ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double seconds) {
-  Planner planner(records, host, seconds);
+bool UsesLess(const StockUse& a, const StockUse& b) {
+  if (a.regular != b.regular) return a.regular < b.regular;
+  return a.priority < b.priority;
+}
+
+bool ReachesBound(double value, double bound) {
+  return value <= bound + kBoundRoundOff * std::max(1.0, std::abs(bound)) + 1e-6;
+}
+
+std::string OptimalProgressText(OptimalStage stage, double gap_mm) {
+  std::string line;
+  if (stage == OptimalStage::kBound) {
+    line = text::Lit("下限を計算中");
+  } else if (gap_mm < 0) {
+    line = text::Lit("解を探索中");
+  } else {
+    line = text::Lit("探索中 下限まで") + text::Format(" %.1f m", std::ceil(gap_mm / 100) / 10);
+  }
+  return line + text::Lit("\n[Shift]キーで中止");
+}
+
+std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped) {
+  std::string line = text::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
+  if (proven) return line + text::Lit("最適解");
+  const std::string gap = text::Format(" %.1f m", std::ceil(std::max(gap_mm, 0.0) / 100) / 10);
+  // Stopped: the gap is what was left to close; the label has no room for more.
+  if (stopped) return line + text::Lit("中止 下限まで") + gap;
+  return line + text::Lit("下限まで") + gap + text::Lit(" 以内");
+}
+
+ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double guard_seconds) {
+  Planner planner(records, host, guard_seconds);
+  return planner.Run();
+}
+
+ExactResult PriceAndBranch(OptimiserRecords& records, int nodes) {
+  const SearchHost none;
+  Planner planner(records, none, 1e9, nodes);
   return planner.Run();
 }
 

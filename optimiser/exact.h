@@ -1,12 +1,20 @@
-// Plans that reach the least stock a job allows: column generation over cutting patterns (an
-// LP solved by COIN-OR CLP, priced by a bounded knapsack per stock length), then an integer
-// plan by fixing the LP's whole patterns and re-solving the rest, one pattern at a time.
+// Plans that use the least stock a job allows, with proof where it can be had: column
+// generation over cutting patterns (an LP solved by COIN-OR CLP, priced by a bounded knapsack
+// per stock length), then an integer plan from dives that fix patterns and re-solve the rest,
+// and the integer programme over every pattern generated so far (COIN-OR CBC).
 //
 // The model: a bar of length L with margin M and kerf K takes pieces l1..lk when
 // l1 + ... + lk + (k - 1)K <= L + M; its remnant is max(0, L - sum(l + K)). Stock quantities
-// are limits, every piece is cut exactly as often as required. Bars shorter than the priority
-// length count at a thousandth of their length, so they are used before other stock; the
-// objective is otherwise the stock length.
+// are limits, every piece is cut exactly as often as required.
+//
+// What is minimised, in this order: the length of regular stock (bars at or above the
+// priority length, the steel that has to be bought), then the length of priority stock cut.
+// So a priority bar is used whenever it saves regular stock, and is left whole when it does
+// not.
+//
+// The work is limited by counts (pricing rounds, knapsack steps, columns, dives, MIP nodes),
+// never by the clock: a job gives the same plan on every machine. A wall-clock guard only
+// stops absurd jobs; when it (or Shift) acts, the result says so.
 #pragma once
 
 #include <string>
@@ -16,27 +24,48 @@
 
 namespace zarvel::optimiser {
 
-inline constexpr double kPriorityCostFactor = 0.001;
+inline constexpr double kDefaultGuardSeconds = 20.0;
+
+// Stock of a plan in mm: regular bars (at or above the priority length) and priority bars.
+struct StockUse {
+  double regular = 0;
+  double priority = 0;
+};
+
+StockUse PlanStock(const OptimiserRecords& records);
+
+// Whether a uses less than b by the rule above (regular stock first, then priority stock).
+bool UsesLess(const StockUse& a, const StockUse& b);
+
+// Whether a plan's figure reaches a bound, allowing for the LP's round-off.
+bool ReachesBound(double value, double bound);
 
 struct ExactResult {
   bool applicable = true;      // false: the model does not take this job (see ExactPlan)
   int status = kSearchFailed;  // kSearchPlanned: records.best holds the plan
-  double cost = 0;             // the plan's objective
-  double lower_bound = 0;      // no plan can cost less (the LP bound, rounded up where it may)
+  StockUse plan;
+  double regular_bound = 0;   // no plan uses less regular stock
+  double priority_bound = 0;  // no plan with plan.regular of regular stock uses less priority
   bool proven_optimal = false;
-  bool stopped = false;  // Shift or the time limit ended it early
+  bool stopped = false;  // Shift or the time guard ended it early
 };
 
-// The progress label at 最適: the plan's objective and the bound in metres ("-" before there
-// is a plan), with the Shift hint while working.
-std::string OptimalProgressText(double cost, double bound, bool working);
+// The progress label while 最適 works, in plain words.
+enum class OptimalStage { kBound, kSearching };
+std::string OptimalProgressText(OptimalStage stage, double gap_mm = -1);
 
-// The objective of records.best: stock length, priority stock at a thousandth.
-double PlanCost(const OptimiserRecords& records);
+// The label after a 最適 run: the remnant rate as the other precisions show it, then
+// "最適解" or the gap to the bound in metres (rounded up), said to be unfinished when stopped.
+std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped);
 
 // Plans records (lists sorted and merged here) into records.best in the final order. Not
 // applicable to jobs whose kerf makes a piece weigh nothing or whose bars are longer than
 // 400 m; the caller then uses the search. `host` gives the progress label and Shift.
-ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double seconds = 4.0);
+ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host,
+                      double guard_seconds = kDefaultGuardSeconds);
+
+// The plain baseline the quality table compares with: the integer programme over nothing but
+// the columns the LP's own column generation produced, `nodes` branch-and-bound nodes at most.
+ExactResult PriceAndBranch(OptimiserRecords& records, int nodes);
 
 }  // namespace zarvel::optimiser

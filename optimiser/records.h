@@ -79,10 +79,14 @@ struct OptimiserRecords {
   CuttingPlan current;
   CuttingPlan best;
   RandomGenerator random;
-  // Set by a run at 最適: the bound no plan can beat and whether the best plan reaches it.
+  // Set by a run at 最適: the bounds no plan can beat (mm of regular stock, then of priority
+  // stock with that much regular stock), whether the best plan reaches them, and whether Shift
+  // or the time guard ended the run.
   bool exact_run = false;
-  double lower_bound = 0;
+  double regular_bound = 0;
+  double priority_bound = 0;
   bool proven_optimal = false;
+  bool stopped = false;
 };
 
 OptimiserRecords& Records();

@@ -1,5 +1,6 @@
 #include "run/run_command.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "base/app_info.h"
@@ -21,28 +22,36 @@ void Show(const RunHost& host, const char* utf8_literal) {
 }
 
 // 最適: the exact planner, and the search at 高 beside it unless the plan is proven optimal;
-// the cheaper plan is kept, so 最適 is never worse than 高.
+// the plan using less stock (regular, then priority) is kept, so 最適 is never worse than 高.
 int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
   auto searched = std::make_unique<OptimiserRecords>(records);
   const ExactResult exact = ExactPlan(records, host);
+  int status = exact.status;
+  if (exact.status != kSearchPlanned || !exact.proven_optimal) {
+    const int search = RunSearch(*searched, host, AttemptsForPrecision(2));
+    if (search == kSearchPlanned &&
+        (exact.status != kSearchPlanned || UsesLess(PlanStock(*searched), PlanStock(records)))) {
+      records = *searched;
+      status = kSearchPlanned;
+    } else if (exact.status != kSearchPlanned) {
+      status = search;
+    }
+  }
   records.exact_run = true;
-  records.lower_bound = exact.lower_bound;
-  records.proven_optimal = exact.proven_optimal;
-  if (exact.applicable && exact.status == kSearchPlanned && exact.proven_optimal)
-    return kSearchPlanned;
-  const int search = RunSearch(*searched, host, AttemptsForPrecision(2));
-  if (search != kSearchPlanned) return exact.status == kSearchPlanned ? kSearchPlanned : search;
-  if (exact.status == kSearchPlanned && PlanCost(records) <= PlanCost(*searched))
-    return kSearchPlanned;
-  searched->exact_run = true;
-  searched->lower_bound = exact.applicable ? exact.lower_bound : 0;
-  searched->proven_optimal =
-      exact.applicable && PlanCost(*searched) <= exact.lower_bound + 1e-6 * exact.lower_bound;
-  records = *searched;
-  if (host.progress != nullptr)
+  records.regular_bound = exact.regular_bound;
+  records.priority_bound = exact.priority_bound;
+  records.stopped = exact.stopped;
+  const StockUse use = PlanStock(records);
+  records.proven_optimal = exact.applicable && status == kSearchPlanned &&
+                           ReachesBound(use.regular, exact.regular_bound) &&
+                           ReachesBound(use.priority, exact.priority_bound);
+  if (status == kSearchPlanned && exact.applicable && host.progress != nullptr) {
+    const double gap =
+        use.regular - exact.regular_bound + std::max(0.0, use.priority - exact.priority_bound);
     host.progress->SetProgressText(
-        OptimalProgressText(PlanCost(records), records.lower_bound, false));
-  return kSearchPlanned;
+        OptimalResultText(records.best.remnant_rate, records.proven_optimal, gap, exact.stopped));
+  }
+  return status;
 }
 
 }  // namespace

@@ -88,7 +88,9 @@ TEST(ExactPlanner, RandomJobsMeetDemandAndStock) {
     if (result.status != kSearchPlanned) continue;  // too little stock for this draw
     SCOPED_TRACE(trial);
     ExpectSoundPlan(*r);
-    EXPECT_GE(result.cost + 1e-6, result.lower_bound);
+    EXPECT_GE(result.plan.regular + 1e-6, result.regular_bound);
+    EXPECT_GE(result.plan.priority + 1e-6, result.priority_bound);
+    EXPECT_EQ(result.plan.regular + result.plan.priority, r->best.stock_length);
   }
 }
 
@@ -113,7 +115,7 @@ TEST(ExactPlanner, TooLittleStockGivesTheSearchesMessage) {
   EXPECT_EQ(host.messages[0], text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。"));
 }
 
-TEST(ExactPlanner, ProgressShowsThePlanAndTheBound) {
+TEST(ExactPlanner, LabelShowsTheRemnantRateAndWhereThePlanStands) {
   testing::FakeForm form;
   form.precision = kPrecisionOptimal;
   testing::FakeForm::Fill(form.stock, {"5500.10"});
@@ -122,10 +124,22 @@ TEST(ExactPlanner, ProgressShowsThePlanAndTheBound) {
   auto records = std::make_unique<OptimiserRecords>();
   ASSERT_EQ(RunCommand(*records, form, host.Host(), true), RunOutcome::kPlanned);
   ASSERT_GE(host.progress.size(), 2u);
-  EXPECT_EQ(host.progress.front(), "- / 11.000 m" + text::Lit("\n[Shift]キーで中止"));
-  EXPECT_EQ(host.progress.back(), "11.000 / 11.000 m");  // two bars of 5.5 m: proven
+  EXPECT_EQ(host.progress.front(), text::Lit("下限を計算中\n[Shift]キーで中止"));
+  // Two bars of 5.5 m with 94 mm left on each: proven, as the bound is 11 m.
+  EXPECT_EQ(host.progress.back(), "(100)   1.709 %\n" + text::Lit("最適解"));
   EXPECT_TRUE(records->proven_optimal);
-  EXPECT_EQ(records->lower_bound, 11000);
+  EXPECT_FALSE(records->stopped);
+  EXPECT_EQ(records->regular_bound, 11000);
+}
+
+TEST(ExactPlanner, ResultTextGivesTheGapInMetresRoundedUp) {
+  EXPECT_EQ(OptimalResultText(1.5, false, 1450, false),
+            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内"));
+  EXPECT_EQ(OptimalResultText(1.5, false, 1401, false),
+            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内"));
+  EXPECT_EQ(OptimalResultText(12.25, false, 500, true),
+            "(100)  12.250 %\n" + text::Lit("中止 下限まで 0.5 m"));
+  EXPECT_EQ(OptimalResultText(0, true, 0, true), "(100)   0.000 %\n" + text::Lit("最適解"));
 }
 
 TEST(ExactPlanner, NeverWorseThanHigh) {
@@ -136,11 +150,12 @@ TEST(ExactPlanner, NeverWorseThanHigh) {
     RunHost host;
     form.SetPrecisionItem(2);
     ASSERT_EQ(RunCommand(*exact, form, host, true), RunOutcome::kPlanned);
-    const double high = PlanCost(*exact);
+    const StockUse high = PlanStock(*exact);
     form.SetPrecisionItem(kPrecisionOptimal);
     ASSERT_EQ(RunCommand(*exact, form, host, true), RunOutcome::kPlanned);
-    EXPECT_LE(PlanCost(*exact), high) << job;
+    EXPECT_FALSE(UsesLess(high, PlanStock(*exact))) << job;
     EXPECT_TRUE(exact->exact_run);
+    EXPECT_GE(PlanStock(*exact).regular + 1e-6, exact->regular_bound) << job;
     ExpectSoundPlan(*exact);
   }
 }

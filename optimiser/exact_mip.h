@@ -1,0 +1,33 @@
+// The integer programme over a fixed set of cutting patterns, solved by COIN-OR CBC.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+class ClpSimplex;
+
+namespace zarvel::optimiser {
+
+struct MipLimits {
+  int nodes = 0;               // branch-and-bound nodes
+  bool rich = false;           // more heuristics per node (fewer, dearer nodes)
+  double target = 0;           // a plan whose objective is at most this ends the search at once
+  std::function<bool()> stop;  // Shift or the time guard
+};
+
+struct MipResult {
+  bool found = false;  // x holds a plan better than the start
+  bool stopped = false;
+  std::vector<double> x;  // per column of the model, whole numbers
+  double objective = 0;
+};
+
+// Minimises the objective of `model` (its matrix, costs and column bounds) over whole column
+// values, with `row_lower`/`row_upper` as row bounds. `start`, when not empty, is a plan known
+// to be feasible; only better ones are returned. Single-threaded, fixed seeds, limited by
+// nodes only, so the answer does not depend on the machine.
+MipResult SolvePatternMip(const ClpSimplex& model, const std::vector<double>& row_lower,
+                          const std::vector<double>& row_upper, const std::vector<double>& start,
+                          const MipLimits& limits);
+
+}  // namespace zarvel::optimiser
