@@ -303,7 +303,8 @@ TEST_F(WindowTest, OpeningForcesTheExtension) {
   window->Open();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(text::Cp932ToUtf8(messages[0]),
-            "[×]" + settings->path().string() + "/\njob.zv5\nは読み込めません");
+            "[×]" + settings->path().string() +
+                "/\njob.zv5\nは読み込めません\nファイルまたはフォルダが見つかりません");
   EXPECT_TRUE(window->CurrentFile().isEmpty());
 }
 

@@ -86,7 +86,8 @@ TEST_F(PlanCommandTest, UsageAndMissingFiles) {
   EXPECT_EQ(Run({"a.zv5", "--bogus"}), kExitUsage);
   const std::string missing = (dir / "missing.zv5").string();
   EXPECT_EQ(Run({missing}), kExitUsage);
-  EXPECT_EQ(err.str(), "[×]" + dir.string() + "/\nmissing.zv5\nは読み込めません\n");
+  EXPECT_EQ(err.str(), "[×]" + dir.string() +
+                          "/\nmissing.zv5\nは読み込めません\nファイルまたはフォルダが見つかりません\n");
 }
 
 TEST_F(PlanCommandTest, SaveJobWritesTheSortedGrids) {

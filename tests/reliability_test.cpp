@@ -100,7 +100,7 @@ TEST(FailedSaves, FullDiskAndReadOnlyFolderKeepTheOldFiles) {
     auto records = std::make_unique<optimiser::OptimiserRecords>();
     JobForm form(*records);
     form.SetDataModified(true);
-    const bool saved = WriteJobFile(form, job);
+    const bool saved = WriteJobFile(form, job).Ok();
     const bool settings = WriteProfileString(ini, "Zarvel", "LastFile", std::string(500, 'x'));
     RecentFiles recent(list);
     recent.Load();
