@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -71,7 +72,11 @@ TEST(InterruptedSaves, TargetIsAlwaysTheOldOrTheNewFile) {
   EXPECT_EQ(kills, 1000);
   EXPECT_GT(new_seen, 0);  // the kills did land on both sides of the rename
   EXPECT_GT(old_seen, 0);
-  // Temporary files of interrupted saves may remain; the job itself is never damaged.
+  // Temporary files of interrupted saves may remain until the next save that completes.
+  ASSERT_TRUE(WriteJobFile(form, path));
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 1);
 }
 
 // Runs `body` in a child process and returns its exit status.
