@@ -175,8 +175,8 @@ void MainWindow::BuildHeading(QWidget* panel) {
   MakeLabel(panel, QStringLiteral("工 事 名"), 16, 12);
   AddEdit(panel, JobField::kProjectName, "edKname", 0, text::Lit("<工事名>"), {84, 8, 330, 24});
   MakeLabel(panel, QStringLiteral("部 材 名"), 430, 12);
-  NumEdit* bname = AddEdit(panel, JobField::kMemberName, "edBname", 0, text::Lit("<部材名>"),
-                           {498, 8, 330, 24});
+  NumEdit* bname =
+      AddEdit(panel, JobField::kMemberName, "edBname", 0, text::Lit("<部材名>"), {498, 8, 330, 24});
   bname->setInputMethodHints(Qt::ImhLatinOnly);  // the input method starts closed here
   MakeLabel(panel, QStringLiteral("単位重量"), 846, 12);
   AddEdit(panel, JobField::kUnitWeight, "edWunit", 82, "   74.12", {914, 8, 84, 24});

@@ -41,8 +41,7 @@ FileResult OpenJobFile(JobWindow& window, const std::string& path) {
 }
 
 void LoadJobText(JobWindow& window, const std::string* content) {
-  if (content != nullptr)
-    LoadFormStateText(*content, kFormSection, window.PersistentControls());
+  if (content != nullptr) LoadFormStateText(*content, kFormSection, window.PersistentControls());
   window.GridFrameSetup();
   window.RelayoutGrids();
   window.AfterLoad();

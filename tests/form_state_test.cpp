@@ -89,7 +89,6 @@ TEST(FormState, SectionsNamesAndClamping) {
   EXPECT_EQ(group.index, -1);
 }
 
-
 // A grid control that holds at most `capacity` rows and remembers the most it was asked for.
 class SmallGrid final : public SavedControl {
  public:
@@ -118,8 +117,8 @@ TEST(FormState, CountsBeyondWhatAControlHoldsSkipTheirLines) {
   AnyControl list("lbFiles", SavedKind::kListBox);
   // Five rows announced and there; the grid keeps three, the other two are its lines all the
   // same (one of them looks like a field line).
-  const std::vector<std::string> lines = {"[F]", "Grid = 5", "0,a", "1,b", "2,c", "3,d",
-                                          "edA = inside the grid", "edB = after"};
+  const std::vector<std::string> lines = {
+      "[F]", "Grid = 5", "0,a", "1,b", "2,c", "3,d", "edA = inside the grid", "edB = after"};
   ASSERT_TRUE(LoadFormState(lines, "F", {&grid, &a, &b}));
   EXPECT_EQ(grid.most_rows, 3);
   EXPECT_EQ(grid.grid.Cell(1, 2), "c");

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <QApplication>
@@ -436,7 +435,6 @@ TEST_F(WindowTest, YesWithoutAFileGoesThroughSaveAs) {
   EXPECT_FALSE(window->isVisible());  // closes all the same
 }
 
-
 // ---- What the user types or saves is never lost ----
 
 // Remembers the reasons of the focus changes a widget receives.
@@ -733,14 +731,16 @@ TEST_F(EntryTest, QtsOwnTextsAreJapanese) {
   std::unique_ptr<QMenu> menu(window->Edit(JobField::kProjectName)->createStandardContextMenu());
   QStringList texts;
   for (QAction* a : menu->actions()) texts << a->text();
-  EXPECT_TRUE(texts.join(QLatin1Char('|')).contains(QStringLiteral("貼り付け"))) << texts.join(' ').toStdString();
+  EXPECT_TRUE(texts.join(QLatin1Char('|')).contains(QStringLiteral("貼り付け")))
+      << texts.join(QLatin1Char(' ')).toStdString();
 
   QFileDialog dialog(window.get());
   dialog.setOption(QFileDialog::DontUseNativeDialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   QStringList buttons;
   for (const QPushButton* b : dialog.findChildren<QPushButton*>()) buttons << b->text();
-  EXPECT_TRUE(buttons.contains(QStringLiteral("キャンセル"))) << buttons.join(' ').toStdString();
+  EXPECT_TRUE(buttons.contains(QStringLiteral("キャンセル")))
+      << buttons.join(QLatin1Char(' ')).toStdString();
 }
 
 TEST_F(EntryTest, ACommandLineJobIsRememberedByItsAbsolutePath) {
@@ -825,8 +825,9 @@ TEST_F(EntryTest, UnreadableOrUnwritableJobsSayWhy) {
   files.FailOn(testing::FakeFiles::Fail::kSync, EIO);
   window->Save();
   ASSERT_EQ(messages.size(), 3u);
-  EXPECT_EQ(text::Cp932ToUtf8(messages[2]), "[×]" + settings->path().string() +
-                                                "/\njob.zv5\nには書き込めません\n入出力エラーが起きました");
+  EXPECT_EQ(text::Cp932ToUtf8(messages[2]),
+            "[×]" + settings->path().string() +
+                "/\njob.zv5\nには書き込めません\n入出力エラーが起きました");
   EXPECT_TRUE(window->DataModified());
 }
 

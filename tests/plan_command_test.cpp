@@ -89,8 +89,9 @@ TEST_F(PlanCommandTest, UsageAndMissingFiles) {
   EXPECT_EQ(Run({"a.zv5", "--bogus"}), kExitUsage);
   const std::string missing = (dir / "missing.zv5").string();
   EXPECT_EQ(Run({missing}), kExitUsage);
-  EXPECT_EQ(err.str(), "[×]" + dir.string() +
-                          "/\nmissing.zv5\nは読み込めません\nファイルまたはフォルダが見つかりません\n");
+  EXPECT_EQ(err.str(),
+            "[×]" + dir.string() +
+                "/\nmissing.zv5\nは読み込めません\nファイルまたはフォルダが見つかりません\n");
 }
 
 TEST_F(PlanCommandTest, SaveJobWritesTheSortedGrids) {
@@ -128,14 +129,16 @@ TEST_F(PlanCommandTest, SaveJobOverFilesThatMustStay) {
   // The job saved onto itself at mode 0444: refused, even for root.
   ::chmod(path.c_str(), 0444);
   EXPECT_EQ(Run({path, "--save-job", path, "--precision", "low"}), kExitUsage);
-  EXPECT_EQ(err.str(), "[×]" + folder + "\njob.zv5\nには書き込めません\n書き込みが禁止されたファイルです\n");
+  EXPECT_EQ(err.str(),
+            "[×]" + folder + "\njob.zv5\nには書き込めません\n書き込みが禁止されたファイルです\n");
   EXPECT_EQ(Bytes(path), before);
 
   // A FIFO is refused without being opened.
   const std::string fifo = (dir / "fifo.zv5").string();
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
   EXPECT_EQ(Run({path, "--save-job", fifo}), kExitUsage);
-  EXPECT_EQ(err.str(), "[×]" + folder + "\nfifo.zv5\nには書き込めません\n通常のファイルではありません\n");
+  EXPECT_EQ(err.str(),
+            "[×]" + folder + "\nfifo.zv5\nには書き込めません\n通常のファイルではありません\n");
 
   // A link is saved through to the file it names, and stays a link.
   const std::string real = (dir / "real.zv5").string();
@@ -190,7 +193,8 @@ TEST_F(PlanCommandTest, SaveJobFailureNamesItsReason) {
   files.FailOn(testing::FakeFiles::Fail::kWrite, ENOSPC, {}, 10);
   const std::string target = (dir / "out.zv5").string();
   EXPECT_EQ(Run({path, "--save-job", target}), kExitUsage);
-  EXPECT_EQ(err.str(), "[×]" + dir.string() + "/\nout.zv5\nには書き込めません\nディスクに空きがありません\n");
+  EXPECT_EQ(err.str(),
+            "[×]" + dir.string() + "/\nout.zv5\nには書き込めません\nディスクに空きがありません\n");
   EXPECT_FALSE(fs::exists(target));
 }
 

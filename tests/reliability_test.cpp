@@ -169,14 +169,14 @@ TEST(HostileFiles, NoCountInAFileSizesMemory) {
   const long kb = PeakLoadingKilobytes(path);
   ASSERT_GT(kb, 0);
   EXPECT_LT(kb, 100 * 1024) << "peak " << kb << " KB";
-  std::cout << "peak while loading " << kMaxJobFileSize << " bytes of grid rows: " << kb
-            << " KB\n";
+  std::cout << "peak while loading " << kMaxJobFileSize << " bytes of grid rows: " << kb << " KB\n";
   // Rows of commas: each row splits into tens of thousands of values, the grid keeps 18.
   {
     std::ofstream out(path, std::ios::binary);
     out << head;
     const std::string row = std::string(kMaxLineLength - 1, ',') + "\n";
-    for (std::size_t n = head.size(); n + row.size() <= kMaxJobFileSize; n += row.size()) out << row;
+    for (std::size_t n = head.size(); n + row.size() <= kMaxJobFileSize; n += row.size())
+      out << row;
   }
   const long commas = PeakLoadingKilobytes(path);
   ASSERT_GT(commas, 0);
