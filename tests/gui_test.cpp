@@ -650,8 +650,9 @@ TEST_F(EntryTest, InputMethodAndPastesInNamesAreTyping) {
 
 TEST_F(EntryTest, MiddleClickPastesIntoNamesButNeverIntoNumbers) {
   QClipboard* clipboard = QGuiApplication::clipboard();
-  if (QGuiApplication::platformName() == QStringLiteral("xcb"))
+  if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
     ASSERT_TRUE(clipboard->supportsSelection());
+  }
   const bool selection = clipboard->supportsSelection();
   NumEdit* wunit = window->Edit(JobField::kUnitWeight);
   wunit->SetText("   21.30");
