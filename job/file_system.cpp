@@ -68,7 +68,8 @@ int FileSystem::ReadLink(const std::string& path, std::string& target) {
 }
 
 int FileSystem::Access(const std::string& path, int mode) {
-  return ::access(path.c_str(), mode);
+  // As the process will act (effective ids), not as whoever started it.
+  return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS);
 }
 
 int FileSystem::ChangeMode(int fd, mode_t mode) {
