@@ -1,5 +1,7 @@
 #include "app/controls.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QInputMethodEvent>
@@ -7,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QValidator>
 
 #include "app/qt_text.h"
 #include "base/cell_text.h"
@@ -22,7 +25,6 @@ const QColor kRest(240, 240, 224);
 const QColor kFocused(255, 255, 136);
 const QColor kHeading(208, 208, 208);
 const QColor kRowNumbers(224, 208, 224);
-constexpr std::size_t kFreeTextMaxBytes = 32;
 constexpr std::size_t kFocusedCellChars = 9;
 
 void Paint(QWidget* w, const QColor& background) {
@@ -32,6 +34,9 @@ void Paint(QWidget* w, const QColor& background) {
   w->setPalette(p);
 }
 
+// X11 gives Delete the text 0x7F: a control character, not something typed.
+constexpr char16_t kDeleteChar = 0x7F;
+
 // A key event as the entry's key code: Backspace 8, Escape 27, a character, or 0.
 int EntryKey(const QKeyEvent* e) {
   if (e->key() == Qt::Key_Backspace) return job::kKeyBackspace;
@@ -39,28 +44,114 @@ int EntryKey(const QKeyEvent* e) {
   const QString t = e->text();
   if (t.isEmpty()) return 0;
   const char32_t ch = t.toUcs4().value(0);
-  if (ch < 32) return 0;
+  if (ch < 32 || ch == kDeleteChar) return 0;
   return job::MapEntryChar(ch);
 }
 
+// Keys that set the modified flag: characters, Backspace and Escape; not Enter, arrows, Delete.
 bool IsCharacterKey(const QKeyEvent* e) {
-  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) return false;
+  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Delete)
+    return false;
   if (e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Escape) return true;
   return !e->text().isEmpty() && e->text()[0].unicode() >= 32 &&
+         e->text()[0].unicode() != kDeleteChar &&
          !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
+// The focus leaving for another window or for a pop-up menu is not the user entering another
+// field: the entry goes on where it was when the focus comes back.
+bool KeepsEntry(const QFocusEvent* e) {
+  return e->reason() == Qt::ActiveWindowFocusReason || e->reason() == Qt::PopupFocusReason;
+}
+
+// Bytes of one character in CP932 (a character CP932 lacks is stored as one "?").
+std::size_t Cp932Bytes(char32_t ch) {
+  return Cp(QString::fromUcs4(&ch, 1)).size();
+}
+
+std::size_t Cp932Bytes(const QString& s) {
+  std::size_t n = 0;
+  for (char32_t ch : s.toUcs4()) n += Cp932Bytes(ch);
+  return n;
+}
+
+bool IsControlChar(char32_t ch) {
+  return ch < 0x20 || (ch >= 0x7F && ch <= 0x9F) || ch == 0x2028 || ch == 0x2029;
 }
 
 }  // namespace
 
+// Every edit the platform makes to a free-text field (typing, the input method's commits,
+// pastes by key, menu or middle click, drops) passes here, as if typed character by character:
+// line breaks and control characters become blanks, and what the user inserts is cut, at a
+// whole character, where the field would pass its byte limit. A text the program sets is
+// taken as it is.
+class FreeTextValidator final : public QValidator {
+ public:
+  explicit FreeTextValidator(NumEdit& edit)
+      : QValidator(&edit), edit_(edit), before_(edit.text()) {}
+
+  State validate(QString& input, int& pos) const override {
+    if (edit_.setting_) {
+      before_ = input;
+      return Acceptable;
+    }
+    for (QChar& c : input)
+      if (IsControlChar(c.unicode())) c = QLatin1Char(' ');
+    if (Cp932Bytes(input) > NumEdit::kFreeTextMaxBytes) input = Limited(input, pos);
+    before_ = input;
+    return Acceptable;
+  }
+
+ private:
+  // The edit with its inserted part cut so that the whole fits (or, for a longer text the
+  // program set, with nothing inserted).
+  QString Limited(const QString& after, int& pos) const {
+    const QString& old = before_;
+    qsizetype prefix = 0;
+    while (prefix < old.size() && prefix < after.size() && old[prefix] == after[prefix]) ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < old.size() - prefix && suffix < after.size() - prefix &&
+           old[old.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+      ++suffix;
+    // Never split a surrogate pair between the kept and the inserted part.
+    if (prefix > 0 && after[prefix - 1].isHighSurrogate()) --prefix;
+    if (suffix > 0 && after[after.size() - suffix].isLowSurrogate()) --suffix;
+    const QString head = after.left(prefix);
+    const QString tail = after.right(suffix);
+    std::size_t room = NumEdit::kFreeTextMaxBytes;
+    const std::size_t kept = Cp932Bytes(head) + Cp932Bytes(tail);
+    room = kept >= room ? 0 : room - kept;
+    QString inserted;
+    for (char32_t ch : after.mid(prefix, after.size() - prefix - suffix).toUcs4()) {
+      const std::size_t n = Cp932Bytes(ch);
+      if (n > room) break;
+      room -= n;
+      inserted += QString::fromUcs4(&ch, 1);
+    }
+    pos = static_cast<int>(head.size() + inserted.size());
+    return head + inserted + tail;
+  }
+
+  NumEdit& edit_;
+  mutable QString before_;
+};
+
 NumEdit::NumEdit(const QString& name, int tag, const std::string& initial, QWidget* parent)
     : QLineEdit(parent), name_(name.toStdString()), tag_(tag) {
   setObjectName(name);
-  QLineEdit::setText(Qs(initial));
+  SetText(initial);
   Paint(this, kRest);
   setFrame(true);
   if (tag_ != 0) {
     setAttribute(Qt::WA_InputMethodEnabled, false);  // digits arrive as plain characters
     setContextMenuPolicy(Qt::NoContextMenu);
+    setAcceptDrops(false);  // text enters only through the odometer keys
+  } else {
+    setValidator(new FreeTextValidator(*this));
+    connect(this, &QLineEdit::textEdited, this, [this] {
+      if (!deleting_) Modified();
+    });
   }
 }
 
@@ -69,7 +160,9 @@ std::string NumEdit::Text() const {
 }
 
 void NumEdit::SetText(const std::string& cp932) {
+  setting_ = true;
   QLineEdit::setText(Qs(cp932));
+  setting_ = false;
 }
 
 void NumEdit::SetNumEditText(const std::string& cp932) {
@@ -84,19 +177,50 @@ void NumEdit::Reformat() {
 void NumEdit::focusInEvent(QFocusEvent* event) {
   QLineEdit::focusInEvent(event);
   Paint(this, kFocused);
+  if (KeepsEntry(event) && job::Entry().target == this) return;
   job::BeginEntry(this, Text(), std::max(job::TagWidth(tag_), 1));
   end(false);
 }
 
 void NumEdit::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
+  if (KeepsEntry(event)) return;
   Paint(this, kRest);
   Reformat();
 }
 
 void NumEdit::mouseReleaseEvent(QMouseEvent* event) {
+  // The middle button pastes the X11 selection; a numeric field takes no text that way.
+  if (tag_ != 0 && event->button() == Qt::MiddleButton) {
+    event->accept();
+    return;
+  }
   QLineEdit::mouseReleaseEvent(event);
   if (tag_ != 0 && !hasSelectedText()) end(false);
+}
+
+void NumEdit::dragEnterEvent(QDragEnterEvent* event) {
+  if (tag_ != 0) {
+    event->ignore();
+    return;
+  }
+  QLineEdit::dragEnterEvent(event);
+}
+
+void NumEdit::dragMoveEvent(QDragMoveEvent* event) {
+  if (tag_ != 0) {
+    event->ignore();
+    return;
+  }
+  QLineEdit::dragMoveEvent(event);
+}
+
+void NumEdit::dropEvent(QDropEvent* event) {
+  if (tag_ != 0) {
+    event->ignore();
+    return;
+  }
+  QLineEdit::dropEvent(event);
 }
 
 void NumEdit::MoveFocus(bool forward) {
@@ -104,7 +228,14 @@ void NumEdit::MoveFocus(bool forward) {
   while (w != nullptr && w != this &&
          !(w->isEnabled() && w->isVisible() && (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus))
     w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
-  if (w != nullptr && w != this) w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+  if (w == nullptr || w == this) return;
+  // Into a radio group, the focus goes to the chosen button, as Tab takes it.
+  if (const auto* button = qobject_cast<QAbstractButton*>(w)) {
+    if (const QButtonGroup* group = button->group();
+        group != nullptr && group->exclusive() && group->checkedButton() != nullptr)
+      w = group->checkedButton();
+  }
+  w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
 void NumEdit::ApplyKey(int key) {
@@ -138,17 +269,17 @@ void NumEdit::keyPressEvent(QKeyEvent* event) {
       SetText(job::Entry().original);
       end(false);
     }
-    if (IsCharacterKey(event) && event->key() != Qt::Key_Backspace &&
-        event->key() != Qt::Key_Escape && !hasSelectedText() &&
-        Text().size() + Cp(event->text()).size() > kFreeTextMaxBytes)
-      return;  // the field is full
     if (job::Entry().target != this) job::BeginEntry(this, Text(), 1);
+    // The free text is edited by the platform; the validator holds it to one line and the
+    // byte limit, and every edit but Delete's marks the job modified.
+    deleting_ = event->key() == Qt::Key_Delete;
     QLineEdit::keyPressEvent(event);
-    if (IsCharacterKey(event) && on_modified) on_modified();
+    deleting_ = false;
+    if (IsCharacterKey(event)) Modified();
     return;
   }
   if (!IsCharacterKey(event)) return;  // numeric fields are not edited directly
-  if (on_modified) on_modified();
+  Modified();
   const int key = EntryKey(event);
   if (key != 0) ApplyKey(key);
 }
@@ -170,6 +301,7 @@ CellGrid::CellGrid(const QString& name, int cols, int rows, QWidget* parent)
       name_(name.toStdString()),
       cols_(cols),
       rows_(rows),
+      capacity_(rows),
       cells_(static_cast<std::size_t>(cols * rows)) {
   setObjectName(name);
   setFocusPolicy(Qt::StrongFocus);
@@ -196,7 +328,7 @@ void CellGrid::SetCell(int col, int row, const std::string& text) {
 }
 
 void CellGrid::SetRowCount(int rows) {
-  rows = std::max(rows, 0);
+  rows = std::clamp(rows, 0, capacity_);
   cells_.resize(static_cast<std::size_t>(rows * cols_));
   rows_ = rows;
   if (current_.row >= rows_) current_ = {1, 1};
@@ -281,8 +413,10 @@ void CellGrid::keyPressEvent(QKeyEvent* event) {
       SelectCell(job::NextCell(current_, cols_, rows_, vertical_order && vertical_order()));
       return;
     case Qt::Key_Delete:
+      // Emptying the cell is part of its entry: Escape brings back what it held before.
+      if (job::Entry().target != this) StartEntry();
       SetCell(current_.col, current_.row, std::string());
-      StartEntry();
+      job::Entry().key_count = std::max(job::Entry().key_count, 1);
       return;
     case Qt::Key_Left:
       --to.col;
@@ -330,12 +464,16 @@ void CellGrid::mousePressEvent(QMouseEvent* event) {
 
 void CellGrid::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
-  StartEntry();
+  if (!(KeepsEntry(event) && job::Entry().target == this)) StartEntry();
   update();
 }
 
 void CellGrid::focusOutEvent(QFocusEvent* event) {
   QWidget::focusOutEvent(event);
+  if (KeepsEntry(event)) {
+    update();
+    return;
+  }
   Refresh();
 }
 

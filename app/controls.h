@@ -20,6 +20,8 @@ namespace zarvel::app {
 // Called when a character key (other than Enter) is typed into a field or grid.
 using ModifiedHook = std::function<void()>;
 
+class FreeTextValidator;
+
 class NumEdit final : public QLineEdit, public job::SavedControl {
  public:
   // tag 0: free text (typed normally); otherwise width and decimals by the tag.
@@ -40,12 +42,18 @@ class NumEdit final : public QLineEdit, public job::SavedControl {
 
   ModifiedHook on_modified;
 
+  // Most bytes (CP932) the user can put into a free-text field.
+  static constexpr std::size_t kFreeTextMaxBytes = 32;
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   class NumberView final : public text::Control {
@@ -57,12 +65,18 @@ class NumEdit final : public QLineEdit, public job::SavedControl {
    private:
     const NumEdit& e_;
   };
+  friend class FreeTextValidator;
   void ApplyKey(int key);
   void MoveFocus(bool forward);
+  void Modified() const {
+    if (on_modified) on_modified();
+  }
 
   std::string name_;
   int tag_;
   NumberView number_{*this};
+  bool setting_ = false;   // the program sets the text: no limit applies
+  bool deleting_ = false;  // the Delete key's edit, which is not typing
 };
 
 // A grid of text cells painted by the program itself: row 0 is the heading, column 0 the row
@@ -88,6 +102,8 @@ class CellGrid final : public QWidget, public optimiser::Grid, public job::Saved
   job::SavedKind Kind() const override { return job::SavedKind::kStringGrid; }
   optimiser::Grid* Cells() override { return this; }
   void SetRowCount(int rows) override;
+
+  int Capacity() const override { return capacity_; }
 
   job::CellPos Current() const { return current_; }
   // Selects a cell: the cell left is normalised, entry starts on the new one.
@@ -115,6 +131,7 @@ class CellGrid final : public QWidget, public optimiser::Grid, public job::Saved
   std::string name_;
   int cols_;
   int rows_;
+  int capacity_;  // the rows it was made with: a file never makes it hold more
   std::vector<std::string> cells_;
   job::CellPos current_;
 };

@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/qt_text.h"
+#include "app/translations.h"
 #include "base/app_info.h"
 #include "cli/plan_command.h"
 #include "cli/report_command.h"
@@ -34,6 +35,7 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& args) {
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(zarvel::app::Qs(zarvel::text::ApplicationTitle()));
+  zarvel::app::InstallQtTranslations();
   auto records = std::make_unique<zarvel::optimiser::OptimiserRecords>();
   zarvel::app::MainWindow window(*records);
   zarvel::app::TheMessageDialog();
@@ -43,13 +45,7 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& args) {
     window.move(screen->availableGeometry().center() - window.rect().center());
   window.show();
   window.StartUp();
-  if (!args.empty()) {
-    const QString path = QString::fromStdString(args[0]);
-    if (window.OpenJob(path)) {
-      window.SetCurrentFile(path);
-      window.UpdateRecentFiles(path);
-    }
-  }
+  if (!args.empty()) window.OpenFromCommandLine(QString::fromLocal8Bit(args[0]));
   return app.exec();
 }
 

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -14,6 +15,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 #include <chrono>
 #include <thread>
@@ -100,14 +102,15 @@ class PreviewAdapter final : public optimiser::PreviewOpener {
   PreviewWindow* preview_;
 };
 
-// The path with its extension replaced by ".zv5" (added when it has none).
 QString WithJobExtension(const QString& path) {
-  const QFileInfo info(path);
-  const QString name = info.fileName();
-  const int dot = name.lastIndexOf(QLatin1Char('.'));
-  const QString base = dot > 0 ? name.left(dot) : name;
-  const QString dir = path.left(path.size() - name.size());
-  return dir + base + QStringLiteral(".zv5");
+  return QString::fromStdString(job::WithJobExtension(path.toStdString()));
+}
+
+// Where Save As starts for a job without a file: the documents folder when there is one.
+QString DefaultJobFolder() {
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!documents.isEmpty() && QFileInfo(documents).isDir()) return documents;
+  return QDir::homePath();
 }
 
 }  // namespace
@@ -148,31 +151,42 @@ MainWindow::MainWindow(optimiser::OptimiserRecords& records, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
+NumEdit* MainWindow::AddEdit(QWidget* parent, JobField field, const char* name, int tag,
+                             const std::string& initial, QRect geometry) {
+  auto* e = new NumEdit(QString::fromLatin1(name), tag, initial, parent);
+  e->setGeometry(geometry);
+  e->setFont(Face("IPAGothic", 16));
+  e->on_modified = [this] { Modified(); };
+  fields_[static_cast<std::size_t>(field)] = e;
+  return e;
+}
+
 void MainWindow::BuildControls(QWidget* panel) {
-  using job::kCutGridCols;
-  using job::kCutGridRows;
-  using job::kStockGridCols;
-  using job::kStockGridRows;
-  auto edit = [&](const char* name, int tag, const std::string& initial, int x, int y, int w) {
-    auto* e = new NumEdit(QString::fromLatin1(name), tag, initial, panel);
-    e->setGeometry(x, y, w, 24);
-    e->setFont(Face("IPAGothic", 16));
-    e->on_modified = [this] { Modified(); };
-    return e;
-  };
+  fields_.assign(static_cast<std::size_t>(JobField::kPriorityLength) + 1, nullptr);
+  BuildHeading(panel);
+  BuildGrids(panel);
+  BuildConditions(panel);
+  BuildRunArea(panel);
+  SetTabOrder();
+  ConnectGridButtons();
+}
+
+void MainWindow::BuildHeading(QWidget* panel) {
   MakeLabel(panel, QStringLiteral("工 事 名"), 16, 12);
-  NumEdit* kname = edit("edKname", 0, text::Lit("<工事名>"), 84, 8, 330);
+  AddEdit(panel, JobField::kProjectName, "edKname", 0, text::Lit("<工事名>"), {84, 8, 330, 24});
   MakeLabel(panel, QStringLiteral("部 材 名"), 430, 12);
-  NumEdit* bname = edit("edBname", 0, text::Lit("<部材名>"), 498, 8, 330);
+  NumEdit* bname =
+      AddEdit(panel, JobField::kMemberName, "edBname", 0, text::Lit("<部材名>"), {498, 8, 330, 24});
+  bname->setInputMethodHints(Qt::ImhLatinOnly);  // the input method starts closed here
   MakeLabel(panel, QStringLiteral("単位重量"), 846, 12);
-  NumEdit* wunit = edit("edWunit", 82, "   74.12", 914, 8, 84);
+  AddEdit(panel, JobField::kUnitWeight, "edWunit", 82, "   74.12", {914, 8, 84, 24});
   MakeLabel(panel, QStringLiteral("(Kg/ｍ)"), 1002, 12);
   MakeLabel(panel, QStringLiteral("20"), 16, 44);
-  NumEdit* yy = edit("edYY", 20, "18", 36, 40, 30);
+  AddEdit(panel, JobField::kYear, "edYY", 20, "18", {36, 40, 30, 24});
   MakeLabel(panel, QStringLiteral("年"), 70, 44);
-  NumEdit* mm = edit("edMM", 20, "10", 90, 40, 30);
+  AddEdit(panel, JobField::kMonth, "edMM", 20, "10", {90, 40, 30, 24});
   MakeLabel(panel, QStringLiteral("月"), 124, 44);
-  NumEdit* dd = edit("edDD", 20, "12", 144, 40, 30);
+  AddEdit(panel, JobField::kDay, "edDD", 20, "12", {144, 40, 30, 24});
   MakeLabel(panel, QStringLiteral("日"), 178, 44);
   date_label_ = MakeLabel(panel, QString(), 204, 44);
   date_label_->setText(QStringLiteral("(%1)").arg(
@@ -180,13 +194,15 @@ void MainWindow::BuildControls(QWidget* panel) {
   date_label_->adjustSize();
   date_label_->setCursor(Qt::PointingHandCursor);
   date_label_->installEventFilter(this);
+}
 
+void MainWindow::BuildGrids(QWidget* panel) {
   stock_caption_ = MakeLabel(panel, QStringLiteral("素材リスト(㎜)"), 16, 78, 15);
   stock_caption_->installEventFilter(this);
   clear1_ = new QPushButton(QStringLiteral("[ｸﾘｱ]"), panel);
   clear1_->setGeometry(190, 74, 64, 24);
   clear1_->setFocusPolicy(Qt::NoFocus);
-  grid1_ = new CellGrid(QStringLiteral("Grid1"), kStockGridCols, kStockGridRows, panel);
+  grid1_ = new CellGrid(QStringLiteral("Grid1"), job::kStockGridCols, job::kStockGridRows, panel);
   grid1_->move(16, 100);
 
   cut_caption_ = MakeLabel(panel, QStringLiteral("切断リスト(㎜)"), 290, 78, 15);
@@ -199,24 +215,24 @@ void MainWindow::BuildControls(QWidget* panel) {
   paste_->setFocusPolicy(Qt::NoFocus);
   MakeLabel(panel, QStringLiteral("[長さ.本数]は<数値><.><数値><Enter>と入力して下さい。"), 630, 80,
             13);
-  grid2_ = new CellGrid(QStringLiteral("Grid2"), kCutGridCols, kCutGridRows, panel);
+  grid2_ = new CellGrid(QStringLiteral("Grid2"), job::kCutGridCols, job::kCutGridRows, panel);
   grid2_->move(290, 100);
+  for (CellGrid* g : {grid1_, grid2_}) {
+    g->vertical_order = [this] { return VerticalOrder(); };
+    g->on_modified = [this] { Modified(); };
+  }
+}
 
+void MainWindow::BuildConditions(QWidget* panel) {
   auto* conditions = new QGroupBox(QStringLiteral("Zarvel条件"), panel);
   conditions->setGeometry(1000, 96, 248, 150);
   conditions->setFont(Face("IPAexGothic", 14));
   MakeLabel(conditions, QStringLiteral("・素材の余裕"), 10, 30);
-  auto* yoyu = new NumEdit(QStringLiteral("edYoyu"), 30, " 20", conditions);
-  yoyu->setGeometry(120, 26, 50, 24);
+  AddEdit(conditions, JobField::kMargin, "edYoyu", 30, " 20", {120, 26, 50, 24});
   MakeLabel(conditions, QStringLiteral("(㎜)"), 176, 30);
   MakeLabel(conditions, QStringLiteral("・切り代"), 10, 62);
-  auto* siro = new NumEdit(QStringLiteral("edSiro"), 30, "  3", conditions);
-  siro->setGeometry(120, 58, 50, 24);
+  AddEdit(conditions, JobField::kKerf, "edSiro", 30, "  3", {120, 58, 50, 24});
   MakeLabel(conditions, QStringLiteral("(㎜)"), 176, 62);
-  for (NumEdit* e : {yoyu, siro}) {
-    e->setFont(Face("IPAGothic", 16));
-    e->on_modified = [this] { Modified(); };
-  }
   precision_ = new RadioGroup(
       QStringLiteral("RgTryCount"), QStringLiteral("精度"),
       {QStringLiteral("低"), QStringLiteral("中"), QStringLiteral("高"), QStringLiteral("最適")},
@@ -227,7 +243,7 @@ void MainWindow::BuildControls(QWidget* panel) {
     if (preview_ != nullptr && preview_->isVisible()) RunClicked(false);
   };
 
-  NumEdit* lsaki = edit("edLsaki", 60, "  5000", 1000, 258, 80);
+  AddEdit(panel, JobField::kPriorityLength, "edLsaki", 60, "  5000", {1000, 258, 80, 24});
   MakeLabel(panel, QStringLiteral("㎜未満は優先素材。"), 1086, 262);
   vertical_ = new CheckBox(QStringLiteral("CkVlist"), QStringLiteral("縦順表示"), true, panel);
   vertical_->setGeometry(1000, 292, 160, 24);
@@ -236,7 +252,9 @@ void MainWindow::BuildControls(QWidget* panel) {
   preview_ = new PreviewWindow(records_, this);
   table_a_ = preview_->TableA();
   table_b_ = preview_->TableB();
+}
 
+void MainWindow::BuildRunArea(QWidget* panel) {
   run_ = new QPushButton(QStringLiteral("Zarvel実行"), panel);
   run_->setGeometry(1000, 330, 248, 52);
   run_->setFont(Face("IPAexGothic", 20, true));
@@ -249,19 +267,29 @@ void MainWindow::BuildControls(QWidget* panel) {
   maker_ = MakeLabel(panel, QStringLiteral("VADAVAVUR のホームページ"), 1060, 580, 12);
   maker_->setCursor(Qt::PointingHandCursor);
   maker_->installEventFilter(this);
+  connect(run_, &QPushButton::clicked, this, [this] { RunClicked(true); });
+}
 
-  fields_ = {yy, mm, dd, kname, bname, wunit, yoyu, siro, lsaki};
-  // Tab order: the heading fields, both grids, the conditions, the priority length, the option.
-  QWidget* order[] = {kname,  bname, wunit, yy,         mm,    dd,       grid1_,
-                      grid2_, yoyu,  siro,  precision_, lsaki, vertical_};
+void MainWindow::SetTabOrder() {
+  // The heading fields, both grids, the conditions, the priority length, the option.
+  QWidget* order[] = {Edit(JobField::kProjectName),
+                      Edit(JobField::kMemberName),
+                      Edit(JobField::kUnitWeight),
+                      Edit(JobField::kYear),
+                      Edit(JobField::kMonth),
+                      Edit(JobField::kDay),
+                      grid1_,
+                      grid2_,
+                      Edit(JobField::kMargin),
+                      Edit(JobField::kKerf),
+                      precision_,
+                      Edit(JobField::kPriorityLength),
+                      vertical_};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i)
     QWidget::setTabOrder(order[i], order[i + 1]);
-  for (CellGrid* g : {grid1_, grid2_}) {
-    g->vertical_order = [this] { return VerticalOrder(); };
-    g->on_modified = [this] { Modified(); };
-  }
+}
 
-  connect(run_, &QPushButton::clicked, this, [this] { RunClicked(true); });
+void MainWindow::ConnectGridButtons() {
   connect(clear1_, &QPushButton::clicked, this, [this] {
     job::ClearGridCells(*grid1_);
     grid1_->SelectCell({1, 1});
@@ -351,15 +379,26 @@ void MainWindow::SetCurrentFile(const QString& path) {
   top_->setText(path);
 }
 
+std::unique_ptr<QMessageBox> SavePrompt(QWidget* parent) {
+  auto box = std::make_unique<QMessageBox>(
+      QMessageBox::Warning, Qs(text::ApplicationTitle()),
+      QStringLiteral("データが変更されています、保存しますか？"),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+  box->button(QMessageBox::Yes)->setText(QStringLiteral("はい"));
+  box->button(QMessageBox::No)->setText(QStringLiteral("いいえ"));
+  box->button(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+  box->setDefaultButton(QMessageBox::Yes);
+  return box;
+}
+
 QMessageBox::StandardButton MainWindow::ConfirmSaveChanges() {
   if (!data_modified_) return QMessageBox::Yes;
   QMessageBox::StandardButton answer;
   if (ask_save_changes) {
     answer = ask_save_changes();
   } else {
-    answer = QMessageBox::warning(this, Qs(text::ApplicationTitle()),
-                                  QStringLiteral("データが変更されています、保存しますか？"),
-                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    const std::unique_ptr<QMessageBox> box = SavePrompt(this);
+    answer = static_cast<QMessageBox::StandardButton>(box->exec());
   }
   if (answer == QMessageBox::Yes) {
     Save();
@@ -368,8 +407,25 @@ QMessageBox::StandardButton MainWindow::ConfirmSaveChanges() {
   return answer == QMessageBox::No ? QMessageBox::No : QMessageBox::Cancel;
 }
 
-bool MainWindow::OpenJob(const QString& path) {
+job::FileResult MainWindow::OpenJob(const QString& path) {
   return job::OpenJobFile(*this, path.toStdString());
+}
+
+bool MainWindow::OpenAndShow(const QString& path) {
+  const job::FileResult read = OpenJob(path);
+  if (read) {
+    SetCurrentFile(path);
+    UpdateRecentFiles(path);
+  } else {
+    ShowMessageText(job::CannotReadMessage(path.toStdString(), read.Reason()));
+  }
+  return read.Ok();
+}
+
+void MainWindow::OpenFromCommandLine(const QString& path) {
+  // The path is shown, remembered and reopened later from anywhere: it must not depend on the
+  // folder the program was started in.
+  OpenAndShow(QFileInfo(path).absoluteFilePath());
 }
 
 void MainWindow::Open() {
@@ -378,15 +434,7 @@ void MainWindow::Open() {
                              ? ask_open_path(CurrentFile())
                              : QFileDialog::getOpenFileName(this, QString(), CurrentFile(),
                                                             QStringLiteral("Zarvel(*.zv5)"));
-  if (!chosen.isEmpty()) {
-    const QString path = WithJobExtension(chosen);
-    if (OpenJob(path)) {
-      SetCurrentFile(path);
-      UpdateRecentFiles(path);
-    } else {
-      ShowMessageText(job::CannotReadMessage(path.toStdString()));
-    }
-  }
+  if (!chosen.isEmpty()) OpenAndShow(WithJobExtension(chosen));
   Edit(JobField::kYear)->setFocus();
 }
 
@@ -396,16 +444,18 @@ void MainWindow::Save() {
     return;
   }
   const QString path = WithJobExtension(CurrentFile());
-  if (job::WriteJobFile(*this, path.toStdString())) {
+  if (const job::FileResult saved = job::WriteJobFile(*this, path.toStdString()); saved) {
     UpdateRecentFiles(path);
   } else {
-    ShowMessageText(job::CannotWriteMessage(path.toStdString()));
+    ShowMessageText(job::CannotWriteMessage(path.toStdString(), saved.Reason()));
   }
 }
 
 void MainWindow::SaveAs() {
+  const QString folder =
+      CurrentFile().isEmpty() ? DefaultJobFolder() : QFileInfo(CurrentFile()).path();
   const QString proposed =
-      QFileInfo(CurrentFile()).path() + QLatin1Char('/') +
+      folder + QLatin1Char('/') +
       Qs(std::string(text::TrimBlanks(Edit(JobField::kProjectName)->Text())) + text::Lit("：") +
          std::string(text::TrimBlanks(Edit(JobField::kMemberName)->Text())));
   const QString chosen = ask_save_path
@@ -420,11 +470,11 @@ void MainWindow::SaveAs() {
     ShowMessageText(job::UnsavableNameMessage(path.toStdString()));
     return;
   }
-  if (job::WriteJobFile(*this, path.toStdString())) {
+  if (const job::FileResult saved = job::WriteJobFile(*this, path.toStdString()); saved) {
     SetCurrentFile(path);
     UpdateRecentFiles(path);
   } else {
-    ShowMessageText(job::CannotWriteMessage(path.toStdString()));
+    ShowMessageText(job::CannotWriteMessage(path.toStdString(), saved.Reason()));
   }
 }
 
@@ -499,11 +549,8 @@ void MainWindow::DropFiles(const QList<QUrl>& urls) {
   activateWindow();
   const QString path = urls.first().toLocalFile();
   const QFileInfo info(path);
-  if (info.isFile() && info.suffix().compare(QStringLiteral("zv5"), Qt::CaseInsensitive) == 0 &&
-      OpenJob(path)) {
-    SetCurrentFile(path);
-    UpdateRecentFiles(path);
-  }
+  if (info.isFile() && info.suffix().compare(QStringLiteral("zv5"), Qt::CaseInsensitive) == 0)
+    OpenAndShow(path);  // a job that cannot be read says why, as Open does
 }
 
 void MainWindow::ShowRecentItems() {
@@ -524,7 +571,7 @@ void MainWindow::StartUp() {
   ShowRecentItems();
   const std::string last = job::ReadLastFile();
   const QString path = QString::fromStdString(last);
-  if (!last.empty() && OpenJob(path)) {
+  if (!last.empty() && OpenJob(path)) {  // not reported when it cannot be read
     SetCurrentFile(path);
     UpdateRecentFiles(path);
   } else {
@@ -542,10 +589,7 @@ void MainWindow::Reopen(int item) {
   if (ConfirmSaveChanges() == QMessageBox::Cancel) return;
   const std::string path = recent_.Items()[static_cast<std::size_t>(item)];
   if (job::IsRegularFile(path)) {
-    if (OpenJob(QString::fromStdString(path))) {
-      SetCurrentFile(QString::fromStdString(path));
-      UpdateRecentFiles(QString::fromStdString(path));
-    }
+    OpenAndShow(QString::fromStdString(path));  // unreadable: the Open command's message
   } else {
     ShowMessageText(text::Utf8ToCp932(path) + text::Lit("\nは有りません。"));
   }

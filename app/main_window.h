@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "app/controls.h"
+#include "job/file_result.h"
 #include "job/job_window.h"
 #include "job/recent_files.h"
 #include "optimiser/records.h"
@@ -49,8 +50,12 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
 
   // The modified-data prompt: Yes, No or Cancel; asks only when the job was changed.
   QMessageBox::StandardButton ConfirmSaveChanges();
-  // Opens a job file; false when it does not exist (no message here).
-  bool OpenJob(const QString& path);
+  // Opens a job file; fails with the reason when it cannot be read (no message here).
+  job::FileResult OpenJob(const QString& path);
+  // Opens a job file and makes it current, or shows why it could not be read.
+  bool OpenAndShow(const QString& path);
+  // The job named on the command line, made absolute first.
+  void OpenFromCommandLine(const QString& path);
   // The run button.
   void RunClicked(bool user_invoked = true);
 
@@ -103,6 +108,15 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
  private:
   void BuildMenus();
   void BuildControls(QWidget* panel);
+  void BuildHeading(QWidget* panel);
+  void BuildGrids(QWidget* panel);
+  void BuildConditions(QWidget* panel);
+  void BuildRunArea(QWidget* panel);
+  void SetTabOrder();
+  void ConnectGridButtons();
+  // A job field at its place in the field list (by JobField).
+  NumEdit* AddEdit(QWidget* parent, optimiser::JobField field, const char* name, int tag,
+                   const std::string& initial, QRect geometry);
   void TimerTick();
   void Modified() { data_modified_ = true; }
 
@@ -135,6 +149,9 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   QAction* recent_clear_ = nullptr;
   void ShowRecentItems();
 };
+
+// The modified-data prompt: a warning with the buttons はい, いいえ and キャンセル.
+std::unique_ptr<QMessageBox> SavePrompt(QWidget* parent);
 
 // Web addresses the menu and the label open.
 inline constexpr const char* kProductPage = "https://www.vadavavur.jp/zarvel5/";

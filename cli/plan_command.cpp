@@ -171,11 +171,13 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.json = true;
     } else if (a == "--precision" && takes(a) && has_value) {
       const std::string& v = args[++i];
-      o.precision = v == "low" ? 0 : v == "medium" ? 1 : v == "high" ? 2 : v == "optimal" ? 3 : -2;
-      if (o.precision == -2) {
+      const char* const names[] = {"low", "medium", "high", "optimal"};
+      const auto* found = std::find(std::begin(names), std::end(names), v);
+      if (found == std::end(names)) {
         err << "zarvel5: unknown precision '" << v << "'\n" << kUsage;
         return false;
       }
+      o.precision = static_cast<int>(found - std::begin(names));
     } else if (a == "--tables" && takes(a) && has_value) {
       o.tables = args[++i];
       if (o.tables != "none" && o.tables != "A" && o.tables != "B" && o.tables != "AB") {
@@ -202,25 +204,28 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
   return true;
 }
 
-int OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
+EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
   run.records = std::make_unique<OptimiserRecords>();
   run.form = std::make_unique<job::JobForm>(*run.records);
-  if (!job::OpenJobFile(*run.form, o.job)) {
-    err << ForTerminal(job::CannotReadMessage(o.job)) << "\n";
+  if (const job::FileResult read = job::OpenJobFile(*run.form, o.job); !read) {
+    err << ForTerminal(job::CannotReadMessage(o.job, read.Reason())) << "\n";
     return kExitUsage;
   }
-  if (o.precision >= 0) run.form->SetPrecisionItem(o.precision);
+  if (o.precision) run.form->SetPrecisionItem(*o.precision);
   MessageCollector messages;
   optimiser::RunHost host;
   host.messages = &messages;
   host.version_text = text::VersionText();
   run.outcome = optimiser::RunCommand(*run.records, *run.form, host, true);
-  if (!o.save_job.empty() && !job::WriteJobFile(*run.form, o.save_job)) {
-    err << ForTerminal(job::CannotWriteMessage(o.save_job)) << "\n";
-    return kExitUsage;
+  if (!o.save_job.empty()) {
+    if (const job::FileResult saved = job::WriteJobFile(*run.form, o.save_job); !saved) {
+      err << ForTerminal(job::CannotWriteMessage(o.save_job, saved.Reason())) << "\n";
+      return kExitUsage;
+    }
   }
   for (const std::string& m : messages.messages) err << ForTerminal(m) << "\n";
-  return run.outcome == optimiser::RunOutcome::kPlanned ? -1 : kExitRunMessage;
+  if (run.outcome != optimiser::RunOutcome::kPlanned) return kExitRunMessage;
+  return std::nullopt;
 }
 
 report::ReportOptions TableOptions(const CommandOptions& o, const job::JobForm& form) {
@@ -239,11 +244,10 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   CommandOptions o;
   if (!ParseOptions(args, {"--precision", "--json", "--save-job"}, o, err)) return kExitUsage;
   JobRun run;
-  const int code = OpenAndRun(o, run, err);
-  if (code == kExitUsage) return code;
-  if (code == kExitRunMessage) {
-    if (o.json) out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
-    return code;
+  if (const EarlyExit code = OpenAndRun(o, run, err)) {
+    if (*code == kExitRunMessage && o.json)
+      out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
+    return *code;
   }
   out << (o.json ? PlanJson(*run.records) : PlanText(*run.records));
   return kExitPlanned;
@@ -259,24 +263,22 @@ std::string PagesText(int pages) {
   return t;
 }
 
-int PlanAndRecordPages(const CommandOptions& o, int& pages, std::ostream& err) {
+EarlyExit PlanAndRecordPages(const CommandOptions& o, int& pages, std::ostream& err) {
   JobRun run;
-  const int code = OpenAndRun(o, run, err);
-  if (code >= 0) return code;
+  if (const EarlyExit code = OpenAndRun(o, run, err)) return code;
   report::RecordingSurface surface;
   const report::ReportResult result =
       report::RebuildPages(surface, *run.records, TableOptions(o, *run.form));
   if (result.truncated) err << kTruncatedMessage;
   pages = result.pages;
-  return -1;
+  return std::nullopt;
 }
 
 int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CommandOptions o;
   if (!ParseOptions(args, {"--precision", "--tables"}, o, err)) return kExitUsage;
   int pages = 0;
-  const int code = PlanAndRecordPages(o, pages, err);
-  if (code >= 0) return code;
+  if (const EarlyExit code = PlanAndRecordPages(o, pages, err)) return *code;
   out << PagesText(pages);
   return kExitPlanned;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -25,7 +26,7 @@ extern const char* const kTruncatedMessage;
 
 struct CommandOptions {
   std::string job;
-  int precision = -1;  // -1: the job's own
+  std::optional<int> precision;  // the job's own when not given
   bool json = false;
   std::string save_job;
   std::string tables;  // "", "none", "A", "B", "AB"
@@ -45,15 +46,19 @@ struct JobRun {
 bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
                   CommandOptions& options, std::ostream& err);
 
-// Opens and runs the job. Returns -1 with a plan, else the exit code (messages on err).
-int OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err);
+// The exit code when a command ends early; nothing when it goes on.
+using EarlyExit = std::optional<int>;
+
+// Opens and runs the job (and saves it with --save-job). Answers nothing with a plan, else
+// the exit code (messages, with the reason of a file error, on err).
+EarlyExit OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err);
 
 // The report switches: --tables when given, else the job's two check boxes.
 report::ReportOptions TableOptions(const CommandOptions& options, const job::JobForm& form);
 
-// Opens and runs the job, then records its report pages. Returns -1 with the page count in
-// `pages`, else the exit code.
-int PlanAndRecordPages(const CommandOptions& options, int& pages, std::ostream& err);
+// Opens and runs the job, then records its report pages. Answers nothing with the page count
+// in `pages`, else the exit code.
+EarlyExit PlanAndRecordPages(const CommandOptions& options, int& pages, std::ostream& err);
 
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -64,8 +64,7 @@ int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, st
     return kExitUsage;
   }
   int pages = 0;
-  const int code = PlanAndRecordPages(o, pages, err);
-  if (code >= 0) return code;
+  if (const EarlyExit code = PlanAndRecordPages(o, pages, err)) return *code;
   if (!o.pdf.empty()) {
     if (!WritePdf(o.pdf, pages)) {
       err << "zarvel5: cannot write " << o.pdf << "\n";

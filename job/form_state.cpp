@@ -5,12 +5,20 @@
 #include "base/format.h"
 #include "base/numbers.h"
 #include "job/comma_text.h"
+#include "job/job_file.h"
 
 namespace zarvel::job {
 namespace {
 
+// A value as one line of the file: a line break inside would end it early.
+std::string OneLine(std::string value) {
+  std::replace(value.begin(), value.end(), '\r', ' ');
+  std::replace(value.begin(), value.end(), '\n', ' ');
+  return value;
+}
+
 std::string Line(const std::string& name, const std::string& value) {
-  return name + " = " + value;
+  return name + " = " + OneLine(value);
 }
 std::string Line(const std::string& name, int value) {
   return text::Format("%s = %d", name.c_str(), value);
@@ -38,7 +46,7 @@ void SaveControl(std::vector<std::string>& lines, SavedControl& c) {
     case SavedKind::kListBox: {
       const std::vector<std::string> items = c.Items();
       lines.push_back(Line(name, static_cast<int>(items.size())));
-      lines.insert(lines.end(), items.begin(), items.end());
+      for (const std::string& item : items) lines.push_back(OneLine(item));
       break;
     }
     case SavedKind::kStringGrid: {
@@ -47,7 +55,8 @@ void SaveControl(std::vector<std::string>& lines, SavedControl& c) {
       lines.push_back(Line(name, grid->RowCount()));
       for (int r = 0; r < grid->RowCount(); ++r) {
         std::vector<std::string> cells;
-        for (int col = 0; col < grid->ColCount(); ++col) cells.push_back(grid->Cell(col, r));
+        for (int col = 0; col < grid->ColCount(); ++col)
+          cells.push_back(OneLine(grid->Cell(col, r)));
         lines.push_back(JoinCommaText(cells));
       }
       break;
@@ -69,26 +78,77 @@ void SaveFormState(std::vector<std::string>& lines, const std::string& form,
   for (SavedControl* c : controls) SaveControl(lines, *c);
 }
 
-bool LoadFormState(const std::vector<std::string>& lines, const std::string& form,
-                   const std::vector<SavedControl*>& controls) {
+namespace {
+
+// Lines of a list, one after another.
+class ListLines {
+ public:
+  explicit ListLines(const std::vector<std::string>& lines) : lines_(lines) {}
+  bool Next(std::string_view& line) {
+    if (at_ >= lines_.size()) return false;
+    line = lines_[at_++];
+    return true;
+  }
+
+ private:
+  const std::vector<std::string>& lines_;
+  std::size_t at_ = 0;
+};
+
+// Lines of a text as they are read (CR LF, LF or CR), each cut at the longest line taken:
+// nothing is stored per line, so a file of millions of empty lines costs nothing.
+class TextLines {
+ public:
+  explicit TextLines(std::string_view text) : text_(text) {}
+  bool Next(std::string_view& line) {
+    const std::size_t n = text_.size();
+    if (at_ >= n) return false;
+    std::size_t end = at_;
+    while (end < n && text_[end] != '\r' && text_[end] != '\n') ++end;
+    line = text_.substr(at_, std::min(end - at_, kMaxLineLength));
+    if (end < n && text_[end] == '\r' && end + 1 < n && text_[end + 1] == '\n') ++end;
+    at_ = end + 1;
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+};
+
+bool StartsSection(std::string_view line) {
+  return !line.empty() && line[0] == '[';
+}
+
+template <typename Lines>
+bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedControl*>& controls) {
   const std::string header = "[" + form + "]";
-  const auto it = std::find(lines.begin(), lines.end(), header);
-  if (it == lines.end()) return false;
-  std::size_t i = static_cast<std::size_t>(it - lines.begin()) + 1;
-  std::size_t end = i;
-  while (end < lines.size() && (lines[end].empty() || lines[end][0] != '[')) ++end;
+  std::string_view line;
+  bool found = false;
+  while (!found && lines.Next(line)) found = line == header;
+  if (!found) return false;
+  // The section runs up to the next line that starts another; counted first, so that a count
+  // in the file can be held to the lines there are.
+  std::size_t left = 0;
+  for (Lines ahead = lines; ahead.Next(line) && !StartsSection(line);) ++left;
 
   std::vector<std::string> names;
   for (const SavedControl* c : controls) names.push_back(SavedName(*c));
+  auto next = [&](std::string_view& l) {
+    if (left == 0) return false;
+    --left;
+    return lines.Next(l);
+  };
 
-  while (i < end) {
-    const std::string& line = lines[i++];
+  while (next(line)) {
     const std::size_t eq = line.find('=');
-    const std::string key = line.substr(0, eq == std::string::npos ? 1 : eq + 2);
+    const std::string_view key = line.substr(0, eq == std::string_view::npos ? 1 : eq + 2);
     for (std::size_t k = 0; k < controls.size(); ++k) {
-      if (names[k].empty() || names[k] + " = " != key) continue;
+      if (names[k].empty() || key.size() != names[k].size() + 3 ||
+          key.compare(0, names[k].size(), names[k]) != 0 || key.substr(names[k].size()) != " = ")
+        continue;
       SavedControl& c = *controls[k];
-      const std::string value = line.substr(std::min(key.size(), line.size()), kMaxValueLength);
+      const std::string value(line.substr(std::min(key.size(), line.size()), kMaxValueLength));
       switch (c.Kind()) {
         case SavedKind::kEdit:
         case SavedKind::kStaticText:
@@ -105,29 +165,31 @@ bool LoadFormState(const std::vector<std::string>& lines, const std::string& for
         case SavedKind::kSpeedButton:
           c.SetChecked(text::AtoI(value) != 0);
           break;
-        case SavedKind::kListBox: {
-          // A count beyond the lines that follow reads the lines there are.
-          const std::size_t n = std::min<std::size_t>(std::max(text::AtoI(value), 0), end - i);
-          c.SetItems(std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(i),
-                                              lines.begin() + static_cast<std::ptrdiff_t>(i + n)));
-          i += n;
-          break;
-        }
+        case SavedKind::kListBox:
         case SavedKind::kStringGrid: {
-          const std::size_t n = std::min<std::size_t>(std::max(text::AtoI(value), 0), end - i);
-          c.SetRowCount(static_cast<int>(n));
-          optimiser::Grid* grid = c.Cells();
-          for (std::size_t r = 0; r < n; ++r) {
-            const std::vector<std::string> values = SplitCommaText(lines[i + r]);
-            if (grid == nullptr) continue;
-            const int row = static_cast<int>(r);
-            for (int col = 0; col < grid->ColCount(); ++col) {
-              const auto v = static_cast<std::size_t>(col);
-              grid->SetCell(col, row,
-                            v < values.size() ? (values[v].empty() ? " " : values[v]) : "");
+          // A count beyond the lines that follow reads the lines there are; beyond what the
+          // control holds, the rest of its lines are skipped.
+          const std::size_t n = std::min<std::size_t>(std::max(text::AtoI(value), 0), left);
+          const std::size_t kept = std::min<std::size_t>(n, std::max(c.Capacity(), 0));
+          if (c.Kind() == SavedKind::kListBox) {
+            std::vector<std::string> items;
+            for (std::size_t r = 0; r < kept && next(line); ++r) items.emplace_back(line);
+            c.SetItems(items);
+          } else {
+            c.SetRowCount(static_cast<int>(kept));
+            optimiser::Grid* grid = c.Cells();
+            for (std::size_t r = 0; r < kept && next(line); ++r) {
+              if (grid == nullptr) continue;
+              const std::vector<std::string> values = SplitCommaText(line);
+              const int row = static_cast<int>(r);
+              for (int col = 0; col < grid->ColCount(); ++col) {
+                const auto v = static_cast<std::size_t>(col);
+                grid->SetCell(col, row,
+                              v < values.size() ? (values[v].empty() ? " " : values[v]) : "");
+              }
             }
           }
-          i += n;
+          for (std::size_t r = kept; r < n; ++r) next(line);
           break;
         }
         case SavedKind::kOther:
@@ -136,6 +198,18 @@ bool LoadFormState(const std::vector<std::string>& lines, const std::string& for
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool LoadFormState(const std::vector<std::string>& lines, const std::string& form,
+                   const std::vector<SavedControl*>& controls) {
+  return LoadSection(ListLines(lines), form, controls);
+}
+
+bool LoadFormStateText(std::string_view content, const std::string& form,
+                       const std::vector<SavedControl*>& controls) {
+  return LoadSection(TextLines(content), form, controls);
 }
 
 }  // namespace zarvel::job

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run/grid.h"
@@ -46,12 +47,18 @@ class SavedControl {
   // String grid: its cells, and its row count.
   virtual optimiser::Grid* Cells() { return nullptr; }
   virtual void SetRowCount(int) {}
+  // The most rows (grid) or items (list box) the control holds: a larger count in a file
+  // reads only that many and skips the rest of its lines, so a file cannot size memory.
+  virtual int Capacity() const { return kDefaultCapacity; }
+
+  static constexpr int kDefaultCapacity = 1000;
 };
 
 // Longest value taken from a line.
 inline constexpr std::size_t kMaxValueLength = 999;
 
-// Appends "[form]" and the lines of every control, in list order.
+// Appends "[form]" and the lines of every control, in list order. A value never carries a
+// line break into the file: CR and LF inside it are written as blanks.
 void SaveFormState(std::vector<std::string>& lines, const std::string& form,
                    const std::vector<SavedControl*>& controls);
 
@@ -59,5 +66,8 @@ void SaveFormState(std::vector<std::string>& lines, const std::string& form,
 // is no such section (nothing is loaded).
 bool LoadFormState(const std::vector<std::string>& lines, const std::string& form,
                    const std::vector<SavedControl*>& controls);
+// The same on a file's whole text, split into lines (CR LF, LF or CR) as it is read.
+bool LoadFormStateText(std::string_view content, const std::string& form,
+                       const std::vector<SavedControl*>& controls);
 
 }  // namespace zarvel::job

@@ -33,20 +33,19 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
-bool OpenJobFile(JobWindow& window, const std::string& path) {
+FileResult OpenJobFile(JobWindow& window, const std::string& path) {
   std::string content;
-  const bool exists = ReadWholeFile(path, content, kMaxJobFileSize);
-  LoadJobText(window, exists ? &content : nullptr);
-  return exists;
+  const FileResult read = ReadWholeFile(path, content, kMaxJobFileSize, Overlong::kFail);
+  LoadJobText(window, read ? &content : nullptr);
+  return read;
 }
 
 void LoadJobText(JobWindow& window, const std::string* content) {
-  if (content != nullptr)
-    LoadFormState(SplitLines(*content), kFormSection, window.PersistentControls());
+  if (content != nullptr) LoadFormStateText(*content, kFormSection, window.PersistentControls());
   window.GridFrameSetup();
   window.RelayoutGrids();
   window.AfterLoad();
-  window.SetDataModified(false);
+  if (content != nullptr) window.SetDataModified(false);
 }
 
 std::vector<std::string> JobFileLines(JobWindow& window) {
@@ -55,23 +54,37 @@ std::vector<std::string> JobFileLines(JobWindow& window) {
   return lines;
 }
 
-bool WriteJobFile(JobWindow& window, const std::string& path) {
+FileResult WriteJobFile(JobWindow& window, const std::string& path) {
   std::string data;
   for (const std::string& line : JobFileLines(window)) {
     data += line;
     data += "\r\n";
   }
-  if (!ReplaceFile(path, data)) return false;
-  window.SetDataModified(false);
-  return true;
+  FileResult result = ReplaceFile(path, data);
+  if (result) window.SetDataModified(false);
+  return result;
 }
 
-std::string CannotReadMessage(const std::string& path) {
-  return PathMessage(path, "\nは読み込めません");
+std::string WithJobExtension(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = path.rfind('.');
+  const bool has_extension = dot != std::string::npos && dot > start;
+  if (has_extension) {
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (ext == "zv5") return path;
+  }
+  return (has_extension ? path.substr(0, dot) : path) + ".zv5";
 }
 
-std::string CannotWriteMessage(const std::string& path) {
-  return PathMessage(path, "\nには書き込めません");
+std::string CannotReadMessage(const std::string& path, const std::string& reason) {
+  return PathMessage(path, "\nは読み込めません") + (reason.empty() ? "" : "\n" + reason);
+}
+
+std::string CannotWriteMessage(const std::string& path, const std::string& reason) {
+  return PathMessage(path, "\nには書き込めません") + (reason.empty() ? "" : "\n" + reason);
 }
 
 std::string UnsavableNameMessage(const std::string& path) {

@@ -35,16 +35,19 @@ class EditNumberView final : public text::Control {
 
 class GridControl final : public SavedControl {
  public:
-  GridControl(std::string name, int cols, int rows) : name_(std::move(name)), grid_(cols, rows) {}
+  GridControl(std::string name, int cols, int rows)
+      : name_(std::move(name)), grid_(cols, rows), capacity_(rows) {}
   std::string Name() const override { return name_; }
   SavedKind Kind() const override { return SavedKind::kStringGrid; }
   optimiser::Grid* Cells() override { return &grid_; }
   void SetRowCount(int rows) override { grid_.Resize(grid_.ColCount(), rows); }
+  int Capacity() const override { return capacity_; }
   optimiser::MemoryGrid& Grid() { return grid_; }
 
  private:
   std::string name_;
   optimiser::MemoryGrid grid_;
+  int capacity_;  // the frame's row count: more never survives a load
 };
 
 class RadioGroupControl final : public SavedControl {

@@ -99,7 +99,7 @@ bool WriteProfileString(const std::string& path, const std::string& section, con
   }
   std::string data;
   for (const std::string& l : lines) data += l + "\r\n";
-  return ReplaceFile(path, data);
+  return ReplaceFile(path, data).Ok();
 }
 
 }  // namespace zarvel::job

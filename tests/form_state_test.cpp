@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "run/grid.h"
+
 namespace zarvel::job {
 namespace {
 
@@ -85,6 +87,75 @@ TEST(FormState, SectionsNamesAndClamping) {
   group.index = 0;
   ASSERT_TRUE(LoadFormState({"[F]", "RgMode = -9"}, "F", {&group}));
   EXPECT_EQ(group.index, -1);
+}
+
+// A grid control that holds at most `capacity` rows and remembers the most it was asked for.
+class SmallGrid final : public SavedControl {
+ public:
+  SmallGrid(std::string name, int capacity) : name_(std::move(name)), capacity_(capacity) {}
+  std::string Name() const override { return name_; }
+  SavedKind Kind() const override { return SavedKind::kStringGrid; }
+  optimiser::Grid* Cells() override { return &grid; }
+  void SetRowCount(int rows) override {
+    most_rows = std::max(most_rows, rows);
+    grid.Resize(2, rows);
+  }
+  int Capacity() const override { return capacity_; }
+
+  optimiser::MemoryGrid grid{2, 0};
+  int most_rows = 0;
+
+ private:
+  std::string name_;
+  int capacity_;
+};
+
+TEST(FormState, CountsBeyondWhatAControlHoldsSkipTheirLines) {
+  SmallGrid grid("Grid", 3);
+  AnyControl a("edA", SavedKind::kEdit);
+  AnyControl b("edB", SavedKind::kEdit);
+  AnyControl list("lbFiles", SavedKind::kListBox);
+  // Five rows announced and there; the grid keeps three, the other two are its lines all the
+  // same (one of them looks like a field line).
+  const std::vector<std::string> lines = {
+      "[F]", "Grid = 5", "0,a", "1,b", "2,c", "3,d", "edA = inside the grid", "edB = after"};
+  ASSERT_TRUE(LoadFormState(lines, "F", {&grid, &a, &b}));
+  EXPECT_EQ(grid.most_rows, 3);
+  EXPECT_EQ(grid.grid.Cell(1, 2), "c");
+  EXPECT_EQ(a.text, "");
+  EXPECT_EQ(b.text, "after");
+
+  std::vector<std::string> many = {"[F]", "lbFiles = 5000"};
+  for (int i = 0; i < 4000; ++i) many.push_back("item");
+  many.push_back("edB = last");  // read as an item: the count reaches past it
+  b.text.clear();
+  ASSERT_TRUE(LoadFormState(many, "F", {&list, &b}));
+  EXPECT_EQ(list.items.size(), static_cast<std::size_t>(SavedControl::kDefaultCapacity));
+  EXPECT_EQ(b.text, "");
+}
+
+TEST(FormState, TextIsReadAsItsLines) {
+  AnyControl a("edA", SavedKind::kEdit);
+  AnyControl b("edB", SavedKind::kEdit);
+  AnyControl list("lbFiles", SavedKind::kListBox);
+  const std::string text = "caption\r\n[F]\redA = 1\nlbFiles = 3\r\n\r\n\nthird\r\r\nedB = 2";
+  ASSERT_TRUE(LoadFormStateText(text, "F", {&a, &b, &list}));
+  EXPECT_EQ(a.text, "1");
+  EXPECT_EQ(list.items, (std::vector<std::string>{"", "", "third"}));
+  EXPECT_EQ(b.text, "2");  // the empty line between is no key
+  EXPECT_FALSE(LoadFormStateText("[G]\nedA = 3", "F", {&a}));
+  EXPECT_EQ(a.text, "1");
+}
+
+TEST(FormState, ValuesNeverBreakALine) {
+  AnyControl name("edKname", SavedKind::kEdit);
+  AnyControl list("lbFiles", SavedKind::kListBox);
+  name.text = "ABC\r\n[memo]\nedSiro = 99\r";
+  list.items = {"a\nb"};
+  std::vector<std::string> lines;
+  SaveFormState(lines, "F", {&name, &list});
+  EXPECT_EQ(lines, (std::vector<std::string>{"[F]", "edKname = ABC  [memo] edSiro = 99 ",
+                                             "lbFiles = 1", "a b"}));
 }
 
 }  // namespace

@@ -1,19 +1,32 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QRadioButton>
 #include <QTest>
 #include <QUrl>
+#include <filesystem>
+#include <fstream>
 
 #include "app/history.h"
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/qt_text.h"
+#include "app/translations.h"
 #include "base/app_info.h"
 #include "base/cp932.h"
+#include "job/job_file.h"
 #include "job/settings.h"
+#include "tests/fake_files.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::app {
@@ -303,7 +316,8 @@ TEST_F(WindowTest, OpeningForcesTheExtension) {
   window->Open();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(text::Cp932ToUtf8(messages[0]),
-            "[×]" + settings->path().string() + "/\njob.zv5\nは読み込めません");
+            "[×]" + settings->path().string() +
+                "/\njob.zv5\nは読み込めません\nファイルまたはフォルダが見つかりません");
   EXPECT_TRUE(window->CurrentFile().isEmpty());
 }
 
@@ -419,6 +433,403 @@ TEST_F(WindowTest, YesWithoutAFileGoesThroughSaveAs) {
   window->close();
   EXPECT_EQ(asked, 1);
   EXPECT_FALSE(window->isVisible());  // closes all the same
+}
+
+// ---- What the user types or saves is never lost ----
+
+// Remembers the reasons of the focus changes a widget receives.
+class FocusReasons final : public QObject {
+ public:
+  explicit FocusReasons(QWidget* w) { w->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::FocusOut) out.push_back(static_cast<QFocusEvent*>(e)->reason());
+    if (e->type() == QEvent::FocusIn) in.push_back(static_cast<QFocusEvent*>(e)->reason());
+    return false;
+  }
+  std::vector<Qt::FocusReason> out, in;
+};
+
+// A key as an X server delivers it, with its text.
+void SendKey(QWidget* w, Qt::Key key, const QString& text, Qt::KeyboardModifiers mods = {}) {
+  QKeyEvent press(QEvent::KeyPress, key, mods, text);
+  QApplication::sendEvent(w, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+  QApplication::sendEvent(w, &release);
+}
+
+// Text committed by the input method (how Japanese is typed).
+void Commit(QWidget* w, const QString& text) {
+  QInputMethodEvent preedit(text, {});
+  QApplication::sendEvent(w, &preedit);
+  QInputMethodEvent commit(QString(), {});
+  commit.setCommitString(text);
+  QApplication::sendEvent(w, &commit);
+}
+
+// Text dropped on a widget; answers whether the drop was taken.
+bool Drop(QWidget* w, const QString& text) {
+  QMimeData data;
+  data.setText(text);
+  const QPoint at = w->rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &enter);
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &drop);
+  return enter.isAccepted() || drop.isAccepted();
+}
+
+std::size_t Cp932Size(const std::string& cp932) {
+  return cp932.size();
+}
+
+bool WholeCp932(const std::string& cp932) {
+  return text::Cp932ToUtf8(cp932).find("\xEF\xBF\xBD") == std::string::npos;
+}
+
+class EntryTest : public WindowTest {
+ protected:
+  // Another window becomes active, then this one again.
+  void SwitchWindows() {
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QApplication::processEvents();
+    QApplication::setActiveWindow(window.get());
+    QApplication::processEvents();
+  }
+  // The File menu opened and closed again, as with the mouse.
+  void OpenAndCloseFileMenu() {
+    QMenu* file = window->menuBar()->actions().value(0)->menu();
+    file->popup(window->mapToGlobal(QPoint(10, 10)));
+    QApplication::processEvents();
+    file->close();
+    QApplication::processEvents();
+  }
+};
+
+TEST_F(EntryTest, WindowSwitchesAndMenusDoNotEndTheEntry) {
+  QApplication::setActiveWindow(window.get());
+  CellGrid* g = window->Grid1();
+  Focus(g);
+  FocusReasons grid_focus(g);
+  QTest::keyClicks(g, "5500.");
+  SwitchWindows();
+  ASSERT_FALSE(grid_focus.out.empty());  // the switch did take the focus away
+  EXPECT_EQ(grid_focus.out.back(), Qt::ActiveWindowFocusReason);
+  QTest::keyClick(g, Qt::Key_3);
+  QTest::keyClick(g, Qt::Key_Return);
+  EXPECT_EQ(g->Cell(1, 1), " 5500.  3");
+  QTest::keyClicks(g, "6000.");
+  OpenAndCloseFileMenu();
+  EXPECT_EQ(grid_focus.out.back(), Qt::PopupFocusReason);
+  QTest::keyClick(g, Qt::Key_2);
+  QTest::keyClick(g, Qt::Key_Return);
+  EXPECT_EQ(g->Cell(1, 2), " 6000.  2");
+
+  NumEdit* wunit = window->Edit(JobField::kUnitWeight);
+  Focus(wunit);
+  QTest::keyClicks(wunit, "74.");
+  SwitchWindows();
+  EXPECT_EQ(wunit->Text(), "     74.");  // not reformatted while the user is away
+  QTest::keyClick(wunit, Qt::Key_5);
+  QTest::keyClick(wunit, Qt::Key_Return);
+  EXPECT_EQ(wunit->Text(), "   74.50");
+  NumEdit* yoyu = window->Edit(JobField::kMargin);
+  Focus(yoyu);
+  QTest::keyClick(yoyu, Qt::Key_1);
+  OpenAndCloseFileMenu();
+  QTest::keyClick(yoyu, Qt::Key_5);
+  EXPECT_EQ(yoyu->Text(), " 15");
+  QTest::keyClick(yoyu, Qt::Key_Escape);  // still the same entry: back to what it held before
+  EXPECT_EQ(yoyu->Text(), " 20");
+
+  // Entering another field does end it.
+  QTest::keyClick(yoyu, Qt::Key_7);
+  Focus(window->Edit(JobField::kKerf));
+  Focus(yoyu);
+  QTest::keyClick(yoyu, Qt::Key_8);
+  EXPECT_EQ(yoyu->Text(), "  8");
+}
+
+TEST_F(EntryTest, DeleteIsNoCharacter) {
+  const QString del(QChar(0x7F));  // X11's text for Delete
+  NumEdit* siro = window->Edit(JobField::kKerf);
+  Focus(siro);
+  SendKey(siro, Qt::Key_Delete, del);
+  EXPECT_EQ(siro->Text(), "  3");
+  EXPECT_FALSE(window->DataModified());
+  QTest::keyClicks(siro, "25");
+  QTest::keyClick(siro, Qt::Key_Return);
+  EXPECT_EQ(siro->Text(), " 25");
+
+  window->SetDataModified(false);
+  NumEdit* kname = window->Edit(JobField::kProjectName);
+  Focus(kname);
+  kname->home(false);
+  SendKey(kname, Qt::Key_Delete, del);
+  EXPECT_EQ(kname->Text(), text::Lit("工事名>"));  // Delete edits, but is not typing
+  EXPECT_FALSE(window->DataModified());
+  CellGrid* g = window->Grid2();
+  Focus(g);
+  g->SetCell(1, 1, " 700.  2");
+  SendKey(g, Qt::Key_Delete, del);
+  EXPECT_EQ(g->Cell(1, 1), "");
+  EXPECT_FALSE(window->DataModified());
+}
+
+TEST_F(EntryTest, DeleteInAGridIsUndoneByEscape) {
+  CellGrid* g = window->Grid1();
+  g->SetCell(1, 1, " 5500.  3");
+  Focus(g);
+  SendKey(g, Qt::Key_Delete, QString(QChar(0x7F)));
+  EXPECT_EQ(g->Cell(1, 1), "");
+  QTest::keyClick(g, Qt::Key_7);
+  EXPECT_EQ(g->Cell(1, 1), std::string(12, ' ') + "7");
+  QTest::keyClick(g, Qt::Key_Escape);
+  EXPECT_EQ(g->Cell(1, 1), " 5500.  3");
+  SendKey(g, Qt::Key_Delete, QString(QChar(0x7F)));
+  QTest::keyClick(g, Qt::Key_Escape);
+  EXPECT_EQ(g->Cell(1, 1), " 5500.  3");
+}
+
+TEST_F(EntryTest, InputMethodAndPastesInNamesAreTyping) {
+  NumEdit* kname = window->Edit(JobField::kProjectName);
+  NumEdit* bname = window->Edit(JobField::kMemberName);
+  const QString long_name = QStringLiteral("北町物流センター新築工事第二期工区");  // 34 bytes
+  const std::size_t limit = NumEdit::kFreeTextMaxBytes;
+
+  Focus(kname);
+  Commit(kname, QStringLiteral("Ａ棟"));
+  EXPECT_EQ(kname->Text(), text::Lit("<工事名>Ａ棟"));
+  EXPECT_TRUE(window->DataModified());
+  Commit(kname, long_name);  // 12 bytes there: 20 more fit, ten characters
+  EXPECT_EQ(kname->Text(), text::Lit("<工事名>Ａ棟北町物流センター新築"));
+  EXPECT_EQ(Cp932Size(kname->Text()), limit);
+
+  // An odd number of bytes left: a two-byte character that does not fit is left out whole.
+  kname->SetText("A");
+  Focus(bname);
+  Focus(kname);
+  Commit(kname, long_name);
+  EXPECT_EQ(Cp932Size(kname->Text()), limit - 1);
+  EXPECT_TRUE(WholeCp932(kname->Text()));
+
+  struct Paste {
+    const char* how;
+    std::function<void()> paste;
+  };
+  const std::vector<Paste> pastes = {
+      {"Ctrl+V", [&] { QTest::keyClick(bname, Qt::Key_V, Qt::ControlModifier); }},
+      {"Shift+Insert", [&] { QTest::keyClick(bname, Qt::Key_Insert, Qt::ShiftModifier); }},
+      {"context menu",
+       [&] {
+         std::unique_ptr<QMenu> menu(bname->createStandardContextMenu());
+         for (QAction* a : menu->actions())
+           if (a->text().startsWith(QStringLiteral("貼り付け"))) a->trigger();
+       }},
+      {"drop", [&] { EXPECT_TRUE(Drop(bname, QGuiApplication::clipboard()->text())); }},
+  };
+  for (const Paste& p : pastes) {
+    bname->SetText(text::Lit("梁"));
+    window->SetDataModified(false);
+    Focus(bname);
+    QGuiApplication::clipboard()->setText(long_name);
+    p.paste();
+    EXPECT_TRUE(window->DataModified()) << p.how;
+    EXPECT_EQ(bname->Text(), text::Lit("梁北町物流センター新築工事第二期")) << p.how;
+  }
+  // Closing now asks first.
+  answer = QMessageBox::Cancel;
+  window->close();
+  EXPECT_EQ(prompts, 1);
+
+  // A text the program sets is not cut.
+  kname->SetText(std::string(40, 'x'));
+  EXPECT_EQ(kname->Text().size(), 40u);
+}
+
+TEST_F(EntryTest, MiddleClickPastesIntoNamesButNeverIntoNumbers) {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+    ASSERT_TRUE(clipboard->supportsSelection());
+  }
+  const bool selection = clipboard->supportsSelection();
+  NumEdit* wunit = window->Edit(JobField::kUnitWeight);
+  wunit->SetText("   21.30");
+  window->SetDataModified(false);
+  if (selection) clipboard->setText(QStringLiteral("2.00"), QClipboard::Selection);
+  QTest::mouseClick(wunit, Qt::MiddleButton);
+  EXPECT_EQ(wunit->Text(), "   21.30");
+  EXPECT_FALSE(Drop(wunit, QStringLiteral("2.00")));
+  EXPECT_EQ(wunit->Text(), "   21.30");
+  clipboard->setText(QStringLiteral("2.00"));
+  Focus(wunit);
+  QTest::keyClick(wunit, Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(wunit, Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_EQ(wunit->Text(), "   21.30");
+  EXPECT_FALSE(window->DataModified());
+
+  if (!selection) return;  // the offscreen platform has no X11 selection
+  NumEdit* kname = window->Edit(JobField::kProjectName);
+  clipboard->setText(QStringLiteral("北町物流センター新築工事第二期工区\n次の行"),
+                     QClipboard::Selection);
+  kname->SetText("");
+  QTest::mouseClick(kname, Qt::MiddleButton);
+  EXPECT_EQ(kname->Text(), text::Lit("北町物流センター新築工事第二期工"));
+  EXPECT_TRUE(window->DataModified());
+}
+
+TEST_F(EntryTest, PastedLineBreaksNeverReachTheFile) {
+  window->Grid1()->SetCell(1, 1, " 6000.  4");
+  NumEdit* kname = window->Edit(JobField::kProjectName);
+  Focus(kname);
+  kname->selectAll();
+  QGuiApplication::clipboard()->setText(QStringLiteral("ABC\n[memo]\r\nedSiro = 99"));
+  QTest::keyClick(kname, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(kname->Text(), "ABC [memo]  edSiro = 99");
+  window->Edit(JobField::kMemberName)->SetText("set\nby the program");
+  const QString path = SaveAsTo("breaks.zv5");
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(job::SplitLines(bytes).size(), 54u);
+
+  window->Grid1()->SetCell(1, 1, "");
+  window->Edit(JobField::kMargin)->SetText(" 77");
+  ASSERT_TRUE(window->OpenJob(path));
+  EXPECT_EQ(window->Edit(JobField::kKerf)->Text(), "  3");
+  EXPECT_EQ(window->Edit(JobField::kMargin)->Text(), " 20");  // the conditions were read
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), " 6000.  4");        // and the grids
+}
+
+TEST_F(EntryTest, InputMethodHintsAndFocusIntoThePrecision) {
+  const auto hints = [](QWidget* w) {
+    return Qt::InputMethodHints(w->inputMethodQuery(Qt::ImHints).toInt());
+  };
+  EXPECT_TRUE(hints(window->Edit(JobField::kMemberName)) & Qt::ImhLatinOnly);
+  EXPECT_FALSE(hints(window->Edit(JobField::kProjectName)) & Qt::ImhLatinOnly);
+  EXPECT_FALSE(window->Edit(JobField::kKerf)->testAttribute(Qt::WA_InputMethodEnabled));
+
+  window->Precision()->SetItemIndex(2);
+  QRadioButton* high = window->Precision()->findChildren<QRadioButton*>().value(2);
+  ASSERT_NE(high, nullptr);
+  ASSERT_TRUE(high->isChecked());
+  Focus(window->Edit(JobField::kKerf));
+  QTest::keyClick(window->Edit(JobField::kKerf), Qt::Key_Down);
+  EXPECT_TRUE(high->hasFocus());
+  Focus(window->Edit(JobField::kPriorityLength));
+  QTest::keyClick(window->Edit(JobField::kPriorityLength), Qt::Key_Up);
+  EXPECT_TRUE(high->hasFocus());
+}
+
+TEST_F(EntryTest, QtsOwnTextsAreJapanese) {
+  ASSERT_TRUE(InstallQtTranslations());
+  const std::unique_ptr<QMessageBox> prompt = SavePrompt(window.get());
+  EXPECT_EQ(prompt->text(), QStringLiteral("データが変更されています、保存しますか？"));
+  EXPECT_EQ(prompt->button(QMessageBox::Yes)->text(), QStringLiteral("はい"));
+  EXPECT_EQ(prompt->button(QMessageBox::No)->text(), QStringLiteral("いいえ"));
+  EXPECT_EQ(prompt->button(QMessageBox::Cancel)->text(), QStringLiteral("キャンセル"));
+
+  std::unique_ptr<QMenu> menu(window->Edit(JobField::kProjectName)->createStandardContextMenu());
+  QStringList texts;
+  for (QAction* a : menu->actions()) texts << a->text();
+  EXPECT_TRUE(texts.join(QLatin1Char('|')).contains(QStringLiteral("貼り付け")))
+      << texts.join(QLatin1Char(' ')).toStdString();
+
+  QFileDialog dialog(window.get());
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  QStringList buttons;
+  for (const QPushButton* b : dialog.findChildren<QPushButton*>()) buttons << b->text();
+  EXPECT_TRUE(buttons.contains(QStringLiteral("キャンセル")))
+      << buttons.join(QLatin1Char(' ')).toStdString();
+}
+
+TEST_F(EntryTest, ACommandLineJobIsRememberedByItsAbsolutePath) {
+  const QString saved = SaveAsTo("cmdline.zv5");
+  window->SetCurrentFile(QString());
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(settings->path());
+  window->OpenFromCommandLine(QStringLiteral("cmdline.zv5"));
+  std::filesystem::current_path(before);
+  EXPECT_EQ(window->CurrentFile(), saved);
+  EXPECT_TRUE(QFileInfo(window->CurrentFile()).isAbsolute());
+  EXPECT_EQ(window->Recent().Items()[0], saved.toStdString());
+  window->close();
+  EXPECT_EQ(job::ReadLastFile(), saved.toStdString());
+}
+
+TEST_F(EntryTest, SaveAsWithoutAFileStartsAtHome) {
+  const QByteArray home = qgetenv("HOME");
+  const QByteArray config = qgetenv("XDG_CONFIG_HOME");
+  const std::string new_home = settings->File("home");
+  std::filesystem::create_directories(new_home);
+  qputenv("HOME", QByteArray::fromStdString(new_home));
+  qunsetenv("XDG_CONFIG_HOME");
+  QString proposed;
+  window->ask_save_path = [&](const QString& p) {
+    proposed = p;
+    return QString();
+  };
+  window->SaveAs();
+  EXPECT_EQ(QFileInfo(proposed).path(), QString::fromStdString(new_home));
+  EXPECT_EQ(QFileInfo(proposed).fileName(), QStringLiteral("<工事名>：<部材名>"));
+  std::filesystem::create_directories(new_home + "/Documents");
+  window->SaveAs();
+  EXPECT_EQ(QFileInfo(proposed).path(), QString::fromStdString(new_home + "/Documents"));
+  qputenv("HOME", home);
+  if (!config.isEmpty()) qputenv("XDG_CONFIG_HOME", config);
+  // With a current file, its folder.
+  const QString path = SaveAsTo("here.zv5");
+  window->ask_save_path = [&](const QString& p) {
+    proposed = p;
+    return QString();
+  };
+  window->SaveAs();
+  EXPECT_EQ(QFileInfo(proposed).path(), QFileInfo(path).path());
+}
+
+TEST_F(EntryTest, UpperCaseExtensionIsKept) {
+  const QString upper = SaveAsTo("JOB.ZV5");
+  EXPECT_TRUE(QFileInfo::exists(upper));
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(settings->File("JOB.zv5"))));
+  EXPECT_EQ(window->CurrentFile(), upper);
+  window->Edit(JobField::kProjectName)->SetText("again");
+  window->Save();
+  EXPECT_EQ(window->CurrentFile(), upper);
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(settings->File("JOB.zv5"))));
+  window->Edit(JobField::kProjectName)->SetText("changed");
+  window->ask_open_path = [&](const QString&) { return upper; };
+  window->Open();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(window->Edit(JobField::kProjectName)->Text(), "again");
+}
+
+TEST_F(EntryTest, UnreadableOrUnwritableJobsSayWhy) {
+  const QString path = SaveAsTo("job.zv5");
+  testing::FakeFiles files;
+  testing::UseFiles use(files);
+  files.FailOn(testing::FakeFiles::Fail::kOpen, EACCES, path.toStdString());
+  const std::string unreadable = "[×]" + settings->path().string() +
+                                 "/\njob.zv5\nは読み込めません\nアクセスが許可されていません";
+  window->Edit(JobField::kProjectName)->SetText("unsaved");
+  window->SetDataModified(true);
+  answer = QMessageBox::No;
+  window->Reopen(0);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(text::Cp932ToUtf8(messages[0]), unreadable);
+  EXPECT_TRUE(window->DataModified());  // what is in the window is still not saved
+  EXPECT_EQ(window->Edit(JobField::kProjectName)->Text(), "unsaved");
+  window->DropFiles({QUrl::fromLocalFile(path)});
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(text::Cp932ToUtf8(messages[1]), unreadable);
+
+  files.FailOn(testing::FakeFiles::Fail::kSync, EIO);
+  window->Save();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(text::Cp932ToUtf8(messages[2]),
+            "[×]" + settings->path().string() +
+                "/\njob.zv5\nには書き込めません\n入出力エラーが起きました");
+  EXPECT_TRUE(window->DataModified());
 }
 
 }  // namespace

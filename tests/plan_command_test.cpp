@@ -1,6 +1,8 @@
 #include "cli/plan_command.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include "base/cp932.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
+#include "tests/fake_files.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::cli {
@@ -86,7 +89,9 @@ TEST_F(PlanCommandTest, UsageAndMissingFiles) {
   EXPECT_EQ(Run({"a.zv5", "--bogus"}), kExitUsage);
   const std::string missing = (dir / "missing.zv5").string();
   EXPECT_EQ(Run({missing}), kExitUsage);
-  EXPECT_EQ(err.str(), "[×]" + dir.string() + "/\nmissing.zv5\nは読み込めません\n");
+  EXPECT_EQ(err.str(),
+            "[×]" + dir.string() +
+                "/\nmissing.zv5\nは読み込めません\nファイルまたはフォルダが見つかりません\n");
 }
 
 TEST_F(PlanCommandTest, SaveJobWritesTheSortedGrids) {
@@ -102,6 +107,95 @@ TEST_F(PlanCommandTest, SaveJobWritesTheSortedGrids) {
   EXPECT_EQ(form.CutGrid().Cell(1, 3), "  900.  1");
   EXPECT_EQ(form.PrecisionItem(), 0);
   EXPECT_EQ(Run({path, "--save-job", (dir / "no" / "such.zv5").string()}), kExitUsage);
+}
+
+std::string Bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+mode_t Mode(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0);
+  return st.st_mode & 07777;
+}
+
+TEST_F(PlanCommandTest, SaveJobOverFilesThatMustStay) {
+  const std::string path = Job({"5500.10"}, {"2700.4"});
+  const std::string before = Bytes(path);
+  const std::string folder = dir.string() + "/";
+  // The job saved onto itself at mode 0444: refused, even for root.
+  ::chmod(path.c_str(), 0444);
+  EXPECT_EQ(Run({path, "--save-job", path, "--precision", "low"}), kExitUsage);
+  EXPECT_EQ(err.str(),
+            "[×]" + folder + "\njob.zv5\nには書き込めません\n書き込みが禁止されたファイルです\n");
+  EXPECT_EQ(Bytes(path), before);
+
+  // A FIFO is refused without being opened.
+  const std::string fifo = (dir / "fifo.zv5").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  EXPECT_EQ(Run({path, "--save-job", fifo}), kExitUsage);
+  EXPECT_EQ(err.str(),
+            "[×]" + folder + "\nfifo.zv5\nには書き込めません\n通常のファイルではありません\n");
+
+  // A link is saved through to the file it names, and stays a link.
+  const std::string real = (dir / "real.zv5").string();
+  const std::string link = (dir / "link.zv5").string();
+  std::ofstream(real) << "old";
+  fs::create_symlink("real.zv5", link);
+  ASSERT_EQ(Run({path, "--save-job", link, "--precision", "low"}), kExitPlanned) << err.str();
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_NE(Bytes(real).find("[FmUnit1]"), std::string::npos);
+
+  // A new file gets what the umask allows.
+  const mode_t mask = ::umask(027);
+  const std::string fresh = (dir / "fresh.zv5").string();
+  EXPECT_EQ(Run({path, "--save-job", fresh, "--precision", "low"}), kExitPlanned);
+  ::umask(mask);
+  EXPECT_EQ(Mode(fresh), 0640u);
+}
+
+TEST_F(PlanCommandTest, SaveJobAsAnOrdinaryUser) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+  // In a folder anyone may write, renaming over a file works whatever its mode: the user's
+  // own job at 0444, and another user's job at 0644.
+  const std::string path = Job({"5500.10"}, {"2700.4"});
+  const std::string others = Job({"6000.10"}, {"2700.4"}, "others.zv5");
+  const std::string before = Bytes(path);
+  const std::string others_before = Bytes(others);
+  ::chmod(dir.c_str(), 0777);
+  ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  ::chmod(path.c_str(), 0444);
+  ::chmod(others.c_str(), 0644);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(100);
+    std::ostringstream o, e;
+    const int own = RunPlanCommand({path, "--save-job", path}, o, e);
+    const int other = RunPlanCommand({path, "--save-job", others}, o, e);
+    _exit(own == kExitUsage && other == kExitUsage ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(Bytes(path), before);
+  EXPECT_EQ(Bytes(others), others_before);
+}
+
+TEST_F(PlanCommandTest, SaveJobFailureNamesItsReason) {
+  const std::string path = Job({"5500.10"}, {"2700.4"});
+  testing::FakeFiles files;
+  testing::UseFiles use(files);
+  files.FailOn(testing::FakeFiles::Fail::kWrite, ENOSPC, {}, 10);
+  const std::string target = (dir / "out.zv5").string();
+  EXPECT_EQ(Run({path, "--save-job", target}), kExitUsage);
+  EXPECT_EQ(err.str(),
+            "[×]" + dir.string() + "/\nout.zv5\nには書き込めません\nディスクに空きがありません\n");
+  EXPECT_FALSE(fs::exists(target));
 }
 
 TEST_F(PlanCommandTest, ExamplesPlan) {

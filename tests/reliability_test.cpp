@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -70,7 +72,11 @@ TEST(InterruptedSaves, TargetIsAlwaysTheOldOrTheNewFile) {
   EXPECT_EQ(kills, 1000);
   EXPECT_GT(new_seen, 0);  // the kills did land on both sides of the rename
   EXPECT_GT(old_seen, 0);
-  // Temporary files of interrupted saves may remain; the job itself is never damaged.
+  // Temporary files of interrupted saves may remain until the next save that completes.
+  ASSERT_TRUE(WriteJobFile(form, path));
+  int files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 1);
 }
 
 // Runs `body` in a child process and returns its exit status.
@@ -100,7 +106,7 @@ TEST(FailedSaves, FullDiskAndReadOnlyFolderKeepTheOldFiles) {
     auto records = std::make_unique<optimiser::OptimiserRecords>();
     JobForm form(*records);
     form.SetDataModified(true);
-    const bool saved = WriteJobFile(form, job);
+    const bool saved = WriteJobFile(form, job).Ok();
     const bool settings = WriteProfileString(ini, "Zarvel", "LastFile", std::string(500, 'x'));
     RecentFiles recent(list);
     recent.Load();
@@ -126,6 +132,55 @@ TEST(FailedSaves, FullDiskAndReadOnlyFolderKeepTheOldFiles) {
   EXPECT_EQ(readonly, 0);
   EXPECT_EQ(ReadBytes(locked + "/job.zv5"), "old job");
   chmod(locked.c_str(), 0755);
+}
+
+// The peak resident memory (KB) of a child that loads `path` into a fresh form, or -1; the
+// child also checks that the cut grid came out at its fixed size.
+long PeakLoadingKilobytes(const std::string& path) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return -1;
+  const pid_t child = fork();
+  if (child == 0) {
+    auto records = std::make_unique<optimiser::OptimiserRecords>();
+    JobForm form(*records);
+    const bool loaded = OpenJobFile(form, path).Ok() && form.CutGrid().RowCount() == 18;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const long kb = loaded ? usage.ru_maxrss : -1;
+    _exit(write(pipe_fds[1], &kb, sizeof kb) == sizeof kb ? 0 : 1);
+  }
+  close(pipe_fds[1]);
+  long kb = -1;
+  if (read(pipe_fds[0], &kb, sizeof kb) != sizeof kb) kb = -1;
+  close(pipe_fds[0]);
+  waitpid(child, nullptr, 0);
+  return kb;
+}
+
+TEST(HostileFiles, NoCountInAFileSizesMemory) {
+  testing::TempDir dir("zarvel5-hostile");
+  const std::string path = dir.File("hostile.zv5");
+  const std::string head = "[FmUnit1]\nGrid2 = 99999999\n";
+  {
+    // Sixteen megabytes of empty lines, the most a job file may hold: millions of grid rows.
+    std::ofstream out(path, std::ios::binary);
+    out << head << std::string(kMaxJobFileSize - head.size(), '\n');
+  }
+  const long kb = PeakLoadingKilobytes(path);
+  ASSERT_GT(kb, 0);
+  EXPECT_LT(kb, 100 * 1024) << "peak " << kb << " KB";
+  std::cout << "peak while loading " << kMaxJobFileSize << " bytes of grid rows: " << kb << " KB\n";
+  // Rows of commas: each row splits into tens of thousands of values, the grid keeps 18.
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << head;
+    const std::string row = std::string(kMaxLineLength - 1, ',') + "\n";
+    for (std::size_t n = head.size(); n + row.size() <= kMaxJobFileSize; n += row.size())
+      out << row;
+  }
+  const long commas = PeakLoadingKilobytes(path);
+  ASSERT_GT(commas, 0);
+  EXPECT_LT(commas, 100 * 1024) << "peak " << commas << " KB";
 }
 
 TEST(OddBytes, JobFilesThatAreNotCleanCp932) {
