@@ -83,6 +83,9 @@ struct OptimiserRecords {
   bool exact_run = false;
   double lower_bound = 0;
   bool proven_optimal = false;
+  // Set by a search that the work limit stopped before its last attempt; the attempts it made.
+  bool work_limit_reached = false;
+  int attempts_made = 0;
 };
 
 OptimiserRecords& Records();
