@@ -68,9 +68,17 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     return zarvel::cli::RunReportCommand(rest, std::cout, std::cerr);
   }
-  if (command == "--help" || command == "-h" || (!command.empty() && command[0] == '-')) {
-    std::cerr << "usage: zarvel5 [JOB.zv5]\n" << zarvel::cli::kUsage;
-    return zarvel::cli::kExitUsage;
-  }
+  // The window needs a display (or a platform chosen explicitly, such as offscreen); checked
+  // here because Qt would abort without one.
+  const bool has_display = !qEnvironmentVariableIsEmpty("DISPLAY") ||
+                           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+  const auto is_file = [](const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  };
+  if (const auto code =
+          zarvel::cli::CheckWindowStart(args, has_display, is_file, std::cout, std::cerr))
+    return *code;
   return RunWindow(argc, argv, args);
 }

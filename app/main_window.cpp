@@ -92,10 +92,8 @@ class PreviewAdapter final : public optimiser::PreviewOpener {
   explicit PreviewAdapter(PreviewWindow* preview) : preview_(preview) {}
   void ClosePreview() override { preview_->hide(); }
   void OpenPreview(const std::string& caption) override {
-    preview_->setWindowTitle(Qs(caption));
+    preview_->SetCaption(Qs(caption));
     preview_->Rebuild();
-    if (preview_->Truncated())
-      preview_->setWindowTitle(Qs(caption) + QStringLiteral("（ページ数の上限で打ち切り）"));
   }
 
  private:
@@ -561,7 +559,8 @@ void MainWindow::ShowRecentItems() {
   }
   const bool none = recent_.WorkCaption() != "-";
   recent_work_->setSeparator(!none);
-  recent_work_->setText(QString::fromStdString(recent_.WorkCaption()));
+  // A separator with text is drawn as a section with its text beside the line.
+  recent_work_->setText(none ? QString::fromStdString(recent_.WorkCaption()) : QString());
   recent_work_->setEnabled(!none);
   recent_clear_->setVisible(recent_.ClearVisible());
 }

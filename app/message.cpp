@@ -77,6 +77,7 @@ MessageDialog::MessageDialog(QWidget* parent) : QDialog(parent) {
   mark_->hide();
   for (int i = 0; i < kMessageLabels; ++i) {
     auto* label = new QLabel(QStringLiteral("*"), this);
+    label->setTextFormat(Qt::PlainText);  // a path may hold "<b>" or "&lt;"
     label->setGeometry(10, 16 * i, 10, 18);
     label->hide();
     labels_.push_back(label);

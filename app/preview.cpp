@@ -6,6 +6,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -41,6 +42,20 @@ class PageView final : public QWidget {
   const QPoint& origin_;
 };
 
+// The keyboard as the report reads it while no run lends its own key state.
+class KeyboardState final : public optimiser::KeyState {
+ public:
+  bool IsKeyDown(int key) const override {
+    return key == optimiser::kKeyShift &&
+           QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+  }
+};
+
+const QString& PageLimitNote() {
+  static const QString note = QStringLiteral("（ページ数の上限で打ち切り）");
+  return note;
+}
+
 }  // namespace
 
 PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget* parent)
@@ -71,6 +86,7 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   panel_ = new PageView(display_, display_origin_, body);
   panel_->installEventFilter(this);
   scroll_ = new QScrollBar(Qt::Vertical, body);
+  scroll_->installEventFilter(this);  // its own wheel handling would move three steps
   scroll_->setFixedWidth(kBarWidth);
   scroll_->setPageStep(kLargeChange);
   scroll_->setSingleStep(1);
@@ -81,7 +97,7 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   connect(scroll_, &QScrollBar::valueChanged, this, [this] { Redraw(); });
   for (CheckBox* box : {table_a_, table_b_}) {
     connect(box, &QCheckBox::toggled, this, [this] {
-      if (isVisible()) Rebuild();
+      if (isVisible()) RecordPages();
     });
   }
   connect(print_, &QPushButton::clicked, this, [this] { PrintAll(); });
@@ -92,17 +108,37 @@ QPoint PreviewWindow::DisplayOrigin() const {
   return display_origin_;
 }
 
+void PreviewWindow::SetCaption(const QString& caption) {
+  caption_ = caption.endsWith(PageLimitNote()) ? caption.chopped(PageLimitNote().size()) : caption;
+  setWindowTitle(caption_);
+}
+
 void PreviewWindow::Rebuild() {
+  if (plan_ == nullptr) plan_ = std::make_unique<optimiser::OptimiserRecords>();
+  *plan_ = records_;
+  RecordPages();
+}
+
+void PreviewWindow::RecordPages() {
+  if (plan_ == nullptr) return;  // no run yet
   QApplication::setOverrideCursor(Qt::WaitCursor);
+  static const KeyboardState keyboard;
   report::ReportOptions options;
   options.table_a = table_a_->isChecked();
   options.table_b = table_b_->isChecked();
-  options.keys = keys;
+  options.keys = keys != nullptr ? keys : &keyboard;
   report::RecordingSurface surface;  // 1800 × 2700 dots; recording only
-  const report::ReportResult result = report::RebuildPages(surface, records_, options);
+  const report::ReportResult result = report::RebuildPages(surface, *plan_, options);
   pages_ = result.pages;
   truncated_ = result.truncated;
+  if (caption_.isEmpty()) caption_ = windowTitle();
+  setWindowTitle(truncated_ ? caption_ + PageLimitNote() : caption_);
   if (isVisible()) PanelResized();
+  if (!isVisible() && !placed_) {
+    placed_ = true;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+      move(screen->availableGeometry().center() - rect().center());
+  }
   show();
   raise();
   QApplication::restoreOverrideCursor();
@@ -131,12 +167,23 @@ void PreviewWindow::PanelResized() {
 
 bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == panel_ && event->type() == QEvent::Resize && isVisible()) PanelResized();
+  if (watched == scroll_ && event->type() == QEvent::Wheel) {
+    ScrollByWheel(*static_cast<QWheelEvent*>(event));
+    return true;
+  }
   return QWidget::eventFilter(watched, event);
 }
 
 void PreviewWindow::wheelEvent(QWheelEvent* event) {
-  scroll_->setValue(scroll_->value() + (event->angleDelta().y() > 0 ? -1 : 1));
+  ScrollByWheel(*event);
   event->accept();
+}
+
+// One notch is one scroll unit (a twentieth of a page), over the page and the bar alike.
+void PreviewWindow::ScrollByWheel(const QWheelEvent& event) {
+  const int delta = event.angleDelta().y();
+  if (delta == 0) return;  // a sideways turn
+  scroll_->setValue(scroll_->value() + (delta > 0 ? -1 : 1));
 }
 
 void PreviewWindow::Redraw() {
@@ -150,6 +197,11 @@ void PreviewWindow::Redraw() {
   if (display_.size() != QSize(w, h)) display_ = QImage(w, h, QImage::Format_RGB32);
   display_origin_ = QPoint((available - w) / 2, 0);
 
+  // The maximum first: a report that shrank pulls the position back onto its last page.
+  {
+    const QSignalBlocker block(scroll_);
+    scroll_->setMaximum(static_cast<int>(std::trunc((pages_ - 1 + 0.52) * kLargeChange)));
+  }
   int position = scroll_->value();
   if (position == previous_position_ + kLargeChange) {  // a page-down click: start of a page
     position = position / kLargeChange * kLargeChange;
@@ -201,8 +253,6 @@ void PreviewWindow::Redraw() {
     std::fill(row, row + w, kPanelColour.rgb());
   }
   panel_->update();
-  const QSignalBlocker block(scroll_);
-  scroll_->setMaximum(static_cast<int>(std::trunc((pages_ - 1 + 0.52) * kLargeChange)));
 }
 
 void PreviewWindow::PrintAll() {

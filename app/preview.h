@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 
 #include "app/controls.h"
 #include "optimiser/host.h"
@@ -27,8 +28,11 @@ class PreviewWindow final : public QWidget {
 
   explicit PreviewWindow(const optimiser::OptimiserRecords& records, QWidget* parent = nullptr);
 
-  // Records the report afresh from the best plan and shows the window.
+  // Takes the best plan and the lists it was made from, records the report from them and
+  // shows the window (after a run).
   void Rebuild();
+  // The caption without the page-limit note, which every build adds or removes.
+  void SetCaption(const QString& caption);
   // Plays every page onto the printer chosen in the print dialog.
   void PrintAll();
 
@@ -46,7 +50,7 @@ class PreviewWindow final : public QWidget {
 
   // Replaceable for tests: the print dialog (false: cancelled).
   std::function<bool(QPrinter&)> ask_print;
-  // Whether Shift is held (the report's value-style rule).
+  // Whether Shift is held (the report's value-style rule); absent: the keyboard's own state.
   const optimiser::KeyState* keys = nullptr;
 
   // Redraws the visible pages for the scroll position.
@@ -64,8 +68,16 @@ class PreviewWindow final : public QWidget {
   };
   void ForgetCache();
   void PanelResized();
+  // Records the pages from the plan taken at the run (also for a table check box).
+  void RecordPages();
+  void ScrollByWheel(const QWheelEvent& event);
 
   const optimiser::OptimiserRecords& records_;
+  // The plan and the lists as they were at the run: the window re-reads its lists (vertical
+  // order, another job) while the preview stays open, and the pages must still match the plan.
+  std::unique_ptr<optimiser::OptimiserRecords> plan_;
+  QString caption_;
+  bool placed_ = false;  // centred on the screen at its first opening
   int pages_ = 0;
   bool truncated_ = false;
   int previous_position_ = 0;

@@ -44,7 +44,11 @@ int32_t TruncToInt32(long double x) {
   return static_cast<int32_t>(x);
 }
 
-long double ParseNumber(std::string_view text) {
+namespace {
+
+// The characters ParseNumber reads: digits, sign, point and colon, with commas skipped, after
+// blanks are trimmed and (for a text starting with a two-byte character) full-width digits folded.
+std::string TakenNumberChars(std::string_view text) {
   std::string_view trimmed = TrimBlanks(text);
   std::string converted;
   if (!trimmed.empty() && static_cast<unsigned char>(trimmed.front()) >= 0x80) {
@@ -60,6 +64,62 @@ long double ParseNumber(std::string_view text) {
       break;
     }
   }
+  return taken;
+}
+
+// The minutes after the first colon (two characters, read as an integer), 59 at most.
+int MinutesPart(std::string_view taken) {
+  const std::size_t colon = taken.find(':');
+  if (colon == std::string_view::npos) return 0;
+  return std::min(LeadingInt(taken.substr(colon + 1, 2)), 59);
+}
+
+// trunc(x + 0.1) for x >= 0 and trunc(x - 0.1) below, x being the number ParseNumber reads from
+// `taken` (sign, digits, point, digits, then minutes added), worked out on the decimal digits
+// themselves: in binary "1.9" is a little under 1.9 and would round down.
+int32_t RoundedDecimal(std::string_view taken) {
+  // The number as from_chars reads it: [-]digits[.digits] or [-].digits, at least one digit.
+  std::string_view s = taken;
+  const bool negative = !s.empty() && s.front() == '-';
+  if (negative) s.remove_prefix(1);
+  const std::size_t int_end = std::min(s.find_first_not_of("0123456789"), s.size());
+  std::string_view whole = s.substr(0, int_end);
+  std::string_view fraction;
+  if (int_end < s.size() && s[int_end] == '.') {
+    fraction = s.substr(int_end + 1);
+    fraction =
+        fraction.substr(0, std::min(fraction.find_first_not_of("0123456789"), fraction.size()));
+  }
+  // The whole part, saturated far beyond the int32 range (the minutes cannot matter there).
+  constexpr int64_t kHuge = int64_t{1} << 40;
+  int64_t whole_value = 0;
+  for (char c : whole) whole_value = std::min(whole_value * 10 + (c - '0'), kHuge);
+  if (whole_value >= kHuge)
+    return negative ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
+  // 60 × fraction = sixtieths + rest, 0 <= rest < 1: multiply the digits by 60 from the right.
+  int carry = 0;
+  bool rest = false;
+  for (std::size_t i = fraction.size(); i-- > 0;) {
+    const int v = (fraction[i] - '0') * 60 + carry;
+    rest = rest || v % 10 != 0;
+    carry = v / 10;
+  }
+  const int64_t sixtieths = carry;
+  const int64_t minutes = MinutesPart(taken);
+  // 60x = w + rho with w whole and 0 <= rho < 1.
+  const int64_t magnitude = whole_value * 60 + sixtieths;
+  const int64_t w = !negative ? magnitude + minutes : minutes - magnitude - (rest ? 1 : 0);
+  const bool rho = rest;
+  // x + 0.1 = (60x + 6) / 60; the fraction rho never carries 60x + 6 past a multiple of 60.
+  if (w >= 0) return TruncToInt32((w + 6) / 60);
+  const int64_t down = -w - (rho ? 1 : 0);  // -60x = down + (1 - rho) when rho, else down
+  return TruncToInt32(-((down + 6) / 60));
+}
+
+}  // namespace
+
+long double ParseNumber(std::string_view text) {
+  const std::string taken = TakenNumberChars(text);
   // Read as far as the characters form a number; from_chars ignores the locale.
   double value = 0.0;
   const auto [end, ec] = std::from_chars(taken.data(), taken.data() + taken.size(), value);
@@ -72,14 +132,7 @@ long double ParseNumber(std::string_view text) {
   } else if (ec != std::errc{}) {
     value = 0.0;
   }
-  long double result = value;
-  const std::size_t colon = taken.find(':');
-  if (colon != std::string::npos) {
-    int minutes = LeadingInt(std::string_view(taken).substr(colon + 1, 2));
-    if (minutes >= 59) minutes = 59;
-    result += minutes / 60.0L;
-  }
-  return result;
+  return value + MinutesPart(taken) / 60.0L;
 }
 
 int32_t AtoI(std::string_view text) {
@@ -99,8 +152,7 @@ int32_t AtoI(std::string_view text) {
     }
     if (any) return static_cast<int32_t>(value);
   }
-  const long double x = ParseNumber(t);
-  return TruncToInt32(x >= 0 ? std::trunc(x + 0.1L) : std::trunc(x - 0.1L));
+  return RoundedDecimal(TakenNumberChars(t));
 }
 
 long double ControlNumber(const Control& control) {

@@ -24,6 +24,12 @@ const char* const kUsage =
     "       zarvel5 pages JOB.zv5 [--tables none|A|B|AB] [--precision ...]\n"
     "       zarvel5 report JOB.zv5 (--pdf OUT.pdf | --png DIR) [--tables ...] [--precision ...]\n";
 
+const char* const kWindowUsage =
+    "       zarvel5 [JOB.zv5]              (the window; it needs a display)\n";
+
+const char* const kNoDisplayMessage =
+    "zarvel5: the window needs a display; without one use the commands plan, pages and report\n";
+
 const char* const kTruncatedMessage =
     "zarvel5: the report has more pages than can be held; it stops at the last one\n";
 
@@ -117,6 +123,8 @@ std::string PlanJson(const OptimiserRecords& r) {
     first = false;
   }
   j += "]";
+  if (r.work_limit_reached)
+    j += text::Format(",\n \"work_limit_reached\": true, \"attempts_made\": %d", r.attempts_made);
   if (r.exact_run) {
     const optimiser::StockUse use = optimiser::PlanStock(r);
     j += ",\n \"regular_stock_length\": " + Number(use.regular) +
@@ -156,6 +164,8 @@ std::string PlanText(const OptimiserRecords& r) {
   t += text::Format("\n素材長計 %.0f mm  必要長 %.0f mm  残材 %.0f mm\n", plan.stock_length,
                     plan.required_length, plan.remnant_length);
   t += text::Format("残材率 %.3f %%  ロス率 %.3f %%\n", plan.remnant_rate, plan.loss_rate);
+  if (r.work_limit_reached)
+    t += text::Format("計算量の上限で打ち切り (%d回目の試行まで)\n", r.attempts_made);
   return t;
 }
 
@@ -202,6 +212,27 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
     return false;
   }
   return true;
+}
+
+EarlyExit CheckWindowStart(const std::vector<std::string>& args, bool has_display,
+                           const std::function<bool(const std::string&)>& is_file,
+                           std::ostream& out, std::ostream& err) {
+  const std::string first = args.empty() ? std::string() : args[0];
+  if (first == "--help" || first == "-h") {
+    out << kUsage << kWindowUsage;
+    return kExitPlanned;
+  }
+  if (!first.empty() && (first[0] == '-' || !is_file(first))) {
+    // A mistyped command, an unknown option or a job that is not there.
+    if (first[0] != '-') err << "zarvel5: '" << first << "' is neither a command nor a job file\n";
+    err << kUsage << kWindowUsage;
+    return kExitUsage;
+  }
+  if (!has_display) {
+    err << kNoDisplayMessage << kUsage << kWindowUsage;
+    return kExitUsage;
+  }
+  return std::nullopt;
 }
 
 EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {

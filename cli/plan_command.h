@@ -3,6 +3,7 @@
 // button does.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -21,7 +22,9 @@ inline constexpr int kExitPlanned = 0;
 inline constexpr int kExitRunMessage = 1;
 inline constexpr int kExitUsage = 2;
 
-extern const char* const kUsage;
+extern const char* const kUsage;        // the headless commands
+extern const char* const kWindowUsage;  // the window's line
+extern const char* const kNoDisplayMessage;
 extern const char* const kTruncatedMessage;
 
 struct CommandOptions {
@@ -59,6 +62,12 @@ report::ReportOptions TableOptions(const CommandOptions& options, const job::Job
 // Opens and runs the job, then records its report pages. Answers nothing with the page count
 // in `pages`, else the exit code.
 EarlyExit PlanAndRecordPages(const CommandOptions& options, int& pages, std::ostream& err);
+
+// Whether `zarvel5 ARGS` (no command word) may open the window: nothing when it may, else the
+// exit code, with the usage on `out` for --help or the reason and the usage on `err`.
+EarlyExit CheckWindowStart(const std::vector<std::string>& args, bool has_display,
+                           const std::function<bool(const std::string&)>& is_file,
+                           std::ostream& out, std::ostream& err);
 
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -37,6 +37,23 @@ bool WritePdf(const std::string& path, int pages) {
   return painter.end();
 }
 
+// Removes the page files an earlier, longer report left in dir (only names this command
+// writes), so that the folder holds exactly the pages of this report.
+bool RemoveOlderPages(const std::string& dir, int pages) {
+  QDir folder(QString::fromStdString(dir));
+  const QStringList names =
+      folder.entryList({QStringLiteral("page-*.png")}, QDir::Files | QDir::System | QDir::Hidden);
+  bool ok = true;
+  for (const QString& name : names) {
+    const QString digits = name.mid(5, name.size() - 9);
+    bool number = false;
+    const int n = digits.toInt(&number);
+    if (!number || n <= pages || name.toStdString() != text::Format("page-%03d.png", n)) continue;
+    ok = folder.remove(name) && ok;
+  }
+  return ok;
+}
+
 bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
   if (!QDir().mkpath(QString::fromStdString(dir))) return false;
   QImage image(drawing::kRecordingWidth, drawing::kRecordingHeight, QImage::Format_RGB32);
@@ -51,7 +68,7 @@ bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
     if (!image.save(QString::fromStdString(file), "PNG")) return false;
     out << file << "\n";
   }
-  return true;
+  return RemoveOlderPages(dir, pages);
 }
 
 }  // namespace

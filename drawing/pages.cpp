@@ -12,22 +12,8 @@
 namespace zarvel::drawing {
 namespace {
 
-struct Slot {
-  int32_t capacity = 0;
-  int32_t used = 0;
-  std::vector<uint32_t> words;  // sized to `capacity`
-};
-
-struct PageTable {
-  Slot slots[kPageSlots];
-  int current = 0;
-  int last = 0;
-  bool recording = false;
-};
-
 PageTable& Table() {
-  static PageTable* table = new PageTable;
-  return *table;
+  return CurrentPageContext().pages;
 }
 
 bool IsSpaceText(const std::string& text) {
@@ -50,14 +36,14 @@ float WordFloat(uint32_t w) {
 void ResetPages() {
   PageTable& t = Table();
   t.last = 0;
-  for (Slot& s : t.slots) s.used = 0;
+  for (PageSlot& s : t.entries) s.used = 0;
 }
 
 void SelectPage(int index) {
   if (index < 0 || index >= kPageSlots) return;
   PageTable& t = Table();
   t.current = index;
-  t.slots[index].used = 0;
+  t.entries[index].used = 0;
   t.last = std::max(t.last, index);
 }
 
@@ -76,12 +62,12 @@ int CurrentPageIndex() {
 int64_t TotalCommandBytes() {
   const PageTable& t = Table();
   int64_t total = 0;
-  for (int i = 0; i <= t.last; ++i) total += int64_t{t.slots[i].used} * 4;
+  for (int i = 0; i <= t.last; ++i) total += int64_t{t.entries[i].used} * 4;
   return total;
 }
 
 uint32_t* AllocCommand(int payload_bytes) {
-  Slot& s = Table().slots[Table().current];
+  PageSlot& s = Table().entries[Table().current];
   const int n = ((std::max(payload_bytes, 0) + 3) >> 2) + 2;
   if (s.capacity < s.used + n) {
     s.capacity += n + kCapacityStep;
@@ -96,12 +82,12 @@ uint32_t* AllocCommand(int payload_bytes) {
 
 std::span<const uint32_t> PageWords(int slot) {
   if (slot < 0 || slot >= kPageSlots) return {};
-  const Slot& s = Table().slots[slot];
+  const PageSlot& s = Table().entries[slot];
   return {s.words.data(), static_cast<std::size_t>(s.used)};
 }
 
 int PageCapacity(int slot) {
-  return slot < 0 || slot >= kPageSlots ? 0 : Table().slots[slot].capacity;
+  return slot < 0 || slot >= kPageSlots ? 0 : Table().entries[slot].capacity;
 }
 
 void SetRecording(bool on) {

@@ -10,10 +10,9 @@
 #include <vector>
 
 #include "drawing/canvas.h"
+#include "drawing/page_context.h"
 
 namespace zarvel::drawing {
-
-inline constexpr int kPageSlots = 1024;
 inline constexpr int kCapacityStep = 1024;  // words added beyond the need when a page grows
 
 enum Opcode : uint32_t {

@@ -38,8 +38,7 @@ void PenTo(double x, double y, bool line) {
 }  // namespace
 
 DrawingState& Drawing() {
-  static DrawingState state;
-  return state;
+  return CurrentPageContext().drawing;
 }
 
 void BeginPageDrawing(Canvas& canvas, int top_margin, int width, int height) {

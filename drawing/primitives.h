@@ -2,24 +2,14 @@
 #pragma once
 
 #include "drawing/canvas.h"
+#include "drawing/page_context.h"
 
 namespace zarvel::drawing {
-
-struct DrawingState {
-  Canvas* canvas = nullptr;
-  double dots_per_mm = 0.1;
-  double left = 0;
-  double right = 180;
-  double top = 0;
-  double bottom = 0;
-  double pen_x = 0;  // the pen position in dots, before snapping
-  double pen_y = 0;
-};
 
 inline constexpr double kPageWidthMm = 180;
 inline constexpr double kPageHeightMm = 270;
 
-// The one drawing state.
+// The drawing state of the current page context.
 DrawingState& Drawing();
 
 // Starts drawing on the canvas: width and height in dots (0: the canvas clip rectangle);

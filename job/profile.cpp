@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/cp932.h"
 #include "base/numbers.h"
 #include "job/job_file.h"
 #include "job/safe_file.h"
@@ -11,13 +12,22 @@ namespace {
 
 constexpr std::size_t kMaxProfileSize = 1024 * 1024;
 
+// Names match without regard to the case of ASCII letters. The trail byte of a two-byte
+// character may look like a letter (the "Ｕ" of "ZarvelＵ" ends in 't'), so such characters match
+// byte for byte.
 bool SameText(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+  for (std::size_t i = 0; i < a.size();) {
+    if (text::CharLength(a, i) == 2) {
+      if (a.compare(i, 2, b, i, 2) != 0) return false;
+      i += 2;
+      continue;
+    }
     char x = a[i], y = b[i];
     if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
     if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
     if (x != y) return false;
+    ++i;
   }
   return true;
 }

@@ -87,6 +87,9 @@ struct OptimiserRecords {
   double priority_bound = 0;
   bool proven_optimal = false;
   bool stopped = false;
+  // Set by a search that the work limit stopped before its last attempt; the attempts it made.
+  bool work_limit_reached = false;
+  int attempts_made = 0;
 };
 
 OptimiserRecords& Records();

@@ -102,7 +102,19 @@ class Search {
   void PrepareLists();
   void LoadCutLengths();
   bool RunAttempt(int t);
+  // The stages of one attempt.
+  int64_t StartAttempt();
+  bool StepHasStock();
+  void ChooseStepBar(int t);
+  bool StoreStepBar(int64_t& pieces_left);
+  bool Abandon() {
+    r_.current.pattern_count = 0;
+    return false;
+  }
   void BestOfN(int stock_index, int fills);
+  // The fills themselves; with kBudgeted each draw is counted against the work budget.
+  template <bool kBudgeted>
+  void Fills(int stock_index, int fills);
   void ResetStepBest() {
     step_best_->bar.stock_index = 0;
     step_best_->bar.remnant_rate = kRateSentinel;
@@ -121,9 +133,11 @@ class Search {
   FillBar* scratch_ = &bars_[0];
   FillBar* step_best_ = &bars_[1];
   int order_[kMaxPatterns + 1] = {};
-  int64_t work_ = 0;  // bar-fill draws so far
-  bool stopped_by_budget_ = false;
+  int64_t work_ = 0;          // bar-fill draws so far
+  bool over_budget_ = false;  // a fill ran out of budget: the attempt is given up, the run ends
   int64_t work_budget_ = kWorkBudget;
+  int64_t max_fill_work_ = 0;          // the most one fill counts (its draws and the closing one)
+  int64_t attempt_limit_ = INT64_MAX;  // work_ at which the attempt under way must end
   bool moved_[kMaxPatterns + 1] = {};
 };
 
@@ -140,9 +154,20 @@ void Search::LoadCutLengths() {
   cut_modulo_.SetDivisor(static_cast<uint32_t>(n_cut_));
   for (int j = 1; j <= EntrySet::kNone; ++j)
     cut_length_[j] = j <= n_cut_ ? r_.cut.entries[j].length : INT64_MAX;
+  max_fill_work_ = PiecesPerBarBound(r_) + 2;
 }
 
 void Search::BestOfN(int a, int fills) {
+  // Only fills that could reach the budget pay for counting each draw against it.
+  if (work_ + fills * max_fill_work_ > std::min(work_budget_, attempt_limit_)) {
+    Fills<true>(a, fills);
+  } else {
+    Fills<false>(a, fills);
+  }
+}
+
+template <bool kBudgeted>
+void Search::Fills(int a, int fills) {
   const int64_t length = r_.stock.entries[a].length;
   const int64_t kerf = r_.conditions.kerf;
   const int64_t limit = length + r_.conditions.margin;  // a bar holds pieces up to this
@@ -161,8 +186,18 @@ void Search::BestOfN(int a, int fills) {
     int64_t room = limit;       // how long a piece may still be
     int64_t shortest = 0;       // before the first piece the loop always draws once
     int64_t draws = 0;
+    // The closing count included.
+    const int64_t draw_limit = std::min(work_budget_, attempt_limit_) - work_ - 1;
     while (room >= shortest) {
       ++draws;
+      if constexpr (kBudgeted) {
+        if (draws > draw_limit) {
+          fill.touched_count = touched_count;
+          work_ += draws;
+          over_budget_ = true;
+          return;
+        }
+      }
       const int start = static_cast<int>(cut_modulo_.Mod(r_.random.Random(kRandomRange))) + 1;
       // The wrapped scan from `start`: the first available entry at or after it is the
       // shortest there; if it does not fit, only the first available one overall can.
@@ -193,111 +228,124 @@ void Search::BestOfN(int a, int fills) {
   }
 }
 
-bool Search::RunAttempt(int t) {
+// Every counter back to the lists' quantities, the current plan empty. Returns the pieces to
+// place.
+int64_t Search::StartAttempt() {
+  attempt_limit_ = work_ > INT64_MAX - kAttemptWorkBudget ? INT64_MAX : work_ + kAttemptWorkBudget;
   LengthList& stock = r_.stock;
   LengthList& cut = r_.cut;
-  CuttingPlan& plan = r_.current;
-  const int64_t margin = r_.conditions.margin;
-
   int64_t pieces_left = 0;
   for (int k = 1; k <= stock.count; ++k) stock.entries[k].remaining = stock.entries[k].quantity;
   for (int j = 1; j <= cut.count; ++j) {
     cut.entries[j].remaining = cut.entries[j].quantity;
     pieces_left += cut.entries[j].quantity;
   }
-  plan.pattern_count = 0;
-  plan.stock_length = 0;
-  plan.remnant_length = 0;
+  r_.current.pattern_count = 0;
+  r_.current.stock_length = 0;
+  r_.current.remnant_length = 0;
+  return pieces_left;
+}
 
-  while (pieces_left > 0) {
-    if (work_ > work_budget_) {  // far beyond any real job: give the attempt up and stop
-      plan.pattern_count = 0;
-      return false;
-    }
-    int longest_stock = 0;
-    for (int k = stock.count; k >= 1; --k) {
-      if (stock.entries[k].remaining > 0) {
-        longest_stock = k;
-        break;
-      }
-    }
-    int64_t longest_cut = 0;
-    step_available_ = EntrySet();
-    for (int j = 1; j <= cut.count; ++j) {
-      cut_remaining_[j] = cut.entries[j].remaining;
-      if (cut.entries[j].remaining > 0) {
-        step_available_.Set(j);
-        longest_cut = cut.entries[j].length;
-      }
-    }
-    // No bar left at all, or none long enough for the longest piece: this attempt fails.
-    if (longest_stock == 0 || stock.entries[longest_stock].length + margin < longest_cut) {
-      plan.pattern_count = 0;
-      return false;
-    }
-
-    ResetStepBest();
-    stock.entries[0].length = kLengthSentinel;
-    // Bars shorter than the priority length go first: the first available one, being sorted.
-    int priority = 0;
-    for (int k = 1; k <= stock.count; ++k) {
-      if (stock.entries[k].remaining > 0) {
-        if (stock.entries[k].length < r_.conditions.priority_length) priority = k;
-        break;
-      }
-    }
-    if (priority != 0) {
-      BestOfN(priority, kPriorityFills);
-      // A priority bar that takes no piece would only be scrap: scan all stock instead.
-      if (!step_best_->HasPieces()) ResetStepBest();
-    }
-    if (step_best_->bar.stock_index == 0) {
-      for (int k = 1; k <= stock.count; ++k) {
-        if (stock.entries[k].remaining <= 0) continue;
-        BestOfN(k, t % 2 == 1 ? 10 : 20);
-        const BarPattern& best = step_best_->bar;
-        if (t < kEarlyStopAttempts &&
-            best.remnant / std::max<double>(stock.entries[best.stock_index].length, 0.1) <
-                kEarlyStopRemnant) {
-          break;
-        }
-      }
-    }
-    if (step_best_->bar.stock_index == 0) {  // no fill was usable
-      plan.pattern_count = 0;
-      return false;
-    }
-
-    const BarPattern& b = step_best_->bar;
-    LengthEntry& e = stock.entries[b.stock_index];
-    int32_t repeat = kLengthSentinel;
-    for (int i = 0; i < step_best_->touched_count; ++i) {
-      const int j = step_best_->touched[i];
-      repeat = std::min(repeat, cut.entries[j].remaining / b.piece_counts[j]);
-    }
-    repeat = std::min(repeat, e.remaining);
-    if (repeat <= 0) {  // cannot happen (a fill never takes more than remains); never loop on it
-      plan.pattern_count = 0;
-      return false;
-    }
-    if (++plan.pattern_count > kMaxPatterns) {
-      plan.pattern_count = 0;
-      return false;
-    }
-    BarPattern& slot = plan.patterns[plan.pattern_count];
-    slot = b;
-    slot.repeat_count = repeat;
-    plan.stock_length += static_cast<double>(e.length) * repeat;
-    plan.remnant_length += repeat * b.remnant;
-    e.remaining -= repeat;
-    for (int i = 0; i < step_best_->touched_count; ++i) {
-      const int j = step_best_->touched[i];
-      const int64_t placed = int64_t{b.piece_counts[j]} * repeat;
-      cut.entries[j].remaining -= static_cast<int32_t>(placed);
-      pieces_left -= placed;
+// Loads the pieces still to place and tells whether a bar long enough for the longest of them
+// is left.
+bool Search::StepHasStock() {
+  const LengthList& stock = r_.stock;
+  const LengthList& cut = r_.cut;
+  int longest_stock = 0;
+  for (int k = stock.count; k >= 1; --k) {
+    if (stock.entries[k].remaining > 0) {
+      longest_stock = k;
+      break;
     }
   }
-  return plan.pattern_count > 0;
+  int64_t longest_cut = 0;
+  step_available_ = EntrySet();
+  for (int j = 1; j <= cut.count; ++j) {
+    cut_remaining_[j] = cut.entries[j].remaining;
+    if (cut.entries[j].remaining > 0) {
+      step_available_.Set(j);
+      longest_cut = cut.entries[j].length;
+    }
+  }
+  return longest_stock != 0 &&
+         stock.entries[longest_stock].length + r_.conditions.margin >= longest_cut;
+}
+
+// The step's bar into step_best_: the best fill of the priority stock, or else of every stock
+// entry in turn (early attempts stop at the first good enough one).
+void Search::ChooseStepBar(int t) {
+  LengthList& stock = r_.stock;
+  ResetStepBest();
+  stock.entries[0].length = kLengthSentinel;
+  // Bars shorter than the priority length go first: the first available one, being sorted.
+  int priority = 0;
+  for (int k = 1; k <= stock.count; ++k) {
+    if (stock.entries[k].remaining > 0) {
+      if (stock.entries[k].length < r_.conditions.priority_length) priority = k;
+      break;
+    }
+  }
+  if (priority != 0) {
+    BestOfN(priority, kPriorityFills);
+    if (over_budget_) return;
+    // A priority bar that takes no piece would only be scrap: scan all stock instead.
+    if (!step_best_->HasPieces()) ResetStepBest();
+  }
+  if (step_best_->bar.stock_index != 0) return;
+  for (int k = 1; k <= stock.count; ++k) {
+    if (stock.entries[k].remaining <= 0) continue;
+    BestOfN(k, t % 2 == 1 ? 10 : 20);
+    if (over_budget_) return;
+    const BarPattern& best = step_best_->bar;
+    if (t < kEarlyStopAttempts &&
+        best.remnant / std::max<double>(stock.entries[best.stock_index].length, 0.1) <
+            kEarlyStopRemnant) {
+      break;
+    }
+  }
+}
+
+// Adds the step's bar to the current plan as often as the pieces and its stock allow.
+bool Search::StoreStepBar(int64_t& pieces_left) {
+  LengthList& cut = r_.cut;
+  CuttingPlan& plan = r_.current;
+  const BarPattern& b = step_best_->bar;
+  LengthEntry& e = r_.stock.entries[b.stock_index];
+  int32_t repeat = kLengthSentinel;
+  for (int i = 0; i < step_best_->touched_count; ++i) {
+    const int j = step_best_->touched[i];
+    repeat = std::min(repeat, cut.entries[j].remaining / b.piece_counts[j]);
+  }
+  repeat = std::min(repeat, e.remaining);
+  // Never loop on a repeat of 0 (a fill never takes more than remains), nor keep too many
+  // patterns.
+  if (repeat <= 0 || ++plan.pattern_count > kMaxPatterns) return false;
+  BarPattern& slot = plan.patterns[plan.pattern_count];
+  slot = b;
+  slot.repeat_count = repeat;
+  plan.stock_length += static_cast<double>(e.length) * repeat;
+  plan.remnant_length += repeat * b.remnant;
+  e.remaining -= repeat;
+  for (int i = 0; i < step_best_->touched_count; ++i) {
+    const int j = step_best_->touched[i];
+    const int64_t placed = int64_t{b.piece_counts[j]} * repeat;
+    cut.entries[j].remaining -= static_cast<int32_t>(placed);
+    pieces_left -= placed;
+  }
+  return true;
+}
+
+bool Search::RunAttempt(int t) {
+  int64_t pieces_left = StartAttempt();
+  while (pieces_left > 0) {
+    // No bar left at all, or none long enough for the longest piece: this attempt fails.
+    if (!StepHasStock()) return Abandon();
+    ChooseStepBar(t);
+    // Out of budget, or no fill was usable.
+    if (over_budget_ || step_best_->bar.stock_index == 0) return Abandon();
+    if (!StoreStepBar(pieces_left)) return Abandon();
+  }
+  return r_.current.pattern_count > 0;
 }
 
 void Search::Finalise() {
@@ -365,7 +413,10 @@ int Search::Run(int attempts) {
   current.required_length = required;
 
   const std::string& running = text::Lit("(%3d) %7.3f %%\n[Shift]キーで中止");
-  for (int t = 1; t <= attempts; ++t) {
+  r_.work_limit_reached = false;
+  r_.attempts_made = 0;
+  int t = 1;
+  for (; t <= attempts; ++t) {
     if ((t == attempts / 3 || t == 2 * attempts / 3) && host_.clock != nullptr)
       host_.clock->Pause(kPauseMilliseconds);
     if (RunAttempt(t)) {
@@ -377,15 +428,19 @@ int Search::Run(int attempts) {
         host_.progress->SetProgressText(
             text::Format(running.c_str(), t * 100 / attempts, best.remnant_rate));
     }
+    if (over_budget_) break;  // the attempt under way was given up
     if (t > kShiftAfterAttempt && KeyDown(kKeyShift)) break;
-    if (work_ > work_budget_) {
-      stopped_by_budget_ = true;
-      break;
-    }
   }
-  if (host_.progress != nullptr)
-    host_.progress->SetProgressText(text::Format("(%3d) %7.3f %%", 100, best.remnant_rate));
-  if (best.pattern_count == 0) return stopped_by_budget_ ? kSearchTooLarge : kSearchFailed;
+  r_.attempts_made = over_budget_ ? t - 1 : std::min(t, attempts);
+  r_.work_limit_reached = over_budget_;
+  if (host_.progress != nullptr) {
+    // Cut short by the limit, the label says so and how far the search got.
+    host_.progress->SetProgressText(
+        over_budget_ ? text::Format(text::Lit("(%3d) %7.3f %%\n計算量の上限で打ち切り").c_str(),
+                                    (t - 1) * 100 / attempts, best.remnant_rate)
+                     : text::Format("(%3d) %7.3f %%", 100, best.remnant_rate));
+  }
+  if (best.pattern_count == 0) return over_budget_ ? kSearchTooLarge : kSearchFailed;
   Finalise();
   return kSearchPlanned;
 }
@@ -448,8 +503,15 @@ int64_t PiecesPerBarBound(const OptimiserRecords& r) {
   // A kerf that makes a piece take no room at all bounds a bar only by the pieces there are.
   const int64_t step = shortest + r.conditions.kerf;
   if (step <= 0) return pieces;
+  // The n-th piece fits while longest + margin - (n - 1) × step >= shortest, that is while
+  // n × step <= longest + margin + kerf.
   const int64_t room = std::max<int64_t>(longest + r.conditions.margin + r.conditions.kerf, 0);
-  return std::min(pieces, room / step + 1);
+  return std::min(pieces, room / step);
+}
+
+bool WithinSearchLimits(const OptimiserRecords& records, int64_t work_budget) {
+  // A fill counts each piece it places, one closing draw, and one for the fill itself.
+  return PiecesPerBarBound(records) + 2 <= std::min(work_budget, kAttemptWorkBudget);
 }
 
 }  // namespace zarvel::optimiser

@@ -25,21 +25,28 @@ inline constexpr int kSearchPlanned = 0;
 inline constexpr int kSearchFailed = 1;    // no attempt gave a valid plan
 inline constexpr int kSearchTooLarge = 2;  // the work limit ended the search before any plan
 
-// Limits that keep absurd jobs from running for ever (a few seconds at most). A real job stays
-// far below them: the full-grid example at 高 makes about 83 million draws, under a third of
-// the budget, so its plan is never affected.
-inline constexpr int64_t kMaxPiecesPerBar = 1000;    // pieces one bar can take, at most
-inline constexpr int64_t kWorkBudget = 300'000'000;  // bar-fill draws in one run
+// The guard for absurd jobs, counted in bar-fill draws (never in time, so that every machine
+// gives the same plan). Real jobs stay far below it: the worst measured, 5 000 pieces of 100 to
+// 300 mm on 36 stock lengths of 13 to 20 m at 高, makes 1.3 billion draws in a run and 3
+// million in one attempt (the full-grid example 83 million in a run), so no real plan is ever
+// cut short. A run that reaches either limit gives up the attempt under way at once, ends, and
+// keeps the best plan so far (records.work_limit_reached).
+inline constexpr int64_t kWorkBudget = 4'000'000'000;      // bar-fill draws in one run
+inline constexpr int64_t kAttemptWorkBudget = 20'000'000;  // bar-fill draws in one attempt
 
 // Sorts and merges both lists in place, uses their `remaining` counters and writes
-// records.current and .best. The search stops once `work_budget` bar-fill draws are spent
-// (after finishing, or abandoning, the attempt under way), keeping the best plan so far.
+// records.current and .best. The search never makes more than `work_budget` draws.
 int RunSearch(OptimiserRecords& records, const SearchHost& host, int attempts,
               int64_t work_budget = kWorkBudget, int64_t* work = nullptr);
 
-// How many pieces one bar could take at most: the longest bar (with margin) over the
-// shortest piece with its kerf, and never more than all the pieces. Lists must be read.
+// How many pieces one bar can take at most: as many of the shortest piece (each with its
+// kerf) as the longest bar with its margin holds, and never more than all the pieces. Lists
+// must be read.
 int64_t PiecesPerBarBound(const OptimiserRecords& records);
+
+// Whether the search can plan the job at all: one bar fill alone must fit in an attempt's
+// budget (or in `work_budget` when that is smaller).
+bool WithinSearchLimits(const OptimiserRecords& records, int64_t work_budget = kWorkBudget);
 
 // Puts the best plan's patterns in their final order (repeat count descending, then stock
 // length and shortest piece ascending) and sets their shortest pieces.

@@ -5,6 +5,7 @@
 
 #include "base/cp932.h"
 #include "base/numbers.h"
+#include "drawing/page_context.h"
 #include "text/fields.h"
 #include "text/output.h"
 #include "text/report_lines.h"
@@ -17,8 +18,7 @@ constexpr std::size_t kMaxLineText = 999;  // bytes 6..1004 of a template line
 constexpr double kBlockX = 1.0;
 
 std::array<bool, 32>& Flags() {
-  static std::array<bool, 32> flags{};
-  return flags;
+  return CurrentPageContext().template_flags;
 }
 
 std::string TextOf(const std::string& line) {
@@ -31,16 +31,13 @@ double Advance(const std::string& prefix, double previous) {
   if (prefix.find("+0") != std::string::npos || (!prefix.empty() && prefix[0] == '0') || v != 0)
     return v;
   double advance = previous;
-  bool matched = false;
   const std::pair<const char*, double> named[] = {
       {"F1", 6.4}, {"F2", 5.76}, {"F3", 2.88}, {"F4", 2.52}};
   for (auto [key, value] : named) {
-    if (prefix.find(key) != std::string::npos) {
-      advance = value;
-      matched = true;
-    }
+    if (prefix.find(key) != std::string::npos) advance = value;
   }
-  if (matched && prefix.rfind("-F", 0) == 0) advance = -advance;
+  // "-F" turns whatever advance is in force upwards, a named one or the one kept.
+  if (prefix.rfind("-F", 0) == 0) advance = -advance;
   return advance;
 }
 

@@ -52,11 +52,16 @@ class Builder {
   double Summary();
   double TableA(double x0, double y);
   double TableB(double x0, double y);
+  // Before a table's header: a new page when the header and the first row group do not fit
+  // below what is already on this one.
+  double StartTable(double y, int rows, bool& flag);
   // The table header on a fresh start or a new page: member line, top rule, header line.
   double TableHeader(double y, bool continuation, bool& flag, const char8_t* top,
                      const char8_t* head, const char8_t* end);
   void Line(double y, const char8_t* line) { text::PutReportLine(kTableLeft, y, Text(line)); }
   void Centred(double x, double y, const std::string& s) { text::PutTextCentred(x, y, s); }
+  // The pieces of one bar of table B, ten to a row, in cut-list order; returns y of the last row.
+  double BarPieces(double x0, double y, const BarPattern& b, int64_t rows);
   std::string RemnantText(const BarPattern& b) const {
     const auto rem = static_cast<long long>(std::trunc(b.remnant));
     return rem == 0 ? text::Lit("－") : text::Format("%lld", rem);
@@ -164,6 +169,15 @@ double Builder::Summary() {
   return y;
 }
 
+double Builder::StartTable(double y, int rows, bool& flag) {
+  // Member line (its template's advance), top rule and header line, then the row group.
+  constexpr double kHeader = kRowPitch + 2 * kCharHeight;
+  if (y <= kTopStart || Fits(y, kHeader + 3 * kCharHeight + (rows + 1) * kRowPitch)) return y;
+  flag = true;  // the next pass starts the table on a page of its own
+  NewReportPage();
+  return kTopStart;
+}
+
 double Builder::TableHeader(double y, bool continuation, bool& flag, const char8_t* top,
                             const char8_t* head, const char8_t* end) {
   HeadingStyle();
@@ -196,6 +210,7 @@ double Builder::TableA(double x0, double y) {
     for (int j = 1; j <= r_.cut.count; ++j)
       if (b.piece_counts[j] != 0) pairs.emplace_back(r_.cut.entries[j].length, b.piece_counts[j]);
     const int rows = (static_cast<int>(pairs.size()) - 1) / kPiecesPerRowA + 1;
+    if (p == 1) y = StartTable(y, rows, break_a_);
     if (p == 1 || !Fits(y, 3 * kCharHeight + (rows + 1) * kRowPitch))
       y = TableHeader(y, p > 1, break_a_, kTableATop, kTableAHead, kTableAEnd);
     if (full_) break;
@@ -228,13 +243,13 @@ double Builder::TableB(double x0, double y) {
   bool first = true;
   for (int p = 1; p <= plan.pattern_count && !full_; ++p) {
     const BarPattern& b = plan.patterns[p];
-    std::vector<int> pieces;
-    for (int j = 1; j <= r_.cut.count; ++j)
-      for (int n = 0; n < b.piece_counts[j]; ++n) pieces.push_back(r_.cut.entries[j].length);
-    const int rows = (static_cast<int>(pieces.size()) - 1) / kPiecesPerRowB + 1;
+    int64_t piece_count = 0;
+    for (int j = 1; j <= r_.cut.count; ++j) piece_count += b.piece_counts[j];
+    const int64_t rows = (piece_count - 1) / kPiecesPerRowB + 1;
     // Every bar's row group is tested for room, so that a pattern cut many times continues
     // on the next page instead of running past the foot of this one.
     for (int bar = 0; bar < b.repeat_count && !full_; ++bar) {
+      if (first) y = StartTable(y, rows, break_b_);
       if (first || !Fits(y, 3 * kCharHeight + (rows + 1) * kRowPitch))
         y = TableHeader(y, !first, break_b_, kTableBTop, kTableBHead, kTableBEnd);
       first = false;
@@ -247,16 +262,33 @@ double Builder::TableB(double x0, double y) {
       const double d = (rows - 1) * kRowPitch * 0.5;
       Centred(x0 * 9 + 1, y - 0.5 + d, text::Format("%d", StockLength(b)));
       Centred(x0 * 89 + 1, y - 0.5 + d, RemnantText(b));
-      for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const int c = static_cast<int>(i) % kPiecesPerRowB;
-        if (i > 0 && c == 0) y += kRowPitch;
-        Centred((7 * c + 15 + 2.5) * x0 + 1, y - 0.5, text::Format("%d", pieces[i]));
-      }
+      y = BarPieces(x0, y, b, rows);
     }
   }
   HeadingStyle();
   y += kCharHeight;
   Line(y, kTableBEnd);
+  return y;
+}
+
+double Builder::BarPieces(double x0, double y, const BarPattern& b, int64_t rows) {
+  // A bar may take thousands of pieces; rows below the foot of the sheet are never seen, so
+  // they only move y on.
+  int64_t i = 0, row = 0;
+  for (int j = 1; j <= r_.cut.count; ++j) {
+    for (int32_t n = 0; n < b.piece_counts[j]; ++n, ++i) {
+      const int c = static_cast<int>(i % kPiecesPerRowB);
+      if (i > 0 && c == 0) {
+        y += kRowPitch;
+        ++row;
+      }
+      if (y - 0.5 > kPageFoot) {
+        for (; row < rows - 1; ++row) y += kRowPitch;
+        return y;
+      }
+      Centred((7 * c + 15 + 2.5) * x0 + 1, y - 0.5, text::Format("%d", r_.cut.entries[j].length));
+    }
+  }
   return y;
 }
 

@@ -5,6 +5,7 @@
 
 #include "base/app_info.h"
 #include "base/cp932.h"
+#include "base/format.h"
 #include "base/numbers.h"
 #include "optimiser/exact.h"
 #include "optimiser/search.h"
@@ -17,8 +18,11 @@ int32_t WholeNumber(const RunForm& form, JobField field) {
   return text::TruncToInt32(text::ControlNumber(form.Field(field)));
 }
 
+void Show(const RunHost& host, const std::string& cp932) {
+  if (host.messages != nullptr) host.messages->ShowMessageText(cp932);
+}
 void Show(const RunHost& host, const char* utf8_literal) {
-  if (host.messages != nullptr) host.messages->ShowMessageText(text::Lit(utf8_literal));
+  Show(host, text::Lit(utf8_literal));
 }
 
 // 最適: the exact planner, and the search at 高 beside it unless the plan is proven optimal;
@@ -75,6 +79,13 @@ int RelayoutGrids(OptimiserRecords& records, RunForm& form) {
   return dropped;
 }
 
+std::string WorkLimitMessage(int attempts_made) {
+  return text::Format(text::Lit("計算量の上限に達したため、%d回目の試行までで打ち切りました。\n"
+                                "$それまでで最良の計画を表示します。")
+                          .c_str(),
+                      attempts_made);
+}
+
 std::string PreviewCaption(const std::string& version_text) {
   return text::ApplicationTitle() + " (" + version_text + text::Lit("版) 印刷プレビュー");
 }
@@ -94,11 +105,10 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
     return RunOutcome::kNoCut;
   }
 
-  // Pieces so short against bars so long that one bar would take thousands of them: no fill
-  // could finish in reasonable time. Nothing else needs that many, so say so plainly.
-  if (PiecesPerBarBound(records) > kMaxPiecesPerBar) {
-    if (user_invoked)
-      Show(host, "[#×]1本の素材から切り出す切断材が多すぎます。\n$(1本あたり1000本まで)");
+  // Pieces so short against bars so long that filling one bar alone would take more work than
+  // a whole run may: the search cannot plan it at all.
+  if (!WithinSearchLimits(records)) {
+    if (user_invoked) Show(host, "[#×]1本の素材から切り出す切断材が多すぎます。");
     return RunOutcome::kTooLarge;
   }
 
@@ -109,6 +119,7 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
   if (host.cursor != nullptr) host.cursor->BeginBusy();
   const SearchHost search_host{host.progress, host.keys, host.clock};
   records.exact_run = false;
+  records.work_limit_reached = false;
   const int result = form.PrecisionItem() == kPrecisionOptimal
                          ? RunOptimal(records, search_host)
                          : RunSearch(records, search_host, attempts);
@@ -123,6 +134,7 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
     return result == kSearchTooLarge ? RunOutcome::kTooLarge : RunOutcome::kInfeasible;
   }
   if (host.cursor != nullptr) host.cursor->EndBusy();
+  if (records.work_limit_reached) Show(host, WorkLimitMessage(records.attempts_made));
 
   if (host.preview != nullptr) host.preview->OpenPreview(PreviewCaption(host.version_text));
   return RunOutcome::kPlanned;

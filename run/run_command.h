@@ -45,7 +45,8 @@ struct RunHost {
 };
 
 enum class RunOutcome {
-  kPlanned,     // the best plan is in records.best and the preview was opened
+  kPlanned,     // the best plan is in records.best and the preview was opened (the work limit
+                // may have cut the search short: records.work_limit_reached)
   kNoStock,     // the stock list is empty
   kNoCut,       // the cut list is empty
   kInfeasible,  // no attempt gave a valid plan
@@ -63,6 +64,9 @@ int RelayoutGrids(OptimiserRecords& records, RunForm& form);
 // stop the command without a message.
 RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& host,
                       bool user_invoked);
+
+// The note after a plan that the work limit cut short (CP932): how many attempts were made.
+std::string WorkLimitMessage(int attempts_made);
 
 // The preview's caption: application title, version and "版) 印刷プレビュー".
 std::string PreviewCaption(const std::string& version_text);

@@ -23,6 +23,7 @@ std::vector<uint32_t> Words(int slot) {
 class RecordingTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ResetPageContext();  // nothing left from an earlier test or repetition
     BeginPageDrawing(canvas, 0, kRecordingWidth, kRecordingHeight);
     ResetPages();
     SetRecording(true);

@@ -97,6 +97,13 @@ TEST(GridEntry, PasteStopsAtTheEndOfTheGrid) {
   EXPECT_EQ(cut.Cell(3, 1), "");
 }
 
+TEST(GridEntry, PastedDecimalsRoundOnTheirDecimalValue) {
+  optimiser::MemoryGrid cut(7, 18);
+  PasteIntoGrid(cut, "16.9\t3\n2999.9\t1.9\n", {1, 1}, nullptr);
+  EXPECT_EQ(cut.Cell(1, 1), "17.3");
+  EXPECT_EQ(cut.Cell(2, 1), "3000.2");
+}
+
 TEST(GridEntry, ClearSampleAndDate) {
   optimiser::MemoryGrid grid(3, 19);
   grid.SetCell(0, 1, "1");

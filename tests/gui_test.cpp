@@ -270,6 +270,13 @@ TEST(MessageDialogTest, MarkersLinesAndCopy) {
   EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("line60\r\n")));
 }
 
+TEST(MessageDialogTest, TextIsShownAsItIs) {
+  MessageDialog d;
+  d.Prepare("[#×]/home/a/<b>x  y</b>/&amp;.zv5");
+  EXPECT_EQ(d.Label(0)->textFormat(), Qt::PlainText);
+  EXPECT_EQ(d.Label(0)->text(), QStringLiteral(" /home/a/<b>x  y</b>/&amp;.zv5"));
+}
+
 TEST(HistoryWindowTest, ReadOnlyMemo) {
   HistoryWindow h;
   h.ShowHistory();
@@ -385,6 +392,17 @@ TEST_F(WindowTest, CaseVariantsDeletedFilesAndClearing) {
   window->SetCurrentFile(upper);
   window->ClearHistory();
   EXPECT_EQ(window->CurrentFile(), upper);  // the current job is not touched
+}
+
+TEST_F(WindowTest, RecentSeparatorCarriesNoText) {
+  // Empty at the start, and with entries: a plain separator line, never a "-" beside it.
+  EXPECT_TRUE(window->RecentWork()->isSeparator());
+  EXPECT_TRUE(window->RecentWork()->text().isEmpty());
+  SaveAsTo("a.zv5");
+  EXPECT_TRUE(window->RecentWork()->isSeparator());
+  EXPECT_TRUE(window->RecentWork()->text().isEmpty());
+  window->ClearHistory();
+  EXPECT_EQ(window->RecentWork()->text(), QStringLiteral("（なし）"));
 }
 
 TEST_F(WindowTest, LastFileOpensAtTheNextStart) {

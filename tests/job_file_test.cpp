@@ -130,6 +130,13 @@ TEST_F(JobFileTest, ValuesAfterNameBlankEqualsBlank) {
   EXPECT_EQ(form.Field(JobField::kPriorityLength).Text(), "x=y");
 }
 
+TEST_F(JobFileTest, DecimalIndexesRoundOnTheirDecimalValue) {
+  const std::string path = Path("decimal.zv5");
+  WriteBytes(path, "caption\r\n[FmUnit1]\r\nRgTryCount = 1.9\r\n");
+  ASSERT_TRUE(OpenJobFile(form, path));
+  EXPECT_EQ(form.PrecisionItem(), 2);  // 1.9 is 2 (高), not 1 (中)
+}
+
 TEST_F(JobFileTest, HandWrittenGridRowsAreLoadedThenTheFrameRestored) {
   const std::string path = Path("grid.zv5");
   WriteBytes(path,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "drawing/pages.h"
+#include "drawing/playback.h"
 
 namespace zarvel::testing {
 
@@ -29,6 +30,14 @@ inline std::string PageText(int slot) {
     const std::size_t open = c.find('"');
     s += c.substr(open + 1, c.size() - open - 2);
   }
+  return s;
+}
+
+// The characters of every page of a report (pages 1..n), each page after "page N".
+inline std::string PageTextOfReport(int pages) {
+  std::string s;
+  for (int p = 1; p <= pages; ++p)
+    s += "page " + std::to_string(p) + "\n" + PageText(p + drawing::kFirstReportSlot) + "\n";
   return s;
 }
 

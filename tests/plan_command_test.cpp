@@ -94,6 +94,51 @@ TEST_F(PlanCommandTest, UsageAndMissingFiles) {
                 "/\nmissing.zv5\nは読み込めません\nファイルまたはフォルダが見つかりません\n");
 }
 
+TEST_F(PlanCommandTest, WorkLimitIsNamedInEveryOutput) {
+  // A million pieces of 2 mm to one bar: the second attempt passes an attempt's limit.
+  const std::string job = Job({"6000000.5"}, {"2.999999"});
+  ASSERT_EQ(Run({job, "--precision", "high"}), kExitPlanned);
+  EXPECT_NE(out.str().find("計算量の上限で打ち切り (1回目の試行まで)\n"), std::string::npos);
+  EXPECT_EQ(err.str(),
+            "計算量の上限に達したため、1回目の試行までで打ち切りました。\n"
+            "それまでで最良の計画を表示します。\n");
+  ASSERT_EQ(Run({job, "--precision", "high", "--json"}), kExitPlanned);
+  EXPECT_NE(out.str().find("\"work_limit_reached\": true, \"attempts_made\": 1"),
+            std::string::npos);
+  // An ordinary job says nothing of it.
+  ASSERT_EQ(Run({Job({"5500.10"}, {"2700.4"}, "small.zv5"), "--json"}), kExitPlanned);
+  EXPECT_EQ(out.str().find("work_limit"), std::string::npos);
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(PlanCommandTest, WindowStartWithoutADisplayOrWithAMistypedCommand) {
+  const std::string job = Job({"5500.10"}, {"2700.4"});
+  auto is_file = [&](const std::string& p) { return fs::is_regular_file(p); };
+  auto check = [&](std::vector<std::string> args, bool display) {
+    out.str("");
+    err.str("");
+    return CheckWindowStart(args, display, is_file, out, err);
+  };
+  const std::string usage = std::string(kUsage) + kWindowUsage;
+  EXPECT_EQ(check({}, true), std::nullopt);
+  EXPECT_EQ(check({job}, true), std::nullopt);
+  // No display: the reason and the headless commands, exit 2, for a job or none.
+  EXPECT_EQ(check({job}, false), kExitUsage);
+  EXPECT_EQ(err.str(), kNoDisplayMessage + usage);
+  EXPECT_EQ(check({}, false), kExitUsage);
+  EXPECT_EQ(err.str(), kNoDisplayMessage + usage);
+  // A mistyped command is neither a command nor a file: the usage, display or not.
+  EXPECT_EQ(check({"palns", job}, true), kExitUsage);
+  EXPECT_EQ(err.str(), "zarvel5: 'palns' is neither a command nor a job file\n" + usage);
+  EXPECT_EQ(check({"palns", job}, false), kExitUsage);
+  EXPECT_EQ(check({"--bogus"}, true), kExitUsage);
+  EXPECT_EQ(err.str(), usage);
+  // --help: the usage on stdout, exit 0.
+  EXPECT_EQ(check({"--help"}, false), kExitPlanned);
+  EXPECT_EQ(out.str(), usage);
+  EXPECT_EQ(err.str(), "");
+}
+
 TEST_F(PlanCommandTest, SaveJobWritesTheSortedGrids) {
   const std::string path = Job({"6000.3", "4000.2"}, {"900.2", "300.5", "900.1"});
   const std::string saved = (dir / "saved.zv5").string();

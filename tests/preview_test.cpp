@@ -5,12 +5,14 @@
 #include <QApplication>
 #include <QFile>
 #include <QPrinter>
+#include <QScreen>
 #include <QTest>
 #include <QWheelEvent>
 
 #include "app/main_window.h"
 #include "app/message.h"
 #include "optimiser/search.h"
+#include "tests/page_reader.h"
 #include "tests/search_test_util.h"
 #include "tests/temp_dir.h"
 
@@ -124,6 +126,99 @@ TEST_F(PreviewTest, TickingATableRebuildsAndKeepsThePosition) {
   EXPECT_EQ(preview.ScrollBar()->value(), 10);
 }
 
+TEST_F(PreviewTest, ShrinkingReportKeepsAPageInView) {
+  preview.TableB()->setChecked(true);
+  QApplication::processEvents();
+  ASSERT_GT(preview.PageCount(), 3);
+  ScrollTo(preview.ScrollBar()->maximum());  // End
+  preview.TableB()->setChecked(false);       // back to three pages
+  QApplication::processEvents();
+  EXPECT_EQ(preview.ScrollBar()->maximum(), 50);
+  EXPECT_EQ(preview.ScrollBar()->value(), 50);
+  // Position 50: the lower half of page 3 with its frame, drawn at once.
+  const int h = Display().height();
+  EXPECT_TRUE(Dark(Display().pixel(0, h / 4)));
+}
+
+TEST_F(PreviewTest, WheelOverTheScrollBarMovesOneUnitToo) {
+  ScrollTo(5);
+  QWheelEvent towards(QPointF(5, 50), QPointF(5, 50), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(preview.ScrollBar(), &towards);
+  EXPECT_EQ(preview.ScrollBar()->value(), 6);
+  QWheelEvent away(QPointF(5, 50), QPointF(5, 50), QPoint(), QPoint(0, 120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(preview.ScrollBar(), &away);
+  EXPECT_EQ(preview.ScrollBar()->value(), 5);
+}
+
+TEST_F(PreviewTest, ListsReadAfterTheRunDoNotReachThePages) {
+  // The window re-reads its lists (vertical order, another job) while the preview is open.
+  const std::string before = testing::PageTextOfReport(preview.PageCount());
+  for (int k = 1; k <= records->stock.count; ++k) records->stock.entries[k].length = 1234;
+  for (int j = 1; j <= records->cut.count; ++j) records->cut.entries[j].length = 4321;
+  records->cut.count = 1;
+  preview.TableB()->setChecked(true);  // a rebuild from the plan and lists of the run
+  QApplication::processEvents();
+  preview.TableB()->setChecked(false);
+  QApplication::processEvents();
+  EXPECT_EQ(testing::PageTextOfReport(preview.PageCount()), before);
+  EXPECT_EQ(before.find("1234"), std::string::npos);
+}
+
+TEST_F(PreviewTest, ShiftRuleHoldsForCheckBoxRebuilds) {
+  // Shift held while a table box is ticked keeps the heading style for the values.
+  struct Shift final : optimiser::KeyState {
+    bool IsKeyDown(int key) const override { return key == optimiser::kKeyShift; }
+  } shift;
+  auto fonts = [] {
+    std::vector<std::string> all;
+    for (int p = 1; p <= 3; ++p) {
+      for (const std::string& c : testing::PageCommands(p + drawing::kFirstReportSlot, "font "))
+        all.push_back(c);
+    }
+    return all;
+  };
+  const auto normal = fonts();
+  EXPECT_NE(std::find(normal.begin(), normal.end(), "font 36 20 0 0"), normal.end());
+  preview.keys = &shift;
+  preview.TableB()->setChecked(true);
+  QApplication::processEvents();
+  const auto held = fonts();
+  EXPECT_EQ(std::find(held.begin(), held.end(), "font 36 20 0 0"), held.end());
+  preview.keys = nullptr;  // the keyboard itself, with no key held
+  preview.TableB()->setChecked(false);
+  QApplication::processEvents();
+  EXPECT_EQ(fonts(), normal);
+}
+
+TEST_F(PreviewTest, CentredOnTheScreenWhenItFirstOpens) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const QPoint centre = preview.geometry().center();
+  EXPECT_LE(std::abs(centre.x() - screen.center().x()), 2);  // rounding of odd sizes
+  EXPECT_LE(std::abs(centre.y() - screen.center().y()), 2);
+}
+
+TEST(PreviewCaption, PageLimitNoteFollowsThePagesShown) {
+  // 40 000 single bars in table B need more pages than the table holds.
+  testing::JobLists job{{{3000, 40000}}, {{2990, 40000}}, 0, 0, 0};
+  auto records = testing::MakeRecords(job);
+  ASSERT_EQ(optimiser::RunSearch(*records, {}, 10), 0);
+  PreviewWindow preview(*records);
+  preview.SetCaption(QStringLiteral("棒材Zarvel５ (2025.04.01版) 印刷プレビュー"));
+  preview.TableB()->setChecked(true);
+  preview.Rebuild();
+  QApplication::processEvents();
+  ASSERT_TRUE(preview.Truncated());
+  EXPECT_EQ(
+      preview.windowTitle(),
+      QStringLiteral("棒材Zarvel５ (2025.04.01版) 印刷プレビュー（ページ数の上限で打ち切り）"));
+  preview.TableB()->setChecked(false);  // the summary alone: nothing cut off any more
+  QApplication::processEvents();
+  EXPECT_FALSE(preview.Truncated());
+  EXPECT_EQ(preview.windowTitle(), QStringLiteral("棒材Zarvel５ (2025.04.01版) 印刷プレビュー"));
+}
+
 TEST_F(PreviewTest, PrintingToAPdfFile) {
   testing::TempDir dir("zarvel5-print");
   const QString pdf = QString::fromStdString(dir.File("out.pdf"));
@@ -144,6 +239,37 @@ TEST_F(PreviewTest, PrintingToAPdfFile) {
   QFile::remove(pdf);
   preview.PrintAll();
   EXPECT_FALSE(QFile::exists(pdf));
+}
+
+TEST(PreviewRun, ShiftHeldAtACheckBoxKeepsTheHeadingStyle) {
+  testing::TempDir dir("zarvel5-prevshift");
+  qputenv("ZARVEL5_SETTINGS_DIR", QByteArray::fromStdString(dir.File("s")));
+  SetMessageHandler([](const std::string&) {});
+  auto records = std::make_unique<optimiser::OptimiserRecords>();
+  MainWindow window(*records);
+  window.show();
+  window.Grid1()->SetCell(1, 1, "5500.10");
+  window.Grid2()->SetCell(1, 1, "2700.4");
+  window.RunClicked(true);
+  PreviewWindow* preview = window.Preview();
+  ASSERT_TRUE(preview->isVisible());
+  auto value_style = [] {
+    const auto fonts = testing::PageCommands(1 + drawing::kFirstReportSlot, "font ");
+    return std::find(fonts.begin(), fonts.end(), "font 36 20 0 0") != fonts.end();
+  };
+  EXPECT_TRUE(value_style());
+  // Shift held (as the window system reports it) while table A is ticked after the run.
+  QTest::keyPress(preview->windowHandle(), Qt::Key_Shift, Qt::ShiftModifier);
+  QApplication::processEvents();
+  preview->TableA()->setChecked(true);
+  QApplication::processEvents();
+  EXPECT_FALSE(value_style());
+  QTest::keyRelease(preview->windowHandle(), Qt::Key_Shift, Qt::NoModifier);
+  QApplication::processEvents();
+  preview->TableA()->setChecked(false);
+  QApplication::processEvents();
+  EXPECT_TRUE(value_style());
+  SetMessageHandler(nullptr);
 }
 
 TEST(PreviewRun, PrecisionReRunsOnlyWithThePreviewOpen) {

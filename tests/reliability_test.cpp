@@ -202,8 +202,14 @@ TEST(OddBytes, JobFilesThatAreNotCleanCp932) {
 
 using optimiser::RunOutcome;
 
-RunOutcome RunJob(const std::vector<std::string>& stock, const std::vector<std::string>& cut,
-                  const char* margin = " 20", const char* kerf = "  3") {
+struct JobRun {
+  RunOutcome outcome;
+  bool work_limit_reached;
+  testing::FakeHost host;
+};
+
+JobRun RunJob(const std::vector<std::string>& stock, const std::vector<std::string>& cut,
+              const char* margin = " 20", const char* kerf = "  3") {
   auto records = std::make_unique<optimiser::OptimiserRecords>();
   testing::FakeForm form;
   form.precision = 2;
@@ -211,22 +217,74 @@ RunOutcome RunJob(const std::vector<std::string>& stock, const std::vector<std::
   testing::FakeForm::Fill(form.cut, cut);
   form.Set(optimiser::JobField::kMargin, margin);
   form.Set(optimiser::JobField::kKerf, kerf);
-  testing::FakeHost host;
-  return optimiser::RunCommand(*records, form, host.Host(), true);
+  JobRun run{};
+  run.outcome = optimiser::RunCommand(*records, form, run.host.Host(), true);
+  run.work_limit_reached = records->work_limit_reached;
+  return run;
 }
 
 TEST(AbsurdJobs, EndWithAPlanOrAMessage) {
-  // Pieces of 2 mm on bars of 99 999 999 mm: millions to one bar.
-  EXPECT_EQ(RunJob({"99999999.5"}, {"2.999999"}), RunOutcome::kTooLarge);
+  // Pieces of 2 mm on bars of 6 000 000 mm: a million to one bar, so the second attempt takes
+  // more than the limit of an attempt; the first one's plan is kept, and the run says so.
+  JobRun tiny = RunJob({"6000000.5"}, {"2.999999"});
+  EXPECT_EQ(tiny.outcome, RunOutcome::kPlanned);
+  EXPECT_TRUE(tiny.work_limit_reached);
+  ASSERT_EQ(tiny.host.messages.size(), 1u);
+  EXPECT_EQ(text::Cp932ToUtf8(tiny.host.messages[0]),
+            "計算量の上限に達したため、1回目の試行までで打ち切りました。\n"
+            "$それまでで最良の計画を表示します。");
+  // The label: how far the search got (attempt 1 of 500 is 0 %) and why it stopped.
+  const std::string label = text::Cp932ToUtf8(tiny.host.progress.back());
+  EXPECT_EQ(label.substr(0, 5), "(  0)");
+  EXPECT_EQ(label.substr(label.find('\n')), "\n計算量の上限で打ち切り");
+  ASSERT_EQ(tiny.host.preview_captions.size(), 1u);  // the plan is shown after the note
   // 999 999 pieces of one length: plenty of identical bars, planned at once.
-  EXPECT_EQ(RunJob({"6000.999999"}, {"1000.999999"}), RunOutcome::kPlanned);
-  // A margin of 999 with pieces of 8 mm: 636 to a bar, still within the limit.
-  EXPECT_EQ(RunJob({"6000.9999"}, {"8.99999"}, "999"), RunOutcome::kPlanned);
-  // A negative kerf that makes a piece take no room: only the pieces bound a bar (found by
-  // the fuzzer; it used to run into the work limit).
-  EXPECT_EQ(RunJob({"2.1"}, {"2.999999"}, "999", " -3"), RunOutcome::kTooLarge);
+  EXPECT_EQ(RunJob({"6000.999999"}, {"1000.999999"}).outcome, RunOutcome::kPlanned);
+  // A margin of 999 with pieces of 8 mm: 636 to a bar.
+  JobRun margin = RunJob({"6000.9999"}, {"8.99999"}, "999");
+  EXPECT_EQ(margin.outcome, RunOutcome::kPlanned);
+  // 1500 pieces of 8 mm on 12 m bars: 1093 to a bar, planned in a moment and never refused.
+  JobRun many = RunJob({"12000.10"}, {"8.1500"});
+  EXPECT_EQ(many.outcome, RunOutcome::kPlanned);
+  EXPECT_FALSE(many.work_limit_reached);
+  EXPECT_TRUE(many.host.messages.empty());
+  // A negative kerf that makes a piece take no room: only the pieces bound a bar, and the
+  // priority bar's first fills already need more than an attempt may take.
+  JobRun negative = RunJob({"2.1"}, {"2.999999"}, "999", " -3");
+  EXPECT_EQ(negative.outcome, RunOutcome::kTooLarge);
+  ASSERT_EQ(negative.host.messages.size(), 1u);
+  EXPECT_EQ(text::Cp932ToUtf8(negative.host.messages[0]),
+            "[#×]計算量が多すぎるため、Zarvel不能です。\n切断材の本数か種類を減らして下さい。");
+  // Tens of millions of pieces to one bar: one fill alone is beyond the search, refused at once.
+  JobRun refused = RunJob({"2000000000.1"}, {"2.99999999"}, "0", "0");
+  EXPECT_EQ(refused.outcome, RunOutcome::kTooLarge);
+  ASSERT_EQ(refused.host.messages.size(), 1u);
+  EXPECT_EQ(text::Cp932ToUtf8(refused.host.messages[0]),
+            "[#×]1本の素材から切り出す切断材が多すぎます。");
+  EXPECT_TRUE(refused.host.progress.empty());  // no search ran
   // Not enough stock for a million pieces: the usual message.
-  EXPECT_EQ(RunJob({"6000.10"}, {"1000.999999"}), RunOutcome::kInfeasible);
+  EXPECT_EQ(RunJob({"6000.10"}, {"1000.999999"}).outcome, RunOutcome::kInfeasible);
+}
+
+TEST(AbsurdJobs, PiecesPerBarIsExactAndTheRefusalNotOffByOne) {
+  auto records = std::make_unique<optimiser::OptimiserRecords>();
+  records->stock.Append(1000, 10);
+  records->cut.Append(10, 500);
+  // 100 pieces of 10 mm fill 1000 mm exactly; a 101st does not fit.
+  EXPECT_EQ(optimiser::PiecesPerBarBound(*records), 100);
+  records->conditions.margin = 9;
+  EXPECT_EQ(optimiser::PiecesPerBarBound(*records), 100);
+  records->conditions.margin = 10;
+  EXPECT_EQ(optimiser::PiecesPerBarBound(*records), 101);
+  records->conditions.kerf = 1;  // 11 mm a piece in 1010 mm and the last kerf: 91
+  EXPECT_EQ(optimiser::PiecesPerBarBound(*records), 91);
+  // A fill of 91 pieces counts 93 draws: a budget of 93 takes it, 92 does not.
+  EXPECT_TRUE(optimiser::WithinSearchLimits(*records, 93));
+  EXPECT_FALSE(optimiser::WithinSearchLimits(*records, 92));
+  // The fill itself agrees with the bound.
+  records->random.Seed(0);
+  ASSERT_EQ(optimiser::RunSearch(*records, {}, 10), optimiser::kSearchPlanned);
+  EXPECT_EQ(records->best.patterns[1].piece_counts[1], 91);
 }
 
 TEST(AbsurdJobs, WorkBudgetStopsTheSearchKeepingTheBestPlan) {

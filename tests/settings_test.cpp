@@ -29,6 +29,18 @@ TEST(Profile, ReadsAndWritesKeysWithoutRegardToCase) {
   EXPECT_EQ(ReadProfileString(path, "new", "k", "x"), "v");
 }
 
+TEST(Profile, CaseFoldsOnlyLettersOutsideTwoByteCharacters) {
+  // "Ｕ" is 0x82 0x74 and "５" 0x82 0x54: folding the trail byte 't' would make them equal.
+  const std::string content =
+      text::Utf8ToCp932("[ZarvelＵ]\r\nLastFile=u\r\n[zARVEL５]\r\nlastFILE=5\r\n");
+  EXPECT_EQ(ProfileValue(content, text::Utf8ToCp932("Zarvel５"), "LastFile", "x"), "5");
+  EXPECT_EQ(ProfileValue(content, text::Utf8ToCp932("ZARVELＵ"), "LASTFILE", "x"), "u");
+  EXPECT_EQ(ProfileValue(content, text::Utf8ToCp932("Zarvelｕ"), "LastFile", "x"), "x");
+  // ASCII letters after a two-byte character still fold ("表" ends in a backslash).
+  EXPECT_EQ(ProfileValue(text::Utf8ToCp932("[表t]\nK=1\n"), text::Utf8ToCp932("表T"), "k", "x"),
+            "1");
+}
+
 TEST(Settings, FolderAndLastFile) {
   testing::TempDir dir("zarvel5-settings");
   setenv("ZARVEL5_SETTINGS_DIR", dir.File("deep/er").c_str(), 1);

@@ -52,6 +52,58 @@ TEST(AtoI, SaturatesBeyondInt32) {
   EXPECT_EQ(AtoI("0." + std::string(400, '0') + "1"), 0);
 }
 
+// An independent reading of trunc(x ± 0.1) for "w.ff" and "w.ff:mm" texts: everything scaled to
+// whole 6000ths of a unit, so no binary fraction is involved.
+int32_t ScaledRounding(int64_t whole, int64_t hundredths, int64_t minutes, bool negative) {
+  const int64_t scaled = (negative ? -1 : 1) * (whole * 6000 + hundredths * 60) + minutes * 100;
+  return static_cast<int32_t>(scaled >= 0 ? (scaled + 600) / 6000 : -((-scaled + 600) / 6000));
+}
+
+TEST(AtoI, ReadsTheDecimalTextExactly) {
+  int wrong = 0;
+  for (int k = 1; k <= 13000; ++k) {
+    const std::string w = std::to_string(k);
+    // "k.9" is k + 0.9, so trunc(x + 0.1) is k + 1, whatever binary makes of 0.9.
+    wrong += AtoI(w + ".9") != k + 1;
+    wrong += AtoI("-" + w + ".9") != -(k + 1);
+    wrong += AtoI(w + ".89") != k;
+    wrong += AtoI(w + ".90") != k + 1;
+    wrong += AtoI(w + ".8" + std::string(30, '9')) != k;
+  }
+  EXPECT_EQ(wrong, 0);
+  for (int k : {0, 1, 16, 999, 5000, 123456}) {
+    for (int f = 0; f < 100; ++f) {
+      const std::string frac = (f < 10 ? "0" : "") + std::to_string(f);
+      const std::string w = std::to_string(k) + "." + frac;
+      ASSERT_EQ(AtoI(w), ScaledRounding(k, f, 0, false)) << w;
+      ASSERT_EQ(AtoI("-" + w), ScaledRounding(k, f, 0, true)) << "-" << w;
+      for (int m : {0, 5, 30, 53, 54, 59}) {
+        const std::string mm = (m < 10 ? "0" : "") + std::to_string(m);
+        ASSERT_EQ(AtoI(w + ":" + mm), ScaledRounding(k, f, m, false)) << w << ":" << mm;
+        ASSERT_EQ(AtoI("-" + w + ":" + mm), ScaledRounding(k, f, m, true)) << "-" << w << ":" << mm;
+      }
+    }
+  }
+  // Full-width digits, commas and trailing text read as before.
+  EXPECT_EQ(AtoI(Lit("１６．９")), 16);  // the full-width point is not a point
+  EXPECT_EQ(AtoI(Lit("１６") + ".9"), 17);
+  EXPECT_EQ(AtoI("1,999.9mm"), 2000);
+  EXPECT_EQ(AtoI(".95"), 1);
+  EXPECT_EQ(AtoI("-.95"), -1);
+  EXPECT_EQ(AtoI("5."), 5);
+  EXPECT_EQ(AtoI("-:54"), 1);  // no number, only minutes: 0.9
+  EXPECT_EQ(AtoI("2:-5"), 2);  // minutes may be negative: 2 - 5/60
+}
+
+TEST(AtoI, CellsReadTheirCountExactly) {
+  // The length is what stands before the first point; the count is read from the rest.
+  EXPECT_EQ(FormatCellText("5000.1.9"), " 5000.  2");
+  EXPECT_EQ(FormatCellText("16.2.9"), "   16.  3");
+  const CellValue v = ParseCellText("1.16.9");
+  EXPECT_EQ(v.length, 1);
+  EXPECT_EQ(v.count, 17);
+}
+
 TEST(ControlNumber, ByKindOfControl) {
   using testing::FakeControl;
   EXPECT_DOUBLE_EQ(static_cast<double>(ControlNumber(FakeControl(ControlKind::kEdit, " 20"))), 20);

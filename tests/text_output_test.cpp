@@ -19,6 +19,7 @@ using testing::PageText;
 class TextPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    drawing::ResetPageContext();
     drawing::BeginPageDrawing(canvas, 0, 1800, 2700);
     drawing::ResetPages();
     drawing::SetRecording(true);
@@ -310,6 +311,47 @@ TEST_F(TextPageTest, RuledTable) {
   EXPECT_EQ(PageCommands(11, "text")[2], "text 121.0 41.0 \"c\"");
 }
 
+TEST_F(TextPageTest, RulesStopBelowColumn256) {
+  Fresh(1, 0.5);
+  // A rule from column 251 closed at column 255 is drawn; the one closed exactly at column 256
+  // is not (columns count from 1, the character at byte 255 is column 256).
+  std::string line(250, ' ');
+  line += Lit("┌─┐");  // columns 251, 253, 255
+  std::string beyond(251, ' ');
+  beyond += Lit("┌─┐");  // columns 252, 254, 256
+  std::string kept = line;
+  DrawTableRules(0, 0, kept);
+  EXPECT_EQ(PageCommands(11, "line ").size(), 1u);  // the rule across
+  drawing::SelectPage(11);
+  DrawTableRules(0, 0, beyond);
+  EXPECT_TRUE(PageCommands(11, "line ").empty());  // no horizontal rule: its end is column 256
+  EXPECT_EQ(beyond.substr(251 + 4, 2), Lit("┐"));  // and the character is left as it was
+}
+
+TEST_F(TextPageTest, OneResetForThePageContext) {
+  Fresh(4, 2);
+  PutNotationText(0, 0, 0, 0, "Lx### ###");
+  drawing::SetTemplateFlag('Q');
+  PutReportLine(0, 0, Lit("%.a"));
+  drawing::CanvasMoveTo(canvas, 1, 1);
+  ASSERT_GT(drawing::PageCapacity(11), 0);
+  drawing::ResetPageContext();
+  EXPECT_EQ(TextStyle().height, 0);
+  EXPECT_EQ(AnonymousFieldCount(), 0);
+  EXPECT_EQ(FieldAt(kFirstNamedField), nullptr);
+  EXPECT_FALSE(drawing::TemplateFlag('Q'));
+  EXPECT_EQ(drawing::PageCapacity(11), 0);
+  EXPECT_EQ(drawing::LastPageIndex(), 0);
+  EXPECT_FALSE(drawing::Recording());
+  EXPECT_EQ(drawing::DrawingCanvas(), nullptr);
+  // The heading counters start again.
+  drawing::BeginPageDrawing(canvas, 0, 1800, 2700);
+  drawing::SetRecording(true);
+  Fresh(4, 2);
+  PutReportLine(0, 0, Lit("%.a"));
+  EXPECT_EQ(PageText(11), "1.a");
+}
+
 TEST_F(TextPageTest, LoneRuleCharacterIsText) {
   Fresh(4, 2);
   PutReportLine(0, 0, Lit("a─b"));
@@ -369,6 +411,11 @@ TEST_F(TextPageTest, AdvancesFromPrefixes) {
               20 + 6.4 - 5.76, 1e-9);
   EXPECT_NEAR(drawing::ExecPrintBlock(0, {"F4--|a", "----|b", "", "F1--|never"}, 0, 0), 2 * 2.52,
               1e-9);
+  // "-F" turns the advance in force upwards even when no F1..F4 names one: a kept 2.88 and a
+  // named 2.52 alike.
+  EXPECT_NEAR(drawing::ExecPrintBlock(20, {"F3--|a", "-F--|b", "-F4-|c"}, 0, 0),
+              20 + 2.88 - 2.88 - 2.52, 1e-9);
+  EXPECT_NEAR(drawing::ExecPrintBlock(20, {"-Fx-|a"}, 0, 0), 20 - 5.76, 1e-9);
   // The block leaves the style it found, in font code 1.
   EXPECT_EQ(TextStyle().font_code, 1);
   EXPECT_NEAR(TextStyle().height, 3.6, 1e-12);

@@ -12,16 +12,8 @@
 namespace zarvel::text {
 namespace {
 
-struct FieldTable {
-  std::vector<ValueField> fields = std::vector<ValueField>(kFieldTableSize);
-  int anonymous = 0;
-  int cursor = 0;
-  int next_named = kFirstNamedField;
-};
-
-FieldTable& Table() {
-  static FieldTable table;
-  return table;
+drawing::FieldTable& Table() {
+  return drawing::CurrentPageContext().value_fields;
 }
 
 bool IsAsciiAlnum(char c) {
@@ -48,14 +40,14 @@ std::string Fixed(int width, int decimals, double value) {
 }  // namespace
 
 void ResetValueFields() {
-  FieldTable& t = Table();
+  drawing::FieldTable& t = Table();
   t.anonymous = 0;
   t.cursor = 0;
   t.next_named = kFirstNamedField;
 }
 
 int NextValueField() {
-  FieldTable& t = Table();
+  drawing::FieldTable& t = Table();
   const int index = t.cursor < t.anonymous ? t.cursor : -1;
   ++t.cursor;
   return index;
@@ -66,7 +58,7 @@ int AnonymousFieldCount() {
 }
 
 ValueField* FieldAt(int index) {
-  FieldTable& t = Table();
+  drawing::FieldTable& t = Table();
   if (index >= 0 && index < t.anonymous && index < kAnonymousFields) return &t.fields[index];
   if (index >= kFirstNamedField && index < t.next_named) return &t.fields[index];
   return nullptr;
@@ -74,7 +66,7 @@ ValueField* FieldAt(int index) {
 
 std::size_t RegisterPlaceholder(std::string& line, const std::string& mask, std::size_t start,
                                 double x, double y, double along, double across) {
-  FieldTable& t = Table();
+  drawing::FieldTable& t = Table();
   const StFont& style = TextStyle();
   const double w = style.width;
   std::size_t j = start + 1;
@@ -163,6 +155,8 @@ void FmtPrint(int index, double value, bool use_field_style) {
       --d;
       continue;
     }
+    // The field is already taken: hand over its index, not -1, or the next field would be
+    // filled in its place and the last value dropped.
     RestoreTextStyle(saved);
     FillValue(resolved, value, use_field_style);
     return;
@@ -205,7 +199,7 @@ void FillTextLeft(int index, const std::string& text, bool use_field_style) {
   const std::string folded = FoldFullWidthSpaces(text);
   std::string t(TrimBlanks(folded));
   if (static_cast<int>(t.size()) > f->length) {
-    FillTextCentred(resolved, text, use_field_style);
+    FillTextCentred(resolved, text, use_field_style);  // the same field, as in FmtPrint
     return;
   }
   t += Spaces(f->length - static_cast<int>(t.size()));

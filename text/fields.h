@@ -8,24 +8,12 @@
 
 namespace zarvel::text {
 
-inline constexpr int kAnonymousFields = 1000;
-inline constexpr int kFirstNamedField = 1000;
-inline constexpr int kFieldTableSize = 1202;
-inline constexpr int kNamedFieldEnd = 1200;  // named fields are 1000..1199
-inline constexpr std::size_t kMaxFieldName = 15;
-
-struct ValueField {
-  double x = 0;
-  double y = 0;
-  double field_width = 0;
-  double along = 0;
-  double across = 0;
-  double left_limit = 0;
-  int length = 0;
-  int decimals = 0;
-  StFont style;
-  std::string name;
-};
+using drawing::kAnonymousFields;
+using drawing::kFieldTableSize;
+using drawing::kFirstNamedField;
+using drawing::kMaxFieldName;
+using drawing::kNamedFieldEnd;
+using drawing::ValueField;
 
 void ResetValueFields();
 // The read cursor, advanced; -1 once it has reached the anonymous count.

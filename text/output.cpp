@@ -12,8 +12,7 @@ namespace zarvel::text {
 namespace {
 
 StFont& Style() {
-  static StFont style;
-  return style;
+  return drawing::CurrentPageContext().text_style;
 }
 
 // Unit and exponent markers, in the order that decides ties.

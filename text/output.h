@@ -4,18 +4,12 @@
 
 #include <string>
 
+#include "drawing/page_context.h"
+
 namespace zarvel::text {
 
 // The current text style. Sizes in sheet mm; the device fields are derived.
-struct StFont {
-  double height = 0;
-  double width = 0;  // one byte column
-  double angle = 0;  // degrees, counter-clockwise
-  int device_height = 0;
-  int device_width = 0;
-  int angle_tenths = 0;
-  int font_code = 0;
-};
+using drawing::StFont;
 
 // The one current style (all zero until the first SetTextStyle).
 const StFont& TextStyle();

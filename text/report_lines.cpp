@@ -13,23 +13,14 @@
 namespace zarvel::text {
 namespace {
 
-constexpr std::size_t kRuleColumns = 258;
 constexpr std::size_t kMaxRuleColumn = 256;
 constexpr std::size_t kMarkerColumns = 8;  // heading and list markers count only this far in
 
-struct RuleColumn {
-  double start_y = 0;
-  int weight = 0;  // 0 none, 1 thin, 2 thick
-};
-
-struct ReportLineState {
-  std::array<int, 4> headings{};
-  std::array<RuleColumn, kRuleColumns> rules{};
-};
+using drawing::ReportLineState;
+using drawing::RuleColumn;
 
 ReportLineState& State() {
-  static ReportLineState state;
-  return state;
+  return drawing::CurrentPageContext().report_lines;
 }
 
 // Whether the two-byte character `ch` is one of those in `list` (a CP932 string of them).
@@ -61,8 +52,10 @@ void DrawTableRules(double x, double y, std::string& line) {
   }
   std::size_t h = 0;
   int hw = 0;
+  // Columns are 1-based: the character at byte i0 is column i0 + 1, which must stay below
+  // min(length, 256).
   const std::size_t end = std::min(line.size(), kMaxRuleColumn);
-  for (std::size_t i0 = 0; i0 < end;) {
+  for (std::size_t i0 = 0; i0 + 1 < end;) {
     const auto b = static_cast<unsigned char>(line[i0]);
     if (!IsTextLeadByte(b) || i0 + 1 >= line.size()) {
       ++i0;

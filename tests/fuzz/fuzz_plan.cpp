@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   zarvel::optimiser::ReadConditions(records->conditions, form);
   zarvel::optimiser::RelayoutGrids(*records, form);
   if (records->stock.Empty() || records->cut.Empty() ||
-      zarvel::optimiser::PiecesPerBarBound(*records) > zarvel::optimiser::kMaxPiecesPerBar)
+      !zarvel::optimiser::WithinSearchLimits(*records, 5'000'000))
     return 0;
   records->random.Seed(0);
   if (zarvel::optimiser::RunSearch(*records, {}, 10, 5'000'000) == 0) {
