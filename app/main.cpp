@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/qt_text.h"
+#include "cli/order_command.h"
 #include "cli/plan_command.h"
 #include "cli/report_command.h"
 #include "text/app_info.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   if (command == "plan") return zarvel::cli::RunPlanCommand(rest, std::cout, std::cerr);
   if (command == "pages") return zarvel::cli::RunPagesCommand(rest, std::cout, std::cerr);
+  if (command == "order") return zarvel::cli::RunOrderCommand(rest, std::cout, std::cerr);
   if (command == "report") {
     // Headless: no display is needed.
     qputenv("QT_QPA_PLATFORM", "offscreen");

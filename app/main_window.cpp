@@ -313,7 +313,8 @@ void MainWindow::TimerTick() {
 
 std::vector<job::SavedControl*> MainWindow::PersistentControls() {
   return {fields_[3], fields_[4], fields_[5], fields_[0], fields_[1], fields_[2], grid1_,  grid2_,
-          fields_[6], fields_[7], precision_, fields_[8], vertical_,  table_a_,   table_b_};
+          fields_[6], fields_[7], precision_, fields_[8], vertical_,  table_a_,   table_b_,
+          preview_->TableC()};
 }
 
 void MainWindow::GridFrameSetup() {

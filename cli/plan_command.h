@@ -28,9 +28,13 @@ struct CommandOptions {
   int precision = -1;  // -1: the job's own
   bool json = false;
   std::string save_job;
-  std::string tables;  // "", "none", "A", "B", "AB"
+  std::string tables;  // "", "none", or any of A, B and C
   std::string pdf;
   std::string png_dir;
+  std::string csv;      // plan, order: the output written as CSV
+  std::string cut_csv;  // plan: a cut list read from CSV before the run
+  int keep = 1000;      // order: the shortest offcut worth keeping, mm
+  std::vector<std::string> jobs;  // order: every job named
 };
 
 // A job opened and run.
@@ -48,7 +52,7 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
 // Opens and runs the job. Returns -1 with a plan, else the exit code (messages on err).
 int OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err);
 
-// The report switches: --tables when given, else the job's two check boxes.
+// The report switches: --tables when given, else the job's three check boxes.
 report::ReportOptions TableOptions(const CommandOptions& options, const job::JobForm& form);
 
 // Opens and runs the job, then records its report pages. Returns -1 with the page count in

@@ -41,8 +41,22 @@ bool OpenJobFile(JobWindow& window, const std::string& path) {
 }
 
 void LoadJobText(JobWindow& window, const std::string* content) {
-  if (content != nullptr)
-    LoadFormState(SplitLines(*content), kFormSection, window.PersistentControls());
+  if (content != nullptr) {
+    const std::vector<std::string> lines = SplitLines(*content);
+    const std::vector<SavedControl*> controls = window.PersistentControls();
+    if (LoadFormState(lines, kFormSection, controls)) {
+      // Saved controls added after the first 54 lines: a file written before them loads
+      // with them as a fresh job has them, not as the previous job left them.
+      for (SavedControl* c : controls) {
+        if (c->Name() != kCutDiagramControl) continue;
+        const std::string key = c->Name() + " = ";
+        const bool named = std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
+          return l.compare(0, key.size(), key) == 0;
+        });
+        if (!named) c->SetChecked(false);
+      }
+    }
+  }
   window.GridFrameSetup();
   window.RelayoutGrids();
   window.AfterLoad();
