@@ -128,9 +128,13 @@ std::vector<std::string> Fields(const std::string& line, char separator) {
   return fields;
 }
 
-bool HasDigit(const std::string& s) {
+// Whether a first field is meant as a number: it starts with a digit, or a sign or point and
+// one. Anything else is a heading, as pasting skips a line whose first value reads as 0.
+bool StartsWithNumber(const std::string& s) {
   const std::string half = text::HalfWidthDigits(s);
-  return std::any_of(half.begin(), half.end(), [](char c) { return c >= '0' && c <= '9'; });
+  auto digit = [&](std::size_t i) { return i < half.size() && half[i] >= '0' && half[i] <= '9'; };
+  if (digit(0)) return true;
+  return !half.empty() && (half[0] == '-' || half[0] == '+' || half[0] == '.') && digit(1);
 }
 
 // A whole number as a spreadsheet writes it: digits (full-width too), thousands commas, and
@@ -172,7 +176,7 @@ CutCsv ReadCutCsv(const std::string& bytes, int capacity) {
                                                                   : ',';
     const std::vector<std::string> f = Fields(line, separator);
     if (std::all_of(f.begin(), f.end(), [](const std::string& s) { return s.empty(); })) continue;
-    if (!HasDigit(f[0])) continue;  // a heading, as pasting skips it
+    if (!StartsWithNumber(f[0])) continue;  // a heading
     const int64_t length = WholeNumber(f[0]);
     if (length < 0) {
       result.error = LineError(number, "長さが読めません", f[0]);

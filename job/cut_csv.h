@@ -29,7 +29,7 @@ struct CutCsv {
 // Reads the bytes of a cut-list file: CP932 or UTF-8 (with or without a byte-order mark;
 // UTF-16 with one). A line is a length and a count separated by a comma, TAB or semicolon
 // (a missing count is 1, further fields are ignored); blank lines and headings (a first field
-// without a digit) are skipped. At most `capacity` different lengths.
+// that does not start with a number) are skipped. At most `capacity` different lengths.
 CutCsv ReadCutCsv(const std::string& bytes, int capacity);
 
 // The cut list's capacity in the grid: its data cells.

@@ -106,7 +106,7 @@ std::vector<PieceLabel> PieceLabels(const BarLayout& bar, double scale) {
       labels.push_back(PieceLabel::kNormal);
     } else if (n * kSmallWidth <= w) {
       labels.push_back(PieceLabel::kSmall);
-    } else if (kSmallHeight <= w + kTextPadding && n * kSmallWidth <= room_along_height) {
+    } else if (kTinyHeight <= w + kTextPadding && n * kTinyWidth <= room_along_height) {
       labels.push_back(PieceLabel::kRotated);
     } else {
       labels.push_back(PieceLabel::kNote);
@@ -161,9 +161,10 @@ double DiagramHeight(const BarLayout& bar, double scale) {
 }
 
 double DrawDiagramRuler(double y, double longest_extent, double scale) {
-  Style(kValueHeight, kValueWidth);
+  Style(kSmallHeight, kSmallWidth);
   const std::string& heading = text::Lit("素材長 × 本数");
-  TextAt(kDiagramLabelRight - TextWidth(heading), y + 1.0, heading);
+  TextAt(kDiagramLabelRight - TextWidth(heading), y + kDiagramRulerHeight - 1.2 - kSmallHeight,
+         heading);
   // Ticks every 1, 2 or 5 × 10^n mm of bar, at least 9 mm of page apart.
   double step = 100;
   for (int i = 0; step * scale < 9 && i < 40; ++i) step *= (i % 3 == 1) ? 2.5 : 2;
@@ -243,8 +244,8 @@ double DrawDiagram(const BarLayout& bar, int number, double y, double scale) {
         break;
       case PieceLabel::kRotated:
         // Reads upwards; the text's cells lie to the right of the anchor.
-        Style(kSmallHeight, kSmallWidth, 90);
-        TextAt(cx - kSmallHeight / 2, mid + t.size() * kSmallWidth / 2, t);
+        Style(kTinyHeight, kTinyWidth, 90);
+        TextAt(cx - kTinyHeight / 2, mid + t.size() * kTinyWidth / 2, t);
         break;
       case PieceLabel::kNote:
         Style(kTinyHeight, kTinyWidth);

@@ -274,7 +274,7 @@ double Builder::DiagramHeader(double y, bool continuation) {
     y = kTopStart;
   }
   y = MemberLine(y);
-  y += kCharHeight * 0.5;
+  y += kCharHeight;
   HeadingStyle();
   text::PutTextAt(kColumnUnit, y, Text(u8"≪切 断 図≫"));
   text::PutTextAt(kColumnUnit * 14, y,
