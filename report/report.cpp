@@ -274,10 +274,11 @@ double Builder::DiagramHeader(double y, bool continuation) {
     y = kTopStart;
   }
   y = MemberLine(y);
-  y += kCharHeight;
+  y += kCharHeight + 1.5;
   HeadingStyle();
-  text::PutTextAt(kColumnUnit, y, Text(u8"≪切 断 図≫"));
-  text::PutTextAt(kColumnUnit * 14, y,
+  // Under "部材名", like the titles of the summary.
+  text::PutTextAt(kColumnUnit * 6 + 1, y, Text(u8"≪切 断 図≫"));
+  text::PutTextAt(kColumnUnit * 20 + 1, y,
                   text::Lit("長さ (mm)　切り代 ") + text::Format("%d", r_.conditions.kerf) +
                       text::Lit("　素材の余裕 ") + text::Format("%d", r_.conditions.margin));
   return y + kCharHeight + 1;
