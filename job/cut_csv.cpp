@@ -163,9 +163,19 @@ std::string LineError(int line, const char* what, const std::string& field) {
          field + text::Lit("」");
 }
 
+CutCsv ReadLines(const std::string& bytes, int capacity);
+
 }  // namespace
 
 CutCsv ReadCutCsv(const std::string& bytes, int capacity) {
+  CutCsv result = ReadLines(bytes, capacity);
+  if (!result.ok) result.pieces.clear();  // all or nothing
+  return result;
+}
+
+namespace {
+
+CutCsv ReadLines(const std::string& bytes, int capacity) {
   CutCsv result;
   const std::vector<std::string> lines = SplitLines(ToCp932(bytes));
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -223,6 +233,8 @@ CutCsv ReadCutCsv(const std::string& bytes, int capacity) {
   result.ok = true;
   return result;
 }
+
+}  // namespace
 
 int GridCapacity(const optimiser::Grid& grid) {
   return std::max(grid.ColCount() - 1, 0) * std::max(grid.RowCount() - 1, 0);
