@@ -17,6 +17,7 @@
 #include "app/qt_text.h"
 #include "app/translations.h"
 #include "base/app_info.h"
+#include "cli/order_command.h"
 #include "cli/plan_command.h"
 #include "cli/report_command.h"
 
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   if (command == "plan") return zarvel::cli::RunPlanCommand(rest, std::cout, std::cerr);
   if (command == "pages") return zarvel::cli::RunPagesCommand(rest, std::cout, std::cerr);
+  if (command == "order") return zarvel::cli::RunOrderCommand(rest, std::cout, std::cerr);
   if (command == "report") {
     // Headless: no display is needed.
     qputenv("QT_QPA_PLATFORM", "offscreen");

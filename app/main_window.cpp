@@ -26,11 +26,13 @@
 #include "app/qt_text.h"
 #include "base/app_info.h"
 #include "base/numbers.h"
+#include "job/cut_csv.h"
 #include "job/grid_entry.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "job/safe_file.h"
 #include "job/settings.h"
+#include "report/plan_csv.h"
 
 namespace zarvel::app {
 namespace {
@@ -325,6 +327,9 @@ void MainWindow::BuildMenus() {
   file->addAction(QStringLiteral("上書き保存(&S)"), this, [this] { Save(); });
   file->addAction(QStringLiteral("名前を付けて保存(&A)"), this, [this] { SaveAs(); });
   file->addSeparator();
+  file->addAction(QStringLiteral("切断リスト読み込み…"), this, [this] { ReadCutListCsv(); });
+  file->addAction(QStringLiteral("CSV出力…"), this, [this] { WritePlanCsv(); });
+  file->addSeparator();
   file->addAction(QStringLiteral("終了(&X)"), this, [this] { close(); });
   menuBar()->addAction(QStringLiteral("最新バージョンのチェック"), this,
                        [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductPage))); });
@@ -338,8 +343,9 @@ void MainWindow::TimerTick() {
 }
 
 std::vector<job::SavedControl*> MainWindow::PersistentControls() {
-  return {fields_[3], fields_[4], fields_[5], fields_[0], fields_[1], fields_[2], grid1_,  grid2_,
-          fields_[6], fields_[7], precision_, fields_[8], vertical_,  table_a_,   table_b_};
+  return {fields_[3], fields_[4], fields_[5], fields_[0],        fields_[1], fields_[2],
+          grid1_,     grid2_,     fields_[6], fields_[7],        precision_, fields_[8],
+          vertical_,  table_a_,   table_b_,   preview_->TableC()};
 }
 
 void MainWindow::GridFrameSetup() {
@@ -406,6 +412,7 @@ QMessageBox::StandardButton MainWindow::ConfirmSaveChanges() {
 }
 
 job::FileResult MainWindow::OpenJob(const QString& path) {
+  planned_ = false;  // the plan belonged to the job before
   return job::OpenJobFile(*this, path.toStdString());
 }
 
@@ -424,6 +431,43 @@ void MainWindow::OpenFromCommandLine(const QString& path) {
   // The path is shown, remembered and reopened later from anywhere: it must not depend on the
   // folder the program was started in.
   OpenAndShow(QFileInfo(path).absoluteFilePath());
+}
+
+void MainWindow::ReadCutListCsv() {
+  const QString proposed = QFileInfo(CurrentFile()).path();
+  const QString path = ask_cut_csv_path ? ask_cut_csv_path(proposed)
+                                        : QFileDialog::getOpenFileName(
+                                              this, QString(), proposed,
+                                              QStringLiteral("CSV(*.csv *.txt);;すべて(*)"));
+  if (path.isEmpty()) return;
+  std::string message;
+  if (!job::LoadCutCsvFile(path.toStdString(), *grid2_, message)) {
+    ShowMessageText(message);
+    return;
+  }
+  RelayoutGrids();
+  grid2_->SelectCell({1, 1});
+  Modified();
+}
+
+void MainWindow::WritePlanCsv() {
+  if (!planned_) {
+    ShowMessageText(text::Lit(
+        "[#×]先に「Zarvel実行」で切断計画を作って下さい。\n$CSV出力はその計画を書き出します。"));
+    return;
+  }
+  const QFileInfo job(CurrentFile());
+  const QString proposed =
+      CurrentFile().isEmpty()
+          ? QStringLiteral("切断計画.csv")
+          : job.path() + QLatin1Char('/') + job.completeBaseName() + QStringLiteral(".csv");
+  QString path = ask_plan_csv_path ? ask_plan_csv_path(proposed)
+                                   : QFileDialog::getSaveFileName(this, QString(), proposed,
+                                                                  QStringLiteral("CSV(*.csv)"));
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
+  const job::FileResult written = job::ReplaceFile(path.toStdString(), report::PlanCsv(records_));
+  if (!written) ShowMessageText(job::CannotWriteMessage(path.toStdString(), written.Reason()));
 }
 
 void MainWindow::Open() {
@@ -488,7 +532,8 @@ void MainWindow::RunClicked(bool user_invoked) {
   h.preview = &preview;
   preview_->keys = &host;
   h.version_text = text::VersionText();
-  optimiser::RunCommand(records_, *this, h, user_invoked);
+  planned_ =
+      optimiser::RunCommand(records_, *this, h, user_invoked) == optimiser::RunOutcome::kPlanned;
   preview_->keys = nullptr;
 }
 

@@ -63,6 +63,9 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   std::function<QMessageBox::StandardButton()> ask_save_changes;
   std::function<QString(const QString& proposed)> ask_save_path;
   std::function<QString(const QString& proposed)> ask_open_path;
+  // ... and the file dialogs of the two CSV commands.
+  std::function<QString(const QString& proposed)> ask_cut_csv_path;
+  std::function<QString(const QString& proposed)> ask_plan_csv_path;
 
   NumEdit* Edit(optimiser::JobField field) const;
   CellGrid* Grid1() const { return grid1_; }
@@ -85,6 +88,10 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   void Save();
   void SaveAs();
   void Open();
+  // File menu "切断リスト読み込み…": a CSV cut list replaces the cut grid.
+  void ReadCutListCsv();
+  // File menu "CSV出力…": the last run's plan as CSV.
+  void WritePlanCsv();
   // Start-up once shown: the recent items from their list, then the last job.
   void StartUp();
   // Puts a path on top of the recent list (after every successful open and save).
@@ -122,6 +129,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
 
   optimiser::OptimiserRecords& records_;
   bool data_modified_ = false;
+  bool planned_ = false;  // the last run gave a plan (of the job now open)
   int ticks_ = 0;
   QTimer timer_;
   QLabel* top_ = nullptr;

@@ -72,8 +72,10 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
       new CheckBox(QStringLiteral("CbMeisaiA"), QStringLiteral("［長さ×本数］の表"), false, top_);
   table_b_ =
       new CheckBox(QStringLiteral("CbMeisaiB"), QStringLiteral("［１本毎］の表"), false, top_);
+  table_c_ = new CheckBox(QStringLiteral("CbMeisaiC"), QStringLiteral("切断図"), false, top_);
   top_layout->addWidget(table_a_);
   top_layout->addWidget(table_b_);
+  top_layout->addWidget(table_c_);
   top_layout->addStretch();
   print_ = new QPushButton(QStringLiteral("印 刷"), top_);
   top_layout->addWidget(print_);
@@ -95,7 +97,7 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   layout->addWidget(body, 1);
 
   connect(scroll_, &QScrollBar::valueChanged, this, [this] { Redraw(); });
-  for (CheckBox* box : {table_a_, table_b_}) {
+  for (CheckBox* box : {table_a_, table_b_, table_c_}) {
     connect(box, &QCheckBox::toggled, this, [this] {
       if (isVisible()) RecordPages();
     });
@@ -126,6 +128,7 @@ void PreviewWindow::RecordPages() {
   report::ReportOptions options;
   options.table_a = table_a_->isChecked();
   options.table_b = table_b_->isChecked();
+  options.table_c = table_c_->isChecked();
   options.keys = keys != nullptr ? keys : &keyboard;
   report::RecordingSurface surface;  // 1800 × 2700 dots; recording only
   const report::ReportResult result = report::RebuildPages(surface, *plan_, options);

@@ -40,6 +40,7 @@ class PreviewWindow final : public QWidget {
   QScrollBar* ScrollBar() const { return scroll_; }
   CheckBox* TableA() const { return table_a_; }
   CheckBox* TableB() const { return table_b_; }
+  CheckBox* TableC() const { return table_c_; }
   QPushButton* PrintButton() const { return print_; }
   const QImage& Display() const { return display_; }
   QPoint DisplayOrigin() const;
@@ -88,6 +89,7 @@ class PreviewWindow final : public QWidget {
   QWidget* top_ = nullptr;
   CheckBox* table_a_ = nullptr;
   CheckBox* table_b_ = nullptr;
+  CheckBox* table_c_ = nullptr;
   QPushButton* print_ = nullptr;
   QWidget* panel_ = nullptr;
   QScrollBar* scroll_ = nullptr;

@@ -8,9 +8,12 @@
 #include "base/format.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
+#include "job/cut_csv.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
+#include "job/safe_file.h"
 #include "optimiser/exact.h"
+#include "report/plan_csv.h"
 #include "run/run_command.h"
 
 namespace zarvel::cli {
@@ -21,8 +24,10 @@ using optimiser::OptimiserRecords;
 const char* const kUsage =
     "usage: zarvel5 plan JOB.zv5 [--precision low|medium|high|optimal] [--json] [--save-job "
     "OUT.zv5]\n"
-    "       zarvel5 pages JOB.zv5 [--tables none|A|B|AB] [--precision ...]\n"
-    "       zarvel5 report JOB.zv5 (--pdf OUT.pdf | --png DIR) [--tables ...] [--precision ...]\n";
+    "                    [--csv OUT.csv] [--cut-csv CUT.csv]\n"
+    "       zarvel5 pages JOB.zv5 [--tables none|A|B|C|AB|AC|BC|ABC] [--precision ...]\n"
+    "       zarvel5 report JOB.zv5 (--pdf OUT.pdf | --png DIR) [--tables ...] [--precision ...]\n"
+    "       zarvel5 order JOB.zv5... [--csv OUT.csv | --json] [--keep MM] [--precision ...]\n";
 
 const char* const kWindowUsage =
     "       zarvel5 [JOB.zv5]              (the window; it needs a display)\n";
@@ -73,6 +78,15 @@ std::vector<std::pair<int, long>> StockUsed(const OptimiserRecords& r) {
     if (bars > 0) used.emplace_back(r.stock.entries[k].length, bars);
   }
   return used;
+}
+
+// "none", or each of A, B and C at most once, in any order.
+bool ValidTables(const std::string& t) {
+  if (t == "none") return true;
+  if (t.empty() || t.size() > 3) return false;
+  for (std::size_t i = 0; i < t.size(); ++i)
+    if ((t[i] != 'A' && t[i] != 'B' && t[i] != 'C') || t.find(t[i]) != i) return false;
+  return true;
 }
 
 const char* StatusName(optimiser::RunOutcome outcome) {
@@ -190,8 +204,8 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.precision = static_cast<int>(found - std::begin(names));
     } else if (a == "--tables" && takes(a) && has_value) {
       o.tables = args[++i];
-      if (o.tables != "none" && o.tables != "A" && o.tables != "B" && o.tables != "AB") {
-        err << "zarvel5: --tables takes none, A, B or AB\n" << kUsage;
+      if (!ValidTables(o.tables)) {
+        err << "zarvel5: --tables takes none or any of A, B and C (A, AB, ABC, C, ...)\n" << kUsage;
         return false;
       }
     } else if (a == "--save-job" && takes(a) && has_value) {
@@ -200,6 +214,23 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.pdf = args[++i];
     } else if (a == "--png" && takes(a) && has_value) {
       o.png_dir = args[++i];
+    } else if (a == "--csv" && takes(a) && has_value) {
+      o.csv = args[++i];
+    } else if (a == "--cut-csv" && takes(a) && has_value) {
+      o.cut_csv = args[++i];
+    } else if (a == "--keep" && takes(a) && has_value) {
+      const std::string& v = args[++i];
+      const bool digits =
+          !v.empty() && v.size() <= 9 &&
+          std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+      if (!digits) {
+        err << "zarvel5: --keep takes a length in mm (0 or more)\n" << kUsage;
+        return false;
+      }
+      o.keep = std::stoi(v);
+    } else if (!a.empty() && a[0] != '-' && takes("JOB...")) {
+      o.jobs.push_back(a);
+      if (o.job.empty()) o.job = a;
     } else if (!a.empty() && a[0] != '-' && o.job.empty()) {
       o.job = a;
     } else {
@@ -242,6 +273,13 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
     err << ForTerminal(job::CannotReadMessage(o.job, read.Reason())) << "\n";
     return kExitUsage;
   }
+  if (!o.cut_csv.empty()) {
+    std::string message;
+    if (!job::LoadCutCsvFile(o.cut_csv, run.form->CutGrid(), message)) {
+      err << ForTerminal(message) << "\n";
+      return kExitUsage;
+    }
+  }
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
   MessageCollector messages;
   optimiser::RunHost host;
@@ -264,21 +302,31 @@ report::ReportOptions TableOptions(const CommandOptions& o, const job::JobForm& 
   if (o.tables.empty()) {
     r.table_a = form.TableA();
     r.table_b = form.TableB();
+    r.table_c = form.TableC();
   } else {
     r.table_a = o.tables.find('A') != std::string::npos;
     r.table_b = o.tables.find('B') != std::string::npos;
+    r.table_c = o.tables.find('C') != std::string::npos;
   }
   return r;
 }
 
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--json", "--save-job"}, o, err)) return kExitUsage;
+  if (!ParseOptions(args, {"--precision", "--json", "--save-job", "--csv", "--cut-csv"}, o, err))
+    return kExitUsage;
   JobRun run;
   if (const EarlyExit code = OpenAndRun(o, run, err)) {
     if (*code == kExitRunMessage && o.json)
       out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
     return *code;
+  }
+  if (!o.csv.empty()) {
+    if (const job::FileResult written = job::ReplaceFile(o.csv, report::PlanCsv(*run.records));
+        !written) {
+      err << ForTerminal(job::CannotWriteMessage(o.csv, written.Reason())) << "\n";
+      return kExitUsage;
+    }
   }
   out << (o.json ? PlanJson(*run.records) : PlanText(*run.records));
   return kExitPlanned;

@@ -32,9 +32,13 @@ struct CommandOptions {
   std::optional<int> precision;  // the job's own when not given
   bool json = false;
   std::string save_job;
-  std::string tables;  // "", "none", "A", "B", "AB"
+  std::string tables;  // "", "none", or any of A, B and C
   std::string pdf;
   std::string png_dir;
+  std::string csv;                // plan, order: the output written as CSV
+  std::string cut_csv;            // plan: a cut list read from CSV before the run
+  int keep = 1000;                // order: the shortest offcut worth keeping, mm
+  std::vector<std::string> jobs;  // order: every job named
 };
 
 // A job opened and run.
@@ -56,7 +60,7 @@ using EarlyExit = std::optional<int>;
 // the exit code (messages, with the reason of a file error, on err).
 EarlyExit OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err);
 
-// The report switches: --tables when given, else the job's two check boxes.
+// The report switches: --tables when given, else the job's three check boxes.
 report::ReportOptions TableOptions(const CommandOptions& options, const job::JobForm& form);
 
 // Opens and runs the job, then records its report pages. Answers nothing with the page count

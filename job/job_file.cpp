@@ -9,6 +9,16 @@
 namespace zarvel::job {
 namespace {
 
+// Whether the text holds a line "NAME = ..." (a control saved by a newer program).
+bool NamesControl(std::string_view content, std::string_view name) {
+  for (std::size_t at = content.find(name); at != std::string_view::npos;
+       at = content.find(name, at + 1)) {
+    const bool line_start = at == 0 || content[at - 1] == '\n' || content[at - 1] == '\r';
+    if (line_start && content.substr(at + name.size(), 2) == " =") return true;
+  }
+  return false;
+}
+
 std::string PathMessage(const std::string& path, const char* utf8_tail) {
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -41,7 +51,16 @@ FileResult OpenJobFile(JobWindow& window, const std::string& path) {
 }
 
 void LoadJobText(JobWindow& window, const std::string* content) {
-  if (content != nullptr) LoadFormStateText(*content, kFormSection, window.PersistentControls());
+  if (content != nullptr) {
+    const std::vector<SavedControl*> controls = window.PersistentControls();
+    // Saved controls added after the first 54 lines: a file written before them loads with
+    // them as a fresh job has them, not as the previous job left them.
+    if (LoadFormStateText(*content, kFormSection, controls) &&
+        !NamesControl(*content, kCutDiagramControl)) {
+      for (SavedControl* c : controls)
+        if (c->Name() == kCutDiagramControl) c->SetChecked(false);
+    }
+  }
   window.GridFrameSetup();
   window.RelayoutGrids();
   window.AfterLoad();

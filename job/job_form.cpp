@@ -115,6 +115,7 @@ struct JobForm::Controls {
   std::unique_ptr<CheckBoxControl> vertical;
   CheckBoxControl table_a{"CbMeisaiA", false, nullptr};
   CheckBoxControl table_b{"CbMeisaiB", false, nullptr};
+  CheckBoxControl table_c{"CbMeisaiC", false, nullptr};
   // Number views of the fields, in JobField order.
   std::vector<EditNumberView> views;
 };
@@ -148,7 +149,8 @@ std::vector<SavedControl*> JobForm::PersistentControls() {
           &c_->lsaki,
           c_->vertical.get(),
           &c_->table_a,
-          &c_->table_b};
+          &c_->table_b,
+          &c_->table_c};
 }
 
 void JobForm::GridFrameSetup() {
@@ -188,6 +190,9 @@ bool JobForm::TableA() const {
 }
 bool JobForm::TableB() const {
   return c_->table_b.Checked();
+}
+bool JobForm::TableC() const {
+  return c_->table_c.Checked();
 }
 void JobForm::SetPrecisionItem(int item) {
   c_->precision->SetItemIndex(item);

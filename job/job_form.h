@@ -51,6 +51,7 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   void SetPrecisionItem(int item);
   bool TableA() const;
   bool TableB() const;
+  bool TableC() const;
 
   // Called when the precision changes (the window re-runs when its preview is open).
   std::function<void()> on_precision_change;

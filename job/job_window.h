@@ -10,6 +10,8 @@
 namespace zarvel::job {
 
 inline constexpr const char* kFormSection = "FmUnit1";
+// The preview's check box for the cutting diagrams, saved after the 54 lines of older files.
+inline constexpr const char* kCutDiagramControl = "CbMeisaiC";
 
 class JobWindow {
  public:

@@ -1,6 +1,7 @@
 #include "report/report.h"
 
 #include <cmath>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "drawing/playback.h"
 #include "drawing/primitives.h"
 #include "report/blocks.h"
+#include "report/diagram.h"
 #include "report/templates.h"
 #include "text/fields.h"
 #include "text/output.h"
@@ -28,7 +30,8 @@ constexpr double kPageFoot = 270;
 constexpr int kPiecesPerRowA = 5;
 constexpr int kPiecesPerRowB = 10;
 constexpr int kCellsPerRow = 6;
-constexpr int kPasses = 3;
+constexpr int kPasses = 4;  // one more than the sections that can move to a page of their own
+constexpr double kDiagramHeaderRoom = 20;  // member line, title and ruler of the diagrams
 constexpr int kLastSlot = drawing::kPageSlots - 1;
 
 using optimiser::BarPattern;
@@ -55,6 +58,8 @@ class Builder {
   // Before a table's header: a new page when the header and the first row group do not fit
   // below what is already on this one.
   double StartTable(double y, int rows, bool& flag);
+  double TableC(double y);
+  double DiagramHeader(double y, bool continuation);
   // The table header on a fresh start or a new page: member line, top rule, header line.
   double TableHeader(double y, bool continuation, bool& flag, const char8_t* top,
                      const char8_t* head, const char8_t* end);
@@ -75,6 +80,7 @@ class Builder {
   const ReportOptions& o_;
   bool break_a_ = false;
   bool break_b_ = false;
+  bool break_c_ = false;
   bool full_ = false;  // the page table has no room for another page
 };
 
@@ -292,9 +298,79 @@ double Builder::BarPieces(double x0, double y, const BarPattern& b, int64_t rows
   return y;
 }
 
+double Builder::DiagramHeader(double y, bool continuation) {
+  HeadingStyle();
+  if (continuation) {
+    break_c_ = true;
+    NewReportPage();
+    y = kTopStart;
+  }
+  y = MemberLine(y);
+  y += kCharHeight + 1.5;
+  HeadingStyle();
+  // Under "部材名", like the titles of the summary.
+  text::PutTextAt(kColumnUnit * 6 + 1, y, Text(u8"≪切 断 図≫"));
+  text::PutTextAt(kColumnUnit * 20 + 1, y,
+                  text::Lit("長さ (mm)　切り代 ") + text::Format("%d", r_.conditions.kerf) +
+                      text::Lit("　素材の余裕 ") + text::Format("%d", r_.conditions.margin));
+  return y + kCharHeight + 1;
+}
+
+double Builder::TableC(double y) {
+  if (break_c_) {
+    NewReportPage();
+    y = kTopStart;
+  }
+  const optimiser::CuttingPlan& plan = r_.best;
+  std::vector<BarLayout> bars;
+  for (int p = 1; p <= plan.pattern_count; ++p) bars.push_back(LayOutBar(r_, plan.patterns[p]));
+  const std::size_t n = bars.size();
+  std::size_t p = 0;
+  bool first = true;
+  while (p < n && !full_) {
+    if (first) {
+      // The section stays where the previous block ended when its header and first diagram
+      // fit there; otherwise it continues on the next page.
+      const double room =
+          kDiagramHeaderRoom + DiagramHeight(bars[p], DiagramScale(bars[p].Extent()));
+      y = DiagramHeader(y, y > kTopStart && !Fits(y, room + kCharHeight));
+    } else {
+      y = DiagramHeader(y, true);
+    }
+    first = false;
+    if (full_) break;
+    // The page's diagrams share one scale, set by the longest of them, so the diagrams that
+    // fit are found before any is drawn.
+    const double body = y + kDiagramRulerHeight;
+    double longest = bars[p].Extent();
+    double height = DiagramHeight(bars[p], DiagramScale(longest));
+    std::size_t end = p + 1;
+    for (; end < n; ++end) {
+      const double l = std::max(longest, bars[end].Extent());
+      double h = 0;
+      if (l == longest) {
+        h = height + DiagramHeight(bars[end], DiagramScale(l));
+      } else {
+        for (std::size_t k = p; k <= end; ++k) h += DiagramHeight(bars[k], DiagramScale(l));
+      }
+      if (!Fits(body, h + kCharHeight)) break;
+      longest = l;
+      height = h;
+    }
+    const double scale = DiagramScale(longest);
+    y = DrawDiagramRuler(y, longest, scale);
+    for (std::size_t k = p; k < end; ++k)
+      y = DrawDiagram(bars[k], static_cast<int>(k) + 1, y, scale);
+    p = end;
+  }
+  HeadingStyle();
+  return y + kCharHeight;
+}
+
 ReportResult Builder::Build() {
   const double x0 = kColumnUnit;
   for (int pass = 1; pass <= kPasses; ++pass) {
+    const auto flags = std::tuple{break_a_, break_b_, break_c_};
     full_ = false;
     drawing::SelectPage(drawing::kFirstReportSlot);
     text::ResetHeadingNumbers();
@@ -305,11 +381,14 @@ ReportResult Builder::Build() {
     double y = Summary();
     if (o_.table_a) y = TableA(x0, y);
     if (o_.table_b) y = TableB(x0, y);
+    if (o_.table_c) y = TableC(y);
     if (full_) {
       drawing::SetRecording(true);  // switched off when the page table ran out
       break;
     }
-    if (!break_a_ && !break_b_) break;
+    if (!break_a_ && !break_b_ && !break_c_) break;
+    // A pass that moved no further section to a page of its own repeats the one before.
+    if (pass > 1 && flags == std::tuple{break_a_, break_b_, break_c_}) break;
   }
   ReportResult result;
   result.pages = drawing::LastPageIndex() - drawing::kFirstReportSlot;

@@ -1,5 +1,5 @@
 // The result report: the best plan laid out as pages (a summary, and on request the two
-// pattern tables), recorded into the page table.
+// pattern tables and the cutting diagrams), recorded into the page table.
 #pragma once
 
 #include "drawing/canvas.h"
@@ -11,6 +11,7 @@ namespace zarvel::report {
 struct ReportOptions {
   bool table_a = false;  // ［長さ×本数］の表
   bool table_b = false;  // ［１本毎］の表
+  bool table_c = false;  // 切断図
   // Shift held while a value style would be chosen keeps the heading style (absent: never).
   const optimiser::KeyState* keys = nullptr;
 };

@@ -20,13 +20,16 @@
 #include "app/history.h"
 #include "app/main_window.h"
 #include "app/message.h"
+#include "app/preview.h"
 #include "app/qt_text.h"
 #include "app/translations.h"
 #include "base/app_info.h"
 #include "base/cp932.h"
+#include "drawing/playback.h"
 #include "job/job_file.h"
 #include "job/settings.h"
 #include "tests/fake_files.h"
+#include "tests/page_reader.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::app {
@@ -234,6 +237,112 @@ TEST_F(WindowTest, RunMessages) {
   EXPECT_EQ(messages.size(), 1u);
   EXPECT_EQ(window->ProgressLabel()->text(), QStringLiteral("(100)   1.709 %"));
   EXPECT_EQ(records->best.pattern_count, 1);
+}
+
+// The File-menu command with this caption.
+QAction* FileCommand(MainWindow& w, const QString& caption) {
+  for (QAction* a : w.findChildren<QAction*>())
+    if (a->text() == caption) return a;
+  return nullptr;
+}
+
+TEST_F(WindowTest, CutListFromCsvAndPlanAsCsv) {
+  // Before a run there is no plan to write: the user is told to run first.
+  int asked = 0;
+  window->ask_plan_csv_path = [&](const QString&) {
+    ++asked;
+    return QString();
+  };
+  QAction* write_csv = FileCommand(*window, QStringLiteral("CSV出力…"));
+  ASSERT_NE(write_csv, nullptr);
+  write_csv->trigger();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[0]).find("先に「Zarvel実行」"), std::string::npos);
+  EXPECT_EQ(asked, 0);
+
+  // A CSV cut list replaces the cut grid and marks the job modified.
+  const std::string csv = settings->File("cut.csv");
+  {
+    QFile f(QString::fromStdString(csv));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("\xEF\xBB\xBF長さ\t本数\r\n2700\t4\r\n1500\t7\r\n");  // UTF-8 with a BOM, TABs
+  }
+  window->Grid2()->SetCell(3, 5, "  999.  9");
+  window->ask_cut_csv_path = [&](const QString&) { return QString::fromStdString(csv); };
+  QAction* read_csv = FileCommand(*window, QStringLiteral("切断リスト読み込み…"));
+  ASSERT_NE(read_csv, nullptr);
+  EXPECT_FALSE(window->DataModified());
+  read_csv->trigger();
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), " 1500.  7");  // sorted, as after every load
+  EXPECT_EQ(window->Grid2()->Cell(1, 2), " 2700.  4");
+  EXPECT_EQ(window->Grid2()->Cell(3, 5), "");
+  EXPECT_TRUE(window->DataModified());
+
+  // A bad line: the message names it and the grid stays as it was.
+  {
+    QFile f(QString::fromStdString(csv));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("2700,4\n1500,x\n");
+  }
+  read_csv->trigger();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("2 行目：本数が読めません「x」"),
+            std::string::npos);
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), " 1500.  7");
+  EXPECT_EQ(window->Grid2()->Cell(1, 2), " 2700.  4");
+
+  // After a run the plan is written; a name without an extension gets ".csv".
+  window->Grid1()->SetCell(1, 1, "5500.10");
+  window->RunButton()->click();
+  ASSERT_GT(records->best.pattern_count, 0);
+  const QString out = QString::fromStdString(settings->File("plan"));
+  window->ask_plan_csv_path = [&](const QString&) { return out; };
+  write_csv->trigger();
+  EXPECT_EQ(messages.size(), 2u);
+  QFile written(out + QStringLiteral(".csv"));
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(
+      written.readAll().startsWith(QByteArray::fromStdString(text::Lit("番号,素材長,本数"))));
+}
+
+TEST_F(WindowTest, CutDiagramBoxIsSavedWithTheJob) {
+  CheckBox* diagrams = window->Preview()->TableC();
+  EXPECT_EQ(diagrams->text(), QStringLiteral("切断図"));
+  EXPECT_FALSE(diagrams->isChecked());
+  diagrams->setChecked(true);
+  const QString path = SaveAsTo("diagrams.zv5");
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = f.readAll().split('\n');
+  ASSERT_GE(lines.size(), 55);
+  EXPECT_EQ(lines[53], QByteArray("CbMeisaiB = 0\r"));
+  EXPECT_EQ(lines[54], QByteArray("CbMeisaiC = 1\r"));
+
+  // A job from before the box loads with it clear; the saved job brings it back.
+  ASSERT_TRUE(window->OpenJob(QStringLiteral(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5")));
+  EXPECT_FALSE(diagrams->isChecked());
+  ASSERT_TRUE(window->OpenJob(path));
+  EXPECT_TRUE(diagrams->isChecked());
+
+  // With the preview open, the box adds the diagrams at once.
+  window->Grid1()->SetCell(1, 1, "5500.30");
+  window->Grid2()->SetCell(1, 1, "2700.40");
+  diagrams->setChecked(false);
+  window->RunButton()->click();
+  ASSERT_TRUE(window->Preview()->isVisible());
+  auto has_title = [&] {
+    for (int p = 1; p <= window->Preview()->PageCount(); ++p)
+      if (testing::PageText(p + drawing::kFirstReportSlot).find(text::Lit("≪切断図≫")) !=
+          std::string::npos)
+        return true;
+    return false;
+  };
+  EXPECT_FALSE(has_title());
+  diagrams->setChecked(true);
+  QApplication::processEvents();
+  EXPECT_TRUE(has_title());
+  window->Preview()->hide();
 }
 
 TEST(MessageDialogTest, MarkersLinesAndCopy) {
@@ -709,7 +818,7 @@ TEST_F(EntryTest, PastedLineBreaksNeverReachTheFile) {
   const QString path = SaveAsTo("breaks.zv5");
   std::ifstream in(path.toStdString(), std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(job::SplitLines(bytes).size(), 54u);
+  EXPECT_EQ(job::SplitLines(bytes).size(), 55u);  // 54 as before, and the cutting-diagram box
 
   window->Grid1()->SetCell(1, 1, "");
   window->Edit(JobField::kMargin)->SetText(" 77");

@@ -73,10 +73,44 @@ TEST_F(JobFileTest, FreshJobMatchesTheGoldenFile) {
   const std::string path = Path("fresh.zv5");
   ASSERT_TRUE(WriteJobFile(form, path));
   const std::string bytes = ReadBytes(path);
-  EXPECT_EQ(bytes, ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5"));
-  EXPECT_EQ(SplitLines(bytes).size(), 54u);
+  // The 54 lines every job file has, then the cutting-diagram switch after them.
+  EXPECT_EQ(bytes, ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") + "CbMeisaiC = 0\r\n");
+  EXPECT_EQ(SplitLines(bytes).size(), 55u);
   EXPECT_EQ(SplitLines(bytes)[0], text::WindowCaption());
   EXPECT_EQ(text::Cp932ToUtf8(text::WindowCaption()), "棒材Zarvel５ (2025.04.01版) ");
+}
+
+TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
+  form.Find("CbMeisaiC")->SetChecked(true);
+  const std::string path = Path("diagrams.zv5");
+  ASSERT_TRUE(WriteJobFile(form, path));
+  const std::vector<std::string> lines = SplitLines(ReadBytes(path));
+  ASSERT_EQ(lines.size(), 55u);
+  EXPECT_EQ(lines[52], "CbMeisaiA = 0");
+  EXPECT_EQ(lines[53], "CbMeisaiB = 0");
+  EXPECT_EQ(lines[54], "CbMeisaiC = 1");
+
+  auto other_records = std::make_unique<optimiser::OptimiserRecords>();
+  JobForm other(*other_records);
+  ASSERT_TRUE(OpenJobFile(other, path));
+  EXPECT_TRUE(other.TableC());
+  EXPECT_FALSE(other.TableA());
+  EXPECT_FALSE(other.TableB());
+
+  // A 54-line file from before the switch loads with it clear, even over a job that had it on.
+  ASSERT_TRUE(OpenJobFile(other, ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5"));
+  EXPECT_FALSE(other.TableC());
+  EXPECT_EQ(JobFileLines(other).size(), 55u);
+  // A file without the form's section loads nothing and changes nothing.
+  other.Find("CbMeisaiC")->SetChecked(true);
+  WriteBytes(dir / "other.zv5", "caption\r\n[Other]\r\n");
+  ASSERT_TRUE(OpenJobFile(other, Path("other.zv5")));
+  EXPECT_TRUE(other.TableC());
+  // Written by hand with "CbMeisaiC = 1" and nothing else: the switch comes on.
+  other.Find("CbMeisaiC")->SetChecked(false);
+  WriteBytes(dir / "hand.zv5", "caption\r\n[FmUnit1]\r\nCbMeisaiC = 1\r\n");
+  ASSERT_TRUE(OpenJobFile(other, Path("hand.zv5")));
+  EXPECT_TRUE(other.TableC());
 }
 
 TEST_F(JobFileTest, LoadingRestoresEveryField) {

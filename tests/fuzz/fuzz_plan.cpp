@@ -8,6 +8,7 @@
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "optimiser/search.h"
+#include "report/plan_csv.h"
 #include "report/report.h"
 #include "run/run_command.h"
 
@@ -28,8 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     zarvel::report::ReportOptions options;
     options.table_a = (size & 1) != 0;
     options.table_b = (size & 2) != 0;
+    options.table_c = (size & 4) != 0;
     const auto result = zarvel::report::RebuildPages(surface, *records, options);
     if (result.pages < 1 || result.pages > zarvel::drawing::kPageSlots) __builtin_trap();
+    if (zarvel::report::PlanCsv(*records).empty()) __builtin_trap();
   }
   return 0;
 }

@@ -1,0 +1,81 @@
+#include "report/plan_csv.h"
+
+#include <cmath>
+
+#include "base/cp932.h"
+#include "base/format.h"
+
+namespace zarvel::report {
+namespace {
+
+std::string Fixed3(double v) {
+  return text::Format("%.3f", v);
+}
+
+}  // namespace
+
+std::string CsvLine(const std::vector<std::string>& fields) {
+  std::string line;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) line += ',';
+    const std::string& f = fields[i];
+    if (f.find_first_of(",\"\r\n") == std::string::npos) {
+      line += f;
+      continue;
+    }
+    line += '"';
+    for (char c : f) {
+      if (c == '"') line += '"';
+      line += c;
+    }
+    line += '"';
+  }
+  return line + "\r\n";
+}
+
+std::string PlanCsv(const optimiser::OptimiserRecords& r) {
+  const optimiser::CuttingPlan& plan = r.best;
+  const int kinds = r.cut.count;
+  // Columns: number, stock length, repeat, a (length, count per bar) pair for every piece
+  // length of the cut list in its order, remnant. A pair is empty where the pattern has none.
+  std::vector<std::string> header = {text::Lit("番号"), text::Lit("素材長"), text::Lit("本数")};
+  for (int j = 1; j <= kinds; ++j) {
+    header.push_back(text::Lit("切断長") + text::Format("%d", j));
+    header.push_back(text::Lit("本数") + text::Format("%d", j));
+  }
+  header.push_back(text::Lit("残材長"));
+  std::string csv = CsvLine(header);
+  for (int p = 1; p <= plan.pattern_count; ++p) {
+    const optimiser::BarPattern& b = plan.patterns[p];
+    std::vector<std::string> row = {text::Format("%d", p),
+                                    text::Format("%d", r.stock.entries[b.stock_index].length),
+                                    text::Format("%d", b.repeat_count)};
+    for (int j = 1; j <= kinds; ++j) {
+      const int n = b.piece_counts[j];
+      row.push_back(n == 0 ? std::string() : text::Format("%d", r.cut.entries[j].length));
+      row.push_back(n == 0 ? std::string() : text::Format("%d", n));
+    }
+    // The remnant as the tables print it: whole millimetres, truncated.
+    row.push_back(text::Format("%lld", static_cast<long long>(std::trunc(b.remnant))));
+    csv += CsvLine(row);
+  }
+  // The totals of the summary page, with its units and decimals.
+  csv += "\r\n";
+  auto total = [&](const char* label, double value) {
+    csv += CsvLine({text::Lit(label), Fixed3(value)});
+  };
+  total("素材延長 (m)", plan.stock_length / 1000);
+  total("部材延長 (m)", plan.required_length / 1000);
+  total("残材長 (m)", plan.remnant_length / 1000);
+  total("残材率 (%)", plan.remnant_rate);
+  const double unit_weight = r.conditions.unit_weight;
+  if (unit_weight != 0) {
+    const double t = unit_weight * 0.000001;
+    total("素材重量 (t)", plan.stock_length * t);
+    total("部材重量 (t)", plan.required_length * t);
+    total("ロス率 (%)", plan.loss_rate);
+  }
+  return csv;
+}
+
+}  // namespace zarvel::report

@@ -1,0 +1,188 @@
+#include "job/cut_csv.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "base/cp932.h"
+#include "cli/plan_command.h"
+#include "job/job_file.h"
+#include "job/job_form.h"
+#include "tests/temp_dir.h"
+
+namespace zarvel::job {
+namespace {
+
+using Pieces = std::vector<std::pair<int, int>>;
+
+Pieces Of(const CutCsv& csv) {
+  Pieces p;
+  for (const CutPiece& c : csv.pieces) p.emplace_back(c.length, c.count);
+  return p;
+}
+
+std::string Cp(const char* utf8) {
+  return text::Utf8ToCp932(utf8);
+}
+
+TEST(CutCsv, SeparatorsHeadingsAndBlankLines) {
+  // Comma, TAB and semicolon lines in one file; a heading, blank lines and a title with digits
+  // are skipped; a length alone is one piece; further fields are ignored.
+  const CutCsv csv = ReadCutCsv(Cp("部材符号 B1～B4 の切断リスト\r\n長さ,本数\r\n\r\n2700,4\n"
+                                   "1500\t7\r  \r\n800;9;梁\n3350\n,,\n"),
+                                102);
+  ASSERT_TRUE(csv.ok) << text::Cp932ToUtf8(csv.error);
+  EXPECT_EQ(Of(csv), (Pieces{{2700, 4}, {1500, 7}, {800, 9}, {3350, 1}}));
+}
+
+TEST(CutCsv, NumbersAsSpreadsheetsWriteThem) {
+  // Quoted thousands, full-width digits and blanks, a decimal part of zeros; equal lengths
+  // are added together.
+  const CutCsv csv =
+      ReadCutCsv(Cp("\"5,450\",12\r\n　４３８０　,１０\r\n2950.0,\"3\"\r\n5450,2\r\n"), 102);
+  ASSERT_TRUE(csv.ok) << text::Cp932ToUtf8(csv.error);
+  EXPECT_EQ(Of(csv), (Pieces{{5450, 14}, {4380, 10}, {2950, 3}}));
+}
+
+TEST(CutCsv, EncodingsAreRecognised) {
+  const Pieces expected{{2700, 4}, {1500, 7}};
+  const std::string utf8 = "長さ,本数\r\n2700,4\r\n1500,7\r\n";
+  std::string utf16le = "\xFF\xFE";
+  std::string utf16be = "\xFE\xFF";
+  const std::u16string u16 = u"長さ\t本数\r\n2700\t4\r\n1500\t7\r\n";
+  for (char16_t c : u16) {
+    utf16le += static_cast<char>(c & 0xFF);
+    utf16le += static_cast<char>(c >> 8);
+    utf16be += static_cast<char>(c >> 8);
+    utf16be += static_cast<char>(c & 0xFF);
+  }
+  for (const std::string& bytes :
+       {Cp(utf8.c_str()), utf8, "\xEF\xBB\xBF" + utf8, utf16le, utf16be}) {
+    const CutCsv csv = ReadCutCsv(bytes, 102);
+    EXPECT_TRUE(csv.ok) << text::Cp932ToUtf8(csv.error);
+    EXPECT_EQ(Of(csv), expected);
+  }
+  // A heading that only UTF-8 could hold still reads; a bad line quotes it in CP932.
+  const CutCsv bad = ReadCutCsv("長さ,本数\r\n27O0,4\r\n", 102);
+  ASSERT_FALSE(bad.ok);
+  EXPECT_EQ(text::Cp932ToUtf8(bad.error), "2 行目：長さが読めません「27O0」");
+}
+
+TEST(CutCsv, EachKindOfBadLineIsNamed) {
+  struct Case {
+    const char* file;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"長さ,本数\n2700,4\n12a0,3\n", "3 行目：長さが読めません「12a0」"},
+      {"2700,4\n-300,2\n", "2 行目：長さが読めません「-300」"},
+      {"2700,4\n1500.5,2\n", "2 行目：長さが読めません「1500.5」"},
+      {"0,5\n", "1 行目：長さは 2～99999 (mm) にして下さい「0」"},
+      {"2700,4\n100000,1\n", "2 行目：長さは 2～99999 (mm) にして下さい「100000」"},
+      {"2700,four\n", "1 行目：本数が読めません「four」"},
+      {"2700,4\n1500,2.5\n", "2 行目：本数が読めません「2.5」"},
+      {"2700,0\n", "1 行目：本数は 1～99999 にして下さい「0」"},
+      {"2700,99999\n2700,1\n", "2 行目：同じ長さの本数の合計が 99999 を超えます「1」"},
+      {"", "長さと本数の行がありません"},
+      {"長さ,本数\r\n\r\n  \r\n", "長さと本数の行がありません"},
+  };
+  for (const Case& c : cases) {
+    const CutCsv csv = ReadCutCsv(Cp(c.file), 102);
+    EXPECT_FALSE(csv.ok) << c.file;
+    EXPECT_TRUE(csv.pieces.empty());
+    EXPECT_EQ(text::Cp932ToUtf8(csv.error), c.message) << c.file;
+  }
+}
+
+TEST(CutCsv, MoreLengthsThanTheGridHolds) {
+  std::string file = "長さ,本数\n";
+  for (int i = 0; i < 102; ++i) file += std::to_string(1000 + i) + ",1\n";
+  file += "1000,5\n";  // a length already there adds to it and still fits
+  EXPECT_TRUE(ReadCutCsv(Cp(file.c_str()), 102).ok);
+  file += "3000,1\n";  // line 105: the 103rd length
+  const CutCsv csv = ReadCutCsv(Cp(file.c_str()), 102);
+  ASSERT_FALSE(csv.ok);
+  EXPECT_EQ(text::Cp932ToUtf8(csv.error), "105 行目：切断リストに入る 102 種類の長さを超えます");
+}
+
+class CutCsvFileTest : public ::testing::Test {
+ protected:
+  std::string Write(const std::string& name, const std::string& bytes) {
+    std::ofstream(temp.File(name), std::ios::binary) << bytes;
+    return temp.File(name);
+  }
+  testing::TempDir temp{"zarvel5-cutcsv"};
+  std::unique_ptr<optimiser::OptimiserRecords> records =
+      std::make_unique<optimiser::OptimiserRecords>();
+  JobForm form{*records};
+};
+
+TEST_F(CutCsvFileTest, ReplacesTheCutListOrLeavesItAlone) {
+  optimiser::Grid& grid = form.CutGrid();
+  EXPECT_EQ(GridCapacity(grid), 102);
+  grid.SetCell(1, 1, "  999.  9");
+  grid.SetCell(6, 17, "  888.  8");
+  std::string message;
+  ASSERT_TRUE(LoadCutCsvFile(Write("cut.csv", Cp("長さ,本数\n2700,4\n1500,7\n")), grid, message));
+  EXPECT_EQ(grid.Cell(1, 1), " 2700.  4");
+  EXPECT_EQ(grid.Cell(2, 1), " 1500.  7");
+  EXPECT_EQ(grid.Cell(6, 17), "");                      // the old list is gone
+  EXPECT_EQ(grid.Cell(1, 0), text::Lit("長さ. 本数"));  // the headings stay
+
+  for (const std::string& bad : {Cp("2700,4\n12a0,3\n"), std::string()}) {
+    EXPECT_FALSE(LoadCutCsvFile(Write("bad.csv", bad), grid, message));
+    EXPECT_EQ(grid.Cell(1, 1), " 2700.  4");
+    EXPECT_EQ(grid.Cell(2, 1), " 1500.  7");
+    EXPECT_EQ(message.rfind(text::Lit("[#×]bad.csv"), 0), 0u) << text::Cp932ToUtf8(message);
+    EXPECT_NE(message.find(text::Lit("切断リストは変更していません。")), std::string::npos);
+  }
+  EXPECT_FALSE(LoadCutCsvFile(temp.File("missing.csv"), grid, message));
+  EXPECT_NE(text::Cp932ToUtf8(message).find("は読み込めません"), std::string::npos);
+  // Beyond the size limit: refused before it is read as a cut list.
+  EXPECT_FALSE(
+      LoadCutCsvFile(Write("huge.csv", std::string(kMaxCutCsvSize + 1, '\n')), grid, message));
+  EXPECT_NE(text::Cp932ToUtf8(message).find("大きすぎます"), std::string::npos);
+  EXPECT_EQ(grid.Cell(1, 1), " 2700.  4");
+}
+
+TEST_F(CutCsvFileTest, PlanCommandMakesAJobFromACsv) {
+  // The example cut list into an empty job, planned and saved in one command.
+  const std::string job = temp.File("base.zv5");
+  form.StockGrid().SetCell(1, 1, " 6000. 30");
+  form.StockGrid().SetCell(1, 2, "12000. 20");
+  ASSERT_TRUE(WriteJobFile(form, job));
+  const std::string saved = temp.File("made.zv5");
+  std::ostringstream out, err;
+  ASSERT_EQ(
+      cli::RunPlanCommand({job, "--cut-csv", ZARVEL5_SOURCE_DIR "/examples/minami_beams_cut.csv",
+                           "--save-job", saved},
+                          out, err),
+      cli::kExitPlanned)
+      << err.str();
+  auto other_records = std::make_unique<optimiser::OptimiserRecords>();
+  JobForm other(*other_records);
+  ASSERT_TRUE(OpenJobFile(other, saved));
+  // Sorted and packed, column by column.
+  EXPECT_EQ(other.CutGrid().Cell(1, 1), " 1200.  9");
+  EXPECT_EQ(other.CutGrid().Cell(1, 6), " 5450. 12");
+  EXPECT_EQ(other.CutGrid().Cell(1, 7), "");
+  // The job's own file is untouched.
+  auto again = std::make_unique<optimiser::OptimiserRecords>();
+  JobForm base(*again);
+  ASSERT_TRUE(OpenJobFile(base, job));
+  EXPECT_EQ(base.CutGrid().Cell(1, 1), "");
+
+  // A bad cut list: the message on stderr, exit 2, nothing written.
+  const std::string bad = Write("bad.csv", "2700,4\n1500,x\n");
+  out.str("");
+  err.str("");
+  EXPECT_EQ(
+      cli::RunPlanCommand({job, "--cut-csv", bad, "--save-job", temp.File("not.zv5")}, out, err),
+      cli::kExitUsage);
+  EXPECT_NE(err.str().find("2 行目：本数が読めません「x」"), std::string::npos) << err.str();
+  EXPECT_FALSE(std::ifstream(temp.File("not.zv5")).good());
+}
+
+}  // namespace
+}  // namespace zarvel::job
