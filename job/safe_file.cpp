@@ -99,7 +99,9 @@ bool IsTempName(const std::string& name) {
 }
 
 // Temporary files of saves that were interrupted: ours by name and owner, and not held by a
-// save in progress (which keeps its lock until the rename).
+// save in progress (which keeps its lock until the rename). Those of every job in the folder
+// go, not only this job's: the name does not tell the job, and a temporary file is never the
+// only copy of anything (the rename is what replaces a job).
 void RemoveStaleTemps(FileSystem& fs, const std::string& folder) {
   for (const std::string& name : fs.List(folder)) {
     if (!IsTempName(name)) continue;

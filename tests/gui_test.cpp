@@ -27,6 +27,7 @@
 #include "base/cp932.h"
 #include "drawing/playback.h"
 #include "job/job_file.h"
+#include "job/job_form.h"
 #include "job/settings.h"
 #include "tests/fake_files.h"
 #include "tests/page_reader.h"
@@ -929,6 +930,20 @@ TEST_F(EntryTest, UpperCaseExtensionIsKept) {
   window->Open();
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(window->Edit(JobField::kProjectName)->Text(), "again");
+}
+
+TEST_F(EntryTest, AFileNeverGrowsAGrid) {
+  const std::string path = settings->File("rows.zv5");
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "[FmUnit1]\r\nGrid2 = 99999999\r\n,a,b\r\n1,700.2\r\n";
+    for (int i = 0; i < 100000; ++i) out << "2,900.1\r\n";
+  }
+  ASSERT_TRUE(window->OpenJob(QString::fromStdString(path)));
+  EXPECT_EQ(window->Grid2()->RowCount(), job::kCutGridRows);
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), "  700.  2");
+  window->Grid2()->SetRowCount(1000000);  // what a count in a file asks for
+  EXPECT_EQ(window->Grid2()->RowCount(), job::kCutGridRows);
 }
 
 TEST_F(EntryTest, UnreadableOrUnwritableJobsSayWhy) {
