@@ -317,9 +317,9 @@ void MainWindow::TimerTick() {
 }
 
 std::vector<job::SavedControl*> MainWindow::PersistentControls() {
-  return {fields_[3], fields_[4], fields_[5], fields_[0], fields_[1], fields_[2], grid1_,  grid2_,
-          fields_[6], fields_[7], precision_, fields_[8], vertical_,  table_a_,   table_b_,
-          preview_->TableC()};
+  return {fields_[3], fields_[4], fields_[5], fields_[0],        fields_[1], fields_[2],
+          grid1_,     grid2_,     fields_[6], fields_[7],        precision_, fields_[8],
+          vertical_,  table_a_,   table_b_,   preview_->TableC()};
 }
 
 void MainWindow::GridFrameSetup() {
@@ -398,14 +398,15 @@ void MainWindow::ReadCutListCsv() {
 
 void MainWindow::WritePlanCsv() {
   if (!planned_) {
-    ShowMessageText(text::Lit("[#×]先に「Zarvel実行」で切断計画を作って下さい。\n$CSV出力はその計画を書き出します。"));
+    ShowMessageText(text::Lit(
+        "[#×]先に「Zarvel実行」で切断計画を作って下さい。\n$CSV出力はその計画を書き出します。"));
     return;
   }
   const QFileInfo job(CurrentFile());
   const QString proposed =
-      CurrentFile().isEmpty() ? QStringLiteral("切断計画.csv")
-                              : job.path() + QLatin1Char('/') + job.completeBaseName() +
-                                    QStringLiteral(".csv");
+      CurrentFile().isEmpty()
+          ? QStringLiteral("切断計画.csv")
+          : job.path() + QLatin1Char('/') + job.completeBaseName() + QStringLiteral(".csv");
   QString path = ask_plan_csv_path ? ask_plan_csv_path(proposed)
                                    : QFileDialog::getSaveFileName(this, QString(), proposed,
                                                                   QStringLiteral("CSV(*.csv)"));
@@ -483,8 +484,8 @@ void MainWindow::RunClicked(bool user_invoked) {
   h.preview = &preview;
   preview_->keys = &host;
   h.version_text = text::VersionText();
-  planned_ = optimiser::RunCommand(records_, *this, h, user_invoked) ==
-             optimiser::RunOutcome::kPlanned;
+  planned_ =
+      optimiser::RunCommand(records_, *this, h, user_invoked) == optimiser::RunOutcome::kPlanned;
   preview_->keys = nullptr;
 }
 

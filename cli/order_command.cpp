@@ -85,8 +85,9 @@ void AddPlan(Order& order, const optimiser::OptimiserRecords& r) {
 
 void Total(Order& order) {
   for (OrderMember& m : order.members) {
-    std::sort(m.lines.begin(), m.lines.end(),
-              [](const OrderLine& a, const OrderLine& b) { return a.stock_length < b.stock_length; });
+    std::sort(m.lines.begin(), m.lines.end(), [](const OrderLine& a, const OrderLine& b) {
+      return a.stock_length < b.stock_length;
+    });
     m.bars = 0;
     m.total_length = 0;
     m.weight = 0;
@@ -168,7 +169,8 @@ std::string OrderText(const Order& order) {
     row("  " + Utf8(m.name) + " 計", "", m.bars, m.total_length, Tonnes(m.weight, m.weighed));
   }
   row("全体 計", "", order.bars, order.total_length,
-      Tonnes(order.weight, AllWeighed(order)) + (AllWeighed(order) ? "" : " (重量の分かる部材のみ)"));
+      Tonnes(order.weight, AllWeighed(order)) +
+          (AllWeighed(order) ? "" : " (重量の分かる部材のみ)"));
   t += text::Format("\n残材 (%d mm 以上):", order.keep);
   if (order.offcuts.empty()) t += " なし";
   t += "\n";
@@ -176,7 +178,9 @@ std::string OrderText(const Order& order) {
     t += "  " + Utf8(c.member) + text::Format("  %d mm × %lld\n", c.length, c.count);
   const auto failed = std::count_if(order.jobs.begin(), order.jobs.end(),
                                     [](const OrderJob& j) { return j.exit_code != kExitPlanned; });
-  if (failed > 0) t += text::Format("\n計画できなかった切断計画: %ld 件 (上の表に含まれていません)\n", static_cast<long>(failed));
+  if (failed > 0)
+    t += text::Format("\n計画できなかった切断計画: %ld 件 (上の表に含まれていません)\n",
+                      static_cast<long>(failed));
   return t;
 }
 
@@ -200,13 +204,15 @@ std::string OrderJson(const Order& order) {
     j += "{\"member\": " + JsonString(Utf8(m.name)) + ", \"stock\": [";
     for (std::size_t k = 0; k < m.lines.size(); ++k) {
       const OrderLine& l = m.lines[k];
-      j += text::Format("%s{\"stock_length\": %d, \"bars\": %lld, \"total_length\": %.15g, "
-                        "\"weight_t\": %.6f}",
-                        k == 0 ? "" : ", ", l.stock_length, l.bars, l.total_length, l.weight);
+      j += text::Format(
+          "%s{\"stock_length\": %d, \"bars\": %lld, \"total_length\": %.15g, "
+          "\"weight_t\": %.6f}",
+          k == 0 ? "" : ", ", l.stock_length, l.bars, l.total_length, l.weight);
     }
-    j += text::Format("], \"bars\": %lld, \"total_length\": %.15g, \"weight_t\": %.6f, "
-                      "\"weighed\": %s}",
-                      m.bars, m.total_length, m.weight, m.weighed ? "true" : "false");
+    j += text::Format(
+        "], \"bars\": %lld, \"total_length\": %.15g, \"weight_t\": %.6f, "
+        "\"weighed\": %s}",
+        m.bars, m.total_length, m.weight, m.weighed ? "true" : "false");
   }
   j += text::Format("],\n \"bars\": %lld, \"total_length\": %.15g, \"weight_t\": %.6f,\n",
                     order.bars, order.total_length, order.weight);

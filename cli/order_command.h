@@ -18,8 +18,8 @@ struct OrderLine {
 };
 
 struct OrderMember {
-  std::string name;  // CP932
-  bool weighed = true;  // every job of the member gave a unit weight
+  std::string name;              // CP932
+  bool weighed = true;           // every job of the member gave a unit weight
   std::vector<OrderLine> lines;  // by stock length, ascending
   long long bars = 0;
   double total_length = 0;

@@ -186,8 +186,7 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
     } else if (a == "--tables" && takes(a) && has_value) {
       o.tables = args[++i];
       if (!ValidTables(o.tables)) {
-        err << "zarvel5: --tables takes none or any of A, B and C (A, AB, ABC, C, ...)\n"
-            << kUsage;
+        err << "zarvel5: --tables takes none or any of A, B and C (A, AB, ABC, C, ...)\n" << kUsage;
         return false;
       }
     } else if (a == "--save-job" && takes(a) && has_value) {
@@ -202,8 +201,9 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.cut_csv = args[++i];
     } else if (a == "--keep" && takes(a) && has_value) {
       const std::string& v = args[++i];
-      const bool digits = !v.empty() && v.size() <= 9 &&
-                          std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+      const bool digits =
+          !v.empty() && v.size() <= 9 &&
+          std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
       if (!digits) {
         err << "zarvel5: --keep takes a length in mm (0 or more)\n" << kUsage;
         return false;

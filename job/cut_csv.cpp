@@ -16,7 +16,7 @@ bool ValidUtf8(const std::string& s) {
   std::size_t i = 0;
   while (i < s.size()) {
     const auto b = static_cast<unsigned char>(s[i]);
-    const int n = b < 0x80                ? 0
+    const int n = b < 0x80             ? 0
                   : (b & 0xE0) == 0xC0 ? 1
                   : (b & 0xF0) == 0xE0 ? 2
                   : (b & 0xF8) == 0xF0 ? 3
@@ -31,7 +31,8 @@ bool ValidUtf8(const std::string& s) {
 }
 
 bool HasHighBytes(const std::string& s) {
-  return std::any_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  return std::any_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
 void AppendUtf8(std::string& out, uint32_t cp) {
@@ -181,9 +182,9 @@ CutCsv ReadLines(const std::string& bytes, int capacity) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
     const std::string& line = lines[i];
-    const char separator = line.find('\t') != std::string::npos   ? '\t'
+    const char separator = line.find('\t') != std::string::npos  ? '\t'
                            : line.find(';') != std::string::npos ? ';'
-                                                                  : ',';
+                                                                 : ',';
     const std::vector<std::string> f = Fields(line, separator);
     if (std::all_of(f.begin(), f.end(), [](const std::string& s) { return s.empty(); })) continue;
     if (!StartsWithNumber(f[0])) continue;  // a heading
@@ -245,8 +246,8 @@ void FillGrid(optimiser::Grid& grid, const std::vector<CutPiece>& pieces) {
   for (int r = 1; r < grid.RowCount(); ++r) {
     for (int c = 1; c < grid.ColCount(); ++c, ++k) {
       grid.SetCell(c, r,
-                   k < pieces.size() ? text::FormatCellText(text::Format(
-                                           "%d.%d", pieces[k].length, pieces[k].count))
+                   k < pieces.size() ? text::FormatCellText(
+                                           text::Format("%d.%d", pieces[k].length, pieces[k].count))
                                      : std::string());
     }
   }

@@ -195,8 +195,7 @@ double DrawDiagram(const BarLayout& bar, int number, double y, double scale) {
   Style(kTinyHeight, kTinyWidth);
   TextAt(1.8, top - kTinyHeight - 0.3, text::Format("No.%d", number));
   Style(kValueHeight, kValueWidth);
-  const std::string label =
-      Length(bar.stock_length) + text::Lit(" × ") + Length(bar.repeat);
+  const std::string label = Length(bar.stock_length) + text::Lit(" × ") + Length(bar.repeat);
   TextAt(kDiagramLabelRight - TextWidth(label), mid - kValueHeight / 2, label);
 
   // The remnant, hatched in grey, under the outlines.

@@ -299,7 +299,8 @@ double Builder::TableC(double y) {
     if (first) {
       // The section stays where the previous block ended when its header and first diagram
       // fit there; otherwise it continues on the next page.
-      const double room = kDiagramHeaderRoom + DiagramHeight(bars[p], DiagramScale(bars[p].Extent()));
+      const double room =
+          kDiagramHeaderRoom + DiagramHeight(bars[p], DiagramScale(bars[p].Extent()));
       y = DiagramHeader(y, y > kTopStart && !Fits(y, room + kCharHeight));
     } else {
       y = DiagramHeader(y, true);
@@ -326,7 +327,8 @@ double Builder::TableC(double y) {
     }
     const double scale = DiagramScale(longest);
     y = DrawDiagramRuler(y, longest, scale);
-    for (std::size_t k = p; k < end; ++k) y = DrawDiagram(bars[k], static_cast<int>(k) + 1, y, scale);
+    for (std::size_t k = p; k < end; ++k)
+      y = DrawDiagram(bars[k], static_cast<int>(k) + 1, y, scale);
     p = end;
   }
   HeadingStyle();

@@ -57,7 +57,8 @@ TEST(CutCsv, EncodingsAreRecognised) {
     utf16be += static_cast<char>(c >> 8);
     utf16be += static_cast<char>(c & 0xFF);
   }
-  for (const std::string& bytes : {Cp(utf8.c_str()), utf8, "\xEF\xBB\xBF" + utf8, utf16le, utf16be}) {
+  for (const std::string& bytes :
+       {Cp(utf8.c_str()), utf8, "\xEF\xBB\xBF" + utf8, utf16le, utf16be}) {
     const CutCsv csv = ReadCutCsv(bytes, 102);
     EXPECT_TRUE(csv.ok) << text::Cp932ToUtf8(csv.error);
     EXPECT_EQ(Of(csv), expected);
@@ -126,7 +127,7 @@ TEST_F(CutCsvFileTest, ReplacesTheCutListOrLeavesItAlone) {
   ASSERT_TRUE(LoadCutCsvFile(Write("cut.csv", Cp("長さ,本数\n2700,4\n1500,7\n")), grid, message));
   EXPECT_EQ(grid.Cell(1, 1), " 2700.  4");
   EXPECT_EQ(grid.Cell(2, 1), " 1500.  7");
-  EXPECT_EQ(grid.Cell(6, 17), "");  // the old list is gone
+  EXPECT_EQ(grid.Cell(6, 17), "");                      // the old list is gone
   EXPECT_EQ(grid.Cell(1, 0), text::Lit("長さ. 本数"));  // the headings stay
 
   for (const std::string& bad : {Cp("2700,4\n12a0,3\n"), std::string()}) {
@@ -153,10 +154,11 @@ TEST_F(CutCsvFileTest, PlanCommandMakesAJobFromACsv) {
   ASSERT_TRUE(WriteJobFile(form, job));
   const std::string saved = temp.File("made.zv5");
   std::ostringstream out, err;
-  ASSERT_EQ(cli::RunPlanCommand({job, "--cut-csv", ZARVEL5_SOURCE_DIR "/examples/minami_beams_cut.csv",
-                                 "--save-job", saved},
-                                out, err),
-            cli::kExitPlanned)
+  ASSERT_EQ(
+      cli::RunPlanCommand({job, "--cut-csv", ZARVEL5_SOURCE_DIR "/examples/minami_beams_cut.csv",
+                           "--save-job", saved},
+                          out, err),
+      cli::kExitPlanned)
       << err.str();
   auto other_records = std::make_unique<optimiser::OptimiserRecords>();
   JobForm other(*other_records);
@@ -175,9 +177,9 @@ TEST_F(CutCsvFileTest, PlanCommandMakesAJobFromACsv) {
   const std::string bad = Write("bad.csv", "2700,4\n1500,x\n");
   out.str("");
   err.str("");
-  EXPECT_EQ(cli::RunPlanCommand({job, "--cut-csv", bad, "--save-job", temp.File("not.zv5")}, out,
-                                err),
-            cli::kExitUsage);
+  EXPECT_EQ(
+      cli::RunPlanCommand({job, "--cut-csv", bad, "--save-job", temp.File("not.zv5")}, out, err),
+      cli::kExitUsage);
   EXPECT_NE(err.str().find("2 行目：本数が読めません「x」"), std::string::npos) << err.str();
   EXPECT_FALSE(std::ifstream(temp.File("not.zv5")).good());
 }

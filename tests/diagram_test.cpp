@@ -180,9 +180,8 @@ TEST_F(DiagramTest, MarginUsedIsShownBeyondTheBar) {
   // Dashed: many short strokes beyond the bar's end.
   const double end = (kDiagramBarLeft + kDiagramBarRoom * 2980 / 2995) * kDots;
   const auto black = LinePoints(Slot(1), "0x000000");
-  EXPECT_GE(std::count_if(black.begin(), black.end(),
-                          [&](const Point& p) { return p.x > end + 1; }),
-            2);
+  EXPECT_GE(
+      std::count_if(black.begin(), black.end(), [&](const Point& p) { return p.x > end + 1; }), 2);
 }
 
 // "No.n" runs on a page, in drawing order.
@@ -191,9 +190,9 @@ std::vector<int> PatternNumbers(int slot) {
   const auto chars = DrawnChars(slot);
   for (std::size_t i : testing::FindRuns(chars, "No.")) {
     int n = 0;
-    for (std::size_t k = i + 3; k < chars.size() && chars[k].chars.size() == 1 &&
-                                std::isdigit(static_cast<unsigned char>(chars[k].chars[0])) &&
-                                chars[k].y == chars[i].y;
+    for (std::size_t k = i + 3;
+         k < chars.size() && chars[k].chars.size() == 1 &&
+         std::isdigit(static_cast<unsigned char>(chars[k].chars[0])) && chars[k].y == chars[i].y;
          ++k)
       n = n * 10 + (chars[k].chars[0] - '0');
     numbers.push_back(n);
@@ -255,9 +254,9 @@ TEST_F(DiagramTest, EachPageHasItsOwnScale) {
     if (!numbers.empty() && numbers.back() <= 30) ++short_pages;
     const auto black = LinePoints(Slot(page), "0x000000");
     const double end = (kDiagramBarLeft + kDiagramBarRoom) * kDots;
-    EXPECT_TRUE(std::any_of(black.begin(), black.end(),
-                            [&](const Point& p) { return std::abs(p.x - end) <= kSnap; }))
-        << page;
+    EXPECT_TRUE(std::any_of(black.begin(), black.end(), [&](const Point& p) {
+      return std::abs(p.x - end) <= kSnap;
+    })) << page;
     for (const Point& p : black) EXPECT_LE(p.x, end + kSnap) << page;
   }
   EXPECT_GE(short_pages, 1);
@@ -329,8 +328,8 @@ std::vector<std::vector<std::string>> ReadCsv(const std::string& bytes) {
 }
 
 TEST(PlanCsv, AddsUpToThePlan) {
-  auto records = testing::MakeRecords({{{5500, 10}, {6000, 8}, {9000, 3}},
-                                       {{2700, 4}, {1500, 7}, {800, 9}, {3350, 3}}});
+  auto records = testing::MakeRecords(
+      {{{5500, 10}, {6000, 8}, {9000, 3}}, {{2700, 4}, {1500, 7}, {800, 9}, {3350, 3}}});
   records->conditions.unit_weight = 21.3;
   ASSERT_EQ(optimiser::RunSearch(*records, {}, 30), 0);
   const optimiser::CuttingPlan& plan = records->best;
@@ -374,13 +373,15 @@ TEST(PlanCsv, AddsUpToThePlan) {
   std::map<std::string, double> totals;
   for (std::size_t i = 1 + plan.pattern_count; i < rows.size(); ++i)
     if (rows[i].size() == 2) totals[text::Cp932ToUtf8(rows[i][0])] = std::stod(rows[i][1]);
-  EXPECT_NEAR(totals["素材延長 (m)"], stock / 1000, 6e-4);  // printed with three decimals
+  EXPECT_NEAR(totals["素材延長 (m)"], stock / 1000, 6e-4);     // printed with three decimals
   EXPECT_NEAR(totals["部材延長 (m)"], required / 1000, 6e-4);  // printed with three decimals
-  EXPECT_NEAR(totals["残材長 (m)"], remnant / 1000, 5e-3);  // whole mm per bar
-  EXPECT_NEAR(totals["残材率 (%)"], 100 * plan.remnant_length / stock, 6e-4);  // printed with three decimals
-  EXPECT_NEAR(totals["素材重量 (t)"], stock * 21.3e-6, 6e-4);  // printed with three decimals
+  EXPECT_NEAR(totals["残材長 (m)"], remnant / 1000, 5e-3);     // whole mm per bar
+  EXPECT_NEAR(totals["残材率 (%)"], 100 * plan.remnant_length / stock,
+              6e-4);                                              // printed with three decimals
+  EXPECT_NEAR(totals["素材重量 (t)"], stock * 21.3e-6, 6e-4);     // printed with three decimals
   EXPECT_NEAR(totals["部材重量 (t)"], required * 21.3e-6, 6e-4);  // printed with three decimals
-  EXPECT_NEAR(totals["ロス率 (%)"], 100 * (stock - required) / required, 6e-4);  // printed with three decimals
+  EXPECT_NEAR(totals["ロス率 (%)"], 100 * (stock - required) / required,
+              6e-4);  // printed with three decimals
 
   records->conditions.unit_weight = 0;
   const std::string light = PlanCsv(*records);
@@ -397,9 +398,8 @@ TEST(PlanCsv, PlanCommandWritesItAndRefusesAnUnwritablePath) {
   testing::TempDir temp("zarvel5-csv");
   const std::string out_csv = temp.File("plan.csv");
   std::ostringstream out, err;
-  ASSERT_EQ(cli::RunPlanCommand({ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5", "--csv",
-                                 out_csv},
-                                out, err),
+  ASSERT_EQ(cli::RunPlanCommand(
+                {ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5", "--csv", out_csv}, out, err),
             cli::kExitPlanned)
       << err.str();
   std::ifstream in(out_csv, std::ios::binary);

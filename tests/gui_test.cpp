@@ -13,8 +13,8 @@
 #include "app/preview.h"
 #include "app/qt_text.h"
 #include "drawing/playback.h"
-#include "tests/page_reader.h"
 #include "job/settings.h"
+#include "tests/page_reader.h"
 #include "tests/temp_dir.h"
 #include "text/app_info.h"
 #include "text/cp932.h"
@@ -274,7 +274,8 @@ TEST_F(WindowTest, CutListFromCsvAndPlanAsCsv) {
   }
   read_csv->trigger();
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("2 行目：本数が読めません「x」"), std::string::npos);
+  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("2 行目：本数が読めません「x」"),
+            std::string::npos);
   EXPECT_EQ(window->Grid2()->Cell(1, 1), " 1500.  7");
   EXPECT_EQ(window->Grid2()->Cell(1, 2), " 2700.  4");
 
@@ -288,7 +289,8 @@ TEST_F(WindowTest, CutListFromCsvAndPlanAsCsv) {
   EXPECT_EQ(messages.size(), 2u);
   QFile written(out + QStringLiteral(".csv"));
   ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(written.readAll().startsWith(QByteArray::fromStdString(text::Lit("番号,素材長,本数"))));
+  EXPECT_TRUE(
+      written.readAll().startsWith(QByteArray::fromStdString(text::Lit("番号,素材長,本数"))));
 }
 
 TEST_F(WindowTest, CutDiagramBoxIsSavedWithTheJob) {

@@ -1,11 +1,10 @@
-#include "cli/order_command.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "cli/order_command.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "tests/temp_dir.h"
@@ -167,9 +166,11 @@ TEST(OrderCommand, CsvAndUsage) {
   EXPECT_NE(utf8.find("残材 (1500 mm 以上)"), std::string::npos);
   EXPECT_EQ(utf8.find('\n', 0), utf8.find("\r\n", 0) + 1);
 
-  for (const std::vector<std::string>& bad :
-       {std::vector<std::string>{}, {"a.zv5", "--keep", "-5"}, {"a.zv5", "--keep", "x"},
-        {"a.zv5", "--csv", "o.csv", "--json"}, {"a.zv5", "--tables", "A"}}) {
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{},
+                                              {"a.zv5", "--keep", "-5"},
+                                              {"a.zv5", "--keep", "x"},
+                                              {"a.zv5", "--csv", "o.csv", "--json"},
+                                              {"a.zv5", "--tables", "A"}}) {
     err.str("");
     EXPECT_EQ(RunOrderCommand(bad, out, err), kExitUsage);
     EXPECT_NE(err.str().find("usage"), std::string::npos);
