@@ -50,9 +50,11 @@ void LoadJobText(JobWindow& window, const std::string* content) {
       for (SavedControl* c : controls) {
         if (c->Name() != kCutDiagramControl) continue;
         const std::string key = c->Name() + " = ";
-        const bool named = std::any_of(lines.begin(), lines.end(), [&](const std::string& l) {
-          return l.compare(0, key.size(), key) == 0;
-        });
+        // Within the section only, as the loader reads it.
+        auto at = std::find(lines.begin(), lines.end(), "[" + std::string(kFormSection) + "]");
+        bool named = false;
+        for (++at; at != lines.end() && (at->empty() || (*at)[0] != '['); ++at)
+          named = named || at->compare(0, key.size(), key) == 0;
         if (!named) c->SetChecked(false);
       }
     }
