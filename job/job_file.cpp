@@ -9,12 +9,24 @@
 namespace zarvel::job {
 namespace {
 
-// Whether the text holds a line "NAME = ..." (a control saved by a newer program).
-bool NamesControl(std::string_view content, std::string_view name) {
-  for (std::size_t at = content.find(name); at != std::string_view::npos;
-       at = content.find(name, at + 1)) {
-    const bool line_start = at == 0 || content[at - 1] == '\n' || content[at - 1] == '\r';
-    if (line_start && content.substr(at + name.size(), 2) == " =") return true;
+// Whether the section "[SECTION]" of the text holds a line "NAME = ...", as the loader reads
+// it (a control saved by a newer program).
+bool NamesControl(std::string_view content, std::string_view section, std::string_view name) {
+  auto line_start = [&](std::size_t at) {
+    return at == 0 || content[at - 1] == '\n' || content[at - 1] == '\r';
+  };
+  const std::string header = "[" + std::string(section) + "]";
+  std::size_t begin = content.find(header);
+  while (begin != std::string_view::npos && !line_start(begin))
+    begin = content.find(header, begin + 1);
+  if (begin == std::string_view::npos) return false;
+  std::size_t end = begin + header.size();
+  while ((end = content.find('[', end)) != std::string_view::npos && !line_start(end)) ++end;
+  const std::string_view body = content.substr(begin, end - begin);
+  for (std::size_t at = body.find(name); at != std::string_view::npos;
+       at = body.find(name, at + 1)) {
+    const bool starts = content[begin + at - 1] == '\n' || content[begin + at - 1] == '\r';
+    if (starts && body.substr(at + name.size(), 2) == " =") return true;
   }
   return false;
 }
@@ -56,7 +68,7 @@ void LoadJobText(JobWindow& window, const std::string* content) {
     // Saved controls added after the first 54 lines: a file written before them loads with
     // them as a fresh job has them, not as the previous job left them.
     if (LoadFormStateText(*content, kFormSection, controls) &&
-        !NamesControl(*content, kCutDiagramControl)) {
+        !NamesControl(*content, kFormSection, kCutDiagramControl)) {
       for (SavedControl* c : controls)
         if (c->Name() == kCutDiagramControl) c->SetChecked(false);
     }

@@ -262,6 +262,34 @@ TEST_F(DiagramTest, EachPageHasItsOwnScale) {
   EXPECT_GE(short_pages, 1);
 }
 
+// The listing of every page, one string per page.
+std::vector<std::string> ListedPages(const char* tables) {
+  std::ostringstream out, err;
+  EXPECT_EQ(cli::RunPagesCommand(
+                {ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5", "--tables", tables}, out, err),
+            cli::kExitPlanned)
+      << err.str();
+  std::vector<std::string> pages;
+  std::istringstream in(out.str());
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("page ", 0) == 0) pages.emplace_back();
+    if (!pages.empty()) pages.back() += line + "\n";
+  }
+  return pages;
+}
+
+TEST(ReportTables, DiagramsLeaveTheTablesAsTheyWere) {
+  for (const auto& [without, with] : {std::pair{"none", "C"}, std::pair{"A", "AC"},
+                                      std::pair{"B", "BC"}, std::pair{"AB", "ABC"}}) {
+    const std::vector<std::string> before = ListedPages(without);
+    const std::vector<std::string> after = ListedPages(with);
+    ASSERT_GT(after.size(), before.size()) << with;
+    // Every page before the diagrams is unchanged; the last may go on with them.
+    for (std::size_t i = 0; i + 1 < before.size(); ++i) EXPECT_EQ(after[i], before[i]) << with;
+    EXPECT_EQ(after[before.size() - 1].rfind(before.back(), 0), 0u) << with;
+  }
+}
+
 TEST(ReportTables, TablesOptionTakesAnyOfABAndC) {
   std::ostringstream err;
   for (const char* ok : {"none", "A", "B", "C", "AB", "AC", "BC", "ABC", "CBA"}) {

@@ -106,6 +106,11 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   WriteBytes(dir / "other.zv5", "caption\r\n[Other]\r\n");
   ASSERT_TRUE(OpenJobFile(other, Path("other.zv5")));
   EXPECT_TRUE(other.TableC());
+  // A line in another section is not the job's.
+  WriteBytes(dir / "elsewhere.zv5",
+             "caption\r\n[FmUnit1]\r\nedSiro =   3\r\n[Other]\r\nCbMeisaiC = 1\r\n");
+  ASSERT_TRUE(OpenJobFile(other, Path("elsewhere.zv5")));
+  EXPECT_FALSE(other.TableC());
   // Written by hand with "CbMeisaiC = 1" and nothing else: the switch comes on.
   other.Find("CbMeisaiC")->SetChecked(false);
   WriteBytes(dir / "hand.zv5", "caption\r\n[FmUnit1]\r\nCbMeisaiC = 1\r\n");
