@@ -31,6 +31,7 @@ constexpr double kReducedCostTolerance = 1e-7;  // of the dearest bar: a column 
 constexpr double kDualTolerance = 1e-7;         // a piece whose dual is this small earns nothing
 constexpr double kWholeTolerance = 1e-6;        // an LP value this near a whole number is one
 constexpr double kBoundRoundOff = 1e-9;         // relative; taken off a bound before rounding up
+constexpr double kKnapsackTie = 1e-12;  // a fill must be worth this much more to replace one
 
 struct Pattern {
   int stock = 0;                // stock entry, 1-based
@@ -229,7 +230,7 @@ bool Planner::Price(double* lagrangian) {
     const auto w = static_cast<std::size_t>(items[i].weight);
     for (std::size_t c = width - 1; c + 1 > w; --c) {
       const double with = best[c - w] + items[i].value;
-      if (with > best[c] + 1e-12) {
+      if (with > best[c] + kKnapsackTie) {
         best[c] = with;
         take[i][c] = true;
       }
@@ -680,7 +681,7 @@ bool UsesLess(const StockUse& a, const StockUse& b) {
 }
 
 bool ReachesBound(double value, double bound) {
-  return value <= bound + kBoundRoundOff * std::max(1.0, std::abs(bound)) + 1e-6;
+  return value <= bound + kBoundRoundOff * std::max(1.0, std::abs(bound)) + kWholeTolerance;
 }
 
 std::string OptimalProgressText(OptimalStage stage, double gap_mm) {
