@@ -81,6 +81,7 @@ MipResult SolvePatternMip(const ClpSimplex& model, const std::vector<double>& ro
       start_objective += start[static_cast<std::size_t>(c)] * model.objective()[c];
     cbc.setBestSolution(start.data(), columns, start_objective, true);
   }
+  cbc.setMaximumNumberIterations(limits.iterations);
   cbc.branchAndBound();
   const auto* copied = dynamic_cast<const StopAtTarget*>(cbc.getEventHandler());
   result.stopped = copied != nullptr && copied->stopped_;
