@@ -46,10 +46,10 @@ int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
                            ReachesBound(use.regular, exact.regular_bound) &&
                            ReachesBound(use.priority, exact.priority_bound);
   if (status == kSearchPlanned && exact.applicable && host.progress != nullptr) {
-    const double gap = use.regular - exact.regular_bound +
-                       std::max(0.0, use.priority - exact.priority_bound);
-    host.progress->SetProgressText(OptimalResultText(records.best.remnant_rate,
-                                                     records.proven_optimal, gap, exact.stopped));
+    const double gap =
+        use.regular - exact.regular_bound + std::max(0.0, use.priority - exact.priority_bound);
+    host.progress->SetProgressText(
+        OptimalResultText(records.best.remnant_rate, records.proven_optimal, gap, exact.stopped));
   }
   return status;
 }
