@@ -32,6 +32,9 @@ using opt::OptimiserRecords;
 
 namespace {
 
+// Branch-and-bound nodes of the anchor, the MIP over the LP's own columns.
+constexpr int kAnchorNodes = 20000;
+
 struct Instance {
   std::string name;
   int capacity = 0;
@@ -167,7 +170,7 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
     auto high = std::make_unique<OptimiserRecords>(*job);
     const bool high_ok = opt::RunSearch(*high, {}, opt::AttemptsForPrecision(2)) == 0;
     auto anchor = std::make_unique<OptimiserRecords>(*job);
-    const auto a = !with_anchor ? opt::ExactResult{} : opt::PriceAndBranch(*anchor, 100000);
+    const auto a = !with_anchor ? opt::ExactResult{} : opt::PriceAndBranch(*anchor, kAnchorNodes);
     const bool anchor_ok = a.status == opt::kSearchPlanned;
     auto r = std::make_unique<OptimiserRecords>(*job);
     const auto t0 = std::chrono::steady_clock::now();

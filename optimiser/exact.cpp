@@ -18,19 +18,27 @@ namespace {
 constexpr int64_t kMaxCapacity = 400000;  // longest bar with margin and kerf, mm
 
 // Work limits: the plan depends on these counts alone.
-constexpr int kMaxPricingRounds = 20000;               // column-generation rounds in a run
-constexpr int64_t kMaxKnapsackSteps = 20'000'000'000;  // table cells the pricing may fill
-constexpr std::size_t kMaxColumns = 60000;             // patterns kept
-constexpr int kMaxFixings = 5000;                      // patterns fixed in one dive
-constexpr int kBranchNodes = 1500;                     // LPs of the search over fixings
-constexpr int kRichMipNodes = 300;                     // CBC nodes of the first MIP
-constexpr int kMipNodes = 1000;                        // and of the last
+constexpr int kMaxPricingRounds = 20000;              // column-generation rounds in a run
+constexpr int64_t kMaxKnapsackSteps = 2'000'000'000;  // table cells the pricing may fill
+constexpr std::size_t kMaxColumns = 60000;            // patterns kept
+constexpr int kMaxFixings = 5000;                     // patterns fixed in one dive
+constexpr int64_t kMaxLpIterations = 3'000'000;       // simplex iterations before the search ends
+// A node's work grows with the master's size (columns x rows): the search over fixings and the
+// MIPs get nodes while the total of that size over their nodes stays within these.
+constexpr int64_t kBranchWork = 200'000'000;
+constexpr int64_t kRichMipWork = 60'000'000;
+constexpr int64_t kMipWork = 150'000'000;
+constexpr int kBranchNodes = 1500;         // LPs of the search over fixings
+constexpr int kRichMipNodes = 300;         // CBC nodes of the first MIP
+constexpr int kMipIterations = 2'000'000;  // simplex iterations per MIP
+constexpr int kMipNodes = 1000;            // and of the last
 
 // Tolerances of the LP.
 constexpr double kReducedCostTolerance = 1e-7;  // of the dearest bar: a column must gain more
 constexpr double kDualTolerance = 1e-7;         // a piece whose dual is this small earns nothing
 constexpr double kWholeTolerance = 1e-6;        // an LP value this near a whole number is one
 constexpr double kBoundRoundOff = 1e-9;         // relative; taken off a bound before rounding up
+constexpr double kKnapsackTie = 1e-12;  // a fill must be worth this much more to replace one
 
 struct Pattern {
   int stock = 0;                // stock entry, 1-based
@@ -97,7 +105,7 @@ class Planner {
     return true;
   }
   bool Fix(Node& node, int index, int64_t wanted);
-  void Branch(const Node& node, Candidate& best, double bound, int& nodes);
+  void Branch(const Node& node, Candidate& best, double bound, int64_t& work);
   Candidate Mip(const Candidate& start, double target, bool rich);
   void SetRowBounds(const std::vector<double>& residual, const std::vector<double>& left,
                     double cap_left);
@@ -111,6 +119,9 @@ class Planner {
     return false;
   }
 
+  int64_t NodeSize() const {
+    return std::max<int64_t>(1, int64_t{lp_.numberColumns()} * lp_.numberRows());
+  }
   bool Stop() {
     if (!stopped_ &&
         (Clock::now() > deadline_ || (host_.keys != nullptr && host_.keys->IsKeyDown(kKeyShift))))
@@ -136,7 +147,8 @@ class Planner {
   std::vector<double> residual_;  // pieces still to cover, per cut entry (1-based)
   int64_t knapsack_steps_ = 0;
   int pricing_rounds_ = 0;
-  int64_t pieces_ = 0;  // all pieces: no trimmed plan cuts more bars
+  int64_t lp_iterations_ = 0;  // simplex iterations of every LP so far
+  int64_t pieces_ = 0;         // all pieces: no trimmed plan cuts more bars
   bool stopped_ = false;
 };
 
@@ -229,7 +241,7 @@ bool Planner::Price(double* lagrangian) {
     const auto w = static_cast<std::size_t>(items[i].weight);
     for (std::size_t c = width - 1; c + 1 > w; --c) {
       const double with = best[c - w] + items[i].value;
-      if (with > best[c] + 1e-12) {
+      if (with > best[c] + kKnapsackTie) {
         best[c] = with;
         take[i][c] = true;
       }
@@ -270,9 +282,11 @@ bool Planner::Price(double* lagrangian) {
 // work. With `bound`, the best Lagrangian bound seen is kept there (valid however it ends).
 void Planner::Solve(double* bound) {
   lp_.primal();
+  lp_iterations_ += lp_.numberIterations();
   while (!stopped_) {
     if (!Price(bound)) break;
     lp_.primal(1);
+    lp_iterations_ += lp_.numberIterations();
     Stop();
   }
 }
@@ -381,10 +395,10 @@ bool Planner::Fix(Node& node, int index, int64_t wanted) {
 
 // Depth-first search over fixings, each node priced afresh: a node whose LP bound (rounded up
 // to what the stock can make) cannot beat the best plan is left; otherwise its three largest
-// LP columns are tried in turn. `nodes` counts the LPs left to solve.
-void Planner::Branch(const Node& node, Candidate& best, double bound, int& nodes) {
-  if (nodes <= 0 || Stop()) return;
-  --nodes;
+// LP columns are tried in turn. `work` is what is left of the search's work (see kBranchWork).
+void Planner::Branch(const Node& node, Candidate& best, double bound, int64_t& work) {
+  if (work <= 0 || lp_iterations_ > kMaxLpIterations || Stop()) return;
+  work -= std::max(NodeSize(), kBranchWork / kBranchNodes);
   residual_ = node.residual;
   SetRowBounds(node.residual, node.left, node.cap_left);
   Solve();
@@ -418,9 +432,9 @@ void Planner::Branch(const Node& node, Candidate& best, double bound, int& nodes
   for (auto [v, i] : columns) {
     Node child = node;
     if (!Fix(child, i, std::max<int64_t>(1, std::llround(v)))) continue;
-    Branch(child, best, bound, nodes);
+    Branch(child, best, bound, work);
     if (ReachesBound(best.cost, bound) && best.ok) return;
-    if (nodes <= 0 || stopped_) return;
+    if (work <= 0 || stopped_) return;
   }
 }
 
@@ -432,8 +446,13 @@ Candidate Planner::Mip(const Candidate& start, double target, bool rich) {
     x[static_cast<std::size_t>(n_ + index)] += static_cast<double>(times);
   for (int j = 0; j < n_; ++j) lp_.setColumnUpper(j, 0.0);  // no pieces from nowhere
   MipLimits limits;
-  limits.nodes = baseline_nodes_ > 0 ? baseline_nodes_ : rich ? kRichMipNodes : kMipNodes;
+  const int64_t per_node = NodeSize();
+  limits.nodes =
+      baseline_nodes_ > 0 ? baseline_nodes_
+      : rich ? static_cast<int>(std::clamp<int64_t>(kRichMipWork / per_node, 10, kRichMipNodes))
+             : static_cast<int>(std::clamp<int64_t>(kMipWork / per_node, 10, kMipNodes));
   limits.rich = rich;
+  limits.iterations = kMipIterations;
   limits.target = target + kBoundRoundOff * std::max(1.0, target);
   limits.stop = [this] { return Stop(); };
   if (!start.ok) x.clear();
@@ -547,8 +566,8 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound) {
     keep(Mip(best, bound, true));
   }
   if (!reached() && !Stop() && best.ok) {
-    int nodes = kBranchNodes;
-    Branch(RootNode(), best, bound, nodes);
+    int64_t work = kBranchWork;
+    Branch(RootNode(), best, bound, work);
   }
   if (!reached() && !Stop() && best.ok) {
     keep(Mip(best, bound, false));
@@ -680,7 +699,7 @@ bool UsesLess(const StockUse& a, const StockUse& b) {
 }
 
 bool ReachesBound(double value, double bound) {
-  return value <= bound + kBoundRoundOff * std::max(1.0, std::abs(bound)) + 1e-6;
+  return value <= bound + kBoundRoundOff * std::max(1.0, std::abs(bound)) + kWholeTolerance;
 }
 
 std::string OptimalProgressText(OptimalStage stage, double gap_mm) {

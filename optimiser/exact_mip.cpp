@@ -13,6 +13,8 @@
 namespace zarvel::optimiser {
 namespace {
 
+constexpr double kGain = 1e-9;  // the least improvement on the start that counts as one
+
 // Ends the search once a plan reaches the target, or when asked to stop.
 class StopAtTarget final : public CbcEventHandler {
  public:
@@ -79,13 +81,14 @@ MipResult SolvePatternMip(const ClpSimplex& model, const std::vector<double>& ro
       start_objective += start[static_cast<std::size_t>(c)] * model.objective()[c];
     cbc.setBestSolution(start.data(), columns, start_objective, true);
   }
+  cbc.setMaximumNumberIterations(limits.iterations);
   cbc.branchAndBound();
   const auto* copied = dynamic_cast<const StopAtTarget*>(cbc.getEventHandler());
   result.stopped = copied != nullptr && copied->stopped_;
   const double* best = cbc.bestSolution();
   if (best == nullptr) return result;
   result.objective = cbc.getObjValue();
-  if (result.objective >= start_objective - 1e-9) return result;
+  if (result.objective >= start_objective - kGain) return result;  // no better than the start
   result.x.assign(best, best + columns);
   for (double& v : result.x) v = std::round(v);
   result.found = true;

@@ -10,6 +10,7 @@ namespace zarvel::optimiser {
 
 struct MipLimits {
   int nodes = 0;               // branch-and-bound nodes
+  int iterations = 0;          // simplex iterations of all nodes together
   bool rich = false;           // more heuristics per node (fewer, dearer nodes)
   double target = 0;           // a plan whose objective is at most this ends the search at once
   std::function<bool()> stop;  // Shift or the time guard
