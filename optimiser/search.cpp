@@ -268,7 +268,7 @@ bool Search::StepHasStock() {
     }
   }
   return longest_stock != 0 &&
-         stock.entries[longest_stock].length + r_.conditions.margin >= longest_cut;
+         int64_t{stock.entries[longest_stock].length} + r_.conditions.margin >= longest_cut;
 }
 
 // The step's bar into step_best_: the best fill of the priority stock, or else of every stock
