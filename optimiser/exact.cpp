@@ -1,7 +1,7 @@
 #include "optimiser/exact.h"
 
 #include <algorithm>
-#include <chrono>
+#include <ctime>
 #include <cmath>
 #include <coin/ClpSimplex.hpp>
 #include <map>
@@ -52,8 +52,6 @@ struct Candidate {
   bool ok = false;
 };
 
-using Clock = std::chrono::steady_clock;
-
 // The two objectives, minimised one after the other.
 enum class Phase { kRegular, kPriority };
 
@@ -63,8 +61,7 @@ class Planner {
       : baseline_nodes_(baseline_nodes),
         r_(r),
         host_(host),
-        deadline_(Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                     std::chrono::duration<double>(seconds))) {}
+        guard_(std::clock() + static_cast<std::clock_t>(seconds * CLOCKS_PER_SEC)) {}
 
   ExactResult Run();
 
@@ -124,7 +121,7 @@ class Planner {
   }
   bool Stop() {
     if (!stopped_ &&
-        (Clock::now() > deadline_ || (host_.keys != nullptr && host_.keys->IsKeyDown(kKeyShift))))
+        (std::clock() > guard_ || (host_.keys != nullptr && host_.keys->IsKeyDown(kKeyShift))))
       stopped_ = true;
     return stopped_;
   }
@@ -135,7 +132,7 @@ class Planner {
   int baseline_nodes_;  // > 0: the MIP over the root's columns only, with this many nodes
   OptimiserRecords& r_;
   const SearchHost& host_;
-  Clock::time_point deadline_;
+  std::clock_t guard_;  // processor time at which absurd jobs stop
   Phase phase_ = Phase::kRegular;
   int n_ = 0;         // cut entries
   int m_ = 0;         // stock entries

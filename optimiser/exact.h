@@ -12,9 +12,10 @@
 // So a priority bar is used whenever it saves regular stock, and is left whole when it does
 // not.
 //
-// The work is limited by counts (pricing rounds, knapsack steps, columns, dives, MIP nodes),
-// never by the clock: a job gives the same plan on every machine. A wall-clock guard only
-// stops absurd jobs; when it (or Shift) acts, the result says so.
+// The work is limited by counts (pricing rounds, knapsack steps, simplex iterations, columns,
+// search and MIP nodes), never by the clock: a job gives the same plan on every machine, however
+// busy. A guard on processor time only stops absurd jobs; when it (or Shift) acts, the result
+// says so.
 #pragma once
 
 #include <string>
@@ -24,7 +25,9 @@
 
 namespace zarvel::optimiser {
 
-inline constexpr double kDefaultGuardSeconds = 20.0;
+// Processor time (not wall time: the load of other programs does not count) after which an
+// absurd job stops; every job within the program's limits ends by its counts well before.
+inline constexpr double kDefaultGuardSeconds = 30.0;
 
 // Stock of a plan in mm: regular bars (at or above the priority length) and priority bars.
 struct StockUse {
