@@ -23,6 +23,7 @@
 #include "optimiser/search.h"
 #include "run/run_command.h"
 #include "tests/fakes.h"
+#include "tests/sanitizers.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::job {
@@ -174,10 +175,10 @@ TEST(HostileFiles, NoCountInAFileSizesMemory) {
   const long kb = PeakLoadingKilobytes(path);
   ASSERT_GT(base, 0);
   ASSERT_GT(kb, 0);
-  EXPECT_LT(kb - base, 100 * 1024) << "peak " << kb << " KB";
-#if !defined(__SANITIZE_ADDRESS__)
-  EXPECT_LT(kb, 100 * 1024) << "peak " << kb << " KB";
-#endif
+  // The sanitizers' quarantine of freed blocks adds to the growth it measures.
+  constexpr long kGrowthLimit = (ZARVEL5_SANITIZED ? 200 : 100) * 1024;
+  EXPECT_LT(kb - base, kGrowthLimit) << "peak " << kb << " KB";
+  if (!ZARVEL5_SANITIZED) EXPECT_LT(kb, 100 * 1024) << "peak " << kb << " KB";
   std::cout << "peak while loading " << kMaxJobFileSize << " bytes of grid rows: " << kb
             << " KB (a usual job: " << base << " KB)\n";
   // Rows of commas: each row splits into tens of thousands of values, the grid keeps 18.
@@ -190,7 +191,7 @@ TEST(HostileFiles, NoCountInAFileSizesMemory) {
   }
   const long commas = PeakLoadingKilobytes(path);
   ASSERT_GT(commas, 0);
-  EXPECT_LT(commas - base, 100 * 1024) << "peak " << commas << " KB";
+  EXPECT_LT(commas - base, kGrowthLimit) << "peak " << commas << " KB";
 }
 
 TEST(OddBytes, JobFilesThatAreNotCleanCp932) {
