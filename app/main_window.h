@@ -34,6 +34,8 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   void RelayoutGrids() override;
   void AfterLoad() override;
   void SetDataModified(bool modified) override { data_modified_ = modified; }
+  // Whether the start-up timer has done its one action (re-laying out the grids).
+  bool StartupDone() const { return ticks_ >= 2; }
   std::string Caption() const override;
 
   // RunForm

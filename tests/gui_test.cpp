@@ -50,7 +50,9 @@ class WindowTest : public ::testing::Test {
       return answer;
     };
     window->show();
-    QApplication::processEvents();
+    // The start-up timer re-lays out the grids once; on a busy machine it could otherwise do so
+    // in the middle of a test's typing.
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->StartupDone(); }, 10000));
   }
   void TearDown() override {
     window->SetDataModified(false);
