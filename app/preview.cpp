@@ -15,6 +15,7 @@
 #include "app/qt_text.h"
 #include "base/app_info.h"
 #include "drawing/playback.h"
+#include "job/job_controls.h"
 #include "platform/qt_canvas.h"
 #include "report/report.h"
 
@@ -51,6 +52,12 @@ class KeyboardState final : public optimiser::KeyState {
   }
 };
 
+// A table switch as the job's control table declares it.
+CheckBox* TableSwitch(job::JobControl control, const QString& caption, QWidget* parent) {
+  const job::ControlSpec& spec = job::Spec(control);
+  return new CheckBox(QString::fromLatin1(spec.key), caption, spec.value != 0, parent);
+}
+
 const QString& PageLimitNote() {
   static const QString note = QStringLiteral("（ページ数の上限で打ち切り）");
   return note;
@@ -68,11 +75,9 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   top_ = new QWidget(this);
   auto* top_layout = new QHBoxLayout(top_);
   top_layout->addWidget(new QLabel(QStringLiteral("切断パターン形式："), top_));
-  table_a_ =
-      new CheckBox(QStringLiteral("CbMeisaiA"), QStringLiteral("［長さ×本数］の表"), false, top_);
-  table_b_ =
-      new CheckBox(QStringLiteral("CbMeisaiB"), QStringLiteral("［１本毎］の表"), false, top_);
-  table_c_ = new CheckBox(QStringLiteral("CbMeisaiC"), QStringLiteral("切断図"), false, top_);
+  table_a_ = TableSwitch(job::JobControl::kTableA, QStringLiteral("［長さ×本数］の表"), top_);
+  table_b_ = TableSwitch(job::JobControl::kTableB, QStringLiteral("［１本毎］の表"), top_);
+  table_c_ = TableSwitch(job::JobControl::kTableC, QStringLiteral("切断図"), top_);
   top_layout->addWidget(table_a_);
   top_layout->addWidget(table_b_);
   top_layout->addWidget(table_c_);
