@@ -17,8 +17,6 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
-#include <chrono>
-#include <thread>
 
 #include "app/history.h"
 #include "app/message.h"
@@ -66,32 +64,10 @@ CellGrid* NewGrid(JobControl control, QWidget* parent) {
   return new CellGrid(QString::fromLatin1(spec.key), spec.cols, spec.rows, parent);
 }
 
-// The run command's view of the window.
-class WindowHost final : public optimiser::MessageSink,
-                         public optimiser::KeyState,
-                         public optimiser::ProgressLabel,
-                         public optimiser::Clock,
-                         public optimiser::BusyCursor {
+// Run messages go to the window's message dialog.
+class DialogMessages final : public optimiser::MessageSink {
  public:
-  explicit WindowHost(QLabel* label) : label_(label) {}
   void ShowMessageText(const std::string& text) override { app::ShowMessageText(text); }
-  bool IsKeyDown(int key) const override {
-    const Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
-    if (key == optimiser::kKeyShift) return (m & Qt::ShiftModifier) != 0;
-    if (key == optimiser::kKeyAlt) return (m & Qt::AltModifier) != 0;
-    if (key == optimiser::kKeyControl) return (m & Qt::ControlModifier) != 0;
-    return false;
-  }
-  void SetProgressText(const std::string& text) override {
-    label_->setText(Qs(text));
-    label_->repaint();
-  }
-  void Pause(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-  void BeginBusy() override { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  void EndBusy() override { QApplication::restoreOverrideCursor(); }
-
- private:
-  QLabel* label_;
 };
 
 // The preview as the run command sees it.
@@ -528,16 +504,19 @@ void MainWindow::SaveAs() {
 }
 
 void MainWindow::RunClicked(bool user_invoked) {
-  WindowHost host(progress_);
-  optimiser::RunHost h;
-  h.messages = &host;
-  h.keys = &host;
-  h.progress = &host;
-  h.clock = &host;
-  h.cursor = &host;
+  DialogMessages messages;
+  platform::LabelProgress progress(progress_);
+  platform::QtClock clock;
+  platform::QtBusyCursor cursor;
   PreviewAdapter preview(preview_);
+  optimiser::RunHost h;
+  h.messages = &messages;
+  h.keys = keys;
+  h.progress = &progress;
+  h.clock = &clock;
+  h.cursor = &cursor;
   h.preview = &preview;
-  preview_->keys = &host;
+  preview_->keys = keys;
   h.version_text = text::VersionText();
   planned_ =
       optimiser::RunCommand(records_, *this, h, user_invoked) == optimiser::RunOutcome::kPlanned;
@@ -562,7 +541,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   }
   if ((watched == stock_caption_ || watched == cut_caption_) &&
       event->type() == QEvent::MouseButtonDblClick) {
-    if ((QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0) {
+    if (keys != nullptr && keys->IsKeyDown(optimiser::kKeyControl)) {
       if (watched == stock_caption_) {
         job::SampleFill(*stock_grid_, 5000, 500, 99);
       } else {

@@ -17,6 +17,7 @@
 #include "job/job_window.h"
 #include "job/recent_files.h"
 #include "optimiser/records.h"
+#include "platform/qt_host.h"
 #include "run/run_command.h"
 
 namespace zarvel::app {
@@ -67,6 +68,8 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   // ... and the file dialogs of the two CSV commands.
   std::function<QString(const QString& proposed)> ask_cut_csv_path;
   std::function<QString(const QString& proposed)> ask_plan_csv_path;
+  // The modifier keys the run and the sample fill read; the keyboard unless a test lends its own.
+  const optimiser::KeyState* keys = &keyboard_;
 
   NumEdit* Edit(optimiser::JobField field) const;
   CellGrid* Grid1() const { return stock_grid_; }
@@ -131,6 +134,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   void Modified() { data_modified_ = true; }
 
   optimiser::OptimiserRecords& records_;
+  platform::QtKeyState keyboard_;
   bool data_modified_ = false;
   bool planned_ = false;  // the last run gave a plan (of the job now open)
   int ticks_ = 0;

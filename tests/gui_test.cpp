@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "app/history.h"
 #include "app/main_window.h"
@@ -495,6 +496,43 @@ TEST_F(WindowTest, ControlsFollowTheTable) {
   EXPECT_EQ(chain[6], window->Grid1());
   EXPECT_EQ(chain[10], window->Precision());
   EXPECT_EQ(chain.back(), window->Vertical());
+}
+
+// Keys held down as a test says, in place of the keyboard.
+class HeldKeys final : public optimiser::KeyState {
+ public:
+  bool IsKeyDown(int key) const override { return down.count(key) != 0; }
+  std::set<int> down;
+};
+
+QLabel* LabelWithText(QWidget* parent, const QString& text) {
+  for (QLabel* l : parent->findChildren<QLabel*>())
+    if (l->text() == text) return l;
+  return nullptr;
+}
+
+// A double click on a list's caption fills sample lengths only while Ctrl is held.
+TEST_F(WindowTest, CtrlDoubleClickOnACaptionFillsSamples) {
+  HeldKeys held;
+  window->keys = &held;
+  QLabel* stock = LabelWithText(window.get(), QStringLiteral("素材リスト(㎜)"));
+  QLabel* cut = LabelWithText(window.get(), QStringLiteral("切断リスト(㎜)"));
+  ASSERT_NE(stock, nullptr);
+  ASSERT_NE(cut, nullptr);
+  QTest::mouseDClick(stock, Qt::LeftButton);
+  QTest::mouseDClick(cut, Qt::LeftButton);
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), "");
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), "");
+
+  held.down.insert(optimiser::kKeyControl);
+  QTest::mouseDClick(stock, Qt::LeftButton);
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), "5000.99");
+  EXPECT_EQ(window->Grid1()->Cell(2, 1), "5500.99");
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), "");
+  QTest::mouseDClick(cut, Qt::LeftButton);
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), "500.20");
+  EXPECT_EQ(window->Grid2()->Cell(2, 1), "600.20");
+  window->keys = nullptr;
 }
 
 TEST_F(WindowTest, OpeningForcesTheExtension) {
