@@ -17,6 +17,7 @@
 #include "drawing/playback.h"
 #include "job/job_controls.h"
 #include "platform/qt_canvas.h"
+#include "platform/qt_host.h"
 #include "report/report.h"
 
 namespace zarvel::app {
@@ -41,15 +42,6 @@ class PageView final : public QWidget {
  private:
   const QImage& image_;
   const QPoint& origin_;
-};
-
-// The keyboard as the report reads it while no run lends its own key state.
-class KeyboardState final : public optimiser::KeyState {
- public:
-  bool IsKeyDown(int key) const override {
-    return key == optimiser::kKeyShift &&
-           QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
-  }
 };
 
 // A table switch as the job's control table declares it.
@@ -129,7 +121,7 @@ void PreviewWindow::Rebuild() {
 void PreviewWindow::RecordPages() {
   if (plan_ == nullptr) return;  // no run yet
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  static const KeyboardState keyboard;
+  static const platform::QtKeyState keyboard;
   report::ReportOptions options;
   options.table_a = table_a_->isChecked();
   options.table_b = table_b_->isChecked();
