@@ -17,8 +17,6 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
-#include <chrono>
-#include <thread>
 
 #include "app/history.h"
 #include "app/message.h"
@@ -37,6 +35,7 @@
 namespace zarvel::app {
 namespace {
 
+using job::JobControl;
 using optimiser::JobField;
 
 constexpr int kClientWidth = 1264;
@@ -60,32 +59,15 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int pixels
   return l;
 }
 
-// The run command's view of the window.
-class WindowHost final : public optimiser::MessageSink,
-                         public optimiser::KeyState,
-                         public optimiser::ProgressLabel,
-                         public optimiser::Clock,
-                         public optimiser::BusyCursor {
- public:
-  explicit WindowHost(QLabel* label) : label_(label) {}
-  void ShowMessageText(const std::string& text) override { app::ShowMessageText(text); }
-  bool IsKeyDown(int key) const override {
-    const Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
-    if (key == optimiser::kKeyShift) return (m & Qt::ShiftModifier) != 0;
-    if (key == optimiser::kKeyAlt) return (m & Qt::AltModifier) != 0;
-    if (key == optimiser::kKeyControl) return (m & Qt::ControlModifier) != 0;
-    return false;
-  }
-  void SetProgressText(const std::string& text) override {
-    label_->setText(Qs(text));
-    label_->repaint();
-  }
-  void Pause(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-  void BeginBusy() override { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  void EndBusy() override { QApplication::restoreOverrideCursor(); }
+CellGrid* NewGrid(JobControl control, QWidget* parent) {
+  const job::ControlSpec& spec = job::Spec(control);
+  return new CellGrid(QString::fromLatin1(spec.key), spec.cols, spec.rows, parent);
+}
 
- private:
-  QLabel* label_;
+// Run messages go to the window's message dialog.
+class DialogMessages final : public optimiser::MessageSink {
+ public:
+  void ShowMessageText(const std::string& text) override { app::ShowMessageText(text); }
 };
 
 // The preview as the run command sees it.
@@ -151,18 +133,24 @@ MainWindow::MainWindow(optimiser::OptimiserRecords& records, QWidget* parent)
 
 MainWindow::~MainWindow() = default;
 
-NumEdit* MainWindow::AddEdit(QWidget* parent, JobField field, const char* name, int tag,
-                             const std::string& initial, QRect geometry) {
-  auto* e = new NumEdit(QString::fromLatin1(name), tag, initial, parent);
+template <class Widget>
+Widget* MainWindow::Register(JobControl control, Widget* widget) {
+  saved_[static_cast<std::size_t>(control)] = widget;
+  widgets_[static_cast<std::size_t>(control)] = widget;
+  return widget;
+}
+
+NumEdit* MainWindow::AddEdit(QWidget* parent, JobControl control, QRect geometry) {
+  const job::ControlSpec& spec = job::Spec(control);
+  auto* e = new NumEdit(QString::fromLatin1(spec.key), spec.tag, job::StartText(spec), parent);
   e->setGeometry(geometry);
   e->setFont(Face("IPAGothic", 16));
   e->on_modified = [this] { Modified(); };
-  fields_[static_cast<std::size_t>(field)] = e;
-  return e;
+  edits_[static_cast<std::size_t>(*spec.field)] = e;
+  return Register(control, e);
 }
 
 void MainWindow::BuildControls(QWidget* panel) {
-  fields_.assign(static_cast<std::size_t>(JobField::kPriorityLength) + 1, nullptr);
   BuildHeading(panel);
   BuildGrids(panel);
   BuildConditions(panel);
@@ -173,20 +161,19 @@ void MainWindow::BuildControls(QWidget* panel) {
 
 void MainWindow::BuildHeading(QWidget* panel) {
   MakeLabel(panel, QStringLiteral("工 事 名"), 16, 12);
-  AddEdit(panel, JobField::kProjectName, "edKname", 0, text::Lit("<工事名>"), {84, 8, 330, 24});
+  AddEdit(panel, JobControl::kProjectName, {84, 8, 330, 24});
   MakeLabel(panel, QStringLiteral("部 材 名"), 430, 12);
-  NumEdit* bname =
-      AddEdit(panel, JobField::kMemberName, "edBname", 0, text::Lit("<部材名>"), {498, 8, 330, 24});
+  NumEdit* bname = AddEdit(panel, JobControl::kMemberName, {498, 8, 330, 24});
   bname->setInputMethodHints(Qt::ImhLatinOnly);  // the input method starts closed here
   MakeLabel(panel, QStringLiteral("単位重量"), 846, 12);
-  AddEdit(panel, JobField::kUnitWeight, "edWunit", 82, "   74.12", {914, 8, 84, 24});
+  AddEdit(panel, JobControl::kUnitWeight, {914, 8, 84, 24});
   MakeLabel(panel, QStringLiteral("(Kg/ｍ)"), 1002, 12);
   MakeLabel(panel, QStringLiteral("20"), 16, 44);
-  AddEdit(panel, JobField::kYear, "edYY", 20, "18", {36, 40, 30, 24});
+  AddEdit(panel, JobControl::kYear, {36, 40, 30, 24});
   MakeLabel(panel, QStringLiteral("年"), 70, 44);
-  AddEdit(panel, JobField::kMonth, "edMM", 20, "10", {90, 40, 30, 24});
+  AddEdit(panel, JobControl::kMonth, {90, 40, 30, 24});
   MakeLabel(panel, QStringLiteral("月"), 124, 44);
-  AddEdit(panel, JobField::kDay, "edDD", 20, "12", {144, 40, 30, 24});
+  AddEdit(panel, JobControl::kDay, {144, 40, 30, 24});
   MakeLabel(panel, QStringLiteral("日"), 178, 44);
   date_label_ = MakeLabel(panel, QString(), 204, 44);
   date_label_->setText(QStringLiteral("(%1)").arg(
@@ -199,25 +186,25 @@ void MainWindow::BuildHeading(QWidget* panel) {
 void MainWindow::BuildGrids(QWidget* panel) {
   stock_caption_ = MakeLabel(panel, QStringLiteral("素材リスト(㎜)"), 16, 78, 15);
   stock_caption_->installEventFilter(this);
-  clear1_ = new QPushButton(QStringLiteral("[ｸﾘｱ]"), panel);
-  clear1_->setGeometry(190, 74, 64, 24);
-  clear1_->setFocusPolicy(Qt::NoFocus);
-  grid1_ = new CellGrid(QStringLiteral("Grid1"), job::kStockGridCols, job::kStockGridRows, panel);
-  grid1_->move(16, 100);
+  clear_stock_ = new QPushButton(QStringLiteral("[ｸﾘｱ]"), panel);
+  clear_stock_->setGeometry(190, 74, 64, 24);
+  clear_stock_->setFocusPolicy(Qt::NoFocus);
+  stock_grid_ = Register(JobControl::kStockGrid, NewGrid(JobControl::kStockGrid, panel));
+  stock_grid_->move(16, 100);
 
   cut_caption_ = MakeLabel(panel, QStringLiteral("切断リスト(㎜)"), 290, 78, 15);
   cut_caption_->installEventFilter(this);
-  clear2_ = new QPushButton(QStringLiteral("[ｸﾘｱ]"), panel);
-  clear2_->setGeometry(464, 74, 64, 24);
-  clear2_->setFocusPolicy(Qt::NoFocus);
+  clear_cut_ = new QPushButton(QStringLiteral("[ｸﾘｱ]"), panel);
+  clear_cut_->setGeometry(464, 74, 64, 24);
+  clear_cut_->setFocusPolicy(Qt::NoFocus);
   paste_ = new QPushButton(QStringLiteral("[貼り付け]"), panel);
   paste_->setGeometry(532, 74, 88, 24);
   paste_->setFocusPolicy(Qt::NoFocus);
   MakeLabel(panel, QStringLiteral("[長さ.本数]は<数値><.><数値><Enter>と入力して下さい。"), 630, 80,
             13);
-  grid2_ = new CellGrid(QStringLiteral("Grid2"), job::kCutGridCols, job::kCutGridRows, panel);
-  grid2_->move(290, 100);
-  for (CellGrid* g : {grid1_, grid2_}) {
+  cut_grid_ = Register(JobControl::kCutGrid, NewGrid(JobControl::kCutGrid, panel));
+  cut_grid_->move(290, 100);
+  for (CellGrid* g : {stock_grid_, cut_grid_}) {
     g->vertical_order = [this] { return VerticalOrder(); };
     g->on_modified = [this] { Modified(); };
   }
@@ -228,30 +215,36 @@ void MainWindow::BuildConditions(QWidget* panel) {
   conditions->setGeometry(1000, 96, 248, 150);
   conditions->setFont(Face("IPAexGothic", 14));
   MakeLabel(conditions, QStringLiteral("・素材の余裕"), 10, 30);
-  AddEdit(conditions, JobField::kMargin, "edYoyu", 30, " 20", {120, 26, 50, 24});
+  AddEdit(conditions, JobControl::kMargin, {120, 26, 50, 24});
   MakeLabel(conditions, QStringLiteral("(㎜)"), 176, 30);
   MakeLabel(conditions, QStringLiteral("・切り代"), 10, 62);
-  AddEdit(conditions, JobField::kKerf, "edSiro", 30, "  3", {120, 58, 50, 24});
+  AddEdit(conditions, JobControl::kKerf, {120, 58, 50, 24});
   MakeLabel(conditions, QStringLiteral("(㎜)"), 176, 62);
-  precision_ = new RadioGroup(
-      QStringLiteral("RgTryCount"), QStringLiteral("精度"),
-      {QStringLiteral("低"), QStringLiteral("中"), QStringLiteral("高"), QStringLiteral("最適")},
-      conditions);
+  const job::ControlSpec& precision = job::Spec(JobControl::kPrecision);
+  precision_ = Register(precision.control,
+                        new RadioGroup(QString::fromLatin1(precision.key), QStringLiteral("精度"),
+                                       {QStringLiteral("低"), QStringLiteral("中"),
+                                        QStringLiteral("高"), QStringLiteral("最適")},
+                                       conditions));
   precision_->setGeometry(10, 90, 228, 52);
-  precision_->SetItemIndex(1);
+  precision_->SetItemIndex(precision.value);
   precision_->on_change = [this] {  // re-runs only while the preview is open
     if (preview_ != nullptr && preview_->isVisible()) RunClicked(false);
   };
 
-  AddEdit(panel, JobField::kPriorityLength, "edLsaki", 60, "  5000", {1000, 258, 80, 24});
+  AddEdit(panel, JobControl::kPriorityLength, {1000, 258, 80, 24});
   MakeLabel(panel, QStringLiteral("㎜未満は優先素材。"), 1086, 262);
-  vertical_ = new CheckBox(QStringLiteral("CkVlist"), QStringLiteral("縦順表示"), true, panel);
+  const job::ControlSpec& vertical = job::Spec(JobControl::kVerticalOrder);
+  vertical_ = Register(vertical.control,
+                       new CheckBox(QString::fromLatin1(vertical.key), QStringLiteral("縦順表示"),
+                                    vertical.value != 0, panel));
   vertical_->setGeometry(1000, 292, 160, 24);
   connect(vertical_, &QCheckBox::toggled, this, [this] { RelayoutGrids(); });
   // The preview's two table switches are saved with the job.
   preview_ = new PreviewWindow(records_, this);
-  table_a_ = preview_->TableA();
-  table_b_ = preview_->TableB();
+  table_a_ = Register(JobControl::kTableA, preview_->TableA());
+  table_b_ = Register(JobControl::kTableB, preview_->TableB());
+  Register(JobControl::kTableC, preview_->TableC());
 }
 
 void MainWindow::BuildRunArea(QWidget* panel) {
@@ -271,39 +264,31 @@ void MainWindow::BuildRunArea(QWidget* panel) {
 }
 
 void MainWindow::SetTabOrder() {
-  // The heading fields, both grids, the conditions, the priority length, the option.
-  QWidget* order[] = {Edit(JobField::kProjectName),
-                      Edit(JobField::kMemberName),
-                      Edit(JobField::kUnitWeight),
-                      Edit(JobField::kYear),
-                      Edit(JobField::kMonth),
-                      Edit(JobField::kDay),
-                      grid1_,
-                      grid2_,
-                      Edit(JobField::kMargin),
-                      Edit(JobField::kKerf),
-                      precision_,
-                      Edit(JobField::kPriorityLength),
-                      vertical_};
-  for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-    QWidget::setTabOrder(order[i], order[i + 1]);
+  std::vector<QWidget*> order;
+  for (const job::ControlSpec& spec : job::kJobControls) {
+    if (spec.tab < 0) continue;
+    const auto place = static_cast<std::size_t>(spec.tab);
+    if (order.size() <= place) order.resize(place + 1);
+    order[place] = widgets_[static_cast<std::size_t>(spec.control)];
+  }
+  for (std::size_t i = 0; i + 1 < order.size(); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
 }
 
 void MainWindow::ConnectGridButtons() {
-  connect(clear1_, &QPushButton::clicked, this, [this] {
-    job::ClearGridCells(*grid1_);
-    grid1_->SelectCell({1, 1});
+  connect(clear_stock_, &QPushButton::clicked, this, [this] {
+    job::ClearGridCells(*stock_grid_);
+    stock_grid_->SelectCell({1, 1});
   });
-  connect(clear2_, &QPushButton::clicked, this, [this] {
-    job::ClearGridCells(*grid2_);
-    grid2_->SelectCell({1, 1});
+  connect(clear_cut_, &QPushButton::clicked, this, [this] {
+    job::ClearGridCells(*cut_grid_);
+    cut_grid_->SelectCell({1, 1});
   });
   connect(paste_, &QPushButton::clicked, this, [this] {
     const std::string clip = Cp(QGuiApplication::clipboard()->text());
-    grid2_->setEnabled(false);
-    job::PasteIntoGrid(*grid2_, clip, grid2_->Current(),
-                       [this](job::CellPos p) { grid2_->SelectCell(p); });
-    grid2_->setEnabled(true);
+    cut_grid_->setEnabled(false);
+    job::PasteIntoGrid(*cut_grid_, clip, cut_grid_->Current(),
+                       [this](job::CellPos p) { cut_grid_->SelectCell(p); });
+    cut_grid_->setEnabled(true);
   });
 }
 
@@ -343,16 +328,14 @@ void MainWindow::TimerTick() {
 }
 
 std::vector<job::SavedControl*> MainWindow::PersistentControls() {
-  return {fields_[3], fields_[4], fields_[5], fields_[0],        fields_[1], fields_[2],
-          grid1_,     grid2_,     fields_[6], fields_[7],        precision_, fields_[8],
-          vertical_,  table_a_,   table_b_,   preview_->TableC()};
+  return {saved_.begin(), saved_.end()};
 }
 
 void MainWindow::GridFrameSetup() {
-  for (const auto& [control, rows] :
-       {std::pair{grid1_, job::kStockGridRows}, std::pair{grid2_, job::kCutGridRows}}) {
-    CellGrid* grid = control;
-    job::SetUpGridFrame(*grid, rows, [grid](int n) { grid->SetRowCount(n); });
+  for (const auto& [control, grid] : {std::pair{JobControl::kStockGrid, stock_grid_},
+                                      std::pair{JobControl::kCutGrid, cut_grid_}}) {
+    CellGrid* g = grid;
+    job::SetUpGridFrame(*g, job::Spec(control).rows, [g](int n) { g->SetRowCount(n); });
   }
 }
 
@@ -361,7 +344,7 @@ void MainWindow::RelayoutGrids() {
 }
 
 void MainWindow::AfterLoad() {
-  if (isVisible()) fields_[3]->setFocus();
+  if (isVisible()) Edit(JobField::kProjectName)->setFocus();
 }
 
 std::string MainWindow::Caption() const {
@@ -369,11 +352,11 @@ std::string MainWindow::Caption() const {
 }
 
 const text::Control& MainWindow::Field(JobField field) const {
-  return fields_[static_cast<std::size_t>(field)]->AsNumber();
+  return Edit(field)->AsNumber();
 }
 
 NumEdit* MainWindow::Edit(JobField field) const {
-  return fields_[static_cast<std::size_t>(field)];
+  return edits_[static_cast<std::size_t>(field)];
 }
 
 QString MainWindow::CurrentFile() const {
@@ -441,12 +424,12 @@ void MainWindow::ReadCutListCsv() {
                                               QStringLiteral("CSV(*.csv *.txt);;すべて(*)"));
   if (path.isEmpty()) return;
   std::string message;
-  if (!job::LoadCutCsvFile(path.toStdString(), *grid2_, message)) {
+  if (!job::LoadCutCsvFile(path.toStdString(), *cut_grid_, message)) {
     ShowMessageText(message);
     return;
   }
   RelayoutGrids();
-  grid2_->SelectCell({1, 1});
+  cut_grid_->SelectCell({1, 1});
   Modified();
 }
 
@@ -521,16 +504,19 @@ void MainWindow::SaveAs() {
 }
 
 void MainWindow::RunClicked(bool user_invoked) {
-  WindowHost host(progress_);
-  optimiser::RunHost h;
-  h.messages = &host;
-  h.keys = &host;
-  h.progress = &host;
-  h.clock = &host;
-  h.cursor = &host;
+  DialogMessages messages;
+  platform::LabelProgress progress(progress_);
+  platform::QtClock clock;
+  platform::QtBusyCursor cursor;
   PreviewAdapter preview(preview_);
+  optimiser::RunHost h;
+  h.messages = &messages;
+  h.keys = keys;
+  h.progress = &progress;
+  h.clock = &clock;
+  h.cursor = &cursor;
   h.preview = &preview;
-  preview_->keys = &host;
+  preview_->keys = keys;
   h.version_text = text::VersionText();
   planned_ =
       optimiser::RunCommand(records_, *this, h, user_invoked) == optimiser::RunOutcome::kPlanned;
@@ -555,11 +541,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   }
   if ((watched == stock_caption_ || watched == cut_caption_) &&
       event->type() == QEvent::MouseButtonDblClick) {
-    if ((QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0) {
+    if (keys != nullptr && keys->IsKeyDown(optimiser::kKeyControl)) {
       if (watched == stock_caption_) {
-        job::SampleFill(*grid1_, 5000, 500, 99);
+        job::SampleFill(*stock_grid_, 5000, 500, 99);
       } else {
-        job::SampleFill(*grid2_, 500, 100, 20);
+        job::SampleFill(*cut_grid_, 500, 100, 20);
       }
     }
     return true;
@@ -621,7 +607,7 @@ void MainWindow::StartUp() {
   } else {
     SetCurrentFile(QString());
   }
-  grid2_->update();
+  cut_grid_->update();
 }
 
 void MainWindow::UpdateRecentFiles(const QString& path) {

@@ -13,9 +13,11 @@
 
 #include "app/controls.h"
 #include "job/file_result.h"
+#include "job/job_controls.h"
 #include "job/job_window.h"
 #include "job/recent_files.h"
 #include "optimiser/records.h"
+#include "platform/qt_host.h"
 #include "run/run_command.h"
 
 namespace zarvel::app {
@@ -40,8 +42,8 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
 
   // RunForm
   const text::Control& Field(optimiser::JobField field) const override;
-  optimiser::Grid& StockGrid() override { return *grid1_; }
-  optimiser::Grid& CutGrid() override { return *grid2_; }
+  optimiser::Grid& StockGrid() override { return *stock_grid_; }
+  optimiser::Grid& CutGrid() override { return *cut_grid_; }
   int PrecisionItem() const override { return precision_->ItemIndex(); }
   bool VerticalOrder() const override { return vertical_->isChecked(); }
 
@@ -68,17 +70,19 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   // ... and the file dialogs of the two CSV commands.
   std::function<QString(const QString& proposed)> ask_cut_csv_path;
   std::function<QString(const QString& proposed)> ask_plan_csv_path;
+  // The modifier keys the run and the sample fill read; the keyboard unless a test lends its own.
+  const optimiser::KeyState* keys = &keyboard_;
 
   NumEdit* Edit(optimiser::JobField field) const;
-  CellGrid* Grid1() const { return grid1_; }
-  CellGrid* Grid2() const { return grid2_; }
+  CellGrid* Grid1() const { return stock_grid_; }
+  CellGrid* Grid2() const { return cut_grid_; }
   RadioGroup* Precision() const { return precision_; }
   CheckBox* Vertical() const { return vertical_; }
   QLabel* ProgressLabel() const { return progress_; }
   QLabel* DateLabel() const { return date_label_; }
   QPushButton* RunButton() const { return run_; }
-  QPushButton* ClearStockButton() const { return clear1_; }
-  QPushButton* ClearCutButton() const { return clear2_; }
+  QPushButton* ClearStockButton() const { return clear_stock_; }
+  QPushButton* ClearCutButton() const { return clear_cut_; }
   QPushButton* PasteButton() const { return paste_; }
   HistoryWindow* History() const { return history_; }
   PreviewWindow* Preview() const { return preview_; }
@@ -123,21 +127,27 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   void BuildRunArea(QWidget* panel);
   void SetTabOrder();
   void ConnectGridButtons();
-  // A job field at its place in the field list (by JobField).
-  NumEdit* AddEdit(QWidget* parent, optimiser::JobField field, const char* name, int tag,
-                   const std::string& initial, QRect geometry);
+  // A job field as the table declares it, at its place on the panel.
+  NumEdit* AddEdit(QWidget* parent, job::JobControl control, QRect geometry);
+  // Records a built control under its place in the table.
+  template <class Widget>
+  Widget* Register(job::JobControl control, Widget* widget);
   void TimerTick();
   void Modified() { data_modified_ = true; }
 
   optimiser::OptimiserRecords& records_;
+  platform::QtKeyState keyboard_;
   bool data_modified_ = false;
   bool planned_ = false;  // the last run gave a plan (of the job now open)
   int ticks_ = 0;
   QTimer timer_;
   QLabel* top_ = nullptr;
-  std::vector<NumEdit*> fields_;  // in JobField order
-  CellGrid* grid1_ = nullptr;
-  CellGrid* grid2_ = nullptr;
+  std::array<NumEdit*, job::kJobFieldCount> edits_{};  // by JobField
+  // Every saved control and its widget, in table (file) order.
+  std::array<job::SavedControl*, job::kJobControlCount> saved_{};
+  std::array<QWidget*, job::kJobControlCount> widgets_{};
+  CellGrid* stock_grid_ = nullptr;
+  CellGrid* cut_grid_ = nullptr;
   RadioGroup* precision_ = nullptr;
   CheckBox* vertical_ = nullptr;
   CheckBox* table_a_ = nullptr;
@@ -148,8 +158,8 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   QLabel* cut_caption_ = nullptr;
   QLabel* maker_ = nullptr;
   QPushButton* run_ = nullptr;
-  QPushButton* clear1_ = nullptr;
-  QPushButton* clear2_ = nullptr;
+  QPushButton* clear_stock_ = nullptr;
+  QPushButton* clear_cut_ = nullptr;
   QPushButton* paste_ = nullptr;
   HistoryWindow* history_ = nullptr;
   PreviewWindow* preview_ = nullptr;

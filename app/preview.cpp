@@ -15,7 +15,9 @@
 #include "app/qt_text.h"
 #include "base/app_info.h"
 #include "drawing/playback.h"
+#include "job/job_controls.h"
 #include "platform/qt_canvas.h"
+#include "platform/qt_host.h"
 #include "report/report.h"
 
 namespace zarvel::app {
@@ -42,14 +44,11 @@ class PageView final : public QWidget {
   const QPoint& origin_;
 };
 
-// The keyboard as the report reads it while no run lends its own key state.
-class KeyboardState final : public optimiser::KeyState {
- public:
-  bool IsKeyDown(int key) const override {
-    return key == optimiser::kKeyShift &&
-           QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
-  }
-};
+// A table switch as the job's control table declares it.
+CheckBox* TableSwitch(job::JobControl control, const QString& caption, QWidget* parent) {
+  const job::ControlSpec& spec = job::Spec(control);
+  return new CheckBox(QString::fromLatin1(spec.key), caption, spec.value != 0, parent);
+}
 
 const QString& PageLimitNote() {
   static const QString note = QStringLiteral("（ページ数の上限で打ち切り）");
@@ -68,11 +67,9 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   top_ = new QWidget(this);
   auto* top_layout = new QHBoxLayout(top_);
   top_layout->addWidget(new QLabel(QStringLiteral("切断パターン形式："), top_));
-  table_a_ =
-      new CheckBox(QStringLiteral("CbMeisaiA"), QStringLiteral("［長さ×本数］の表"), false, top_);
-  table_b_ =
-      new CheckBox(QStringLiteral("CbMeisaiB"), QStringLiteral("［１本毎］の表"), false, top_);
-  table_c_ = new CheckBox(QStringLiteral("CbMeisaiC"), QStringLiteral("切断図"), false, top_);
+  table_a_ = TableSwitch(job::JobControl::kTableA, QStringLiteral("［長さ×本数］の表"), top_);
+  table_b_ = TableSwitch(job::JobControl::kTableB, QStringLiteral("［１本毎］の表"), top_);
+  table_c_ = TableSwitch(job::JobControl::kTableC, QStringLiteral("切断図"), top_);
   top_layout->addWidget(table_a_);
   top_layout->addWidget(table_b_);
   top_layout->addWidget(table_c_);
@@ -124,7 +121,7 @@ void PreviewWindow::Rebuild() {
 void PreviewWindow::RecordPages() {
   if (plan_ == nullptr) return;  // no run yet
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  static const KeyboardState keyboard;
+  static const platform::QtKeyState keyboard;
   report::ReportOptions options;
   options.table_a = table_a_->isChecked();
   options.table_b = table_b_->isChecked();

@@ -100,64 +100,65 @@ void SetUpGridFrame(optimiser::Grid& grid, int rows, const std::function<void(in
 }
 
 struct JobForm::Controls {
-  EditControl kname{"edKname", text::Lit("<工事名>")};
-  EditControl bname{"edBname", text::Lit("<部材名>")};
-  EditControl wunit{"edWunit", "   74.12"};
-  EditControl yy{"edYY", "18"};
-  EditControl mm{"edMM", "10"};
-  EditControl dd{"edDD", "12"};
-  GridControl grid1{"Grid1", kStockGridCols, kStockGridRows};
-  GridControl grid2{"Grid2", kCutGridCols, kCutGridRows};
-  EditControl yoyu{"edYoyu", " 20"};
-  EditControl siro{"edSiro", "  3"};
-  std::unique_ptr<RadioGroupControl> precision;
-  EditControl lsaki{"edLsaki", "  5000"};
-  std::unique_ptr<CheckBoxControl> vertical;
-  CheckBoxControl table_a{"CbMeisaiA", false, nullptr};
-  CheckBoxControl table_b{"CbMeisaiB", false, nullptr};
-  CheckBoxControl table_c{"CbMeisaiC", false, nullptr};
+  std::vector<std::unique_ptr<SavedControl>> saved;  // in table order
   // Number views of the fields, in JobField order.
   std::vector<EditNumberView> views;
+
+  SavedControl& At(JobControl control) { return *saved[static_cast<std::size_t>(control)]; }
+  GridControl& Grid(JobControl control) { return static_cast<GridControl&>(At(control)); }
 };
+
+namespace {
+
+std::unique_ptr<SavedControl> MakeControl(const ControlSpec& spec,
+                                          std::function<void()> on_change) {
+  switch (spec.kind) {
+    case SavedKind::kEdit:
+      return std::make_unique<EditControl>(spec.key, StartText(spec));
+    case SavedKind::kStringGrid:
+      return std::make_unique<GridControl>(spec.key, spec.cols, spec.rows);
+    case SavedKind::kRadioGroup:
+      return std::make_unique<RadioGroupControl>(spec.key, spec.items, spec.value,
+                                                 std::move(on_change));
+    default:
+      return std::make_unique<CheckBoxControl>(spec.key, spec.value != 0, std::move(on_change));
+  }
+}
+
+}  // namespace
 
 JobForm::JobForm(optimiser::OptimiserRecords& records)
     : c_(std::make_unique<Controls>()), records_(records) {
-  c_->precision = std::make_unique<RadioGroupControl>("RgTryCount", 4, 1, [this] {
-    if (on_precision_change) on_precision_change();
-  });
-  c_->vertical = std::make_unique<CheckBoxControl>("CkVlist", true, [this] { RelayoutGrids(); });
-  for (const EditControl* e : {&c_->yy, &c_->mm, &c_->dd, &c_->kname, &c_->bname, &c_->wunit,
-                               &c_->yoyu, &c_->siro, &c_->lsaki})
-    c_->views.emplace_back(*e);
+  for (const ControlSpec& spec : kJobControls) {
+    std::function<void()> on_change;
+    if (spec.control == JobControl::kPrecision) {
+      on_change = [this] {
+        if (on_precision_change) on_precision_change();
+      };
+    } else if (spec.control == JobControl::kVerticalOrder) {
+      on_change = [this] { RelayoutGrids(); };
+    }
+    c_->saved.push_back(MakeControl(spec, std::move(on_change)));
+  }
+  c_->views.reserve(kJobFieldCount);
+  for (std::size_t f = 0; f < kJobFieldCount; ++f)
+    c_->views.emplace_back(
+        static_cast<const EditControl&>(c_->At(ControlOf(static_cast<optimiser::JobField>(f)))));
   GridFrameSetup();
 }
 
 JobForm::~JobForm() = default;
 
 std::vector<SavedControl*> JobForm::PersistentControls() {
-  return {&c_->kname,
-          &c_->bname,
-          &c_->wunit,
-          &c_->yy,
-          &c_->mm,
-          &c_->dd,
-          &c_->grid1,
-          &c_->grid2,
-          &c_->yoyu,
-          &c_->siro,
-          c_->precision.get(),
-          &c_->lsaki,
-          c_->vertical.get(),
-          &c_->table_a,
-          &c_->table_b,
-          &c_->table_c};
+  std::vector<SavedControl*> controls;
+  for (const auto& c : c_->saved) controls.push_back(c.get());
+  return controls;
 }
 
 void JobForm::GridFrameSetup() {
-  for (const auto& [control, rows] :
-       {std::pair{&c_->grid1, kStockGridRows}, std::pair{&c_->grid2, kCutGridRows}}) {
-    GridControl* grid = control;
-    SetUpGridFrame(grid->Grid(), rows, [grid](int n) { grid->SetRowCount(n); });
+  for (JobControl control : {JobControl::kStockGrid, JobControl::kCutGrid}) {
+    GridControl* grid = &c_->Grid(control);
+    SetUpGridFrame(grid->Grid(), Spec(control).rows, [grid](int n) { grid->SetRowCount(n); });
   }
 }
 
@@ -174,34 +175,36 @@ const text::Control& JobForm::Field(optimiser::JobField field) const {
 }
 
 optimiser::Grid& JobForm::StockGrid() {
-  return c_->grid1.Grid();
+  return c_->Grid(JobControl::kStockGrid).Grid();
 }
 optimiser::Grid& JobForm::CutGrid() {
-  return c_->grid2.Grid();
+  return c_->Grid(JobControl::kCutGrid).Grid();
 }
 int JobForm::PrecisionItem() const {
-  return c_->precision->ItemIndex();
+  return c_->At(JobControl::kPrecision).ItemIndex();
 }
 bool JobForm::VerticalOrder() const {
-  return c_->vertical->Checked();
+  return c_->At(JobControl::kVerticalOrder).Checked();
 }
 bool JobForm::TableA() const {
-  return c_->table_a.Checked();
+  return c_->At(JobControl::kTableA).Checked();
 }
 bool JobForm::TableB() const {
-  return c_->table_b.Checked();
+  return c_->At(JobControl::kTableB).Checked();
 }
 bool JobForm::TableC() const {
-  return c_->table_c.Checked();
+  return c_->At(JobControl::kTableC).Checked();
 }
 void JobForm::SetPrecisionItem(int item) {
-  c_->precision->SetItemIndex(item);
+  c_->At(JobControl::kPrecision).SetItemIndex(item);
 }
 
 void JobForm::SetFieldText(optimiser::JobField field, const std::string& text) {
-  EditControl* fields[] = {&c_->yy,    &c_->mm,   &c_->dd,   &c_->kname, &c_->bname,
-                           &c_->wunit, &c_->yoyu, &c_->siro, &c_->lsaki};
-  fields[static_cast<int>(field)]->SetText(text);
+  c_->At(ControlOf(field)).SetText(text);
+}
+
+SavedControl& JobForm::Control(JobControl control) {
+  return c_->At(control);
 }
 
 SavedControl* JobForm::Find(const std::string& name) {

@@ -8,16 +8,12 @@
 #include <vector>
 
 #include "job/form_state.h"
+#include "job/job_controls.h"
 #include "job/job_window.h"
 #include "optimiser/records.h"
 #include "run/run_command.h"
 
 namespace zarvel::job {
-
-inline constexpr int kStockGridCols = 3;
-inline constexpr int kStockGridRows = 19;
-inline constexpr int kCutGridCols = 7;
-inline constexpr int kCutGridRows = 18;
 
 // Writes the grid's frame: headings in row 0 of the data columns, the row count, row numbers.
 void SetUpGridFrame(optimiser::Grid& grid, int rows, const std::function<void(int)>& set_rows);
@@ -47,6 +43,7 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   bool DataModified() const { return data_modified_; }
   // The saved control of that name, or null.
   SavedControl* Find(const std::string& name);
+  SavedControl& Control(JobControl control);
   void SetFieldText(optimiser::JobField field, const std::string& text);
   void SetPrecisionItem(int item);
   bool TableA() const;

@@ -7,6 +7,7 @@
 
 #include "base/control.h"
 #include "base/cp932.h"
+#include "job/job_controls.h"
 #include "run/grid.h"
 #include "run/host.h"
 #include "run/run_command.h"
@@ -34,15 +35,8 @@ class FakeControl : public text::Control {
 class FakeForm : public optimiser::RunForm {
  public:
   FakeForm() {
-    Set(optimiser::JobField::kYear, "18");
-    Set(optimiser::JobField::kMonth, "10");
-    Set(optimiser::JobField::kDay, "12");
-    Set(optimiser::JobField::kProjectName, text::Lit("<工事名>"));
-    Set(optimiser::JobField::kMemberName, text::Lit("<部材名>"));
-    Set(optimiser::JobField::kUnitWeight, "   74.12");
-    Set(optimiser::JobField::kMargin, " 20");
-    Set(optimiser::JobField::kKerf, "  3");
-    Set(optimiser::JobField::kPriorityLength, "  5000");
+    for (const job::ControlSpec& spec : job::kJobControls)
+      if (spec.field) Set(*spec.field, job::StartText(spec));
   }
 
   const text::Control& Field(optimiser::JobField f) const override {
@@ -64,13 +58,15 @@ class FakeForm : public optimiser::RunForm {
         grid.SetCell(c, r, i < cells.size() ? cells[i++] : std::string());
   }
 
-  optimiser::MemoryGrid stock{3, 19};
-  optimiser::MemoryGrid cut{7, 18};
-  int precision = 1;
-  bool vertical = true;
+  optimiser::MemoryGrid stock{job::Spec(job::JobControl::kStockGrid).cols,
+                              job::Spec(job::JobControl::kStockGrid).rows};
+  optimiser::MemoryGrid cut{job::Spec(job::JobControl::kCutGrid).cols,
+                            job::Spec(job::JobControl::kCutGrid).rows};
+  int precision = job::Spec(job::JobControl::kPrecision).value;
+  bool vertical = job::Spec(job::JobControl::kVerticalOrder).value != 0;
 
  private:
-  FakeControl fields_[9];
+  FakeControl fields_[job::kJobFieldCount];
 };
 
 class FakeHost : public optimiser::MessageSink,

@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "app/history.h"
 #include "app/main_window.h"
@@ -426,6 +427,114 @@ TEST_F(WindowTest, SaveThenOpenRestoresTheJob) {
   EXPECT_EQ(window->Edit(JobField::kProjectName)->Text(), text::Lit("Ａ棟"));
   EXPECT_EQ(window->Grid2()->Cell(1, 1), " 2700.  4");
   EXPECT_FALSE(window->DataModified());
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The window and the headless form are built from one table: they must write the same file.
+TEST_F(WindowTest, WindowAndHeadlessFormSaveTheSameBytes) {
+  auto form_records = std::make_unique<optimiser::OptimiserRecords>();
+  job::JobForm form(*form_records);
+  const std::string window_fresh = settings->File("window_fresh.zv5");
+  const std::string form_fresh = settings->File("form_fresh.zv5");
+  ASSERT_TRUE(job::WriteJobFile(*window, window_fresh));
+  ASSERT_TRUE(job::WriteJobFile(form, form_fresh));
+  const std::string golden =
+      FileBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") + "CbMeisaiC = 0\r\n";
+  EXPECT_EQ(FileBytes(window_fresh), golden);
+  EXPECT_EQ(FileBytes(form_fresh), golden);
+
+  const std::string example = ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5";
+  ASSERT_TRUE(window->OpenJob(QString::fromStdString(example)));
+  ASSERT_TRUE(job::OpenJobFile(form, example));
+  const std::string window_saved = settings->File("window_example.zv5");
+  const std::string form_saved = settings->File("form_example.zv5");
+  ASSERT_TRUE(job::WriteJobFile(*window, window_saved));
+  ASSERT_TRUE(job::WriteJobFile(form, form_saved));
+  const std::string bytes = FileBytes(window_saved);
+  EXPECT_EQ(bytes, FileBytes(form_saved));
+  EXPECT_NE(bytes, golden);
+  // What was loaded comes back: every line of the example is in the saved job.
+  for (const std::string& line : job::SplitLines(FileBytes(example)))
+    EXPECT_NE(bytes.find(line + "\r\n"), std::string::npos) << line;
+}
+
+// The window's controls follow the table: names, kinds, edit tags and the tab chain.
+TEST_F(WindowTest, ControlsFollowTheTable) {
+  const std::vector<job::SavedControl*> controls = window->PersistentControls();
+  ASSERT_EQ(controls.size(), job::kJobControls.size());
+  std::vector<QWidget*> chain;
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const job::ControlSpec& spec = job::kJobControls[i];
+    SCOPED_TRACE(spec.key);
+    EXPECT_EQ(controls[i]->Name(), spec.key);
+    EXPECT_EQ(controls[i]->Kind(), spec.kind);
+    auto* widget = dynamic_cast<QWidget*>(controls[i]);
+    ASSERT_NE(widget, nullptr);
+    if (spec.field) {
+      EXPECT_EQ(widget, window->Edit(*spec.field));
+      EXPECT_EQ(window->Edit(*spec.field)->Tag(), spec.tag);
+    }
+    if (spec.tab >= 0) {
+      if (chain.size() <= static_cast<std::size_t>(spec.tab))
+        chain.resize(static_cast<std::size_t>(spec.tab) + 1);
+      chain[static_cast<std::size_t>(spec.tab)] = widget;
+    }
+  }
+  ASSERT_EQ(chain.size(), 13u);
+  // Tab leaves a control (past its own children) for the next that takes the focus by Tab.
+  for (std::size_t i = 0; i + 1 < chain.size(); ++i) {
+    QWidget* next = chain[i]->nextInFocusChain();
+    while (next != chain[i] &&
+           (chain[i]->isAncestorOf(next) || (next->focusPolicy() & Qt::TabFocus) == 0))
+      next = next->nextInFocusChain();
+    // The precision group passes the focus on to its checked button.
+    EXPECT_TRUE(next == chain[i + 1] || chain[i + 1]->isAncestorOf(next)) << i;
+  }
+  EXPECT_EQ(chain.front(), window->Edit(JobField::kProjectName));
+  EXPECT_EQ(chain[6], window->Grid1());
+  EXPECT_EQ(chain[10], window->Precision());
+  EXPECT_EQ(chain.back(), window->Vertical());
+}
+
+// Keys held down as a test says, in place of the keyboard.
+class HeldKeys final : public optimiser::KeyState {
+ public:
+  bool IsKeyDown(int key) const override { return down.count(key) != 0; }
+  std::set<int> down;
+};
+
+QLabel* LabelWithText(QWidget* parent, const QString& text) {
+  for (QLabel* l : parent->findChildren<QLabel*>())
+    if (l->text() == text) return l;
+  return nullptr;
+}
+
+// A double click on a list's caption fills sample lengths only while Ctrl is held.
+TEST_F(WindowTest, CtrlDoubleClickOnACaptionFillsSamples) {
+  HeldKeys held;
+  window->keys = &held;
+  QLabel* stock = LabelWithText(window.get(), QStringLiteral("素材リスト(㎜)"));
+  QLabel* cut = LabelWithText(window.get(), QStringLiteral("切断リスト(㎜)"));
+  ASSERT_NE(stock, nullptr);
+  ASSERT_NE(cut, nullptr);
+  QTest::mouseDClick(stock, Qt::LeftButton);
+  QTest::mouseDClick(cut, Qt::LeftButton);
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), "");
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), "");
+
+  held.down.insert(optimiser::kKeyControl);
+  QTest::mouseDClick(stock, Qt::LeftButton);
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), "5000.99");
+  EXPECT_EQ(window->Grid1()->Cell(2, 1), "5500.99");
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), "");
+  QTest::mouseDClick(cut, Qt::LeftButton);
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), "500.20");
+  EXPECT_EQ(window->Grid2()->Cell(2, 1), "600.20");
+  window->keys = nullptr;
 }
 
 TEST_F(WindowTest, OpeningForcesTheExtension) {

@@ -12,6 +12,7 @@
 #include "base/cp932.h"
 #include "job/comma_text.h"
 #include "job/job_form.h"
+#include "tests/fakes.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::job {
@@ -19,6 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using optimiser::JobField;
+using testing::FakeForm;
 
 std::string ReadBytes(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -78,6 +80,65 @@ TEST_F(JobFileTest, FreshJobMatchesTheGoldenFile) {
   EXPECT_EQ(SplitLines(bytes).size(), 55u);
   EXPECT_EQ(SplitLines(bytes)[0], text::WindowCaption());
   EXPECT_EQ(text::Cp932ToUtf8(text::WindowCaption()), "棒材Zarvel５ (2025.04.01版) ");
+}
+
+TEST_F(JobFileTest, FormIsBuiltFromTheControlTable) {
+  const std::vector<SavedControl*> controls = form.PersistentControls();
+  ASSERT_EQ(controls.size(), kJobControls.size());
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const ControlSpec& spec = kJobControls[i];
+    SCOPED_TRACE(spec.key);
+    EXPECT_EQ(controls[i]->Name(), spec.key);
+    EXPECT_EQ(controls[i]->Kind(), spec.kind);
+    EXPECT_EQ(&form.Control(spec.control), controls[i]);
+  }
+  // Each field the run reads is the edit saved under its key.
+  const std::pair<JobField, const char*> keys[] = {{JobField::kYear, "edYY"},
+                                                   {JobField::kMonth, "edMM"},
+                                                   {JobField::kDay, "edDD"},
+                                                   {JobField::kProjectName, "edKname"},
+                                                   {JobField::kMemberName, "edBname"},
+                                                   {JobField::kUnitWeight, "edWunit"},
+                                                   {JobField::kMargin, "edYoyu"},
+                                                   {JobField::kKerf, "edSiro"},
+                                                   {JobField::kPriorityLength, "edLsaki"}};
+  ASSERT_EQ(std::size(keys), kJobFieldCount);
+  int n = 0;
+  for (const auto& [field, key] : keys) {
+    SCOPED_TRACE(key);
+    const std::string value = " " + std::to_string(++n);
+    form.SetFieldText(field, value);
+    ASSERT_NE(form.Find(key), nullptr);
+    EXPECT_EQ(form.Find(key)->Text(), value);
+    EXPECT_EQ(form.Field(field).Text(), value);
+  }
+  // The handlers the table's controls carry: precision and vertical order.
+  int precision_changes = 0;
+  form.on_precision_change = [&] { ++precision_changes; };
+  form.SetPrecisionItem(3);
+  EXPECT_EQ(precision_changes, 1);
+  EXPECT_EQ(form.PrecisionItem(), 3);
+  FakeForm::Fill(form.CutGrid(), {"", "1200.3"});
+  form.Find("CkVlist")->SetChecked(false);  // re-lays out the grids: the gap closes
+  EXPECT_FALSE(form.CutGrid().Cell(1, 1).empty());
+  EXPECT_TRUE(form.CutGrid().Cell(2, 1).empty());
+}
+
+// The tests' stand-in starts as the headless form does.
+TEST_F(JobFileTest, FakeFormStartsAsTheHeadlessForm) {
+  FakeForm fake;
+  for (std::size_t f = 0; f < kJobFieldCount; ++f) {
+    const auto field = static_cast<JobField>(f);
+    EXPECT_EQ(fake.Field(field).Text(), form.Field(field).Text()) << f;
+  }
+  EXPECT_EQ(fake.precision, form.PrecisionItem());
+  EXPECT_EQ(fake.vertical, form.VerticalOrder());
+  for (auto [fake_grid, grid] :
+       {std::pair<optimiser::Grid*, optimiser::Grid*>{&fake.stock, &form.StockGrid()},
+        {&fake.cut, &form.CutGrid()}}) {
+    EXPECT_EQ(fake_grid->ColCount(), grid->ColCount());
+    EXPECT_EQ(fake_grid->RowCount(), grid->RowCount());
+  }
 }
 
 TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {

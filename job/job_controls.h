@@ -1,0 +1,138 @@
+// The job's controls, declared once: the headless form, the main window and the tests' stand-in
+// are all built from this table. Its order is the order of the lines in a job file.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "base/cp932.h"
+#include "job/form_state.h"
+#include "run/run_command.h"
+
+namespace zarvel::job {
+
+// Every saved control, named by what it holds, in file order.
+enum class JobControl {
+  kProjectName,
+  kMemberName,
+  kUnitWeight,
+  kYear,
+  kMonth,
+  kDay,
+  kStockGrid,
+  kCutGrid,
+  kMargin,
+  kKerf,
+  kPrecision,
+  kPriorityLength,
+  kVerticalOrder,
+  kTableA,  // the preview's ［長さ×本数］ table
+  kTableB,  // the preview's ［１本毎］ table
+  kTableC,  // the preview's cutting diagrams: written after the 54 lines of older files
+};
+
+inline constexpr std::size_t kJobControlCount = static_cast<std::size_t>(JobControl::kTableC) + 1;
+inline constexpr std::size_t kJobFieldCount =
+    static_cast<std::size_t>(optimiser::JobField::kPriorityLength) + 1;
+
+inline constexpr int kStockGridCols = 3;
+inline constexpr int kStockGridRows = 19;
+inline constexpr int kCutGridCols = 7;
+inline constexpr int kCutGridRows = 18;
+
+struct ControlSpec {
+  JobControl control;
+  const char* key;  // the file key, also the widget's object name
+  SavedKind kind;
+  // Edit field: 0 free text, otherwise the number's width and decimals (see the odometer entry).
+  int tag = 0;
+  const char* text = "";  // edit field: start-up text (UTF-8)
+  // Radio group: the item chosen at start-up; check box: 1 when ticked.
+  int value = 0;
+  int items = 0;  // radio group: how many items
+  int cols = 0;   // grid: columns with the row-number column
+  int rows = 0;   // grid: rows with the heading row; a file never makes it hold more
+  int tab = -1;   // place in the window's tab chain; -1 not in it
+  std::optional<optimiser::JobField> field = std::nullopt;  // the run's name for an edit field
+};
+
+using optimiser::JobField;
+
+// clang-format off
+inline constexpr std::array<ControlSpec, kJobControlCount> kJobControls = {{
+    {.control = JobControl::kProjectName, .key = "edKname", .kind = SavedKind::kEdit,
+     .text = "<工事名>", .tab = 0, .field = JobField::kProjectName},
+    {.control = JobControl::kMemberName, .key = "edBname", .kind = SavedKind::kEdit,
+     .text = "<部材名>", .tab = 1, .field = JobField::kMemberName},
+    {.control = JobControl::kUnitWeight, .key = "edWunit", .kind = SavedKind::kEdit,
+     .tag = 82, .text = "   74.12", .tab = 2, .field = JobField::kUnitWeight},
+    {.control = JobControl::kYear, .key = "edYY", .kind = SavedKind::kEdit,
+     .tag = 20, .text = "18", .tab = 3, .field = JobField::kYear},
+    {.control = JobControl::kMonth, .key = "edMM", .kind = SavedKind::kEdit,
+     .tag = 20, .text = "10", .tab = 4, .field = JobField::kMonth},
+    {.control = JobControl::kDay, .key = "edDD", .kind = SavedKind::kEdit,
+     .tag = 20, .text = "12", .tab = 5, .field = JobField::kDay},
+    {.control = JobControl::kStockGrid, .key = "Grid1", .kind = SavedKind::kStringGrid,
+     .cols = kStockGridCols, .rows = kStockGridRows, .tab = 6},
+    {.control = JobControl::kCutGrid, .key = "Grid2", .kind = SavedKind::kStringGrid,
+     .cols = kCutGridCols, .rows = kCutGridRows, .tab = 7},
+    {.control = JobControl::kMargin, .key = "edYoyu", .kind = SavedKind::kEdit,
+     .tag = 30, .text = " 20", .tab = 8, .field = JobField::kMargin},
+    {.control = JobControl::kKerf, .key = "edSiro", .kind = SavedKind::kEdit,
+     .tag = 30, .text = "  3", .tab = 9, .field = JobField::kKerf},
+    {.control = JobControl::kPrecision, .key = "RgTryCount", .kind = SavedKind::kRadioGroup,
+     .value = 1, .items = 4, .tab = 10},
+    {.control = JobControl::kPriorityLength, .key = "edLsaki", .kind = SavedKind::kEdit,
+     .tag = 60, .text = "  5000", .tab = 11, .field = JobField::kPriorityLength},
+    {.control = JobControl::kVerticalOrder, .key = "CkVlist", .kind = SavedKind::kCheckBox,
+     .value = 1, .tab = 12},
+    {.control = JobControl::kTableA, .key = "CbMeisaiA", .kind = SavedKind::kCheckBox},
+    {.control = JobControl::kTableB, .key = "CbMeisaiB", .kind = SavedKind::kCheckBox},
+    {.control = JobControl::kTableC, .key = "CbMeisaiC", .kind = SavedKind::kCheckBox},
+}};
+// clang-format on
+
+constexpr const ControlSpec& Spec(JobControl control) {
+  return kJobControls[static_cast<std::size_t>(control)];
+}
+
+// The control that holds a field of the run.
+constexpr JobControl ControlOf(JobField field) {
+  for (const ControlSpec& spec : kJobControls)
+    if (spec.field == field) return spec.control;
+  return JobControl::kProjectName;  // unreachable: every field has its control
+}
+
+// An edit field's start-up text in CP932.
+inline const std::string& StartText(const ControlSpec& spec) {
+  return text::Lit(spec.text);
+}
+
+namespace detail {
+constexpr bool TableIsConsistent() {
+  int tabs = 0;
+  for (std::size_t i = 0; i < kJobControls.size(); ++i) {
+    const ControlSpec& s = kJobControls[i];
+    if (static_cast<std::size_t>(s.control) != i) return false;  // indexed by JobControl
+    if (s.field.has_value() != (s.kind == SavedKind::kEdit)) return false;
+    if (s.tab >= 0) ++tabs;
+  }
+  // The tab places run 0, 1, 2 ... without gaps or repeats.
+  for (int t = 0; t < tabs; ++t) {
+    int found = 0;
+    for (const ControlSpec& s : kJobControls) found += s.tab == t ? 1 : 0;
+    if (found != 1) return false;
+  }
+  for (std::size_t f = 0; f < kJobFieldCount; ++f) {
+    int found = 0;
+    for (const ControlSpec& s : kJobControls) found += s.field == static_cast<JobField>(f) ? 1 : 0;
+    if (found != 1) return false;
+  }
+  return true;
+}
+}  // namespace detail
+static_assert(detail::TableIsConsistent());
+
+}  // namespace zarvel::job
