@@ -1,9 +1,9 @@
 #include "optimiser/exact.h"
 
 #include <algorithm>
-#include <ctime>
 #include <cmath>
 #include <coin/ClpSimplex.hpp>
+#include <ctime>
 #include <map>
 #include <vector>
 
