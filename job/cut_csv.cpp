@@ -178,6 +178,7 @@ namespace {
 
 CutCsv ReadLines(const std::string& bytes, int capacity) {
   CutCsv result;
+  bool data_seen = false;
   const std::vector<std::string> lines = SplitLines(ToCp932(bytes));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
@@ -187,7 +188,10 @@ CutCsv ReadLines(const std::string& bytes, int capacity) {
                                                                  : ',';
     const std::vector<std::string> f = Fields(line, separator);
     if (std::all_of(f.begin(), f.end(), [](const std::string& s) { return s.empty(); })) continue;
-    if (!StartsWithNumber(f[0])) continue;  // a heading
+    // Headings come before the list; a line that is not a number inside it would be a piece
+    // lost without a word, so it is named instead.
+    if (!StartsWithNumber(f[0]) && !data_seen) continue;
+    data_seen = true;
     const int64_t length = WholeNumber(f[0]);
     if (length < 0) {
       result.error = LineError(number, "長さが読めません", f[0]);
