@@ -106,10 +106,6 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   resize(960, 720);
 }
 
-QPoint PreviewWindow::DisplayOrigin() const {
-  return display_origin_;
-}
-
 void PreviewWindow::SetCaption(const QString& caption) {
   caption_ = caption.endsWith(PageLimitNote()) ? caption.chopped(PageLimitNote().size()) : caption;
   setWindowTitle(caption_);

@@ -43,7 +43,6 @@ class PreviewWindow final : public QWidget {
   CheckBox* TableC() const { return table_c_; }
   QPushButton* PrintButton() const { return print_; }
   const QImage& Display() const { return display_; }
-  QPoint DisplayOrigin() const;
   QWidget* PagePanel() const { return panel_; }
   int Renders() const { return renders_; }
   // The message for a report cut short by the page table, or empty.

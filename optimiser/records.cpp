@@ -48,9 +48,4 @@ void CuttingPlan::CopyFrom(const CuttingPlan& other) {
   std::copy(other.patterns + 1, other.patterns + 1 + other.pattern_count, patterns + 1);
 }
 
-OptimiserRecords& Records() {
-  static OptimiserRecords* records = new OptimiserRecords;
-  return *records;
-}
-
 }  // namespace zarvel::optimiser

@@ -1,7 +1,7 @@
 // The optimiser's records: the stock and cut lists, the planning conditions and the plans.
 //
 // All tables are fixed-size with 1-based items; item 0 is scratch (the sorts' exchange slot,
-// the search's sentinel). Nothing here allocates once constructed.
+// the search's sentinel). Only the two names of the conditions allocate once constructed.
 #pragma once
 
 #include <cstdint>
@@ -70,8 +70,8 @@ struct Conditions {
   int32_t priority_length = 0;
 };
 
-// Everything the run reads and writes. The program keeps one (Records()); tests make their own.
-// About 2 MB: create it on the heap.
+// Everything the run reads and writes. The window and each command own one, made on the heap
+// (about 2 MB); tests make their own.
 struct OptimiserRecords {
   LengthList stock;
   LengthList cut;
@@ -91,7 +91,5 @@ struct OptimiserRecords {
   bool work_limit_reached = false;
   int attempts_made = 0;
 };
-
-OptimiserRecords& Records();
 
 }  // namespace zarvel::optimiser
