@@ -41,7 +41,6 @@ class PreviewWindow final : public QWidget {
   CheckBox* TableA() const { return table_a_; }
   CheckBox* TableB() const { return table_b_; }
   CheckBox* TableC() const { return table_c_; }
-  QPushButton* PrintButton() const { return print_; }
   const QImage& Display() const { return display_; }
   QWidget* PagePanel() const { return panel_; }
   int Renders() const { return renders_; }
