@@ -8,8 +8,8 @@
 #include "app/qt_text.h"
 #include "base/app_info.h"
 #include "base/cp932.h"
+#include "base/lines.h"
 #include "base/numbers.h"
-#include "job/job_file.h"
 
 namespace zarvel::app {
 namespace {
@@ -42,7 +42,7 @@ ParsedMessage ParseMessage(const std::string& input) {
     if (marker == text::Lit("[#×]")) m.cross = true;
     if (marker == "[#COPY]") m.copy = true;
   }
-  for (const std::string& raw : job::SplitLines(rest)) {
+  for (const std::string& raw : text::SplitLines(rest)) {
     std::string line(text::TrimBlanks(raw));
     const bool half = !line.empty() && line[0] == '$';
     if (half) line.erase(0, 1);

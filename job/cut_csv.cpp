@@ -5,6 +5,7 @@
 #include "base/cell_text.h"
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/lines.h"
 #include "base/numbers.h"
 #include "job/job_file.h"
 #include "job/safe_file.h"
@@ -178,7 +179,7 @@ namespace {
 
 CutCsv ReadLines(const std::string& bytes, int capacity) {
   CutCsv result;
-  const std::vector<std::string> lines = SplitLines(ToCp932(bytes));
+  const std::vector<std::string> lines = text::SplitLines(ToCp932(bytes));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
     const std::string& line = lines[i];

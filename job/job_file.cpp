@@ -1,7 +1,5 @@
 #include "job/job_file.h"
 
-#include <algorithm>
-
 #include "base/cp932.h"
 #include "base/format.h"
 #include "job/safe_file.h"
@@ -40,20 +38,6 @@ std::string PathMessage(const std::string& path, const char* utf8_tail) {
 }
 
 }  // namespace
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    std::size_t j = i;
-    while (j < n && text[j] != '\r' && text[j] != '\n') ++j;
-    lines.push_back(text.substr(i, std::min(j - i, kMaxLineLength)));
-    if (j < n && text[j] == '\r' && j + 1 < n && text[j + 1] == '\n') ++j;
-    i = j + 1;
-  }
-  return lines;
-}
 
 FileResult OpenJobFile(JobWindow& window, const std::string& path) {
   std::string content;

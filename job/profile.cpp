@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "base/cp932.h"
+#include "base/lines.h"
 #include "base/numbers.h"
-#include "job/job_file.h"
 #include "job/safe_file.h"
 
 namespace zarvel::job {
@@ -51,7 +51,7 @@ bool KeyOf(const std::string& line, std::string_view& key, std::string_view& val
 std::vector<std::string> ReadLines(const std::string& path) {
   std::string content;
   if (!ReadWholeFile(path, content, kMaxProfileSize)) return {};
-  return SplitLines(content);
+  return text::SplitLines(content);
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
 std::string ProfileValue(const std::string& content, const std::string& section,
                          const std::string& key, const std::string& fallback) {
   bool in_section = false;
-  for (const std::string& line : SplitLines(content)) {
+  for (const std::string& line : text::SplitLines(content)) {
     std::string_view name, k, v;
     if (SectionName(line, name)) {
       in_section = SameText(name, section);

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "base/cp932.h"
+#include "base/lines.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "job/profile.h"
@@ -184,7 +185,7 @@ TEST(HostileFiles, NoCountInAFileSizesMemory) {
   {
     std::ofstream out(path, std::ios::binary);
     out << head;
-    const std::string row = std::string(kMaxLineLength - 1, ',') + "\n";
+    const std::string row = std::string(text::kMaxLineLength - 1, ',') + "\n";
     for (std::size_t n = head.size(); n + row.size() <= kMaxJobFileSize; n += row.size())
       out << row;
   }

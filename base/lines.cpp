@@ -1,0 +1,21 @@
+#include "base/lines.h"
+
+#include <algorithm>
+
+namespace zarvel::text {
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  while (i < n) {
+    std::size_t j = i;
+    while (j < n && text[j] != '\r' && text[j] != '\n') ++j;
+    lines.push_back(text.substr(i, std::min(j - i, kMaxLineLength)));
+    if (j < n && text[j] == '\r' && j + 1 < n && text[j + 1] == '\n') ++j;
+    i = j + 1;
+  }
+  return lines;
+}
+
+}  // namespace zarvel::text
