@@ -18,12 +18,6 @@ constexpr int kFontPixels = 15;
 constexpr int kMinWidth = 300;
 constexpr std::size_t kMaxRest = 9999;
 
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
-
 std::function<void(const std::string&)>& Handler() {
   static std::function<void(const std::string&)> handler;
   return handler;
@@ -37,7 +31,7 @@ ParsedMessage ParseMessage(const std::string& input) {
   while (rest.rfind("[#", 0) == 0) {
     const std::size_t close = rest.find(']');
     const std::size_t e = close != std::string::npos && close + 1 > 1 ? close + 1 : 2;
-    const std::string marker = Upper(rest.substr(0, e));
+    const std::string marker = text::UpperAscii(rest.substr(0, e));
     rest = rest.substr(e, kMaxRest);
     if (marker == text::Lit("[#×]")) m.cross = true;
     if (marker == "[#COPY]") m.copy = true;

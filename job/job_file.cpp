@@ -2,6 +2,7 @@
 
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/numbers.h"
 #include "job/safe_file.h"
 
 namespace zarvel::job {
@@ -85,12 +86,8 @@ std::string WithJobExtension(const std::string& path) {
   const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
   const std::size_t dot = path.rfind('.');
   const bool has_extension = dot != std::string::npos && dot > start;
-  if (has_extension) {
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (ext == "zv5") return path;
-  }
+  if (has_extension && text::UpperAscii(std::string_view(path).substr(dot + 1)) == "ZV5")
+    return path;
   return (has_extension ? path.substr(0, dot) : path) + ".zv5";
 }
 

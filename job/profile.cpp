@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "base/cp932.h"
 #include "base/lines.h"
 #include "base/numbers.h"
 #include "job/safe_file.h"
@@ -12,27 +11,12 @@ namespace {
 
 constexpr std::size_t kMaxProfileSize = 1024 * 1024;
 
-// Names match without regard to the case of ASCII letters. The trail byte of a two-byte
-// character may look like a letter (the "Ｕ" of "ZarvelＵ" ends in 't'), so such characters match
-// byte for byte.
+// Names match without regard to the case of ASCII letters; two-byte characters byte for byte.
 bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size();) {
-    if (text::CharLength(a, i) == 2) {
-      if (a.compare(i, 2, b, i, 2) != 0) return false;
-      i += 2;
-      continue;
-    }
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-    ++i;
-  }
-  return true;
+  return text::UpperAscii(a) == text::UpperAscii(b);
 }
 
-// The section name of a "[name]" line, or nullopt.
+// Whether the line is a "[name]" line; its name, trimmed.
 bool SectionName(const std::string& line, std::string_view& name) {
   const std::string_view t = text::TrimBlanks(line);
   if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;

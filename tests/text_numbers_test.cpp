@@ -132,6 +132,16 @@ TEST(TextUtilities, WidthFoldingAndRepeats) {
   EXPECT_EQ(RepeatText("ab", 2), "abab");
 }
 
+TEST(TextUtilities, UpperAsciiLeavesTwoByteCharactersWhole) {
+  EXPECT_EQ(UpperAscii("[#copy] zv5 Abc-z{"), "[#COPY] ZV5 ABC-Z{");
+  // "Ｕ" is 0x82 0x74 and "５" 0x82 0x54: folding the trail byte 't' would make one the other.
+  EXPECT_EQ(UpperAscii(Lit("Ｕｕ漢")), Lit("Ｕｕ漢"));
+  EXPECT_NE(UpperAscii(Lit("Ｕ")), Lit("５"));
+  EXPECT_EQ(UpperAscii(Lit("ａ") + "a"), Lit("ａ") + "A");
+  EXPECT_EQ(UpperAscii("a\x82"), "A\x82");  // a lone lead byte at the end
+  EXPECT_EQ(UpperAscii(""), "");
+}
+
 TEST(TextUtilities, SplitAtKeepsTheRestInTheLastPart) {
   char buffer[] = "a,b,c,d";
   char* parts[3];
