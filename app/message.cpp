@@ -28,9 +28,7 @@ std::function<void(const std::string&)>& Handler() {
 ParsedMessage ParseMessage(const std::string& input) {
   ParsedMessage m;
   std::string rest = input;
-  while (rest.rfind("[#", 0) == 0) {
-    const std::size_t close = rest.find(']');
-    const std::size_t e = close != std::string::npos && close + 1 > 1 ? close + 1 : 2;
+  while (const std::size_t e = text::MarkerLength(rest)) {
     const std::string marker = text::UpperAscii(rest.substr(0, e));
     rest = rest.substr(e, kMaxRest);
     if (marker == text::Lit("[#×]")) m.cross = true;

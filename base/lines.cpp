@@ -18,4 +18,10 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+std::size_t MarkerLength(std::string_view message) {
+  if (message.substr(0, 2) != "[#") return 0;
+  const std::size_t close = message.find(']');
+  return close == std::string_view::npos ? 2 : close + 1;
+}
+
 }  // namespace zarvel::text

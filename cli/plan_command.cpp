@@ -6,6 +6,7 @@
 #include "base/app_info.h"
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/lines.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/cut_csv.h"
@@ -50,11 +51,7 @@ class MessageCollector final : public optimiser::MessageSink {
 // A message for the terminal: UTF-8, without the dialog's markers.
 std::string ForTerminal(const std::string& cp932) {
   std::string s = cp932;
-  while (s.rfind("[#", 0) == 0) {
-    const std::size_t close = s.find(']');
-    if (close == std::string::npos) break;
-    s.erase(0, close + 1);
-  }
+  while (const std::size_t e = text::MarkerLength(s)) s.erase(0, e);
   // A "$" at the start of a line only spaces the dialog's lines.
   for (std::size_t at = 0; (at = s.find("\n$", at)) != std::string::npos;) s.erase(at + 1, 1);
   if (!s.empty() && s[0] == '$') s.erase(0, 1);
