@@ -685,10 +685,9 @@ ExactResult Planner::Run() {
 
 StockUse PlanStock(const OptimiserRecords& r) {
   StockUse use;
-  for (int p = 1; p <= r.best.pattern_count; ++p) {
-    const BarPattern& b = r.best.patterns[p];
-    const double length = r.stock.entries[b.stock_index].length;
-    (length < r.conditions.priority_length ? use.priority : use.regular) += length * b.repeat_count;
+  for (const auto [length, bars] : StockUsed(r)) {
+    (length < r.conditions.priority_length ? use.priority : use.regular) +=
+        static_cast<double>(length) * static_cast<double>(bars);
   }
   return use;
 }

@@ -48,4 +48,15 @@ void CuttingPlan::CopyFrom(const CuttingPlan& other) {
   std::copy(other.patterns + 1, other.patterns + 1 + other.pattern_count, patterns + 1);
 }
 
+std::vector<StockBarsUsed> StockUsed(const OptimiserRecords& r) {
+  std::vector<StockBarsUsed> used;
+  for (int k = 1; k <= r.stock.count; ++k) {
+    long long bars = 0;
+    for (int p = 1; p <= r.best.pattern_count; ++p)
+      if (r.best.patterns[p].stock_index == k) bars += r.best.patterns[p].repeat_count;
+    if (bars != 0) used.push_back({r.stock.entries[k].length, bars});
+  }
+  return used;
+}
+
 }  // namespace zarvel::optimiser

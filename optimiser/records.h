@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "optimiser/random.h"
 
@@ -91,5 +92,13 @@ struct OptimiserRecords {
   bool work_limit_reached = false;
   int attempts_made = 0;
 };
+
+// Bars of one stock length that the best plan cuts.
+struct StockBarsUsed {
+  int32_t length = 0;
+  long long bars = 0;
+};
+// For each stock entry the best plan cuts at all, in stock-list order.
+std::vector<StockBarsUsed> StockUsed(const OptimiserRecords& records);
 
 }  // namespace zarvel::optimiser

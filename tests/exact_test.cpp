@@ -103,6 +103,30 @@ TEST(ExactPlanner, PriorityBarsAreUsedFirst) {
   EXPECT_EQ(r->best.patterns[1].repeat_count, 4);
 }
 
+TEST(ExactPlanner, StockUseCountsEachUsedLengthOnceInItsClass) {
+  auto r = std::make_unique<OptimiserRecords>();
+  for (const int32_t length : {3000, 6000, 9000, 4000}) r->stock.Append(length, 9);
+  r->conditions.priority_length = 5000;
+  // Entry 1 in two patterns, entry 3 in one; entries 2 and 4 unused.
+  const std::pair<int, int> patterns[] = {{1, 2}, {3, 1}, {1, 3}};
+  for (const auto& [stock_index, repeat] : patterns) {
+    BarPattern& b = r->best.patterns[++r->best.pattern_count];
+    b.stock_index = stock_index;
+    b.repeat_count = repeat;
+  }
+  const std::vector<StockBarsUsed> used = StockUsed(*r);
+  ASSERT_EQ(used.size(), 2u);
+  EXPECT_EQ(used[0].length, 3000);
+  EXPECT_EQ(used[0].bars, 5);
+  EXPECT_EQ(used[1].length, 9000);
+  EXPECT_EQ(used[1].bars, 1);
+  const StockUse use = PlanStock(*r);
+  EXPECT_EQ(use.priority, 5 * 3000);
+  EXPECT_EQ(use.regular, 9000);
+  r->best.pattern_count = 0;
+  EXPECT_TRUE(StockUsed(*r).empty());
+}
+
 TEST(ExactPlanner, TooLittleStockGivesTheSearchesMessage) {
   testing::FakeForm form;
   form.precision = kPrecisionOptimal;
