@@ -17,6 +17,7 @@
 namespace zarvel::optimiser {
 namespace {
 
+using testing::BinPackingJob;
 using testing::JobLists;
 using testing::MakeRecords;
 using testing::PiecesCut;
@@ -202,19 +203,8 @@ TEST(ExactPlanner, PublicInstancesReachTheirOptimum) {
   const std::pair<const char*, int> instances[] = {
       {"Falkenauer_u120_00", 48}, {"N1C1W1_A", 25}, {"N1W1B1R0", 18}, {"Waescher_TEST0005", 28}};
   for (auto [name, optimum] : instances) {
-    std::ifstream f(std::string(ZARVEL5_SOURCE_DIR "/tests/data/bpp/") + name + ".txt");
-    int m = 0, capacity = 0;
-    ASSERT_TRUE(f >> m >> capacity) << name;
-    auto r = std::make_unique<OptimiserRecords>();
-    long pieces = 0;
-    for (int i = 0; i < m; ++i) {
-      int l = 0, d = 0;
-      f >> l >> d;
-      r->cut.Append(l, d);
-      pieces += d;
-    }
-    r->stock.Append(capacity, static_cast<int32_t>(pieces));
-    r->conditions.priority_length = 0;
+    auto r = BinPackingJob(name);
+    ASSERT_GT(r->cut.count, 0) << name;
     // No time limit that a slow (sanitizer) build could reach: the result must not depend on it.
     const ExactResult result = ExactPlan(*r, {}, 600);
     ASSERT_EQ(result.status, kSearchPlanned) << name;

@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "base/app_info.h"
 #include "base/cp932.h"
@@ -20,18 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using optimiser::JobField;
-
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteBytes(const fs::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary);
-  out << bytes;
-}
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 class JobFileTest : public ::testing::Test {
  protected:

@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iostream>
 #include <random>
-#include <sstream>
 #include <thread>
 
 #include "base/cp932.h"
@@ -29,12 +28,7 @@
 namespace zarvel::job {
 namespace {
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::ReadBytes;
 
 // The bytes WriteJobFile gives for a form whose project name is `name`.
 std::string JobBytes(JobForm& form, const std::string& name) {
