@@ -18,6 +18,25 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+std::string JoinFields(const std::vector<std::string>& fields, bool (*quote)(std::string_view)) {
+  std::string out;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) out += ',';
+    const std::string& f = fields[i];
+    if (!quote(f)) {
+      out += f;
+      continue;
+    }
+    out += '"';
+    for (char c : f) {
+      if (c == '"') out += '"';
+      out += c;
+    }
+    out += '"';
+  }
+  return out;
+}
+
 std::size_t MarkerLength(std::string_view message) {
   if (message.substr(0, 2) != "[#") return 0;
   const std::size_t close = message.find(']');

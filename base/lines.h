@@ -1,5 +1,5 @@
-// A text's lines, as job files, settings, cut lists, messages and the clipboard are read, and
-// the markers a message begins with.
+// A text's lines, as job files, settings, cut lists, messages and the clipboard are read; lines
+// of comma-separated fields; the markers a message begins with.
 #pragma once
 
 #include <string>
@@ -13,6 +13,9 @@ inline constexpr std::size_t kMaxLineLength = 64 * 1024;
 
 // Splits text into lines at CR LF, LF or CR.
 std::vector<std::string> SplitLines(const std::string& text);
+
+// Fields joined by commas; a field `quote` picks is put in double quotes, its own doubled.
+std::string JoinFields(const std::vector<std::string>& fields, bool (*quote)(std::string_view));
 
 // A message may begin with markers for the message dialog ("[#×]" a red cross, "[#COPY]" a
 // copy button), each from "[#" to the first "]" after it. The byte length of the marker the

@@ -150,6 +150,16 @@ TEST(TextUtilities, LinesEndAtCrLfLfOrCr) {
   EXPECT_TRUE(SplitLines("").empty());
 }
 
+TEST(TextUtilities, JoinedFieldsAreQuotedWhereAsked) {
+  auto comma_or_quote = [](std::string_view f) { return f.find_first_of(",\"") != f.npos; };
+  EXPECT_EQ(JoinFields({"a", "b,c", "say \"x\"", ""}, comma_or_quote),
+            "a,\"b,c\",\"say \"\"x\"\"\",");
+  EXPECT_EQ(JoinFields({"a b", Lit("梁")}, [](std::string_view) { return true; }),
+            "\"a b\",\"" + Lit("梁") + "\"");
+  EXPECT_EQ(JoinFields({""}, comma_or_quote), "");
+  EXPECT_EQ(JoinFields({}, comma_or_quote), "");
+}
+
 TEST(TextUtilities, MessageMarkersRunToTheFirstBracket) {
   const std::string cross = Lit("[#×]");
   EXPECT_EQ(MarkerLength(cross + Lit("素材が未入力です。")), cross.size());
