@@ -38,6 +38,19 @@ void LengthList::MergeEqualLengths() {
   }
 }
 
+double LengthList::TotalLength() const {
+  double total = 0;
+  for (int j = 1; j <= count; ++j)
+    total += static_cast<double>(entries[j].length) * entries[j].quantity;
+  return total;
+}
+
+void CuttingPlan::SetRates() {
+  remnant_rate = 100.0 * remnant_length / std::max(stock_length, 1.0);
+  loss_rate =
+      100.0 * std::max(stock_length - required_length, 0.0) / std::max(required_length, 1.0);
+}
+
 void CuttingPlan::CopyFrom(const CuttingPlan& other) {
   pattern_count = other.pattern_count;
   required_length = other.required_length;

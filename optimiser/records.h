@@ -35,6 +35,8 @@ struct LengthList {
   void SortByLength();
   // Adds the quantities of equal lengths into one entry; the list must be sorted.
   void MergeEqualLengths();
+  // The sum of length × quantity, in mm.
+  double TotalLength() const;
 };
 
 struct BarPattern {
@@ -57,6 +59,8 @@ struct CuttingPlan {
 
   // Copies the totals and the patterns in use, not the unused slots.
   void CopyFrom(const CuttingPlan& other);
+  // The remnant and loss rates (%) from the stock, remnant and required lengths.
+  void SetRates();
 };
 
 struct Conditions {
