@@ -8,8 +8,8 @@
 #include "app/qt_text.h"
 #include "base/app_info.h"
 #include "base/cp932.h"
+#include "base/lines.h"
 #include "base/numbers.h"
-#include "job/job_file.h"
 
 namespace zarvel::app {
 namespace {
@@ -17,12 +17,6 @@ namespace {
 constexpr int kFontPixels = 15;
 constexpr int kMinWidth = 300;
 constexpr std::size_t kMaxRest = 9999;
-
-std::string Upper(std::string s) {
-  for (char& c : s)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return s;
-}
 
 std::function<void(const std::string&)>& Handler() {
   static std::function<void(const std::string&)> handler;
@@ -34,15 +28,13 @@ std::function<void(const std::string&)>& Handler() {
 ParsedMessage ParseMessage(const std::string& input) {
   ParsedMessage m;
   std::string rest = input;
-  while (rest.rfind("[#", 0) == 0) {
-    const std::size_t close = rest.find(']');
-    const std::size_t e = close != std::string::npos && close + 1 > 1 ? close + 1 : 2;
-    const std::string marker = Upper(rest.substr(0, e));
+  while (const std::size_t e = text::MarkerLength(rest)) {
+    const std::string marker = text::UpperAscii(rest.substr(0, e));
     rest = rest.substr(e, kMaxRest);
     if (marker == text::Lit("[#×]")) m.cross = true;
     if (marker == "[#COPY]") m.copy = true;
   }
-  for (const std::string& raw : job::SplitLines(rest)) {
+  for (const std::string& raw : text::SplitLines(rest)) {
     std::string line(text::TrimBlanks(raw));
     const bool half = !line.empty() && line[0] == '$';
     if (half) line.erase(0, 1);

@@ -35,11 +35,9 @@ class MessageDialog final : public QDialog {
   // Prepare, centre on the screen and show modally.
   void ShowModal(const std::string& cp932);
 
-  const ParsedMessage& Message() const { return message_; }
   QLabel* Label(int i) const { return labels_[static_cast<std::size_t>(i)]; }
   QLabel* Cross() const { return mark_; }
   QPushButton* CopyButton() const { return copy_; }
-  QPushButton* OkButton() const { return ok_; }
 
  private:
   void CopyToClipboard();

@@ -23,8 +23,8 @@
 namespace zarvel::app {
 namespace {
 
-constexpr drawing::Colour kPaper = 0xE0F0F0;  // red 240, green 240, blue 224
-const QColor kPanelColour(240, 240, 224);
+// Around and between the pages, so that they seem to lie on one sheet.
+const QColor kPanelColour = platform::ToQColor(drawing::kScreenPaper);
 
 // Paints the display image on the page panel.
 class PageView final : public QWidget {
@@ -101,10 +101,6 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   }
   connect(print_, &QPushButton::clicked, this, [this] { PrintAll(); });
   resize(960, 720);
-}
-
-QPoint PreviewWindow::DisplayOrigin() const {
-  return display_origin_;
 }
 
 void PreviewWindow::SetCaption(const QString& caption) {
@@ -228,7 +224,8 @@ void PreviewWindow::Redraw() {
         QPainter painter(&slot.bitmap);
         platform::QtCanvas canvas(painter, slot.bitmap.rect());
         drawing::PlayReportPage(platform::BitmapTarget(slot.bitmap, canvas), page,
-                                drawing::kRecordingWidth, drawing::kRecordingHeight, kPaper);
+                                drawing::kRecordingWidth, drawing::kRecordingHeight,
+                                drawing::kScreenPaper);
         ++renders_;
         if (page <= pages_) {
           // A one-dot frame from 2 mm below the page's top edge.
@@ -271,7 +268,7 @@ void PreviewWindow::PrintAll() {
     const drawing::PlayTarget target = platform::PrinterTarget(printer, canvas);
     for (int n = 1; n <= pages_; ++n) {
       drawing::PlayReportPage(target, n, drawing::kRecordingWidth, drawing::kRecordingHeight,
-                              0xFFFFFF);
+                              drawing::kPrinterPaper);
       if (n < pages_) printer.newPage();
     }
     painter.end();

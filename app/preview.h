@@ -1,5 +1,5 @@
 // The print preview: the report pages as a strip the user scrolls through, the choice of the
-// two pattern tables, and printing every page.
+// two pattern tables and the cutting diagrams, and printing every page.
 #pragma once
 
 #include <QImage>
@@ -41,12 +41,10 @@ class PreviewWindow final : public QWidget {
   CheckBox* TableA() const { return table_a_; }
   CheckBox* TableB() const { return table_b_; }
   CheckBox* TableC() const { return table_c_; }
-  QPushButton* PrintButton() const { return print_; }
   const QImage& Display() const { return display_; }
-  QPoint DisplayOrigin() const;
   QWidget* PagePanel() const { return panel_; }
   int Renders() const { return renders_; }
-  // The message for a report cut short by the page table, or empty.
+  // Whether the page table cut the report short (the caption then says so).
   bool Truncated() const { return truncated_; }
 
   // Replaceable for tests: the print dialog (false: cancelled).

@@ -12,14 +12,6 @@ namespace {
 constexpr int kMaxSpaces = 1024;
 constexpr int kMaxRepeats = 256;
 
-std::string UpperAscii(std::string_view text) {
-  std::string out(text);
-  for (std::size_t i = 0; i < out.size(); i += CharLength(out, i)) {
-    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
-  }
-  return out;
-}
-
 // The leading integer of a short text: optional sign, then digits.
 int LeadingInt(std::string_view s) {
   int value = 0;
@@ -28,6 +20,14 @@ int LeadingInt(std::string_view s) {
 }
 
 }  // namespace
+
+std::string UpperAscii(std::string_view text) {
+  std::string out(text);
+  for (std::size_t i = 0; i < out.size(); i += CharLength(out, i)) {
+    if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
+  }
+  return out;
+}
 
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);

@@ -44,6 +44,10 @@ double RoundHalfDown(double x);
 // 0 for a negative or not-a-number argument, else the square root.
 double SafeSqrt(double x);
 
+// ASCII letters upper-cased, two-byte characters left whole: the second byte of one may look
+// like a letter (that of "Ｕ" is 't'), and folding it would make another character of it.
+std::string UpperAscii(std::string_view text);
+
 // Trims bytes up to and including the blank from both ends.
 std::string_view TrimBlanks(std::string_view text);
 

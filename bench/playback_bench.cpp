@@ -54,7 +54,7 @@ void BM_PlayPage(benchmark::State& state) {
     QPainter painter(&image);
     zarvel::platform::QtCanvas canvas(painter, image.rect());
     PlayReportPage(zarvel::platform::BitmapTarget(image, canvas), 1, kRecordingWidth,
-                   kRecordingHeight, 0xE0F0F0);
+                   kRecordingHeight, kScreenPaper);
   }
   state.counters["commands_kB"] = static_cast<double>(TotalCommandBytes()) / 1024;
 }
@@ -93,7 +93,7 @@ void BM_PreviewPage(benchmark::State& state) {
       QPainter painter(&page);
       zarvel::platform::QtCanvas canvas(painter, page.rect());
       PlayReportPage(zarvel::platform::BitmapTarget(page, canvas), 2, kRecordingWidth,
-                     kRecordingHeight, 0xE0F0F0);
+                     kRecordingHeight, kScreenPaper);
     }
     HalveBitmap(zarvel::platform::ViewOf(display), zarvel::platform::ViewOf(page), 0);
     benchmark::ClobberMemory();

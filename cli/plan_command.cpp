@@ -6,6 +6,7 @@
 #include "base/app_info.h"
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/lines.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/cut_csv.h"
@@ -50,11 +51,7 @@ class MessageCollector final : public optimiser::MessageSink {
 // A message for the terminal: UTF-8, without the dialog's markers.
 std::string ForTerminal(const std::string& cp932) {
   std::string s = cp932;
-  while (s.rfind("[#", 0) == 0) {
-    const std::size_t close = s.find(']');
-    if (close == std::string::npos) break;
-    s.erase(0, close + 1);
-  }
+  while (const std::size_t e = text::MarkerLength(s)) s.erase(0, e);
   // A "$" at the start of a line only spaces the dialog's lines.
   for (std::size_t at = 0; (at = s.find("\n$", at)) != std::string::npos;) s.erase(at + 1, 1);
   if (!s.empty() && s[0] == '$') s.erase(0, 1);
@@ -66,18 +63,6 @@ std::string Number(double v) {
 }
 std::string Rate(double v) {
   return text::Format("%.6f", v);
-}
-
-// Bars used per stock entry, in stock-list order.
-std::vector<std::pair<int, long>> StockUsed(const OptimiserRecords& r) {
-  std::vector<std::pair<int, long>> used;
-  for (int k = 1; k <= r.stock.count; ++k) {
-    long bars = 0;
-    for (int p = 1; p <= r.best.pattern_count; ++p)
-      if (r.best.patterns[p].stock_index == k) bars += r.best.patterns[p].repeat_count;
-    if (bars > 0) used.emplace_back(r.stock.entries[k].length, bars);
-  }
-  return used;
 }
 
 // "none", or each of A, B and C at most once, in any order.
@@ -132,8 +117,8 @@ std::string PlanJson(const OptimiserRecords& r) {
   }
   j += "],\n \"stock_used\": [";
   bool first = true;
-  for (auto [length, bars] : StockUsed(r)) {
-    j += text::Format("%s[%d, %ld]", first ? "" : ", ", length, bars);
+  for (auto [length, bars] : optimiser::StockUsed(r)) {
+    j += text::Format("%s[%d, %lld]", first ? "" : ", ", length, bars);
     first = false;
   }
   j += "]";
@@ -174,7 +159,7 @@ std::string PlanText(const OptimiserRecords& r) {
     t += "\n";
   }
   t += "\n使用素材:";
-  for (auto [length, bars] : StockUsed(r)) t += text::Format("  %d×%ld", length, bars);
+  for (auto [length, bars] : optimiser::StockUsed(r)) t += text::Format("  %d×%lld", length, bars);
   t += text::Format("\n素材長計 %.0f mm  必要長 %.0f mm  残材 %.0f mm\n", plan.stock_length,
                     plan.required_length, plan.remnant_length);
   t += text::Format("残材率 %.3f %%  ロス率 %.3f %%\n", plan.remnant_rate, plan.loss_rate);

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include "base/app_info.h"
+#include "base/cp932.h"
 #include "base/format.h"
 #include "cli/plan_command.h"
 #include "drawing/playback.h"
@@ -14,8 +16,6 @@
 namespace zarvel::cli {
 namespace {
 
-constexpr drawing::Colour kPaperColour = 0xE0F0F0;  // the preview's paper
-constexpr drawing::Colour kWhite = 0xFFFFFF;
 constexpr int kPrinterDpi = 600;
 
 bool WritePdf(const std::string& path, int pages) {
@@ -25,14 +25,15 @@ bool WritePdf(const std::string& path, int pages) {
   printer.setPageSize(QPageSize(QPageSize::A4));
   printer.setFullPage(true);  // the page body is placed from the paper's edges
   printer.setResolution(kPrinterDpi);
-  printer.setDocName(QStringLiteral("棒材Zarvel５"));
+  printer.setDocName(QString::fromStdString(text::Cp932ToUtf8(text::ApplicationTitle())));
   QPainter painter;
   if (!painter.begin(&printer)) return false;
   platform::QtCanvas canvas(painter, printer.pageRect(QPrinter::DevicePixel).toRect());
   const drawing::PlayTarget target = platform::PrinterTarget(printer, canvas);
   for (int p = 1; p <= pages; ++p) {
     if (p > 1) printer.newPage();
-    drawing::PlayReportPage(target, p, drawing::kRecordingWidth, drawing::kRecordingHeight, kWhite);
+    drawing::PlayReportPage(target, p, drawing::kRecordingWidth, drawing::kRecordingHeight,
+                            drawing::kPrinterPaper);
   }
   return painter.end();
 }
@@ -62,7 +63,7 @@ bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
       QPainter painter(&image);
       platform::QtCanvas canvas(painter, image.rect());
       drawing::PlayReportPage(platform::BitmapTarget(image, canvas), p, drawing::kRecordingWidth,
-                              drawing::kRecordingHeight, kPaperColour);
+                              drawing::kRecordingHeight, drawing::kScreenPaper);
     }
     const std::string file = dir + text::Format("/page-%03d.png", p);
     if (!image.save(QString::fromStdString(file), "PNG")) return false;

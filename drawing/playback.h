@@ -12,6 +12,11 @@ inline constexpr int kRecordingWidth = 1800;  // dots of the recording surface
 inline constexpr int kRecordingHeight = 2700;
 inline constexpr int kFirstReportSlot = 10;  // report page p is slot p + 10
 
+// The paper pages are played on: on screen (and in page images) a light sheet, the colour of
+// the window's fields at rest (red 240, green 240, blue 224); on the printer white.
+inline constexpr Colour kScreenPaper = 0xE0F0F0;
+inline constexpr Colour kPrinterPaper = 0xFFFFFF;
+
 struct PlayTarget {
   enum class Kind { kBitmap, kPrinter };
   Kind kind = Kind::kBitmap;

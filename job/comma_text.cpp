@@ -1,5 +1,7 @@
 #include "job/comma_text.h"
 
+#include "base/lines.h"
+
 namespace zarvel::job {
 namespace {
 
@@ -18,22 +20,7 @@ bool NeedsQuotes(std::string_view cell) {
 
 std::string JoinCommaText(const std::vector<std::string>& cells) {
   if (cells.size() == 1 && cells[0].empty()) return "\"\"";
-  std::string out;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    if (i > 0) out += ',';
-    const std::string& cell = cells[i];
-    if (!NeedsQuotes(cell)) {
-      out += cell;
-      continue;
-    }
-    out += '"';
-    for (char c : cell) {
-      if (c == '"') out += '"';
-      out += c;
-    }
-    out += '"';
-  }
-  return out;
+  return text::JoinFields(cells, NeedsQuotes);
 }
 
 std::vector<std::string> SplitCommaText(std::string_view line) {

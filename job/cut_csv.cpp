@@ -5,6 +5,7 @@
 #include "base/cell_text.h"
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/lines.h"
 #include "base/numbers.h"
 #include "job/job_file.h"
 #include "job/safe_file.h"
@@ -164,6 +165,26 @@ std::string LineError(int line, const char* what, const std::string& field) {
          field + text::Lit("」");
 }
 
+// What a number field may hold, and what a line that breaks it is told.
+struct FieldRule {
+  int64_t least;
+  int64_t most;
+  const char* unreadable;
+  const char* out_of_range;
+};
+constexpr FieldRule kLengthRule{2, kMaxCutCsvLength, "長さが読めません",
+                                "長さは 2～99999 (mm) にして下さい"};
+constexpr FieldRule kCountRule{1, kMaxCutCsvCount, "本数が読めません",
+                               "本数は 1～99999 にして下さい"};
+
+// The field's whole number, or -1 with the line's error when it breaks the rule.
+int64_t RuledNumber(const std::string& field, const FieldRule& rule, int line, std::string& error) {
+  const int64_t v = WholeNumber(field);
+  if (v >= rule.least && v <= rule.most) return v;
+  error = LineError(line, v < 0 ? rule.unreadable : rule.out_of_range, field);
+  return -1;
+}
+
 CutCsv ReadLines(const std::string& bytes, int capacity);
 
 }  // namespace
@@ -179,7 +200,7 @@ namespace {
 CutCsv ReadLines(const std::string& bytes, int capacity) {
   CutCsv result;
   bool data_seen = false;
-  const std::vector<std::string> lines = SplitLines(ToCp932(bytes));
+  const std::vector<std::string> lines = text::SplitLines(ToCp932(bytes));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
     const std::string& line = lines[i];
@@ -192,26 +213,12 @@ CutCsv ReadLines(const std::string& bytes, int capacity) {
     // lost without a word, so it is named instead.
     if (!StartsWithNumber(f[0]) && !data_seen) continue;
     data_seen = true;
-    const int64_t length = WholeNumber(f[0]);
-    if (length < 0) {
-      result.error = LineError(number, "長さが読めません", f[0]);
-      return result;
-    }
-    if (length < 2 || length > kMaxCutCsvLength) {
-      result.error = LineError(number, "長さは 2～99999 (mm) にして下さい", f[0]);
-      return result;
-    }
+    const int64_t length = RuledNumber(f[0], kLengthRule, number, result.error);
+    if (length < 0) return result;
     int64_t count = 1;  // a line with only a length is one piece, as pasting takes it
     if (f.size() > 1 && !f[1].empty()) {
-      count = WholeNumber(f[1]);
-      if (count < 0) {
-        result.error = LineError(number, "本数が読めません", f[1]);
-        return result;
-      }
-      if (count < 1 || count > kMaxCutCsvCount) {
-        result.error = LineError(number, "本数は 1～99999 にして下さい", f[1]);
-        return result;
-      }
+      count = RuledNumber(f[1], kCountRule, number, result.error);
+      if (count < 0) return result;
     }
     auto same = std::find_if(result.pieces.begin(), result.pieces.end(),
                              [&](const CutPiece& p) { return p.length == length; });

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "base/format.h"
+#include "base/lines.h"
 #include "base/numbers.h"
 #include "job/comma_text.h"
-#include "job/job_file.h"
 
 namespace zarvel::job {
 namespace {
@@ -105,7 +105,7 @@ class TextLines {
     if (at_ >= n) return false;
     std::size_t end = at_;
     while (end < n && text_[end] != '\r' && text_[end] != '\n') ++end;
-    line = text_.substr(at_, std::min(end - at_, kMaxLineLength));
+    line = text_.substr(at_, std::min(end - at_, text::kMaxLineLength));
     if (end < n && text_[end] == '\r' && end + 1 < n && text_[end + 1] == '\n') ++end;
     at_ = end + 1;
     return true;

@@ -1,8 +1,8 @@
 #include "job/grid_entry.h"
 
 #include "base/format.h"
+#include "base/lines.h"
 #include "base/numbers.h"
-#include "job/job_file.h"
 
 namespace zarvel::job {
 
@@ -17,7 +17,7 @@ CellPos NextCell(CellPos at, int cols, int rows, bool vertical) {
 
 CellPos PasteIntoGrid(optimiser::Grid& grid, const std::string& clipboard, CellPos at,
                       const std::function<void(CellPos)>& select) {
-  for (const std::string& line : SplitLines(clipboard)) {
+  for (const std::string& line : text::SplitLines(clipboard)) {
     const std::string s = line + "\t0";
     const int32_t length = text::AtoI(s);
     int32_t count = text::AtoI(s.substr(s.find('\t') + 1, 99));

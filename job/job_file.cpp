@@ -1,9 +1,8 @@
 #include "job/job_file.h"
 
-#include <algorithm>
-
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/numbers.h"
 #include "job/safe_file.h"
 
 namespace zarvel::job {
@@ -40,20 +39,6 @@ std::string PathMessage(const std::string& path, const char* utf8_tail) {
 }
 
 }  // namespace
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t i = 0;
-  const std::size_t n = text.size();
-  while (i < n) {
-    std::size_t j = i;
-    while (j < n && text[j] != '\r' && text[j] != '\n') ++j;
-    lines.push_back(text.substr(i, std::min(j - i, kMaxLineLength)));
-    if (j < n && text[j] == '\r' && j + 1 < n && text[j + 1] == '\n') ++j;
-    i = j + 1;
-  }
-  return lines;
-}
 
 FileResult OpenJobFile(JobWindow& window, const std::string& path) {
   std::string content;
@@ -101,12 +86,8 @@ std::string WithJobExtension(const std::string& path) {
   const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
   const std::size_t dot = path.rfind('.');
   const bool has_extension = dot != std::string::npos && dot > start;
-  if (has_extension) {
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (ext == "zv5") return path;
-  }
+  if (has_extension && text::UpperAscii(std::string_view(path).substr(dot + 1)) == "ZV5")
+    return path;
   return (has_extension ? path.substr(0, dot) : path) + ".zv5";
 }
 

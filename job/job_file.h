@@ -10,13 +10,8 @@
 
 namespace zarvel::job {
 
-// Longest line taken from a job file; the rest of a longer line is cut off.
-inline constexpr std::size_t kMaxLineLength = 64 * 1024;
 // Largest job file read; anything beyond is ignored.
 inline constexpr std::size_t kMaxJobFileSize = 16 * 1024 * 1024;
-
-// Splits text into lines at CR LF, LF or CR.
-std::vector<std::string> SplitLines(const std::string& text);
 
 // Loads the job file into the window (when it can be read), then sets up the grid frames and
 // re-lays out the grids in every case. The modified flag is cleared only when the file was

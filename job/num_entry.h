@@ -7,7 +7,6 @@
 namespace zarvel::job {
 
 inline constexpr int kKeyBackspace = 8;
-inline constexpr int kKeyEnter = 13;
 inline constexpr int kKeyEscape = 27;
 
 // Width and decimals coded in a control's tag.

@@ -2,9 +2,8 @@
 
 #include <vector>
 
-#include "base/cp932.h"
+#include "base/lines.h"
 #include "base/numbers.h"
-#include "job/job_file.h"
 #include "job/safe_file.h"
 
 namespace zarvel::job {
@@ -12,27 +11,12 @@ namespace {
 
 constexpr std::size_t kMaxProfileSize = 1024 * 1024;
 
-// Names match without regard to the case of ASCII letters. The trail byte of a two-byte
-// character may look like a letter (the "Ｕ" of "ZarvelＵ" ends in 't'), so such characters match
-// byte for byte.
+// Names match without regard to the case of ASCII letters; two-byte characters byte for byte.
 bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size();) {
-    if (text::CharLength(a, i) == 2) {
-      if (a.compare(i, 2, b, i, 2) != 0) return false;
-      i += 2;
-      continue;
-    }
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-    ++i;
-  }
-  return true;
+  return text::UpperAscii(a) == text::UpperAscii(b);
 }
 
-// The section name of a "[name]" line, or nullopt.
+// Whether the line is a "[name]" line; its name, trimmed.
 bool SectionName(const std::string& line, std::string_view& name) {
   const std::string_view t = text::TrimBlanks(line);
   if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
@@ -51,7 +35,7 @@ bool KeyOf(const std::string& line, std::string_view& key, std::string_view& val
 std::vector<std::string> ReadLines(const std::string& path) {
   std::string content;
   if (!ReadWholeFile(path, content, kMaxProfileSize)) return {};
-  return SplitLines(content);
+  return text::SplitLines(content);
 }
 
 }  // namespace
@@ -66,7 +50,7 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
 std::string ProfileValue(const std::string& content, const std::string& section,
                          const std::string& key, const std::string& fallback) {
   bool in_section = false;
-  for (const std::string& line : SplitLines(content)) {
+  for (const std::string& line : text::SplitLines(content)) {
     std::string_view name, k, v;
     if (SectionName(line, name)) {
       in_section = SameText(name, section);

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "base/cp932.h"
+#include "base/lines.h"
 #include "base/numbers.h"
-#include "job/job_file.h"
 #include "job/safe_file.h"
 #include "job/settings.h"
 
@@ -18,7 +18,7 @@ constexpr std::size_t kMaxLine = 4096;
 
 std::array<std::string, 10> ParseRecentList(const std::string& content) {
   std::array<std::string, 10> paths;
-  const std::vector<std::string> lines = SplitLines(content);
+  const std::vector<std::string> lines = text::SplitLines(content);
   for (std::size_t i = 0; i < paths.size() && i < lines.size(); ++i)
     paths[i] = text::Cp932ToUtf8(std::string(text::TrimBlanks(lines[i].substr(0, kMaxLine))));
   return paths;

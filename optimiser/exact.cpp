@@ -622,11 +622,8 @@ void Planner::WritePlan(const Candidate& chosen) {
   CuttingPlan& best = r_.best;
   best.pattern_count = 0;
   if (plan.size() > static_cast<std::size_t>(kMaxPatterns)) return;
-  double required = 0;
-  for (int j = 1; j <= n_; ++j)
-    required += static_cast<double>(r_.cut.entries[j].length) * r_.cut.entries[j].quantity;
   best.pattern_count = static_cast<int32_t>(plan.size());
-  best.required_length = required;
+  best.required_length = r_.cut.TotalLength();
   best.stock_length = 0;
   best.remnant_length = 0;
   for (std::size_t i = 0; i < plan.size(); ++i) {
@@ -646,8 +643,7 @@ void Planner::WritePlan(const Candidate& chosen) {
     best.stock_length += static_cast<double>(length) * b.repeat_count;
     best.remnant_length += b.remnant * b.repeat_count;
   }
-  best.remnant_rate = 100.0 * best.remnant_length / std::max(best.stock_length, 1.0);
-  best.loss_rate = 100.0 * std::max(best.stock_length - required, 0.0) / std::max(required, 1.0);
+  best.SetRates();
   FinalisePlan(r_);
 }
 
@@ -682,10 +678,9 @@ ExactResult Planner::Run() {
 
 StockUse PlanStock(const OptimiserRecords& r) {
   StockUse use;
-  for (int p = 1; p <= r.best.pattern_count; ++p) {
-    const BarPattern& b = r.best.patterns[p];
-    const double length = r.stock.entries[b.stock_index].length;
-    (length < r.conditions.priority_length ? use.priority : use.regular) += length * b.repeat_count;
+  for (const auto [length, bars] : StockUsed(r)) {
+    (length < r.conditions.priority_length ? use.priority : use.regular) +=
+        static_cast<double>(length) * static_cast<double>(bars);
   }
   return use;
 }

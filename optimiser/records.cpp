@@ -38,6 +38,19 @@ void LengthList::MergeEqualLengths() {
   }
 }
 
+double LengthList::TotalLength() const {
+  double total = 0;
+  for (int j = 1; j <= count; ++j)
+    total += static_cast<double>(entries[j].length) * entries[j].quantity;
+  return total;
+}
+
+void CuttingPlan::SetRates() {
+  remnant_rate = 100.0 * remnant_length / std::max(stock_length, 1.0);
+  loss_rate =
+      100.0 * std::max(stock_length - required_length, 0.0) / std::max(required_length, 1.0);
+}
+
 void CuttingPlan::CopyFrom(const CuttingPlan& other) {
   pattern_count = other.pattern_count;
   required_length = other.required_length;
@@ -48,9 +61,15 @@ void CuttingPlan::CopyFrom(const CuttingPlan& other) {
   std::copy(other.patterns + 1, other.patterns + 1 + other.pattern_count, patterns + 1);
 }
 
-OptimiserRecords& Records() {
-  static OptimiserRecords* records = new OptimiserRecords;
-  return *records;
+std::vector<StockBarsUsed> StockUsed(const OptimiserRecords& r) {
+  std::vector<StockBarsUsed> used;
+  for (int k = 1; k <= r.stock.count; ++k) {
+    long long bars = 0;
+    for (int p = 1; p <= r.best.pattern_count; ++p)
+      if (r.best.patterns[p].stock_index == k) bars += r.best.patterns[p].repeat_count;
+    if (bars != 0) used.push_back({r.stock.entries[k].length, bars});
+  }
+  return used;
 }
 
 }  // namespace zarvel::optimiser

@@ -1,11 +1,12 @@
 // The optimiser's records: the stock and cut lists, the planning conditions and the plans.
 //
 // All tables are fixed-size with 1-based items; item 0 is scratch (the sorts' exchange slot,
-// the search's sentinel). Nothing here allocates once constructed.
+// the search's sentinel). Only the two names of the conditions allocate once constructed.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "optimiser/random.h"
 
@@ -34,6 +35,8 @@ struct LengthList {
   void SortByLength();
   // Adds the quantities of equal lengths into one entry; the list must be sorted.
   void MergeEqualLengths();
+  // The sum of length × quantity, in mm.
+  double TotalLength() const;
 };
 
 struct BarPattern {
@@ -56,6 +59,8 @@ struct CuttingPlan {
 
   // Copies the totals and the patterns in use, not the unused slots.
   void CopyFrom(const CuttingPlan& other);
+  // The remnant and loss rates (%) from the stock, remnant and required lengths.
+  void SetRates();
 };
 
 struct Conditions {
@@ -70,8 +75,8 @@ struct Conditions {
   int32_t priority_length = 0;
 };
 
-// Everything the run reads and writes. The program keeps one (Records()); tests make their own.
-// About 2 MB: create it on the heap.
+// Everything the run reads and writes. The window and each command own one, made on the heap
+// (about 2 MB); tests make their own.
 struct OptimiserRecords {
   LengthList stock;
   LengthList cut;
@@ -92,6 +97,12 @@ struct OptimiserRecords {
   int attempts_made = 0;
 };
 
-OptimiserRecords& Records();
+// Bars of one stock length that the best plan cuts.
+struct StockBarsUsed {
+  int32_t length = 0;
+  long long bars = 0;
+};
+// For each stock entry the best plan cuts at all, in stock-list order.
+std::vector<StockBarsUsed> StockUsed(const OptimiserRecords& records);
 
 }  // namespace zarvel::optimiser

@@ -401,9 +401,7 @@ void Search::Finalise() {
 int Search::Run(int attempts) {
   PrepareLists();
   attempts = std::clamp(attempts, kMinAttempts, kMaxAttempts);
-  double required = 0;
-  for (int j = 1; j <= r_.cut.count; ++j)
-    required += static_cast<double>(r_.cut.entries[j].length) * r_.cut.entries[j].quantity;
+  const double required = r_.cut.TotalLength();
   CuttingPlan& best = r_.best;
   CuttingPlan& current = r_.current;
   best.pattern_count = 0;
@@ -420,9 +418,7 @@ int Search::Run(int attempts) {
     if ((t == attempts / 3 || t == 2 * attempts / 3) && host_.clock != nullptr)
       host_.clock->Pause(kPauseMilliseconds);
     if (RunAttempt(t)) {
-      current.remnant_rate = 100.0 * current.remnant_length / std::max(current.stock_length, 1.0);
-      current.loss_rate =
-          100.0 * std::max(current.stock_length - required, 0.0) / std::max(required, 1.0);
+      current.SetRates();
       if (best.loss_rate > current.loss_rate) best.CopyFrom(current);
       if (host_.progress != nullptr)
         host_.progress->SetProgressText(

@@ -4,6 +4,7 @@
 
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/lines.h"
 
 namespace zarvel::report {
 namespace {
@@ -12,25 +13,15 @@ std::string Fixed3(double v) {
   return text::Format("%.3f", v);
 }
 
+// A comma, a quote or a line break would split the field.
+bool NeedsQuotes(std::string_view field) {
+  return field.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
 }  // namespace
 
 std::string CsvLine(const std::vector<std::string>& fields) {
-  std::string line;
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (i > 0) line += ',';
-    const std::string& f = fields[i];
-    if (f.find_first_of(",\"\r\n") == std::string::npos) {
-      line += f;
-      continue;
-    }
-    line += '"';
-    for (char c : f) {
-      if (c == '"') line += '"';
-      line += c;
-    }
-    line += '"';
-  }
-  return line + "\r\n";
+  return text::JoinFields(fields, NeedsQuotes) + "\r\n";
 }
 
 std::string PlanCsv(const optimiser::OptimiserRecords& r) {

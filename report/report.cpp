@@ -135,13 +135,7 @@ double Builder::Summary() {
   text::FmtPrint(-1, c.margin, false);
   text::FmtPrint(-1, c.kerf, false);
 
-  std::vector<std::pair<int, long long>> used;
-  for (int k = 1; k <= r_.stock.count; ++k) {
-    long long bars = 0;
-    for (int p = 1; p <= plan.pattern_count; ++p)
-      if (plan.patterns[p].stock_index == k) bars += plan.patterns[p].repeat_count;
-    if (bars != 0) used.emplace_back(r_.stock.entries[k].length, bars);
-  }
+  const std::vector<optimiser::StockBarsUsed> used = optimiser::StockUsed(r_);
   const int stock_rows = (static_cast<int>(used.size()) - 1) / kCellsPerRow + 1;
   // The grid is laid out in the heading style's columns, like the cut grid below; in the value
   // style's wider columns it would run past the right edge of the page.

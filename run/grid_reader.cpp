@@ -5,15 +5,14 @@
 
 namespace zarvel::optimiser {
 
-int ReadGridIntoList(LengthList& list, Grid& grid, bool vertical) {
+void ReadGridIntoList(LengthList& list, Grid& grid, bool vertical) {
   const int rows = grid.RowCount();
   const int cols = grid.ColCount();
   list.count = 0;
-  int dropped = 0;
   for (int r = 1; r < rows; ++r) {
     for (int c = 1; c < cols; ++c) {
       const text::CellValue v = text::ParseCellText(grid.Cell(c, r));
-      if (v.length > 1 && !list.Append(v.length, v.count)) ++dropped;
+      if (v.length > 1) list.Append(v.length, v.count);
     }
   }
   list.SortByLength();
@@ -36,7 +35,6 @@ int ReadGridIntoList(LengthList& list, Grid& grid, bool vertical) {
       for (int c = 1; c < cols; ++c) write(c, r);
   }
   grid.Refresh();
-  return dropped;
 }
 
 }  // namespace zarvel::optimiser

@@ -72,11 +72,10 @@ void ReadConditions(Conditions& c, const RunForm& form) {
   c.priority_length = WholeNumber(form, JobField::kPriorityLength);
 }
 
-int RelayoutGrids(OptimiserRecords& records, RunForm& form) {
+void RelayoutGrids(OptimiserRecords& records, RunForm& form) {
   const bool vertical = form.VerticalOrder();
-  int dropped = ReadGridIntoList(records.stock, form.StockGrid(), vertical);
-  dropped += ReadGridIntoList(records.cut, form.CutGrid(), vertical);
-  return dropped;
+  ReadGridIntoList(records.stock, form.StockGrid(), vertical);
+  ReadGridIntoList(records.cut, form.CutGrid(), vertical);
 }
 
 std::string WorkLimitMessage(int attempts_made) {

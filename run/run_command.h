@@ -57,8 +57,7 @@ enum class RunOutcome {
 void ReadConditions(Conditions& conditions, const RunForm& form);
 
 // Re-lays out both grids sorted and packed, as ticking the vertical-order box does.
-// Returns the number of non-empty cells beyond a list's capacity (not stored).
-int RelayoutGrids(OptimiserRecords& records, RunForm& form);
+void RelayoutGrids(OptimiserRecords& records, RunForm& form);
 
 // `user_invoked` is false when the precision changed under an open preview: empty lists then
 // stop the command without a message.

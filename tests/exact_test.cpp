@@ -17,6 +17,7 @@
 namespace zarvel::optimiser {
 namespace {
 
+using testing::BinPackingJob;
 using testing::JobLists;
 using testing::MakeRecords;
 using testing::PiecesCut;
@@ -103,6 +104,30 @@ TEST(ExactPlanner, PriorityBarsAreUsedFirst) {
   EXPECT_EQ(r->best.patterns[1].repeat_count, 4);
 }
 
+TEST(ExactPlanner, StockUseCountsEachUsedLengthOnceInItsClass) {
+  auto r = std::make_unique<OptimiserRecords>();
+  for (const int32_t length : {3000, 6000, 9000, 4000}) r->stock.Append(length, 9);
+  r->conditions.priority_length = 5000;
+  // Entry 1 in two patterns, entry 3 in one; entries 2 and 4 unused.
+  const std::pair<int, int> patterns[] = {{1, 2}, {3, 1}, {1, 3}};
+  for (const auto& [stock_index, repeat] : patterns) {
+    BarPattern& b = r->best.patterns[++r->best.pattern_count];
+    b.stock_index = stock_index;
+    b.repeat_count = repeat;
+  }
+  const std::vector<StockBarsUsed> used = StockUsed(*r);
+  ASSERT_EQ(used.size(), 2u);
+  EXPECT_EQ(used[0].length, 3000);
+  EXPECT_EQ(used[0].bars, 5);
+  EXPECT_EQ(used[1].length, 9000);
+  EXPECT_EQ(used[1].bars, 1);
+  const StockUse use = PlanStock(*r);
+  EXPECT_EQ(use.priority, 5 * 3000);
+  EXPECT_EQ(use.regular, 9000);
+  r->best.pattern_count = 0;
+  EXPECT_TRUE(StockUsed(*r).empty());
+}
+
 TEST(ExactPlanner, TooLittleStockGivesTheSearchesMessage) {
   testing::FakeForm form;
   form.precision = kPrecisionOptimal;
@@ -178,19 +203,8 @@ TEST(ExactPlanner, PublicInstancesReachTheirOptimum) {
   const std::pair<const char*, int> instances[] = {
       {"Falkenauer_u120_00", 48}, {"N1C1W1_A", 25}, {"N1W1B1R0", 18}, {"Waescher_TEST0005", 28}};
   for (auto [name, optimum] : instances) {
-    std::ifstream f(std::string(ZARVEL5_SOURCE_DIR "/tests/data/bpp/") + name + ".txt");
-    int m = 0, capacity = 0;
-    ASSERT_TRUE(f >> m >> capacity) << name;
-    auto r = std::make_unique<OptimiserRecords>();
-    long pieces = 0;
-    for (int i = 0; i < m; ++i) {
-      int l = 0, d = 0;
-      f >> l >> d;
-      r->cut.Append(l, d);
-      pieces += d;
-    }
-    r->stock.Append(capacity, static_cast<int32_t>(pieces));
-    r->conditions.priority_length = 0;
+    auto r = BinPackingJob(name);
+    ASSERT_GT(r->cut.count, 0) << name;
     // No time limit that a slow (sanitizer) build could reach: the result must not depend on it.
     const ExactResult result = ExactPlan(*r, {}, 600);
     ASSERT_EQ(result.status, kSearchPlanned) << name;

@@ -15,7 +15,7 @@ TEST(GridReader, ReadsLengthsAndCounts) {
   FakeForm::Fill(grid, {"5500.3", "5500", "5500.", "5500.0", "5500.-2", "1", "0", "-300", "   ",
                         "abc", "1.5"});
   LengthList list;
-  EXPECT_EQ(ReadGridIntoList(list, grid, false), 0);
+  ReadGridIntoList(list, grid, false);
   ASSERT_EQ(list.count, 5);
   EXPECT_EQ(list.entries[1].quantity, 3);
   for (int k = 2; k <= 5; ++k) {
@@ -66,9 +66,14 @@ TEST(GridReader, CellsBeyondCapacityAreNotStored) {
   for (int i = 0; i < 110; ++i) cells.push_back(std::to_string(1000 + i) + ".1");
   FakeForm::Fill(grid, cells);
   LengthList list;
-  EXPECT_EQ(ReadGridIntoList(list, grid, false), 7);
+  ReadGridIntoList(list, grid, false);
   EXPECT_EQ(list.count, kMaxEntries);
   EXPECT_EQ(list.entries[kMaxEntries].length, 1102);
+  // The grid is rewritten from the list: the 103rd cell (row 18, column 1) is the last one.
+  EXPECT_EQ(grid.Cell(1, 18), text::FormatCellText("1102.1"));
+  for (int c = 2; c <= 6; ++c) EXPECT_EQ(grid.Cell(c, 18), "");
+  for (int r = 19; r <= 20; ++r)
+    for (int c = 1; c <= 6; ++c) EXPECT_EQ(grid.Cell(c, r), "");
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "app/translations.h"
 #include "base/app_info.h"
 #include "base/cp932.h"
+#include "base/lines.h"
 #include "drawing/playback.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
@@ -458,7 +459,7 @@ TEST_F(WindowTest, WindowAndHeadlessFormSaveTheSameBytes) {
   EXPECT_EQ(bytes, FileBytes(form_saved));
   EXPECT_NE(bytes, golden);
   // What was loaded comes back: every line of the example is in the saved job.
-  for (const std::string& line : job::SplitLines(FileBytes(example)))
+  for (const std::string& line : text::SplitLines(FileBytes(example)))
     EXPECT_NE(bytes.find(line + "\r\n"), std::string::npos) << line;
 }
 
@@ -930,7 +931,7 @@ TEST_F(EntryTest, PastedLineBreaksNeverReachTheFile) {
   const QString path = SaveAsTo("breaks.zv5");
   std::ifstream in(path.toStdString(), std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(job::SplitLines(bytes).size(), 55u);  // 54 as before, and the cutting-diagram box
+  EXPECT_EQ(text::SplitLines(bytes).size(), 55u);  // 54 as before, and the cutting-diagram box
 
   window->Grid1()->SetCell(1, 1, "");
   window->Edit(JobField::kMargin)->SetText(" 77");

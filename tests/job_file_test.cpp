@@ -5,11 +5,10 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "base/app_info.h"
 #include "base/cp932.h"
+#include "base/lines.h"
 #include "job/comma_text.h"
 #include "job/job_form.h"
 #include "tests/fakes.h"
@@ -21,18 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using optimiser::JobField;
 using testing::FakeForm;
-
-std::string ReadBytes(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteBytes(const fs::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary);
-  out << bytes;
-}
+using testing::ReadBytes;
+using testing::WriteBytes;
 
 class JobFileTest : public ::testing::Test {
  protected:
@@ -77,8 +66,8 @@ TEST_F(JobFileTest, FreshJobMatchesTheGoldenFile) {
   const std::string bytes = ReadBytes(path);
   // The 54 lines every job file has, then the cutting-diagram switch after them.
   EXPECT_EQ(bytes, ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") + "CbMeisaiC = 0\r\n");
-  EXPECT_EQ(SplitLines(bytes).size(), 55u);
-  EXPECT_EQ(SplitLines(bytes)[0], text::WindowCaption());
+  EXPECT_EQ(text::SplitLines(bytes).size(), 55u);
+  EXPECT_EQ(text::SplitLines(bytes)[0], text::WindowCaption());
   EXPECT_EQ(text::Cp932ToUtf8(text::WindowCaption()), "棒材Zarvel５ (2025.04.01版) ");
 }
 
@@ -145,7 +134,7 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   form.Find("CbMeisaiC")->SetChecked(true);
   const std::string path = Path("diagrams.zv5");
   ASSERT_TRUE(WriteJobFile(form, path));
-  const std::vector<std::string> lines = SplitLines(ReadBytes(path));
+  const std::vector<std::string> lines = text::SplitLines(ReadBytes(path));
   ASSERT_EQ(lines.size(), 55u);
   EXPECT_EQ(lines[52], "CbMeisaiA = 0");
   EXPECT_EQ(lines[53], "CbMeisaiB = 0");
@@ -299,7 +288,8 @@ TEST_F(JobFileTest, AbsurdCountsAndLinesAreBounded) {
   EXPECT_EQ(form.Field(JobField::kProjectName).Text().size(), kMaxValueLength);
   EXPECT_EQ(form.StockGrid().RowCount(), 19);
   EXPECT_EQ(form.CutGrid().RowCount(), 18);
-  EXPECT_EQ(SplitLines(std::string(kMaxLineLength + 10, 'x'))[0].size(), kMaxLineLength);
+  EXPECT_EQ(text::SplitLines(std::string(text::kMaxLineLength + 10, 'x'))[0].size(),
+            text::kMaxLineLength);
 }
 
 TEST_F(JobFileTest, MissingFileIsReportedAndTheGridsAreStillSetUp) {
@@ -332,7 +322,7 @@ TEST_F(JobFileTest, FailedSaveKeepsTheOldFile) {
 
 TEST(ChangeHistory, VersionComesFromTheSecondLine) {
   const std::string& history = text::ChangeHistoryText();
-  const std::vector<std::string> lines = SplitLines(history);
+  const std::vector<std::string> lines = text::SplitLines(history);
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(lines[0], std::string(90, '-'));
   EXPECT_EQ(lines[1].substr(0, 10), "2025.04.01");

@@ -2,7 +2,6 @@
 // a stopped run said so, and what the command line reports.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <numeric>
 #include <random>
 
@@ -17,6 +16,7 @@
 namespace zarvel::optimiser {
 namespace {
 
+using testing::BinPackingJob;
 using testing::MakeRecords;
 using testing::PiecesCut;
 
@@ -69,29 +69,10 @@ TEST(StockBound, AJobWhoseBarsCannotMakeTheGcdMultiple) {
   EXPECT_TRUE(result.proven_optimal);
 }
 
-std::unique_ptr<OptimiserRecords> Instance(const std::string& name) {
-  std::ifstream f(std::string(ZARVEL5_SOURCE_DIR "/tests/data/bpp/") + name + ".txt");
-  int m = 0, capacity = 0;
-  f >> m >> capacity;
-  auto r = std::make_unique<OptimiserRecords>();
-  int64_t pieces = 0;
-  for (int i = 0; i < m; ++i) {
-    int l = 0, d = 0;
-    f >> l >> d;
-    r->cut.Append(l, d);
-    pieces += d;
-  }
-  r->stock.Append(capacity, static_cast<int32_t>(pieces));
-  r->conditions.margin = 0;
-  r->conditions.kerf = 0;
-  r->conditions.priority_length = 0;
-  return r;
-}
-
 TEST(ExactPlanner, ReachesTheOptimumWhereRoundingTheLpMissedIt) {
   // Falkenauer's triplets: every bar of the optimum is filled exactly by three pieces, which
   // fixing the LP's patterns one after another did not find.
-  auto r = Instance("Falkenauer_t60_06");
+  auto r = BinPackingJob("Falkenauer_t60_06");
   ASSERT_GT(r->cut.count, 0);
   int64_t total = 0;
   for (int j = 1; j <= r->cut.count; ++j)
@@ -157,7 +138,7 @@ TEST(ExactPlanner, RegularStockFirstThenTheLeastPriorityStock) {
 TEST(ExactPlanner, ShiftStopsTheRunAndTheResultSaysSo) {
   testing::FakeHost host;
   host.keys_down.insert(kKeyShift);
-  auto r = Instance("Falkenauer_t60_06");
+  auto r = BinPackingJob("Falkenauer_t60_06");
   SearchHost search{&host, &host, nullptr};
   const ExactResult result = ExactPlan(*r, search);
   ASSERT_EQ(result.status, kSearchPlanned);  // a stopped run still gives a whole plan

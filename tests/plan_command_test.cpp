@@ -154,13 +154,6 @@ TEST_F(PlanCommandTest, SaveJobWritesTheSortedGrids) {
   EXPECT_EQ(Run({path, "--save-job", (dir / "no" / "such.zv5").string()}), kExitUsage);
 }
 
-std::string Bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 mode_t Mode(const std::string& path) {
   struct stat st {};
   EXPECT_EQ(::lstat(path.c_str(), &st), 0);
@@ -169,14 +162,14 @@ mode_t Mode(const std::string& path) {
 
 TEST_F(PlanCommandTest, SaveJobOverFilesThatMustStay) {
   const std::string path = Job({"5500.10"}, {"2700.4"});
-  const std::string before = Bytes(path);
+  const std::string before = testing::ReadBytes(path);
   const std::string folder = dir.string() + "/";
   // The job saved onto itself at mode 0444: refused, even for root.
   ::chmod(path.c_str(), 0444);
   EXPECT_EQ(Run({path, "--save-job", path, "--precision", "low"}), kExitUsage);
   EXPECT_EQ(err.str(),
             "[×]" + folder + "\njob.zv5\nには書き込めません\n書き込みが禁止されたファイルです\n");
-  EXPECT_EQ(Bytes(path), before);
+  EXPECT_EQ(testing::ReadBytes(path), before);
 
   // A FIFO is refused without being opened.
   const std::string fifo = (dir / "fifo.zv5").string();
@@ -192,7 +185,7 @@ TEST_F(PlanCommandTest, SaveJobOverFilesThatMustStay) {
   fs::create_symlink("real.zv5", link);
   ASSERT_EQ(Run({path, "--save-job", link, "--precision", "low"}), kExitPlanned) << err.str();
   EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_NE(Bytes(real).find("[FmUnit1]"), std::string::npos);
+  EXPECT_NE(testing::ReadBytes(real).find("[FmUnit1]"), std::string::npos);
 
   // A new file gets what the umask allows.
   const mode_t mask = ::umask(027);
@@ -208,8 +201,8 @@ TEST_F(PlanCommandTest, SaveJobAsAnOrdinaryUser) {
   // own job at 0444, and another user's job at 0644.
   const std::string path = Job({"5500.10"}, {"2700.4"});
   const std::string others = Job({"6000.10"}, {"2700.4"}, "others.zv5");
-  const std::string before = Bytes(path);
-  const std::string others_before = Bytes(others);
+  const std::string before = testing::ReadBytes(path);
+  const std::string others_before = testing::ReadBytes(others);
   ::chmod(dir.c_str(), 0777);
   ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
   ::chmod(path.c_str(), 0444);
@@ -227,8 +220,8 @@ TEST_F(PlanCommandTest, SaveJobAsAnOrdinaryUser) {
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(Bytes(path), before);
-  EXPECT_EQ(Bytes(others), others_before);
+  EXPECT_EQ(testing::ReadBytes(path), before);
+  EXPECT_EQ(testing::ReadBytes(others), others_before);
 }
 
 TEST_F(PlanCommandTest, SaveJobFailureNamesItsReason) {

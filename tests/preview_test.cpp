@@ -241,17 +241,28 @@ TEST_F(PreviewTest, PrintingToAPdfFile) {
   EXPECT_FALSE(QFile::exists(pdf));
 }
 
-TEST(PreviewRun, ShiftHeldAtACheckBoxKeepsTheHeadingStyle) {
-  testing::TempDir dir("zarvel5-prevshift");
-  qputenv("ZARVEL5_SETTINGS_DIR", QByteArray::fromStdString(dir.File("s")));
-  SetMessageHandler([](const std::string&) {});
-  auto records = std::make_unique<optimiser::OptimiserRecords>();
-  MainWindow window(*records);
-  window.show();
-  window.Grid1()->SetCell(1, 1, "5500.10");
-  window.Grid2()->SetCell(1, 1, "2700.4");
-  window.RunClicked(true);
-  PreviewWindow* preview = window.Preview();
+// The main window after a run of a one-pattern job, with its preview open.
+class PreviewRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qputenv("ZARVEL5_SETTINGS_DIR", QByteArray::fromStdString(dir.File("s")));
+    SetMessageHandler([](const std::string&) {});
+    window = std::make_unique<MainWindow>(*records);
+    window->show();
+    window->Grid1()->SetCell(1, 1, "5500.10");
+    window->Grid2()->SetCell(1, 1, "2700.4");
+    window->RunClicked(true);
+  }
+  void TearDown() override { SetMessageHandler(nullptr); }
+
+  testing::TempDir dir{"zarvel5-prevrun"};
+  std::unique_ptr<optimiser::OptimiserRecords> records =
+      std::make_unique<optimiser::OptimiserRecords>();
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(PreviewRun, ShiftHeldAtACheckBoxKeepsTheHeadingStyle) {
+  PreviewWindow* preview = window->Preview();
   ASSERT_TRUE(preview->isVisible());
   auto value_style = [] {
     const auto fonts = testing::PageCommands(1 + drawing::kFirstReportSlot, "font ");
@@ -269,28 +280,17 @@ TEST(PreviewRun, ShiftHeldAtACheckBoxKeepsTheHeadingStyle) {
   preview->TableA()->setChecked(false);
   QApplication::processEvents();
   EXPECT_TRUE(value_style());
-  SetMessageHandler(nullptr);
 }
 
-TEST(PreviewRun, PrecisionReRunsOnlyWithThePreviewOpen) {
-  testing::TempDir dir("zarvel5-prevrun");
-  qputenv("ZARVEL5_SETTINGS_DIR", QByteArray::fromStdString(dir.File("s")));
-  SetMessageHandler([](const std::string&) {});
-  auto records = std::make_unique<optimiser::OptimiserRecords>();
-  MainWindow window(*records);
-  window.show();
-  window.Grid1()->SetCell(1, 1, "5500.10");
-  window.Grid2()->SetCell(1, 1, "2700.4");
-  window.RunClicked(true);
-  ASSERT_TRUE(window.Preview()->isVisible());
+TEST_F(PreviewRun, PrecisionReRunsOnlyWithThePreviewOpen) {
+  ASSERT_TRUE(window->Preview()->isVisible());
   records->best.pattern_count = 0;
-  window.Precision()->SetItemIndex(0);
+  window->Precision()->SetItemIndex(0);
   EXPECT_EQ(records->best.pattern_count, 1);  // ran again
-  window.Preview()->hide();
+  window->Preview()->hide();
   records->best.pattern_count = 0;
-  window.Precision()->SetItemIndex(2);
+  window->Precision()->SetItemIndex(2);
   EXPECT_EQ(records->best.pattern_count, 0);  // closed: nothing ran
-  SetMessageHandler(nullptr);
 }
 
 }  // namespace

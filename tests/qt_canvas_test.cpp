@@ -78,7 +78,7 @@ TEST(QtCanvas, PagePlaysOntoABitmap) {
     QtCanvas canvas(painter, image.rect());
     PlayReportPage(BitmapTarget(image, canvas), 1, kRecordingWidth, kRecordingHeight, 0xE0F0F0);
   }
-  // Background in the paper colour (0xE0F0F0 is R E0, G F0, B F0).
+  // Background in the paper colour (0xE0F0F0 is blue E0, green F0, red F0).
   EXPECT_EQ(image.pixel(5, 5) & 0xFFFFFF, 0xF0F0E0u);  // QRgb is 0xRRGGBB
   // The thick frame at y = 100 dots (10 mm), a 2-dot pen on even dots.
   EXPECT_TRUE(IsDark(image.pixel(900, 100)));

@@ -12,10 +12,10 @@
 #include <fstream>
 #include <iostream>
 #include <random>
-#include <sstream>
 #include <thread>
 
 #include "base/cp932.h"
+#include "base/lines.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "job/profile.h"
@@ -29,12 +29,7 @@
 namespace zarvel::job {
 namespace {
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::ReadBytes;
 
 // The bytes WriteJobFile gives for a form whose project name is `name`.
 std::string JobBytes(JobForm& form, const std::string& name) {
@@ -187,7 +182,7 @@ TEST(HostileFiles, NoCountInAFileSizesMemory) {
   {
     std::ofstream out(path, std::ios::binary);
     out << head;
-    const std::string row = std::string(kMaxLineLength - 1, ',') + "\n";
+    const std::string row = std::string(text::kMaxLineLength - 1, ',') + "\n";
     for (std::size_t n = head.size(); n + row.size() <= kMaxJobFileSize; n += row.size())
       out << row;
   }

@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "base/cp932.h"
 #include "job/job_file.h"
@@ -24,18 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::FakeFiles;
+using testing::ReadBytes;
 using testing::UseFiles;
-
-std::string ReadBytes(const std::string& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteBytes(const std::string& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
-}
+using testing::WriteBytes;
 
 mode_t ModeOf(const std::string& p) {
   struct stat st {};

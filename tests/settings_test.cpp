@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "base/cp932.h"
 #include "job/profile.h"
@@ -49,11 +48,9 @@ TEST(Settings, FolderAndLastFile) {
   EXPECT_EQ(ReadLastFile(), kNoFile);
   WriteLastFile("/jobs/北町.zv5");
   EXPECT_EQ(ReadLastFile(), "/jobs/北町.zv5");
-  std::ifstream in(SettingsFilePath(), std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  EXPECT_NE(s.str().find(text::Lit("[Zarvel５]")), std::string::npos);  // CP932 on disk
-  EXPECT_NE(s.str().find(text::Lit("北町")), std::string::npos);
+  const std::string on_disk = testing::ReadBytes(SettingsFilePath());
+  EXPECT_NE(on_disk.find(text::Lit("[Zarvel５]")), std::string::npos);  // CP932 on disk
+  EXPECT_NE(on_disk.find(text::Lit("北町")), std::string::npos);
   WriteLastFile("/jobs/\xF0\x9F\x94\xA9.zv5");  // not CP932: nothing damaged is written
   EXPECT_EQ(ReadLastFile(), "");
   unsetenv("ZARVEL5_SETTINGS_DIR");

@@ -1,10 +1,12 @@
-// A fresh folder per test, removed afterwards.
+// A fresh folder per test, removed afterwards, and the bytes of files.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace zarvel::testing {
@@ -32,5 +34,16 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// A file's bytes (none when it cannot be read), and a file made of the bytes given.
+inline std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 }  // namespace zarvel::testing

@@ -6,6 +6,7 @@
 
 #include "base/cell_text.h"
 #include "base/cp932.h"
+#include "base/lines.h"
 #include "base/numbers.h"
 #include "tests/fakes.h"
 
@@ -130,6 +131,47 @@ TEST(TextUtilities, WidthFoldingAndRepeats) {
   EXPECT_EQ(RepeatText("ab", 300).size(), 512u);
   EXPECT_EQ(RepeatText("ab", 0), "");
   EXPECT_EQ(RepeatText("ab", 2), "abab");
+}
+
+TEST(TextUtilities, UpperAsciiLeavesTwoByteCharactersWhole) {
+  EXPECT_EQ(UpperAscii("[#copy] zv5 Abc-z{"), "[#COPY] ZV5 ABC-Z{");
+  // "Ｕ" is 0x82 0x74 and "５" 0x82 0x54: folding the trail byte 't' would make one the other.
+  EXPECT_EQ(UpperAscii(Lit("Ｕｕ漢")), Lit("Ｕｕ漢"));
+  EXPECT_NE(UpperAscii(Lit("Ｕ")), Lit("５"));
+  EXPECT_EQ(UpperAscii(Lit("ａ") + "a"), Lit("ａ") + "A");
+  EXPECT_EQ(UpperAscii("a\x82"), "A\x82");  // a lone lead byte at the end
+  EXPECT_EQ(UpperAscii(""), "");
+}
+
+TEST(TextUtilities, LinesEndAtCrLfLfOrCr) {
+  EXPECT_EQ(SplitLines("a\r\nb\nc\rd"), (std::vector<std::string>{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitLines("a\n\r\n\rb\n"), (std::vector<std::string>{"a", "", "", "b"}));
+  EXPECT_EQ(SplitLines("\r\n"), (std::vector<std::string>{""}));
+  EXPECT_TRUE(SplitLines("").empty());
+}
+
+TEST(TextUtilities, JoinedFieldsAreQuotedWhereAsked) {
+  auto comma_or_quote = [](std::string_view f) { return f.find_first_of(",\"") != f.npos; };
+  EXPECT_EQ(JoinFields({"a", "b,c", "say \"x\"", ""}, comma_or_quote),
+            "a,\"b,c\",\"say \"\"x\"\"\",");
+  EXPECT_EQ(JoinFields({"a b", Lit("梁")}, [](std::string_view) { return true; }),
+            "\"a b\",\"" + Lit("梁") + "\"");
+  EXPECT_EQ(JoinFields({""}, comma_or_quote), "");
+  EXPECT_EQ(JoinFields({}, comma_or_quote), "");
+}
+
+TEST(TextUtilities, MessageMarkersRunToTheFirstBracket) {
+  const std::string cross = Lit("[#×]");
+  EXPECT_EQ(MarkerLength(cross + Lit("素材が未入力です。")), cross.size());
+  EXPECT_EQ(MarkerLength("[#COPY]" + cross + "x"), 7u);
+  EXPECT_EQ(MarkerLength("[#xyz]"), 6u);
+  EXPECT_EQ(MarkerLength("[#no end"), 2u);  // "[#" alone is a marker
+  EXPECT_EQ(MarkerLength("[#"), 2u);
+  // Only a text that begins with "[#" has markers: the file messages' plain "[×]" is text.
+  EXPECT_EQ(MarkerLength(Lit("[×]/home/a/")), 0u);
+  EXPECT_EQ(MarkerLength("x[#COPY]"), 0u);
+  EXPECT_EQ(MarkerLength("["), 0u);
+  EXPECT_EQ(MarkerLength(""), 0u);
 }
 
 TEST(TextUtilities, SplitAtKeepsTheRestInTheLastPart) {

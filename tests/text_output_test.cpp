@@ -208,14 +208,32 @@ TEST_F(TextPageTest, PlaceholdersRegisterFields) {
 
 TEST_F(TextPageTest, TableFullOfFieldsStaysInBounds) {
   Fresh(4, 2);
-  for (int i = 0; i < 1100; ++i) PutNotationText(0, 0, 0, 0, "#");
-  EXPECT_EQ(AnonymousFieldCount(), kAnonymousFields);
   for (int i = 0; i < 300; ++i) PutNotationText(0, 0, 0, 0, "a" + std::to_string(i) + "##");
   // Named fields stop at 1199; the table is never written past its end.
   EXPECT_EQ(FieldAt(kNamedFieldEnd), nullptr);
+  ASSERT_NE(FieldAt(kNamedFieldEnd - 1), nullptr);
+  EXPECT_EQ(FieldAt(kNamedFieldEnd - 1)->name, "a199");
+  for (int i = 0; i < 1100; ++i) PutNotationText(0, 0, 0, 0, "#");
+  EXPECT_EQ(AnonymousFieldCount(), kAnonymousFields);
+  // Once the anonymous fields are full, a labelled placeholder is not registered either.
+  PutNotationText(0, 0, 0, 0, "b##");
+  EXPECT_EQ(FieldAt(kNamedFieldEnd), nullptr);
+
+  // Fills of fields that do not exist draw nothing and leave the read cursor where it was.
+  drawing::SelectPage(11);
   FillValue(5000, 1, false);
+  FillValue(kFieldTableSize, 1, false);
   FillTextLeft(-7, "x", false);
+  FillTextCentred(kNamedFieldEnd, "x", false);
   FillNamedValue("nope", 1, false);
+  FillNamedValue("a200", 1, false);  // beyond the named fields' room
+  FillNamedValue("b", 1, false);
+  EXPECT_TRUE(PageCommands(11).empty());
+  EXPECT_EQ(NextValueField(), 0);
+  // The last fields that did fit are filled as usual.
+  FillNamedValue("a199", 7, false);
+  FillTextLeft(kAnonymousFields - 1, "z", false);
+  EXPECT_EQ(PageText(11), "7z");
 }
 
 TEST_F(TextPageTest, FillValueCentresAndCuts) {

@@ -74,10 +74,6 @@ void RestoreTextStyle(const StFont& style) {
   SetTextStyle(style.height, style.width, style.angle, style.font_code);
 }
 
-void SetTextColour(int /*colour*/) {
-  if (drawing::Canvas* canvas = drawing::DrawingCanvas()) drawing::CanvasFontColour(*canvas, 0);
-}
-
 void DrawTextCell(double x, double y, const std::string& character) {
   drawing::Canvas* canvas = drawing::DrawingCanvas();
   if (canvas == nullptr) return;

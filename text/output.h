@@ -18,8 +18,6 @@ const StFont& TextStyle();
 void SetTextStyle(double height, double width, double angle, int font_code);
 void GetTextStyle(double& height, double& width, double& angle, int& font_code);
 void RestoreTextStyle(const StFont& style);
-// Page text is always black, whatever colour is asked for.
-void SetTextColour(int colour);
 
 // Draws a text anchored at (x, y), its first cell `along` and `across` from the anchor in the
 // text's own frame, with unit superscripts ("mm2", "$^6", ...).

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   zarvel::report::RecordingSurface canvas;
   PlayTarget bitmap{PlayTarget::Kind::kBitmap, &canvas, 900, 1350};
-  PlayReportPage(bitmap, 1, kRecordingWidth, kRecordingHeight, 0xE0F0F0);
+  PlayReportPage(bitmap, 1, kRecordingWidth, kRecordingHeight, kScreenPaper);
   PlayTarget printer;
   printer.kind = PlayTarget::Kind::kPrinter;
   printer.canvas = &canvas;
