@@ -60,8 +60,8 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int pixels
 }
 
 CellGrid* NewGrid(JobControl control, QWidget* parent) {
-  const job::ControlSpec& spec = job::Spec(control);
-  return new CellGrid(QString::fromLatin1(spec.key), spec.cols, spec.rows, parent);
+  const job::ControlEntry& entry = job::Entry(control);
+  return new CellGrid(QString::fromLatin1(entry.key), entry.cols, entry.rows, parent);
 }
 
 // Run messages go to the window's message dialog.
@@ -141,12 +141,12 @@ Widget* MainWindow::Register(JobControl control, Widget* widget) {
 }
 
 NumEdit* MainWindow::AddEdit(QWidget* parent, JobControl control, QRect geometry) {
-  const job::ControlSpec& spec = job::Spec(control);
-  auto* e = new NumEdit(QString::fromLatin1(spec.key), spec.tag, job::StartText(spec), parent);
+  const job::ControlEntry& entry = job::Entry(control);
+  auto* e = new NumEdit(QString::fromLatin1(entry.key), entry.tag, job::StartText(entry), parent);
   e->setGeometry(geometry);
   e->setFont(Face("IPAGothic", 16));
   e->on_modified = [this] { Modified(); };
-  edits_[static_cast<std::size_t>(*spec.field)] = e;
+  edits_[static_cast<std::size_t>(*entry.field)] = e;
   return Register(control, e);
 }
 
@@ -220,7 +220,7 @@ void MainWindow::BuildConditions(QWidget* panel) {
   MakeLabel(conditions, QStringLiteral("・切り代"), 10, 62);
   AddEdit(conditions, JobControl::kKerf, {120, 58, 50, 24});
   MakeLabel(conditions, QStringLiteral("(㎜)"), 176, 62);
-  const job::ControlSpec& precision = job::Spec(JobControl::kPrecision);
+  const job::ControlEntry& precision = job::Entry(JobControl::kPrecision);
   precision_ = Register(precision.control,
                         new RadioGroup(QString::fromLatin1(precision.key), QStringLiteral("精度"),
                                        {QStringLiteral("低"), QStringLiteral("中"),
@@ -234,7 +234,7 @@ void MainWindow::BuildConditions(QWidget* panel) {
 
   AddEdit(panel, JobControl::kPriorityLength, {1000, 258, 80, 24});
   MakeLabel(panel, QStringLiteral("㎜未満は優先素材。"), 1086, 262);
-  const job::ControlSpec& vertical = job::Spec(JobControl::kVerticalOrder);
+  const job::ControlEntry& vertical = job::Entry(JobControl::kVerticalOrder);
   vertical_ = Register(vertical.control,
                        new CheckBox(QString::fromLatin1(vertical.key), QStringLiteral("縦順表示"),
                                     vertical.value != 0, panel));
@@ -265,11 +265,11 @@ void MainWindow::BuildRunArea(QWidget* panel) {
 
 void MainWindow::SetTabOrder() {
   std::vector<QWidget*> order;
-  for (const job::ControlSpec& spec : job::kJobControls) {
-    if (spec.tab < 0) continue;
-    const auto place = static_cast<std::size_t>(spec.tab);
+  for (const job::ControlEntry& entry : job::kJobControls) {
+    if (entry.tab < 0) continue;
+    const auto place = static_cast<std::size_t>(entry.tab);
     if (order.size() <= place) order.resize(place + 1);
-    order[place] = widgets_[static_cast<std::size_t>(spec.control)];
+    order[place] = widgets_[static_cast<std::size_t>(entry.control)];
   }
   for (std::size_t i = 0; i + 1 < order.size(); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
 }
@@ -335,7 +335,7 @@ void MainWindow::GridFrameSetup() {
   for (const auto& [control, grid] : {std::pair{JobControl::kStockGrid, stock_grid_},
                                       std::pair{JobControl::kCutGrid, cut_grid_}}) {
     CellGrid* g = grid;
-    job::SetUpGridFrame(*g, job::Spec(control).rows, [g](int n) { g->SetRowCount(n); });
+    job::SetUpGridFrame(*g, job::Entry(control).rows, [g](int n) { g->SetRowCount(n); });
   }
 }
 

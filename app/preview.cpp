@@ -46,8 +46,8 @@ class PageView final : public QWidget {
 
 // A table switch as the job's control table declares it.
 CheckBox* TableSwitch(job::JobControl control, const QString& caption, QWidget* parent) {
-  const job::ControlSpec& spec = job::Spec(control);
-  return new CheckBox(QString::fromLatin1(spec.key), caption, spec.value != 0, parent);
+  const job::ControlEntry& entry = job::Entry(control);
+  return new CheckBox(QString::fromLatin1(entry.key), caption, entry.value != 0, parent);
 }
 
 const QString& PageLimitNote() {

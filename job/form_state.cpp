@@ -121,7 +121,9 @@ bool StartsSection(std::string_view line) {
 }
 
 template <typename Lines>
-bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedControl*>& controls) {
+bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedControl*>& controls,
+                 std::vector<bool>* named) {
+  if (named != nullptr) named->assign(controls.size(), false);
   const std::string header = "[" + form + "]";
   std::string_view line;
   bool found = false;
@@ -148,6 +150,7 @@ bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedCo
           key.compare(0, names[k].size(), names[k]) != 0 || key.substr(names[k].size()) != " = ")
         continue;
       SavedControl& c = *controls[k];
+      if (named != nullptr) (*named)[k] = true;
       const std::string value(line.substr(std::min(key.size(), line.size()), kMaxValueLength));
       switch (c.Kind()) {
         case SavedKind::kEdit:
@@ -204,12 +207,12 @@ bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedCo
 
 bool LoadFormState(const std::vector<std::string>& lines, const std::string& form,
                    const std::vector<SavedControl*>& controls) {
-  return LoadSection(ListLines(lines), form, controls);
+  return LoadSection(ListLines(lines), form, controls, nullptr);
 }
 
 bool LoadFormStateText(std::string_view content, const std::string& form,
-                       const std::vector<SavedControl*>& controls) {
-  return LoadSection(TextLines(content), form, controls);
+                       const std::vector<SavedControl*>& controls, std::vector<bool>* named) {
+  return LoadSection(TextLines(content), form, controls, named);
 }
 
 }  // namespace zarvel::job

@@ -66,8 +66,10 @@ void SaveFormState(std::vector<std::string>& lines, const std::string& form,
 // is no such section (nothing is loaded).
 bool LoadFormState(const std::vector<std::string>& lines, const std::string& form,
                    const std::vector<SavedControl*>& controls);
-// The same on a file's whole text, split into lines (CR LF, LF or CR) as it is read.
+// The same on a file's whole text, split into lines (CR LF, LF or CR) as it is read. `named`,
+// when given, tells for each control whether a line of the section named it.
 bool LoadFormStateText(std::string_view content, const std::string& form,
-                       const std::vector<SavedControl*>& controls);
+                       const std::vector<SavedControl*>& controls,
+                       std::vector<bool>* named = nullptr);
 
 }  // namespace zarvel::job

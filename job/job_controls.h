@@ -42,7 +42,7 @@ inline constexpr int kStockGridRows = 19;
 inline constexpr int kCutGridCols = 7;
 inline constexpr int kCutGridRows = 18;
 
-struct ControlSpec {
+struct ControlEntry {
   JobControl control;
   const char* key;  // the file key, also the widget's object name
   SavedKind kind;
@@ -61,7 +61,7 @@ struct ControlSpec {
 using optimiser::JobField;
 
 // clang-format off
-inline constexpr std::array<ControlSpec, kJobControlCount> kJobControls = {{
+inline constexpr std::array<ControlEntry, kJobControlCount> kJobControls = {{
     {.control = JobControl::kProjectName, .key = "edKname", .kind = SavedKind::kEdit,
      .text = "<工事名>", .tab = 0, .field = JobField::kProjectName},
     {.control = JobControl::kMemberName, .key = "edBname", .kind = SavedKind::kEdit,
@@ -94,27 +94,27 @@ inline constexpr std::array<ControlSpec, kJobControlCount> kJobControls = {{
 }};
 // clang-format on
 
-constexpr const ControlSpec& Spec(JobControl control) {
+constexpr const ControlEntry& Entry(JobControl control) {
   return kJobControls[static_cast<std::size_t>(control)];
 }
 
 // The control that holds a field of the run.
 constexpr JobControl ControlOf(JobField field) {
-  for (const ControlSpec& spec : kJobControls)
-    if (spec.field == field) return spec.control;
+  for (const ControlEntry& entry : kJobControls)
+    if (entry.field == field) return entry.control;
   return JobControl::kProjectName;  // unreachable: every field has its control
 }
 
 // An edit field's start-up text in CP932.
-inline const std::string& StartText(const ControlSpec& spec) {
-  return text::Lit(spec.text);
+inline const std::string& StartText(const ControlEntry& entry) {
+  return text::Lit(entry.text);
 }
 
 namespace detail {
 constexpr bool TableIsConsistent() {
   int tabs = 0;
   for (std::size_t i = 0; i < kJobControls.size(); ++i) {
-    const ControlSpec& s = kJobControls[i];
+    const ControlEntry& s = kJobControls[i];
     if (static_cast<std::size_t>(s.control) != i) return false;  // indexed by JobControl
     if (s.field.has_value() != (s.kind == SavedKind::kEdit)) return false;
     if (s.tab >= 0) ++tabs;
@@ -122,12 +122,12 @@ constexpr bool TableIsConsistent() {
   // The tab places run 0, 1, 2 ... without gaps or repeats.
   for (int t = 0; t < tabs; ++t) {
     int found = 0;
-    for (const ControlSpec& s : kJobControls) found += s.tab == t ? 1 : 0;
+    for (const ControlEntry& s : kJobControls) found += s.tab == t ? 1 : 0;
     if (found != 1) return false;
   }
   for (std::size_t f = 0; f < kJobFieldCount; ++f) {
     int found = 0;
-    for (const ControlSpec& s : kJobControls) found += s.field == static_cast<JobField>(f) ? 1 : 0;
+    for (const ControlEntry& s : kJobControls) found += s.field == static_cast<JobField>(f) ? 1 : 0;
     if (found != 1) return false;
   }
   return true;

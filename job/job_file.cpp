@@ -8,28 +8,6 @@
 namespace zarvel::job {
 namespace {
 
-// Whether the section "[SECTION]" of the text holds a line "NAME = ...", as the loader reads
-// it (a control saved by a newer program).
-bool NamesControl(std::string_view content, std::string_view section, std::string_view name) {
-  auto line_start = [&](std::size_t at) {
-    return at == 0 || content[at - 1] == '\n' || content[at - 1] == '\r';
-  };
-  const std::string header = "[" + std::string(section) + "]";
-  std::size_t begin = content.find(header);
-  while (begin != std::string_view::npos && !line_start(begin))
-    begin = content.find(header, begin + 1);
-  if (begin == std::string_view::npos) return false;
-  std::size_t end = begin + header.size();
-  while ((end = content.find('[', end)) != std::string_view::npos && !line_start(end)) ++end;
-  const std::string_view body = content.substr(begin, end - begin);
-  for (std::size_t at = body.find(name); at != std::string_view::npos;
-       at = body.find(name, at + 1)) {
-    const bool starts = content[begin + at - 1] == '\n' || content[begin + at - 1] == '\r';
-    if (starts && body.substr(at + name.size(), 2) == " =") return true;
-  }
-  return false;
-}
-
 std::string PathMessage(const std::string& path, const char* utf8_tail) {
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -52,10 +30,10 @@ void LoadJobText(JobWindow& window, const std::string* content) {
     const std::vector<SavedControl*> controls = window.PersistentControls();
     // Saved controls added after the first 54 lines: a file written before them loads with
     // them as a fresh job has them, not as the previous job left them.
-    if (LoadFormStateText(*content, kFormSection, controls) &&
-        !NamesControl(*content, kFormSection, kCutDiagramControl)) {
-      for (SavedControl* c : controls)
-        if (c->Name() == kCutDiagramControl) c->SetChecked(false);
+    std::vector<bool> named;
+    if (LoadFormStateText(*content, kFormSection, controls, &named)) {
+      for (std::size_t k = 0; k < controls.size(); ++k)
+        if (!named[k] && controls[k]->Name() == kCutDiagramControl) controls[k]->SetChecked(false);
     }
   }
   window.GridFrameSetup();

@@ -110,18 +110,18 @@ struct JobForm::Controls {
 
 namespace {
 
-std::unique_ptr<SavedControl> MakeControl(const ControlSpec& spec,
+std::unique_ptr<SavedControl> MakeControl(const ControlEntry& entry,
                                           std::function<void()> on_change) {
-  switch (spec.kind) {
+  switch (entry.kind) {
     case SavedKind::kEdit:
-      return std::make_unique<EditControl>(spec.key, StartText(spec));
+      return std::make_unique<EditControl>(entry.key, StartText(entry));
     case SavedKind::kStringGrid:
-      return std::make_unique<GridControl>(spec.key, spec.cols, spec.rows);
+      return std::make_unique<GridControl>(entry.key, entry.cols, entry.rows);
     case SavedKind::kRadioGroup:
-      return std::make_unique<RadioGroupControl>(spec.key, spec.items, spec.value,
+      return std::make_unique<RadioGroupControl>(entry.key, entry.items, entry.value,
                                                  std::move(on_change));
     default:
-      return std::make_unique<CheckBoxControl>(spec.key, spec.value != 0, std::move(on_change));
+      return std::make_unique<CheckBoxControl>(entry.key, entry.value != 0, std::move(on_change));
   }
 }
 
@@ -129,16 +129,16 @@ std::unique_ptr<SavedControl> MakeControl(const ControlSpec& spec,
 
 JobForm::JobForm(optimiser::OptimiserRecords& records)
     : c_(std::make_unique<Controls>()), records_(records) {
-  for (const ControlSpec& spec : kJobControls) {
+  for (const ControlEntry& entry : kJobControls) {
     std::function<void()> on_change;
-    if (spec.control == JobControl::kPrecision) {
+    if (entry.control == JobControl::kPrecision) {
       on_change = [this] {
         if (on_precision_change) on_precision_change();
       };
-    } else if (spec.control == JobControl::kVerticalOrder) {
+    } else if (entry.control == JobControl::kVerticalOrder) {
       on_change = [this] { RelayoutGrids(); };
     }
-    c_->saved.push_back(MakeControl(spec, std::move(on_change)));
+    c_->saved.push_back(MakeControl(entry, std::move(on_change)));
   }
   c_->views.reserve(kJobFieldCount);
   for (std::size_t f = 0; f < kJobFieldCount; ++f)
@@ -158,7 +158,7 @@ std::vector<SavedControl*> JobForm::PersistentControls() {
 void JobForm::GridFrameSetup() {
   for (JobControl control : {JobControl::kStockGrid, JobControl::kCutGrid}) {
     GridControl* grid = &c_->Grid(control);
-    SetUpGridFrame(grid->Grid(), Spec(control).rows, [grid](int n) { grid->SetRowCount(n); });
+    SetUpGridFrame(grid->Grid(), Entry(control).rows, [grid](int n) { grid->SetRowCount(n); });
   }
 }
 

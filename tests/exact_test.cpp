@@ -128,26 +128,33 @@ TEST(ExactPlanner, StockUseCountsEachUsedLengthOnceInItsClass) {
   EXPECT_TRUE(StockUsed(*r).empty());
 }
 
-TEST(ExactPlanner, TooLittleStockGivesTheSearchesMessage) {
+// A job run at 最適 through the run command, as the window runs it.
+struct OptimalRun {
+  OptimalRun(const std::vector<std::string>& stock, const std::vector<std::string>& cut) {
+    form.precision = kPrecisionOptimal;
+    testing::FakeForm::Fill(form.stock, stock);
+    testing::FakeForm::Fill(form.cut, cut);
+  }
+  RunOutcome Run() { return RunCommand(*records, form, host.Host(), true); }
+
   testing::FakeForm form;
-  form.precision = kPrecisionOptimal;
-  testing::FakeForm::Fill(form.stock, {"6000.1"});
-  testing::FakeForm::Fill(form.cut, {"5000.2"});
   testing::FakeHost host;
-  auto records = std::make_unique<OptimiserRecords>();
-  EXPECT_EQ(RunCommand(*records, form, host.Host(), true), RunOutcome::kInfeasible);
+  std::unique_ptr<OptimiserRecords> records = std::make_unique<OptimiserRecords>();
+};
+
+TEST(ExactPlanner, TooLittleStockGivesTheSearchesMessage) {
+  OptimalRun run({"6000.1"}, {"5000.2"});
+  auto& host = run.host;
+  EXPECT_EQ(run.Run(), RunOutcome::kInfeasible);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0], text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。"));
 }
 
 TEST(ExactPlanner, LabelShowsTheRemnantRateAndWhereThePlanStands) {
-  testing::FakeForm form;
-  form.precision = kPrecisionOptimal;
-  testing::FakeForm::Fill(form.stock, {"5500.10"});
-  testing::FakeForm::Fill(form.cut, {"2700.4"});
-  testing::FakeHost host;
-  auto records = std::make_unique<OptimiserRecords>();
-  ASSERT_EQ(RunCommand(*records, form, host.Host(), true), RunOutcome::kPlanned);
+  OptimalRun run({"5500.10"}, {"2700.4"});
+  auto& host = run.host;
+  auto& records = run.records;
+  ASSERT_EQ(run.Run(), RunOutcome::kPlanned);
   ASSERT_GE(host.progress.size(), 2u);
   EXPECT_EQ(host.progress.front(), text::Lit("下限を計算中\n[Shift]キーで中止"));
   // Two bars of 5.5 m with 94 mm left on each: proven, as the bound is 11 m.

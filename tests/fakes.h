@@ -35,8 +35,8 @@ class FakeControl : public text::Control {
 class FakeForm : public optimiser::RunForm {
  public:
   FakeForm() {
-    for (const job::ControlSpec& spec : job::kJobControls)
-      if (spec.field) Set(*spec.field, job::StartText(spec));
+    for (const job::ControlEntry& entry : job::kJobControls)
+      if (entry.field) Set(*entry.field, job::StartText(entry));
   }
 
   const text::Control& Field(optimiser::JobField f) const override {
@@ -58,12 +58,12 @@ class FakeForm : public optimiser::RunForm {
         grid.SetCell(c, r, i < cells.size() ? cells[i++] : std::string());
   }
 
-  optimiser::MemoryGrid stock{job::Spec(job::JobControl::kStockGrid).cols,
-                              job::Spec(job::JobControl::kStockGrid).rows};
-  optimiser::MemoryGrid cut{job::Spec(job::JobControl::kCutGrid).cols,
-                            job::Spec(job::JobControl::kCutGrid).rows};
-  int precision = job::Spec(job::JobControl::kPrecision).value;
-  bool vertical = job::Spec(job::JobControl::kVerticalOrder).value != 0;
+  optimiser::MemoryGrid stock{job::Entry(job::JobControl::kStockGrid).cols,
+                              job::Entry(job::JobControl::kStockGrid).rows};
+  optimiser::MemoryGrid cut{job::Entry(job::JobControl::kCutGrid).cols,
+                            job::Entry(job::JobControl::kCutGrid).rows};
+  int precision = job::Entry(job::JobControl::kPrecision).value;
+  bool vertical = job::Entry(job::JobControl::kVerticalOrder).value != 0;
 
  private:
   FakeControl fields_[job::kJobFieldCount];

@@ -469,20 +469,20 @@ TEST_F(WindowTest, ControlsFollowTheTable) {
   ASSERT_EQ(controls.size(), job::kJobControls.size());
   std::vector<QWidget*> chain;
   for (std::size_t i = 0; i < controls.size(); ++i) {
-    const job::ControlSpec& spec = job::kJobControls[i];
-    SCOPED_TRACE(spec.key);
-    EXPECT_EQ(controls[i]->Name(), spec.key);
-    EXPECT_EQ(controls[i]->Kind(), spec.kind);
+    const job::ControlEntry& entry = job::kJobControls[i];
+    SCOPED_TRACE(entry.key);
+    EXPECT_EQ(controls[i]->Name(), entry.key);
+    EXPECT_EQ(controls[i]->Kind(), entry.kind);
     auto* widget = dynamic_cast<QWidget*>(controls[i]);
     ASSERT_NE(widget, nullptr);
-    if (spec.field) {
-      EXPECT_EQ(widget, window->Edit(*spec.field));
-      EXPECT_EQ(window->Edit(*spec.field)->Tag(), spec.tag);
+    if (entry.field) {
+      EXPECT_EQ(widget, window->Edit(*entry.field));
+      EXPECT_EQ(window->Edit(*entry.field)->Tag(), entry.tag);
     }
-    if (spec.tab >= 0) {
-      if (chain.size() <= static_cast<std::size_t>(spec.tab))
-        chain.resize(static_cast<std::size_t>(spec.tab) + 1);
-      chain[static_cast<std::size_t>(spec.tab)] = widget;
+    if (entry.tab >= 0) {
+      if (chain.size() <= static_cast<std::size_t>(entry.tab))
+        chain.resize(static_cast<std::size_t>(entry.tab) + 1);
+      chain[static_cast<std::size_t>(entry.tab)] = widget;
     }
   }
   ASSERT_EQ(chain.size(), 13u);

@@ -75,11 +75,11 @@ TEST_F(JobFileTest, FormIsBuiltFromTheControlTable) {
   const std::vector<SavedControl*> controls = form.PersistentControls();
   ASSERT_EQ(controls.size(), kJobControls.size());
   for (std::size_t i = 0; i < controls.size(); ++i) {
-    const ControlSpec& spec = kJobControls[i];
-    SCOPED_TRACE(spec.key);
-    EXPECT_EQ(controls[i]->Name(), spec.key);
-    EXPECT_EQ(controls[i]->Kind(), spec.kind);
-    EXPECT_EQ(&form.Control(spec.control), controls[i]);
+    const ControlEntry& entry = kJobControls[i];
+    SCOPED_TRACE(entry.key);
+    EXPECT_EQ(controls[i]->Name(), entry.key);
+    EXPECT_EQ(controls[i]->Kind(), entry.kind);
+    EXPECT_EQ(&form.Control(entry.control), controls[i]);
   }
   // Each field the run reads is the edit saved under its key.
   const std::pair<JobField, const char*> keys[] = {{JobField::kYear, "edYY"},
