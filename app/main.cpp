@@ -20,6 +20,7 @@
 #include "cli/order_command.h"
 #include "cli/plan_command.h"
 #include "cli/report_command.h"
+#include "cli/sections_command.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
   if (command == "plan") return zarvel::cli::RunPlanCommand(rest, std::cout, std::cerr);
   if (command == "pages") return zarvel::cli::RunPagesCommand(rest, std::cout, std::cerr);
   if (command == "order") return zarvel::cli::RunOrderCommand(rest, std::cout, std::cerr);
+  if (command == "sections") return zarvel::cli::RunSectionsCommand(rest, std::cout, std::cerr);
   if (command == "report") {
     // Headless: no display is needed.
     qputenv("QT_QPA_PLATFORM", "offscreen");

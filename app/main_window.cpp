@@ -22,6 +22,7 @@
 #include "app/message.h"
 #include "app/preview.h"
 #include "app/qt_text.h"
+#include "app/section_assist.h"
 #include "base/app_info.h"
 #include "base/numbers.h"
 #include "job/cut_csv.h"
@@ -166,8 +167,9 @@ void MainWindow::BuildHeading(QWidget* panel) {
   NumEdit* bname = AddEdit(panel, JobControl::kMemberName, {498, 8, 330, 24});
   bname->setInputMethodHints(Qt::ImhLatinOnly);  // the input method starts closed here
   MakeLabel(panel, QStringLiteral("単位重量"), 846, 12);
-  AddEdit(panel, JobControl::kUnitWeight, {914, 8, 84, 24});
+  NumEdit* weight = AddEdit(panel, JobControl::kUnitWeight, {914, 8, 84, 24});
   MakeLabel(panel, QStringLiteral("(Kg/ｍ)"), 1002, 12);
+  section_assist_ = new SectionAssist(bname, weight, panel);
   MakeLabel(panel, QStringLiteral("20"), 16, 44);
   AddEdit(panel, JobControl::kYear, {36, 40, 30, 24});
   MakeLabel(panel, QStringLiteral("年"), 70, 44);

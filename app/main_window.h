@@ -24,6 +24,7 @@ namespace zarvel::app {
 
 class HistoryWindow;
 class PreviewWindow;
+class SectionAssist;
 
 class MainWindow final : public QMainWindow, public job::JobWindow, public optimiser::RunForm {
  public:
@@ -80,6 +81,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   CheckBox* Vertical() const { return vertical_; }
   QLabel* ProgressLabel() const { return progress_; }
   QLabel* DateLabel() const { return date_label_; }
+  SectionAssist* Sections() const { return section_assist_; }
   QPushButton* RunButton() const { return run_; }
   QPushButton* ClearStockButton() const { return clear_stock_; }
   QPushButton* ClearCutButton() const { return clear_cut_; }
@@ -154,6 +156,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   CheckBox* table_b_ = nullptr;
   QLabel* progress_ = nullptr;
   QLabel* date_label_ = nullptr;
+  SectionAssist* section_assist_ = nullptr;
   QLabel* stock_caption_ = nullptr;
   QLabel* cut_caption_ = nullptr;
   QLabel* maker_ = nullptr;

@@ -22,4 +22,19 @@ std::string Format(const char* format, ...) {
   return out;
 }
 
+std::string JsonString(const std::string& utf8) {
+  std::string s = "\"";
+  for (char c : utf8) {
+    if (c == '"' || c == '\\') {
+      s += '\\';
+      s += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      s += Format("\\u%04x", static_cast<unsigned>(c));
+    } else {
+      s += c;
+    }
+  }
+  return s + "\"";
+}
+
 }  // namespace zarvel::text

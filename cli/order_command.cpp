@@ -20,21 +20,6 @@ std::string Utf8(const std::string& cp932) {
   return text::Cp932ToUtf8(cp932);
 }
 
-std::string JsonString(const std::string& utf8) {
-  std::string s = "\"";
-  for (char c : utf8) {
-    if (c == '"' || c == '\\') {
-      s += '\\';
-      s += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      s += text::Format("\\u%04x", static_cast<unsigned>(c));
-    } else {
-      s += c;
-    }
-  }
-  return s + "\"";
-}
-
 std::string Metres(double mm) {
   return text::Format("%.3f", mm / 1000);
 }
@@ -192,16 +177,17 @@ std::string OrderJson(const Order& order) {
   for (std::size_t i = 0; i < order.jobs.size(); ++i) {
     const OrderJob& job = order.jobs[i];
     j += i == 0 ? "" : ",\n  ";
-    j += "{\"file\": " + JsonString(job.file) + ", \"member\": " + JsonString(Utf8(job.member)) +
-         ", \"status\": \"" + (job.exit_code == kExitPlanned ? "ok" : "failed") + "\"";
-    if (!job.message.empty()) j += ", \"message\": " + JsonString(job.message);
+    j += "{\"file\": " + text::JsonString(job.file) +
+         ", \"member\": " + text::JsonString(Utf8(job.member)) + ", \"status\": \"" +
+         (job.exit_code == kExitPlanned ? "ok" : "failed") + "\"";
+    if (!job.message.empty()) j += ", \"message\": " + text::JsonString(job.message);
     j += "}";
   }
   j += "],\n \"members\": [";
   for (std::size_t i = 0; i < order.members.size(); ++i) {
     const OrderMember& m = order.members[i];
     j += i == 0 ? "" : ",\n  ";
-    j += "{\"member\": " + JsonString(Utf8(m.name)) + ", \"stock\": [";
+    j += "{\"member\": " + text::JsonString(Utf8(m.name)) + ", \"stock\": [";
     for (std::size_t k = 0; k < m.lines.size(); ++k) {
       const OrderLine& l = m.lines[k];
       j += text::Format(
@@ -219,7 +205,7 @@ std::string OrderJson(const Order& order) {
   j += " \"offcuts\": [";
   for (std::size_t i = 0; i < order.offcuts.size(); ++i) {
     const Offcut& c = order.offcuts[i];
-    j += (i == 0 ? "" : ", ") + std::string("{\"member\": ") + JsonString(Utf8(c.member)) +
+    j += (i == 0 ? "" : ", ") + std::string("{\"member\": ") + text::JsonString(Utf8(c.member)) +
          text::Format(", \"length\": %d, \"count\": %lld}", c.length, c.count);
   }
   return j + "]}\n";

@@ -28,7 +28,8 @@ const char* const kUsage =
     "                    [--csv OUT.csv] [--cut-csv CUT.csv]\n"
     "       zarvel5 pages JOB.zv5 [--tables none|A|B|C|AB|AC|BC|ABC] [--precision ...]\n"
     "       zarvel5 report JOB.zv5 (--pdf OUT.pdf | --png DIR) [--tables ...] [--precision ...]\n"
-    "       zarvel5 order JOB.zv5... [--csv OUT.csv | --json] [--keep MM] [--precision ...]\n";
+    "       zarvel5 order JOB.zv5... [--csv OUT.csv | --json] [--keep MM] [--precision ...]\n"
+    "       zarvel5 sections [QUERY] [--json]\n";
 
 const char* const kWindowUsage =
     "       zarvel5 [JOB.zv5]              (the window; it needs a display)\n";
