@@ -1,12 +1,16 @@
 #include "cli/order_command.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include "base/cp932.h"
 #include "base/format.h"
+#include "catalog/sections.h"
 #include "job/safe_file.h"
 #include "report/plan_csv.h"
 
@@ -23,37 +27,76 @@ std::string Utf8(const std::string& cp932) {
 std::string Metres(double mm) {
   return text::Format("%.3f", mm / 1000);
 }
-std::string Tonnes(double t, bool weighed) {
-  return weighed ? text::Format("%.3f", t) : std::string("-");
+std::string Tonnes(long long kg, bool weighed) {
+  return weighed ? text::Format("%lld.%03lld", kg / 1000, kg % 1000) : std::string("-");
+}
+std::string KgPerMetre(double kg_per_m) {
+  return kg_per_m > 0 ? text::Format("%.2f", kg_per_m) : std::string("-");
 }
 
-OrderMember& MemberNamed(Order& order, const std::string& name) {
-  for (OrderMember& m : order.members)
-    if (m.name == name) return m;
+const char* const kNoMemberName = "(部材名なし)";
+
+// The group a job's stock goes into, and the usage words around a recognised section.
+struct GroupKey {
+  std::string key;
+  std::string name;
+  std::string usage;
+  const catalog::Section* section = nullptr;
+};
+
+GroupKey GroupOf(const std::string& member_cp932, double unit_weight) {
+  const std::string member = Utf8(member_cp932);
+  const catalog::Recognised r = catalog::Recognise(member);
+  if (r.section != nullptr) return {"S:" + r.section->name, r.section->name, r.usage, r.section};
+  // Without a section, one name with two unit weights is two different steels.
+  const std::string name = member.empty() ? kNoMemberName : member;
+  return {"N:" + member + "|" + KgPerMetre(unit_weight), name, "", nullptr};
+}
+
+OrderMember& MemberFor(Order& order, std::vector<std::string>& keys, const GroupKey& g) {
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    if (keys[i] == g.key) return order.members[i];
+  keys.push_back(g.key);
   order.members.push_back({});
-  order.members.back().name = name;
-  return order.members.back();
+  OrderMember& m = order.members.back();
+  m.name = g.name;
+  if (g.section != nullptr) {
+    m.section = g.section->name;
+    m.table_weight = g.section->kg_per_m;
+  }
+  return m;
+}
+
+void Add(OrderTotals& t, const OrderTotals& more) {
+  t.bars += more.bars;
+  t.total_length += more.total_length;
+  t.weight_kg += more.weight_kg;
 }
 
 // Adds one planned job's stock and offcuts.
-void AddPlan(Order& order, const optimiser::OptimiserRecords& r) {
+void AddPlan(Order& order, std::vector<std::string>& keys, const optimiser::OptimiserRecords& r) {
   const optimiser::CuttingPlan& plan = r.best;
-  const double unit_weight = r.conditions.unit_weight;  // kg/m, so mm × this × 1e-6 is t
-  OrderMember& m = MemberNamed(order, r.conditions.member_name);
-  if (unit_weight == 0) m.weighed = false;
+  const double unit_weight = r.conditions.unit_weight;  // kg/m
+  const GroupKey g = GroupOf(r.conditions.member_name, unit_weight);
+  OrderMember& m = MemberFor(order, keys, g);
+  if (!g.usage.empty() && std::find(m.usages.begin(), m.usages.end(), g.usage) == m.usages.end())
+    m.usages.push_back(g.usage);
+  if (unit_weight <= 0) m.weighed = false;
+  if (std::find(m.unit_weights.begin(), m.unit_weights.end(), unit_weight) == m.unit_weights.end())
+    m.unit_weights.push_back(unit_weight);
   for (int p = 1; p <= plan.pattern_count; ++p) {
     const optimiser::BarPattern& b = plan.patterns[p];
     const int length = r.stock.entries[b.stock_index].length;
-    auto line = std::find_if(m.lines.begin(), m.lines.end(),
-                             [&](const OrderLine& l) { return l.stock_length == length; });
+    const bool rack = length < r.conditions.priority_length;
+    auto line = std::find_if(m.lines.begin(), m.lines.end(), [&](const OrderLine& l) {
+      return l.stock_length == length && l.unit_weight == unit_weight && l.rack == rack;
+    });
     if (line == m.lines.end()) {
-      m.lines.push_back({length, 0, 0, 0});
+      m.lines.push_back({length, unit_weight, rack, {}});
       line = m.lines.end() - 1;
     }
-    const double total = static_cast<double>(length) * b.repeat_count;
-    line->bars += b.repeat_count;
-    line->total_length += total;
-    line->weight += total * unit_weight * 0.000001;
+    line->totals.bars += b.repeat_count;
+    line->totals.total_length += static_cast<double>(length) * b.repeat_count;
     const auto rem = static_cast<int>(std::trunc(b.remnant));
     if (rem >= order.keep && rem > 0) {
       auto cut = std::find_if(order.offcuts.begin(), order.offcuts.end(), [&](const Offcut& o) {
@@ -71,20 +114,39 @@ void AddPlan(Order& order, const optimiser::OptimiserRecords& r) {
 void Total(Order& order) {
   for (OrderMember& m : order.members) {
     std::sort(m.lines.begin(), m.lines.end(), [](const OrderLine& a, const OrderLine& b) {
-      return a.stock_length < b.stock_length;
+      if (a.rack != b.rack) return !a.rack;
+      if (a.stock_length != b.stock_length) return a.stock_length < b.stock_length;
+      return a.unit_weight < b.unit_weight;
     });
-    m.bars = 0;
-    m.total_length = 0;
-    m.weight = 0;
-    for (const OrderLine& l : m.lines) {
-      m.bars += l.bars;
-      m.total_length += l.total_length;
-      m.weight += l.weight;
+    m.bought = {};
+    m.rack = {};
+    for (OrderLine& l : m.lines) {
+      // mm × kg/m is 1e-3 kg: each line is rounded to the kilogram it shows.
+      l.totals.weight_kg = std::llround(l.totals.total_length * l.unit_weight * 0.001);
+      Add(l.rack ? m.rack : m.bought, l.totals);
     }
-    order.bars += m.bars;
-    order.total_length += m.total_length;
-    order.weight += m.weight;
+    Add(order.bought, m.bought);
+    Add(order.rack, m.rack);
+    if (!m.weighed) order.weight_partial = true;
+    if (m.unit_weights.size() > 1) {
+      std::string weights;
+      for (const double w : m.unit_weights)
+        weights += (weights.empty() ? "" : ", ") + KgPerMetre(w);
+      order.notes.push_back(m.name + ": 単位重量が " + std::to_string(m.unit_weights.size()) +
+                            " 通りあります (" + weights + " kg/m)。単位重量ごとに行を分けました。");
+    }
+    if (m.table_weight > 0) {
+      for (const double w : m.unit_weights) {
+        if (w > 0 && std::llround(w * 100) != std::llround(m.table_weight * 100)) {
+          order.notes.push_back(m.name + ": 表の単位重量は " + KgPerMetre(m.table_weight) +
+                                " kg/m です (仕事では " + KgPerMetre(w) + " kg/m)。");
+        }
+      }
+    }
   }
+  if (order.weight_partial)
+    order.notes.push_back(
+        "単位重量のない部材があります。重量は単位重量の分かる部材だけの合計です。");
   auto member_index = [&](const std::string& name) {
     for (std::size_t i = 0; i < order.members.size(); ++i)
       if (order.members[i].name == name) return i;
@@ -97,16 +159,54 @@ void Total(Order& order) {
                    });
 }
 
-bool AllWeighed(const Order& order) {
-  return std::all_of(order.members.begin(), order.members.end(),
-                     [](const OrderMember& m) { return m.weighed; });
+// What a job short of stock lacks, as far as its lists tell.
+std::string Lacks(const optimiser::OptimiserRecords& r) {
+  int longest_stock = 0;
+  for (int i = 1; i <= r.stock.count; ++i)
+    longest_stock = std::max(longest_stock, r.stock.entries[i].length);
+  for (int i = 1; i <= r.cut.count; ++i) {
+    const int piece = r.cut.entries[i].length;
+    if (static_cast<long long>(piece) + r.conditions.margin > longest_stock)
+      return text::Format(
+          "%d mm の切断材を取れる素材がありません (最長の素材 %d mm、素材の余裕 %d mm)", piece,
+          longest_stock, r.conditions.margin);
+  }
+  return "素材の延長 " + Metres(r.stock.TotalLength()) + " m に対し、切断材の延長 " +
+         Metres(r.cut.TotalLength()) + " m (切り代・素材の余裕を除く) です。素材が足りません";
 }
 
+// A file's identity, so that one job named by two paths or through a link is planned once.
+std::optional<std::pair<dev_t, ino_t>> FileIdentity(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return std::make_pair(st.st_dev, st.st_ino);
+}
+
+std::string TotalsJson(const OrderTotals& t, const char* prefix) {
+  return text::Format("\"%sbars\": %lld, \"%stotal_length\": %.15g, \"%sweight_t\": %s", prefix,
+                      t.bars, prefix, t.total_length, prefix, Tonnes(t.weight_kg, true).c_str());
+}
+
+std::string FailedLine(const OrderJob& job) {
+  std::string line = job.file + ": " + job.message;
+  if (!job.lacks.empty()) line += " (" + job.lacks + ")";
+  return line;
+}
+
+constexpr const char* kIncomplete = "計画できなかった仕事があります";
+
 }  // namespace
+
+long long Order::Failed() const {
+  return std::count_if(jobs.begin(), jobs.end(),
+                       [](const OrderJob& j) { return j.exit_code != kExitPlanned; });
+}
 
 Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
   Order order;
   order.keep = options.keep;
+  std::vector<std::string> keys;  // one per member
+  std::vector<std::pair<std::pair<dev_t, ino_t>, std::string>> seen;
   const std::size_t n = options.jobs.size();
   for (std::size_t i = 0; i < n; ++i) {
     CommandOptions o;
@@ -116,18 +216,31 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
       *progress << "zarvel5: " << (i + 1) << "/" << n << " " << o.job << "\n" << std::flush;
     OrderJob job;
     job.file = o.job;
+    const auto identity = FileIdentity(o.job);
+    const auto before = std::find_if(
+        seen.begin(), seen.end(), [&](const auto& s) { return identity && s.first == *identity; });
+    if (before != seen.end()) {
+      job.duplicate = true;
+      order.notes.push_back(o.job + " は " + before->second +
+                            " と同じファイルです。1 回だけ計算しました。");
+      order.jobs.push_back(job);
+      continue;
+    }
+    if (identity) seen.emplace_back(*identity, o.job);
     JobRun run;
     std::ostringstream messages;
     const EarlyExit code = OpenAndRun(o, run, messages);
-    if (run.records != nullptr) job.member = run.records->conditions.member_name;
+    if (run.records != nullptr) job.member = Utf8(run.records->conditions.member_name);
     if (code) {
       job.exit_code = *code;
       job.message = messages.str();
       while (!job.message.empty() && job.message.back() == '\n') job.message.pop_back();
       for (char& c : job.message)
         if (c == '\n') c = ' ';
+      if (run.outcome == optimiser::RunOutcome::kInfeasible && *code == kExitRunMessage)
+        job.lacks = Lacks(*run.records);
     } else {
-      AddPlan(order, *run.records);
+      AddPlan(order, keys, *run.records);
     }
     order.jobs.push_back(job);
   }
@@ -136,101 +249,161 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
 }
 
 std::string OrderText(const Order& order) {
-  std::string t = "鋼材発注表\n\n";
-  t += "部材名                          素材長      本数      延長 (m)    重量 (t)\n";
-  auto row = [&](const std::string& name, const std::string& length, long long bars, double mm,
-                 const std::string& weight) {
-    // Names are padded by their CP932 width, so that the columns line up on a terminal.
-    const std::string cp = text::Utf8ToCp932(name);
-    const std::size_t pad = cp.size() < 28 ? 28 - cp.size() : 1;
-    t += name + std::string(pad, ' ') +
-         text::Format("%8s  %8lld  %12s  %10s\n", length.c_str(), bars, Metres(mm).c_str(),
-                      weight.c_str());
+  // Names are padded by their CP932 width, so that the columns line up on a terminal; the column
+  // is as wide as the longest name.
+  const auto width = [](const std::string& utf8) { return text::Utf8ToCp932(utf8).size(); };
+  std::size_t name_width = 24;
+  for (const OrderMember& m : order.members) name_width = std::max(name_width, width(m.name) + 5);
+  std::string t = "鋼材発注表\n";
+  auto row = [&](const std::string& name, const std::string& kg_per_m, const std::string& length,
+                 const OrderTotals& totals, bool weighed) {
+    const std::size_t w = width(name);
+    t += name + std::string(w < name_width ? name_width - w : 1, ' ') +
+         text::Format("%8s  %8s  %8lld  %12s  %10s\n", kg_per_m.c_str(), length.c_str(),
+                      totals.bars, Metres(totals.total_length).c_str(),
+                      Tonnes(totals.weight_kg, weighed).c_str());
   };
-  for (const OrderMember& m : order.members) {
-    for (const OrderLine& l : m.lines)
-      row(Utf8(m.name), text::Format("%d", l.stock_length), l.bars, l.total_length,
-          Tonnes(l.weight, m.weighed));
-    row("  " + Utf8(m.name) + " 計", "", m.bars, m.total_length, Tonnes(m.weight, m.weighed));
+  auto heading = [&](const char* title) {
+    t += std::string("\n") + title + "\n";
+    t += "部材名" + std::string(name_width - 6, ' ') +
+         "  単位重量    素材長      本数      延長 (m)    重量 (t)\n";
+  };
+  for (const bool rack : {false, true}) {
+    const OrderTotals& all = rack ? order.rack : order.bought;
+    if (rack && all.bars == 0) continue;
+    heading(rack ? "在庫から使用 (優先長さ未満の素材: 買わずに棚から使う)" : "購入する鋼材");
+    for (const OrderMember& m : order.members) {
+      const OrderTotals& sub = rack ? m.rack : m.bought;
+      if (sub.bars == 0) continue;
+      for (const OrderLine& l : m.lines)
+        if (l.rack == rack)
+          row(m.name, KgPerMetre(l.unit_weight), text::Format("%d", l.stock_length), l.totals,
+              l.unit_weight > 0);
+      if (!m.usages.empty()) {
+        std::string usages;
+        for (const std::string& u : m.usages) usages += (usages.empty() ? "" : "、") + u;
+        t += "  用途: " + usages + "\n";
+      }
+      row("  " + m.name + " 計", "", "", sub, true);
+    }
+    row(rack ? "在庫 計" : "全体 計", "", "", all, true);
   }
-  row("全体 計", "", order.bars, order.total_length,
-      Tonnes(order.weight, AllWeighed(order)) +
-          (AllWeighed(order) ? "" : " (重量の分かる部材のみ)"));
   t += text::Format("\n残材 (%d mm 以上):", order.keep);
   if (order.offcuts.empty()) t += " なし";
   t += "\n";
   for (const Offcut& c : order.offcuts)
-    t += "  " + Utf8(c.member) + text::Format("  %d mm × %lld\n", c.length, c.count);
-  const auto failed = std::count_if(order.jobs.begin(), order.jobs.end(),
-                                    [](const OrderJob& j) { return j.exit_code != kExitPlanned; });
-  if (failed > 0)
-    t += text::Format("\n計画できなかった切断計画: %ld 件 (上の表に含まれていません)\n",
-                      static_cast<long>(failed));
+    t += "  " + c.member + text::Format("  %d mm × %lld\n", c.length, c.count);
+  if (!order.notes.empty()) {
+    t += "\n注:\n";
+    for (const std::string& note : order.notes) t += "  " + note + "\n";
+  }
+  if (order.Failed() > 0) {
+    t += text::Format("\n計画できなかった仕事: %lld 件 (上の表に含まれていません)\n",
+                      order.Failed());
+    for (const OrderJob& job : order.jobs)
+      if (job.exit_code != kExitPlanned) t += "  " + FailedLine(job) + "\n";
+    t += std::string(kIncomplete) + "\n";
+  }
   return t;
 }
 
 std::string OrderJson(const Order& order) {
-  const bool complete = std::all_of(order.jobs.begin(), order.jobs.end(),
-                                    [](const OrderJob& j) { return j.exit_code == kExitPlanned; });
-  std::string j = "{\"status\": \"" + std::string(complete ? "ok" : "incomplete") + "\", ";
+  std::string j =
+      "{\"status\": \"" + std::string(order.Failed() == 0 ? "ok" : "incomplete") + "\", ";
   j += text::Format("\"keep\": %d,\n \"jobs\": [", order.keep);
   for (std::size_t i = 0; i < order.jobs.size(); ++i) {
     const OrderJob& job = order.jobs[i];
+    const char* status = job.duplicate                   ? "duplicate"
+                         : job.exit_code == kExitPlanned ? "ok"
+                                                         : "failed";
     j += i == 0 ? "" : ",\n  ";
     j += "{\"file\": " + text::JsonString(job.file) +
-         ", \"member\": " + text::JsonString(Utf8(job.member)) + ", \"status\": \"" +
-         (job.exit_code == kExitPlanned ? "ok" : "failed") + "\"";
+         ", \"member\": " + text::JsonString(job.member) + ", \"status\": \"" + status + "\"";
     if (!job.message.empty()) j += ", \"message\": " + text::JsonString(job.message);
+    if (!job.lacks.empty()) j += ", \"lacks\": " + text::JsonString(job.lacks);
     j += "}";
   }
   j += "],\n \"members\": [";
   for (std::size_t i = 0; i < order.members.size(); ++i) {
     const OrderMember& m = order.members[i];
     j += i == 0 ? "" : ",\n  ";
-    j += "{\"member\": " + text::JsonString(Utf8(m.name)) + ", \"stock\": [";
+    j += "{\"member\": " + text::JsonString(m.name) + ", \"section\": " +
+         (m.section.empty() ? std::string("null") : text::JsonString(m.section)) +
+         ", \"usages\": [";
+    for (std::size_t k = 0; k < m.usages.size(); ++k)
+      j += (k ? ", " : "") + text::JsonString(m.usages[k]);
+    j += "], \"stock\": [";
     for (std::size_t k = 0; k < m.lines.size(); ++k) {
       const OrderLine& l = m.lines[k];
-      j += text::Format(
-          "%s{\"stock_length\": %d, \"bars\": %lld, \"total_length\": %.15g, "
-          "\"weight_t\": %.6f}",
-          k == 0 ? "" : ", ", l.stock_length, l.bars, l.total_length, l.weight);
+      j += text::Format("%s{\"stock_length\": %d, \"kg_per_m\": %s, \"rack\": %s, ",
+                        k == 0 ? "" : ", ", l.stock_length,
+                        l.unit_weight > 0 ? KgPerMetre(l.unit_weight).c_str() : "null",
+                        l.rack ? "true" : "false") +
+           TotalsJson(l.totals, "") + "}";
     }
-    j += text::Format(
-        "], \"bars\": %lld, \"total_length\": %.15g, \"weight_t\": %.6f, "
-        "\"weighed\": %s}",
-        m.bars, m.total_length, m.weight, m.weighed ? "true" : "false");
+    j += "], " + TotalsJson(m.bought, "") + ", " + TotalsJson(m.rack, "rack_") +
+         text::Format(", \"weighed\": %s}", m.weighed ? "true" : "false");
   }
-  j += text::Format("],\n \"bars\": %lld, \"total_length\": %.15g, \"weight_t\": %.6f,\n",
-                    order.bars, order.total_length, order.weight);
+  j += "],\n " + TotalsJson(order.bought, "") + ",\n \"rack\": {" + TotalsJson(order.rack, "") +
+       "}" + text::Format(", \"weight_partial\": %s,\n", order.weight_partial ? "true" : "false");
   j += " \"offcuts\": [";
   for (std::size_t i = 0; i < order.offcuts.size(); ++i) {
     const Offcut& c = order.offcuts[i];
-    j += (i == 0 ? "" : ", ") + std::string("{\"member\": ") + text::JsonString(Utf8(c.member)) +
+    j += (i == 0 ? "" : ", ") + std::string("{\"member\": ") + text::JsonString(c.member) +
          text::Format(", \"length\": %d, \"count\": %lld}", c.length, c.count);
   }
+  j += "],\n \"notes\": [";
+  for (std::size_t i = 0; i < order.notes.size(); ++i)
+    j += (i ? ", " : "") + text::JsonString(order.notes[i]);
   return j + "]}\n";
 }
 
 std::string OrderCsv(const Order& order) {
   using report::CsvLine;
-  auto lit = [](const char* s) { return text::Lit(s); };
+  auto cp = [](const std::string& utf8) { return text::Utf8ToCp932(utf8); };
   auto fmt_ll = [](long long v) { return text::Format("%lld", v); };
-  std::string csv =
-      CsvLine({lit("部材名"), lit("素材長"), lit("本数"), lit("延長 (m)"), lit("重量 (t)")});
-  for (const OrderMember& m : order.members) {
-    for (const OrderLine& l : m.lines)
-      csv += CsvLine({m.name, text::Format("%d", l.stock_length), fmt_ll(l.bars),
-                      Metres(l.total_length), Tonnes(l.weight, m.weighed)});
-    csv += CsvLine({m.name + lit(" 計"), "", fmt_ll(m.bars), Metres(m.total_length),
-                    Tonnes(m.weight, m.weighed)});
+  const std::vector<std::string> columns = {cp("部材名"), cp("単位重量 (kg/m)"), cp("素材長"),
+                                            cp("本数"),   cp("延長 (m)"),        cp("重量 (t)")};
+  auto row = [&](const std::string& name, const std::string& kg, const std::string& length,
+                 const OrderTotals& t, bool weighed) {
+    return CsvLine({cp(name), kg, length, fmt_ll(t.bars), Metres(t.total_length),
+                    Tonnes(t.weight_kg, weighed)});
+  };
+  std::string csv;
+  for (const bool rack : {false, true}) {
+    const OrderTotals& all = rack ? order.rack : order.bought;
+    if (rack && all.bars == 0) continue;
+    if (rack) csv += "\r\n" + CsvLine({cp("在庫から使用 (優先長さ未満の素材)")});
+    csv += CsvLine(columns);
+    for (const OrderMember& m : order.members) {
+      const OrderTotals& sub = rack ? m.rack : m.bought;
+      if (sub.bars == 0) continue;
+      for (const OrderLine& l : m.lines)
+        if (l.rack == rack)
+          csv += row(m.name, KgPerMetre(l.unit_weight), text::Format("%d", l.stock_length),
+                     l.totals, l.unit_weight > 0);
+      csv += row(m.name + " 計", "", "", sub, true);
+    }
+    csv += row(rack ? "在庫 計" : "全体 計", "", "", all, true);
   }
-  csv += CsvLine({lit("全体 計"), "", fmt_ll(order.bars), Metres(order.total_length),
-                  Tonnes(order.weight, AllWeighed(order))});
   csv += "\r\n";
-  csv += CsvLine({lit("残材") + text::Format(" (%d mm ", order.keep) + lit("以上)")});
-  csv += CsvLine({lit("部材名"), lit("長さ"), lit("本数")});
+  csv += CsvLine({cp("残材") + text::Format(" (%d mm ", order.keep) + cp("以上)")});
+  csv += CsvLine({cp("部材名"), cp("長さ"), cp("本数")});
   for (const Offcut& c : order.offcuts)
-    csv += CsvLine({c.member, text::Format("%d", c.length), fmt_ll(c.count)});
+    csv += CsvLine({cp(c.member), text::Format("%d", c.length), fmt_ll(c.count)});
+  if (!order.notes.empty()) {
+    csv += "\r\n" + CsvLine({cp("注")});
+    for (const std::string& note : order.notes) csv += CsvLine({cp(note)});
+  }
+  if (order.Failed() > 0) {
+    csv += "\r\n" + CsvLine({cp("計画できなかった仕事"), cp("理由")});
+    for (const OrderJob& job : order.jobs)
+      if (job.exit_code != kExitPlanned)
+        csv +=
+            CsvLine({cp(job.file),
+                     cp(job.lacks.empty() ? job.message : job.message + " (" + job.lacks + ")")});
+    csv += CsvLine({cp(kIncomplete)});
+  }
   return csv;
 }
 
@@ -246,7 +419,7 @@ int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std
   int code = kExitPlanned;
   for (const OrderJob& job : order.jobs) {
     if (job.exit_code == kExitPlanned) continue;
-    err << "zarvel5: " << job.file << ": " << job.message << "\n";
+    err << "zarvel5: " << FailedLine(job) << "\n";
     code = std::max(code, job.exit_code);
   }
   if (!o.csv.empty()) {

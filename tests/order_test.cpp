@@ -63,9 +63,10 @@ TEST(OrderCommand, ExampleProjectTotalsAreTheSumOfItsPlans) {
     total.weight += s.weight;
     total.offcuts += s.offcuts;
   }
-  EXPECT_EQ(order.bars, total.bars);
-  EXPECT_DOUBLE_EQ(order.total_length, total.length);
-  EXPECT_NEAR(order.weight, total.weight, 1e-9);
+  EXPECT_EQ(order.bought.bars + order.rack.bars, total.bars);
+  EXPECT_DOUBLE_EQ(order.bought.total_length + order.rack.total_length, total.length);
+  // Each line's weight is rounded to the kilogram it shows.
+  EXPECT_NEAR((order.bought.weight_kg + order.rack.weight_kg) / 1000.0, total.weight, 0.02);
   long long offcuts = 0;
   for (const Offcut& c : order.offcuts) {
     EXPECT_GE(c.length, 1000);
@@ -76,21 +77,22 @@ TEST(OrderCommand, ExampleProjectTotalsAreTheSumOfItsPlans) {
   ASSERT_EQ(order.members.size(), jobs.size());
   long long member_bars = 0;
   for (const OrderMember& m : order.members) {
-    long long bars = 0;
-    double length = 0;
+    OrderTotals sum;
     int last = 0;
     for (const OrderLine& l : m.lines) {
       EXPECT_GT(l.stock_length, last);  // ascending, each stock length once
       last = l.stock_length;
-      EXPECT_DOUBLE_EQ(l.total_length, 1.0 * l.stock_length * l.bars);
-      bars += l.bars;
-      length += l.total_length;
+      EXPECT_DOUBLE_EQ(l.totals.total_length, 1.0 * l.stock_length * l.totals.bars);
+      sum.bars += l.totals.bars;
+      sum.total_length += l.totals.total_length;
+      sum.weight_kg += l.totals.weight_kg;
     }
-    EXPECT_EQ(m.bars, bars);
-    EXPECT_DOUBLE_EQ(m.total_length, length);
-    member_bars += m.bars;
+    EXPECT_EQ(m.bought.bars, sum.bars);
+    EXPECT_DOUBLE_EQ(m.bought.total_length, sum.total_length);
+    EXPECT_EQ(m.bought.weight_kg, sum.weight_kg);  // the sum of the rounded lines shown
+    member_bars += m.bought.bars;
   }
-  EXPECT_EQ(member_bars, order.bars);
+  EXPECT_EQ(member_bars, order.bought.bars);
 
   // A higher threshold keeps fewer offcuts.
   o.keep = 2000;
@@ -102,18 +104,72 @@ TEST(OrderCommand, ExampleProjectTotalsAreTheSumOfItsPlans) {
   EXPECT_EQ(kept, expected);
 }
 
-TEST(OrderCommand, SameMemberInTwoJobsIsOrderedTogether) {
-  const std::vector<std::string> jobs = ProjectJobs();
+// A job file with the example beams' lists under another member name and unit weight.
+std::string JobCopy(testing::TempDir& temp, const std::string& name, const char* member,
+                    const char* unit_weight) {
+  auto records = std::make_unique<optimiser::OptimiserRecords>();
+  job::JobForm form(*records);
+  EXPECT_TRUE(job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/project/minami_girders.zv5"));
+  form.SetFieldText(optimiser::JobField::kMemberName, text::Utf8ToCp932(member));
+  form.SetFieldText(optimiser::JobField::kUnitWeight, unit_weight);
+  const std::string path = temp.File(name);
+  EXPECT_TRUE(job::WriteJobFile(form, path));
+  return path;
+}
+
+TEST(OrderCommand, GroupsBySectionNeverBySameNameAndPlansAFileOnce) {
+  testing::TempDir temp("zarvel5-order-groups");
   CommandOptions o;
-  o.jobs = {jobs[0], jobs[0]};
-  const Order twice = BuildOrder(o, nullptr);
-  o.jobs = {jobs[0]};
+  o.jobs = {JobCopy(temp, "a.zv5", "大梁", "66.0"), JobCopy(temp, "b.zv5", "大梁", "103.0")};
+  Order order = BuildOrder(o, nullptr);
+  ASSERT_EQ(order.members.size(), 2u);  // one name, two steels
+  EXPECT_EQ(order.members[0].bought.bars, order.members[1].bought.bars);
+  EXPECT_NE(order.members[0].bought.weight_kg, order.members[1].bought.weight_kg);
+
+  // One section under two usages and an older table's weight: one group, a line per weight.
+  o.jobs = {JobCopy(temp, "c.zv5", "大梁 H-400x200x8x13", "65.4"),
+            JobCopy(temp, "d.zv5", "H-400×200×8×13 梁", "66.0")};
+  order = BuildOrder(o, nullptr);
+  ASSERT_EQ(order.members.size(), 1u);
+  const OrderMember& m = order.members[0];
+  EXPECT_EQ(m.name, "H-400×200×8×13");
+  EXPECT_EQ(m.usages, (std::vector<std::string>{"大梁", "梁"}));
+  EXPECT_EQ(m.unit_weights.size(), 2u);
+  for (const OrderLine& l : m.lines) EXPECT_TRUE(l.unit_weight == 65.4 || l.unit_weight == 66.0);
+  EXPECT_NE(OrderText(order).find("単位重量が 2 通りあります"), std::string::npos);
+
+  // The same file named twice, once through a link, is bought once; a weightless job makes the
+  // weights partial.
+  const std::string link = temp.File("link.zv5");
+  fs::create_symlink(o.jobs[0], link);
+  o.jobs = {o.jobs[0]};
   const Order once = BuildOrder(o, nullptr);
-  ASSERT_EQ(twice.members.size(), 1u);
-  EXPECT_EQ(twice.bars, 2 * once.bars);
-  ASSERT_EQ(twice.members[0].lines.size(), once.members[0].lines.size());
-  for (std::size_t i = 0; i < once.members[0].lines.size(); ++i)
-    EXPECT_EQ(twice.members[0].lines[i].bars, 2 * once.members[0].lines[i].bars);
+  o.jobs = {o.jobs[0], link, JobCopy(temp, "e.zv5", "", "0")};
+  order = BuildOrder(o, nullptr);
+  EXPECT_TRUE(order.jobs[1].duplicate);
+  EXPECT_EQ(order.members[0].bought.bars, once.bought.bars);
+  ASSERT_EQ(order.members.size(), 2u);
+  EXPECT_EQ(order.members[1].name, "(部材名なし)");
+  EXPECT_TRUE(order.weight_partial);
+  EXPECT_EQ(order.bought.weight_kg, order.members[0].bought.weight_kg);
+  EXPECT_NE(OrderJson(order).find("\"weight_partial\": true"), std::string::npos);
+  EXPECT_NE(OrderText(order).find("同じファイルです"), std::string::npos);
+}
+
+TEST(OrderCommand, RackBarsAreNotBought) {
+  CommandOptions o;
+  o.jobs = {ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5"};
+  const Order order = BuildOrder(o, nullptr);
+  ASSERT_EQ(order.members.size(), 1u);
+  EXPECT_GT(order.rack.bars, 0);
+  for (const OrderLine& l : order.members[0].lines)
+    EXPECT_EQ(l.rack, l.stock_length < 5000) << l.stock_length;  // the job's priority length
+  EXPECT_EQ(order.bought.bars, order.members[0].bought.bars);
+  const std::string json = OrderJson(order);
+  EXPECT_NE(json.find("{\"stock_length\": 2980, \"kg_per_m\": 21.30, \"rack\": true"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(OrderText(order).find("在庫から使用"), std::string::npos);
 }
 
 TEST(OrderCommand, JobsThatCannotBePlannedAreNamedAndTheRestListed) {
@@ -137,8 +193,10 @@ TEST(OrderCommand, JobsThatCannotBePlannedAreNamedAndTheRestListed) {
   EXPECT_NE(e.find("missing.zv5"), std::string::npos);
   EXPECT_NE(e.find("6/6"), std::string::npos);  // progress with many jobs
   // The planned jobs are still listed.
-  EXPECT_NE(out.str().find("大梁 H-400×200×8×13 計"), std::string::npos);
-  EXPECT_NE(out.str().find("計画できなかった切断計画: 2 件"), std::string::npos);
+  EXPECT_NE(out.str().find("H-400×200×8×13 計"), std::string::npos);
+  EXPECT_NE(out.str().find("計画できなかった仕事: 2 件"), std::string::npos);
+  EXPECT_NE(out.str().find("5000 mm の切断材を取れる素材がありません"), std::string::npos);
+  EXPECT_NE(out.str().find("計画できなかった仕事があります"), std::string::npos);
 
   args.pop_back();
   out.str("");
@@ -161,7 +219,7 @@ TEST(OrderCommand, CsvAndUsage) {
   std::ifstream in(csv, std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(in), {}};
   const std::string utf8 = text::Cp932ToUtf8(bytes);
-  EXPECT_EQ(utf8.rfind("部材名,素材長,本数,延長 (m),重量 (t)\r\n", 0), 0u);
+  EXPECT_EQ(utf8.rfind("部材名,単位重量 (kg/m),素材長,本数,延長 (m),重量 (t)\r\n", 0), 0u);
   EXPECT_NE(utf8.find("\r\n全体 計,,"), std::string::npos);
   EXPECT_NE(utf8.find("残材 (1500 mm 以上)"), std::string::npos);
   EXPECT_EQ(utf8.find('\n', 0), utf8.find("\r\n", 0) + 1);
