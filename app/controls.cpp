@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QToolTip>
 #include <QValidator>
 
 #include "app/qt_text.h"
@@ -452,14 +453,33 @@ void CellGrid::keyPressEvent(QKeyEvent* event) {
   SetCell(current_.col, current_.row, job::ShiftInChar(Cell(current_.col, current_.row), key));
 }
 
-void CellGrid::mousePressEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
+job::CellPos CellGrid::CellAt(QPoint p) const {
   int col = -1;
   for (int c = 1; c < cols_; ++c)
     if (p.x() >= ColumnX(c) && p.x() < ColumnX(c) + kDataColumnWidth) col = c;
   const int row = (p.y() - 1) / (kRowHeight + 1);
+  if (col >= 1 && row >= 1 && row < rows_) return {col, row};
+  return {-1, -1};
+}
+
+void CellGrid::mousePressEvent(QMouseEvent* event) {
+  const job::CellPos cell = CellAt(event->position().toPoint());
   setFocus(Qt::MouseFocusReason);
-  if (col >= 1 && row >= 1 && row < rows_) SelectCell({col, row});
+  if (cell.col >= 1) SelectCell(cell);
+}
+
+bool CellGrid::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip || !cell_hint) return QWidget::event(event);
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const job::CellPos cell = CellAt(help->pos());
+  const QString hint = cell.col >= 1 ? cell_hint(cell.col, cell.row) : QString();
+  if (hint.isEmpty()) {
+    QToolTip::hideText();
+    event->ignore();
+  } else {
+    QToolTip::showText(help->globalPos(), hint, this);
+  }
+  return true;
 }
 
 void CellGrid::focusInEvent(QFocusEvent* event) {

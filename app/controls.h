@@ -114,6 +114,8 @@ class CellGrid final : public QWidget, public optimiser::Grid, public job::Saved
 
   std::function<bool()> vertical_order;  // entry order for Enter
   ModifiedHook on_modified;
+  // The hint shown when the mouse rests on a cell (empty: none), such as a length's marks.
+  std::function<QString(int col, int row)> cell_hint;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -122,9 +124,11 @@ class CellGrid final : public QWidget, public optimiser::Grid, public job::Saved
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   bool focusNextPrevChild(bool) override { return false; }
+  bool event(QEvent* event) override;
 
  private:
   int ColumnX(int col) const;
+  job::CellPos CellAt(QPoint p) const;  // {-1, -1} outside the data cells
   void NormaliseCurrent();
   void StartEntry();
 

@@ -24,11 +24,13 @@
 #include "app/qt_text.h"
 #include "app/section_assist.h"
 #include "base/app_info.h"
+#include "base/cell_text.h"
 #include "base/numbers.h"
 #include "job/cut_csv.h"
 #include "job/grid_entry.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
+#include "job/piece_marks.h"
 #include "job/safe_file.h"
 #include "job/settings.h"
 #include "report/plan_csv.h"
@@ -206,6 +208,12 @@ void MainWindow::BuildGrids(QWidget* panel) {
             13);
   cut_grid_ = Register(JobControl::kCutGrid, NewGrid(JobControl::kCutGrid, panel));
   cut_grid_->move(290, 100);
+  // Resting the mouse on a cut length shows the piece marks of that length.
+  cut_grid_->cell_hint = [this](int col, int row) {
+    const int32_t length = text::ParseCellText(cut_grid_->Cell(col, row)).length;
+    const std::string marks = length > 0 ? job::MarksOfLength(marks_, length) : std::string();
+    return marks.empty() ? QString() : QStringLiteral("符号: ") + Qs(marks);
+  };
   for (CellGrid* g : {stock_grid_, cut_grid_}) {
     g->vertical_order = [this] { return VerticalOrder(); };
     g->on_modified = [this] { Modified(); };

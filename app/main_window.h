@@ -40,6 +40,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   // Whether the start-up timer has done its one action (re-laying out the grids).
   bool StartupDone() const { return ticks_ >= 2; }
   std::string Caption() const override;
+  std::vector<optimiser::PieceMark>* MarkList() override { return &marks_; }
 
   // RunForm
   const text::Control& Field(optimiser::JobField field) const override;
@@ -47,6 +48,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   optimiser::Grid& CutGrid() override { return *cut_grid_; }
   int PrecisionItem() const override { return precision_->ItemIndex(); }
   bool VerticalOrder() const override { return vertical_->isChecked(); }
+  std::vector<optimiser::PieceMark> Marks() const override { return marks_; }
 
   bool DataModified() const { return data_modified_; }
   // The path of the current job (the top panel's caption), UTF-8; empty without a file.
@@ -157,6 +159,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   QLabel* progress_ = nullptr;
   QLabel* date_label_ = nullptr;
   SectionAssist* section_assist_ = nullptr;
+  std::vector<optimiser::PieceMark> marks_;  // the cut list's piece marks
   QLabel* stock_caption_ = nullptr;
   QLabel* cut_caption_ = nullptr;
   QLabel* maker_ = nullptr;

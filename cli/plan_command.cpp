@@ -14,6 +14,7 @@
 #include "job/job_form.h"
 #include "job/safe_file.h"
 #include "optimiser/exact.h"
+#include "report/cut_bars.h"
 #include "report/plan_csv.h"
 #include "run/run_command.h"
 
@@ -123,6 +124,28 @@ std::string PlanJson(const OptimiserRecords& r) {
     first = false;
   }
   j += "]";
+  const report::CutBars cut = report::ListCutBars(r);
+  j += ",\n \"cut_bars\": [";
+  for (std::size_t i = 0; i < cut.bars.size(); ++i) {
+    const report::CutBar& bar = cut.bars[i];
+    j += text::Format("%s{\"pattern\": %d, \"bar\": %d, \"stock_length\": %d, \"pieces\": [",
+                      i == 0 ? "" : ",\n  ", bar.pattern, bar.bar, bar.stock_length);
+    for (std::size_t k = 0; k < bar.pieces.size(); ++k)
+      j += text::Format("%s{\"length\": %d, \"mark\": ", k == 0 ? "" : ", ", bar.pieces[k].length) +
+           text::JsonString(text::Cp932ToUtf8(bar.pieces[k].mark)) + "}";
+    j += "]}";
+  }
+  j += "]";
+  if (cut.truncated) j += ", \"cut_bars_truncated\": true";
+  if (!cut.unplaced.empty()) {
+    j += ",\n \"unplaced_marks\": [";
+    for (std::size_t i = 0; i < cut.unplaced.size(); ++i)
+      j += (i == 0 ? "{\"mark\": " : ", {\"mark\": ") +
+           text::JsonString(text::Cp932ToUtf8(cut.unplaced[i].mark)) +
+           text::Format(", \"length\": %d, \"count\": %d}", cut.unplaced[i].length,
+                        cut.unplaced[i].count);
+    j += "]";
+  }
   if (r.work_limit_reached)
     j += text::Format(",\n \"work_limit_reached\": true, \"attempts_made\": %d", r.attempts_made);
   if (r.exact_run) {
@@ -164,6 +187,9 @@ std::string PlanText(const OptimiserRecords& r) {
   t += text::Format("\n素材長計 %.0f mm  必要長 %.0f mm  残材 %.0f mm\n", plan.stock_length,
                     plan.required_length, plan.remnant_length);
   t += text::Format("残材率 %.3f %%  ロス率 %.3f %%\n", plan.remnant_rate, plan.loss_rate);
+  for (const optimiser::PieceMark& m : report::ListCutBars(r).unplaced)
+    t += "切断材のない符号: " + text::Cp932ToUtf8(m.mark) +
+         text::Format(" (%d mm × %d)\n", m.length, m.count);
   if (r.work_limit_reached)
     t += text::Format("計算量の上限で打ち切り (%d回目の試行まで)\n", r.attempts_made);
   return t;

@@ -3,6 +3,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/numbers.h"
+#include "job/piece_marks.h"
 #include "job/safe_file.h"
 
 namespace zarvel::job {
@@ -35,6 +36,8 @@ void LoadJobText(JobWindow& window, const std::string* content) {
       for (std::size_t k = 0; k < controls.size(); ++k)
         if (!named[k] && controls[k]->Name() == kCutDiagramControl) controls[k]->SetChecked(false);
     }
+    // A file without marks leaves none of the previous job's.
+    if (std::vector<optimiser::PieceMark>* marks = window.MarkList()) *marks = ReadMarks(*content);
   }
   window.GridFrameSetup();
   window.RelayoutGrids();
@@ -45,6 +48,10 @@ void LoadJobText(JobWindow& window, const std::string* content) {
 std::vector<std::string> JobFileLines(JobWindow& window) {
   std::vector<std::string> lines{window.Caption()};
   SaveFormState(lines, kFormSection, window.PersistentControls());
+  // The marks' section comes last: every key of the controls' section stays before it.
+  if (const std::vector<optimiser::PieceMark>* marks = window.MarkList()) {
+    for (std::string& line : MarkLines(*marks)) lines.push_back(std::move(line));
+  }
   return lines;
 }
 

@@ -32,6 +32,7 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   void RelayoutGrids() override;
   void SetDataModified(bool modified) override { data_modified_ = modified; }
   std::string Caption() const override;
+  std::vector<optimiser::PieceMark>* MarkList() override { return &marks_; }
 
   // RunForm
   const text::Control& Field(optimiser::JobField field) const override;
@@ -39,6 +40,7 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   optimiser::Grid& CutGrid() override;
   int PrecisionItem() const override;
   bool VerticalOrder() const override;
+  std::vector<optimiser::PieceMark> Marks() const override { return marks_; }
 
   bool DataModified() const { return data_modified_; }
   // The saved control of that name, or null.
@@ -57,6 +59,7 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   struct Controls;
   std::unique_ptr<Controls> c_;
   optimiser::OptimiserRecords& records_;
+  std::vector<optimiser::PieceMark> marks_;
   bool data_modified_ = false;
 };
 

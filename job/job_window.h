@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "job/form_state.h"
+#include "optimiser/records.h"
 
 namespace zarvel::job {
 
@@ -27,6 +28,9 @@ class JobWindow {
   virtual void SetDataModified(bool modified) = 0;
   // The caption written as a job file's first line (CP932).
   virtual std::string Caption() const = 0;
+  // The piece marks kept beside the cut list, saved after the controls; null where the window
+  // keeps none.
+  virtual std::vector<optimiser::PieceMark>* MarkList() { return nullptr; }
 };
 
 }  // namespace zarvel::job

@@ -24,6 +24,14 @@ struct LengthEntry {
   int32_t remaining = 0;  // working counter of the search
 };
 
+// A piece mark (符号) of the cut list: `count` pieces of `length` carry it.
+struct PieceMark {
+  std::string mark;  // CP932
+  int32_t length = 0;
+  int32_t count = 0;
+  bool operator==(const PieceMark&) const = default;
+};
+
 struct LengthList {
   int32_t count = 0;
   LengthEntry entries[kMaxEntries + 1] = {};
@@ -95,6 +103,8 @@ struct OptimiserRecords {
   // Set by a search that the work limit stopped before its last attempt; the attempts it made.
   bool work_limit_reached = false;
   int attempts_made = 0;
+  // The job's piece marks as they stood at the run, for the pages and outputs that name them.
+  std::vector<PieceMark> marks;
 };
 
 // Bars of one stock length that the best plan cuts.

@@ -5,6 +5,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/lines.h"
+#include "report/cut_bars.h"
 
 namespace zarvel::report {
 namespace {
@@ -65,6 +66,27 @@ std::string PlanCsv(const optimiser::OptimiserRecords& r) {
     total("素材重量 (t)", plan.stock_length * t);
     total("部材重量 (t)", plan.required_length * t);
     total("ロス率 (%)", plan.loss_rate);
+  }
+  // A job with piece marks: every bar in cutting order with its pieces' lengths and marks.
+  if (!r.marks.empty()) {
+    const CutBars cut = ListCutBars(r);
+    csv += "\r\n";
+    csv += CsvLine({text::Lit("切断順"), text::Lit("パターン"), text::Lit("本目"),
+                    text::Lit("素材長"), text::Lit("切断長"), text::Lit("符号")});
+    int order = 0;
+    for (const CutBar& bar : cut.bars) {
+      std::vector<std::string> row = {text::Format("%d", ++order), text::Format("%d", bar.pattern),
+                                      text::Format("%d", bar.bar),
+                                      text::Format("%d", bar.stock_length)};
+      for (const CutPiece& piece : bar.pieces) {
+        row.push_back(text::Format("%d", piece.length));
+        row.push_back(piece.mark);
+      }
+      csv += CsvLine(row);
+    }
+    for (const optimiser::PieceMark& m : cut.unplaced)
+      csv += CsvLine({text::Lit("切断材のない符号"), m.mark, text::Format("%d", m.length),
+                      text::Format("%d", m.count)});
   }
   return csv;
 }

@@ -94,6 +94,7 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
   if (host.preview != nullptr) host.preview->ClosePreview();
   ReadConditions(records.conditions, form);
   RelayoutGrids(records, form);
+  records.marks = form.Marks();
 
   if (records.stock.Empty()) {
     if (user_invoked) Show(host, "[#×]素材が未入力です。");

@@ -32,6 +32,8 @@ class RunForm {
   virtual Grid& CutGrid() = 0;
   virtual int PrecisionItem() const = 0;  // 0 低, 1 中, 2 高
   virtual bool VerticalOrder() const = 0;
+  // The piece marks the job carries beside its cut list (none by default).
+  virtual std::vector<PieceMark> Marks() const { return {}; }
 };
 
 struct RunHost {

@@ -57,7 +57,11 @@ TEST_F(PlanCommandTest, JsonOfTwoPiecesPerBar) {
             "\"remnant_length\": 188, \"remnant_rate\": 1.709091, \"loss_rate\": 1.851852,\n"
             " \"patterns\": [{\"stock_length\": 5500, \"repeat\": 2, \"remnant\": 94, "
             "\"remnant_rate\": 1.709091, \"pieces\": [[2700, 2]]}],\n"
-            " \"stock_used\": [[5500, 2]]}\n");
+            " \"stock_used\": [[5500, 2]],\n"
+            " \"cut_bars\": [{\"pattern\": 1, \"bar\": 1, \"stock_length\": 5500, \"pieces\": "
+            "[{\"length\": 2700, \"mark\": \"\"}, {\"length\": 2700, \"mark\": \"\"}]},\n"
+            "  {\"pattern\": 1, \"bar\": 2, \"stock_length\": 5500, \"pieces\": "
+            "[{\"length\": 2700, \"mark\": \"\"}, {\"length\": 2700, \"mark\": \"\"}]}]}\n");
   EXPECT_EQ(err.str(), "");
 }
 
