@@ -84,9 +84,22 @@ TEST_F(PlanCommandTest, RunMessagesGoToStderr) {
 }
 
 TEST_F(PlanCommandTest, UsageAndMissingFiles) {
-  EXPECT_EQ(Run({}), kExitUsage);
-  EXPECT_EQ(Run({"a.zv5", "--precision", "extreme"}), kExitUsage);
-  EXPECT_EQ(Run({"a.zv5", "--bogus"}), kExitUsage);
+  // Each usage error says what is wrong, in Japanese, then the usage; exit 2.
+  const std::pair<std::vector<std::string>, const char*> usage_errors[] = {
+      {{}, "仕事のファイルを指定して下さい"},
+      {{"a.zv5", "--precision", "extreme"}, "--precision に 'extreme' は指定できません"},
+      {{"a.zv5", "--bogus"}, "--bogus はこのコマンドでは使えません"},
+      {{"a.zv5", "--csv"}, "--csv の後に値がありません"},
+      {{"a.zv5", "b.zv5"}, "仕事のファイルは一つだけ指定して下さい ('b.zv5')"},
+  };
+  for (const auto& [args, reason] : usage_errors) {
+    EXPECT_EQ(Run(args), kExitUsage);
+    EXPECT_EQ(err.str().rfind(std::string("zarvel5: ") + reason, 0), 0u) << err.str();
+    EXPECT_NE(err.str().find(std::string("\n") + kUsage), std::string::npos);
+  }
+  // --help: the usage on stdout, exit 0, whatever else is there.
+  EXPECT_EQ(Run({"a.zv5", "--help"}), kExitPlanned);
+  EXPECT_EQ(out.str(), std::string(kUsage) + kWindowUsage);
   const std::string missing = (dir / "missing.zv5").string();
   EXPECT_EQ(Run({missing}), kExitUsage);
   EXPECT_EQ(err.str(),
@@ -129,10 +142,10 @@ TEST_F(PlanCommandTest, WindowStartWithoutADisplayOrWithAMistypedCommand) {
   EXPECT_EQ(err.str(), kNoDisplayMessage + usage);
   // A mistyped command is neither a command nor a file: the usage, display or not.
   EXPECT_EQ(check({"palns", job}, true), kExitUsage);
-  EXPECT_EQ(err.str(), "zarvel5: 'palns' is neither a command nor a job file\n" + usage);
+  EXPECT_EQ(err.str(), "zarvel5: 'palns' はコマンドでも仕事のファイルでもありません\n" + usage);
   EXPECT_EQ(check({"palns", job}, false), kExitUsage);
   EXPECT_EQ(check({"--bogus"}, true), kExitUsage);
-  EXPECT_EQ(err.str(), usage);
+  EXPECT_EQ(err.str(), "zarvel5: '--bogus' は使えないオプションです\n" + usage);
   // --help: the usage on stdout, exit 0.
   EXPECT_EQ(check({"--help"}, false), kExitPlanned);
   EXPECT_EQ(out.str(), usage);
@@ -234,6 +247,38 @@ TEST_F(PlanCommandTest, SaveJobFailureNamesItsReason) {
   EXPECT_EQ(err.str(),
             "[×]" + dir.string() + "/\nout.zv5\nには書き込めません\nディスクに空きがありません\n");
   EXPECT_FALSE(fs::exists(target));
+}
+
+TEST_F(PlanCommandTest, OutputsNeverOverwriteWhatIsRead) {
+  const std::string job = Job({"5500.10"}, {"2700.4"});
+  const std::string cut = (dir / "cut.csv").string();
+  std::ofstream(cut) << "2700,4\n";
+  const std::string link = (dir / "link.zv5").string();
+  fs::create_symlink("job.zv5", link);
+  const std::string job_bytes = testing::ReadBytes(job);
+  const std::string same_job = dir.string() + "/./job.zv5";
+  // The job through another path or a link, and the cut list: each refused before anything
+  // is read or written.
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{job, "--csv", job}, "--csv の出力先 " + job + " は読み込む仕事のファイルです。"},
+      {{job, "--csv", link}, "--csv の出力先 " + link + " は読み込む仕事のファイルです。"},
+      {{link, "--csv", same_job}, "--csv の出力先 " + same_job + " は読み込む仕事のファイルです。"},
+      {{job, "--cut-csv", cut, "--csv", cut},
+       "--csv の出力先 " + cut + " は読み込む切断リストです。"},
+      {{job, "--cut-csv", cut, "--save-job", cut},
+       "--save-job の出力先 " + cut + " は読み込む切断リストです。"},
+  };
+  for (const auto& [args, message] : refused) {
+    EXPECT_EQ(Run(args), kExitUsage);
+    EXPECT_EQ(err.str(),
+              "zarvel5: " + message + "上書きせずに終わります。別の出力先を指定して下さい。\n");
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(testing::ReadBytes(job), job_bytes);
+    EXPECT_EQ(testing::ReadBytes(cut), "2700,4\n");
+  }
+  // The job saved onto itself (through its link too) is still allowed.
+  EXPECT_EQ(Run({job, "--save-job", link, "--precision", "low"}), kExitPlanned) << err.str();
+  EXPECT_TRUE(fs::is_symlink(link));
 }
 
 TEST_F(PlanCommandTest, ExamplesPlan) {
