@@ -431,6 +431,7 @@ void MainWindow::ReadCutListCsv() {
   RelayoutGrids();
   cut_grid_->SelectCell({1, 1});
   Modified();
+  if (!message.empty()) ShowMessageText(message);  // the lines it skipped
 }
 
 void MainWindow::WritePlanCsv() {

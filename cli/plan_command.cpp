@@ -298,6 +298,7 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
       err << ForTerminal(message) << "\n";
       return kExitUsage;
     }
+    if (!message.empty()) err << ForTerminal(message) << "\n";
   }
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
   MessageCollector messages;
