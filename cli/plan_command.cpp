@@ -15,6 +15,7 @@
 #include "job/safe_file.h"
 #include "optimiser/exact.h"
 #include "report/plan_csv.h"
+#include "run/cell_check.h"
 #include "run/run_command.h"
 
 namespace zarvel::cli {
@@ -301,6 +302,10 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
     if (!message.empty()) err << ForTerminal(message) << "\n";
   }
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
+  // Cells that read other than they look are named; the run goes on as ever.
+  if (const std::vector<std::string> doubtful = optimiser::DoubtfulCells(*run.form);
+      !doubtful.empty())
+    err << ForTerminal(optimiser::DoubtfulCellsText(doubtful)) << "\n";
   MessageCollector messages;
   optimiser::RunHost host;
   host.messages = &messages;

@@ -113,6 +113,8 @@ TEST_F(PlanCommandTest, WorkLimitIsNamedInEveryOutput) {
   ASSERT_EQ(Run({job, "--precision", "high"}), kExitPlanned);
   EXPECT_NE(out.str().find("計算量の上限で打ち切り (1回目の試行まで)\n"), std::string::npos);
   EXPECT_EQ(err.str(),
+            "次のセルは見た目と違う値に読まれます。\n"
+            "素材リスト  6000000.5 → 6000000 × 5 本 (40000 ㎜を超える素材長)\n"
             "計算量の上限に達したため、1回目の試行までで打ち切りました。\n"
             "それまでで最良の計画を表示します。\n");
   ASSERT_EQ(Run({job, "--precision", "high", "--json"}), kExitPlanned);
