@@ -251,6 +251,19 @@ TEST_F(PlanCommandTest, SaveJobFailureNamesItsReason) {
   EXPECT_FALSE(fs::exists(target));
 }
 
+TEST_F(PlanCommandTest, NegativeKerfInAFileRefusesTheRun) {
+  auto records = std::make_unique<optimiser::OptimiserRecords>();
+  job::JobForm form(*records);
+  form.StockGrid().SetCell(1, 1, "5500.10");
+  form.CutGrid().SetCell(1, 1, "2700.4");
+  form.SetFieldText(optimiser::JobField::kKerf, " -3");
+  const std::string path = (dir / "negative.zv5").string();
+  ASSERT_TRUE(job::WriteJobFile(form, path));
+  ASSERT_EQ(Run({path, "--json"}), kExitRunMessage);
+  EXPECT_EQ(out.str(), "{\"status\": \"negative-condition\"}\n");
+  EXPECT_EQ(err.str(), "切り代が負の値 (-3 ㎜) です。\n切断材が重なるため、0 以上にして下さい。\n");
+}
+
 TEST_F(PlanCommandTest, OutputsNeverOverwriteWhatIsRead) {
   const std::string job = Job({"5500.10"}, {"2700.4"});
   const std::string cut = (dir / "cut.csv").string();

@@ -42,5 +42,24 @@ TEST(ReportCommand, PngFolderHoldsExactlyTheReportsPages) {
                                              "page-01.png", "page-notes.png"}));
 }
 
+TEST(ReportCommand, NeverWritesOverTheJob) {
+  testing::TempDir dir("zarvel5-report-onto-job");
+  const std::string job = dir.File("page-002.png");  // a job under a page file's name
+  fs::copy_file(ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5", job);
+  const std::string bytes =
+      std::string(std::istreambuf_iterator<char>(std::ifstream(job).rdbuf()), {});
+  std::ostringstream out, err;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{job, "--pdf", job}, {job, "--png", dir.path().string()}}) {
+    err.str("");
+    EXPECT_EQ(RunReportCommand(args, out, err), kExitUsage);
+    EXPECT_NE(err.str().find("は読み込む仕事のファイルです。上書きせずに終わります。"),
+              std::string::npos)
+        << err.str();
+  }
+  std::ifstream in(job);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+}
+
 }  // namespace
 }  // namespace zarvel::cli
