@@ -304,7 +304,7 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
   // Cells that read other than they look are named; the run goes on as ever.
   if (const std::vector<std::string> doubtful = optimiser::DoubtfulCells(*run.form);
-      !doubtful.empty())
+      o.list_doubtful_cells && !doubtful.empty())
     err << ForTerminal(optimiser::DoubtfulCellsText(doubtful)) << "\n";
   MessageCollector messages;
   optimiser::RunHost host;
@@ -341,6 +341,7 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   CommandOptions o;
   if (!ParseOptions(args, {"--precision", "--json", "--save-job", "--csv", "--cut-csv"}, o, err))
     return kExitUsage;
+  o.list_doubtful_cells = true;
   // The job may be saved onto itself; nothing else may overwrite a file being read.
   const InputFile cut_list{o.cut_csv, "切断リスト"};
   if (const EarlyExit code =

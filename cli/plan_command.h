@@ -35,10 +35,11 @@ struct CommandOptions {
   std::string tables;  // "", "none", or any of A, B and C
   std::string pdf;
   std::string png_dir;
-  std::string csv;                // plan, order: the output written as CSV
-  std::string cut_csv;            // plan: a cut list read from CSV before the run
-  int keep = 1000;                // order: the shortest offcut worth keeping, mm
-  std::vector<std::string> jobs;  // order: every job named
+  std::string csv;                   // plan, order: the output written as CSV
+  std::string cut_csv;               // plan: a cut list read from CSV before the run
+  bool list_doubtful_cells = false;  // plan: cells that read other than they look, on err
+  int keep = 1000;                   // order: the shortest offcut worth keeping, mm
+  std::vector<std::string> jobs;     // order: every job named
 };
 
 // A job opened and run.

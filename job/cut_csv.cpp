@@ -338,12 +338,14 @@ CutCsv ReadLines(const std::string& bytes, int capacity) {
       if (!result.error.empty()) return result;
       continue;
     }
-    if (std::any_of(f.begin(), f.end(),
+    const std::string length_field = columns.length < f.size() ? f[columns.length] : std::string();
+    // A total row: labelled 合計, 計, ... where no length stands.
+    if (!StartsWithNumber(length_field) &&
+        std::any_of(f.begin(), f.end(),
                     [](const std::string& s) { return NamesTotal(HeadingWord(s)); })) {
       ++result.totals_skipped;
       continue;
     }
-    const std::string& length_field = columns.length < f.size() ? f[columns.length] : std::string();
     // Titles come before the list; a line that is not a number inside it would be a piece
     // lost without a word, so it is named instead.
     if (!StartsWithNumber(length_field) && !data_seen) {
