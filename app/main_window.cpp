@@ -396,7 +396,8 @@ QMessageBox::StandardButton MainWindow::ConfirmSaveChanges() {
 }
 
 job::FileResult MainWindow::OpenJob(const QString& path) {
-  planned_ = false;  // the plan belonged to the job before
+  planned_ = false;                    // the plan belonged to the job before
+  optimiser::ForgetTypedTexts(*this);  // ... and so did what its cells were typed as
   return job::OpenJobFile(*this, path.toStdString());
 }
 

@@ -256,6 +256,8 @@ struct Columns {
 // cannot say where the length is, and is refused.
 bool ReadHeading(const std::vector<std::string>& f, Columns& columns, int line,
                  std::string& error) {
+  // A line with a number is a piece, whatever words stand beside it ("3500,4,本").
+  if (std::any_of(f.begin(), f.end(), StartsWithNumber)) return false;
   std::optional<std::size_t> length, count;
   for (std::size_t i = 0; i < f.size(); ++i) {
     const std::string word = HeadingWord(f[i]);
@@ -414,6 +416,7 @@ int GridCapacity(const optimiser::Grid& grid) {
 }
 
 void FillGrid(optimiser::Grid& grid, const std::vector<CutPiece>& pieces) {
+  grid.typed_texts.clear();  // what the replaced cells were typed as
   std::size_t k = 0;
   for (int r = 1; r < grid.RowCount(); ++r) {
     for (int c = 1; c < grid.ColCount(); ++c, ++k) {

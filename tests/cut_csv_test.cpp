@@ -115,6 +115,7 @@ TEST(CutCsv, HeadingsDecideTheColumns) {
        1},
       {"3500,4\n計,4\n", {{3500, 4}}, 0, 1},
       {"長さ,本数,備考\n3500,4,計\n", {{3500, 4}}, 0, 0},  // a remark, not a total row
+      {"3500,4,本\n", {{3500, 4}}, 0, 0},                  // a unit, not a heading
       // Full-width commas and points read as their ASCII forms.
       {"\"１，２５０\",４\n１５００．０，２\n", {{1250, 4}, {1500, 2}}, 0, 0},
   };
