@@ -69,41 +69,24 @@ TEST_F(RunCommandTest, SuccessfulRunOpensThePreview) {
 }
 
 TEST_F(RunCommandTest, CellsThatReadOtherThanTheyLookAreNamed) {
-  struct Case {
-    const char* text;
-    bool doubtful;
-  };
-  for (const Case& c :
-       {Case{" 5500.  3", false}, Case{"5500", false}, Case{"5500.", false},
-        Case{"６０００.１０", false}, Case{"６０００．１０", true}, Case{"6000,10", true},
-        Case{"1850*24", true}, Case{"1850x24", true}, Case{"1850.2.4", true}, Case{".5", true}})
-    EXPECT_EQ(ReadsOtherThanItLooks(text::Utf8ToCp932(c.text)), c.doubtful) << c.text;
-
+  for (const char* plain : {" 5500.  3", "5500", "5500.", "６０００.１０"})
+    EXPECT_FALSE(ReadsOtherThanItLooks(text::Utf8ToCp932(plain))) << plain;
+  for (const char* odd : {"6000,10", "1850*24", "1850x24", "1850.2.4", ".5", "６０００．１０"})
+    EXPECT_TRUE(ReadsOtherThanItLooks(text::Utf8ToCp932(odd))) << odd;
   FakeForm::Fill(form.stock, {"6000,10", "45000.2", "5500.3"});
-  FakeForm::Fill(form.cut, {"1850*24", "x2400.3", "2700.4"});
+  FakeForm::Fill(form.cut, {"1850*24", "x2400.3", "2700.4"});  // x2400.3 reads as nothing
   const std::vector<std::string> expected = {
-      "素材リスト  6000,10 → 600010 × 1 本",
-      "素材リスト  45000.2 → 45000 × 2 本 (40000 ㎜を超える素材長)",
-      "切断リスト  1850*24 → 1850 × 1 本"};  // x2400.3 reads as nothing and shows empty
-  auto lines = [&] {
-    std::vector<std::string> utf8;
-    for (const std::string& l : DoubtfulCells(form)) utf8.push_back(text::Cp932ToUtf8(l));
-    return utf8;
-  };
-  EXPECT_EQ(lines(), expected);
-  // Re-laid out, the cells are canonical, yet the list is the same: the texts were noted.
+      text::Lit("素材リスト  6000,10 → 600010 × 1 本"),
+      text::Lit("素材リスト  45000.2 → 45000 × 2 本 (40000 ㎜を超える素材長)"),
+      text::Lit("切断リスト  1850*24 → 1850 × 1 本")};
+  EXPECT_EQ(DoubtfulCells(form), expected);
+  // Re-laid out in canonical form, the cells are still named: their texts were noted.
   RelayoutGrids(*records, form);
   EXPECT_EQ(form.stock.Cell(1, 3), "600010.  1");
-  EXPECT_EQ(lines(), expected);
-  // A note goes once no cell reads as it did; the run itself is unchanged by the check.
+  EXPECT_EQ(DoubtfulCells(form), expected);
+  // A note goes once no cell reads as it did.
   form.cut.SetCell(1, 1, " 1850. 24");
-  EXPECT_EQ(lines().size(), 2u);
-  EXPECT_EQ(Run(), RunOutcome::kPlanned);
-  ForgetTypedTexts(form);
-  EXPECT_EQ(lines(), (std::vector<std::string>{"素材リスト  45000.2 → 45000 × 2 本 (40000 "
-                                               "㎜を超える素材長)",
-                                               "素材リスト  600010.1 → 600010 × 1 本 (40000 "
-                                               "㎜を超える素材長)"}));
+  EXPECT_EQ(DoubtfulCells(form).size(), 2u);
 }
 
 TEST_F(RunCommandTest, InfeasibleJob) {
