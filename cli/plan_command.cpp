@@ -27,7 +27,7 @@ const char* const kUsage =
     "使い方: zarvel5 plan 仕事.zv5 [--precision low|medium|high|optimal] [--json]\n"
     "                    [--save-job 出力.zv5] [--csv 出力.csv] [--cut-csv 切断リスト.csv]\n"
     "        zarvel5 pages 仕事.zv5 [--tables none|A|B|C|AB|AC|BC|ABC] [--precision ...]\n"
-    "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダ) [--tables ...] "
+    "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
     "[--precision ...]\n"
     "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...]\n";
 
@@ -39,7 +39,7 @@ const char* const kNoDisplayMessage =
     "コマンドを使って下さい\n";
 
 const char* const kTruncatedMessage =
-    "zarvel5: レポートのページが多すぎるため、保持できる最後のページまでで打ち切りました\n";
+    "zarvel5: 帳票のページが多すぎるため、保持できる最後のページまでで打ち切りました\n";
 
 namespace {
 
@@ -303,9 +303,10 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
   }
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
   // Cells that read other than they look are named; the run goes on as ever.
-  if (const std::vector<std::string> doubtful = optimiser::DoubtfulCells(*run.form);
-      o.list_doubtful_cells && !doubtful.empty())
-    err << ForTerminal(optimiser::DoubtfulCellsText(doubtful)) << "\n";
+  if (o.list_doubtful_cells) {
+    const std::vector<std::string> doubtful = optimiser::DoubtfulCells(*run.form);
+    if (!doubtful.empty()) err << ForTerminal(optimiser::DoubtfulCellsText(doubtful)) << "\n";
+  }
   MessageCollector messages;
   optimiser::RunHost host;
   host.messages = &messages;

@@ -80,7 +80,7 @@ int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, st
   CommandOptions o;
   if (!ParseOptions(args, {"--precision", "--tables", "--pdf", "--png"}, o, err)) return kExitUsage;
   if (o.pdf.empty() == o.png_dir.empty()) {
-    err << "zarvel5: report には --pdf 出力.pdf か --png フォルダのどちらか一つを指定して下さい\n"
+    err << "zarvel5: report には --pdf 出力.pdf か --png フォルダーのどちらか一つを指定して下さい\n"
         << kUsage;
     return kExitUsage;
   }
@@ -104,7 +104,7 @@ int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, st
     }
     out << o.pdf << "\n";
   } else if (!WritePngs(o.png_dir, pages, out)) {
-    err << "zarvel5: フォルダ " << o.png_dir << " にページを書き込めません\n";
+    err << "zarvel5: フォルダー " << o.png_dir << " にページを書き込めません\n";
     return kExitUsage;
   }
   return kExitPlanned;

@@ -194,6 +194,7 @@ std::string HeadingWord(const std::string& field) {
     out += c;
   }
   out = text::UpperAscii(out);
+  while (!out.empty() && (out.back() == '.' || out.back() == ':')) out.pop_back();  // "Qty."
   for (const std::string& unit : {std::string("MM"), text::Lit("ｍｍ"), text::Lit("㎜")}) {
     if (out.size() > unit.size() && out.compare(out.size() - unit.size(), unit.size(), unit) == 0)
       out.erase(out.size() - unit.size());
@@ -211,7 +212,7 @@ bool NamesLength(const std::string& word) {
 }
 bool NamesCount(const std::string& word) {
   return OneOf(word, {"本数", "数量", "数", "個数", "員数", "必要数", "必要本数", "切断本数", "本",
-                      "COUNT", "QTY", "QUANTITY", "PCS", "PIECES"});
+                      "COUNT", "QTY", "QUANTITY", "PCS", "PIECES", "N"});
 }
 bool NamesTotal(const std::string& word) {
   return OneOf(word, {"合計", "計", "総計", "小計", "TOTAL", "SUM"});
@@ -341,10 +342,13 @@ CutCsv ReadLines(const std::string& bytes, int capacity) {
       continue;
     }
     const std::string length_field = columns.length < f.size() ? f[columns.length] : std::string();
-    // A total row: labelled 合計, 計, ... where no length stands.
-    if (!StartsWithNumber(length_field) &&
-        std::any_of(f.begin(), f.end(),
-                    [](const std::string& s) { return NamesTotal(HeadingWord(s)); })) {
+    // A total row: labelled 合計, 計, ... where no length stands or before the length (a 計
+    // after the numbers is a remark).
+    const bool no_length = !StartsWithNumber(length_field);
+    bool total = false;
+    for (std::size_t k = 0; k < f.size() && !total; ++k)
+      total = (no_length || k < columns.length) && NamesTotal(HeadingWord(f[k]));
+    if (total) {
       ++result.totals_skipped;
       continue;
     }

@@ -111,8 +111,8 @@ TEST(CutCsv, HeadingsDecideTheColumns) {
        {{3500, 4}, {2700, 2}},
        2,
        1},
-      {"長さ,本数,備考\n3500,4,計\n", {{3500, 4}}, 0, 0},  // a remark, not a total row
-      {"3500,4,本\n", {{3500, 4}}, 0, 0},                  // a unit, not a heading
+      {"符号,長さ,本数,備考\nB1,3500,4,計\n合計,3500,4\n", {{3500, 4}}, 0, 1},  // a remark, a total
+      {"3500,4,本\n", {{3500, 4}}, 0, 0},  // a unit, not a heading
       {"\"１，２５０\",４\n１５００．０，２\n", {{1250, 4}, {1500, 2}}, 0, 0},
   };
   for (const Case& c : cases) {
