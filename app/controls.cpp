@@ -17,6 +17,7 @@
 #include "base/numbers.h"
 #include "job/num_entry.h"
 #include "platform/qt_canvas.h"
+#include "run/cell_check.h"
 #include "text/fit.h"
 
 namespace zarvel::app {
@@ -342,8 +343,11 @@ void CellGrid::Refresh() {
 }
 
 void CellGrid::NormaliseCurrent() {
-  if (current_.row < rows_ && current_.col < cols_)
-    SetCell(current_.col, current_.row, text::FormatCellText(Cell(current_.col, current_.row)));
+  if (current_.row < rows_ && current_.col < cols_) {
+    const std::string typed = Cell(current_.col, current_.row);
+    optimiser::NoteTypedText(*this, typed);  // the run still names what it read it as
+    SetCell(current_.col, current_.row, text::FormatCellText(typed));
+  }
 }
 
 void CellGrid::StartEntry() {

@@ -47,7 +47,8 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& args) {
     window.move(screen->availableGeometry().center() - window.rect().center());
   window.show();
   window.StartUp();
-  if (!args.empty()) window.OpenFromCommandLine(QString::fromLocal8Bit(args[0]));
+  // File names are UTF-8 here whatever the locale says (a C locale would garble 仕事.zv5).
+  if (!args.empty()) window.OpenFromCommandLine(QString::fromStdString(args[0]));
   return app.exec();
 }
 

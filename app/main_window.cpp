@@ -34,6 +34,7 @@
 #include "job/safe_file.h"
 #include "job/settings.h"
 #include "report/plan_csv.h"
+#include "run/cell_check.h"
 
 namespace zarvel::app {
 namespace {
@@ -405,7 +406,8 @@ QMessageBox::StandardButton MainWindow::ConfirmSaveChanges() {
 }
 
 job::FileResult MainWindow::OpenJob(const QString& path) {
-  planned_ = false;  // the plan belonged to the job before
+  planned_ = false;                    // the plan belonged to the job before
+  optimiser::ForgetTypedTexts(*this);  // ... and so did what its cells were typed as
   return job::OpenJobFile(*this, path.toStdString());
 }
 
@@ -441,6 +443,7 @@ void MainWindow::ReadCutListCsv() {
   RelayoutGrids();
   cut_grid_->SelectCell({1, 1});
   Modified();
+  if (!message.empty()) ShowMessageText(message);  // the lines it skipped
 }
 
 void MainWindow::WritePlanCsv() {
@@ -513,7 +516,24 @@ void MainWindow::SaveAs() {
   }
 }
 
+bool MainWindow::GoOnWithCells(const std::vector<std::string>& lines) {
+  const std::string question = optimiser::DoubtfulCellsText(lines) +
+                               text::Lit("\n\nこのまま実行しますか？ (「いいえ」で入力に戻ります)");
+  if (ask_go_on) return ask_go_on(question);
+  QMessageBox box(QMessageBox::Question, Qs(text::ApplicationTitle()), Qs(question),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("はい"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("いいえ"));
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 void MainWindow::RunClicked(bool user_invoked) {
+  // Cells that read other than they look are named first; going on runs as ever.
+  if (user_invoked) {
+    const std::vector<std::string> doubtful = optimiser::DoubtfulCells(*this);
+    if (!doubtful.empty() && !GoOnWithCells(doubtful)) return;
+  }
   DialogMessages messages;
   platform::LabelProgress progress(progress_);
   platform::QtClock clock;
@@ -531,6 +551,7 @@ void MainWindow::RunClicked(bool user_invoked) {
   planned_ =
       optimiser::RunCommand(records_, *this, h, user_invoked) == optimiser::RunOutcome::kPlanned;
   preview_->keys = nullptr;
+  if (user_invoked) optimiser::ForgetTypedTexts(*this);
 }
 
 void MainWindow::SetToday(const std::string& date) {

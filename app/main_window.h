@@ -73,6 +73,9 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   // ... and the file dialogs of the two CSV commands.
   std::function<QString(const QString& proposed)> ask_cut_csv_path;
   std::function<QString(const QString& proposed)> ask_plan_csv_path;
+  // ... and the question before a run about cells that read other than they look (CP932
+  // text): true goes on, false goes back to the grids.
+  std::function<bool(const std::string& cp932)> ask_go_on;
   // The modifier keys the run and the sample fill read; the keyboard unless a test lends its own.
   const optimiser::KeyState* keys = &keyboard_;
 
@@ -137,6 +140,8 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   template <class Widget>
   Widget* Register(job::JobControl control, Widget* widget);
   void TimerTick();
+  // The question about doubtful cells: whether to go on.
+  bool GoOnWithCells(const std::vector<std::string>& lines);
   void Modified() { data_modified_ = true; }
 
   optimiser::OptimiserRecords& records_;

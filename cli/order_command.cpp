@@ -408,13 +408,18 @@ std::string OrderCsv(const Order& order) {
 }
 
 int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
   if (!ParseOptions(args, {"JOB...", "--precision", "--json", "--csv", "--keep"}, o, err))
     return kExitUsage;
   if (o.json && !o.csv.empty()) {
-    err << "zarvel5: order takes --csv or --json, not both\n" << kUsage;
+    err << "zarvel5: order には --csv と --json を一緒に指定できません\n" << kUsage;
     return kExitUsage;
   }
+  for (const std::string& job : o.jobs)
+    if (const EarlyExit code =
+            RefuseOutputOntoInput({{job, "仕事のファイル"}}, "--csv", o.csv, err))
+      return *code;
   const Order order = BuildOrder(o, &err);
   int code = kExitPlanned;
   for (const OrderJob& job : order.jobs) {
@@ -424,7 +429,7 @@ int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std
   }
   if (!o.csv.empty()) {
     if (!job::ReplaceFile(o.csv, OrderCsv(order))) {
-      err << "zarvel5: cannot write " << o.csv << "\n";
+      err << "zarvel5: " << o.csv << " に書き込めません\n";
       return kExitUsage;
     }
     out << o.csv << "\n";

@@ -16,6 +16,7 @@
 #include "optimiser/exact.h"
 #include "report/cut_bars.h"
 #include "report/plan_csv.h"
+#include "run/cell_check.h"
 #include "run/run_command.h"
 
 namespace zarvel::cli {
@@ -24,22 +25,23 @@ using optimiser::BarPattern;
 using optimiser::OptimiserRecords;
 
 const char* const kUsage =
-    "usage: zarvel5 plan JOB.zv5 [--precision low|medium|high|optimal] [--json] [--save-job "
-    "OUT.zv5]\n"
-    "                    [--csv OUT.csv] [--cut-csv CUT.csv]\n"
-    "       zarvel5 pages JOB.zv5 [--tables none|A|B|C|AB|AC|BC|ABC] [--precision ...]\n"
-    "       zarvel5 report JOB.zv5 (--pdf OUT.pdf | --png DIR) [--tables ...] [--precision ...]\n"
-    "       zarvel5 order JOB.zv5... [--csv OUT.csv | --json] [--keep MM] [--precision ...]\n"
-    "       zarvel5 sections [QUERY] [--json]\n";
+    "使い方: zarvel5 plan 仕事.zv5 [--precision low|medium|high|optimal] [--json]\n"
+    "                    [--save-job 出力.zv5] [--csv 出力.csv] [--cut-csv 切断リスト.csv]\n"
+    "        zarvel5 pages 仕事.zv5 [--tables none|A|B|C|AB|AC|BC|ABC] [--precision ...]\n"
+    "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
+    "[--precision ...]\n"
+    "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...]\n"
+    "        zarvel5 sections [探す名前] [--json]\n";
 
 const char* const kWindowUsage =
-    "       zarvel5 [JOB.zv5]              (the window; it needs a display)\n";
+    "        zarvel5 [仕事.zv5]              (ウィンドウで開きます。画面が必要です)\n";
 
 const char* const kNoDisplayMessage =
-    "zarvel5: the window needs a display; without one use the commands plan, pages and report\n";
+    "zarvel5: ウィンドウには画面が必要です。画面がないときは plan, pages, report, order の"
+    "コマンドを使って下さい\n";
 
 const char* const kTruncatedMessage =
-    "zarvel5: the report has more pages than can be held; it stops at the last one\n";
+    "zarvel5: 帳票のページが多すぎるため、保持できる最後のページまでで打ち切りました\n";
 
 namespace {
 
@@ -86,6 +88,8 @@ const char* StatusName(optimiser::RunOutcome outcome) {
       return "no-cut";
     case optimiser::RunOutcome::kTooLarge:
       return "too-large";
+    case optimiser::RunOutcome::kNegativeCondition:
+      return "negative-condition";
     case optimiser::RunOutcome::kInfeasible:
       break;
   }
@@ -210,14 +214,18 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       const char* const names[] = {"low", "medium", "high", "optimal"};
       const auto* found = std::find(std::begin(names), std::end(names), v);
       if (found == std::end(names)) {
-        err << "zarvel5: unknown precision '" << v << "'\n" << kUsage;
+        err << "zarvel5: --precision に '" << v
+            << "' は指定できません (low, medium, high, optimal のどれか)\n"
+            << kUsage;
         return false;
       }
       o.precision = static_cast<int>(found - std::begin(names));
     } else if (a == "--tables" && takes(a) && has_value) {
       o.tables = args[++i];
       if (!ValidTables(o.tables)) {
-        err << "zarvel5: --tables takes none or any of A, B and C (A, AB, ABC, C, ...)\n" << kUsage;
+        err << "zarvel5: --tables には none か、A, B, C の組み合わせ (A, AB, ABC, C など) を"
+               "指定して下さい\n"
+            << kUsage;
         return false;
       }
     } else if (a == "--save-job" && takes(a) && has_value) {
@@ -236,7 +244,7 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
           !v.empty() && v.size() <= 9 &&
           std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
       if (!digits) {
-        err << "zarvel5: --keep takes a length in mm (0 or more)\n" << kUsage;
+        err << "zarvel5: --keep には 0 以上の長さ (mm) を指定して下さい\n" << kUsage;
         return false;
       }
       o.keep = std::stoi(v);
@@ -246,12 +254,18 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
     } else if (!a.empty() && a[0] != '-' && o.job.empty()) {
       o.job = a;
     } else {
+      if (a.empty() || a[0] != '-')
+        err << "zarvel5: 仕事のファイルは一つだけ指定して下さい ('" << a << "')\n";
+      else if (takes(a))
+        err << "zarvel5: " << a << " の後に値がありません\n";
+      else
+        err << "zarvel5: " << a << " はこのコマンドでは使えません\n";
       err << kUsage;
       return false;
     }
   }
   if (o.job.empty()) {
-    err << kUsage;
+    err << "zarvel5: 仕事のファイルを指定して下さい\n" << kUsage;
     return false;
   }
   return true;
@@ -267,12 +281,33 @@ EarlyExit CheckWindowStart(const std::vector<std::string>& args, bool has_displa
   }
   if (!first.empty() && (first[0] == '-' || !is_file(first))) {
     // A mistyped command, an unknown option or a job that is not there.
-    if (first[0] != '-') err << "zarvel5: '" << first << "' is neither a command nor a job file\n";
+    err << "zarvel5: '" << first
+        << (first[0] == '-' ? "' は使えないオプションです\n"
+                            : "' はコマンドでも仕事のファイルでもありません\n");
     err << kUsage << kWindowUsage;
     return kExitUsage;
   }
   if (!has_display) {
     err << kNoDisplayMessage << kUsage << kWindowUsage;
+    return kExitUsage;
+  }
+  return std::nullopt;
+}
+
+EarlyExit HelpRequested(const std::vector<std::string>& args, std::ostream& out) {
+  if (std::none_of(args.begin(), args.end(),
+                   [](const std::string& a) { return a == "--help" || a == "-h"; }))
+    return std::nullopt;
+  out << kUsage << kWindowUsage;
+  return kExitPlanned;
+}
+
+EarlyExit RefuseOutputOntoInput(const std::vector<InputFile>& inputs, const std::string& option,
+                                const std::string& output, std::ostream& err) {
+  for (const InputFile& input : inputs) {
+    if (output.empty() || input.path.empty() || !job::SameFile(output, input.path)) continue;
+    err << "zarvel5: " << option << " の出力先 " << output << " は読み込む" << input.what
+        << "です。上書きせずに終わります。別の出力先を指定して下さい。\n";
     return kExitUsage;
   }
   return std::nullopt;
@@ -291,8 +326,14 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
       err << ForTerminal(message) << "\n";
       return kExitUsage;
     }
+    if (!message.empty()) err << ForTerminal(message) << "\n";
   }
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
+  // Cells that read other than they look are named; the run goes on as ever.
+  if (o.list_doubtful_cells) {
+    const std::vector<std::string> doubtful = optimiser::DoubtfulCells(*run.form);
+    if (!doubtful.empty()) err << ForTerminal(optimiser::DoubtfulCellsText(doubtful)) << "\n";
+  }
   MessageCollector messages;
   optimiser::RunHost host;
   host.messages = &messages;
@@ -324,9 +365,18 @@ report::ReportOptions TableOptions(const CommandOptions& o, const job::JobForm& 
 }
 
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
   if (!ParseOptions(args, {"--precision", "--json", "--save-job", "--csv", "--cut-csv"}, o, err))
     return kExitUsage;
+  o.list_doubtful_cells = true;
+  // The job may be saved onto itself; nothing else may overwrite a file being read.
+  const InputFile cut_list{o.cut_csv, "切断リスト"};
+  if (const EarlyExit code =
+          RefuseOutputOntoInput({{o.job, "仕事のファイル"}, cut_list}, "--csv", o.csv, err))
+    return *code;
+  if (const EarlyExit code = RefuseOutputOntoInput({cut_list}, "--save-job", o.save_job, err))
+    return *code;
   JobRun run;
   if (const EarlyExit code = OpenAndRun(o, run, err)) {
     if (*code == kExitRunMessage && o.json)
@@ -366,6 +416,7 @@ EarlyExit PlanAndRecordPages(const CommandOptions& o, int& pages, std::ostream& 
 }
 
 int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
   if (!ParseOptions(args, {"--precision", "--tables"}, o, err)) return kExitUsage;
   int pages = 0;

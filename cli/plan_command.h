@@ -35,10 +35,11 @@ struct CommandOptions {
   std::string tables;  // "", "none", or any of A, B and C
   std::string pdf;
   std::string png_dir;
-  std::string csv;                // plan, order: the output written as CSV
-  std::string cut_csv;            // plan: a cut list read from CSV before the run
-  int keep = 1000;                // order: the shortest offcut worth keeping, mm
-  std::vector<std::string> jobs;  // order: every job named
+  std::string csv;                   // plan, order: the output written as CSV
+  std::string cut_csv;               // plan: a cut list read from CSV before the run
+  bool list_doubtful_cells = false;  // plan: cells that read other than they look, on err
+  int keep = 1000;                   // order: the shortest offcut worth keeping, mm
+  std::vector<std::string> jobs;     // order: every job named
 };
 
 // A job opened and run.
@@ -55,6 +56,20 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
 
 // The exit code when a command ends early; nothing when it goes on.
 using EarlyExit = std::optional<int>;
+
+// A file a command reads, as a refusal to overwrite it names it.
+struct InputFile {
+  std::string path;
+  const char* what;  // UTF-8: "仕事のファイル", "切断リスト"
+};
+
+// Refuses an output (`option` and its path) that is one of the files being read, compared by
+// device and inode: the message on err and the exit code; nothing when it writes elsewhere.
+EarlyExit RefuseOutputOntoInput(const std::vector<InputFile>& inputs, const std::string& option,
+                                const std::string& output, std::ostream& err);
+
+// `--help` (or `-h`) among a command's words: the usage on out and exit 0; else nothing.
+EarlyExit HelpRequested(const std::vector<std::string>& args, std::ostream& out);
 
 // Opens and runs the job (and saves it with --save-job). Answers nothing with a plan, else
 // the exit code (messages, with the reason of a file error, on err).

@@ -10,6 +10,7 @@
 #include "base/format.h"
 #include "cli/plan_command.h"
 #include "drawing/playback.h"
+#include "job/file_system.h"
 #include "platform/qt_canvas.h"
 #include "report/report.h"
 
@@ -75,22 +76,35 @@ bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
 }  // namespace
 
 int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
   if (!ParseOptions(args, {"--precision", "--tables", "--pdf", "--png"}, o, err)) return kExitUsage;
   if (o.pdf.empty() == o.png_dir.empty()) {
-    err << "zarvel5: report needs one of --pdf OUT.pdf or --png DIR\n" << kUsage;
+    err << "zarvel5: report には --pdf 出力.pdf か --png フォルダーのどちらか一つを指定して下さい\n"
+        << kUsage;
     return kExitUsage;
+  }
+  // Neither the PDF nor a page file (written or removed in the folder) may be the job itself.
+  const std::vector<InputFile> job_file{{o.job, "仕事のファイル"}};
+  if (const EarlyExit code = RefuseOutputOntoInput(job_file, "--pdf", o.pdf, err)) return *code;
+  if (!o.png_dir.empty()) {
+    for (const std::string& name : job::Files().List(o.png_dir)) {
+      if (name.rfind("page-", 0) != 0) continue;
+      if (const EarlyExit code =
+              RefuseOutputOntoInput(job_file, "--png", o.png_dir + "/" + name, err))
+        return *code;
+    }
   }
   int pages = 0;
   if (const EarlyExit code = PlanAndRecordPages(o, pages, err)) return *code;
   if (!o.pdf.empty()) {
     if (!WritePdf(o.pdf, pages)) {
-      err << "zarvel5: cannot write " << o.pdf << "\n";
+      err << "zarvel5: " << o.pdf << " に書き込めません\n";
       return kExitUsage;
     }
     out << o.pdf << "\n";
   } else if (!WritePngs(o.png_dir, pages, out)) {
-    err << "zarvel5: cannot write the pages into " << o.png_dir << "\n";
+    err << "zarvel5: フォルダー " << o.png_dir << " にページを書き込めません\n";
     return kExitUsage;
   }
   return kExitPlanned;

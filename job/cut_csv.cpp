@@ -1,6 +1,8 @@
 #include "job/cut_csv.h"
 
 #include <algorithm>
+#include <initializer_list>
+#include <optional>
 
 #include "base/cell_text.h"
 #include "base/cp932.h"
@@ -130,8 +132,7 @@ std::vector<std::string> Fields(const std::string& line, char separator) {
   return fields;
 }
 
-// Whether a first field is meant as a number: it starts with a digit, or a sign or point and
-// one. Anything else is a heading, as pasting skips a line whose first value reads as 0.
+// Whether a field is meant as a number: it starts with a digit, or a sign or point and one.
 bool StartsWithNumber(const std::string& s) {
   const std::string half = text::HalfWidthDigits(s);
   auto digit = [&](std::size_t i) { return i < half.size() && half[i] >= '0' && half[i] <= '9'; };
@@ -139,25 +140,82 @@ bool StartsWithNumber(const std::string& s) {
   return !half.empty() && (half[0] == '-' || half[0] == '+' || half[0] == '.') && digit(1);
 }
 
-// A whole number as a spreadsheet writes it: digits (full-width too), thousands commas, and
-// a decimal part of zeros only. -1 when the text is anything else.
+// A whole number as a spreadsheet writes it: digits (full-width too), commas only between
+// groups of three digits, and a decimal part of zeros only. -1 when the text is anything else.
 int64_t WholeNumber(const std::string& field) {
   const std::string s = text::HalfWidthDigits(field);
   int64_t v = 0;
   int digits = 0;
+  int group = 0;  // digits since the last comma
+  bool grouped = false;
   std::size_t i = 0;
   for (; i < s.size() && s[i] != '.'; ++i) {
-    if (s[i] == ',' && digits > 0) continue;
+    if (s[i] == ',') {
+      if (digits == 0 || (grouped ? group != 3 : group > 3)) return -1;
+      grouped = true;
+      group = 0;
+      continue;
+    }
     if (s[i] < '0' || s[i] > '9') return -1;
     if (v < 1'000'000'000) v = v * 10 + (s[i] - '0');
     ++digits;
+    ++group;
   }
-  if (digits == 0) return -1;
+  if (digits == 0 || (grouped && group != 3)) return -1;
   if (i < s.size()) {  // ".", then zeros only
     for (++i; i < s.size(); ++i)
       if (s[i] != '0') return -1;
   }
   return v;
+}
+
+// The full-width comma and point read as their ASCII forms (walking whole characters).
+std::string NarrowPunctuation(const std::string& line) {
+  const std::string& comma = text::Lit("，");
+  const std::string& point = text::Lit("．");
+  std::string out;
+  for (std::size_t i = 0; i < line.size(); i += text::CharLength(line, i)) {
+    const std::string c = line.substr(i, text::CharLength(line, i));
+    out += c == comma ? std::string(",") : c == point ? std::string(".") : c;
+  }
+  return out;
+}
+
+// A heading word compared without blanks, case or a unit: "長さ(mm)", "Length [mm]" and
+// "長さ　ｍｍ" are all "長さ" / "length".
+std::string HeadingWord(const std::string& field) {
+  std::string out;
+  for (std::size_t i = 0; i < field.size(); i += text::CharLength(field, i)) {
+    const std::string c = field.substr(i, text::CharLength(field, i));
+    if (c == " " || c == "\t" || c == text::Lit("　")) continue;
+    if (c == "(" || c == "[" || c == "<" || c == text::Lit("（") || c == text::Lit("［") ||
+        c == text::Lit("【") || c == text::Lit("＜"))
+      break;
+    out += c;
+  }
+  out = text::UpperAscii(out);
+  while (!out.empty() && (out.back() == '.' || out.back() == ':')) out.pop_back();  // "Qty."
+  for (const std::string& unit : {std::string("MM"), text::Lit("ｍｍ"), text::Lit("㎜")}) {
+    if (out.size() > unit.size() && out.compare(out.size() - unit.size(), unit.size(), unit) == 0)
+      out.erase(out.size() - unit.size());
+  }
+  return out;
+}
+
+bool OneOf(const std::string& word, std::initializer_list<const char*> names) {
+  return std::any_of(names.begin(), names.end(),
+                     [&](const char* n) { return word == text::Lit(n); });
+}
+bool NamesLength(const std::string& word) {
+  return OneOf(word, {"長さ", "長", "寸法", "切断長", "切断長さ", "切断寸法", "製品長", "製品長さ",
+                      "部材長", "部材長さ", "材長", "全長", "LENGTH", "LEN", "L"});
+}
+bool NamesCount(const std::string& word) {
+  return OneOf(word, {"本数", "数量", "数", "個数", "員数", "必要数", "必要本数", "切断本数", "本",
+                      "COUNT", "QTY", "QUANTITY", "PCS", "PIECES", "N"});
+}
+bool NamesTotal(const std::string& word) {
+  return OneOf(word, {"合計", "計", "総計", "小計", "TOTAL", "SUM"});
 }
 
 std::string LineError(int line, const char* what, const std::string& field) {
@@ -185,7 +243,66 @@ int64_t RuledNumber(const std::string& field, const FieldRule& rule, int line, s
   return -1;
 }
 
+// Which field holds what: from a heading line, or by position (length, then count).
+struct Columns {
+  std::size_t length = 0;
+  std::size_t count = 1;
+  std::size_t named = 0;       // fields of the heading line; 0 without one
+  std::vector<bool> untitled;  // the heading left that field blank
+  bool has_count = true;
+};
+
+// A heading that names the length (and the count) decides the columns. Answers whether the
+// line is one; a heading that names only the count in another place than the second field
+// cannot say where the length is, and is refused.
+bool ReadHeading(const std::vector<std::string>& f, Columns& columns, int line,
+                 std::string& error) {
+  // A line with a number is a piece, whatever words stand beside it ("3500,4,本").
+  if (std::any_of(f.begin(), f.end(), StartsWithNumber)) return false;
+  std::optional<std::size_t> length, count;
+  for (std::size_t i = 0; i < f.size(); ++i) {
+    const std::string word = HeadingWord(f[i]);
+    if (!length && NamesLength(word)) length = i;
+    if (!count && NamesCount(word)) count = i;
+  }
+  if (!length && !count) return false;
+  if (!length && *count != 1) {
+    error = LineError(line, "見出しに長さの列が見つかりません", f[*count]);
+    return true;
+  }
+  columns.length = length.value_or(0);
+  columns.has_count = count.has_value();
+  columns.count = count.value_or(0);
+  columns.named = f.size();
+  columns.untitled.clear();
+  for (const std::string& field : f) columns.untitled.push_back(field.empty());
+  return true;
+}
+
+// A comma line that begins with a number split by its comma, as "3,500,4" (3 500 mm × 4)
+// or "3,50": an unquoted thousands separator or a decimal comma is not guessed at.
+bool CommaInsideNumber(const std::vector<std::string>& f, const Columns& columns, char separator) {
+  if (separator != ',' || columns.length + 1 >= f.size()) return false;
+  const std::string length = text::HalfWidthDigits(f[columns.length]);
+  const std::string next = text::HalfWidthDigits(f[columns.length + 1]);
+  auto digits = [](const std::string& s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!digits(length) || !digits(next)) return false;
+  return (length.size() == 1 && length != "0") || (length.size() == 2 && next.size() == 3);
+}
+
 CutCsv ReadLines(const std::string& bytes, int capacity);
+
+// UTF-16 without a byte-order mark: NUL bytes, nearly all at one parity.
+bool LooksLikeBomlessUtf16(const std::string& bytes) {
+  std::size_t even = 0, odd = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i)
+    if (bytes[i] == '\0') ++(i % 2 == 0 ? even : odd);
+  return std::max(even, odd) * 4 >= bytes.size() / 2 + 1 &&
+         std::min(even, odd) * 8 <= std::max(even, odd);
+}
 
 }  // namespace
 
@@ -199,33 +316,83 @@ namespace {
 
 CutCsv ReadLines(const std::string& bytes, int capacity) {
   CutCsv result;
+  const bool utf16_mark = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                                                (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+  if (!utf16_mark && bytes.find('\0') != std::string::npos) {
+    result.error = LooksLikeBomlessUtf16(bytes)
+                       ? text::Lit(
+                             "UTF-16 (BOM なし) のファイルです。BOM 付きの UTF-16、UTF-8 "
+                             "か Shift_JIS で保存し直して下さい")
+                       : text::Lit("文字のファイルではありません");
+    return result;
+  }
   bool data_seen = false;
+  Columns columns;
   const std::vector<std::string> lines = text::SplitLines(ToCp932(bytes));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
-    const std::string& line = lines[i];
+    const std::string line = NarrowPunctuation(lines[i]);
     const char separator = line.find('\t') != std::string::npos  ? '\t'
                            : line.find(';') != std::string::npos ? ';'
                                                                  : ',';
     const std::vector<std::string> f = Fields(line, separator);
     if (std::all_of(f.begin(), f.end(), [](const std::string& s) { return s.empty(); })) continue;
-    // Headings come before the list; a line that is not a number inside it would be a piece
+    if (ReadHeading(f, columns, number, result.error)) {
+      if (!result.error.empty()) return result;
+      continue;
+    }
+    const std::string length_field = columns.length < f.size() ? f[columns.length] : std::string();
+    // A total row: labelled 合計, 計, ... where no length stands or before the length (a 計
+    // after the numbers is a remark).
+    const bool no_length = !StartsWithNumber(length_field);
+    bool total = false;
+    for (std::size_t k = 0; k < f.size() && !total; ++k)
+      total = (no_length || k < columns.length) && NamesTotal(HeadingWord(f[k]));
+    if (total) {
+      ++result.totals_skipped;
+      continue;
+    }
+    // Titles come before the list; a line that is not a number inside it would be a piece
     // lost without a word, so it is named instead.
-    if (!StartsWithNumber(f[0]) && !data_seen) continue;
+    if (!StartsWithNumber(length_field) && !data_seen) {
+      ++result.titles_skipped;
+      continue;
+    }
     data_seen = true;
-    const int64_t length = RuledNumber(f[0], kLengthRule, number, result.error);
+    const std::string shown = Trim(lines[i]);
+    if (CommaInsideNumber(f, columns, separator)) {
+      result.error = LineError(number, "コンマが数の区切りか桁区切りか分かりません", shown);
+      return result;
+    }
+    // A number where no heading says what it is, or a third number without a heading.
+    const std::size_t known = columns.named > 0 ? columns.named : 2;
+    for (std::size_t k = 0; k < f.size(); ++k) {
+      if (k == columns.length || (columns.has_count && k == columns.count)) continue;
+      const bool unnamed = k >= known || (columns.named > 0 && columns.untitled[k]);
+      if (unnamed && StartsWithNumber(f[k])) {
+        result.error =
+            LineError(number,
+                      columns.named > 0 ? "見出しのない列に数があります"
+                                        : "長さと本数のほかにも数があります。見出し (長さ,本数) "
+                                          "で列を示して下さい",
+                      shown);
+        return result;
+      }
+    }
+    const int64_t length = RuledNumber(length_field, kLengthRule, number, result.error);
     if (length < 0) return result;
     int64_t count = 1;  // a line with only a length is one piece, as pasting takes it
-    if (f.size() > 1 && !f[1].empty()) {
-      count = RuledNumber(f[1], kCountRule, number, result.error);
+    const std::string count_field =
+        columns.has_count && columns.count < f.size() ? f[columns.count] : std::string();
+    if (!count_field.empty()) {
+      count = RuledNumber(count_field, kCountRule, number, result.error);
       if (count < 0) return result;
     }
     auto same = std::find_if(result.pieces.begin(), result.pieces.end(),
                              [&](const CutPiece& p) { return p.length == length; });
     if (same != result.pieces.end()) {
       if (same->count + count > kMaxCutCsvCount) {
-        result.error = LineError(number, "同じ長さの本数の合計が 99999 を超えます",
-                                 f.size() > 1 ? f[1] : std::string());
+        result.error = LineError(number, "同じ長さの本数の合計が 99999 を超えます", count_field);
         return result;
       }
       same->count += static_cast<int32_t>(count);
@@ -253,6 +420,7 @@ int GridCapacity(const optimiser::Grid& grid) {
 }
 
 void FillGrid(optimiser::Grid& grid, const std::vector<CutPiece>& pieces) {
+  grid.typed_texts.clear();  // what the replaced cells were typed as
   std::size_t k = 0;
   for (int r = 1; r < grid.RowCount(); ++r) {
     for (int c = 1; c < grid.ColCount(); ++c, ++k) {
@@ -286,6 +454,17 @@ bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string&
     return false;
   }
   FillGrid(grid, csv.pieces);
+  message.clear();
+  if (csv.titles_skipped > 0 || csv.totals_skipped > 0) {
+    std::string skipped;
+    if (csv.titles_skipped > 0)
+      skipped = text::Format(text::Lit("表題 %d 行").c_str(), csv.titles_skipped);
+    if (csv.totals_skipped > 0)
+      skipped += (skipped.empty() ? "" : text::Lit("と")) +
+                 text::Format(text::Lit("合計の行 %d 行").c_str(), csv.totals_skipped);
+    message = name + text::Lit(" を切断リストに読み込みました。\n$") + skipped +
+              text::Lit("を読み飛ばしました。");
+  }
   return true;
 }
 

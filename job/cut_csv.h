@@ -24,12 +24,18 @@ struct CutCsv {
   bool ok = false;
   std::vector<CutPiece> pieces;  // equal lengths merged, in the order they first appear
   std::string error;             // CP932, without the file name: what is wrong and on which line
+  int titles_skipped = 0;        // lines before the list that are neither heading nor piece
+  int totals_skipped = 0;        // total rows (合計, 計, ...)
 };
 
 // Reads the bytes of a cut-list file: CP932 or UTF-8 (with or without a byte-order mark;
-// UTF-16 with one). A line is a length and a count separated by a comma, TAB or semicolon
-// (a missing count is 1, further fields are ignored); blank lines and headings (a first field
-// that does not start with a number) are skipped. At most `capacity` different lengths.
+// UTF-16 with one; without one it is named, not read). Fields are separated by a comma, TAB
+// or semicolon; full-width commas and points read as ASCII ones. A heading line that names
+// the length (長さ, 寸法, Length, "長さ(mm)", ...) and the count (本数, 数量, Qty, ...) decides
+// the columns; without one a line is a length and a count (a missing count is 1) and a third
+// number is refused. Blank lines are skipped; title lines before the list and total rows
+// (合計, 計) are skipped and counted. A number written with an unquoted comma ("3,500,4",
+// "3,50") is refused. At most `capacity` different lengths.
 CutCsv ReadCutCsv(const std::string& bytes, int capacity);
 
 // The cut list's capacity in the grid: its data cells.
@@ -39,7 +45,8 @@ int GridCapacity(const optimiser::Grid& grid);
 void FillGrid(optimiser::Grid& grid, const std::vector<CutPiece>& pieces);
 
 // Reads the file at `path` (UTF-8) into the grid, replacing its cut list. On failure the grid
-// is left as it was and `message` gets the text for the message dialog (CP932).
+// is left as it was and `message` gets the text for the message dialog (CP932); on success
+// `message` says which lines were skipped, or is empty when none were.
 bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string& message);
 
 }  // namespace zarvel::job

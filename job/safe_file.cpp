@@ -222,4 +222,11 @@ bool IsRegularFile(const std::string& path) {
   return Files().Stat(path, st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  return Files().Stat(a, sa) == 0 && Files().Stat(b, sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
 }  // namespace zarvel::job

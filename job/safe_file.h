@@ -28,6 +28,10 @@ FileResult ReadWholeFile(const std::string& path, std::string& out, std::size_t 
 
 bool IsRegularFile(const std::string& path);
 
+// Whether two paths name one existing file (device and inode: another path or a link to it
+// is the same file).
+bool SameFile(const std::string& a, const std::string& b);
+
 // The file a path names after following symbolic links (the path itself when it is none);
 // the last link may name a file that does not exist yet.
 FileResult ResolveLinks(const std::string& path, std::string& resolved);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace zarvel::optimiser {
 
@@ -17,6 +18,10 @@ class Grid {
   virtual void SetCell(int col, int row, const std::string& text) = 0;
   // Called after the grid was rewritten, as when the grid loses the focus.
   virtual void Refresh() {}
+
+  // Texts typed or loaded that read other than they look, kept after their cells were
+  // rewritten in canonical form so that the next run can still name them (CP932).
+  std::vector<std::string> typed_texts;
 };
 
 }  // namespace zarvel::optimiser

@@ -2,6 +2,7 @@
 
 #include "base/cell_text.h"
 #include "base/format.h"
+#include "run/cell_check.h"
 
 namespace zarvel::optimiser {
 
@@ -11,7 +12,9 @@ void ReadGridIntoList(LengthList& list, Grid& grid, bool vertical) {
   list.count = 0;
   for (int r = 1; r < rows; ++r) {
     for (int c = 1; c < cols; ++c) {
-      const text::CellValue v = text::ParseCellText(grid.Cell(c, r));
+      const std::string cell = grid.Cell(c, r);
+      NoteTypedText(grid, cell);
+      const text::CellValue v = text::ParseCellText(cell);
       if (v.length > 1) list.Append(v.length, v.count);
     }
   }

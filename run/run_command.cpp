@@ -85,6 +85,18 @@ std::string WorkLimitMessage(int attempts_made) {
                       attempts_made);
 }
 
+std::string NegativeConditionMessage(const Conditions& c) {
+  std::string lines;
+  for (const auto& [name, value] :
+       {std::pair{"素材の余裕", c.margin}, std::pair{"切り代", c.kerf}}) {
+    if (value >= 0) continue;
+    lines += (lines.empty() ? text::Lit("[#×]") : std::string("\n")) + text::Lit(name) +
+             text::Format(text::Lit("が負の値 (%d ㎜) です。").c_str(), value);
+  }
+  if (!lines.empty()) lines += text::Lit("\n$切断材が重なるため、0 以上にして下さい。");
+  return lines;
+}
+
 std::string PreviewCaption(const std::string& version_text) {
   return text::ApplicationTitle() + " (" + version_text + text::Lit("版) 印刷プレビュー");
 }
@@ -103,6 +115,13 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
   if (records.cut.Empty()) {
     if (user_invoked) Show(host, "[#×]切断材が未入力です。");
     return RunOutcome::kNoCut;
+  }
+
+  // A negative margin or kerf would let pieces overlap on a bar.
+  if (const std::string negative = NegativeConditionMessage(records.conditions);
+      !negative.empty()) {
+    if (user_invoked) Show(host, negative);
+    return RunOutcome::kNegativeCondition;
   }
 
   // Pieces so short against bars so long that filling one bar alone would take more work than

@@ -53,6 +53,7 @@ enum class RunOutcome {
   kNoCut,       // the cut list is empty
   kInfeasible,  // no attempt gave a valid plan
   kTooLarge,    // beyond the limits of what the search takes on
+  kNegativeCondition,  // a negative margin or kerf: pieces would overlap
 };
 
 // Reads the condition values from the form's fields into records.conditions.
@@ -68,6 +69,9 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
 
 // The note after a plan that the work limit cut short (CP932): how many attempts were made.
 std::string WorkLimitMessage(int attempts_made);
+
+// The refusal of a negative margin or kerf, naming each (CP932); empty when neither is.
+std::string NegativeConditionMessage(const Conditions& conditions);
 
 // The preview's caption: application title, version and "版) 印刷プレビュー".
 std::string PreviewCaption(const std::string& version_text);

@@ -96,6 +96,57 @@ TEST(CutCsv, EachKindOfBadLineIsNamed) {
   }
 }
 
+TEST(CutCsv, HeadingsDecideTheColumns) {
+  struct Case {
+    const char* file;
+    Pieces pieces;
+    int titles, totals;
+  };
+  const Case cases[] = {
+      {"符号,長さ,本数\n101,3500,4\nB2,2700,2\n", {{3500, 4}, {2700, 2}}, 0, 0},
+      {"本数,長さ\n4,3500\n", {{3500, 4}}, 0, 0},
+      {"Mark\tLength [mm]\tQty\n12\t3500\t4\n", {{3500, 4}}, 0, 0},
+      {"符号,長さ(mm),備考\n7,3500,9\n", {{3500, 1}}, 0, 0},  // no count column: one each
+      {"工事 A\n作成 2026/12/07\n長さ,本数\n3500,4\n2700,2\n合　計,,6\n",
+       {{3500, 4}, {2700, 2}},
+       2,
+       1},
+      {"符号,長さ,本数,備考\nB1,3500,4,計\n合計,3500,4\n", {{3500, 4}}, 0, 1},  // a remark, a total
+      {"3500,4,本\n", {{3500, 4}}, 0, 0},  // a unit, not a heading
+      {"\"１，２５０\",４\n１５００．０，２\n", {{1250, 4}, {1500, 2}}, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const CutCsv csv = ReadCutCsv(Cp(c.file), 102);
+    ASSERT_TRUE(csv.ok) << c.file << " " << text::Cp932ToUtf8(csv.error);
+    EXPECT_EQ(Of(csv), c.pieces) << c.file;
+    EXPECT_EQ(csv.titles_skipped * 10 + csv.totals_skipped, c.titles * 10 + c.totals) << c.file;
+  }
+}
+
+TEST(CutCsv, NumbersThatCouldBeReadTwoWaysAreRefused) {
+  const std::string comma = "行目：コンマが数の区切りか桁区切りか分かりません";
+  const std::string third =
+      "1 行目：長さと本数のほかにも数があります。見出し (長さ,本数) で列を示して下さい";
+  const std::pair<const char*, std::string> cases[] = {
+      {"3,500,4\n", "1 " + comma + "「3,500,4」"},
+      {"長さ,本数\n3,500,4\n", "2 " + comma + "「3,500,4」"},
+      {"3,50\n", "1 " + comma + "「3,50」"},
+      {"１，２５０\n", "1 " + comma + "「１，２５０」"},
+      {"\"3,50\",2\n", "1 行目：長さが読めません「3,50」"},
+      {"101,3500,4\n", third + "「101,3500,4」"},
+      {"2700,,4\n", third + "「2700,,4」"},
+      {"長さ,本数\n2700,4,5\n", "2 行目：見出しのない列に数があります「2700,4,5」"},
+      {"本数,符号\n", "1 行目：見出しに長さの列が見つかりません「本数」"},
+  };
+  for (const auto& [file, message] : cases)
+    EXPECT_EQ(text::Cp932ToUtf8(ReadCutCsv(Cp(file), 102).error), message) << file;
+  std::string le;  // UTF-16 without a byte-order mark is named
+  for (char c : std::string("2700,4\r\n")) le += {c, '\0'};
+  EXPECT_EQ(
+      text::Cp932ToUtf8(ReadCutCsv(le, 102).error).rfind("UTF-16 (BOM なし) のファイルです。", 0),
+      0u);
+}
+
 TEST(CutCsv, MoreLengthsThanTheGridHolds) {
   std::string file = "長さ,本数\n";
   for (int i = 0; i < 102; ++i) file += std::to_string(1000 + i) + ",1\n";
@@ -130,6 +181,12 @@ TEST_F(CutCsvFileTest, ReplacesTheCutListOrLeavesItAlone) {
   EXPECT_EQ(grid.Cell(2, 1), " 1500.  7");
   EXPECT_EQ(grid.Cell(6, 17), "");                      // the old list is gone
   EXPECT_EQ(grid.Cell(1, 0), text::Lit("長さ. 本数"));  // the headings stay
+  EXPECT_EQ(message, "");
+  // Skipped lines are told.
+  ASSERT_TRUE(LoadCutCsvFile(Write("t.csv", Cp("工事 A\n長さ,本数\n2700,4\n1500,7\n計,11\n")), grid,
+                             message));
+  EXPECT_EQ(text::Cp932ToUtf8(message),
+            "t.csv を切断リストに読み込みました。\n$表題 1 行と合計の行 1 行を読み飛ばしました。");
 
   for (const std::string& bad : {Cp("2700,4\n12a0,3\n"), std::string()}) {
     EXPECT_FALSE(LoadCutCsvFile(Write("bad.csv", bad), grid, message));

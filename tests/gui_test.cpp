@@ -244,6 +244,26 @@ TEST_F(WindowTest, RunMessages) {
   EXPECT_EQ(records->best.pattern_count, 1);
 }
 
+TEST_F(WindowTest, CellsThatReadOtherThanTheyLookAreAskedAboutBeforeARun) {
+  std::vector<std::string> questions;
+  bool go_on = false;
+  window->ask_go_on = [&](const std::string& q) {
+    questions.push_back(text::Cp932ToUtf8(q));
+    return go_on;
+  };
+  Focus(window->Grid1());
+  QTest::keyClicks(window->Grid1(), "6000,1");
+  QTest::keyClick(window->Grid1(), Qt::Key_Return);  // left, and shown as it reads
+  window->Grid2()->SetCell(1, 1, "2700.4");
+  window->RunButton()->click();
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_NE(questions[0].find("\n素材リスト  6000,1 → 60001 × 1 本\n"), std::string::npos);
+  EXPECT_EQ(window->ProgressLabel()->text(), QStringLiteral("・・・・・"));  // went back
+  go_on = true;
+  window->RunButton()->click();
+  EXPECT_EQ(records->best.pattern_count, 1);  // the run as ever
+}
+
 // The File-menu command with this caption.
 QAction* FileCommand(MainWindow& w, const QString& caption) {
   for (QAction* a : w.findChildren<QAction*>())

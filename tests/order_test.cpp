@@ -231,7 +231,7 @@ TEST(OrderCommand, CsvAndUsage) {
                                               {"a.zv5", "--tables", "A"}}) {
     err.str("");
     EXPECT_EQ(RunOrderCommand(bad, out, err), kExitUsage);
-    EXPECT_NE(err.str().find("usage"), std::string::npos);
+    EXPECT_NE(err.str().find("使い方"), std::string::npos);
   }
 }
 

@@ -88,9 +88,21 @@ TEST_F(PlanCommandTest, RunMessagesGoToStderr) {
 }
 
 TEST_F(PlanCommandTest, UsageAndMissingFiles) {
-  EXPECT_EQ(Run({}), kExitUsage);
-  EXPECT_EQ(Run({"a.zv5", "--precision", "extreme"}), kExitUsage);
-  EXPECT_EQ(Run({"a.zv5", "--bogus"}), kExitUsage);
+  // Each usage error says what is wrong, in Japanese, then the usage; exit 2.
+  const std::pair<std::vector<std::string>, const char*> usage_errors[] = {
+      {{}, "仕事のファイルを指定して下さい"},
+      {{"a.zv5", "--precision", "extreme"}, "--precision に 'extreme' は指定できません"},
+      {{"a.zv5", "--bogus"}, "--bogus はこのコマンドでは使えません"},
+      {{"a.zv5", "--csv"}, "--csv の後に値がありません"},
+  };
+  for (const auto& [args, reason] : usage_errors) {
+    EXPECT_EQ(Run(args), kExitUsage);
+    EXPECT_EQ(err.str().rfind(std::string("zarvel5: ") + reason, 0), 0u) << err.str();
+    EXPECT_NE(err.str().find(std::string("\n") + kUsage), std::string::npos);
+  }
+  // --help: the usage on stdout, exit 0, whatever else is there.
+  EXPECT_EQ(Run({"a.zv5", "--help"}), kExitPlanned);
+  EXPECT_EQ(out.str(), std::string(kUsage) + kWindowUsage);
   const std::string missing = (dir / "missing.zv5").string();
   EXPECT_EQ(Run({missing}), kExitUsage);
   EXPECT_EQ(err.str(),
@@ -104,6 +116,8 @@ TEST_F(PlanCommandTest, WorkLimitIsNamedInEveryOutput) {
   ASSERT_EQ(Run({job, "--precision", "high"}), kExitPlanned);
   EXPECT_NE(out.str().find("計算量の上限で打ち切り (1回目の試行まで)\n"), std::string::npos);
   EXPECT_EQ(err.str(),
+            "次のセルは見た目と違う値に読まれます。\n"
+            "素材リスト  6000000.5 → 6000000 × 5 本 (40000 ㎜を超える素材長)\n"
             "計算量の上限に達したため、1回目の試行までで打ち切りました。\n"
             "それまでで最良の計画を表示します。\n");
   ASSERT_EQ(Run({job, "--precision", "high", "--json"}), kExitPlanned);
@@ -133,10 +147,10 @@ TEST_F(PlanCommandTest, WindowStartWithoutADisplayOrWithAMistypedCommand) {
   EXPECT_EQ(err.str(), kNoDisplayMessage + usage);
   // A mistyped command is neither a command nor a file: the usage, display or not.
   EXPECT_EQ(check({"palns", job}, true), kExitUsage);
-  EXPECT_EQ(err.str(), "zarvel5: 'palns' is neither a command nor a job file\n" + usage);
+  EXPECT_EQ(err.str(), "zarvel5: 'palns' はコマンドでも仕事のファイルでもありません\n" + usage);
   EXPECT_EQ(check({"palns", job}, false), kExitUsage);
   EXPECT_EQ(check({"--bogus"}, true), kExitUsage);
-  EXPECT_EQ(err.str(), usage);
+  EXPECT_EQ(err.str(), "zarvel5: '--bogus' は使えないオプションです\n" + usage);
   // --help: the usage on stdout, exit 0.
   EXPECT_EQ(check({"--help"}, false), kExitPlanned);
   EXPECT_EQ(out.str(), usage);
@@ -238,6 +252,44 @@ TEST_F(PlanCommandTest, SaveJobFailureNamesItsReason) {
   EXPECT_EQ(err.str(),
             "[×]" + dir.string() + "/\nout.zv5\nには書き込めません\nディスクに空きがありません\n");
   EXPECT_FALSE(fs::exists(target));
+}
+
+TEST_F(PlanCommandTest, NegativeKerfInAFileRefusesTheRun) {
+  auto records = std::make_unique<optimiser::OptimiserRecords>();
+  job::JobForm form(*records);
+  form.StockGrid().SetCell(1, 1, "12000.20");
+  form.SetFieldText(optimiser::JobField::kKerf, " -3");
+  const std::string path = (dir / "negative.zv5").string();
+  ASSERT_TRUE(job::WriteJobFile(form, path));
+  ASSERT_EQ(Run({path, "--cut-csv", ZARVEL5_SOURCE_DIR "/examples/minami_beams_cut.csv", "--json"}),
+            kExitRunMessage);
+  EXPECT_EQ(out.str(), "{\"status\": \"negative-condition\"}\n");
+  EXPECT_NE(err.str().find("切り代が負の値 (-3 ㎜) です。\n"), std::string::npos);
+}
+
+TEST_F(PlanCommandTest, OutputsNeverOverwriteWhatIsRead) {
+  const std::string job = Job({"5500.10"}, {"2700.4"});
+  const std::string cut = (dir / "cut.csv").string();
+  std::ofstream(cut) << "2700,4\n";
+  const std::string link = (dir / "link.zv5").string();
+  fs::create_symlink("job.zv5", link);
+  const std::string job_bytes = testing::ReadBytes(job);
+  // The job, also through a link, and the cut list: refused before anything is written.
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{job, "--csv", job}, "--csv の出力先 " + job + " は読み込む仕事のファイルです。"},
+      {{job, "--csv", link}, "--csv の出力先 " + link + " は読み込む仕事のファイルです。"},
+      {{job, "--cut-csv", cut, "--save-job", cut},
+       "--save-job の出力先 " + cut + " は読み込む切断リストです。"},
+  };
+  for (const auto& [args, message] : refused) {
+    EXPECT_EQ(Run(args), kExitUsage);
+    EXPECT_EQ(err.str(),
+              "zarvel5: " + message + "上書きせずに終わります。別の出力先を指定して下さい。\n");
+    EXPECT_EQ(testing::ReadBytes(job), job_bytes);
+    EXPECT_EQ(testing::ReadBytes(cut), "2700,4\n");
+  }
+  // The job saved onto itself stays allowed.
+  EXPECT_EQ(Run({job, "--save-job", link, "--precision", "low"}), kExitPlanned) << err.str();
 }
 
 TEST_F(PlanCommandTest, ExamplesPlan) {

@@ -256,13 +256,14 @@ TEST(AbsurdJobs, EndWithAPlanOrAMessage) {
   EXPECT_EQ(many.outcome, RunOutcome::kPlanned);
   EXPECT_FALSE(many.work_limit_reached);
   EXPECT_TRUE(many.host.messages.empty());
-  // A negative kerf that makes a piece take no room: only the pieces bound a bar, and the
-  // priority bar's first fills already need more than an attempt may take.
+  // A negative kerf or margin would let pieces overlap: refused before any search, each named.
   JobRun negative = RunJob({"2.1"}, {"2.999999"}, "999", " -3");
-  EXPECT_EQ(negative.outcome, RunOutcome::kTooLarge);
-  ASSERT_EQ(negative.host.messages.size(), 1u);
-  EXPECT_EQ(text::Cp932ToUtf8(negative.host.messages[0]),
-            "[#×]計算量が多すぎるため、Zarvel不能です。\n切断材の本数か種類を減らして下さい。");
+  EXPECT_EQ(negative.outcome, RunOutcome::kNegativeCondition);
+  EXPECT_TRUE(negative.host.progress.empty());
+  EXPECT_EQ(RunJob({"6000.1"}, {"2000.2"}, "-20", " -1").host.messages,
+            std::vector<std::string>{
+                text::Lit("[#×]素材の余裕が負の値 (-20 ㎜) です。\n切り代が負の値 "
+                          "(-1 ㎜) です。\n$切断材が重なるため、0 以上にして下さい。")});
   // Tens of millions of pieces to one bar: one fill alone is beyond the search, refused at once.
   JobRun refused = RunJob({"2000000000.1"}, {"2.99999999"}, "0", "0");
   EXPECT_EQ(refused.outcome, RunOutcome::kTooLarge);

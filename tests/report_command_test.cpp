@@ -42,5 +42,17 @@ TEST(ReportCommand, PngFolderHoldsExactlyTheReportsPages) {
                                              "page-01.png", "page-notes.png"}));
 }
 
+TEST(ReportCommand, NeverWritesOverTheJob) {
+  testing::TempDir dir("zarvel5-report-onto-job");
+  const std::string job = dir.File("page-002.png");  // a job under a page file's name
+  fs::copy_file(ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5", job);
+  std::ostringstream out, err;
+  EXPECT_EQ(RunReportCommand({job, "--pdf", job}, out, err), kExitUsage);
+  EXPECT_EQ(RunReportCommand({job, "--png", dir.path().string()}, out, err), kExitUsage);
+  EXPECT_EQ(fs::file_size(job), fs::file_size(ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5"));
+  EXPECT_NE(err.str().find("--png の出力先 " + job + " は読み込む仕事のファイルです。"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace zarvel::cli

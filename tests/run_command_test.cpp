@@ -4,6 +4,7 @@
 
 #include "base/cp932.h"
 #include "optimiser/search.h"
+#include "run/cell_check.h"
 #include "tests/fakes.h"
 #include "tests/reference_search.h"
 
@@ -65,6 +66,27 @@ TEST_F(RunCommandTest, SuccessfulRunOpensThePreview) {
   EXPECT_EQ(records->best.pattern_count, 1);
   EXPECT_EQ(host.progress.back(), "(100)   1.709 %");
   EXPECT_EQ(host.progress.size(), 101u);  // 中 is the default precision
+}
+
+TEST_F(RunCommandTest, CellsThatReadOtherThanTheyLookAreNamed) {
+  for (const char* plain : {" 5500.  3", "5500", "5500.", "６０００.１０"})
+    EXPECT_FALSE(ReadsOtherThanItLooks(text::Utf8ToCp932(plain))) << plain;
+  for (const char* odd : {"6000,10", "1850*24", "1850x24", "1850.2.4", ".5", "６０００．１０"})
+    EXPECT_TRUE(ReadsOtherThanItLooks(text::Utf8ToCp932(odd))) << odd;
+  FakeForm::Fill(form.stock, {"6000,10", "45000.2", "5500.3"});
+  FakeForm::Fill(form.cut, {"1850*24", "x2400.3", "2700.4"});  // x2400.3 reads as nothing
+  const std::vector<std::string> expected = {
+      text::Lit("素材リスト  6000,10 → 600010 × 1 本"),
+      text::Lit("素材リスト  45000.2 → 45000 × 2 本 (40000 ㎜を超える素材長)"),
+      text::Lit("切断リスト  1850*24 → 1850 × 1 本")};
+  EXPECT_EQ(DoubtfulCells(form), expected);
+  // Re-laid out in canonical form, the cells are still named: their texts were noted.
+  RelayoutGrids(*records, form);
+  EXPECT_EQ(form.stock.Cell(1, 3), "600010.  1");
+  EXPECT_EQ(DoubtfulCells(form), expected);
+  // A note goes once no cell reads as it did.
+  form.cut.SetCell(1, 1, " 1850. 24");
+  EXPECT_EQ(DoubtfulCells(form).size(), 2u);
 }
 
 TEST_F(RunCommandTest, InfeasibleJob) {
