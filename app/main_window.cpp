@@ -436,7 +436,7 @@ void MainWindow::ReadCutListCsv() {
                                               QStringLiteral("CSV(*.csv *.txt);;すべて(*)"));
   if (path.isEmpty()) return;
   std::string message;
-  if (!job::LoadCutCsvFile(path.toStdString(), *cut_grid_, message)) {
+  if (!job::LoadCutCsvFile(path.toStdString(), *cut_grid_, message, &marks_)) {
     ShowMessageText(message);
     return;
   }

@@ -31,6 +31,8 @@ const char* const kUsage =
     "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
     "[--precision ...]\n"
     "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...]\n"
+    "        zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5] "
+    "[--json]\n"
     "        zarvel5 sections [探す名前] [--json]\n";
 
 const char* const kWindowUsage =
@@ -322,7 +324,7 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
   }
   if (!o.cut_csv.empty()) {
     std::string message;
-    if (!job::LoadCutCsvFile(o.cut_csv, run.form->CutGrid(), message)) {
+    if (!job::LoadCutCsvFile(o.cut_csv, run.form->CutGrid(), message, run.form->MarkList())) {
       err << ForTerminal(message) << "\n";
       return kExitUsage;
     }

@@ -10,6 +10,7 @@
 #include "base/lines.h"
 #include "base/numbers.h"
 #include "job/job_file.h"
+#include "job/piece_marks.h"
 #include "job/safe_file.h"
 
 namespace zarvel::job {
@@ -214,6 +215,17 @@ bool NamesCount(const std::string& word) {
   return OneOf(word, {"本数", "数量", "数", "個数", "員数", "必要数", "必要本数", "切断本数", "本",
                       "COUNT", "QTY", "QUANTITY", "PCS", "PIECES", "N"});
 }
+bool NamesMark(const std::string& word) {
+  return OneOf(word, {"符号", "マーク", "部材符号", "製品符号", "部品符号", "MARK", "PIECEMARK",
+                      "PARTMARK", "POS", "POSITION"});
+}
+bool NamesSection(const std::string& word) {
+  return OneOf(word, {"断面", "部材", "鋼材", "部材名", "断面寸法", "規格", "形状", "PROFILE",
+                      "SECTION", "SIZE"});
+}
+bool NamesGrade(const std::string& word) {
+  return OneOf(word, {"材質", "鋼種", "GRADE", "MATERIAL"});
+}
 bool NamesTotal(const std::string& word) {
   return OneOf(word, {"合計", "計", "総計", "小計", "TOTAL", "SUM"});
 }
@@ -247,6 +259,7 @@ int64_t RuledNumber(const std::string& field, const FieldRule& rule, int line, s
 struct Columns {
   std::size_t length = 0;
   std::size_t count = 1;
+  std::optional<std::size_t> mark, section, grade;
   std::size_t named = 0;       // fields of the heading line; 0 without one
   std::vector<bool> untitled;  // the heading left that field blank
   bool has_count = true;
@@ -259,11 +272,14 @@ bool ReadHeading(const std::vector<std::string>& f, Columns& columns, int line,
                  std::string& error) {
   // A line with a number is a piece, whatever words stand beside it ("3500,4,本").
   if (std::any_of(f.begin(), f.end(), StartsWithNumber)) return false;
-  std::optional<std::size_t> length, count;
+  std::optional<std::size_t> length, count, mark, section, grade;
   for (std::size_t i = 0; i < f.size(); ++i) {
     const std::string word = HeadingWord(f[i]);
     if (!length && NamesLength(word)) length = i;
     if (!count && NamesCount(word)) count = i;
+    if (!mark && NamesMark(word)) mark = i;
+    if (!section && NamesSection(word)) section = i;
+    if (!grade && NamesGrade(word)) grade = i;
   }
   if (!length && !count) return false;
   if (!length && *count != 1) {
@@ -271,6 +287,9 @@ bool ReadHeading(const std::vector<std::string>& f, Columns& columns, int line,
     return true;
   }
   columns.length = length.value_or(0);
+  columns.mark = mark;
+  columns.section = section;
+  columns.grade = grade;
   columns.has_count = count.has_value();
   columns.count = count.value_or(0);
   columns.named = f.size();
@@ -293,7 +312,7 @@ bool CommaInsideNumber(const std::vector<std::string>& f, const Columns& columns
   return (length.size() == 1 && length != "0") || (length.size() == 2 && next.size() == 3);
 }
 
-CutCsv ReadLines(const std::string& bytes, int capacity);
+CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* choice);
 
 // UTF-16 without a byte-order mark: NUL bytes, nearly all at one parity.
 bool LooksLikeBomlessUtf16(const std::string& bytes) {
@@ -306,15 +325,52 @@ bool LooksLikeBomlessUtf16(const std::string& bytes) {
 
 }  // namespace
 
-CutCsv ReadCutCsv(const std::string& bytes, int capacity) {
-  CutCsv result = ReadLines(bytes, capacity);
-  if (!result.ok) result.pieces.clear();  // all or nothing
+CutCsv ReadCutCsv(const std::string& bytes, int capacity, const ColumnChoice* choice) {
+  CutCsv result = ReadLines(bytes, capacity, choice);
+  if (!result.ok) {  // all or nothing
+    result.pieces.clear();
+    result.parts.clear();
+  }
   return result;
+}
+
+bool ParseColumnChoice(const std::string& text, ColumnChoice& choice, std::string& error) {
+  choice = {};
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    std::size_t end = text.find(',', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string item = text.substr(at, end - at);
+    at = end + 1;
+    const std::size_t eq = item.find('=');
+    const std::string name = item.substr(0, eq);
+    const std::string number = eq == std::string::npos ? std::string() : item.substr(eq + 1);
+    const bool digits =
+        !number.empty() && number.size() <= 3 &&
+        std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+    int* slot = name == "length"    ? &choice.length
+                : name == "count"   ? &choice.count
+                : name == "mark"    ? &choice.mark
+                : name == "section" ? &choice.section
+                : name == "grade"   ? &choice.grade
+                                    : nullptr;
+    if (slot == nullptr || !digits || std::stoi(number) < 1) {
+      error = text::Lit("列の指定が読めません: ") + item +
+              text::Lit(" (例: mark=1,section=2,length=4,count=5)");
+      return false;
+    }
+    *slot = std::stoi(number) - 1;
+  }
+  if (choice.length < 0) {
+    error = text::Lit("列の指定に length がありません");
+    return false;
+  }
+  return true;
 }
 
 namespace {
 
-CutCsv ReadLines(const std::string& bytes, int capacity) {
+CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* choice) {
   CutCsv result;
   const bool utf16_mark = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
                                                 (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
@@ -328,6 +384,19 @@ CutCsv ReadLines(const std::string& bytes, int capacity) {
   }
   bool data_seen = false;
   Columns columns;
+  if (choice != nullptr) {
+    const auto at = [](int c) {
+      return c < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(c));
+    };
+    columns.length = static_cast<std::size_t>(choice->length);
+    columns.has_count = choice->count >= 0;
+    columns.count = columns.has_count ? static_cast<std::size_t>(choice->count) : 0;
+    columns.mark = at(choice->mark);
+    columns.section = at(choice->section);
+    columns.grade = at(choice->grade);
+    columns.named = 1000;  // every column is as the user chose: none is refused for a number
+    columns.untitled.assign(columns.named, false);
+  }
   const std::vector<std::string> lines = text::SplitLines(ToCp932(bytes));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
@@ -337,7 +406,7 @@ CutCsv ReadLines(const std::string& bytes, int capacity) {
                                                                  : ',';
     const std::vector<std::string> f = Fields(line, separator);
     if (std::all_of(f.begin(), f.end(), [](const std::string& s) { return s.empty(); })) continue;
-    if (ReadHeading(f, columns, number, result.error)) {
+    if (choice == nullptr && ReadHeading(f, columns, number, result.error)) {
       if (!result.error.empty()) return result;
       continue;
     }
@@ -367,7 +436,9 @@ CutCsv ReadLines(const std::string& bytes, int capacity) {
     // A number where no heading says what it is, or a third number without a heading.
     const std::size_t known = columns.named > 0 ? columns.named : 2;
     for (std::size_t k = 0; k < f.size(); ++k) {
-      if (k == columns.length || (columns.has_count && k == columns.count)) continue;
+      if (k == columns.length || (columns.has_count && k == columns.count) || k == columns.mark ||
+          k == columns.section || k == columns.grade)
+        continue;
       const bool unnamed = k >= known || (columns.named > 0 && columns.untitled[k]);
       if (unnamed && StartsWithNumber(f[k])) {
         result.error =
@@ -388,6 +459,15 @@ CutCsv ReadLines(const std::string& bytes, int capacity) {
       count = RuledNumber(count_field, kCountRule, number, result.error);
       if (count < 0) return result;
     }
+    const auto field = [&](const std::optional<std::size_t>& c) {
+      return c && *c < f.size() ? f[*c] : std::string();
+    };
+    result.parts.push_back({field(columns.mark), field(columns.section), field(columns.grade),
+                            static_cast<int32_t>(length), static_cast<int32_t>(count)});
+    const std::string& section = result.parts.back().section;
+    if (!section.empty() &&
+        std::find(result.sections.begin(), result.sections.end(), section) == result.sections.end())
+      result.sections.push_back(section);
     auto same = std::find_if(result.pieces.begin(), result.pieces.end(),
                              [&](const CutPiece& p) { return p.length == length; });
     if (same != result.pieces.end()) {
@@ -433,7 +513,8 @@ void FillGrid(optimiser::Grid& grid, const std::vector<CutPiece>& pieces) {
   grid.Refresh();
 }
 
-bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string& message) {
+bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string& message,
+                    std::vector<optimiser::PieceMark>* marks) {
   std::string bytes;
   const std::size_t slash = path.rfind('/');
   const std::string name =
@@ -447,6 +528,16 @@ bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string&
     csv.error = text::Lit("切断リストとしては大きすぎます");
   } else {
     csv = ReadCutCsv(bytes, GridCapacity(grid));
+    if (csv.ok && csv.sections.size() > 1) {
+      csv.ok = false;
+      csv.error = text::Lit("断面が ") + text::Format("%zu", csv.sections.size()) +
+                  text::Lit(" 種類あります (");
+      for (std::size_t i = 0; i < csv.sections.size(); ++i)
+        csv.error += (i ? text::Lit("、") : "") + csv.sections[i];
+      csv.error += text::Lit(
+          ")。切断リストには 1 種類だけ読み込めます。部材データ読み込みで断面ごと"
+          "の仕事にして下さい");
+    }
   }
   if (!csv.ok) {
     message = text::Lit("[#×]") + name + text::Lit(" を読み込めません。\n") + csv.error +
@@ -454,6 +545,11 @@ bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string&
     return false;
   }
   FillGrid(grid, csv.pieces);
+  if (marks != nullptr) {
+    marks->clear();
+    for (const CsvPart& p : csv.parts)
+      if (!p.mark.empty()) AddMark(*marks, p.mark, p.length, p.count);
+  }
   message.clear();
   if (csv.titles_skipped > 0 || csv.totals_skipped > 0) {
     std::string skipped;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "optimiser/records.h"
 #include "run/grid.h"
 
 namespace zarvel::job {
@@ -20,12 +21,37 @@ struct CutPiece {
   int32_t count = 0;
 };
 
+// One line of a parts list, with what its named columns say of it (CP932; empty where the file
+// has no such column).
+struct CsvPart {
+  std::string mark;
+  std::string section;
+  std::string grade;
+  int32_t length = 0;
+  int32_t count = 0;
+};
+
+// Columns chosen by the user instead of by a heading (0-based; -1: none).
+struct ColumnChoice {
+  int length = -1;
+  int count = -1;
+  int mark = -1;
+  int section = -1;
+  int grade = -1;
+};
+
+// Reads "mark=1,section=2,length=4,count=5" (1-based columns; grade too). A length column is
+// needed. On a bad text answers false with the reason (CP932) in `error`.
+bool ParseColumnChoice(const std::string& text, ColumnChoice& choice, std::string& error);
+
 struct CutCsv {
   bool ok = false;
-  std::vector<CutPiece> pieces;  // equal lengths merged, in the order they first appear
-  std::string error;             // CP932, without the file name: what is wrong and on which line
-  int titles_skipped = 0;        // lines before the list that are neither heading nor piece
-  int totals_skipped = 0;        // total rows (合計, 計, ...)
+  std::vector<CutPiece> pieces;       // equal lengths merged, in the order they first appear
+  std::vector<CsvPart> parts;         // every line read, in file order
+  std::vector<std::string> sections;  // the sections named, each once, in the order met
+  std::string error;       // CP932, without the file name: what is wrong and on which line
+  int titles_skipped = 0;  // lines before the list that are neither heading nor piece
+  int totals_skipped = 0;  // total rows (合計, 計, ...)
 };
 
 // Reads the bytes of a cut-list file: CP932 or UTF-8 (with or without a byte-order mark;
@@ -36,7 +62,9 @@ struct CutCsv {
 // number is refused. Blank lines are skipped; title lines before the list and total rows
 // (合計, 計) are skipped and counted. A number written with an unquoted comma ("3,500,4",
 // "3,50") is refused. At most `capacity` different lengths.
-CutCsv ReadCutCsv(const std::string& bytes, int capacity);
+// A heading may also name the piece mark (符号, マーク, Mark), the section (断面, 部材, 鋼材,
+// Profile, Section) and the grade (材質, Grade); `choice` (may be null) overrides the heading.
+CutCsv ReadCutCsv(const std::string& bytes, int capacity, const ColumnChoice* choice = nullptr);
 
 // The cut list's capacity in the grid: its data cells.
 int GridCapacity(const optimiser::Grid& grid);
@@ -47,6 +75,9 @@ void FillGrid(optimiser::Grid& grid, const std::vector<CutPiece>& pieces);
 // Reads the file at `path` (UTF-8) into the grid, replacing its cut list. On failure the grid
 // is left as it was and `message` gets the text for the message dialog (CP932); on success
 // `message` says which lines were skipped, or is empty when none were.
-bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string& message);
+// The file's piece marks replace `marks` (when given). A file naming more than one section is
+// refused, naming them: a cut list holds one.
+bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string& message,
+                    std::vector<optimiser::PieceMark>* marks = nullptr);
 
 }  // namespace zarvel::job
