@@ -71,7 +71,8 @@ double BarLayout::Extent() const {
   return std::max(static_cast<double>(stock_length), stock_length + overhang);
 }
 
-BarLayout LayOutBar(const optimiser::OptimiserRecords& r, const optimiser::BarPattern& b) {
+BarLayout LayOutBar(const optimiser::OptimiserRecords& r, const optimiser::BarPattern& b,
+                    const CutBars* cut, int pattern) {
   BarLayout bar;
   bar.stock_length = r.stock.entries[b.stock_index].length;
   bar.repeat = b.repeat_count;
@@ -82,13 +83,32 @@ BarLayout LayOutBar(const optimiser::OptimiserRecords& r, const optimiser::BarPa
   for (int j = 1; j <= r.cut.count; ++j) {
     for (int n = 0; n < b.piece_counts[j]; ++n) {
       const int length = r.cut.entries[j].length;
-      bar.pieces.push_back({at, length});
+      bar.pieces.push_back({at, length, {}});
       end = at + length;
       at = end + bar.kerf;
     }
   }
   bar.used = at;
   bar.overhang = std::max(end - bar.stock_length, 0.0);
+  if (cut == nullptr) return bar;
+  // The i-th box stands for the i-th piece of every bar the pattern is cut on.
+  for (std::size_t i = 0; i < bar.pieces.size(); ++i) {
+    std::vector<std::pair<std::string, int>> counts;
+    for (const CutBar& cb : cut->bars) {
+      if (cb.pattern != pattern || i >= cb.pieces.size() || cb.pieces[i].mark.empty()) continue;
+      const std::string& mark = cb.pieces[i].mark;
+      auto it = std::find_if(counts.begin(), counts.end(),
+                             [&](const auto& c) { return c.first == mark; });
+      if (it == counts.end()) {
+        counts.emplace_back(mark, 1);
+      } else {
+        ++it->second;
+      }
+    }
+    for (const auto& [mark, n] : counts)
+      bar.pieces[i].marks += (bar.pieces[i].marks.empty() ? "" : ",") + mark +
+                             (n > 1 ? text::Lit("×") + Length(n) : std::string());
+  }
   return bar;
 }
 
@@ -155,9 +175,38 @@ std::vector<std::string> NarrowPieceNote(const BarLayout& bar, double scale) {
   return lines;
 }
 
+// Marks fit under their box when their tiny text is no wider than the box and the box's length
+// is not itself in the note (its "*" stands there).
+bool MarksFitUnder(const BarPiece& p, PieceLabel label, double scale) {
+  return label != PieceLabel::kNote &&
+         static_cast<double>(p.marks.size()) * kTinyWidth <= p.length * scale;
+}
+
+std::vector<std::string> MarkNote(const BarLayout& bar, double scale) {
+  const std::vector<PieceLabel> labels = PieceLabels(bar, scale);
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < bar.pieces.size(); ++i) {
+    const BarPiece& p = bar.pieces[i];
+    if (p.marks.empty() || MarksFitUnder(p, labels[i], scale)) continue;
+    const std::string item = text::Format("%zu: ", i + 1) + p.marks;
+    if (line.empty()) {
+      line = text::Lit("符号（左から何番目）：") + item;
+    } else if (line.size() + item.size() + 3 > kNoteColumns) {
+      lines.push_back(line + " /");
+      line = text::Lit("　　") + item;
+    } else {
+      line += " / " + item;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
 double DiagramHeight(const BarLayout& bar, double scale) {
   return kTopGap + kDiagramBarHeight + kBelowBar +
-         static_cast<double>(NarrowPieceNote(bar, scale).size()) * kNoteLine;
+         static_cast<double>(NarrowPieceNote(bar, scale).size() + MarkNote(bar, scale).size()) *
+             kNoteLine;
 }
 
 double DrawDiagramRuler(double y, double longest_extent, double scale) {
@@ -251,6 +300,10 @@ double DrawDiagram(const BarLayout& bar, int number, double y, double scale) {
         TextAt(cx - kTinyWidth / 2, bottom + 0.1, "*");
         break;
     }
+    if (!p.marks.empty() && MarksFitUnder(p, labels[i], scale)) {
+      Style(kTinyHeight, kTinyWidth);
+      TextAt(cx - TextWidth(p.marks) / 2, bottom + 0.1, p.marks);
+    }
   }
 
   // The remnant's length (or the margin used) right after the drawing.
@@ -262,7 +315,8 @@ double DrawDiagram(const BarLayout& bar, int number, double y, double scale) {
   TextAt(X(bar.Extent()) + 1.5, mid - kValueHeight / 2, tail);
 
   double below = bottom + kBelowBar;
-  const std::vector<std::string> note = NarrowPieceNote(bar, scale);
+  std::vector<std::string> note = NarrowPieceNote(bar, scale);
+  for (std::string& line : MarkNote(bar, scale)) note.push_back(std::move(line));
   Style(kSmallHeight, kSmallWidth);
   for (const std::string& line : note) {
     TextAt(x0, below, line);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "optimiser/records.h"
+#include "report/cut_bars.h"
 
 namespace zarvel::report {
 
@@ -12,6 +13,7 @@ namespace zarvel::report {
 struct BarPiece {
   double start = 0;
   int length = 0;
+  std::string marks;  // CP932: the piece marks this box stands for on the pattern's bars
 };
 
 struct BarLayout {
@@ -27,7 +29,10 @@ struct BarLayout {
   double Extent() const;
 };
 
-BarLayout LayOutBar(const optimiser::OptimiserRecords& records, const optimiser::BarPattern& bar);
+// With `cut` (the plan's bars and their marks), each box carries the marks of its pieces on
+// the bars of pattern `pattern`.
+BarLayout LayOutBar(const optimiser::OptimiserRecords& records, const optimiser::BarPattern& bar,
+                    const CutBars* cut = nullptr, int pattern = 0);
 
 // Page-body geometry (sheet mm).
 inline constexpr double kDiagramLabelRight = 28;  // "素材長 × 本数" ends here
@@ -47,6 +52,9 @@ std::vector<PieceLabel> PieceLabels(const BarLayout& bar, double scale);
 std::vector<std::string> NarrowPieceNote(const BarLayout& bar, double scale);
 
 // The height of one diagram (gap, bar, marks and note lines).
+// The note on marks that do not fit under their boxes: "符号（左から）：2: G1, G2 / 3: G3".
+std::vector<std::string> MarkNote(const BarLayout& bar, double scale);
+
 double DiagramHeight(const BarLayout& bar, double scale);
 
 // Draws the ruler row (column heading and a scale in millimetres of bar) at y; returns the y

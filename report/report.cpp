@@ -11,6 +11,7 @@
 #include "drawing/playback.h"
 #include "drawing/primitives.h"
 #include "report/blocks.h"
+#include "report/cut_bars.h"
 #include "report/diagram.h"
 #include "report/templates.h"
 #include "text/fields.h"
@@ -166,6 +167,34 @@ double Builder::Summary() {
     text::FmtPrint(-1, plan.required_length * t, false);
     text::FmtPrint(-1, plan.loss_rate, false);
   }
+  // Piece marks the plan gives to no piece are named, never dropped (only jobs with marks).
+  const std::vector<optimiser::PieceMark> unplaced =
+      r_.marks.empty() ? std::vector<optimiser::PieceMark>{} : ListCutBars(r_).unplaced;
+  if (!unplaced.empty()) {
+    y += kHeadingGap;
+    HeadingStyle();
+    std::string line = text::Lit("切断材のない符号：");
+    bool first = true;
+    for (std::size_t k = 0; k < unplaced.size(); ++k) {
+      const optimiser::PieceMark& m = unplaced[k];
+      const std::string item =
+          m.mark + text::Format(" (%d", m.length) + text::Lit("×") + text::Format("%d)", m.count);
+      if (!first && line.size() + item.size() + 2 > 88) {
+        if (!Fits(y, 3 * (kCharHeight + 1))) {  // the rest would run off the page: counted
+          line += text::Format("  ... %zu", unplaced.size() - k) + text::Lit(" 件");
+          break;
+        }
+        text::PutTextAt(kColumnUnit * 6 + 1, y, line);
+        y += kCharHeight + 1;
+        line = text::Lit("　　");
+        first = true;
+      }
+      line += (first ? "" : "  ") + item;
+      first = false;
+    }
+    text::PutTextAt(kColumnUnit * 6 + 1, y, line);
+    y += kCharHeight + 1;
+  }
   return y;
 }
 
@@ -317,7 +346,10 @@ double Builder::TableC(double y) {
   }
   const optimiser::CuttingPlan& plan = r_.best;
   std::vector<BarLayout> bars;
-  for (int p = 1; p <= plan.pattern_count; ++p) bars.push_back(LayOutBar(r_, plan.patterns[p]));
+  // Marks are listed only for a job that has them: other jobs' pages stay as they were.
+  const CutBars cut = r_.marks.empty() ? CutBars{} : ListCutBars(r_);
+  for (int p = 1; p <= plan.pattern_count; ++p)
+    bars.push_back(LayOutBar(r_, plan.patterns[p], r_.marks.empty() ? nullptr : &cut, p));
   const std::size_t n = bars.size();
   std::size_t p = 0;
   bool first = true;

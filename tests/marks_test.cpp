@@ -56,6 +56,21 @@ TEST(PieceMarks, SavedAfterTheControlsReadBackAndGivenOutInCuttingOrder) {
   EXPECT_EQ(cut.unplaced, (std::vector<PieceMark>{{"X9", 999, 1}, {"G3", 3500, 5}}));
   EXPECT_NE(cli::PlanText(*run.records).find("切断材のない符号: X9"), std::string::npos);
 
+  // The cutting diagrams name each box's marks; the summary names the marks without pieces.
+  o.tables = "C";
+  int pages = 0;
+  ASSERT_EQ(cli::PlanAndRecordPages(o, pages, err), std::nullopt);
+  // The pages record text a character at a time: the characters joined in order.
+  std::string listing;
+  std::istringstream lines(cli::PagesText(pages));
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t quote = line.find('"');
+    if (line.rfind("text ", 0) == 0 && quote != std::string::npos && line.size() > quote + 1)
+      listing += line.substr(quote + 1, line.size() - quote - 2);
+  }
+  for (const char* shown : {"G1", "G2", "B1", "切断材のない符号", "X9(999×1)", "G3(3500×5)"})
+    EXPECT_NE(listing.find(shown), std::string::npos) << shown;
+
   // A job without marks leaves none of the previous one's.
   ASSERT_TRUE(OpenJobFile(loaded, ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5"));
   EXPECT_TRUE(loaded.MarkList()->empty());
