@@ -19,6 +19,7 @@
 #include <QUrl>
 
 #include "app/history.h"
+#include "app/import_dialog.h"
 #include "app/message.h"
 #include "app/preview.h"
 #include "app/qt_text.h"
@@ -324,6 +325,7 @@ void MainWindow::BuildMenus() {
   file->addAction(QStringLiteral("名前を付けて保存(&A)"), this, [this] { SaveAs(); });
   file->addSeparator();
   file->addAction(QStringLiteral("切断リスト読み込み…"), this, [this] { ReadCutListCsv(); });
+  file->addAction(QStringLiteral("部材データ読み込み…"), this, [this] { ImportParts(); });
   file->addAction(QStringLiteral("CSV出力…"), this, [this] { WritePlanCsv(); });
   file->addSeparator();
   file->addAction(QStringLiteral("終了(&X)"), this, [this] { close(); });
@@ -444,6 +446,19 @@ void MainWindow::ReadCutListCsv() {
   cut_grid_->SelectCell({1, 1});
   Modified();
   if (!message.empty()) ShowMessageText(message);  // the lines it skipped
+}
+
+void MainWindow::ImportParts() {
+  // Written jobs take their stock and conditions from the job open now, when it has a file.
+  ImportDialog dialog(CurrentFile().toStdString(), this);
+  if (on_import_dialog) on_import_dialog(dialog);
+  if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == nullptr) return;
+  const exchange::ImportedJob& chosen = *dialog.Chosen();
+  job::FillGrid(*cut_grid_, chosen.pieces);
+  marks_ = chosen.marks;
+  RelayoutGrids();
+  cut_grid_->SelectCell({1, 1});
+  Modified();
 }
 
 void MainWindow::WritePlanCsv() {

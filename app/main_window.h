@@ -25,6 +25,7 @@ namespace zarvel::app {
 class HistoryWindow;
 class PreviewWindow;
 class SectionAssist;
+class ImportDialog;
 
 class MainWindow final : public QMainWindow, public job::JobWindow, public optimiser::RunForm {
  public:
@@ -103,6 +104,10 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   void Open();
   // File menu "切断リスト読み込み…": a CSV cut list replaces the cut grid.
   void ReadCutListCsv();
+  // 部材データ読み込み: one section of detailing software's parts into the cut list.
+  void ImportParts();
+  // Called with the import dialog before it is shown (tests drive it from here).
+  std::function<void(ImportDialog&)> on_import_dialog;
   // File menu "CSV出力…": the last run's plan as CSV.
   void WritePlanCsv();
   // Start-up once shown: the recent items from their list, then the last job.

@@ -1,25 +1,18 @@
 #include "cli/import_command.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <climits>
 #include <filesystem>
 
 #include "base/cp932.h"
 #include "base/format.h"
-#include "base/numbers.h"
-#include "exchange/dstv.h"
+#include "exchange/part_files.h"
 #include "exchange/part_import.h"
 #include "job/cut_csv.h"
 #include "job/job_controls.h"
-#include "job/safe_file.h"
 
 namespace zarvel::cli {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 const char* const kImportUsage =
     "使い方: zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5]\n"
@@ -27,20 +20,6 @@ const char* const kImportUsage =
     "count=5]\n"
     "  DSTV の部品ファイル (.nc1/.nc) と部品表の CSV "
     "を読み、断面ごとに仕事のファイルを書きます。\n";
-
-struct Listed {
-  std::string file;
-  std::string reason;  // UTF-8
-};
-
-enum class Kind { kDstv, kCsv, kOther };
-
-Kind KindOf(const fs::path& path) {
-  const std::string ext = text::UpperAscii(path.extension().string());
-  if (ext == ".NC1" || ext == ".NC") return Kind::kDstv;
-  if (ext == ".CSV" || ext == ".TXT" || ext == ".TSV") return Kind::kCsv;
-  return Kind::kOther;
-}
 
 struct Options {
   std::vector<std::string> inputs;
@@ -93,36 +72,6 @@ bool Parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
   return true;
 }
 
-// The files to read: those named, and in folders (recursively) the part files and lists, in name
-// order so that every run reads them alike.
-std::vector<std::pair<std::string, Kind>> Files(const std::vector<std::string>& inputs,
-                                                std::vector<Listed>& refused) {
-  std::vector<std::pair<std::string, Kind>> files;
-  for (const std::string& input : inputs) {
-    std::error_code ec;
-    if (fs::is_directory(input, ec)) {
-      std::vector<std::pair<std::string, Kind>> found;
-      for (auto it = fs::recursive_directory_iterator(
-               input, fs::directory_options::skip_permission_denied, ec);
-           !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        const Kind kind = KindOf(it->path());
-        if (kind != Kind::kOther && it->is_regular_file(ec)) found.emplace_back(it->path(), kind);
-      }
-      if (ec) refused.push_back({input, "フォルダーを読めません: " + ec.message()});
-      std::sort(found.begin(), found.end());
-      files.insert(files.end(), found.begin(), found.end());
-    } else {
-      const Kind kind = KindOf(input);
-      files.emplace_back(input, kind == Kind::kDstv ? Kind::kDstv : Kind::kCsv);
-    }
-  }
-  return files;
-}
-
-std::string Stem(const std::string& path) {
-  return fs::path(path).stem().string();
-}
-
 }  // namespace
 
 int RunImportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -130,52 +79,19 @@ int RunImportCommand(const std::vector<std::string>& args, std::ostream& out, st
   int code = 0;
   if (!Parse(args, o, out, err, code)) return code;
   std::error_code ec;
-  fs::create_directories(o.out, ec);
-  if (!fs::is_directory(o.out, ec)) {
+  std::filesystem::create_directories(o.out, ec);
+  if (!std::filesystem::is_directory(o.out, ec)) {
     err << "zarvel5: 出力フォルダーを作れません: " << o.out << "\n";
     return 2;
   }
-  std::vector<Listed> refused, left_out;
-  std::vector<exchange::ImportPart> parts;
-  int skipped_lines = 0;
-  for (const auto& [file, kind] : Files(o.inputs, refused)) {
-    std::string bytes;
-    const std::size_t limit = kind == Kind::kDstv ? exchange::kMaxDstvSize : job::kMaxCutCsvSize;
-    if (const job::FileResult read = job::ReadWholeFile(file, bytes, limit + 1); !read) {
-      refused.push_back({file, "読めません: " + text::Cp932ToUtf8(read.Reason())});
-      continue;
-    }
-    if (bytes.size() > limit) {
-      refused.push_back({file, "大きすぎます"});
-      continue;
-    }
-    if (kind == Kind::kDstv) {
-      const exchange::DstvRead r = exchange::ReadDstv(bytes);
-      if (!r.ok) {
-        refused.push_back({file, r.error});
-      } else if (r.part.profile_code == "B" && !o.include_plates) {
-        left_out.push_back({file, "板 (断面コード B) です: " + r.part.profile +
-                                      "。--include-plates で読み込めます"});
-      } else {
-        parts.push_back({file, r.part.mark, r.part.profile, r.part.grade, r.part.length,
-                         r.part.quantity, r.part.kg_per_m});
-      }
-      continue;
-    }
-    const job::CutCsv csv = job::ReadCutCsv(bytes, INT_MAX, o.has_columns ? &o.columns : nullptr);
-    if (!csv.ok) {
-      refused.push_back({file, text::Cp932ToUtf8(csv.error)});
-      continue;
-    }
-    skipped_lines += csv.titles_skipped + csv.totals_skipped;
-    for (const job::CsvPart& p : csv.parts) {
-      // A list without a section column is one job, named after the file.
-      const std::string profile =
-          p.section.empty() ? Stem(file) : exchange::FoldBlanks(text::Cp932ToUtf8(p.section));
-      parts.push_back({file, text::Cp932ToUtf8(p.mark), profile, text::Cp932ToUtf8(p.grade),
-                       static_cast<double>(p.length), p.count, 0});
-    }
-  }
+  exchange::PartFileOptions read_options;
+  read_options.include_plates = o.include_plates;
+  read_options.columns = o.has_columns ? &o.columns : nullptr;
+  exchange::PartFiles files = exchange::ReadPartFiles(o.inputs, read_options);
+  const std::vector<exchange::ImportPart>& parts = files.parts;
+  std::vector<exchange::ListedFile>& refused = files.refused;
+  const std::vector<exchange::ListedFile>& left_out = files.left_out;
+  const int skipped_lines = files.skipped_lines;
 
   const int capacity = (job::kCutGridCols - 1) * (job::kCutGridRows - 1);
   std::vector<exchange::ImportedJob> jobs = exchange::GroupParts(parts, capacity);
@@ -210,7 +126,7 @@ int RunImportCommand(const std::vector<std::string>& args, std::ostream& out, st
       s += "]}";
       first = false;
     }
-    const auto list = [&](const char* key, const std::vector<Listed>& items) {
+    const auto list = [&](const char* key, const std::vector<exchange::ListedFile>& items) {
       s += std::string("],\n \"") + key + "\": [";
       for (std::size_t k = 0; k < items.size(); ++k)
         s += std::string(k ? ", " : "") + "{\"file\": " + text::JsonString(items[k].file) +
@@ -234,11 +150,13 @@ int RunImportCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (skipped_lines > 0)
       out << text::Format("読み飛ばした表題・合計の行: %d 行\n", skipped_lines);
     if (!left_out.empty()) out << "読み込まなかった部品:\n";
-    for (const Listed& l : left_out) out << "  " << l.file << ": " << l.reason << "\n";
+    for (const exchange::ListedFile& l : left_out)
+      out << "  " << l.file << ": " << l.reason << "\n";
     if (!refused.empty()) out << "読めなかったファイル:\n";
-    for (const Listed& l : refused) out << "  " << l.file << ": " << l.reason << "\n";
+    for (const exchange::ListedFile& l : refused) out << "  " << l.file << ": " << l.reason << "\n";
   }
-  for (const Listed& l : refused) err << "zarvel5: " << l.file << ": " << l.reason << "\n";
+  for (const exchange::ListedFile& l : refused)
+    err << "zarvel5: " << l.file << ": " << l.reason << "\n";
   return refused.empty() ? 0 : 1;
 }
 

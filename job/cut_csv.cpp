@@ -427,6 +427,14 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
       ++result.titles_skipped;
       continue;
     }
+    if (!data_seen) {  // the columns this list is read by
+      const auto at = [](const std::optional<std::size_t>& c) {
+        return c ? static_cast<int>(*c) : -1;
+      };
+      result.columns = {static_cast<int>(columns.length),
+                        columns.has_count ? static_cast<int>(columns.count) : -1, at(columns.mark),
+                        at(columns.section), at(columns.grade)};
+    }
     data_seen = true;
     const std::string shown = Trim(lines[i]);
     if (CommaInsideNumber(f, columns, separator)) {
@@ -494,6 +502,24 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
 }
 
 }  // namespace
+
+std::vector<std::vector<std::string>> CsvPreview(const std::string& bytes, int rows) {
+  std::vector<std::vector<std::string>> preview;
+  const bool utf16_mark = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
+                                                (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+  if (!utf16_mark && bytes.find('\0') != std::string::npos) return preview;
+  for (const std::string& raw : text::SplitLines(ToCp932(bytes))) {
+    if (static_cast<int>(preview.size()) >= rows) break;
+    const std::string line = NarrowPunctuation(raw);
+    const char separator = line.find('\t') != std::string::npos  ? '\t'
+                           : line.find(';') != std::string::npos ? ';'
+                                                                 : ',';
+    std::vector<std::string> f = Fields(line, separator);
+    if (std::any_of(f.begin(), f.end(), [](const std::string& s) { return !s.empty(); }))
+      preview.push_back(std::move(f));
+  }
+  return preview;
+}
 
 int GridCapacity(const optimiser::Grid& grid) {
   return std::max(grid.ColCount() - 1, 0) * std::max(grid.RowCount() - 1, 0);

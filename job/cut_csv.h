@@ -49,6 +49,7 @@ struct CutCsv {
   std::vector<CutPiece> pieces;       // equal lengths merged, in the order they first appear
   std::vector<CsvPart> parts;         // every line read, in file order
   std::vector<std::string> sections;  // the sections named, each once, in the order met
+  ColumnChoice columns;               // the columns read (from the heading, or by position)
   std::string error;       // CP932, without the file name: what is wrong and on which line
   int titles_skipped = 0;  // lines before the list that are neither heading nor piece
   int totals_skipped = 0;  // total rows (合計, 計, ...)
@@ -65,6 +66,10 @@ struct CutCsv {
 // A heading may also name the piece mark (符号, マーク, Mark), the section (断面, 部材, 鋼材,
 // Profile, Section) and the grade (材質, Grade); `choice` (may be null) overrides the heading.
 CutCsv ReadCutCsv(const std::string& bytes, int capacity, const ColumnChoice* choice = nullptr);
+
+// The first `rows` lines that hold anything, split into their fields (CP932), as the reader
+// splits them: for showing which column is which.
+std::vector<std::vector<std::string>> CsvPreview(const std::string& bytes, int rows);
 
 // The cut list's capacity in the grid: its data cells.
 int GridCapacity(const optimiser::Grid& grid);

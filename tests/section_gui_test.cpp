@@ -4,11 +4,17 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <set>
 
+#include "app/import_dialog.h"
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/qt_text.h"
 #include "app/section_assist.h"
+#include "base/cell_text.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::app {
@@ -102,6 +108,41 @@ TEST_F(SectionFieldTest, ATypedWeightIsKeptUnlessTheUserAgreesAndIsNoted) {
   QTest::keyClicks(member, QStringLiteral("HEB400"));
   EXPECT_FALSE(Popup()->isVisible());
   EXPECT_FALSE(assist->Note()->isVisible());
+}
+
+TEST_F(SectionFieldTest, PartsDialogLoadsOneSectionWithItsMarks) {
+  const std::string folder = settings->File("parts");
+  std::filesystem::create_directories(folder);
+  const auto part = [&](const char* name, const char* mark, const char* count, const char* profile,
+                        const char* length) {
+    std::ofstream(folder + "/" + name, std::ios::binary)
+        << "ST\r\n  P1\r\n  D1\r\n  1\r\n  " << mark << "\r\n  SS400\r\n  " << count << "\r\n  "
+        << profile << "\r\n  I\r\n  " << length << "\r\nEN\r\n";
+  };
+  part("a.nc1", "G1", "2", "H200X100X5.5X8", "3500");
+  part("b.nc1", "G2", "1", "H-200x100x5.5x8", "2400");
+  part("c.nc1", "C1", "4", "I-100x75x5x8", "1200");
+  int rows = 0;
+  window->on_import_dialog = [&](ImportDialog& dialog) {
+    dialog.AddPaths({QString::fromStdString(folder)});
+    rows = dialog.Sections()->rowCount();
+    dialog.Sections()->selectRow(0);
+    QTimer::singleShot(0, &dialog, [&dialog] { dialog.LoadButton()->click(); });
+  };
+  window->SetDataModified(false);
+  window->ImportParts();
+  EXPECT_EQ(rows, 2);  // two sections, the H typed two ways being one
+  auto* grid = static_cast<CellGrid*>(window->findChild<QWidget*>(QStringLiteral("Grid2")));
+  ASSERT_NE(grid, nullptr);
+  std::set<int32_t> lengths;
+  for (int row = 1; row < grid->RowCount(); ++row)
+    for (int col = 1; col < grid->ColCount(); ++col)
+      if (const int32_t length = text::ParseCellText(grid->Cell(col, row)).length)
+        lengths.insert(length);
+  EXPECT_EQ(lengths, (std::set<int32_t>{2400, 3500}));
+  EXPECT_EQ(*window->MarkList(),
+            (std::vector<optimiser::PieceMark>{{"G1", 3500, 2}, {"G2", 2400, 1}}));
+  EXPECT_TRUE(window->DataModified());
 }
 
 }  // namespace
