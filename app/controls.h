@@ -75,8 +75,7 @@ class NumEdit final : public QLineEdit, public job::SavedControl {
   std::string name_;
   int tag_;
   NumberView number_{*this};
-  bool setting_ = false;   // the program sets the text: no limit applies
-  bool deleting_ = false;  // the Delete key's edit, which is not typing
+  bool setting_ = false;  // the program sets the text: no limit applies
 };
 
 // A grid of text cells painted by the program itself: row 0 is the heading, column 0 the row
@@ -114,6 +113,7 @@ class CellGrid final : public QWidget, public optimiser::Grid, public job::Saved
 
   std::function<bool()> vertical_order;  // entry order for Enter
   ModifiedHook on_modified;
+  std::function<void()> on_paste;  // Ctrl+V
 
  protected:
   void paintEvent(QPaintEvent* event) override;

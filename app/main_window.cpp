@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -43,6 +44,7 @@ constexpr int kClientHeight = 632;
 constexpr int kTopPanelHeight = 24;
 const QColor kBackground(175, 202, 250);
 const QColor kPanel(202, 255, 228);
+const QString kNoResult = QStringLiteral("・・・・・");
 
 QFont Face(const char* family, int pixels, bool bold = false) {
   QFont f(QString::fromLatin1(family));
@@ -207,6 +209,7 @@ void MainWindow::BuildGrids(QWidget* panel) {
   for (CellGrid* g : {stock_grid_, cut_grid_}) {
     g->vertical_order = [this] { return VerticalOrder(); };
     g->on_modified = [this] { Modified(); };
+    g->on_paste = [this, g] { PasteInto(g); };
   }
 }
 
@@ -229,6 +232,7 @@ void MainWindow::BuildConditions(QWidget* panel) {
   precision_->setGeometry(10, 90, 228, 52);
   precision_->SetItemIndex(precision.value);
   precision_->on_change = [this] {  // re-runs only while the preview is open
+    Modified();
     if (preview_ != nullptr && preview_->isVisible()) RunClicked(false);
   };
 
@@ -239,12 +243,18 @@ void MainWindow::BuildConditions(QWidget* panel) {
                        new CheckBox(QString::fromLatin1(vertical.key), QStringLiteral("縦順表示"),
                                     vertical.value != 0, panel));
   vertical_->setGeometry(1000, 292, 160, 24);
-  connect(vertical_, &QCheckBox::toggled, this, [this] { RelayoutGrids(); });
+  connect(vertical_, &QCheckBox::toggled, this, [this] {
+    RelayoutGrids();
+    Modified(false);  // the lists are the same, only laid out otherwise
+  });
   // The preview's two table switches are saved with the job.
   preview_ = new PreviewWindow(records_, this);
   table_a_ = Register(JobControl::kTableA, preview_->TableA());
   table_b_ = Register(JobControl::kTableB, preview_->TableB());
   Register(JobControl::kTableC, preview_->TableC());
+  // Saved with the job: a change of them is a change of the job (not of its plan).
+  for (CheckBox* box : {preview_->TableA(), preview_->TableB(), preview_->TableC()})
+    connect(box, &QCheckBox::toggled, this, [this] { Modified(false); });
 }
 
 void MainWindow::BuildRunArea(QWidget* panel) {
@@ -252,7 +262,7 @@ void MainWindow::BuildRunArea(QWidget* panel) {
   run_->setGeometry(1000, 330, 248, 52);
   run_->setFont(Face("IPAexGothic", 20, true));
   MakeLabel(panel, QStringLiteral("残材率"), 1000, 398, 16);
-  progress_ = new QLabel(QStringLiteral("・・・・・"), panel);
+  progress_ = new QLabel(kNoResult, panel);
   progress_->setObjectName(QStringLiteral("lbZhiMin"));
   progress_->setGeometry(1000, 420, 248, 60);
   progress_->setFont(Face("IPAGothic", 20, true));
@@ -275,26 +285,39 @@ void MainWindow::SetTabOrder() {
 }
 
 void MainWindow::ConnectGridButtons() {
-  connect(clear_stock_, &QPushButton::clicked, this, [this] {
-    job::ClearGridCells(*stock_grid_);
-    stock_grid_->SelectCell({1, 1});
-  });
-  connect(clear_cut_, &QPushButton::clicked, this, [this] {
-    job::ClearGridCells(*cut_grid_);
-    cut_grid_->SelectCell({1, 1});
-  });
-  connect(paste_, &QPushButton::clicked, this, [this] {
-    const std::string clip = Cp(QGuiApplication::clipboard()->text());
-    cut_grid_->setEnabled(false);
-    job::PasteIntoGrid(*cut_grid_, clip, cut_grid_->Current(),
-                       [this](job::CellPos p) { cut_grid_->SelectCell(p); });
-    cut_grid_->setEnabled(true);
-  });
+  connect(clear_stock_, &QPushButton::clicked, this, [this] { ClearGrid(stock_grid_); });
+  connect(clear_cut_, &QPushButton::clicked, this, [this] { ClearGrid(cut_grid_); });
+  paste_->setToolTip(QStringLiteral("切断リストに貼り付け (Ctrl+V)"));
+  connect(paste_, &QPushButton::clicked, this, [this] { PasteInto(cut_grid_); });
+}
+
+void MainWindow::EnterFirstFreeCell(CellGrid* grid) {
+  const std::vector<job::CellPos> free = job::FreeCells(*grid, VerticalOrder());
+  grid->SelectCell(free.empty() ? job::CellPos{1, 1} : free.front());
+  grid->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::ClearGrid(CellGrid* grid) {
+  job::ClearGridCells(*grid);
+  Modified();
+  EnterFirstFreeCell(grid);
+}
+
+void MainWindow::PasteInto(CellGrid* grid) {
+  const std::string clip = Cp(QGuiApplication::clipboard()->text());
+  grid->Refresh();  // the cell being entered counts as it will be left
+  const job::PastePlan plan = job::PlanPaste(*grid, clip, VerticalOrder());
+  if (job::ApplyPaste(*grid, plan)) Modified();
+  EnterFirstFreeCell(grid);
+  const std::string message =
+      job::PasteMessage(plan, grid == stock_grid_ ? "素材リスト" : "切断リスト");
+  if (!message.empty()) ShowMessageText(message);
 }
 
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-  file->addAction(QStringLiteral("開く(&O)"), this, [this] { Open(); });
+  file->addAction(QStringLiteral("新規(&N)"), QKeySequence::New, this, [this] { NewJob(); });
+  file->addAction(QStringLiteral("開く(&O)"), QKeySequence::Open, this, [this] { Open(); });
   QMenu* reopen = file->addMenu(QStringLiteral("開き直す"));
   for (int i = 0; i < job::RecentFiles::kItems; ++i) {
     QAction* a = reopen->addAction(QString());
@@ -309,7 +332,7 @@ void MainWindow::BuildMenus() {
       reopen->addAction(QStringLiteral("履歴のクリア"), this, [this] { ClearHistory(); });
   recent_clear_->setObjectName(QStringLiteral("smClear"));
   file->addSeparator();
-  file->addAction(QStringLiteral("上書き保存(&S)"), this, [this] { Save(); });
+  file->addAction(QStringLiteral("上書き保存(&S)"), QKeySequence::Save, this, [this] { Save(); });
   file->addAction(QStringLiteral("名前を付けて保存(&A)"), this, [this] { SaveAs(); });
   file->addSeparator();
   file->addAction(QStringLiteral("切断リスト読み込み…"), this, [this] { ReadCutListCsv(); });
@@ -389,25 +412,54 @@ QMessageBox::StandardButton MainWindow::ConfirmSaveChanges() {
   }
   if (answer == QMessageBox::Yes) {
     Save();
-    return QMessageBox::Yes;
+    // A save that failed or was cancelled keeps the job: the caller must not go on.
+    return data_modified_ ? QMessageBox::Cancel : QMessageBox::Yes;
   }
   return answer == QMessageBox::No ? QMessageBox::No : QMessageBox::Cancel;
 }
 
-job::FileResult MainWindow::OpenJob(const QString& path) {
-  planned_ = false;  // the plan belonged to the job before
-  return job::OpenJobFile(*this, path.toStdString());
+job::FileResult MainWindow::OpenJob(const QString& path, job::JobLoad* load) {
+  job::JobLoad own;
+  job::JobLoad& l = load != nullptr ? *load : own;
+  // The preview is closed first: a precision read from the file must not re-run the old job.
+  QWidget* preview_was = preview_->isVisible() ? preview_ : nullptr;
+  preview_->hide();
+  const job::FileResult read = job::OpenJobFile(*this, path.toStdString(), &l);
+  if (!read) {
+    if (preview_was != nullptr) preview_->show();  // nothing changed
+    return read;
+  }
+  ClearResults();  // the plan belonged to the job before
+  // What is in the window is not what is in the file: closing asks to save it whole.
+  if (!l.Complete()) Modified();
+  return read;
+}
+
+void MainWindow::ClearResults() {
+  preview_->hide();
+  planned_ = false;
+  plan_older_ = false;
+  progress_->setText(kNoResult);
 }
 
 bool MainWindow::OpenAndShow(const QString& path) {
-  const job::FileResult read = OpenJob(path);
+  job::JobLoad load;
+  const job::FileResult read = OpenJob(path, &load);
   if (read) {
     SetCurrentFile(path);
     UpdateRecentFiles(path);
+    if (!load.Complete()) ShowMessageText(job::IncompleteJobMessage(path.toStdString(), load));
   } else {
     ShowMessageText(job::CannotReadMessage(path.toStdString(), read.Reason()));
   }
   return read.Ok();
+}
+
+void MainWindow::NewJob() {
+  if (ConfirmSaveChanges() == QMessageBox::Cancel) return;
+  ClearResults();
+  job::ApplyFreshJob(*this);
+  SetCurrentFile(QString());
 }
 
 void MainWindow::OpenFromCommandLine(const QString& path) {
@@ -437,6 +489,12 @@ void MainWindow::WritePlanCsv() {
   if (!planned_) {
     ShowMessageText(text::Lit(
         "[#×]先に「Zarvel実行」で切断計画を作って下さい。\n$CSV出力はその計画を書き出します。"));
+    return;
+  }
+  if (plan_older_) {
+    ShowMessageText(
+        text::Lit("[#×]切断計画は、そのあとに変更された仕事の内容より古いものです。\n"
+                  "$もう一度「Zarvel実行」をしてからCSV出力して下さい。"));
     return;
   }
   const QFileInfo job(CurrentFile());
@@ -520,6 +578,7 @@ void MainWindow::RunClicked(bool user_invoked) {
   h.version_text = text::VersionText();
   planned_ =
       optimiser::RunCommand(records_, *this, h, user_invoked) == optimiser::RunOutcome::kPlanned;
+  plan_older_ = false;
   preview_->keys = nullptr;
 }
 
@@ -528,6 +587,7 @@ void MainWindow::SetToday(const std::string& date) {
   Edit(JobField::kYear)->SetNumEditText(d.year);
   Edit(JobField::kMonth)->SetNumEditText(d.month);
   Edit(JobField::kDay)->SetNumEditText(d.day);
+  Modified();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -547,6 +607,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       } else {
         job::SampleFill(*cut_grid_, 500, 100, 20);
       }
+      Modified();
     }
     return true;
   }
@@ -601,9 +662,11 @@ void MainWindow::StartUp() {
   ShowRecentItems();
   const std::string last = job::ReadLastFile();
   const QString path = QString::fromStdString(last);
-  if (!last.empty() && OpenJob(path)) {  // not reported when it cannot be read
+  job::JobLoad load;
+  if (!last.empty() && OpenJob(path, &load)) {  // not reported when it cannot be read
     SetCurrentFile(path);
     UpdateRecentFiles(path);
+    if (!load.Complete()) ShowMessageText(job::IncompleteJobMessage(last, load));
   } else {
     SetCurrentFile(QString());
   }

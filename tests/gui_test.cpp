@@ -192,20 +192,65 @@ TEST_F(WindowTest, GridEntryWithEnter) {
   EXPECT_EQ(cut->Cell(1, 1), "");
 }
 
-TEST_F(WindowTest, PasteClearAndTheModifiedFlag) {
-  QGuiApplication::clipboard()->setText(QStringLiteral("6000\t4\n\n5000\nabc\t3\n"));
-  CellGrid* cut = window->Grid2();
-  cut->SelectCell({5, 17});
-  window->PasteButton()->click();
-  EXPECT_EQ(cut->Cell(5, 17), " 6000.  4");
-  EXPECT_EQ(cut->Cell(6, 17), "5000.1");  // current: normalised when left
-  EXPECT_FALSE(window->DataModified());
+// The widget the next key goes to, and that key.
+QWidget* KeysTo() {
+  return QApplication::focusWidget();
+}
 
+TEST_F(WindowTest, PasteFillsFreeCellsOrNothingAndKeepsTheKeyboard) {
+  CellGrid* cut = window->Grid2();
+  window->Vertical()->setChecked(false);  // row by row
+  cut->SetCell(1, 1, " 2995.  8");
+  window->SetDataModified(false);
+  Focus(window->Grid1());
+  QGuiApplication::clipboard()->setText(QStringLiteral("6000\t4\n\n5000\nabc\t3\n"));
+  window->PasteButton()->click();
+  EXPECT_EQ(cut->Cell(1, 1), " 2995.  8");  // never overwritten
+  EXPECT_EQ(cut->Cell(2, 1), " 6000.  4");
+  EXPECT_EQ(cut->Cell(3, 1), " 5000.  1");
+  ASSERT_EQ(messages.size(), 1u);  // the line it could not read is named
+  EXPECT_NE(text::Cp932ToUtf8(messages[0]).find("4 行目： abc 3"), std::string::npos);
+  EXPECT_TRUE(window->DataModified());
+  // The next key starts the first free cell of the grid pasted into.
+  ASSERT_EQ(KeysTo(), cut);
+  EXPECT_EQ(cut->Current(), (job::CellPos{4, 1}));
+  QTest::keyClicks(KeysTo(), "700.2");
+  QTest::keyClick(KeysTo(), Qt::Key_Return);
+  EXPECT_EQ(cut->Cell(4, 1), "  700.  2");
+
+  // More lines than free cells (Ctrl+V in the grid): nothing changes, the user is told.
+  QGuiApplication::clipboard()->setText(QStringLiteral("1000\n").repeated(100));
+  QTest::keyClick(cut, Qt::Key_V, Qt::ControlModifier);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("2 行が入らないため、何も貼り付けていません"),
+            std::string::npos);
+  EXPECT_EQ(cut->Cell(5, 1), "");
+
+  // [ｸﾘｱ] empties its own grid, counts as a change, and the next key goes into its first cell.
   window->Grid1()->SetCell(1, 1, " 6000.  2");
+  window->SetDataModified(false);
   window->ClearStockButton()->click();
-  EXPECT_EQ(window->Grid1()->Cell(1, 1), "");
-  EXPECT_EQ(cut->Cell(5, 17), " 6000.  4");  // the other grid untouched
-  EXPECT_FALSE(window->DataModified());
+  EXPECT_TRUE(window->DataModified());
+  EXPECT_EQ(cut->Cell(1, 1), " 2995.  8");
+  ASSERT_EQ(KeysTo(), window->Grid1());
+  QTest::keyClicks(KeysTo(), "5500");
+  QTest::keyClick(KeysTo(), Qt::Key_Return);
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), " 5500.  1");
+}
+
+TEST_F(WindowTest, EveryChangeOfWhatTheFileSavesCounts) {
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"date", [&] { window->SetToday("2026/12/06"); }},
+      {"precision", [&] { window->Precision()->findChildren<QRadioButton*>()[2]->click(); }},
+      {"vertical order", [&] { window->Vertical()->click(); }},
+      {"preview table", [&] { window->TableB()->click(); }},
+      {"menu New is not", [&] { window->NewJob(); }},
+  };
+  for (const auto& [name, change] : changes) {
+    window->SetDataModified(false);
+    change();
+    EXPECT_EQ(window->DataModified(), std::string(name) != "menu New is not") << name;
+  }
 }
 
 TEST_F(WindowTest, DateLabel) {
@@ -213,7 +258,7 @@ TEST_F(WindowTest, DateLabel) {
   EXPECT_EQ(Shown(JobField::kYear), "26");
   EXPECT_EQ(Shown(JobField::kMonth), "12");
   EXPECT_EQ(Shown(JobField::kDay), " 6");
-  EXPECT_FALSE(window->DataModified());
+  EXPECT_TRUE(window->DataModified());
 }
 
 TEST_F(WindowTest, ClosePromptsOnlyWhenModified) {
@@ -661,7 +706,7 @@ TEST_F(WindowTest, DroppedFiles) {
   EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(WindowTest, YesWithoutAFileGoesThroughSaveAs) {
+TEST_F(WindowTest, YesKeepsTheJobWhenTheSaveDoesNotHappen) {
   window->SetDataModified(true);
   int asked = 0;
   window->ask_save_path = [&](const QString& proposed) {
@@ -669,10 +714,61 @@ TEST_F(WindowTest, YesWithoutAFileGoesThroughSaveAs) {
     EXPECT_TRUE(proposed.endsWith(QStringLiteral("<工事名>：<部材名>")));
     return QString();  // cancelled
   };
+  int opened = 0;
+  window->ask_open_path = [&](const QString&) {
+    ++opened;
+    return QString();
+  };
   answer = QMessageBox::Yes;
   window->close();
-  EXPECT_EQ(asked, 1);
-  EXPECT_FALSE(window->isVisible());  // closes all the same
+  window->Open();
+  window->NewJob();
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(opened, 0);  // Open went no further
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->DataModified());
+
+  // A file that cannot be written: the message, and the window stays with the job.
+  SaveAsTo("job.zv5");
+  window->Edit(JobField::kProjectName)->SetText("unsaved");
+  window->SetDataModified(true);
+  testing::FakeFiles files;
+  testing::UseFiles use(files);
+  files.FailOn(testing::FakeFiles::Fail::kSync, EIO);
+  window->close();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_EQ(window->Edit(JobField::kProjectName)->Text(), "unsaved");
+}
+
+TEST_F(WindowTest, NewAnotherJobAndTheOldResults) {
+  window->Grid1()->SetCell(1, 1, "5500.10");
+  window->Grid2()->SetCell(1, 1, "2700.4");
+  window->RunButton()->click();
+  ASSERT_TRUE(window->Preview()->isVisible());
+  // An edit after the run: CSV出力 says the plan is older than the job.
+  window->ask_plan_csv_path = [&](const QString&) { return QString(); };
+  QTest::keyClick(window->Edit(JobField::kKerf), Qt::Key_5);
+  FileCommand(*window, QStringLiteral("CSV出力…"))->trigger();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[0]).find("古い"), std::string::npos);
+
+  // Ctrl+N (asks first) gives a fresh job without the old plan.
+  QAction* fresh = FileCommand(*window, QStringLiteral("新規(&N)"));
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(fresh->shortcut(), QKeySequence(QKeySequence::New));
+  EXPECT_EQ(FileCommand(*window, QStringLiteral("上書き保存(&S)"))->shortcut(),
+            QKeySequence(QKeySequence::Save));
+  answer = QMessageBox::No;
+  fresh->trigger();
+  EXPECT_EQ(prompts, 1);
+  EXPECT_FALSE(window->Preview()->isVisible());
+  EXPECT_EQ(window->ProgressLabel()->text(), QStringLiteral("・・・・・"));
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), "");
+  EXPECT_EQ(Shown(JobField::kKerf), "  3");
+  FileCommand(*window, QStringLiteral("CSV出力…"))->trigger();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("先に「Zarvel実行」"), std::string::npos);
 }
 
 // ---- What the user types or saves is never lost ----
@@ -807,14 +903,17 @@ TEST_F(EntryTest, DeleteIsNoCharacter) {
   Focus(kname);
   kname->home(false);
   SendKey(kname, Qt::Key_Delete, del);
-  EXPECT_EQ(kname->Text(), text::Lit("工事名>"));  // Delete edits, but is not typing
-  EXPECT_FALSE(window->DataModified());
+  EXPECT_EQ(kname->Text(), text::Lit("工事名>"));  // not typing, but a change of the job
+  EXPECT_TRUE(window->DataModified());
+  window->SetDataModified(false);
   CellGrid* g = window->Grid2();
   Focus(g);
+  SendKey(g, Qt::Key_Delete, del);  // an empty cell stays as it was
+  EXPECT_FALSE(window->DataModified());
   g->SetCell(1, 1, " 700.  2");
   SendKey(g, Qt::Key_Delete, del);
   EXPECT_EQ(g->Cell(1, 1), "");
-  EXPECT_FALSE(window->DataModified());
+  EXPECT_TRUE(window->DataModified());
 }
 
 TEST_F(EntryTest, DeleteInAGridIsUndoneByEscape) {
@@ -1083,6 +1182,46 @@ TEST_F(EntryTest, UnreadableOrUnwritableJobsSayWhy) {
   EXPECT_EQ(text::Cp932ToUtf8(messages[2]),
             "[×]" + settings->path().string() +
                 "/\njob.zv5\nには書き込めません\n入出力エラーが起きました");
+  EXPECT_TRUE(window->DataModified());
+}
+
+TEST_F(EntryTest, ADamagedFileIsRefusedAndAnIncompleteOneSaysSo) {
+  window->Grid2()->SetCell(1, 1, "  700.  2");
+  const QString good = SaveAsTo("good.zv5");
+  QFile file(good);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray whole = file.readAll();
+  const QString bad = QString::fromStdString(settings->File("bad.zv5"));
+  window->ask_open_path = [&](const QString&) { return bad; };
+  for (const QByteArray& bytes : {QByteArray(), QByteArray("\x89PNG\r\n\0\x01\xff", 9)}) {
+    QFile out(bad);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+    messages.clear();
+    window->Open();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(text::Cp932ToUtf8(messages[0]), "[×]" + settings->path().string() +
+                                                  "/\nbad.zv5\nは読み込めません\n"
+                                                  "仕事のファイルではありません");
+    EXPECT_EQ(window->CurrentFile(), good);  // nothing changed
+    EXPECT_EQ(window->RecentItem(0)->text(), good);
+    EXPECT_EQ(window->Grid2()->Cell(1, 1), "  700.  2");
+  }
+  // The first 20 lines of a job: it opens, the rest is a fresh job's, and the user is told.
+  QFile out(bad);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+  qsizetype end = 0;
+  for (int i = 0; i < 20; ++i) end = whole.indexOf("\r\n", end) + 2;
+  out.write(whole.left(end));
+  out.close();
+  messages.clear();
+  window->Open();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[0]).find("は一部が欠けた仕事のファイルです"),
+            std::string::npos);
+  EXPECT_EQ(window->CurrentFile(), bad);
+  EXPECT_EQ(window->Grid2()->Cell(1, 1), "");
   EXPECT_TRUE(window->DataModified());
 }
 
