@@ -316,7 +316,6 @@ void MainWindow::PasteInto(CellGrid* grid) {
 
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-  file->addAction(QStringLiteral("新規(&N)"), QKeySequence::New, this, [this] { NewJob(); });
   file->addAction(QStringLiteral("開く(&O)"), QKeySequence::Open, this, [this] { Open(); });
   QMenu* reopen = file->addMenu(QStringLiteral("開き直す"));
   for (int i = 0; i < job::RecentFiles::kItems; ++i) {
@@ -335,6 +334,8 @@ void MainWindow::BuildMenus() {
   file->addAction(QStringLiteral("上書き保存(&S)"), QKeySequence::Save, this, [this] { Save(); });
   file->addAction(QStringLiteral("名前を付けて保存(&A)"), this, [this] { SaveAs(); });
   file->addSeparator();
+  // Below the items users know by place: 開く, 開き直す and the saves stay where they were.
+  file->addAction(QStringLiteral("新規(&N)"), QKeySequence::New, this, [this] { NewJob(); });
   file->addAction(QStringLiteral("切断リスト読み込み…"), this, [this] { ReadCutListCsv(); });
   file->addAction(QStringLiteral("CSV出力…"), this, [this] { WritePlanCsv(); });
   file->addSeparator();

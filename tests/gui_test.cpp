@@ -759,6 +759,15 @@ TEST_F(WindowTest, NewAnotherJobAndTheOldResults) {
   EXPECT_EQ(fresh->shortcut(), QKeySequence(QKeySequence::New));
   EXPECT_EQ(FileCommand(*window, QStringLiteral("上書き保存(&S)"))->shortcut(),
             QKeySequence(QKeySequence::Save));
+  // The items users know keep their places and access letters; 新規 comes below them.
+  QStringList items;
+  for (QMenu* m : window->menuBar()->findChildren<QMenu*>())
+    if (m->title() == QStringLiteral("ファイル(&F)"))
+      for (QAction* a : m->actions()) items << a->text();
+  EXPECT_EQ(items.mid(0, 7),
+            (QStringList{QStringLiteral("開く(&O)"), QStringLiteral("開き直す"), QString(),
+                         QStringLiteral("上書き保存(&S)"), QStringLiteral("名前を付けて保存(&A)"),
+                         QString(), QStringLiteral("新規(&N)")}));
   answer = QMessageBox::No;
   fresh->trigger();
   EXPECT_EQ(prompts, 1);
