@@ -12,11 +12,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTreeView>
 #include <QUrl>
 
 #include "app/history.h"
@@ -88,6 +90,25 @@ class PreviewAdapter final : public optimiser::PreviewOpener {
 
 QString WithJobExtension(const QString& path) {
   return QString::fromStdString(job::WithJobExtension(path.toStdString()));
+}
+
+// A file dialog wide enough to read its columns. Opening a job takes any name typed (the
+// caller gives it its extension and says when there is no such job); the CSV opens only an
+// existing file.
+QString AskFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
+                const QString& start, const QString& filter, bool existing_only = false) {
+  QFileDialog dialog(parent, title, start, filter);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(existing_only ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setViewMode(QFileDialog::Detail);
+  dialog.resize(std::max(dialog.width(), 1040), std::max(dialog.height(), 600));
+  if (auto* view = dialog.findChild<QTreeView*>()) {  // name, size, type, date
+    QHeaderView* header = view->header();
+    const int widths[] = {400, 110, 170, 190};
+    for (int i = 0; i < 4 && i < header->count(); ++i) header->resizeSection(i, widths[i]);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
 }
 
 // Where Save As starts for a job without a file: the documents folder when there is one.
@@ -249,6 +270,7 @@ void MainWindow::BuildConditions(QWidget* panel) {
   });
   // The preview's two table switches are saved with the job.
   preview_ = new PreviewWindow(records_, this);
+  preview_->job_file = [this] { return CurrentFile(); };
   table_a_ = Register(JobControl::kTableA, preview_->TableA());
   table_b_ = Register(JobControl::kTableB, preview_->TableB());
   Register(JobControl::kTableC, preview_->TableC());
@@ -471,10 +493,11 @@ void MainWindow::OpenFromCommandLine(const QString& path) {
 
 void MainWindow::ReadCutListCsv() {
   const QString proposed = QFileInfo(CurrentFile()).path();
-  const QString path = ask_cut_csv_path ? ask_cut_csv_path(proposed)
-                                        : QFileDialog::getOpenFileName(
-                                              this, QString(), proposed,
-                                              QStringLiteral("CSV(*.csv *.txt);;すべて(*)"));
+  const QString path =
+      ask_cut_csv_path
+          ? ask_cut_csv_path(proposed)
+          : AskFile(this, QFileDialog::AcceptOpen, QStringLiteral("切断リストの CSV を開く"),
+                    proposed, QStringLiteral("CSV(*.csv *.txt);;すべて(*)"), true);
   if (path.isEmpty()) return;
   std::string message;
   if (!job::LoadCutCsvFile(path.toStdString(), *cut_grid_, message)) {
@@ -504,8 +527,9 @@ void MainWindow::WritePlanCsv() {
           ? QStringLiteral("切断計画.csv")
           : job.path() + QLatin1Char('/') + job.completeBaseName() + QStringLiteral(".csv");
   QString path = ask_plan_csv_path ? ask_plan_csv_path(proposed)
-                                   : QFileDialog::getSaveFileName(this, QString(), proposed,
-                                                                  QStringLiteral("CSV(*.csv)"));
+                                   : AskFile(this, QFileDialog::AcceptSave,
+                                             QStringLiteral("切断計画を CSV に書き出す"), proposed,
+                                             QStringLiteral("CSV(*.csv)"));
   if (path.isEmpty()) return;
   if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
   const job::FileResult written = job::ReplaceFile(path.toStdString(), report::PlanCsv(records_));
@@ -516,8 +540,8 @@ void MainWindow::Open() {
   if (ConfirmSaveChanges() == QMessageBox::Cancel) return;
   const QString chosen = ask_open_path
                              ? ask_open_path(CurrentFile())
-                             : QFileDialog::getOpenFileName(this, QString(), CurrentFile(),
-                                                            QStringLiteral("Zarvel(*.zv5)"));
+                             : AskFile(this, QFileDialog::AcceptOpen, QStringLiteral("仕事を開く"),
+                                       CurrentFile(), QStringLiteral("Zarvel(*.zv5)"));
   if (!chosen.isEmpty()) OpenAndShow(WithJobExtension(chosen));
   Edit(JobField::kYear)->setFocus();
 }
@@ -542,10 +566,10 @@ void MainWindow::SaveAs() {
       folder + QLatin1Char('/') +
       Qs(std::string(text::TrimBlanks(Edit(JobField::kProjectName)->Text())) + text::Lit("：") +
          std::string(text::TrimBlanks(Edit(JobField::kMemberName)->Text())));
-  const QString chosen = ask_save_path
-                             ? ask_save_path(proposed)
-                             : QFileDialog::getSaveFileName(this, QString(), proposed,
-                                                            QStringLiteral("Zarvel(*.zv5)"));
+  const QString chosen =
+      ask_save_path ? ask_save_path(proposed)
+                    : AskFile(this, QFileDialog::AcceptSave, QStringLiteral("名前を付けて保存"),
+                              proposed, QStringLiteral("Zarvel(*.zv5)"));
   if (chosen.isEmpty()) return;
   const QString path = WithJobExtension(chosen);
   // The path goes into the recent list and the settings, which are CP932: a name that CP932
