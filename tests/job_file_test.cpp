@@ -378,6 +378,8 @@ TEST(ChangeHistory, VersionComesFromTheSecondLine) {
   EXPECT_EQ(lines[1].substr(0, 10), "2025.04.01");
   EXPECT_EQ(lines.back(), std::string(90, '-'));
   EXPECT_EQ(text::VersionText(), "2025.04.01");
+  // This program's own entries come below the version line and leave it as it is.
+  EXPECT_GT(history.find(text::Lit("＜この版で加えたこと＞")), history.find("2025.04.01"));
   EXPECT_EQ(text::VersionFromHistory("---\n2031.12.24" + std::string(20, ' ') + "\nx"),
             "2031.12.24");
   EXPECT_EQ(text::VersionFromHistory("none"), "");
