@@ -11,8 +11,10 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QMimeData>
@@ -92,12 +94,41 @@ QString WithJobExtension(const QString& path) {
   return QString::fromStdString(job::WithJobExtension(path.toStdString()));
 }
 
+// The file dialogs' size and date columns in Japanese ("KiB" and "7 Dec" come from the
+// system's locale otherwise).
+class JapaneseFileColumns final : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || files == nullptr) return QIdentityProxyModel::data(index, role);
+    const QModelIndex source = mapToSource(index);
+    if (index.column() == kSizeColumn && !files->isDir(source))
+      return SizeText(files->size(source));
+    if (index.column() == kDateColumn)
+      return files->lastModified(source).toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+    return QIdentityProxyModel::data(index, role);
+  }
+
+ private:
+  static constexpr int kSizeColumn = 1;
+  static constexpr int kDateColumn = 3;
+  static QString SizeText(qint64 bytes) {
+    if (bytes < 1024) return QStringLiteral("%1 バイト").arg(bytes);
+    if (bytes < 1024 * 1024) return QStringLiteral("%1 KB").arg(bytes / 1024.0, 0, 'f', 1);
+    return QStringLiteral("%1 MB").arg(bytes / (1024.0 * 1024.0), 0, 'f', 1);
+  }
+};
+
 // A file dialog wide enough to read its columns. Opening a job takes any name typed (the
 // caller gives it its extension and says when there is no such job); the CSV opens only an
 // existing file.
 QString AskFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
                 const QString& start, const QString& filter, bool existing_only = false) {
   QFileDialog dialog(parent, title, start, filter);
+  // Qt's own dialog, so that the size, the columns and their texts are ours to set.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setProxyModel(new JapaneseFileColumns(&dialog));
   dialog.setAcceptMode(mode);
   dialog.setFileMode(existing_only ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setViewMode(QFileDialog::Detail);

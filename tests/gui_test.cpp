@@ -3,15 +3,20 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
@@ -1090,6 +1095,23 @@ TEST_F(EntryTest, QtsOwnTextsAreJapanese) {
   for (const QPushButton* b : dialog.findChildren<QPushButton*>()) buttons << b->text();
   EXPECT_TRUE(buttons.contains(QStringLiteral("キャンセル")))
       << buttons.join(QLatin1Char(' ')).toStdString();
+
+  // The print dialog, its options shown: no English word left (a printer's name aside).
+  QPrinter printer;
+  QPrintDialog print(&printer, window.get());
+  QStringList shown;
+  for (const QAbstractButton* b : print.findChildren<QAbstractButton*>()) shown << b->text();
+  for (const QLabel* l : print.findChildren<QLabel*>()) shown << l->text();
+  for (const QGroupBox* g : print.findChildren<QGroupBox*>()) shown << g->title();
+  for (const QComboBox* c : print.findChildren<QComboBox*>())
+    if (c->objectName() != QStringLiteral("printers"))
+      for (int i = 0; i < c->count(); ++i) shown << c->itemText(i);
+  const QRegularExpression english(QStringLiteral("[A-Za-z]{4,}"));
+  EXPECT_TRUE(shown.filter(english).isEmpty())
+      << shown.filter(english).join(QLatin1Char('|')).toStdString();
+  EXPECT_TRUE(shown.contains(QStringLiteral("両面印刷")))
+      << shown.join(QLatin1Char('|')).toStdString();
+  EXPECT_EQ(QCoreApplication::translate("QPageSize", "A4 Extra"), QStringLiteral("A4 エクストラ"));
 }
 
 TEST_F(EntryTest, ACommandLineJobIsRememberedByItsAbsolutePath) {
