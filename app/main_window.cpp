@@ -285,7 +285,7 @@ void MainWindow::BuildConditions(QWidget* panel) {
   precision_->SetItemIndex(precision.value);
   precision_->on_change = [this] {  // re-runs only while the preview is open
     Modified();
-    if (preview_ != nullptr && preview_->isVisible()) RunClicked(false);
+    if (!loading_ && preview_ != nullptr && preview_->isVisible()) RunClicked(false);
   };
 
   AddEdit(panel, JobControl::kPriorityLength, {1000, 258, 80, 24});
@@ -475,15 +475,12 @@ QMessageBox::StandardButton MainWindow::ConfirmSaveChanges() {
 job::FileResult MainWindow::OpenJob(const QString& path, job::JobLoad* load) {
   job::JobLoad own;
   job::JobLoad& l = load != nullptr ? *load : own;
-  // The preview is closed first: a precision read from the file must not re-run the old job.
-  QWidget* preview_was = preview_->isVisible() ? preview_ : nullptr;
-  preview_->hide();
+  // A precision read from the file must not re-run the job while it is being loaded.
+  loading_ = true;
   const job::FileResult read = job::OpenJobFile(*this, path.toStdString(), &l);
-  if (!read) {
-    if (preview_was != nullptr) preview_->show();  // nothing changed
-    return read;
-  }
-  ClearResults();  // the plan belonged to the job before
+  loading_ = false;
+  if (!read) return read;  // nothing changed
+  ClearResults();          // the plan belonged to the job before
   // What is in the window is not what is in the file: closing asks to save it whole.
   if (!l.Complete()) Modified();
   return read;

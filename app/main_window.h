@@ -157,6 +157,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   bool data_modified_ = false;
   bool planned_ = false;     // the last run gave a plan (of the job now open)
   bool plan_older_ = false;  // the job was changed since that plan
+  bool loading_ = false;     // a job file is being read into the controls
   int ticks_ = 0;
   QTimer timer_;
   QLabel* top_ = nullptr;
