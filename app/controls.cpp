@@ -151,9 +151,8 @@ NumEdit::NumEdit(const QString& name, int tag, const std::string& initial, QWidg
     setAcceptDrops(false);  // text enters only through the odometer keys
   } else {
     setValidator(new FreeTextValidator(*this));
-    connect(this, &QLineEdit::textEdited, this, [this] {
-      if (!deleting_) Modified();
-    });
+    // Every edit by the user, Delete's too, changes the job.
+    connect(this, &QLineEdit::textEdited, this, [this] { Modified(); });
   }
 }
 
@@ -273,10 +272,8 @@ void NumEdit::keyPressEvent(QKeyEvent* event) {
     }
     if (job::Entry().target != this) job::BeginEntry(this, Text(), 1);
     // The free text is edited by the platform; the validator holds it to one line and the
-    // byte limit, and every edit but Delete's marks the job modified.
-    deleting_ = event->key() == Qt::Key_Delete;
+    // byte limit, and every edit marks the job modified.
     QLineEdit::keyPressEvent(event);
-    deleting_ = false;
     if (IsCharacterKey(event)) Modified();
     return;
   }
@@ -411,6 +408,10 @@ void CellGrid::paintEvent(QPaintEvent*) {
 }
 
 void CellGrid::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Paste)) {
+    if (on_paste) on_paste();
+    return;
+  }
   job::CellPos to = current_;
   switch (event->key()) {
     case Qt::Key_Return:
@@ -420,6 +421,8 @@ void CellGrid::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Delete:
       // Emptying the cell is part of its entry: Escape brings back what it held before.
       if (job::Entry().target != this) StartEntry();
+      if (!text::FormatCellText(Cell(current_.col, current_.row)).empty() && on_modified)
+        on_modified();
       SetCell(current_.col, current_.row, std::string());
       job::Entry().key_count = std::max(job::Entry().key_count, 1);
       return;

@@ -75,8 +75,7 @@ class NumEdit final : public QLineEdit, public job::SavedControl {
   std::string name_;
   int tag_;
   NumberView number_{*this};
-  bool setting_ = false;   // the program sets the text: no limit applies
-  bool deleting_ = false;  // the Delete key's edit, which is not typing
+  bool setting_ = false;  // the program sets the text: no limit applies
 };
 
 // A grid of text cells painted by the program itself: row 0 is the heading, column 0 the row
@@ -116,6 +115,7 @@ class CellGrid final : public QWidget, public optimiser::Grid, public job::Saved
   ModifiedHook on_modified;
   // The hint shown when the mouse rests on a cell (empty: none), such as a length's marks.
   std::function<QString(int col, int row)> cell_hint;
+  std::function<void()> on_paste;  // Ctrl+V
 
  protected:
   void paintEvent(QPaintEvent* event) override;

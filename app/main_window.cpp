@@ -11,11 +11,16 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTreeView>
 #include <QUrl>
 
 #include "app/history.h"
@@ -48,6 +53,7 @@ constexpr int kClientHeight = 632;
 constexpr int kTopPanelHeight = 24;
 const QColor kBackground(175, 202, 250);
 const QColor kPanel(202, 255, 228);
+const QString kNoResult = QStringLiteral("・・・・・");
 
 QFont Face(const char* family, int pixels, bool bold = false) {
   QFont f(QString::fromLatin1(family));
@@ -91,6 +97,54 @@ class PreviewAdapter final : public optimiser::PreviewOpener {
 
 QString WithJobExtension(const QString& path) {
   return QString::fromStdString(job::WithJobExtension(path.toStdString()));
+}
+
+// The file dialogs' size and date columns in Japanese ("KiB" and "7 Dec" come from the
+// system's locale otherwise).
+class JapaneseFileColumns final : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || files == nullptr) return QIdentityProxyModel::data(index, role);
+    const QModelIndex source = mapToSource(index);
+    if (index.column() == kSizeColumn && !files->isDir(source))
+      return SizeText(files->size(source));
+    if (index.column() == kDateColumn)
+      return files->lastModified(source).toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+    return QIdentityProxyModel::data(index, role);
+  }
+
+ private:
+  static constexpr int kSizeColumn = 1;
+  static constexpr int kDateColumn = 3;
+  static QString SizeText(qint64 bytes) {
+    if (bytes < 1024) return QStringLiteral("%1 バイト").arg(bytes);
+    if (bytes < 1024 * 1024) return QStringLiteral("%1 KB").arg(bytes / 1024.0, 0, 'f', 1);
+    return QStringLiteral("%1 MB").arg(bytes / (1024.0 * 1024.0), 0, 'f', 1);
+  }
+};
+
+// A file dialog wide enough to read its columns. Opening a job takes any name typed (the
+// caller gives it its extension and says when there is no such job); the CSV opens only an
+// existing file.
+QString AskFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
+                const QString& start, const QString& filter, bool existing_only = false) {
+  QFileDialog dialog(parent, title, start, filter);
+  // Qt's own dialog, so that the size, the columns and their texts are ours to set.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setProxyModel(new JapaneseFileColumns(&dialog));
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(existing_only ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setViewMode(QFileDialog::Detail);
+  dialog.resize(std::max(dialog.width(), 1040), std::max(dialog.height(), 600));
+  if (auto* view = dialog.findChild<QTreeView*>()) {  // name, size, type, date
+    QHeaderView* header = view->header();
+    const int widths[] = {400, 110, 170, 190};
+    for (int i = 0; i < 4 && i < header->count(); ++i) header->resizeSection(i, widths[i]);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
 }
 
 // Where Save As starts for a job without a file: the documents folder when there is one.
@@ -219,6 +273,7 @@ void MainWindow::BuildGrids(QWidget* panel) {
   for (CellGrid* g : {stock_grid_, cut_grid_}) {
     g->vertical_order = [this] { return VerticalOrder(); };
     g->on_modified = [this] { Modified(); };
+    g->on_paste = [this, g] { PasteInto(g); };
   }
 }
 
@@ -241,7 +296,8 @@ void MainWindow::BuildConditions(QWidget* panel) {
   precision_->setGeometry(10, 90, 228, 52);
   precision_->SetItemIndex(precision.value);
   precision_->on_change = [this] {  // re-runs only while the preview is open
-    if (preview_ != nullptr && preview_->isVisible()) RunClicked(false);
+    Modified();
+    if (!loading_ && preview_ != nullptr && preview_->isVisible()) RunClicked(false);
   };
 
   AddEdit(panel, JobControl::kPriorityLength, {1000, 258, 80, 24});
@@ -251,12 +307,19 @@ void MainWindow::BuildConditions(QWidget* panel) {
                        new CheckBox(QString::fromLatin1(vertical.key), QStringLiteral("縦順表示"),
                                     vertical.value != 0, panel));
   vertical_->setGeometry(1000, 292, 160, 24);
-  connect(vertical_, &QCheckBox::toggled, this, [this] { RelayoutGrids(); });
+  connect(vertical_, &QCheckBox::toggled, this, [this] {
+    RelayoutGrids();
+    Modified(false);  // the lists are the same, only laid out otherwise
+  });
   // The preview's two table switches are saved with the job.
   preview_ = new PreviewWindow(records_, this);
+  preview_->job_file = [this] { return CurrentFile(); };
   table_a_ = Register(JobControl::kTableA, preview_->TableA());
   table_b_ = Register(JobControl::kTableB, preview_->TableB());
   Register(JobControl::kTableC, preview_->TableC());
+  // Saved with the job: a change of them is a change of the job (not of its plan).
+  for (CheckBox* box : {preview_->TableA(), preview_->TableB(), preview_->TableC()})
+    connect(box, &QCheckBox::toggled, this, [this] { Modified(false); });
 }
 
 void MainWindow::BuildRunArea(QWidget* panel) {
@@ -264,7 +327,7 @@ void MainWindow::BuildRunArea(QWidget* panel) {
   run_->setGeometry(1000, 330, 248, 52);
   run_->setFont(Face("IPAexGothic", 20, true));
   MakeLabel(panel, QStringLiteral("残材率"), 1000, 398, 16);
-  progress_ = new QLabel(QStringLiteral("・・・・・"), panel);
+  progress_ = new QLabel(kNoResult, panel);
   progress_->setObjectName(QStringLiteral("lbZhiMin"));
   progress_->setGeometry(1000, 420, 248, 60);
   progress_->setFont(Face("IPAGothic", 20, true));
@@ -287,26 +350,38 @@ void MainWindow::SetTabOrder() {
 }
 
 void MainWindow::ConnectGridButtons() {
-  connect(clear_stock_, &QPushButton::clicked, this, [this] {
-    job::ClearGridCells(*stock_grid_);
-    stock_grid_->SelectCell({1, 1});
-  });
-  connect(clear_cut_, &QPushButton::clicked, this, [this] {
-    job::ClearGridCells(*cut_grid_);
-    cut_grid_->SelectCell({1, 1});
-  });
-  connect(paste_, &QPushButton::clicked, this, [this] {
-    const std::string clip = Cp(QGuiApplication::clipboard()->text());
-    cut_grid_->setEnabled(false);
-    job::PasteIntoGrid(*cut_grid_, clip, cut_grid_->Current(),
-                       [this](job::CellPos p) { cut_grid_->SelectCell(p); });
-    cut_grid_->setEnabled(true);
-  });
+  connect(clear_stock_, &QPushButton::clicked, this, [this] { ClearGrid(stock_grid_); });
+  connect(clear_cut_, &QPushButton::clicked, this, [this] { ClearGrid(cut_grid_); });
+  paste_->setToolTip(QStringLiteral("切断リストに貼り付け (Ctrl+V)"));
+  connect(paste_, &QPushButton::clicked, this, [this] { PasteInto(cut_grid_); });
+}
+
+void MainWindow::EnterFirstFreeCell(CellGrid* grid) {
+  const std::vector<job::CellPos> free = job::FreeCells(*grid, VerticalOrder());
+  grid->SelectCell(free.empty() ? job::CellPos{1, 1} : free.front());
+  grid->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::ClearGrid(CellGrid* grid) {
+  job::ClearGridCells(*grid);
+  Modified();
+  EnterFirstFreeCell(grid);
+}
+
+void MainWindow::PasteInto(CellGrid* grid) {
+  const std::string clip = Cp(QGuiApplication::clipboard()->text());
+  grid->Refresh();  // the cell being entered counts as it will be left
+  const job::PastePlan plan = job::PlanPaste(*grid, clip, VerticalOrder());
+  if (job::ApplyPaste(*grid, plan)) Modified();
+  EnterFirstFreeCell(grid);
+  const std::string message =
+      job::PasteMessage(plan, grid == stock_grid_ ? "素材リスト" : "切断リスト");
+  if (!message.empty()) ShowMessageText(message);
 }
 
 void MainWindow::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
-  file->addAction(QStringLiteral("開く(&O)"), this, [this] { Open(); });
+  file->addAction(QStringLiteral("開く(&O)"), QKeySequence::Open, this, [this] { Open(); });
   QMenu* reopen = file->addMenu(QStringLiteral("開き直す"));
   for (int i = 0; i < job::RecentFiles::kItems; ++i) {
     QAction* a = reopen->addAction(QString());
@@ -321,9 +396,11 @@ void MainWindow::BuildMenus() {
       reopen->addAction(QStringLiteral("履歴のクリア"), this, [this] { ClearHistory(); });
   recent_clear_->setObjectName(QStringLiteral("smClear"));
   file->addSeparator();
-  file->addAction(QStringLiteral("上書き保存(&S)"), this, [this] { Save(); });
+  file->addAction(QStringLiteral("上書き保存(&S)"), QKeySequence::Save, this, [this] { Save(); });
   file->addAction(QStringLiteral("名前を付けて保存(&A)"), this, [this] { SaveAs(); });
   file->addSeparator();
+  // Below the items users know by place: 開く, 開き直す and the saves stay where they were.
+  file->addAction(QStringLiteral("新規(&N)"), QKeySequence::New, this, [this] { NewJob(); });
   file->addAction(QStringLiteral("切断リスト読み込み…"), this, [this] { ReadCutListCsv(); });
   file->addAction(QStringLiteral("部材データ読み込み…"), this, [this] { ImportParts(); });
   file->addAction(QStringLiteral("CSV出力…"), this, [this] { WritePlanCsv(); });
@@ -402,26 +479,52 @@ QMessageBox::StandardButton MainWindow::ConfirmSaveChanges() {
   }
   if (answer == QMessageBox::Yes) {
     Save();
-    return QMessageBox::Yes;
+    // A save that failed or was cancelled keeps the job: the caller must not go on.
+    return data_modified_ ? QMessageBox::Cancel : QMessageBox::Yes;
   }
   return answer == QMessageBox::No ? QMessageBox::No : QMessageBox::Cancel;
 }
 
-job::FileResult MainWindow::OpenJob(const QString& path) {
-  planned_ = false;                    // the plan belonged to the job before
+job::FileResult MainWindow::OpenJob(const QString& path, job::JobLoad* load) {
+  job::JobLoad own;
+  job::JobLoad& l = load != nullptr ? *load : own;
+  // A precision read from the file must not re-run the job while it is being loaded.
+  loading_ = true;
+  const job::FileResult read = job::OpenJobFile(*this, path.toStdString(), &l);
+  loading_ = false;
+  if (!read) return read;              // nothing changed
+  ClearResults();                      // the plan belonged to the job before
   optimiser::ForgetTypedTexts(*this);  // ... and so did what its cells were typed as
-  return job::OpenJobFile(*this, path.toStdString());
+  // What is in the window is not what is in the file: closing asks to save it whole.
+  if (!l.Complete()) Modified();
+  return read;
+}
+
+void MainWindow::ClearResults() {
+  preview_->hide();
+  planned_ = false;
+  plan_older_ = false;
+  progress_->setText(kNoResult);
 }
 
 bool MainWindow::OpenAndShow(const QString& path) {
-  const job::FileResult read = OpenJob(path);
+  job::JobLoad load;
+  const job::FileResult read = OpenJob(path, &load);
   if (read) {
     SetCurrentFile(path);
     UpdateRecentFiles(path);
+    if (!load.Complete()) ShowMessageText(job::IncompleteJobMessage(path.toStdString(), load));
   } else {
     ShowMessageText(job::CannotReadMessage(path.toStdString(), read.Reason()));
   }
   return read.Ok();
+}
+
+void MainWindow::NewJob() {
+  if (ConfirmSaveChanges() == QMessageBox::Cancel) return;
+  ClearResults();
+  job::ApplyFreshJob(*this);
+  SetCurrentFile(QString());
 }
 
 void MainWindow::OpenFromCommandLine(const QString& path) {
@@ -432,10 +535,11 @@ void MainWindow::OpenFromCommandLine(const QString& path) {
 
 void MainWindow::ReadCutListCsv() {
   const QString proposed = QFileInfo(CurrentFile()).path();
-  const QString path = ask_cut_csv_path ? ask_cut_csv_path(proposed)
-                                        : QFileDialog::getOpenFileName(
-                                              this, QString(), proposed,
-                                              QStringLiteral("CSV(*.csv *.txt);;すべて(*)"));
+  const QString path =
+      ask_cut_csv_path
+          ? ask_cut_csv_path(proposed)
+          : AskFile(this, QFileDialog::AcceptOpen, QStringLiteral("切断リストの CSV を開く"),
+                    proposed, QStringLiteral("CSV(*.csv *.txt);;すべて(*)"), true);
   if (path.isEmpty()) return;
   std::string message;
   if (!job::LoadCutCsvFile(path.toStdString(), *cut_grid_, message, &marks_)) {
@@ -467,14 +571,21 @@ void MainWindow::WritePlanCsv() {
         "[#×]先に「Zarvel実行」で切断計画を作って下さい。\n$CSV出力はその計画を書き出します。"));
     return;
   }
+  if (plan_older_) {
+    ShowMessageText(
+        text::Lit("[#×]切断計画は、そのあとに変更された仕事の内容より古いものです。\n"
+                  "$もう一度「Zarvel実行」をしてからCSV出力して下さい。"));
+    return;
+  }
   const QFileInfo job(CurrentFile());
   const QString proposed =
       CurrentFile().isEmpty()
           ? QStringLiteral("切断計画.csv")
           : job.path() + QLatin1Char('/') + job.completeBaseName() + QStringLiteral(".csv");
   QString path = ask_plan_csv_path ? ask_plan_csv_path(proposed)
-                                   : QFileDialog::getSaveFileName(this, QString(), proposed,
-                                                                  QStringLiteral("CSV(*.csv)"));
+                                   : AskFile(this, QFileDialog::AcceptSave,
+                                             QStringLiteral("切断計画を CSV に書き出す"), proposed,
+                                             QStringLiteral("CSV(*.csv)"));
   if (path.isEmpty()) return;
   if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
   const job::FileResult written = job::ReplaceFile(path.toStdString(), report::PlanCsv(records_));
@@ -485,8 +596,8 @@ void MainWindow::Open() {
   if (ConfirmSaveChanges() == QMessageBox::Cancel) return;
   const QString chosen = ask_open_path
                              ? ask_open_path(CurrentFile())
-                             : QFileDialog::getOpenFileName(this, QString(), CurrentFile(),
-                                                            QStringLiteral("Zarvel(*.zv5)"));
+                             : AskFile(this, QFileDialog::AcceptOpen, QStringLiteral("仕事を開く"),
+                                       CurrentFile(), QStringLiteral("Zarvel(*.zv5)"));
   if (!chosen.isEmpty()) OpenAndShow(WithJobExtension(chosen));
   Edit(JobField::kYear)->setFocus();
 }
@@ -511,10 +622,10 @@ void MainWindow::SaveAs() {
       folder + QLatin1Char('/') +
       Qs(std::string(text::TrimBlanks(Edit(JobField::kProjectName)->Text())) + text::Lit("：") +
          std::string(text::TrimBlanks(Edit(JobField::kMemberName)->Text())));
-  const QString chosen = ask_save_path
-                             ? ask_save_path(proposed)
-                             : QFileDialog::getSaveFileName(this, QString(), proposed,
-                                                            QStringLiteral("Zarvel(*.zv5)"));
+  const QString chosen =
+      ask_save_path ? ask_save_path(proposed)
+                    : AskFile(this, QFileDialog::AcceptSave, QStringLiteral("名前を付けて保存"),
+                              proposed, QStringLiteral("Zarvel(*.zv5)"));
   if (chosen.isEmpty()) return;
   const QString path = WithJobExtension(chosen);
   // The path goes into the recent list and the settings, which are CP932: a name that CP932
@@ -565,6 +676,7 @@ void MainWindow::RunClicked(bool user_invoked) {
   h.version_text = text::VersionText();
   planned_ =
       optimiser::RunCommand(records_, *this, h, user_invoked) == optimiser::RunOutcome::kPlanned;
+  plan_older_ = false;
   preview_->keys = nullptr;
   if (user_invoked) optimiser::ForgetTypedTexts(*this);
 }
@@ -574,6 +686,7 @@ void MainWindow::SetToday(const std::string& date) {
   Edit(JobField::kYear)->SetNumEditText(d.year);
   Edit(JobField::kMonth)->SetNumEditText(d.month);
   Edit(JobField::kDay)->SetNumEditText(d.day);
+  Modified();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -593,6 +706,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       } else {
         job::SampleFill(*cut_grid_, 500, 100, 20);
       }
+      Modified();
     }
     return true;
   }
@@ -647,9 +761,11 @@ void MainWindow::StartUp() {
   ShowRecentItems();
   const std::string last = job::ReadLastFile();
   const QString path = QString::fromStdString(last);
-  if (!last.empty() && OpenJob(path)) {  // not reported when it cannot be read
+  job::JobLoad load;
+  if (!last.empty() && OpenJob(path, &load)) {  // not reported when it cannot be read
     SetCurrentFile(path);
     UpdateRecentFiles(path);
+    if (!load.Complete()) ShowMessageText(job::IncompleteJobMessage(last, load));
   } else {
     SetCurrentFile(QString());
   }

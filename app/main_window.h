@@ -14,6 +14,7 @@
 #include "app/controls.h"
 #include "job/file_result.h"
 #include "job/job_controls.h"
+#include "job/job_file.h"
 #include "job/job_window.h"
 #include "job/recent_files.h"
 #include "optimiser/records.h"
@@ -58,8 +59,9 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
 
   // The modified-data prompt: Yes, No or Cancel; asks only when the job was changed.
   QMessageBox::StandardButton ConfirmSaveChanges();
-  // Opens a job file; fails with the reason when it cannot be read (no message here).
-  job::FileResult OpenJob(const QString& path);
+  // Opens a job file; fails with the reason when it cannot be read or is not a job (no message
+  // here, and nothing changed). The previous job's results are cleared when it opens.
+  job::FileResult OpenJob(const QString& path, job::JobLoad* load = nullptr);
   // Opens a job file and makes it current, or shows why it could not be read.
   bool OpenAndShow(const QString& path);
   // The job named on the command line, made absolute first.
@@ -102,6 +104,12 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   void Save();
   void SaveAs();
   void Open();
+  // File menu "新規": a fresh job, once the old one is saved or given up.
+  void NewJob();
+  // [貼り付け] (also Ctrl+V in a grid): the clipboard's lines into the grid's free cells.
+  void PasteInto(CellGrid* grid);
+  // [ｸﾘｱ]: every data cell emptied.
+  void ClearGrid(CellGrid* grid);
   // File menu "切断リスト読み込み…": a CSV cut list replaces the cut grid.
   void ReadCutListCsv();
   // 部材データ読み込み: one section of detailing software's parts into the cut list.
@@ -147,12 +155,23 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   void TimerTick();
   // The question about doubtful cells: whether to go on.
   bool GoOnWithCells(const std::vector<std::string>& lines);
-  void Modified() { data_modified_ = true; }
+  // A change of what the job file saves; one that changes what a run reads makes the last plan
+  // older than the job.
+  void Modified(bool changes_plan = true) {
+    data_modified_ = true;
+    if (changes_plan && planned_) plan_older_ = true;
+  }
+  // Another job: no preview, no result, no plan.
+  void ClearResults();
+  // The focus into the grid, on its first free cell, ready for the next key.
+  void EnterFirstFreeCell(CellGrid* grid);
 
   optimiser::OptimiserRecords& records_;
   platform::QtKeyState keyboard_;
   bool data_modified_ = false;
-  bool planned_ = false;  // the last run gave a plan (of the job now open)
+  bool planned_ = false;     // the last run gave a plan (of the job now open)
+  bool plan_older_ = false;  // the job was changed since that plan
+  bool loading_ = false;     // a job file is being read into the controls
   int ticks_ = 0;
   QTimer timer_;
   QLabel* top_ = nullptr;

@@ -1,6 +1,8 @@
 #include "app/preview.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPrintDialog>
@@ -10,6 +12,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 
 #include "app/qt_text.h"
@@ -132,8 +135,12 @@ void PreviewWindow::RecordPages() {
   if (isVisible()) PanelResized();
   if (!isVisible() && !placed_) {
     placed_ = true;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-      move(screen->availableGeometry().center() - rect().center());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      // Within the screen less its panels, with room for the title bar and frame.
+      const QRect free = screen->availableGeometry();
+      resize(size().boundedTo(free.size() - QSize(kFrameRoom, kTitleRoom)));
+      move(free.center() - rect().center());
+    }
   }
   show();
   raise();
@@ -252,24 +259,69 @@ void PreviewWindow::Redraw() {
   panel_->update();
 }
 
+std::vector<int> PrintedPages(int pages, const PrintChoice& c) {
+  int from = 1, to = pages;
+  if (c.range == PrintChoice::Range::kCurrent) {
+    from = to = std::clamp(c.current, 1, std::max(pages, 1));
+  } else if (c.range == PrintChoice::Range::kPages && (c.from > 0 || c.to > 0)) {
+    from = std::max(c.from, 1);
+    to = std::min(c.to > 0 ? c.to : pages, pages);
+  }
+  std::vector<int> order;
+  const int copies = std::clamp(c.copies, 1, 999);
+  for (int k = 0; k < (c.collate ? copies : 1); ++k)
+    for (int n = from; n <= to; ++n)
+      for (int j = 0; j < (c.collate ? 1 : copies); ++j) order.push_back(n);
+  return order;
+}
+
+int PreviewWindow::CurrentPage() const {
+  return std::clamp(static_cast<int>(std::trunc(scroll_->value() * 0.05 + 1.0)), 1,
+                    std::max(pages_, 1));
+}
+
 void PreviewWindow::PrintAll() {
   repaint();
   QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName(Qs(text::ApplicationTitle()));
+  const QString job = job_file ? job_file() : QString();
+  // The print queue's title, and the name printing to a file proposes (its folder is the
+  // current one while the dialog is open).
+  printer.setDocName(job.isEmpty() ? Qs(text::ApplicationTitle()) : QFileInfo(job).fileName());
   const bool go = ask_print ? ask_print(printer) : [&] {
     QPrintDialog dialog(&printer, this);
-    return dialog.exec() == QDialog::Accepted;
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, true);
+    dialog.setMinMax(1, std::max(pages_, 1));
+    const QString before = QDir::currentPath();
+    if (!job.isEmpty()) QDir::setCurrent(QFileInfo(job).path());
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    QDir::setCurrent(before);
+    return accepted;
   }();
   if (!go) return;
+  PrintChoice choice;
+  if (printer.printRange() == QPrinter::PageRange) {
+    choice.range = PrintChoice::Range::kPages;
+    choice.from = printer.fromPage();
+    choice.to = printer.toPage();
+  } else if (printer.printRange() == QPrinter::CurrentPage) {
+    choice.range = PrintChoice::Range::kCurrent;
+    choice.current = CurrentPage();
+  }
+  // A printer that makes the copies itself gets the pages once.
+  if (!printer.supportsMultipleCopies()) {
+    choice.copies = printer.copyCount();
+    choice.collate = printer.collateCopies();
+  }
+  const std::vector<int> order = PrintedPages(pages_, choice);
   QApplication::setOverrideCursor(Qt::WaitCursor);
   QPainter painter;
-  if (painter.begin(&printer)) {
+  if (!order.empty() && painter.begin(&printer)) {
     platform::QtCanvas canvas(painter, printer.pageRect(QPrinter::DevicePixel).toRect());
     const drawing::PlayTarget target = platform::PrinterTarget(printer, canvas);
-    for (int n = 1; n <= pages_; ++n) {
-      drawing::PlayReportPage(target, n, drawing::kRecordingWidth, drawing::kRecordingHeight,
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      if (i > 0) printer.newPage();
+      drawing::PlayReportPage(target, order[i], drawing::kRecordingWidth, drawing::kRecordingHeight,
                               drawing::kPrinterPaper);
-      if (n < pages_) printer.newPage();
     }
     painter.end();
   }

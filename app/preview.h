@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/controls.h"
 #include "optimiser/host.h"
@@ -19,12 +20,28 @@ class QPrinter;
 
 namespace zarvel::app {
 
+// What the print dialog chose: which pages, and the copies the program must make itself (those
+// the printer does not make).
+struct PrintChoice {
+  enum class Range { kAll, kPages, kCurrent };
+  Range range = Range::kAll;
+  int from = 0, to = 0;  // kPages, from 1; 0 for "not set"
+  int current = 1;       // kCurrent: the page at the top of the preview
+  int copies = 1;
+  bool collate = true;  // each copy whole, or each page its copies in a row
+};
+// The report pages to play onto the printer, in order (pages 1..`pages`).
+std::vector<int> PrintedPages(int pages, const PrintChoice& choice);
+
 class PreviewWindow final : public QWidget {
  public:
   static constexpr int kLargeChange = 20;  // scroll units per page
   static constexpr int kMaxDisplayWidth = 900;
   static constexpr int kBarWidth = 20;
   static constexpr int kGap = 6;
+  // What a window manager's frame and title bar take around the window, at most.
+  static constexpr int kFrameRoom = 16;
+  static constexpr int kTitleRoom = 48;
 
   explicit PreviewWindow(const optimiser::OptimiserRecords& records, QWidget* parent = nullptr);
 
@@ -49,6 +66,10 @@ class PreviewWindow final : public QWidget {
 
   // Replaceable for tests: the print dialog (false: cancelled).
   std::function<bool(QPrinter&)> ask_print;
+  // The job's file (UTF-8), or empty: printing to a file proposes its name and folder.
+  std::function<QString()> job_file;
+  // The page at the top of the view (the print dialog's current page).
+  int CurrentPage() const;
   // Whether Shift is held (the report's value-style rule); absent: the keyboard's own state.
   const optimiser::KeyState* keys = nullptr;
 

@@ -4,8 +4,8 @@
 
 namespace zarvel::app {
 
-// Loads Qt's Japanese translations into the running application (once); false when they are
-// not installed, and Qt's texts then stay English.
+// Loads Qt's Japanese translations and our own for what they leave in English into the running
+// application (once); false when Qt's are not installed, and Qt's texts then stay English.
 bool InstallQtTranslations();
 
 }  // namespace zarvel::app

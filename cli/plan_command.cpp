@@ -318,10 +318,12 @@ EarlyExit RefuseOutputOntoInput(const std::vector<InputFile>& inputs, const std:
 EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
   run.records = std::make_unique<OptimiserRecords>();
   run.form = std::make_unique<job::JobForm>(*run.records);
-  if (const job::FileResult read = job::OpenJobFile(*run.form, o.job); !read) {
+  job::JobLoad load;
+  if (const job::FileResult read = job::OpenJobFile(*run.form, o.job, &load); !read) {
     err << ForTerminal(job::CannotReadMessage(o.job, read.Reason())) << "\n";
     return kExitUsage;
   }
+  if (!load.Complete()) err << ForTerminal(job::IncompleteJobMessage(o.job, load)) << "\n";
   if (!o.cut_csv.empty()) {
     std::string message;
     if (!job::LoadCutCsvFile(o.cut_csv, run.form->CutGrid(), message, run.form->MarkList())) {

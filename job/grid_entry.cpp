@@ -1,5 +1,9 @@
 #include "job/grid_entry.h"
 
+#include <algorithm>
+
+#include "base/cell_text.h"
+#include "base/cp932.h"
 #include "base/format.h"
 #include "base/lines.h"
 #include "base/numbers.h"
@@ -15,24 +19,91 @@ CellPos NextCell(CellPos at, int cols, int rows, bool vertical) {
   return {at.col + 1 < cols ? at.col + 1 : 1, 1};
 }
 
-CellPos PasteIntoGrid(optimiser::Grid& grid, const std::string& clipboard, CellPos at,
-                      const std::function<void(CellPos)>& select) {
+std::vector<CellPos> FreeCells(const optimiser::Grid& grid, bool vertical) {
+  std::vector<CellPos> free;
+  const int cols = grid.ColCount();
+  const int rows = grid.RowCount();
+  if (cols < 2 || rows < 2) return free;
+  CellPos at{1, 1};
+  for (int n = (cols - 1) * (rows - 1); n > 0; --n) {
+    if (text::FormatCellText(grid.Cell(at.col, at.row)).empty()) free.push_back(at);
+    at = NextCell(at, cols, rows, vertical);
+  }
+  return free;
+}
+
+namespace {
+
+// A digit, ASCII or full-width (CP932 0x824F..0x8258).
+bool HasDigit(const std::string& s) {
+  for (std::size_t i = 0; i < s.size(); i += text::CharLength(s, i)) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b >= '0' && b <= '9') return true;
+    if (b == 0x82 && i + 1 < s.size()) {
+      const auto t = static_cast<unsigned char>(s[i + 1]);
+      if (t >= 0x4F && t <= 0x58) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+PastePlan PlanPaste(const optimiser::Grid& grid, const std::string& clipboard, bool vertical) {
+  PastePlan plan;
+  int number = 0;
   for (const std::string& line : text::SplitLines(clipboard)) {
+    ++number;
     const std::string s = line + "\t0";
     const int32_t length = text::AtoI(s);
     int32_t count = text::AtoI(s.substr(s.find('\t') + 1, 99));
     if (count < 1) count = 1;
-    if (length != 0) {
-      grid.SetCell(at.col, at.row, text::Format("%d.%d", length, count));
-      if (++at.col >= grid.ColCount()) {
-        at.col = 1;
-        ++at.row;
-      }
+    if (length > 0) {
+      plan.cells.push_back(text::Format("%d.%d", length, count));
+    } else if (HasDigit(line)) {
+      plan.unreadable.emplace_back(number, line);
     }
-    if (at.row >= grid.RowCount()) break;  // the rest is dropped
-    if (select) select(at);
   }
-  return at;
+  plan.free = FreeCells(grid, vertical);
+  return plan;
+}
+
+bool ApplyPaste(optimiser::Grid& grid, const PastePlan& plan) {
+  if (!plan.Fits() || plan.cells.empty()) return false;
+  for (std::size_t i = 0; i < plan.cells.size(); ++i)
+    grid.SetCell(plan.free[i].col, plan.free[i].row, text::FormatCellText(plan.cells[i]));
+  return true;
+}
+
+std::string PasteMessage(const PastePlan& plan, const char* grid_name) {
+  std::string m;
+  if (!plan.Fits()) {
+    m = text::Format(
+            text::Lit("%d 行を貼り付けようとしましたが、%sの空いたセルは %d 個です。\n").c_str(),
+            static_cast<int>(plan.cells.size()), text::Lit(grid_name).c_str(),
+            static_cast<int>(plan.free.size())) +
+        text::Format(text::Lit("%d 行が入らないため、何も貼り付けていません。").c_str(),
+                     static_cast<int>(plan.cells.size() - plan.free.size()));
+  }
+  if (!plan.unreadable.empty()) {
+    if (!m.empty()) m += "\n$";
+    m += text::Lit("次の行は長さが読めないため、貼り付けていません：");
+    constexpr std::size_t kShown = 10;
+    for (std::size_t i = 0; i < std::min(kShown, plan.unreadable.size()); ++i) {
+      const std::string& line = plan.unreadable[i].second;
+      std::size_t cut = 0;  // at most 40 bytes, never half a character
+      while (cut < line.size() && cut + text::CharLength(line, cut) <= 40)
+        cut += text::CharLength(line, cut);
+      std::string shown = line.substr(0, cut);
+      std::replace(shown.begin(), shown.end(), '\t', ' ');
+      m += text::Format(text::Lit("\n%d 行目： %s").c_str(), plan.unreadable[i].first,
+                        shown.c_str());
+    }
+    if (plan.unreadable.size() > kShown)
+      m += text::Format(text::Lit("\nほか %d 行").c_str(),
+                        static_cast<int>(plan.unreadable.size() - kShown));
+  }
+  return m.empty() ? m : text::Lit("[#×]") + m;
 }
 
 void ClearGridCells(optimiser::Grid& grid) {

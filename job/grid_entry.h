@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "run/grid.h"
 
@@ -19,11 +20,29 @@ struct CellPos {
 // wrapping to the first data row or column.
 CellPos NextCell(CellPos at, int cols, int rows, bool vertical);
 
-// Lines of "length TAB count" into the grid from `at` on, row by row; lines whose length reads
-// as 0 are skipped. `select` is called for each new current cell (which normalises the cell
-// left). Stops when the grid is full. Returns the last current cell.
-CellPos PasteIntoGrid(optimiser::Grid& grid, const std::string& clipboard, CellPos at,
-                      const std::function<void(CellPos)>& select);
+// The data cells that hold nothing, in the order the grid is read: along the rows, or down the
+// columns when `vertical`.
+std::vector<CellPos> FreeCells(const optimiser::Grid& grid, bool vertical);
+
+// A paste read before anything is written: it goes in only when every line it can read finds
+// a free cell, so that nothing is overwritten and nothing is dropped.
+struct PastePlan {
+  std::vector<std::string> cells;  // "%d.%d" of each line read, in order
+  // Lines with a number whose length does not read (line number from 1, text in CP932). Blank
+  // lines and lines without any digit (headings) are skipped without a word.
+  std::vector<std::pair<int, std::string>> unreadable;
+  std::vector<CellPos> free;  // where the cells go, in order
+  bool Fits() const { return cells.size() <= free.size(); }
+};
+
+// Reads the clipboard's lines ("length TAB count"; a count below 1 is 1) against the grid.
+PastePlan PlanPaste(const optimiser::Grid& grid, const std::string& clipboard, bool vertical);
+// Writes the cells when the plan fits; answers whether it wrote any.
+bool ApplyPaste(optimiser::Grid& grid, const PastePlan& plan);
+// What the user is told (CP932, for the message dialog), or empty: the lines that did not fit
+// (then nothing was pasted) and the lines that could not be read. `grid_name` as the user
+// calls the grid (UTF-8).
+std::string PasteMessage(const PastePlan& plan, const char* grid_name);
 
 // Every data cell emptied.
 void ClearGridCells(optimiser::Grid& grid);

@@ -56,6 +56,8 @@ struct ControlEntry {
   int rows = 0;   // grid: rows with the heading row; a file never makes it hold more
   int tab = -1;   // place in the window's tab chain; -1 not in it
   std::optional<optimiser::JobField> field = std::nullopt;  // the run's name for an edit field
+  const char* label = "";                                   // what the user calls it (UTF-8)
+  bool added_later = false;  // not among the lines of the first job files: a file may lack it
 };
 
 using optimiser::JobField;
@@ -63,34 +65,38 @@ using optimiser::JobField;
 // clang-format off
 inline constexpr std::array<ControlEntry, kJobControlCount> kJobControls = {{
     {.control = JobControl::kProjectName, .key = "edKname", .kind = SavedKind::kEdit,
-     .text = "<工事名>", .tab = 0, .field = JobField::kProjectName},
+     .text = "<工事名>", .tab = 0, .field = JobField::kProjectName, .label = "工事名"},
     {.control = JobControl::kMemberName, .key = "edBname", .kind = SavedKind::kEdit,
-     .text = "<部材名>", .tab = 1, .field = JobField::kMemberName},
+     .text = "<部材名>", .tab = 1, .field = JobField::kMemberName, .label = "部材名"},
     {.control = JobControl::kUnitWeight, .key = "edWunit", .kind = SavedKind::kEdit,
-     .tag = 82, .text = "   74.12", .tab = 2, .field = JobField::kUnitWeight},
+     .tag = 82, .text = "   74.12", .tab = 2, .field = JobField::kUnitWeight, .label = "単位重量"},
     {.control = JobControl::kYear, .key = "edYY", .kind = SavedKind::kEdit,
-     .tag = 20, .text = "18", .tab = 3, .field = JobField::kYear},
+     .tag = 20, .text = "18", .tab = 3, .field = JobField::kYear, .label = "年"},
     {.control = JobControl::kMonth, .key = "edMM", .kind = SavedKind::kEdit,
-     .tag = 20, .text = "10", .tab = 4, .field = JobField::kMonth},
+     .tag = 20, .text = "10", .tab = 4, .field = JobField::kMonth, .label = "月"},
     {.control = JobControl::kDay, .key = "edDD", .kind = SavedKind::kEdit,
-     .tag = 20, .text = "12", .tab = 5, .field = JobField::kDay},
+     .tag = 20, .text = "12", .tab = 5, .field = JobField::kDay, .label = "日"},
     {.control = JobControl::kStockGrid, .key = "Grid1", .kind = SavedKind::kStringGrid,
-     .cols = kStockGridCols, .rows = kStockGridRows, .tab = 6},
+     .cols = kStockGridCols, .rows = kStockGridRows, .tab = 6, .label = "素材リスト"},
     {.control = JobControl::kCutGrid, .key = "Grid2", .kind = SavedKind::kStringGrid,
-     .cols = kCutGridCols, .rows = kCutGridRows, .tab = 7},
+     .cols = kCutGridCols, .rows = kCutGridRows, .tab = 7, .label = "切断リスト"},
     {.control = JobControl::kMargin, .key = "edYoyu", .kind = SavedKind::kEdit,
-     .tag = 30, .text = " 20", .tab = 8, .field = JobField::kMargin},
+     .tag = 30, .text = " 20", .tab = 8, .field = JobField::kMargin, .label = "素材の余裕"},
     {.control = JobControl::kKerf, .key = "edSiro", .kind = SavedKind::kEdit,
-     .tag = 30, .text = "  3", .tab = 9, .field = JobField::kKerf},
+     .tag = 30, .text = "  3", .tab = 9, .field = JobField::kKerf, .label = "切り代"},
     {.control = JobControl::kPrecision, .key = "RgTryCount", .kind = SavedKind::kRadioGroup,
-     .value = 1, .items = 4, .tab = 10},
+     .value = 1, .items = 4, .tab = 10, .label = "精度"},
     {.control = JobControl::kPriorityLength, .key = "edLsaki", .kind = SavedKind::kEdit,
-     .tag = 60, .text = "  5000", .tab = 11, .field = JobField::kPriorityLength},
+     .tag = 60, .text = "  5000", .tab = 11, .field = JobField::kPriorityLength,
+     .label = "優先素材の長さ"},
     {.control = JobControl::kVerticalOrder, .key = "CkVlist", .kind = SavedKind::kCheckBox,
-     .value = 1, .tab = 12},
-    {.control = JobControl::kTableA, .key = "CbMeisaiA", .kind = SavedKind::kCheckBox},
-    {.control = JobControl::kTableB, .key = "CbMeisaiB", .kind = SavedKind::kCheckBox},
-    {.control = JobControl::kTableC, .key = "CbMeisaiC", .kind = SavedKind::kCheckBox},
+     .value = 1, .tab = 12, .label = "縦順表示"},
+    {.control = JobControl::kTableA, .key = "CbMeisaiA", .kind = SavedKind::kCheckBox,
+     .label = "［長さ×本数］"},
+    {.control = JobControl::kTableB, .key = "CbMeisaiB", .kind = SavedKind::kCheckBox,
+     .label = "［１本毎］"},
+    {.control = JobControl::kTableC, .key = "CbMeisaiC", .kind = SavedKind::kCheckBox,
+     .label = "切断図", .added_later = true},
 }};
 // clang-format on
 

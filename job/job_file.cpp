@@ -1,5 +1,7 @@
 #include "job/job_file.h"
 
+#include <cerrno>
+
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/numbers.h"
@@ -9,32 +11,109 @@
 namespace zarvel::job {
 namespace {
 
-std::string PathMessage(const std::string& path, const char* utf8_tail) {
+// Folder (with its trailing separator) + "\n" + file name + the tail (CP932).
+std::string FolderAndName(const std::string& path, const char* utf8_tail) {
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return text::Lit("[×]") + text::Utf8ToCp932(folder) + "\n" + text::Utf8ToCp932(name) +
-         text::Lit(utf8_tail);
+  return text::Utf8ToCp932(folder) + "\n" + text::Utf8ToCp932(name) + text::Lit(utf8_tail);
+}
+
+std::string PathMessage(const std::string& path, const char* utf8_tail) {
+  return text::Lit("[×]") + FolderAndName(path, utf8_tail);
+}
+
+// Text bytes only: tab and line ends are the only control bytes, and every byte above 0x7F is a
+// half-width kana or the lead of a two-byte character with a trail byte CP932 allows.
+bool IsCp932Text(std::string_view s) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x20) {
+      if (b != '\t' && b != '\r' && b != '\n') return false;
+    } else if (b == 0x7F || b == 0x80 || b == 0xA0 || b >= 0xFD) {
+      return false;
+    } else if (text::IsLeadByte(b)) {
+      if (i + 1 >= s.size()) return false;
+      const auto t = static_cast<unsigned char>(s[++i]);
+      if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
+    }
+  }
+  return true;
+}
+
+bool HasSectionLine(std::string_view s, std::string_view header) {
+  std::size_t at = 0;
+  while (at <= s.size()) {
+    std::size_t end = s.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) end = s.size();
+    if (s.substr(at, end - at) == header) return true;
+    if (end < s.size() && s[end] == '\r' && end + 1 < s.size() && s[end + 1] == '\n') ++end;
+    at = end + 1;
+  }
+  return false;
+}
+
+const ControlEntry* EntryNamed(const std::string& name) {
+  for (const ControlEntry& entry : kJobControls)
+    if (name == entry.key) return &entry;
+  return nullptr;
+}
+
+// A control as a fresh job has it.
+void SetFresh(SavedControl& c, const ControlEntry& entry) {
+  switch (entry.kind) {
+    case SavedKind::kEdit:
+      c.SetText(StartText(entry));
+      break;
+    case SavedKind::kStringGrid:
+      if (optimiser::Grid* g = c.Cells()) {
+        for (int r = 0; r < g->RowCount(); ++r)
+          for (int col = 0; col < g->ColCount(); ++col) g->SetCell(col, r, std::string());
+      }
+      break;
+    case SavedKind::kRadioGroup:
+      c.SetItemIndex(entry.value);
+      break;
+    case SavedKind::kCheckBox:
+      c.SetChecked(entry.value != 0);
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace
 
-FileResult OpenJobFile(JobWindow& window, const std::string& path) {
+bool IsJobText(std::string_view content) {
+  return IsCp932Text(content) && HasSectionLine(content, "[" + std::string(kFormSection) + "]");
+}
+
+const std::string& NotAJobReason() {
+  return text::Lit("仕事のファイルではありません");
+}
+
+FileResult OpenJobFile(JobWindow& window, const std::string& path, JobLoad* load) {
   std::string content;
   const FileResult read = ReadWholeFile(path, content, kMaxJobFileSize, Overlong::kFail);
-  LoadJobText(window, read ? &content : nullptr);
+  if (!read) return read;
+  if (!IsJobText(content)) return FileResult::Refused(EINVAL, NotAJobReason());
+  LoadJobText(window, &content, load);
   return read;
 }
 
-void LoadJobText(JobWindow& window, const std::string* content) {
+void LoadJobText(JobWindow& window, const std::string* content, JobLoad* load) {
+  if (load != nullptr) load->missing.clear();
   if (content != nullptr) {
     const std::vector<SavedControl*> controls = window.PersistentControls();
-    // Saved controls added after the first 54 lines: a file written before them loads with
-    // them as a fresh job has them, not as the previous job left them.
+    // What the file does not name is a fresh job's, never what the previous job left.
     std::vector<bool> named;
     if (LoadFormStateText(*content, kFormSection, controls, &named)) {
-      for (std::size_t k = 0; k < controls.size(); ++k)
-        if (!named[k] && controls[k]->Name() == kCutDiagramControl) controls[k]->SetChecked(false);
+      for (std::size_t k = 0; k < controls.size(); ++k) {
+        const ControlEntry* entry = EntryNamed(controls[k]->Name());
+        if (named[k] || entry == nullptr) continue;
+        SetFresh(*controls[k], *entry);
+        if (load != nullptr && !entry->added_later) load->missing.push_back(entry->control);
+      }
     }
     // A file without marks leaves none of the previous job's.
     if (std::vector<optimiser::PieceMark>* marks = window.MarkList()) *marks = ReadMarks(*content);
@@ -43,6 +122,15 @@ void LoadJobText(JobWindow& window, const std::string* content) {
   window.RelayoutGrids();
   window.AfterLoad();
   if (content != nullptr) window.SetDataModified(false);
+}
+
+void ApplyFreshJob(JobWindow& window) {
+  for (SavedControl* c : window.PersistentControls())
+    if (const ControlEntry* entry = EntryNamed(c->Name())) SetFresh(*c, *entry);
+  window.GridFrameSetup();
+  window.RelayoutGrids();
+  window.AfterLoad();
+  window.SetDataModified(false);
 }
 
 std::vector<std::string> JobFileLines(JobWindow& window) {
@@ -82,6 +170,18 @@ std::string CannotReadMessage(const std::string& path, const std::string& reason
 
 std::string CannotWriteMessage(const std::string& path, const std::string& reason) {
   return PathMessage(path, "\nには書き込めません") + (reason.empty() ? "" : "\n" + reason);
+}
+
+std::string IncompleteJobMessage(const std::string& path, const JobLoad& load) {
+  std::string message = FolderAndName(path, "\nは一部が欠けた仕事のファイルです。") +
+                        text::Lit("\n$欠けていた項目は新しい仕事の値にしました：");
+  // A few names a line, so that the dialog stays narrow.
+  constexpr std::size_t kPerLine = 5;
+  for (std::size_t i = 0; i < load.missing.size(); ++i) {
+    message += i % kPerLine == 0 ? "\n" : text::Lit("、");
+    message += text::Lit(Entry(load.missing[i]).label);
+  }
+  return message;
 }
 
 std::string UnsavableNameMessage(const std::string& path) {

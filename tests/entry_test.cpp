@@ -80,28 +80,36 @@ TEST(GridEntry, MovingOnInBothOrders) {
   EXPECT_EQ(NextCell({2, 3}, 7, 18, false), (CellPos{3, 3}));
 }
 
-TEST(GridEntry, PasteStopsAtTheEndOfTheGrid) {
-  optimiser::MemoryGrid grid(7, 18);
-  std::vector<CellPos> selected;
-  const CellPos end = PasteIntoGrid(grid, "6000\t4\r\n\r\n5000\r\nabc\t3\r\n", {5, 17},
-                                    [&](CellPos p) { selected.push_back(p); });
-  EXPECT_EQ(grid.Cell(5, 17), "6000.4");
-  EXPECT_EQ(grid.Cell(6, 17), "5000.1");
-  EXPECT_EQ(end, (CellPos{1, 18}));
-  EXPECT_EQ(selected, (std::vector<CellPos>{{6, 17}, {6, 17}}));
-
-  optimiser::MemoryGrid cut(7, 18);
-  PasteIntoGrid(cut, "1,200\t3\nlength\tcount\n900", {1, 1}, nullptr);
-  EXPECT_EQ(cut.Cell(1, 1), "1200.3");
-  EXPECT_EQ(cut.Cell(2, 1), "900.1");
-  EXPECT_EQ(cut.Cell(3, 1), "");
-}
-
-TEST(GridEntry, PastedDecimalsRoundOnTheirDecimalValue) {
-  optimiser::MemoryGrid cut(7, 18);
-  PasteIntoGrid(cut, "16.9\t3\n2999.9\t1.9\n", {1, 1}, nullptr);
-  EXPECT_EQ(cut.Cell(1, 1), "17.3");
-  EXPECT_EQ(cut.Cell(2, 1), "3000.2");
+TEST(GridEntry, PasteFillsFreeCellsInReadingOrderOrNothing) {
+  const std::string clip = "6000\t4\r\n\r\n5000\r\nabc\t3\r\nlength\tcount\n1,200\t3\n16.9\t3\n";
+  const struct {
+    bool vertical;
+    std::vector<CellPos> at;  // where the four readable lines go
+  } cases[] = {{false, {{2, 1}, {3, 1}, {4, 1}, {5, 1}}}, {true, {{1, 2}, {1, 3}, {1, 4}, {1, 5}}}};
+  for (const auto& c : cases) {
+    optimiser::MemoryGrid cut(7, 18);
+    cut.SetCell(1, 1, " 2995.  8");
+    const PastePlan plan = PlanPaste(cut, clip, c.vertical);
+    ASSERT_TRUE(ApplyPaste(cut, plan));
+    EXPECT_EQ(cut.Cell(1, 1), " 2995.  8");  // a filled cell is never overwritten
+    const std::vector<std::string> want = {" 6000.  4", " 5000.  1", " 1200.  3", "   17.  3"};
+    for (std::size_t i = 0; i < want.size(); ++i)
+      EXPECT_EQ(cut.Cell(c.at[i].col, c.at[i].row), want[i]) << c.vertical << i;
+    // The heading line is skipped; the line with a number but no length is named.
+    ASSERT_EQ(plan.unreadable.size(), 1u);
+    EXPECT_EQ(plan.unreadable[0].first, 4);
+    EXPECT_EQ(text::Cp932ToUtf8(PasteMessage(plan, "切断リスト")),
+              "[#×]次の行は長さが読めないため、貼り付けていません：\n4 行目： abc 3");
+  }
+  // Three free cells for four lines: nothing changes, and the user is told how many lines.
+  optimiser::MemoryGrid small(3, 3);
+  small.SetCell(2, 2, " 900.  1");
+  const PastePlan plan = PlanPaste(small, "1000\n2000\n3000\n4000\n", false);
+  EXPECT_FALSE(ApplyPaste(small, plan));
+  EXPECT_EQ(small.Cell(1, 1), "");
+  EXPECT_EQ(text::Cp932ToUtf8(PasteMessage(plan, "切断リスト")),
+            "[#×]4 行を貼り付けようとしましたが、切断リストの空いたセルは 3 個です。\n"
+            "1 行が入らないため、何も貼り付けていません。");
 }
 
 TEST(GridEntry, ClearSampleAndDate) {

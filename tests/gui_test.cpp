@@ -3,15 +3,20 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
@@ -192,20 +197,64 @@ TEST_F(WindowTest, GridEntryWithEnter) {
   EXPECT_EQ(cut->Cell(1, 1), "");
 }
 
-TEST_F(WindowTest, PasteClearAndTheModifiedFlag) {
-  QGuiApplication::clipboard()->setText(QStringLiteral("6000\t4\n\n5000\nabc\t3\n"));
-  CellGrid* cut = window->Grid2();
-  cut->SelectCell({5, 17});
-  window->PasteButton()->click();
-  EXPECT_EQ(cut->Cell(5, 17), " 6000.  4");
-  EXPECT_EQ(cut->Cell(6, 17), "5000.1");  // current: normalised when left
-  EXPECT_FALSE(window->DataModified());
+// The widget the next key goes to, and that key.
+QWidget* KeysTo() {
+  return QApplication::focusWidget();
+}
 
+TEST_F(WindowTest, PasteFillsFreeCellsOrNothingAndKeepsTheKeyboard) {
+  CellGrid* cut = window->Grid2();
+  window->Vertical()->setChecked(false);  // row by row
+  cut->SetCell(1, 1, " 2995.  8");
+  window->SetDataModified(false);
+  Focus(window->Grid1());
+  QGuiApplication::clipboard()->setText(QStringLiteral("6000\t4\n\n5000\nabc\t3\n"));
+  window->PasteButton()->click();
+  EXPECT_EQ(cut->Cell(1, 1), " 2995.  8");  // never overwritten
+  EXPECT_EQ(cut->Cell(2, 1), " 6000.  4");
+  EXPECT_EQ(cut->Cell(3, 1), " 5000.  1");
+  EXPECT_EQ(messages.size(), 1u);  // the line it could not read is named
+  EXPECT_TRUE(window->DataModified());
+  // The next key starts the first free cell of the grid pasted into.
+  ASSERT_EQ(KeysTo(), cut);
+  EXPECT_EQ(cut->Current(), (job::CellPos{4, 1}));
+  QTest::keyClicks(KeysTo(), "700.2");
+  QTest::keyClick(KeysTo(), Qt::Key_Return);
+  EXPECT_EQ(cut->Cell(4, 1), "  700.  2");
+
+  // More lines than free cells (Ctrl+V in the grid): nothing changes, the user is told.
+  QGuiApplication::clipboard()->setText(QStringLiteral("1000\n").repeated(100));
+  QTest::keyClick(cut, Qt::Key_V, Qt::ControlModifier);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("2 行が入らないため、何も貼り付けていません"),
+            std::string::npos);
+  EXPECT_EQ(cut->Cell(5, 1), "");
+
+  // [ｸﾘｱ] empties its own grid, counts as a change, and the next key goes into its first cell.
   window->Grid1()->SetCell(1, 1, " 6000.  2");
+  window->SetDataModified(false);
   window->ClearStockButton()->click();
-  EXPECT_EQ(window->Grid1()->Cell(1, 1), "");
-  EXPECT_EQ(cut->Cell(5, 17), " 6000.  4");  // the other grid untouched
-  EXPECT_FALSE(window->DataModified());
+  EXPECT_TRUE(window->DataModified());
+  EXPECT_EQ(cut->Cell(1, 1), " 2995.  8");
+  ASSERT_EQ(KeysTo(), window->Grid1());
+  QTest::keyClicks(KeysTo(), "5500");
+  QTest::keyClick(KeysTo(), Qt::Key_Return);
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), " 5500.  1");
+}
+
+TEST_F(WindowTest, EveryChangeOfWhatTheFileSavesCounts) {
+  const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+      {"date", [&] { window->SetToday("2026/12/06"); }},
+      {"precision", [&] { window->Precision()->findChildren<QRadioButton*>()[2]->click(); }},
+      {"vertical order", [&] { window->Vertical()->click(); }},
+      {"preview table", [&] { window->TableB()->click(); }},
+      {"menu New is not", [&] { window->NewJob(); }},
+  };
+  for (const auto& [name, change] : changes) {
+    window->SetDataModified(false);
+    change();
+    EXPECT_EQ(window->DataModified(), std::string(name) != "menu New is not") << name;
+  }
 }
 
 TEST_F(WindowTest, DateLabel) {
@@ -213,7 +262,7 @@ TEST_F(WindowTest, DateLabel) {
   EXPECT_EQ(Shown(JobField::kYear), "26");
   EXPECT_EQ(Shown(JobField::kMonth), "12");
   EXPECT_EQ(Shown(JobField::kDay), " 6");
-  EXPECT_FALSE(window->DataModified());
+  EXPECT_TRUE(window->DataModified());
 }
 
 TEST_F(WindowTest, ClosePromptsOnlyWhenModified) {
@@ -681,7 +730,7 @@ TEST_F(WindowTest, DroppedFiles) {
   EXPECT_TRUE(messages.empty());
 }
 
-TEST_F(WindowTest, YesWithoutAFileGoesThroughSaveAs) {
+TEST_F(WindowTest, YesKeepsTheJobWhenTheSaveDoesNotHappen) {
   window->SetDataModified(true);
   int asked = 0;
   window->ask_save_path = [&](const QString& proposed) {
@@ -689,10 +738,68 @@ TEST_F(WindowTest, YesWithoutAFileGoesThroughSaveAs) {
     EXPECT_TRUE(proposed.endsWith(QStringLiteral("<工事名>：<部材名>")));
     return QString();  // cancelled
   };
+  int opened = 0;
+  window->ask_open_path = [&](const QString&) {
+    ++opened;
+    return QString();
+  };
   answer = QMessageBox::Yes;
   window->close();
-  EXPECT_EQ(asked, 1);
-  EXPECT_FALSE(window->isVisible());  // closes all the same
+  window->Open();
+  window->NewJob();
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(opened, 0);  // Open went no further
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->DataModified());
+
+  // A file that cannot be written: the message, and the window stays with the job.
+  SaveAsTo("job.zv5");
+  window->Edit(JobField::kProjectName)->SetText("unsaved");
+  window->SetDataModified(true);
+  testing::FakeFiles files;
+  testing::UseFiles use(files);
+  files.FailOn(testing::FakeFiles::Fail::kSync, EIO);
+  window->close();
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_EQ(window->Edit(JobField::kProjectName)->Text(), "unsaved");
+}
+
+TEST_F(WindowTest, NewAnotherJobAndTheOldResults) {
+  window->Grid1()->SetCell(1, 1, "5500.10");
+  window->Grid2()->SetCell(1, 1, "2700.4");
+  window->RunButton()->click();
+  ASSERT_TRUE(window->Preview()->isVisible());
+  // An edit after the run: CSV出力 says the plan is older than the job.
+  window->ask_plan_csv_path = [&](const QString&) { return QString(); };
+  QTest::keyClick(window->Edit(JobField::kKerf), Qt::Key_5);
+  FileCommand(*window, QStringLiteral("CSV出力…"))->trigger();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[0]).find("古い"), std::string::npos);
+
+  // Ctrl+N (asks first) gives a fresh job without the old plan.
+  QAction* fresh = FileCommand(*window, QStringLiteral("新規(&N)"));
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(fresh->shortcut(), QKeySequence(QKeySequence::New));
+  // The items users know keep their places and access letters; 新規 comes below them.
+  QStringList items;
+  for (QMenu* m : window->menuBar()->findChildren<QMenu*>())
+    if (m->title() == QStringLiteral("ファイル(&F)"))
+      for (QAction* a : m->actions()) items << a->text();
+  EXPECT_EQ(items.mid(0, 7),
+            (QStringList{QStringLiteral("開く(&O)"), QStringLiteral("開き直す"), QString(),
+                         QStringLiteral("上書き保存(&S)"), QStringLiteral("名前を付けて保存(&A)"),
+                         QString(), QStringLiteral("新規(&N)")}));
+  answer = QMessageBox::No;
+  fresh->trigger();
+  EXPECT_EQ(prompts, 1);
+  EXPECT_FALSE(window->Preview()->isVisible());
+  EXPECT_EQ(window->ProgressLabel()->text(), QStringLiteral("・・・・・"));
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), "");
+  EXPECT_EQ(Shown(JobField::kKerf), "  3");
+  FileCommand(*window, QStringLiteral("CSV出力…"))->trigger();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("先に「Zarvel実行」"), std::string::npos);
 }
 
 // ---- What the user types or saves is never lost ----
@@ -827,14 +934,17 @@ TEST_F(EntryTest, DeleteIsNoCharacter) {
   Focus(kname);
   kname->home(false);
   SendKey(kname, Qt::Key_Delete, del);
-  EXPECT_EQ(kname->Text(), text::Lit("工事名>"));  // Delete edits, but is not typing
-  EXPECT_FALSE(window->DataModified());
+  EXPECT_EQ(kname->Text(), text::Lit("工事名>"));  // not typing, but a change of the job
+  EXPECT_TRUE(window->DataModified());
+  window->SetDataModified(false);
   CellGrid* g = window->Grid2();
   Focus(g);
+  SendKey(g, Qt::Key_Delete, del);  // an empty cell stays as it was
+  EXPECT_FALSE(window->DataModified());
   g->SetCell(1, 1, " 700.  2");
   SendKey(g, Qt::Key_Delete, del);
   EXPECT_EQ(g->Cell(1, 1), "");
-  EXPECT_FALSE(window->DataModified());
+  EXPECT_TRUE(window->DataModified());
 }
 
 TEST_F(EntryTest, DeleteInAGridIsUndoneByEscape) {
@@ -1002,6 +1112,23 @@ TEST_F(EntryTest, QtsOwnTextsAreJapanese) {
   for (const QPushButton* b : dialog.findChildren<QPushButton*>()) buttons << b->text();
   EXPECT_TRUE(buttons.contains(QStringLiteral("キャンセル")))
       << buttons.join(QLatin1Char(' ')).toStdString();
+
+  // The print dialog, its options shown: no English word left (a printer's name aside).
+  QPrinter printer;
+  QPrintDialog print(&printer, window.get());
+  QStringList shown;
+  for (const QAbstractButton* b : print.findChildren<QAbstractButton*>()) shown << b->text();
+  for (const QLabel* l : print.findChildren<QLabel*>()) shown << l->text();
+  for (const QGroupBox* g : print.findChildren<QGroupBox*>()) shown << g->title();
+  for (const QComboBox* c : print.findChildren<QComboBox*>())
+    if (c->objectName() != QStringLiteral("printers"))
+      for (int i = 0; i < c->count(); ++i) shown << c->itemText(i);
+  const QRegularExpression english(QStringLiteral("[A-Za-z]{4,}"));
+  EXPECT_TRUE(shown.filter(english).isEmpty())
+      << shown.filter(english).join(QLatin1Char('|')).toStdString();
+  EXPECT_TRUE(shown.contains(QStringLiteral("両面印刷")))
+      << shown.join(QLatin1Char('|')).toStdString();
+  EXPECT_EQ(QCoreApplication::translate("QPageSize", "A4 Extra"), QStringLiteral("A4 エクストラ"));
 }
 
 TEST_F(EntryTest, ACommandLineJobIsRememberedByItsAbsolutePath) {
@@ -1104,6 +1231,32 @@ TEST_F(EntryTest, UnreadableOrUnwritableJobsSayWhy) {
             "[×]" + settings->path().string() +
                 "/\njob.zv5\nには書き込めません\n入出力エラーが起きました");
   EXPECT_TRUE(window->DataModified());
+}
+
+TEST_F(EntryTest, ADamagedFileIsRefusedAndAnIncompleteOneSaysSo) {
+  window->Grid2()->SetCell(1, 1, "  700.  2");
+  const QString good = SaveAsTo("good.zv5");
+  const std::string bad = settings->File("bad.zv5");
+  window->ask_open_path = [&](const QString&) { return QString::fromStdString(bad); };
+  // Random bytes, then the first 20 lines of a job.
+  const std::string job = testing::ReadBytes(good.toStdString());
+  for (const std::string& bytes :
+       {std::string("\x89PNG\r\n\0\x01\xff", 9), job.substr(0, job.find("\r\n11,") + 2)}) {
+    testing::WriteBytes(bad, bytes);
+    messages.clear();
+    window->Open();
+    ASSERT_EQ(messages.size(), 1u);
+    const bool refused = bytes[0] != job[0];
+    EXPECT_NE(
+        text::Cp932ToUtf8(messages[0])
+            .find(refused ? "仕事のファイルではありません" : "一部が欠けた仕事のファイルです"),
+        std::string::npos);
+    // Refused: nothing changed. Incomplete: opened, what it lacked is a fresh job's.
+    EXPECT_EQ(window->CurrentFile().toStdString(), refused ? good.toStdString() : bad);
+    EXPECT_EQ(window->RecentItem(0)->text(), window->CurrentFile());
+    EXPECT_EQ(window->Grid2()->Cell(1, 1), refused ? "  700.  2" : "");
+    EXPECT_EQ(window->DataModified(), !refused);
+  }
 }
 
 }  // namespace

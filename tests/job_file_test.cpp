@@ -151,10 +151,10 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   ASSERT_TRUE(OpenJobFile(other, ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5"));
   EXPECT_FALSE(other.TableC());
   EXPECT_EQ(JobFileLines(other).size(), 55u);
-  // A file without the form's section loads nothing and changes nothing.
+  // A file without the form's section is refused and changes nothing.
   other.Find("CbMeisaiC")->SetChecked(true);
   WriteBytes(dir / "other.zv5", "caption\r\n[Other]\r\n");
-  ASSERT_TRUE(OpenJobFile(other, Path("other.zv5")));
+  ASSERT_FALSE(OpenJobFile(other, Path("other.zv5")));
   EXPECT_TRUE(other.TableC());
   // A line in another section is not the job's.
   WriteBytes(dir / "elsewhere.zv5",
@@ -233,9 +233,12 @@ TEST_F(JobFileTest, HandWrittenGridRowsAreLoadedThenTheFrameRestored) {
              "Grid2 = 2\n"
              ",heading,b\n"
              "1,\"5000.2\",\"700.3\",x,800.1,,,9999.9\n");
-  form.SetFieldText(JobField::kProjectName, "kept");
-  ASSERT_TRUE(OpenJobFile(form, path));
-  EXPECT_EQ(form.Field(JobField::kProjectName).Text(), "kept");
+  form.SetFieldText(JobField::kProjectName, "previous");
+  JobLoad load;
+  ASSERT_TRUE(OpenJobFile(form, path, &load));
+  // Fields the file does not name are a fresh job's, never the previous job's.
+  EXPECT_EQ(form.Field(JobField::kProjectName).Text(), text::Lit("<工事名>"));
+  EXPECT_EQ(load.missing.size(), 14u);
   optimiser::Grid& g = form.CutGrid();
   EXPECT_EQ(g.RowCount(), 18);
   EXPECT_EQ(g.ColCount(), 7);
@@ -249,13 +252,60 @@ TEST_F(JobFileTest, HandWrittenGridRowsAreLoadedThenTheFrameRestored) {
   EXPECT_EQ(g.Cell(0, 17), "17");
 }
 
-TEST_F(JobFileTest, FileWithoutTheSectionStillOpens) {
-  const std::string path = Path("empty.zv5");
-  WriteBytes(path, "just some text\n");
-  form.SetDataModified(true);
-  EXPECT_TRUE(OpenJobFile(form, path));
-  EXPECT_FALSE(form.DataModified());
-  EXPECT_EQ(form.Field(JobField::kMargin).Text(), " 20");
+std::string FirstLines(const std::string& text, int n) {
+  std::size_t end = 0;
+  for (int i = 0; i < n; ++i) end = text.find("\r\n", end) + 2;
+  return text.substr(0, end);
+}
+
+TEST_F(JobFileTest, WhatIsNotAJobIsRefusedAndChangesNothing) {
+  const std::string fresh = ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5");
+  const struct {
+    const char* name;
+    std::string bytes;
+    bool job;
+  } cases[] = {
+      {"empty", "", false},
+      {"text", "just some text\n", false},
+      {"binary", std::string("[FmUnit1]\r\nedSiro = 9\r\n\0\x01", 24), false},
+      {"bad trail byte", "[FmUnit1]\r\nedKname = A\x82\r\n", false},
+      {"section in a line", "x [FmUnit1]\n", false},
+      {"fresh", fresh, true},
+      {"first 20 lines", FirstLines(fresh, 20), true},
+      {"section only, LF", "[FmUnit1]\n", true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsJobText(c.bytes), c.job) << c.name;
+    const std::string path = Path("case.zv5");
+    WriteBytes(path, c.bytes);
+    form.SetFieldText(JobField::kKerf, " 42");
+    form.SetDataModified(true);
+    const FileResult r = OpenJobFile(form, path);
+    EXPECT_EQ(r.Ok(), c.job) << c.name;
+    EXPECT_EQ(form.DataModified(), !c.job) << c.name;
+    EXPECT_EQ(form.Field(JobField::kKerf).Text(), c.job ? "  3" : " 42") << c.name;
+    if (!c.job) {
+      EXPECT_EQ(text::Cp932ToUtf8(r.Reason()), "仕事のファイルではありません");
+    }
+  }
+}
+
+TEST_F(JobFileTest, AnIncompleteJobSaysWhatItLacked) {
+  WriteBytes(Path("part.zv5"), "caption\r\n[FmUnit1]\r\nedKname = A\r\nedSiro = 7\r\n");
+  form.Find("CkVlist")->SetChecked(false);
+  JobLoad load;
+  ASSERT_TRUE(OpenJobFile(form, Path("part.zv5"), &load));
+  EXPECT_TRUE(form.VerticalOrder());  // a fresh job's, not the previous one's
+  ASSERT_EQ(load.missing.size(), 13u);
+  EXPECT_EQ(
+      text::Cp932ToUtf8(IncompleteJobMessage("/j/part.zv5", load)),
+      "/j/"
+      "\npart.zv5\nは一部が欠けた仕事のファイルです。\n$欠けていた項目は新しい仕事の値にしました："
+      "\n部材名、単位重量、年、月、日\n素材リスト、切断リスト、素材の余裕、精度、優先素材の長さ"
+      "\n縦順表示、［長さ×本数］、［１本毎］");
+  // A file of the first 54 lines lacks only what was added later: it is complete.
+  ASSERT_TRUE(OpenJobFile(form, ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5", &load));
+  EXPECT_TRUE(load.Complete());
 }
 
 TEST_F(JobFileTest, LineEndsOfEveryKind) {
@@ -328,6 +378,8 @@ TEST(ChangeHistory, VersionComesFromTheSecondLine) {
   EXPECT_EQ(lines[1].substr(0, 10), "2025.04.01");
   EXPECT_EQ(lines.back(), std::string(90, '-'));
   EXPECT_EQ(text::VersionText(), "2025.04.01");
+  // This program's own entries come below the version line and leave it as it is.
+  EXPECT_GT(history.find(text::Lit("＜この版で加えたこと＞")), history.find("2025.04.01"));
   EXPECT_EQ(text::VersionFromHistory("---\n2031.12.24" + std::string(20, ' ') + "\nx"),
             "2031.12.24");
   EXPECT_EQ(text::VersionFromHistory("none"), "");

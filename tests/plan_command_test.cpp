@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "base/cp932.h"
+#include "cli/order_command.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "tests/fake_files.h"
@@ -108,6 +109,21 @@ TEST_F(PlanCommandTest, UsageAndMissingFiles) {
   EXPECT_EQ(err.str(),
             "[×]" + dir.string() +
                 "/\nmissing.zv5\nは読み込めません\nファイルまたはフォルダが見つかりません\n");
+}
+
+TEST_F(PlanCommandTest, AFileThatIsNotAJobIsNamedAsSuch) {
+  for (const std::string& bytes :
+       {std::string(), std::string("x,y\n1,2\n"), std::string("\x89PNG\r\n\x1a\n\0\0", 10)}) {
+    testing::WriteBytes(dir / "notes.zv5", bytes);
+    const std::string path = (dir / "notes.zv5").string();
+    EXPECT_EQ(Run({path}), kExitUsage);
+    EXPECT_EQ(err.str(), "[×]" + dir.string() +
+                             "/\nnotes.zv5\nは読み込めません\n仕事のファイルではありません\n");
+    std::ostringstream order_out, order_err;
+    EXPECT_EQ(RunOrderCommand({path}, order_out, order_err), kExitUsage);
+    EXPECT_NE(order_err.str().find("仕事のファイルではありません"), std::string::npos);
+    EXPECT_EQ(order_err.str().find("未入力"), std::string::npos);
+  }
 }
 
 TEST_F(PlanCommandTest, WorkLimitIsNamedInEveryOutput) {

@@ -42,6 +42,8 @@ class PreviewTest : public ::testing::Test {
   void SetUp() override {
     preview.TableA()->setChecked(true);
     preview.Rebuild();
+    // The size it opens with on a usual screen (the offscreen one is 800 × 600).
+    preview.resize(960, 720);
     QApplication::processEvents();
   }
   void ScrollTo(int position) {
@@ -53,6 +55,18 @@ class PreviewTest : public ::testing::Test {
   std::unique_ptr<optimiser::OptimiserRecords> records = ThreePageJob();
   PreviewWindow preview{*records};
 };
+
+// The first opening: centred within the screen (800 × 600 offscreen, smaller than the window).
+TEST(PreviewPlacement, CentredWithinTheScreenWhenItFirstOpens) {
+  auto records = ThreePageJob();
+  PreviewWindow preview(*records);
+  preview.Rebuild();
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(preview.geometry()));
+  const QPoint centre = preview.geometry().center();
+  EXPECT_LE(std::abs(centre.x() - screen.center().x()), 2);  // rounding of odd sizes
+  EXPECT_LE(std::abs(centre.y() - screen.center().y()), 2);
+}
 
 TEST_F(PreviewTest, ThreePagesScrollTo50) {
   ASSERT_EQ(preview.PageCount(), 3);
@@ -192,13 +206,6 @@ TEST_F(PreviewTest, ShiftRuleHoldsForCheckBoxRebuilds) {
   EXPECT_EQ(fonts(), normal);
 }
 
-TEST_F(PreviewTest, CentredOnTheScreenWhenItFirstOpens) {
-  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  const QPoint centre = preview.geometry().center();
-  EXPECT_LE(std::abs(centre.x() - screen.center().x()), 2);  // rounding of odd sizes
-  EXPECT_LE(std::abs(centre.y() - screen.center().y()), 2);
-}
-
 TEST(PreviewCaption, PageLimitNoteFollowsThePagesShown) {
   // 40 000 single bars in table B need more pages than the table holds.
   testing::JobLists job{{{3000, 40000}}, {{2990, 40000}}, 0, 0, 0};
@@ -239,6 +246,43 @@ TEST_F(PreviewTest, PrintingToAPdfFile) {
   QFile::remove(pdf);
   preview.PrintAll();
   EXPECT_FALSE(QFile::exists(pdf));
+}
+
+TEST(PrintChoice, RangeCurrentPageAndCopies) {
+  using R = PrintChoice::Range;
+  const struct {
+    PrintChoice choice;
+    std::vector<int> pages;
+  } cases[] = {
+      {{}, {1, 2, 3, 4}},
+      {{R::kPages, 2, 3}, {2, 3}},
+      {{R::kPages, 3, 9}, {3, 4}},  // clamped to the report
+      {{R::kPages, 0, 0}, {1, 2, 3, 4}},
+      {{R::kCurrent, 0, 0, 3}, {3}},
+      {{R::kPages, 1, 2, 1, 2, true}, {1, 2, 1, 2}},
+      {{R::kPages, 1, 2, 1, 2, false}, {1, 1, 2, 2}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PrintedPages(4, c.choice), c.pages);
+}
+
+TEST_F(PreviewTest, PrintingHonoursTheRangeAndCopies) {
+  testing::TempDir dir("zarvel5-print");
+  const QString pdf = QString::fromStdString(dir.File("out.pdf"));
+  preview.ask_print = [&](QPrinter& p) {
+    p.setOutputFormat(QPrinter::PdfFormat);
+    p.setOutputFileName(pdf);
+    p.setPrintRange(QPrinter::PageRange);
+    p.setFromTo(2, 3);
+    p.setCopyCount(3);
+    return true;
+  };
+  preview.PrintAll();
+  QFile f(pdf);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray bytes = f.readAll();
+  EXPECT_EQ(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
+                bytes.count("/Type /Page>") + bytes.count("/Type /Page "),
+            6);
 }
 
 // The main window after a run of a one-pattern job, with its preview open.

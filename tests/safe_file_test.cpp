@@ -211,8 +211,8 @@ TEST_F(SaveTest, ReadingSaysWhyAndRefusesOverlongJobs) {
 
   // Beyond the size a job file may have: refused, not cut.
   const std::string big = Path("big.zv5");
-  WriteBytes(big, "[FmUnit1]\r\nedSiro = 9\r\n");
-  fs::resize_file(big, kMaxJobFileSize + 1);
+  const std::string head = "[FmUnit1]\r\nedSiro = 9\r\n";
+  WriteBytes(big, head + std::string(kMaxJobFileSize + 1 - head.size(), '\n'));
   const FileResult too_big = OpenJobFile(form, big);
   EXPECT_EQ(text::Cp932ToUtf8(too_big.Reason()), "ファイルが大きすぎます");
   EXPECT_EQ(form.Field(optimiser::JobField::kKerf).Text(), "  3");
