@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QScreen>
 #include <clocale>
 #include <iostream>
@@ -38,6 +39,9 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& args) {
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(zarvel::app::Qs(zarvel::text::ApplicationTitle()));
+  // The installed menu entry (zarvel5.desktop): desktops match the window to it and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("zarvel5"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("zarvel5")));
   zarvel::app::InstallQtTranslations();
   auto records = std::make_unique<zarvel::optimiser::OptimiserRecords>();
   zarvel::app::MainWindow window(*records);

@@ -63,7 +63,7 @@ std::string ShiftInChar(const std::string& text, int key) {
       e.key_count = 0;
       return e.original;
     }
-    if (key == kKeyBackspace) return " " + text.substr(0, w - 1);
+    if (key == kKeyBackspace) return std::string(1, ' ').append(text, 0, w - 1);
     return text;
   }
   if (key == kKeyBackspace) {
