@@ -43,6 +43,7 @@ ImportDialog::ImportDialog(const std::string& template_path, QWidget* parent)
       sections_(new QTableWidget(0, 4, this)),
       preview_(new QTableWidget(0, 0, this)),
       columns_(new QLineEdit(this)),
+      plates_(new QCheckBox(QStringLiteral("板 (断面コード B) も読み込む"), this)),
       summary_(new QLabel(this)),
       load_(new QPushButton(QStringLiteral("選んだ断面を切断リストに読み込む"), this)),
       write_all_(new QPushButton(QStringLiteral("全部を仕事として書き出す…"), this)) {
@@ -67,6 +68,7 @@ ImportDialog::ImportDialog(const std::string& template_path, QWidget* parent)
   files_row->addWidget(add_files);
   files_row->addWidget(add_folder);
   files_row->addStretch();
+  files_row->addWidget(plates_);
   auto* columns_row = new QHBoxLayout;
   columns_row->addWidget(new QLabel(QStringLiteral("CSV の列:"), this));
   columns_row->addWidget(columns_, 1);
@@ -101,6 +103,7 @@ ImportDialog::ImportDialog(const std::string& template_path, QWidget* parent)
     if (!folder.isEmpty()) AddPaths({folder});
   });
   connect(columns_, &QLineEdit::editingFinished, this, [this] { Read(); });
+  connect(plates_, &QCheckBox::toggled, this, [this] { Read(); });
   connect(load_, &QPushButton::clicked, this, [this] {
     if (Chosen() != nullptr) accept();
   });
@@ -124,6 +127,7 @@ void ImportDialog::Read() {
   std::string error;
   const std::string column_text = columns_->text().trimmed().toStdString();
   exchange::PartFileOptions options;
+  options.include_plates = plates_->isChecked();
   if (!column_text.empty()) {
     if (!job::ParseColumnChoice(column_text, choice, error)) {
       summary_->setText(Qs(error));

@@ -3,6 +3,7 @@
 // section is written as a job of its own.
 #pragma once
 
+#include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,6 +52,7 @@ class ImportDialog final : public QDialog {
   QTableWidget* sections_;
   QTableWidget* preview_;
   QLineEdit* columns_;
+  QCheckBox* plates_;
   QLabel* summary_;
   QPushButton* load_;
   QPushButton* write_all_;

@@ -152,6 +152,7 @@ int RunImportCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (!left_out.empty()) out << "読み込まなかった部品:\n";
     for (const exchange::ListedFile& l : left_out)
       out << "  " << l.file << ": " << l.reason << "\n";
+    if (!left_out.empty()) out << "  (板も読み込むときは --include-plates を付けます)\n";
     if (!refused.empty()) out << "読めなかったファイル:\n";
     for (const exchange::ListedFile& l : refused) out << "  " << l.file << ": " << l.reason << "\n";
   }

@@ -70,8 +70,7 @@ PartFiles ReadPartFiles(const std::vector<std::string>& inputs, const PartFileOp
       if (!d.ok) {
         r.refused.push_back({file, d.error});
       } else if (d.part.profile_code == "B" && !options.include_plates) {
-        r.left_out.push_back({file, "板 (断面コード B) です: " + d.part.profile +
-                                        "。--include-plates で読み込めます"});
+        r.left_out.push_back({file, "板 (断面コード B) です: " + d.part.profile});
       } else {
         r.parts.push_back({file, d.part.mark, d.part.profile, d.part.grade, d.part.length,
                            d.part.quantity, d.part.kg_per_m});
