@@ -204,6 +204,37 @@ TEST_F(CutCsvFileTest, ReplacesTheCutListOrLeavesItAlone) {
   EXPECT_EQ(grid.Cell(1, 1), " 2700.  4");
 }
 
+TEST_F(CutCsvFileTest, MarksComeAlongAndOneListHoldsOneSection) {
+  optimiser::Grid& grid = form.CutGrid();
+  std::vector<optimiser::PieceMark> marks{{"OLD", 1, 1}};
+  std::string message;
+  ASSERT_TRUE(LoadCutCsvFile(Write("m.csv", Cp("マーク,長さ,本数\nG1,2700,4\nG2,2700,1\n,900,2\n")),
+                             grid, message, &marks));
+  EXPECT_EQ(grid.Cell(1, 1), " 2700.  5");
+  EXPECT_EQ(marks, (std::vector<optimiser::PieceMark>{{"G1", 2700, 4}, {"G2", 2700, 1}}));
+  // Two sections: refused, naming both; nothing changes.
+  EXPECT_FALSE(LoadCutCsvFile(
+      Write("s.csv", Cp("断面,長さ,本数\nH-200x100x5.5x8,2700,4\nL-65x65x6,900,2\n")), grid,
+      message, &marks));
+  EXPECT_NE(text::Cp932ToUtf8(message).find("H-200x100x5.5x8、L-65x65x6"), std::string::npos)
+      << text::Cp932ToUtf8(message);
+  EXPECT_EQ(marks.size(), 2u);
+
+  // Columns chosen by the user read a list without headings, marks and all.
+  ColumnChoice choice;
+  std::string error;
+  ASSERT_TRUE(ParseColumnChoice("mark=1,section=2,length=4,count=5", choice, error));
+  const CutCsv csv = ReadCutCsv(Cp("B1,H-200x100x5.5x8,SS400,3500,2\n"), 102, &choice);
+  ASSERT_TRUE(csv.ok) << text::Cp932ToUtf8(csv.error);
+  ASSERT_EQ(csv.parts.size(), 1u);
+  EXPECT_EQ(csv.parts[0].mark, "B1");
+  EXPECT_EQ(csv.parts[0].section, "H-200x100x5.5x8");
+  EXPECT_EQ(csv.parts[0].length, 3500);
+  EXPECT_EQ(csv.parts[0].count, 2);
+  for (const char* bad : {"mark=1", "length=0", "length=x", "width=2,length=1", ""})
+    EXPECT_FALSE(ParseColumnChoice(bad, choice, error)) << bad;
+}
+
 TEST_F(CutCsvFileTest, PlanCommandMakesAJobFromACsv) {
   // The example cut list into an empty job, planned and saved in one command.
   const std::string job = temp.File("base.zv5");
