@@ -155,12 +155,10 @@ void ImportDialog::Read() {
   // The first rows of the last list, and the columns it was read by.
   preview_->clear();
   preview_->setRowCount(0);
-  for (auto it = paths_.crbegin(); it != paths_.crend(); ++it) {
-    const std::string path = it->toStdString();
-    const std::string ext = text::UpperAscii(std::filesystem::path(path).extension().string());
-    if (ext != ".CSV" && ext != ".TXT" && ext != ".TSV") continue;
-    std::string bytes;
-    if (!job::ReadWholeFile(path, bytes, job::kMaxCutCsvSize)) break;
+  preview_->setColumnCount(0);
+  std::string bytes;
+  if (!files_.last_list.empty() &&
+      job::ReadWholeFile(files_.last_list, bytes, job::kMaxCutCsvSize)) {
     const auto rows = job::CsvPreview(bytes, 8);
     std::size_t width = 0;
     for (const auto& r : rows) width = std::max(width, r.size());
@@ -171,7 +169,6 @@ void ImportDialog::Read() {
         preview_->setItem(static_cast<int>(r), static_cast<int>(c),
                           new QTableWidgetItem(Qs(rows[r][c])));
     if (column_text.empty()) columns_->setPlaceholderText(ColumnText(files_.columns));
-    break;
   }
 
   QString summary = QStringLiteral("読み込んだ部品 %1 件").arg(files_.parts.size());

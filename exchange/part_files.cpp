@@ -1,5 +1,7 @@
 #include "exchange/part_files.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <climits>
 #include <filesystem>
@@ -53,7 +55,14 @@ std::vector<std::pair<std::string, Kind>> Files(const std::vector<std::string>& 
 
 PartFiles ReadPartFiles(const std::vector<std::string>& inputs, const PartFileOptions& options) {
   PartFiles r;
+  std::vector<std::pair<dev_t, ino_t>> seen;
   for (const auto& [file, kind] : Files(inputs, r.refused)) {
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0) {
+      const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
+      if (std::find(seen.begin(), seen.end(), id) != seen.end()) continue;
+      seen.push_back(id);
+    }
     std::string bytes;
     const std::size_t limit = kind == Kind::kDstv ? kMaxDstvSize : job::kMaxCutCsvSize;
     if (const job::FileResult read = job::ReadWholeFile(file, bytes, limit + 1); !read) {
@@ -79,6 +88,7 @@ PartFiles ReadPartFiles(const std::vector<std::string>& inputs, const PartFileOp
     }
     const job::CutCsv csv = job::ReadCutCsv(bytes, INT_MAX, options.columns);
     r.columns = csv.columns;
+    r.last_list = file;
     if (!csv.ok) {
       r.refused.push_back({file, text::Cp932ToUtf8(csv.error)});
       continue;

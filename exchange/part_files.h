@@ -22,7 +22,8 @@ struct PartFiles {
   std::vector<ListedFile> refused;   // could not be read, with the field and the reason
   int files_read = 0;
   int skipped_lines = 0;  // title and total lines of the lists
-  // For the last list read: the columns it was read by (0-based; -1 none).
+  // The last list read (UTF-8 path; empty when none) and the columns it was read by.
+  std::string last_list;
   job::ColumnChoice columns;
 };
 
@@ -32,7 +33,8 @@ struct PartFileOptions {
 };
 
 // Reads every file named; folders are searched recursively for part files and lists, in name
-// order, so that every run reads them alike.
+// order, so that every run reads them alike. A file met twice (named and in a folder, or through
+// a link) is read once.
 PartFiles ReadPartFiles(const std::vector<std::string>& inputs, const PartFileOptions& options);
 
 }  // namespace zarvel::exchange
