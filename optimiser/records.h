@@ -22,6 +22,7 @@ struct LengthEntry {
   int32_t length = 0;
   int32_t quantity = 0;
   int32_t remaining = 0;  // working counter of the search
+  bool measured = false;  // stock: an offcut measured in the yard, filled without the margin
 };
 
 struct LengthList {
@@ -96,6 +97,12 @@ struct OptimiserRecords {
   bool work_limit_reached = false;
   int attempts_made = 0;
 };
+
+// How far beyond its length a bar of stock entry k may be filled: the stock margin (the mill's
+// plus tolerance), or nothing for a measured offcut.
+inline int32_t StockMargin(const OptimiserRecords& records, int k) {
+  return records.stock.entries[k].measured ? 0 : records.conditions.margin;
+}
 
 // Bars of one stock length that the best plan cuts.
 struct StockBarsUsed {

@@ -2,7 +2,9 @@
 // preview on success. The window, the command line and the tests all drive this same code.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/control.h"
 #include "optimiser/records.h"
@@ -32,6 +34,9 @@ class RunForm {
   virtual Grid& CutGrid() = 0;
   virtual int PrecisionItem() const = 0;  // 0 低, 1 中, 2 高
   virtual bool VerticalOrder() const = 0;
+  // Stock lengths whose bars are measured offcuts from the yard (filled without the margin);
+  // none for a job typed by hand.
+  virtual std::vector<int32_t> MeasuredStockLengths() const { return {}; }
 };
 
 struct RunHost {
