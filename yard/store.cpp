@@ -107,9 +107,12 @@ std::string FileUri(const std::string& path) {
   return uri;
 }
 
-bool Writable(const std::string& path) {
+// A file without write permission is read-only for everyone (the superuser too); WAL also needs
+// to make its files in the folder.
+bool Writable(const std::string& path, const struct stat& st) {
   const fs::path folder = fs::absolute(path).parent_path();
-  return ::access(path.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK) == 0;
+  return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0 &&
+         ::access(folder.c_str(), W_OK) == 0;
 }
 
 // A free name beside the file for the copy kept before a migration.
@@ -149,6 +152,7 @@ class SqliteYard final : public Yard {
   }
   Status Inspect(int64_t& version);
   void OpenForReading();
+  void BackUp(int64_t version);
   void Migrate();
   int64_t AddEntry(const std::string& reason, const std::string& job, int64_t undoes);
   void AddMove(int64_t entry, int64_t item, int64_t delta);
@@ -204,6 +208,7 @@ Status SqliteYard::Inspect(int64_t& version) {
 // Read-only; in a folder where WAL's shared-memory file cannot be made, as an immutable file.
 void SqliteYard::OpenForReading() {
   db_.Open(path_, SQLITE_OPEN_READONLY);
+  db_.Check(sqlite3_busy_timeout(db_.Handle(), kBusyMilliseconds));
   try {
     db_.QueryInt("SELECT count(*) FROM sqlite_master");
   } catch (const sql::SqlError& e) {
@@ -235,30 +240,33 @@ Status SqliteYard::Open() {
           path_.c_str(), static_cast<long long>(version));
       return {};
     }
-    if (exists && st.st_size > 0 && !Writable(path_)) {
+    if (exists && st.st_size > 0 && !Writable(path_, st)) {
       read_only_ = Format("在庫ファイル %s に書き込めません（読み取り専用）。", path_.c_str());
       return {};
     }
     db_.Open(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     db_.Check(sqlite3_busy_timeout(db_.Handle(), kBusyMilliseconds));
+    const int64_t found = db_.QueryInt("PRAGMA user_version");
+    if (found > 0 && found < kSchemaVersion) BackUp(found);  // before anything is changed
     db_.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON");
     Migrate();
     return {};
   });
 }
 
+// A consistent copy of the file as it is, beside it, through SQLite's online backup.
+void SqliteYard::BackUp(int64_t version) {
+  sql::Database copy;
+  copy.Open(BackupName(path_, version), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  sqlite3_backup* backup = sqlite3_backup_init(copy.Handle(), "main", db_.Handle(), "main");
+  if (backup == nullptr) copy.Check(sqlite3_errcode(copy.Handle()));
+  sqlite3_backup_step(backup, -1);
+  copy.Check(sqlite3_backup_finish(backup));
+}
+
 // Makes the schema in a new file, or brings an older one up to date after a backup copy.
 void SqliteYard::Migrate() {
-  const int64_t version = db_.QueryInt("PRAGMA user_version");
-  if (version == kSchemaVersion) return;
-  if (version > 0) {
-    sql::Database copy;
-    copy.Open(BackupName(path_, version), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    sqlite3_backup* backup = sqlite3_backup_init(copy.Handle(), "main", db_.Handle(), "main");
-    if (backup == nullptr) copy.Check(sqlite3_errcode(copy.Handle()));
-    sqlite3_backup_step(backup, -1);
-    copy.Check(sqlite3_backup_finish(backup));
-  }
+  if (db_.QueryInt("PRAGMA user_version") == kSchemaVersion) return;
   sql::WriteTransaction t(db_);
   // Another process may have done it meanwhile.
   const int64_t now = db_.QueryInt("PRAGMA user_version");
