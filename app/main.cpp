@@ -21,6 +21,7 @@
 #include "cli/plan_command.h"
 #include "cli/report_command.h"
 #include "cli/sections_command.h"
+#include "cli/yard_command.h"
 
 namespace {
 
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   if (command == "pages") return zarvel::cli::RunPagesCommand(rest, std::cout, std::cerr);
   if (command == "order") return zarvel::cli::RunOrderCommand(rest, std::cout, std::cerr);
   if (command == "sections") return zarvel::cli::RunSectionsCommand(rest, std::cout, std::cerr);
+  if (command == "yard") return zarvel::cli::RunYardCommand(rest, std::cout, std::cerr);
   if (command == "report") {
     // Headless: no display is needed.
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -7,6 +7,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/lines.h"
+#include "cli/yard_command.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/cut_csv.h"
@@ -26,10 +27,13 @@ const char* const kUsage =
     "usage: zarvel5 plan JOB.zv5 [--precision low|medium|high|optimal] [--json] [--save-job "
     "OUT.zv5]\n"
     "                    [--csv OUT.csv] [--cut-csv CUT.csv]\n"
+    "                    [--from-yard [--yard FILE] [--section S] [--commit] [--keep MM]]\n"
     "       zarvel5 pages JOB.zv5 [--tables none|A|B|C|AB|AC|BC|ABC] [--precision ...]\n"
     "       zarvel5 report JOB.zv5 (--pdf OUT.pdf | --png DIR) [--tables ...] [--precision ...]\n"
     "       zarvel5 order JOB.zv5... [--csv OUT.csv | --json] [--keep MM] [--precision ...]\n"
-    "       zarvel5 sections [QUERY] [--json]\n";
+    "       zarvel5 sections [QUERY] [--json]\n"
+    "       zarvel5 yard [--yard FILE] list|add|take|history|undo|import ...  (zarvel5 yard "
+    "--help)\n";
 
 const char* const kWindowUsage =
     "       zarvel5 [JOB.zv5]              (the window; it needs a display)\n";
@@ -202,6 +206,14 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.png_dir = args[++i];
     } else if (a == "--csv" && takes(a) && has_value) {
       o.csv = args[++i];
+    } else if (a == "--from-yard" && takes(a)) {
+      o.from_yard = true;
+    } else if (a == "--commit" && takes(a)) {
+      o.commit = true;
+    } else if (a == "--yard" && takes(a) && has_value) {
+      o.yard = args[++i];
+    } else if (a == "--section" && takes(a) && has_value) {
+      o.section = args[++i];
     } else if (a == "--cut-csv" && takes(a) && has_value) {
       o.cut_csv = args[++i];
     } else if (a == "--keep" && takes(a) && has_value) {
@@ -228,6 +240,10 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
     err << kUsage;
     return false;
   }
+  if ((o.commit || !o.section.empty()) && !o.from_yard) {
+    err << "zarvel5: --commit と --section は --from-yard と一緒に指定して下さい。\n" << kUsage;
+    return false;
+  }
   return true;
 }
 
@@ -252,7 +268,7 @@ EarlyExit CheckWindowStart(const std::vector<std::string>& args, bool has_displa
   return std::nullopt;
 }
 
-EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
+EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err, YardStock* yard) {
   run.records = std::make_unique<OptimiserRecords>();
   run.form = std::make_unique<job::JobForm>(*run.records);
   if (const job::FileResult read = job::OpenJobFile(*run.form, o.job); !read) {
@@ -265,6 +281,9 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
       err << ForTerminal(message) << "\n";
       return kExitUsage;
     }
+  }
+  if (o.from_yard && yard != nullptr) {
+    if (const EarlyExit code = FillStockFromYard(o, *run.form, *yard, err)) return code;
   }
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
   MessageCollector messages;
@@ -299,10 +318,14 @@ report::ReportOptions TableOptions(const CommandOptions& o, const job::JobForm& 
 
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--json", "--save-job", "--csv", "--cut-csv"}, o, err))
+  if (!ParseOptions(args,
+                    {"--precision", "--json", "--save-job", "--csv", "--cut-csv", "--from-yard",
+                     "--yard", "--section", "--commit", "--keep"},
+                    o, err))
     return kExitUsage;
   JobRun run;
-  if (const EarlyExit code = OpenAndRun(o, run, err)) {
+  YardStock yard;
+  if (const EarlyExit code = OpenAndRun(o, run, err, &yard)) {
     if (*code == kExitRunMessage && o.json)
       out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
     return *code;
@@ -314,7 +337,22 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
       return kExitUsage;
     }
   }
-  out << (o.json ? PlanJson(*run.records) : PlanText(*run.records));
+  int64_t entry = 0;
+  if (o.commit) {
+    if (const EarlyExit code = CommitPlan(o, run, yard, entry, err)) {
+      if (o.json) out << "{\"status\": \"yard-changed\"}\n";
+      return *code;
+    }
+  }
+  std::string shown = o.json ? PlanJson(*run.records) : PlanText(*run.records);
+  if (o.commit && o.json) {
+    shown.erase(shown.size() - 2);  // the closing "}\n"
+    shown += text::Format(",\n \"commit\": %lld}\n", static_cast<long long>(entry));
+  } else if (o.commit) {
+    shown += text::Format("在庫を更新しました（記録 %lld、取り消しは zarvel5 yard undo %lld）。\n",
+                          static_cast<long long>(entry), static_cast<long long>(entry));
+  }
+  out << shown;
   return kExitPlanned;
 }
 

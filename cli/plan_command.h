@@ -39,7 +39,13 @@ struct CommandOptions {
   std::string cut_csv;            // plan: a cut list read from CSV before the run
   int keep = 1000;                // order: the shortest offcut worth keeping, mm
   std::vector<std::string> jobs;  // order: every job named
+  bool from_yard = false;         // plan: the stock from the yard
+  std::string yard;               // plan: the yard file (--yard)
+  std::string section;            // plan: the yard's section, when not the member name's
+  bool commit = false;            // plan: commit the plan to the yard
 };
+
+struct YardStock;  // cli/yard_command.h
 
 // A job opened and run.
 struct JobRun {
@@ -58,7 +64,9 @@ using EarlyExit = std::optional<int>;
 
 // Opens and runs the job (and saves it with --save-job). Answers nothing with a plan, else
 // the exit code (messages, with the reason of a file error, on err).
-EarlyExit OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err);
+// With options.from_yard and `yard`, the stock grid is filled from the yard first.
+EarlyExit OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err,
+                     YardStock* yard = nullptr);
 
 // The report switches: --tables when given, else the job's three check boxes.
 report::ReportOptions TableOptions(const CommandOptions& options, const job::JobForm& form);
