@@ -186,6 +186,25 @@ TEST_F(YardTest, UndoIsRefusedOnceTheAddedOffcutsWereUsed) {
   EXPECT_EQ(CountOf(*y, id), 0);
 }
 
+TEST(StockFillTest, BeyondTheGridTheShortestOffcutsAreLeftOutAndNamed) {
+  std::vector<Item> items;
+  for (int i = 0; i < 40; ++i)
+    items.push_back({i + 1, "FB-9x50", 1000 + 100 * i, 1, true, "", "", ""});
+  items.push_back({99, "FB-9x50", 6000, 4, false, "", "", ""});
+  items.push_back({100, "FB-9x50", 1000, 2, false, "", "", ""});  // joins the 1000 offcut
+  const StockFill fill = FillFromItems("FB-9x50", items);
+  ASSERT_EQ(fill.lengths.size(), 36u);
+  ASSERT_EQ(fill.left_out.size(), 5u);
+  EXPECT_EQ(fill.left_out.front().length, 1000);
+  EXPECT_EQ(fill.left_out.front().count, 3);
+  EXPECT_EQ(fill.left_out.back().length, 1400);
+  EXPECT_EQ(fill.lengths.back().length, 6000);
+  EXPECT_FALSE(fill.lengths.back().offcut);
+  const std::string message = LeftOutMessage(fill);
+  EXPECT_NE(message.find("36 枠"), std::string::npos) << message;
+  EXPECT_NE(message.find("1400×1、1300×1、1200×1、1100×1、1000×3"), std::string::npos) << message;
+}
+
 TEST_F(YardTest, DamagedAndForeignFilesAreLeftAsTheyWere) {
   struct Case {
     std::string bytes;
