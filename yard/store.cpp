@@ -332,11 +332,12 @@ void SqliteYard::AddMove(int64_t entry, int64_t item, int64_t delta) {
   move.Bind(1, entry).Bind(2, item).Bind(3, delta).Run();
 }
 
-// Bars alike in every respect join the item that holds them already.
+// Bars alike in every respect join the item in stock that holds them already.
 int64_t SqliteYard::FindOrAddItem(const NewItem& n) {
-  sql::Statement find(db_,
-                      "SELECT id FROM items WHERE section = ?1 AND length = ?2 AND offcut = ?3 "
-                      "AND location = ?4 AND lot = ?5 AND source = ?6 ORDER BY id LIMIT 1");
+  sql::Statement find(
+      db_,
+      "SELECT id FROM items WHERE section = ?1 AND length = ?2 AND offcut = ?3 "
+      "AND location = ?4 AND lot = ?5 AND source = ?6 AND count > 0 ORDER BY id LIMIT 1");
   find.Bind(1, n.section).Bind(2, n.length).Bind(3, int64_t{n.offcut});
   find.Bind(4, n.location).Bind(5, n.lot).Bind(6, n.source);
   if (find.Step()) return find.Int(0);
