@@ -31,6 +31,7 @@ const char* const kUsage =
     "       zarvel5 pages JOB.zv5 [--tables none|A|B|C|AB|AC|BC|ABC] [--precision ...]\n"
     "       zarvel5 report JOB.zv5 (--pdf OUT.pdf | --png DIR) [--tables ...] [--precision ...]\n"
     "       zarvel5 order JOB.zv5... [--csv OUT.csv | --json] [--keep MM] [--precision ...]\n"
+    "                    [--from-yard [--yard FILE]]\n"
     "       zarvel5 sections [QUERY] [--json]\n"
     "       zarvel5 yard [--yard FILE] list|add|take|history|undo|import ...  (zarvel5 yard "
     "--help)\n";
@@ -268,7 +269,8 @@ EarlyExit CheckWindowStart(const std::vector<std::string>& args, bool has_displa
   return std::nullopt;
 }
 
-EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err, YardStock* yard) {
+EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err,
+                     const BeforeRun& before_run) {
   run.records = std::make_unique<OptimiserRecords>();
   run.form = std::make_unique<job::JobForm>(*run.records);
   if (const job::FileResult read = job::OpenJobFile(*run.form, o.job); !read) {
@@ -282,8 +284,8 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err, Ya
       return kExitUsage;
     }
   }
-  if (o.from_yard && yard != nullptr) {
-    if (const EarlyExit code = FillStockFromYard(o, *run.form, *yard, err)) return code;
+  if (before_run) {
+    if (const EarlyExit code = before_run(*run.form)) return code;
   }
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
   MessageCollector messages;
@@ -325,7 +327,9 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     return kExitUsage;
   JobRun run;
   YardStock yard;
-  if (const EarlyExit code = OpenAndRun(o, run, err, &yard)) {
+  BeforeRun fill;
+  if (o.from_yard) fill = [&](job::JobForm& form) { return FillStockFromYard(o, form, yard, err); };
+  if (const EarlyExit code = OpenAndRun(o, run, err, fill)) {
     if (*code == kExitRunMessage && o.json)
       out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
     return *code;

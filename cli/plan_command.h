@@ -45,7 +45,9 @@ struct CommandOptions {
   bool commit = false;            // plan: commit the plan to the yard
 };
 
-struct YardStock;  // cli/yard_command.h
+// Called after the job is read and before it runs (the yard fills the stock grid here): nothing
+// when the job goes on, else the exit code.
+using BeforeRun = std::function<std::optional<int>(job::JobForm& form)>;
 
 // A job opened and run.
 struct JobRun {
@@ -64,9 +66,8 @@ using EarlyExit = std::optional<int>;
 
 // Opens and runs the job (and saves it with --save-job). Answers nothing with a plan, else
 // the exit code (messages, with the reason of a file error, on err).
-// With options.from_yard and `yard`, the stock grid is filled from the yard first.
 EarlyExit OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err,
-                     YardStock* yard = nullptr);
+                     const BeforeRun& before_run = {});
 
 // The report switches: --tables when given, else the job's three check boxes.
 report::ReportOptions TableOptions(const CommandOptions& options, const job::JobForm& form);

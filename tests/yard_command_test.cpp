@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "cli/order_command.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "tests/temp_dir.h"
@@ -27,10 +28,12 @@ class YardCommandTest : public ::testing::Test {
     err.str("");
     return RunPlanCommand(args, out, err);
   }
-  // A job for the section with the given cut cells and an empty stock grid.
-  std::string Job(const std::vector<std::string>& cut) {
+  // A job for the section with the given cut cells and stock cells.
+  std::string Job(const std::vector<std::string>& cut, const std::vector<std::string>& stock = {}) {
     auto records = std::make_unique<optimiser::OptimiserRecords>();
     job::JobForm form(*records);
+    for (std::size_t i = 0; i < stock.size(); ++i)
+      form.StockGrid().SetCell(1, static_cast<int>(i) + 1, stock[i]);
     form.SetFieldText(optimiser::JobField::kMemberName, text::Lit("H-200×100×5.5×8 小梁"));
     for (std::size_t i = 0; i < cut.size(); ++i)
       form.CutGrid().SetCell(1, static_cast<int>(i) + 1, cut[i]);
@@ -80,6 +83,16 @@ TEST_F(YardCommandTest, ACommittedPlanTakesItsBarsAndKeepsItsRemnantsThenUndoes)
             "id,section,length,count,offcut,location,lot,source\r\n"
             "1,H-200×100×5.5×8,6000,5,0,,,購入\r\n"
             "2,H-200×100×5.5×8,4000,1,1,,,購入\r\n");
+}
+
+TEST_F(YardCommandTest, TheOrderTakesTheYardsBarsBeforeItBuys) {
+  ASSERT_EQ(Yard({"add", "H-200x100x5.5x8", "6000", "2"}), kExitPlanned);
+  const std::string job = Job({"2500.6"}, {"6000.10"});
+  out.str("");
+  ASSERT_EQ(RunOrderCommand({job, "--from-yard", "--yard", yard, "--json"}, out, err), kExitPlanned)
+      << err.str();
+  EXPECT_NE(out.str().find("\"rack\": false, \"bars\": 1,"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("\"rack\": true, \"bars\": 2,"), std::string::npos) << out.str();
 }
 
 TEST_F(YardCommandTest, BadWordsGetTheirReasonAndTheYardKeepsItsItems) {
