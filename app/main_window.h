@@ -47,6 +47,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   optimiser::Grid& CutGrid() override { return *cut_grid_; }
   int PrecisionItem() const override { return precision_->ItemIndex(); }
   bool VerticalOrder() const override { return vertical_->isChecked(); }
+  std::vector<int32_t> MeasuredStockLengths() const override { return yard_stock.measured; }
 
   bool DataModified() const { return data_modified_; }
   // The path of the current job (the top panel's caption), UTF-8; empty without a file.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/cp932.h"
 #include "base/format.h"
 #include "job/job_form.h"
 #include "yard/stock.h"
@@ -92,7 +93,7 @@ void BM_FillJobFromYard(benchmark::State& state) {
       grid.SetCell(static_cast<int>(k % 2) + 1, static_cast<int>(k / 2) + 1,
                    text::Format("%5d.%3lld", l.length, static_cast<long long>(l.count)));
     }
-    form.SetMeasuredStockLengths(fill.MeasuredLengths());
+    form.yard_stock = {text::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
     benchmark::DoNotOptimize(fill.left_out.size());
   }
 }

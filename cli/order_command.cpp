@@ -241,7 +241,7 @@ EarlyExit AddYardStock(OrderYard& y, job::JobForm& form) {
   };
   for (int i = 1; i <= typed.count; ++i) put(typed.entries[i].length, typed.entries[i].quantity);
   for (const yard::StockLength& l : y.fill.lengths) put(l.length, l.count);
-  form.SetMeasuredStockLengths(y.fill.MeasuredLengths());
+  form.yard_stock = {text::Utf8ToCp932(y.fill.section), y.fill.MeasuredLengths()};
   return std::nullopt;
 }
 

@@ -335,7 +335,7 @@ EarlyExit FillStockFromYard(const CommandOptions& o, job::JobForm& form, YardSto
     grid.SetCell(k % columns + 1, k / columns + 1, CellText(l.length, l.count));
     ++k;
   }
-  form.SetMeasuredStockLengths(stock.fill.MeasuredLengths());
+  form.yard_stock = {text::Utf8ToCp932(stock.fill.section), stock.fill.MeasuredLengths()};
   return std::nullopt;
 }
 

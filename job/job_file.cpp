@@ -2,6 +2,7 @@
 
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/lines.h"
 #include "base/numbers.h"
 #include "job/safe_file.h"
 
@@ -16,6 +17,34 @@ std::string PathMessage(const std::string& path, const char* utf8_tail) {
          text::Lit(utf8_tail);
 }
 
+// The yard's lines of the job's section.
+YardStockNote ReadYardStock(const std::string& content) {
+  YardStockNote note;
+  bool inside = false;
+  const std::string section_key = std::string(kYardSectionKey) + " = ";
+  const std::string measured_key = std::string(kYardMeasuredKey) + " = ";
+  for (const std::string& line : text::SplitLines(content)) {
+    if (!line.empty() && line[0] == '[') {
+      if (inside) break;
+      inside = line == std::string("[") + kFormSection + "]";
+    } else if (inside && line.rfind(section_key, 0) == 0) {
+      note.section = line.substr(section_key.size());
+    } else if (inside && line.rfind(measured_key, 0) == 0) {
+      note.measured.clear();
+      const std::string list = line.substr(measured_key.size());
+      for (std::size_t at = 0; at < list.size();) {
+        std::size_t comma = list.find(',', at);
+        if (comma == std::string::npos) comma = list.size();
+        const int32_t length = text::AtoI(list.substr(at, comma - at));
+        if (length > 1 && note.measured.size() < 1000) note.measured.push_back(length);
+        at = comma + 1;
+      }
+    }
+  }
+  if (note.section.empty()) note.measured.clear();
+  return note;
+}
+
 }  // namespace
 
 FileResult OpenJobFile(JobWindow& window, const std::string& path) {
@@ -27,6 +56,7 @@ FileResult OpenJobFile(JobWindow& window, const std::string& path) {
 
 void LoadJobText(JobWindow& window, const std::string* content) {
   if (content != nullptr) {
+    window.yard_stock = ReadYardStock(*content);
     const std::vector<SavedControl*> controls = window.PersistentControls();
     // Saved controls added after the first 54 lines: a file written before them loads with
     // them as a fresh job has them, not as the previous job left them.
@@ -45,6 +75,13 @@ void LoadJobText(JobWindow& window, const std::string* content) {
 std::vector<std::string> JobFileLines(JobWindow& window) {
   std::vector<std::string> lines{window.Caption()};
   SaveFormState(lines, kFormSection, window.PersistentControls());
+  if (!window.yard_stock.Empty()) {
+    lines.push_back(std::string(kYardSectionKey) + " = " + window.yard_stock.section);
+    std::string measured;
+    for (const int32_t length : window.yard_stock.measured)
+      measured += (measured.empty() ? "" : ",") + std::to_string(length);
+    lines.push_back(std::string(kYardMeasuredKey) + " = " + measured);
+  }
   return lines;
 }
 

@@ -39,12 +39,7 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   optimiser::Grid& CutGrid() override;
   int PrecisionItem() const override;
   bool VerticalOrder() const override;
-  std::vector<int32_t> MeasuredStockLengths() const override { return measured_lengths_; }
-
-  // The stock lengths that came from the yard as measured offcuts (no margin).
-  void SetMeasuredStockLengths(std::vector<int32_t> lengths) {
-    measured_lengths_ = std::move(lengths);
-  }
+  std::vector<int32_t> MeasuredStockLengths() const override { return yard_stock.measured; }
 
   bool DataModified() const { return data_modified_; }
   // The saved control of that name, or null.
@@ -64,7 +59,6 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   std::unique_ptr<Controls> c_;
   optimiser::OptimiserRecords& records_;
   bool data_modified_ = false;
-  std::vector<int32_t> measured_lengths_;
 };
 
 }  // namespace zarvel::job

@@ -2,6 +2,7 @@
 // the main window both provide it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,18 @@ namespace zarvel::job {
 inline constexpr const char* kFormSection = "FmUnit1";
 // The preview's check box for the cutting diagrams, saved after the 54 lines of older files.
 inline constexpr const char* kCutDiagramControl = "CbMeisaiC";
+
+// Keys of the lines a job whose stock came from the yard adds to its section.
+inline constexpr const char* kYardSectionKey = "YardSection";
+inline constexpr const char* kYardMeasuredKey = "YardMeasured";
+
+// A job's stock taken from the yard: the section, and the lengths that are measured offcuts
+// (planned without the margin). Empty for a job typed by hand, which then writes nothing of it.
+struct YardStockNote {
+  std::string section;            // CP932; empty: the stock was not taken from the yard
+  std::vector<int32_t> measured;  // ascending
+  bool Empty() const { return section.empty(); }
+};
 
 class JobWindow {
  public:
@@ -27,6 +40,9 @@ class JobWindow {
   virtual void SetDataModified(bool modified) = 0;
   // The caption written as a job file's first line (CP932).
   virtual std::string Caption() const = 0;
+
+  // Saved with the job and read back by a load (which empties it when the file has none).
+  YardStockNote yard_stock;
 };
 
 }  // namespace zarvel::job

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "base/cp932.h"
 #include "cli/order_command.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
@@ -57,6 +58,31 @@ TEST_F(YardCommandTest, AnOffcutIsMeasuredAStandardBarHasItsMargin) {
     std::filesystem::remove(yard);
     ASSERT_EQ(Yard(c.add), kExitPlanned) << err.str();
     EXPECT_EQ(Plan({Job({"3020.1"}), "--from-yard", "--yard", yard}), c.exit) << err.str();
+  }
+}
+
+TEST_F(YardCommandTest, TheJobRemembersItsMeasuredStock) {
+  ASSERT_EQ(Yard({"add", "H200x100x5.5x8", "3000", "1", "--offcut"}), kExitPlanned);
+  ASSERT_EQ(Yard({"add", "H200x100x5.5x8", "6000", "1"}), kExitPlanned);
+  const std::string saved = temp.File("saved.zv5");
+  ASSERT_EQ(Plan({Job({"2990.1"}), "--from-yard", "--yard", yard, "--save-job", saved}),
+            kExitPlanned);
+  const std::string bytes = testing::ReadBytes(saved);
+  EXPECT_NE(bytes.find("\r\nYardSection = " + text::Lit("H-200×100×5.5×8") +
+                       "\r\nYardMeasured = 3000\r\n"),
+            std::string::npos)
+      << bytes;
+  // Opened again, 3000 is still an offcut: 3010 fits it only once the note is gone.
+  for (const bool typed_by_hand : {false, true}) {
+    auto records = std::make_unique<optimiser::OptimiserRecords>();
+    job::JobForm form(*records);
+    ASSERT_TRUE(job::OpenJobFile(form, saved));
+    EXPECT_EQ(form.yard_stock.measured, std::vector<int32_t>{3000});
+    if (typed_by_hand) form.yard_stock = {};
+    form.StockGrid().SetCell(1, 2, "");
+    form.CutGrid().SetCell(1, 1, " 3010.  1");
+    ASSERT_TRUE(job::WriteJobFile(form, saved));
+    EXPECT_EQ(Plan({saved}), typed_by_hand ? kExitPlanned : kExitRunMessage) << typed_by_hand;
   }
 }
 
