@@ -260,10 +260,6 @@ int Import(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& er
   return kExitPlanned;
 }
 
-std::string CellText(int32_t length, int64_t count) {
-  return text::Format("%5d.%3lld", length, static_cast<long long>(count));
-}
-
 }  // namespace
 
 int YardExitCode(const Status& s) {
@@ -326,15 +322,7 @@ EarlyExit FillStockFromYard(const CommandOptions& o, job::JobForm& form, YardSto
   }
   if (const std::string note = yard::LeftOutMessage(stock.fill); !note.empty())
     err << "zarvel5: " << note << "\n";
-  optimiser::Grid& grid = form.StockGrid();
-  for (int r = 1; r < grid.RowCount(); ++r)
-    for (int c = 1; c < grid.ColCount(); ++c) grid.SetCell(c, r, "");
-  const int columns = std::max(grid.ColCount() - 1, 1);
-  int k = 0;
-  for (const yard::StockLength& l : stock.fill.lengths) {
-    grid.SetCell(k % columns + 1, k / columns + 1, CellText(l.length, l.count));
-    ++k;
-  }
+  yard::WriteStockCells(form.StockGrid(), stock.fill);
   form.yard_stock = {text::Utf8ToCp932(stock.fill.section), stock.fill.MeasuredLengths()};
   return std::nullopt;
 }

@@ -48,6 +48,34 @@ StockFill FillFromItems(const std::string& section, const std::vector<Item>& ite
   return fill;
 }
 
+void WriteStockCells(optimiser::Grid& grid, const StockFill& fill) {
+  for (int r = 1; r < grid.RowCount(); ++r)
+    for (int c = 1; c < grid.ColCount(); ++c) grid.SetCell(c, r, "");
+  const int columns = std::max(grid.ColCount() - 1, 1);
+  int k = 0;
+  for (const StockLength& l : fill.lengths) {
+    grid.SetCell(k % columns + 1, k / columns + 1,
+                 text::Format("%5d.%3lld", l.length, static_cast<long long>(l.count)));
+    ++k;
+  }
+}
+
+std::string ChangeSummary(const Change& change, const StockFill& fill) {
+  std::map<int32_t, long long> taken;
+  for (const Take& t : change.takes) {
+    for (const StockLength& l : fill.lengths)
+      for (const Item& i : l.items)
+        if (i.id == t.item) taken[l.length] += t.count;
+  }
+  std::string s = fill.section + "\n取り出す素材:";
+  for (auto [length, bars] : taken) s += text::Format(" %d×%lld", length, bars);
+  s += "\n加える端材:";
+  if (change.adds.empty()) s += " なし";
+  for (const NewItem& n : change.adds)
+    s += text::Format(" %d×%lld", n.length, static_cast<long long>(n.count));
+  return s;
+}
+
 std::string LeftOutMessage(const StockFill& fill, int cells) {
   if (fill.left_out.empty()) return {};
   constexpr std::size_t kNamed = 20;

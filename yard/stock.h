@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "optimiser/records.h"
+#include "run/grid.h"
 #include "yard/yard.h"
 
 namespace zarvel::yard {
@@ -35,6 +36,10 @@ struct StockFill {
 StockFill FillFromItems(const std::string& section, const std::vector<Item>& items,
                         int cells = kStockCells);
 
+// Empties the grid's data cells and writes the fill's lengths ("%5d.%3d") from the first cell,
+// row by row.
+void WriteStockCells(optimiser::Grid& grid, const StockFill& fill);
+
 // What a fill left out and why (UTF-8); empty when it left out nothing.
 std::string LeftOutMessage(const StockFill& fill, int cells = kStockCells);
 
@@ -46,5 +51,8 @@ std::string LeftOutMessage(const StockFill& fill, int cells = kStockCells);
 bool CommitChange(const optimiser::OptimiserRecords& records, const StockFill& fill, int32_t keep,
                   const std::string& job, const std::string& date, Change& change,
                   std::string& message);
+
+// What a commit takes and adds, for the user to confirm (UTF-8, one line each).
+std::string ChangeSummary(const Change& change, const StockFill& fill);
 
 }  // namespace zarvel::yard
