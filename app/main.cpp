@@ -16,6 +16,7 @@
 #include "app/message.h"
 #include "app/qt_text.h"
 #include "app/translations.h"
+#include "app/yard_window.h"
 #include "base/app_info.h"
 #include "cli/order_command.h"
 #include "cli/plan_command.h"
@@ -44,6 +45,7 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& args) {
   zarvel::app::TheMessageDialog();
   zarvel::app::HistoryWindow history;
   window.SetHistoryWindow(&history);
+  zarvel::app::YardLink yard(window, *records);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     window.move(screen->availableGeometry().center() - window.rect().center());
   window.show();
