@@ -19,6 +19,7 @@
 #include "app/qt_text.h"
 #include "base/format.h"
 #include "base/numbers.h"
+#include "job/settings.h"
 
 namespace zarvel::app {
 namespace {
@@ -299,7 +300,7 @@ void YardLink::CommitPlan() {
   const std::string job = QFileInfo(main_.CurrentFile()).fileName().toStdString();
   yard::Change change;
   std::string message;
-  if (!yard::CommitChange(records_, fill_stock_, yard::kDefaultKeep, job, date, change, message))
+  if (!yard::CommitChange(records_, fill_stock_, job::ReadYardKeep(), job, date, change, message))
     return Tell(message);
   if (!ask_commit(U(yard::ChangeSummary(change, fill_stock_)))) return;
   int64_t entry = 0;

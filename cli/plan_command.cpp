@@ -227,6 +227,7 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
         return false;
       }
       o.keep = std::stoi(v);
+      o.keep_given = true;
     } else if (!a.empty() && a[0] != '-' && takes("JOB...")) {
       o.jobs.push_back(a);
       if (o.job.empty()) o.job = a;

@@ -37,7 +37,8 @@ struct CommandOptions {
   std::string png_dir;
   std::string csv;                // plan, order: the output written as CSV
   std::string cut_csv;            // plan: a cut list read from CSV before the run
-  int keep = 1000;                // order: the shortest offcut worth keeping, mm
+  int keep = 1000;                // order, plan: the shortest offcut worth keeping, mm
+  bool keep_given = false;        // --keep was given (plan --commit: else the setting)
   std::vector<std::string> jobs;  // order: every job named
   bool from_yard = false;         // plan: the stock from the yard
   std::string yard;               // plan: the yard file (--yard)

@@ -9,6 +9,7 @@
 #include "catalog/sections.h"
 #include "job/job_form.h"
 #include "job/safe_file.h"
+#include "job/settings.h"
 #include "yard/stock_csv.h"
 
 namespace zarvel::cli {
@@ -335,7 +336,8 @@ EarlyExit CommitPlan(const CommandOptions& o, const JobRun& run, YardStock& stoc
   const std::string job = slash == std::string::npos ? o.job : o.job.substr(slash + 1);
   yard::Change change;
   std::string message;
-  if (!yard::CommitChange(*run.records, stock.fill, o.keep, job, date, change, message)) {
+  const int keep = o.keep_given ? o.keep : job::ReadYardKeep();
+  if (!yard::CommitChange(*run.records, stock.fill, keep, job, date, change, message)) {
     err << "zarvel5: " << message << "\n";
     return kExitRunMessage;
   }

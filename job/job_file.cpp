@@ -23,8 +23,16 @@ YardStockNote ReadYardStock(const std::string& content) {
   bool inside = false;
   const std::string section_key = std::string(kYardSectionKey) + " = ";
   const std::string measured_key = std::string(kYardMeasuredKey) + " = ";
-  for (const std::string& line : text::SplitLines(content)) {
-    if (!line.empty() && line[0] == '[') {
+  // Walked in place: a hostile file of millions of lines must not become millions of strings.
+  const std::string_view all(content);
+  for (std::size_t at = 0; at < all.size();) {
+    std::size_t end = all.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) end = all.size();
+    const std::string_view view = all.substr(at, std::min(end - at, text::kMaxLineLength));
+    at = end + 1;
+    if (view.empty() || (view[0] != '[' && view[0] != 'Y')) continue;
+    const std::string line(view);
+    if (line[0] == '[') {
       if (inside) break;
       inside = line == std::string("[") + kFormSection + "]";
     } else if (inside && line.rfind(section_key, 0) == 0) {
@@ -32,12 +40,12 @@ YardStockNote ReadYardStock(const std::string& content) {
     } else if (inside && line.rfind(measured_key, 0) == 0) {
       note.measured.clear();
       const std::string list = line.substr(measured_key.size());
-      for (std::size_t at = 0; at < list.size();) {
-        std::size_t comma = list.find(',', at);
+      for (std::size_t from = 0; from < list.size();) {
+        std::size_t comma = list.find(',', from);
         if (comma == std::string::npos) comma = list.size();
-        const int32_t length = text::AtoI(list.substr(at, comma - at));
+        const int32_t length = text::AtoI(list.substr(from, comma - from));
         if (length > 1 && note.measured.size() < 1000) note.measured.push_back(length);
-        at = comma + 1;
+        from = comma + 1;
       }
     }
   }
