@@ -329,7 +329,14 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   JobRun run;
   YardStock yard;
   BeforeRun fill;
-  if (o.from_yard) fill = [&](job::JobForm& form) { return FillStockFromYard(o, form, yard, err); };
+  if (o.from_yard) {
+    fill = [&](job::JobForm& form) {
+      const EarlyExit code = FillStockFromYard(o, form, yard, err);
+      // Nothing of the section in the yard: no stock to plan with.
+      if (code == kExitRunMessage) run.outcome = optimiser::RunOutcome::kNoStock;
+      return code;
+    };
+  }
   if (const EarlyExit code = OpenAndRun(o, run, err, fill)) {
     if (*code == kExitRunMessage && o.json)
       out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
@@ -344,8 +351,12 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   }
   int64_t entry = 0;
   if (o.commit) {
-    if (const EarlyExit code = CommitPlan(o, run, yard, entry, err)) {
-      if (o.json) out << "{\"status\": \"yard-changed\"}\n";
+    yard::Status::Code refused = yard::Status::Code::kOk;
+    if (const EarlyExit code = CommitPlan(o, run, yard, entry, refused, err)) {
+      if (o.json)
+        out << "{\"status\": \""
+            << (refused == yard::Status::Code::kChanged ? "yard-changed" : "yard-refused")
+            << "\"}\n";
       return *code;
     }
   }

@@ -329,7 +329,8 @@ EarlyExit FillStockFromYard(const CommandOptions& o, job::JobForm& form, YardSto
 }
 
 EarlyExit CommitPlan(const CommandOptions& o, const JobRun& run, YardStock& stock, int64_t& entry,
-                     std::ostream& err) {
+                     yard::Status::Code& refused, std::ostream& err) {
+  refused = Code::kInvalid;
   const optimiser::Conditions& c = run.records->conditions;
   const std::string date = text::Format("%04d-%02d-%02d", 2000 + c.year, c.month, c.day);
   const std::size_t slash = o.job.rfind('/');
@@ -342,6 +343,7 @@ EarlyExit CommitPlan(const CommandOptions& o, const JobRun& run, YardStock& stoc
     return kExitRunMessage;
   }
   if (Status s = stock.yard->Apply(change, entry); !s) {
+    refused = s.code;
     err << "zarvel5: " << s.message << "\n";
     return YardExitCode(s);
   }

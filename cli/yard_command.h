@@ -33,8 +33,9 @@ EarlyExit FillStockFromYard(const CommandOptions& options, job::JobForm& form, Y
                             std::ostream& err);
 
 // Commits the plan in `run` to the yard: its bars taken, its remnants of at least options.keep
-// added. Answers nothing with the ledger entry in `entry`, else the exit code.
+// (else the YardKeep setting) added. Answers nothing with the ledger entry in `entry`, else the
+// exit code with the reason's code in `refused`.
 EarlyExit CommitPlan(const CommandOptions& options, const JobRun& run, YardStock& stock,
-                     int64_t& entry, std::ostream& err);
+                     int64_t& entry, yard::Status::Code& refused, std::ostream& err);
 
 }  // namespace zarvel::cli

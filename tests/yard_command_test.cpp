@@ -155,9 +155,11 @@ TEST_F(YardCommandTest, ImportAddsOrReplacesTheSectionsItNames) {
   // The 9000 bars are gone, the 6000 counted once, not twice.
   EXPECT_EQ(out.str().find("9000"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("6000 × 3  定尺  A"), std::string::npos) << out.str();
-  testing::WriteBytes(temp.File("bad.csv"), "H-200x100x5.5x8,6000,3\nH-200x100x5.5x8,long,1\n");
-  EXPECT_EQ(Yard({"import", temp.File("bad.csv")}), kExitUsage);
-  EXPECT_NE(err.str().find("2 行目"), std::string::npos) << err.str();
+  for (const char* bad : {"H-200x100x5.5x8,long,1\n", "H-200x100x5.5x8,6000,-4\n"}) {
+    testing::WriteBytes(temp.File("bad.csv"), std::string("H-200x100x5.5x8,6000,3\n") + bad);
+    EXPECT_EQ(Yard({"import", temp.File("bad.csv")}), kExitUsage);
+    EXPECT_NE(err.str().find("2 行目"), std::string::npos) << err.str();
+  }
 }
 
 }  // namespace

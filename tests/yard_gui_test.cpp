@@ -83,5 +83,35 @@ TEST_F(YardGuiTest, FillRunCommitAndUndo) {
   EXPECT_EQ(items[1].count, 1);
 }
 
+TEST_F(YardGuiTest, TheYardWindowAddsTakesPlacesAndFilters) {
+  YardWindow w;
+  for (const char* section : {"H200x100x5.5x8", "IPE 300"}) {
+    w.ask_new_item = [&] {
+      return std::optional<yard::NewItem>({section, 6000, 5, false, "", "", "購入"});
+    };
+    w.AddItem();
+  }
+  ASSERT_EQ(w.Items()->rowCount(), 2);
+  EXPECT_EQ(w.Items()->item(0, 1)->text(), QStringLiteral("H-200×100×5.5×8"));
+  w.Items()->setCurrentCell(0, 0);
+  w.ask_take = [](const yard::Item&) { return std::optional<int64_t>(2); };
+  w.TakeSelected();
+  w.Items()->setCurrentCell(0, 0);
+  w.ask_place = [](const yard::Item&) {
+    return std::optional<std::pair<std::string, std::string>>({"B-2", "K77"});
+  };
+  w.EditPlace();
+  EXPECT_EQ(w.Items()->item(0, 3)->text(), QStringLiteral("3"));
+  EXPECT_EQ(w.Items()->item(0, 5)->text(), QStringLiteral("B-2"));
+  EXPECT_EQ(w.Items()->item(0, 6)->text(), QStringLiteral("K77"));
+  ASSERT_EQ(w.Ledger()->rowCount(), 3);  // the take first: the newest on top
+  EXPECT_EQ(w.Ledger()->item(0, 4)->text(), QStringLiteral("1 -2"));
+  w.Filter()->setText(QStringLiteral("ＩＰＥ"));  // no part of a name: nothing listed
+  EXPECT_EQ(w.Items()->rowCount(), 0);
+  w.Filter()->setText(QStringLiteral("H-200x100x5.5x8"));
+  EXPECT_EQ(w.Items()->rowCount(), 1);
+  EXPECT_TRUE(messages.empty());
+}
+
 }  // namespace
 }  // namespace zarvel::app

@@ -132,14 +132,14 @@ bool ReadStockCsv(const std::string& raw, std::vector<NewItem>& items, std::stri
     n.location = field(kLocation);
     n.lot = field(kLot);
     n.source = "棚卸し";
-    if (!Number(field(kLength), length) || length < INT32_MIN || length > INT32_MAX) {
-      error =
-          text::Format("%d 行目: 長さ「%s」が数ではありません。", line_no, field(kLength).c_str());
+    if (!Number(field(kLength), length) || length < kMinLength || length > kMaxLength) {
+      error = text::Format("%d 行目: 長さ「%s」は %d〜%d mm の整数で書いて下さい。", line_no,
+                           field(kLength).c_str(), kMinLength, kMaxLength);
       return false;
     }
-    if (!Number(field(kCount), count)) {
-      error =
-          text::Format("%d 行目: 本数「%s」が数ではありません。", line_no, field(kCount).c_str());
+    if (!Number(field(kCount), count) || count < 1 || count > kMaxCount) {
+      error = text::Format("%d 行目: 本数「%s」は 1〜%lld の整数で書いて下さい。", line_no,
+                           field(kCount).c_str(), static_cast<long long>(kMaxCount));
       return false;
     }
     if (!Offcut(field(kOffcut), n.offcut)) {
