@@ -458,14 +458,20 @@ Status SqliteYard::Undo(int64_t id, int64_t& undo_entry) {
                      "SELECT moves.item, moves.delta, items.count FROM moves JOIN items ON "
                      "items.id = moves.item WHERE moves.entry = ?1 ORDER BY moves.rowid");
     m.Bind(1, id);
+    std::map<int64_t, int64_t> added;  // per item: what the entry added in all, and its count
+    std::map<int64_t, int64_t> count;
     while (m.Step()) {
-      if (m.Int(2) < m.Int(1)) {
+      moves.push_back({m.Int(0), -m.Int(1)});
+      added[m.Int(0)] += m.Int(1);
+      count[m.Int(0)] = m.Int(2);
+    }
+    for (const auto& [item, delta] : added) {
+      if (count[item] < delta) {
         return Status::Error(Code::kRefused,
                              Format("記録 %lld で加えた在庫 ID %lld がその後使われたため、"
                                     "取り消せません。",
-                                    number, static_cast<long long>(m.Int(0))));
+                                    number, static_cast<long long>(item)));
       }
-      moves.push_back({m.Int(0), -m.Int(1)});
     }
     undo_entry = AddEntry("undo", job, id);
     for (const Move& move : moves) AddMove(undo_entry, move.item, move.delta);
