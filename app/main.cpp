@@ -17,12 +17,14 @@
 #include "app/message.h"
 #include "app/qt_text.h"
 #include "app/translations.h"
+#include "app/yard_window.h"
 #include "base/app_info.h"
 #include "cli/import_command.h"
 #include "cli/order_command.h"
 #include "cli/plan_command.h"
 #include "cli/report_command.h"
 #include "cli/sections_command.h"
+#include "cli/yard_command.h"
 
 namespace {
 
@@ -48,6 +50,7 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& args) {
   zarvel::app::TheMessageDialog();
   zarvel::app::HistoryWindow history;
   window.SetHistoryWindow(&history);
+  zarvel::app::YardLink yard(window, *records);
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     window.move(screen->availableGeometry().center() - window.rect().center());
   window.show();
@@ -70,6 +73,7 @@ int main(int argc, char** argv) {
   if (command == "order") return zarvel::cli::RunOrderCommand(rest, std::cout, std::cerr);
   if (command == "import") return zarvel::cli::RunImportCommand(rest, std::cout, std::cerr);
   if (command == "sections") return zarvel::cli::RunSectionsCommand(rest, std::cout, std::cerr);
+  if (command == "yard") return zarvel::cli::RunYardCommand(rest, std::cout, std::cerr);
   if (command == "report") {
     // Headless: no display is needed.
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -51,8 +51,11 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   int PrecisionItem() const override { return precision_->ItemIndex(); }
   bool VerticalOrder() const override { return vertical_->isChecked(); }
   std::vector<optimiser::PieceMark> Marks() const override { return marks_; }
+  std::vector<int32_t> MeasuredStockLengths() const override { return yard_stock.measured; }
 
   bool DataModified() const { return data_modified_; }
+  // Whether the last run gave a plan of the job now open.
+  bool Planned() const { return planned_; }
   // The path of the current job (the top panel's caption), UTF-8; empty without a file.
   QString CurrentFile() const;
   void SetCurrentFile(const QString& path);

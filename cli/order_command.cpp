@@ -10,9 +10,13 @@
 
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/numbers.h"
 #include "catalog/sections.h"
+#include "job/job_form.h"
 #include "job/safe_file.h"
 #include "report/plan_csv.h"
+#include "run/grid_reader.h"
+#include "yard/stock.h"
 
 namespace zarvel::cli {
 namespace {
@@ -73,8 +77,10 @@ void Add(OrderTotals& t, const OrderTotals& more) {
   t.weight_kg += more.weight_kg;
 }
 
-// Adds one planned job's stock and offcuts.
-void AddPlan(Order& order, std::vector<std::string>& keys, const optimiser::OptimiserRecords& r) {
+// Adds one planned job's stock and offcuts. `yard` holds, per stock length, the bars the yard
+// gave the job: those are taken first and counted as the rack's, not as bought.
+void AddPlan(Order& order, std::vector<std::string>& keys, const optimiser::OptimiserRecords& r,
+             std::map<int32_t, long long> yard = {}) {
   const optimiser::CuttingPlan& plan = r.best;
   const double unit_weight = r.conditions.unit_weight;  // kg/m
   const GroupKey g = GroupOf(r.conditions.member_name, unit_weight);
@@ -87,16 +93,23 @@ void AddPlan(Order& order, std::vector<std::string>& keys, const optimiser::Opti
   for (int p = 1; p <= plan.pattern_count; ++p) {
     const optimiser::BarPattern& b = plan.patterns[p];
     const int length = r.stock.entries[b.stock_index].length;
-    const bool rack = length < r.conditions.priority_length;
-    auto line = std::find_if(m.lines.begin(), m.lines.end(), [&](const OrderLine& l) {
-      return l.stock_length == length && l.unit_weight == unit_weight && l.rack == rack;
-    });
-    if (line == m.lines.end()) {
-      m.lines.push_back({length, unit_weight, rack, {}});
-      line = m.lines.end() - 1;
-    }
-    line->totals.bars += b.repeat_count;
-    line->totals.total_length += static_cast<double>(length) * b.repeat_count;
+    long long& in_yard = yard[length];
+    const long long from_yard = std::min<long long>(in_yard, b.repeat_count);
+    in_yard -= from_yard;
+    auto add_bars = [&](bool rack, long long bars) {
+      if (bars == 0) return;
+      auto line = std::find_if(m.lines.begin(), m.lines.end(), [&](const OrderLine& l) {
+        return l.stock_length == length && l.unit_weight == unit_weight && l.rack == rack;
+      });
+      if (line == m.lines.end()) {
+        m.lines.push_back({length, unit_weight, rack, {}});
+        line = m.lines.end() - 1;
+      }
+      line->totals.bars += bars;
+      line->totals.total_length += static_cast<double>(length) * static_cast<double>(bars);
+    };
+    add_bars(true, from_yard);
+    add_bars(length < r.conditions.priority_length, b.repeat_count - from_yard);
     const auto rem = static_cast<int>(std::trunc(b.remnant));
     if (rem >= order.keep && rem > 0) {
       auto cut = std::find_if(order.offcuts.begin(), order.offcuts.end(), [&](const Offcut& o) {
@@ -202,9 +215,69 @@ long long Order::Failed() const {
                        [](const OrderJob& j) { return j.exit_code != kExitPlanned; });
 }
 
+namespace {
+
+// The yard as the order sees it: the items with the bars earlier jobs have not taken yet.
+struct OrderYard {
+  std::unique_ptr<yard::Yard> store;
+  std::vector<yard::Item> items;
+  yard::StockFill fill;  // of the job being planned
+};
+
+// The job's own stock stays (it is what can be bought); the yard's lengths for its section take
+// the grid's free cells.
+EarlyExit AddYardStock(OrderYard& y, job::JobForm& form) {
+  optimiser::LengthList typed;
+  optimiser::ReadGridIntoList(typed, form.StockGrid(), form.VerticalOrder());
+  const std::string member =
+      text::Cp932ToUtf8(text::TrimBlanks(form.Field(optimiser::JobField::kMemberName).Text()));
+  y.fill = yard::FillFromItems(member, y.items, yard::kStockCells - typed.count);
+  optimiser::Grid& grid = form.StockGrid();
+  const int columns = std::max(grid.ColCount() - 1, 1);
+  int k = 0;
+  auto put = [&](int32_t length, long long count) {
+    grid.SetCell(k % columns + 1, k / columns + 1, text::Format("%5d.%3lld", length, count));
+    ++k;
+  };
+  for (int i = 1; i <= typed.count; ++i) put(typed.entries[i].length, typed.entries[i].quantity);
+  for (const yard::StockLength& l : y.fill.lengths) put(l.length, l.count);
+  form.yard_stock = {text::Utf8ToCp932(y.fill.section), y.fill.MeasuredLengths()};
+  return std::nullopt;
+}
+
+// The bars the yard gave the job, per length; what the plan cuts of them is no longer there
+// for the next job.
+std::map<int32_t, long long> TakeYardBars(OrderYard& y, const optimiser::OptimiserRecords& r) {
+  std::map<int32_t, long long> given;
+  for (const yard::StockLength& l : y.fill.lengths) given[l.length] = l.count;
+  std::map<int32_t, long long> left = given;
+  for (const optimiser::StockBarsUsed& used : optimiser::StockUsed(r)) {
+    long long bars = std::min<long long>(used.bars, left[used.length]);
+    for (yard::Item& item : y.items) {
+      if (bars == 0) break;
+      if (item.length != used.length || yard::CanonicalSection(item.section) != y.fill.section)
+        continue;
+      const long long take = std::min<long long>(bars, item.count);
+      item.count -= take;
+      bars -= take;
+    }
+  }
+  return given;
+}
+
+}  // namespace
+
 Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
   Order order;
   order.keep = options.keep;
+  order.from_yard = options.from_yard;
+  OrderYard yard_stock;
+  if (options.from_yard) {
+    yard::Status s;
+    yard_stock.store = yard::OpenYard(yard::YardPath(options.yard), s);
+    if (yard_stock.store) s = yard_stock.store->List("", yard_stock.items);
+    if (!s) order.yard_message = s.message;
+  }
   std::vector<std::string> keys;  // one per member
   std::vector<std::pair<std::pair<dev_t, ino_t>, std::string>> seen;
   const std::size_t n = options.jobs.size();
@@ -229,7 +302,9 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
     if (identity) seen.emplace_back(*identity, o.job);
     JobRun run;
     std::ostringstream messages;
-    const EarlyExit code = OpenAndRun(o, run, messages);
+    BeforeRun fill;
+    if (yard_stock.store) fill = [&](job::JobForm& form) { return AddYardStock(yard_stock, form); };
+    const EarlyExit code = OpenAndRun(o, run, messages, fill);
     if (run.records != nullptr) job.member = Utf8(run.records->conditions.member_name);
     if (code) {
       job.exit_code = *code;
@@ -239,6 +314,8 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
         if (c == '\n') c = ' ';
       if (run.outcome == optimiser::RunOutcome::kInfeasible && *code == kExitRunMessage)
         job.lacks = Lacks(*run.records);
+    } else if (yard_stock.store) {
+      AddPlan(order, keys, *run.records, TakeYardBars(yard_stock, *run.records));
     } else {
       AddPlan(order, keys, *run.records);
     }
@@ -271,7 +348,10 @@ std::string OrderText(const Order& order) {
   for (const bool rack : {false, true}) {
     const OrderTotals& all = rack ? order.rack : order.bought;
     if (rack && all.bars == 0) continue;
-    heading(rack ? "在庫から使用 (優先長さ未満の素材: 買わずに棚から使う)" : "購入する鋼材");
+    heading(!rack ? "購入する鋼材"
+            : order.from_yard
+                ? "在庫から使用 (在庫の素材と優先長さ未満の素材: 買わずに在庫から使う)"
+                : "在庫から使用 (優先長さ未満の素材: 買わずに棚から使う)");
     for (const OrderMember& m : order.members) {
       const OrderTotals& sub = rack ? m.rack : m.bought;
       if (sub.bars == 0) continue;
@@ -410,7 +490,9 @@ std::string OrderCsv(const Order& order) {
 int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args, {"JOB...", "--precision", "--json", "--csv", "--keep"}, o, err))
+  if (!ParseOptions(args,
+                    {"JOB...", "--precision", "--json", "--csv", "--keep", "--from-yard", "--yard"},
+                    o, err))
     return kExitUsage;
   if (o.json && !o.csv.empty()) {
     err << "zarvel5: order には --csv と --json を一緒に指定できません\n" << kUsage;
@@ -421,6 +503,10 @@ int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std
             RefuseOutputOntoInput({{job, "仕事のファイル"}}, "--csv", o.csv, err))
       return *code;
   const Order order = BuildOrder(o, &err);
+  if (!order.yard_message.empty()) {
+    err << "zarvel5: " << order.yard_message << "\n";
+    return kExitUsage;
+  }
   int code = kExitPlanned;
   for (const OrderJob& job : order.jobs) {
     if (job.exit_code == kExitPlanned) continue;

@@ -22,7 +22,7 @@ struct OrderTotals {
 struct OrderLine {
   int stock_length = 0;
   double unit_weight = 0;  // kg/m of the jobs behind the line; 0: none given
-  bool rack = false;       // offcuts on the rack: stock below the job's priority length
+  bool rack = false;       // from the rack: stock below the job's priority length, or the yard's
   OrderTotals totals;
 };
 
@@ -64,6 +64,8 @@ struct Order {
   OrderTotals rack;
   bool weight_partial = false;  // some bars have no unit weight: the weights are partial
   int keep = 0;
+  bool from_yard = false;    // the jobs also took the yard's stock for their sections
+  std::string yard_message;  // UTF-8: why the yard could not be read
   long long Failed() const;
 };
 

@@ -7,6 +7,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/lines.h"
+#include "cli/yard_command.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/cut_csv.h"
@@ -27,13 +28,18 @@ using optimiser::OptimiserRecords;
 const char* const kUsage =
     "使い方: zarvel5 plan 仕事.zv5 [--precision low|medium|high|optimal] [--json]\n"
     "                    [--save-job 出力.zv5] [--csv 出力.csv] [--cut-csv 切断リスト.csv]\n"
+    "                    [--from-yard [--yard 在庫ファイル] [--section 断面] [--commit] [--keep "
+    "MM]]\n"
     "        zarvel5 pages 仕事.zv5 [--tables none|A|B|C|AB|AC|BC|ABC] [--precision ...]\n"
     "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
     "[--precision ...]\n"
     "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...]\n"
+    "                    [--from-yard [--yard 在庫ファイル]]\n"
     "        zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5] "
     "[--json]\n"
-    "        zarvel5 sections [探す名前] [--json]\n";
+    "        zarvel5 sections [探す名前] [--json]\n"
+    "        zarvel5 yard [--yard 在庫ファイル] list|add|take|history|undo|import ...  (zarvel5 "
+    "yard --help)\n";
 
 const char* const kWindowUsage =
     "        zarvel5 [仕事.zv5]              (ウィンドウで開きます。画面が必要です)\n";
@@ -238,6 +244,14 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.png_dir = args[++i];
     } else if (a == "--csv" && takes(a) && has_value) {
       o.csv = args[++i];
+    } else if (a == "--from-yard" && takes(a)) {
+      o.from_yard = true;
+    } else if (a == "--commit" && takes(a)) {
+      o.commit = true;
+    } else if (a == "--yard" && takes(a) && has_value) {
+      o.yard = args[++i];
+    } else if (a == "--section" && takes(a) && has_value) {
+      o.section = args[++i];
     } else if (a == "--cut-csv" && takes(a) && has_value) {
       o.cut_csv = args[++i];
     } else if (a == "--keep" && takes(a) && has_value) {
@@ -250,6 +264,7 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
         return false;
       }
       o.keep = std::stoi(v);
+      o.keep_given = true;
     } else if (!a.empty() && a[0] != '-' && takes("JOB...")) {
       o.jobs.push_back(a);
       if (o.job.empty()) o.job = a;
@@ -268,6 +283,10 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
   }
   if (o.job.empty()) {
     err << "zarvel5: 仕事のファイルを指定して下さい\n" << kUsage;
+    return false;
+  }
+  if ((o.commit || !o.section.empty()) && !o.from_yard) {
+    err << "zarvel5: --commit と --section は --from-yard と一緒に指定して下さい。\n" << kUsage;
     return false;
   }
   return true;
@@ -315,7 +334,8 @@ EarlyExit RefuseOutputOntoInput(const std::vector<InputFile>& inputs, const std:
   return std::nullopt;
 }
 
-EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
+EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err,
+                     const BeforeRun& before_run) {
   run.records = std::make_unique<OptimiserRecords>();
   run.form = std::make_unique<job::JobForm>(*run.records);
   job::JobLoad load;
@@ -331,6 +351,9 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err) {
       return kExitUsage;
     }
     if (!message.empty()) err << ForTerminal(message) << "\n";
+  }
+  if (before_run) {
+    if (const EarlyExit code = before_run(*run.form)) return code;
   }
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
   // Cells that read other than they look are named; the run goes on as ever.
@@ -371,7 +394,10 @@ report::ReportOptions TableOptions(const CommandOptions& o, const job::JobForm& 
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--json", "--save-job", "--csv", "--cut-csv"}, o, err))
+  if (!ParseOptions(args,
+                    {"--precision", "--json", "--save-job", "--csv", "--cut-csv", "--from-yard",
+                     "--yard", "--section", "--commit", "--keep"},
+                    o, err))
     return kExitUsage;
   o.list_doubtful_cells = true;
   // The job may be saved onto itself; nothing else may overwrite a file being read.
@@ -382,7 +408,17 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   if (const EarlyExit code = RefuseOutputOntoInput({cut_list}, "--save-job", o.save_job, err))
     return *code;
   JobRun run;
-  if (const EarlyExit code = OpenAndRun(o, run, err)) {
+  YardStock yard;
+  BeforeRun fill;
+  if (o.from_yard) {
+    fill = [&](job::JobForm& form) {
+      const EarlyExit code = FillStockFromYard(o, form, yard, err);
+      // Nothing of the section in the yard: no stock to plan with.
+      if (code == kExitRunMessage) run.outcome = optimiser::RunOutcome::kNoStock;
+      return code;
+    };
+  }
+  if (const EarlyExit code = OpenAndRun(o, run, err, fill)) {
     if (*code == kExitRunMessage && o.json)
       out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
     return *code;
@@ -394,7 +430,26 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
       return kExitUsage;
     }
   }
-  out << (o.json ? PlanJson(*run.records) : PlanText(*run.records));
+  int64_t entry = 0;
+  if (o.commit) {
+    yard::Status::Code refused = yard::Status::Code::kOk;
+    if (const EarlyExit code = CommitPlan(o, run, yard, entry, refused, err)) {
+      if (o.json)
+        out << "{\"status\": \""
+            << (refused == yard::Status::Code::kChanged ? "yard-changed" : "yard-refused")
+            << "\"}\n";
+      return *code;
+    }
+  }
+  std::string shown = o.json ? PlanJson(*run.records) : PlanText(*run.records);
+  if (o.commit && o.json) {
+    shown.erase(shown.size() - 2);  // the closing "}\n"
+    shown += text::Format(",\n \"commit\": %lld}\n", static_cast<long long>(entry));
+  } else if (o.commit) {
+    shown += text::Format("在庫を更新しました（記録 %lld、取り消しは zarvel5 yard undo %lld）。\n",
+                          static_cast<long long>(entry), static_cast<long long>(entry));
+  }
+  out << shown;
   return kExitPlanned;
 }
 

@@ -38,9 +38,18 @@ struct CommandOptions {
   std::string csv;                   // plan, order: the output written as CSV
   std::string cut_csv;               // plan: a cut list read from CSV before the run
   bool list_doubtful_cells = false;  // plan: cells that read other than they look, on err
-  int keep = 1000;                   // order: the shortest offcut worth keeping, mm
+  int keep = 1000;                   // order, plan: the shortest offcut worth keeping, mm
+  bool keep_given = false;           // --keep was given (plan --commit: else the setting)
   std::vector<std::string> jobs;     // order: every job named
+  bool from_yard = false;            // plan: the stock from the yard
+  std::string yard;                  // plan: the yard file (--yard)
+  std::string section;               // plan: the yard's section, when not the member name's
+  bool commit = false;               // plan: commit the plan to the yard
 };
+
+// Called after the job is read and before it runs (the yard fills the stock grid here): nothing
+// when the job goes on, else the exit code.
+using BeforeRun = std::function<std::optional<int>(job::JobForm& form)>;
 
 // A job opened and run.
 struct JobRun {
@@ -73,7 +82,8 @@ EarlyExit HelpRequested(const std::vector<std::string>& args, std::ostream& out)
 
 // Opens and runs the job (and saves it with --save-job). Answers nothing with a plan, else
 // the exit code (messages, with the reason of a file error, on err).
-EarlyExit OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err);
+EarlyExit OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err,
+                     const BeforeRun& before_run = {});
 
 // The report switches: --tables when given, else the job's three check boxes.
 report::ReportOptions TableOptions(const CommandOptions& options, const job::JobForm& form);

@@ -4,6 +4,7 @@
 
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/lines.h"
 #include "base/numbers.h"
 #include "job/piece_marks.h"
 #include "job/safe_file.h"
@@ -82,6 +83,42 @@ void SetFresh(SavedControl& c, const ControlEntry& entry) {
   }
 }
 
+// The yard's lines of the job's section.
+YardStockNote ReadYardStock(const std::string& content) {
+  YardStockNote note;
+  bool inside = false;
+  const std::string section_key = std::string(kYardSectionKey) + " = ";
+  const std::string measured_key = std::string(kYardMeasuredKey) + " = ";
+  // Walked in place: a hostile file of millions of lines must not become millions of strings.
+  const std::string_view all(content);
+  for (std::size_t at = 0; at < all.size();) {
+    std::size_t end = all.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) end = all.size();
+    const std::string_view view = all.substr(at, std::min(end - at, text::kMaxLineLength));
+    at = end + 1;
+    if (view.empty() || (view[0] != '[' && view[0] != 'Y')) continue;
+    const std::string line(view);
+    if (line[0] == '[') {
+      if (inside) break;
+      inside = line == std::string("[") + kFormSection + "]";
+    } else if (inside && line.rfind(section_key, 0) == 0) {
+      note.section = line.substr(section_key.size());
+    } else if (inside && line.rfind(measured_key, 0) == 0) {
+      note.measured.clear();
+      const std::string list = line.substr(measured_key.size());
+      for (std::size_t from = 0; from < list.size();) {
+        std::size_t comma = list.find(',', from);
+        if (comma == std::string::npos) comma = list.size();
+        const int32_t length = text::AtoI(list.substr(from, comma - from));
+        if (length > 1 && note.measured.size() < 1000) note.measured.push_back(length);
+        from = comma + 1;
+      }
+    }
+  }
+  if (note.section.empty()) note.measured.clear();
+  return note;
+}
+
 }  // namespace
 
 bool IsJobText(std::string_view content) {
@@ -104,6 +141,7 @@ FileResult OpenJobFile(JobWindow& window, const std::string& path, JobLoad* load
 void LoadJobText(JobWindow& window, const std::string* content, JobLoad* load) {
   if (load != nullptr) load->missing.clear();
   if (content != nullptr) {
+    window.yard_stock = ReadYardStock(*content);
     const std::vector<SavedControl*> controls = window.PersistentControls();
     // What the file does not name is a fresh job's, never what the previous job left.
     std::vector<bool> named;
@@ -136,6 +174,13 @@ void ApplyFreshJob(JobWindow& window) {
 std::vector<std::string> JobFileLines(JobWindow& window) {
   std::vector<std::string> lines{window.Caption()};
   SaveFormState(lines, kFormSection, window.PersistentControls());
+  if (!window.yard_stock.Empty()) {
+    lines.push_back(std::string(kYardSectionKey) + " = " + window.yard_stock.section);
+    std::string measured;
+    for (const int32_t length : window.yard_stock.measured)
+      measured += (measured.empty() ? "" : ",") + std::to_string(length);
+    lines.push_back(std::string(kYardMeasuredKey) + " = " + measured);
+  }
   // The marks' section comes last: every key of the controls' section stays before it.
   if (const std::vector<optimiser::PieceMark>* marks = window.MarkList()) {
     for (std::string& line : MarkLines(*marks)) lines.push_back(std::move(line));

@@ -41,6 +41,7 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   int PrecisionItem() const override;
   bool VerticalOrder() const override;
   std::vector<optimiser::PieceMark> Marks() const override { return marks_; }
+  std::vector<int32_t> MeasuredStockLengths() const override { return yard_stock.measured; }
 
   bool DataModified() const { return data_modified_; }
   // The saved control of that name, or null.

@@ -2,6 +2,7 @@
 // the main window both provide it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,18 @@ namespace zarvel::job {
 inline constexpr const char* kFormSection = "FmUnit1";
 // The preview's check box for the cutting diagrams, saved after the 54 lines of older files.
 inline constexpr const char* kCutDiagramControl = "CbMeisaiC";
+
+// Keys of the lines a job whose stock came from the yard adds to its section.
+inline constexpr const char* kYardSectionKey = "YardSection";
+inline constexpr const char* kYardMeasuredKey = "YardMeasured";
+
+// A job's stock taken from the yard: the section, and the lengths that are measured offcuts
+// (planned without the margin). Empty for a job typed by hand, which then writes nothing of it.
+struct YardStockNote {
+  std::string section;            // CP932; empty: the stock was not taken from the yard
+  std::vector<int32_t> measured;  // ascending
+  bool Empty() const { return section.empty(); }
+};
 
 class JobWindow {
  public:
@@ -31,6 +44,9 @@ class JobWindow {
   // The piece marks kept beside the cut list, saved after the controls; null where the window
   // keeps none.
   virtual std::vector<optimiser::PieceMark>* MarkList() { return nullptr; }
+
+  // Saved with the job and read back by a load (which empties it when the file has none).
+  YardStockNote yard_stock;
 };
 
 }  // namespace zarvel::job

@@ -5,6 +5,7 @@
 
 #include "base/app_info.h"
 #include "base/cp932.h"
+#include "base/numbers.h"
 #include "job/profile.h"
 
 namespace zarvel::job {
@@ -45,6 +46,17 @@ void WriteLastFile(const std::string& utf8_path) {
   const std::string value = FitsCp932(utf8_path) ? utf8_path : std::string();
   WriteProfileString(SettingsFilePath(), text::Lit(kSettingsSection), kLastFileKey,
                      text::Utf8ToCp932(value));
+}
+
+int ReadYardKeep() {
+  const std::string value =
+      ReadProfileString(SettingsFilePath(), text::Lit(kSettingsSection), kYardKeepKey, "");
+  const std::string_view trimmed = text::TrimBlanks(value);
+  if (trimmed.empty() || trimmed.find_first_not_of("0123456789") != std::string_view::npos ||
+      trimmed.size() > 5)
+    return kDefaultYardKeep;
+  const int keep = text::AtoI(trimmed);
+  return keep <= 99998 ? keep : kDefaultYardKeep;
 }
 
 bool FitsCp932(const std::string& utf8) {

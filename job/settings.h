@@ -22,6 +22,12 @@ std::string RecentListPath();    // "ReOpen1" in the folder
 std::string ReadLastFile();
 void WriteLastFile(const std::string& utf8_path);
 
+// The shortest remnant a commit keeps in the yard, mm: key "YardKeep", 1000 when it is missing
+// or not a length of 0 to 99998.
+inline constexpr const char* kYardKeepKey = "YardKeep";
+inline constexpr int kDefaultYardKeep = 1000;
+int ReadYardKeep();
+
 // Whether a path survives the trip into a CP932 file and back.
 bool FitsCp932(const std::string& utf8);
 

@@ -80,7 +80,7 @@ class Planner {
     return counted ? r_.stock.entries[k].length : 0.0;
   }
   int64_t Capacity(int k) const {
-    return int64_t{r_.stock.entries[k].length} + r_.conditions.margin + r_.conditions.kerf;
+    return int64_t{r_.stock.entries[k].length} + StockMargin(r_, k) + r_.conditions.kerf;
   }
   int64_t Weight(int j) const { return int64_t{r_.cut.entries[j].length} + r_.conditions.kerf; }
   int AddPattern(const Pattern& p);

@@ -30,6 +30,7 @@ void LengthList::MergeEqualLengths() {
       // Saturate: two huge quantities must not wrap around to a negative count.
       const int64_t sum = int64_t{entries[k].quantity} + entries[k + 1].quantity;
       entries[k].quantity = static_cast<int32_t>(std::min<int64_t>(sum, INT32_MAX));
+      entries[k].measured = entries[k].measured || entries[k + 1].measured;
       for (int m = k + 1; m < count; ++m) entries[m] = entries[m + 1];
       --count;
     } else {

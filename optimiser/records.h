@@ -22,6 +22,7 @@ struct LengthEntry {
   int32_t length = 0;
   int32_t quantity = 0;
   int32_t remaining = 0;  // working counter of the search
+  bool measured = false;  // stock: an offcut measured in the yard, filled without the margin
 };
 
 // A piece mark (符号) of the cut list: `count` pieces of `length` carry it.
@@ -106,6 +107,12 @@ struct OptimiserRecords {
   // The job's piece marks as they stood at the run, for the pages and outputs that name them.
   std::vector<PieceMark> marks;
 };
+
+// How far beyond its length a bar of stock entry k may be filled: the stock margin (the mill's
+// plus tolerance), or nothing for a measured offcut.
+inline int32_t StockMargin(const OptimiserRecords& records, int k) {
+  return records.stock.entries[k].measured ? 0 : records.conditions.margin;
+}
 
 // Bars of one stock length that the best plan cuts.
 struct StockBarsUsed {

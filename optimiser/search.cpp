@@ -139,6 +139,7 @@ class Search {
   int64_t max_fill_work_ = 0;          // the most one fill counts (its draws and the closing one)
   int64_t attempt_limit_ = INT64_MAX;  // work_ at which the attempt under way must end
   bool moved_[kMaxPatterns + 1] = {};
+  bool any_measured_ = false;  // some stock is measured (no margin)
 };
 
 void Search::PrepareLists() {
@@ -150,6 +151,8 @@ void Search::PrepareLists() {
 }
 
 void Search::LoadCutLengths() {
+  any_measured_ = false;
+  for (int k = 1; k <= r_.stock.count; ++k) any_measured_ |= r_.stock.entries[k].measured;
   n_cut_ = r_.cut.count;
   cut_modulo_.SetDivisor(static_cast<uint32_t>(n_cut_));
   for (int j = 1; j <= EntrySet::kNone; ++j)
@@ -170,7 +173,7 @@ template <bool kBudgeted>
 void Search::Fills(int a, int fills) {
   const int64_t length = r_.stock.entries[a].length;
   const int64_t kerf = r_.conditions.kerf;
-  const int64_t limit = length + r_.conditions.margin;  // a bar holds pieces up to this
+  const int64_t limit = length + StockMargin(r_, a);  // a bar holds pieces up to this
   const int64_t* cut_length = cut_length_;
   const int32_t* remaining = cut_remaining_;
 
@@ -251,11 +254,13 @@ int64_t Search::StartAttempt() {
 bool Search::StepHasStock() {
   const LengthList& stock = r_.stock;
   const LengthList& cut = r_.cut;
-  int longest_stock = 0;
+  // The longest bar with its margin; without measured bars, the longest bar's.
+  int64_t longest_stock = 0;
   for (int k = stock.count; k >= 1; --k) {
     if (stock.entries[k].remaining > 0) {
-      longest_stock = k;
-      break;
+      longest_stock =
+          std::max(longest_stock, int64_t{stock.entries[k].length} + StockMargin(r_, k));
+      if (!any_measured_) break;
     }
   }
   int64_t longest_cut = 0;
@@ -267,8 +272,7 @@ bool Search::StepHasStock() {
       longest_cut = cut.entries[j].length;
     }
   }
-  return longest_stock != 0 &&
-         int64_t{stock.entries[longest_stock].length} + r_.conditions.margin >= longest_cut;
+  return longest_stock != 0 && longest_stock >= longest_cut;
 }
 
 // The step's bar into step_best_: the best fill of the priority stock, or else of every stock
@@ -489,9 +493,9 @@ int RunSearch(OptimiserRecords& records, const SearchHost& host, int attempts, i
 
 int64_t PiecesPerBarBound(const OptimiserRecords& r) {
   if (r.stock.count == 0 || r.cut.count == 0) return 0;
-  int64_t longest = 0, shortest = INT64_MAX, pieces = 0;
+  int64_t reach = 0, shortest = INT64_MAX, pieces = 0;  // reach: the longest bar with its margin
   for (int k = 1; k <= r.stock.count; ++k)
-    longest = std::max<int64_t>(longest, r.stock.entries[k].length);
+    reach = std::max<int64_t>(reach, int64_t{r.stock.entries[k].length} + StockMargin(r, k));
   for (int j = 1; j <= r.cut.count; ++j) {
     shortest = std::min<int64_t>(shortest, r.cut.entries[j].length);
     pieces += std::max(r.cut.entries[j].quantity, 0);
@@ -499,9 +503,9 @@ int64_t PiecesPerBarBound(const OptimiserRecords& r) {
   // A kerf that makes a piece take no room at all bounds a bar only by the pieces there are.
   const int64_t step = shortest + r.conditions.kerf;
   if (step <= 0) return pieces;
-  // The n-th piece fits while longest + margin - (n - 1) × step >= shortest, that is while
-  // n × step <= longest + margin + kerf.
-  const int64_t room = std::max<int64_t>(longest + r.conditions.margin + r.conditions.kerf, 0);
+  // The n-th piece fits while reach - (n - 1) × step >= shortest, that is while
+  // n × step <= reach + kerf.
+  const int64_t room = std::max<int64_t>(reach + r.conditions.kerf, 0);
   return std::min(pieces, room / step);
 }
 

@@ -107,6 +107,11 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
   ReadConditions(records.conditions, form);
   RelayoutGrids(records, form);
   records.marks = form.Marks();
+  const std::vector<int32_t> measured = form.MeasuredStockLengths();
+  for (int k = 1; k <= records.stock.count; ++k) {
+    LengthEntry& e = records.stock.entries[k];
+    e.measured = std::find(measured.begin(), measured.end(), e.length) != measured.end();
+  }
 
   if (records.stock.Empty()) {
     if (user_invoked) Show(host, "[#×]素材が未入力です。");

@@ -2,7 +2,9 @@
 // preview on success. The window, the command line and the tests all drive this same code.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/control.h"
 #include "optimiser/records.h"
@@ -34,6 +36,9 @@ class RunForm {
   virtual bool VerticalOrder() const = 0;
   // The piece marks the job carries beside its cut list (none by default).
   virtual std::vector<PieceMark> Marks() const { return {}; }
+  // Stock lengths whose bars are measured offcuts from the yard (filled without the margin);
+  // none for a job typed by hand.
+  virtual std::vector<int32_t> MeasuredStockLengths() const { return {}; }
 };
 
 struct RunHost {

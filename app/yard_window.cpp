@@ -1,0 +1,328 @@
+#include "app/yard_window.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "app/main_window.h"
+#include "app/message.h"
+#include "app/qt_text.h"
+#include "base/format.h"
+#include "base/numbers.h"
+#include "job/settings.h"
+
+namespace zarvel::app {
+namespace {
+
+QString U(const std::string& utf8) {
+  return QString::fromUtf8(utf8);
+}
+
+// A message in the program's dialog: UTF-8, with the red cross for a refusal.
+void Tell(const std::string& utf8, bool refused = true) {
+  ShowMessageText((refused ? text::Lit("[#×]") : std::string()) + text::Utf8ToCp932(utf8));
+}
+
+std::unique_ptr<yard::Yard> OpenTheYard() {
+  yard::Status s;
+  auto y = yard::OpenYard(yard::YardPath(), s);
+  if (!y) Tell(s.message);
+  return y;
+}
+
+void SetRow(QTableWidget* table, int row, const QStringList& cells) {
+  for (int c = 0; c < cells.size(); ++c) {
+    auto* item = new QTableWidgetItem(cells[c]);
+    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    table->setItem(row, c, item);
+  }
+}
+
+std::optional<yard::NewItem> AskNewItem(QWidget* parent) {
+  QDialog d(parent);
+  d.setWindowTitle(QStringLiteral("在庫に追加"));
+  auto* form = new QFormLayout(&d);
+  auto* section = new QLineEdit(&d);
+  auto* length = new QSpinBox(&d);
+  length->setRange(yard::kMinLength, yard::kMaxLength);
+  length->setValue(6000);
+  auto* count = new QSpinBox(&d);
+  count->setRange(1, static_cast<int>(yard::kMaxCount));
+  auto* offcut = new QCheckBox(QStringLiteral("端材（実測の長さ）"), &d);
+  auto* location = new QLineEdit(&d);
+  auto* lot = new QLineEdit(&d);
+  form->addRow(QStringLiteral("鋼材名"), section);
+  form->addRow(QStringLiteral("長さ (mm)"), length);
+  form->addRow(QStringLiteral("本数"), count);
+  form->addRow(QString(), offcut);
+  form->addRow(QStringLiteral("置場"), location);
+  form->addRow(QStringLiteral("ロット"), lot);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+  form->addRow(buttons);
+  if (d.exec() != QDialog::Accepted) return std::nullopt;
+  yard::NewItem n;
+  n.section = section->text().toStdString();
+  n.length = length->value();
+  n.count = count->value();
+  n.offcut = offcut->isChecked();
+  n.location = location->text().toStdString();
+  n.lot = lot->text().toStdString();
+  n.source = "購入";
+  return n;
+}
+
+}  // namespace
+
+YardWindow::YardWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setWindowTitle(QStringLiteral("在庫"));
+  resize(860, 560);
+  auto* layout = new QVBoxLayout(this);
+  auto* top = new QHBoxLayout;
+  top->addWidget(new QLabel(QStringLiteral("鋼材名"), this));
+  filter_ = new QLineEdit(this);
+  filter_->setPlaceholderText(QStringLiteral("空欄で全部"));
+  top->addWidget(filter_, 1);
+  auto* add = new QPushButton(QStringLiteral("追加…"), this);
+  auto* take = new QPushButton(QStringLiteral("取り出し…"), this);
+  auto* place = new QPushButton(QStringLiteral("置場・ロット…"), this);
+  for (QPushButton* b : {add, take, place}) top->addWidget(b);
+  layout->addLayout(top);
+  items_ = new QTableWidget(0, 8, this);
+  items_->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("鋼材名"),
+                                     QStringLiteral("長さ"), QStringLiteral("本数"),
+                                     QStringLiteral("種別"), QStringLiteral("置場"),
+                                     QStringLiteral("ロット"), QStringLiteral("由来")});
+  items_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  items_->setSelectionMode(QAbstractItemView::SingleSelection);
+  items_->horizontalHeader()->setStretchLastSection(true);
+  layout->addWidget(items_, 3);
+  layout->addWidget(new QLabel(QStringLiteral("履歴"), this));
+  ledger_ = new QTableWidget(0, 5, this);
+  ledger_->setHorizontalHeaderLabels({QStringLiteral("記録"), QStringLiteral("日時 (UTC)"),
+                                      QStringLiteral("理由"), QStringLiteral("仕事"),
+                                      QStringLiteral("増減 (ID 本数)")});
+  ledger_->horizontalHeader()->setStretchLastSection(true);
+  layout->addWidget(ledger_, 2);
+  connect(filter_, &QLineEdit::textChanged, this, [this] { Refresh(); });
+  connect(add, &QPushButton::clicked, this, [this] { AddItem(); });
+  connect(take, &QPushButton::clicked, this, [this] { TakeSelected(); });
+  connect(place, &QPushButton::clicked, this, [this] { EditPlace(); });
+  ask_new_item = [this] { return AskNewItem(this); };
+  ask_take = [this](const yard::Item& item) -> std::optional<int64_t> {
+    bool ok = false;
+    const int n = QInputDialog::getInt(
+        this, QStringLiteral("取り出し"),
+        QStringLiteral("ID %1 (%2 mm) から取り出す本数").arg(item.id).arg(item.length), 1, 1,
+        static_cast<int>(std::min<int64_t>(item.count, yard::kMaxCount)), 1, &ok);
+    return ok ? std::optional<int64_t>(n) : std::nullopt;
+  };
+  ask_place = [this](const yard::Item& item) -> std::optional<std::pair<std::string, std::string>> {
+    bool ok = false;
+    const QString location =
+        QInputDialog::getText(this, QStringLiteral("置場"), QStringLiteral("置場"),
+                              QLineEdit::Normal, U(item.location), &ok);
+    if (!ok) return std::nullopt;
+    const QString lot = QInputDialog::getText(this, QStringLiteral("ロット"),
+                                              QStringLiteral("ロット・チャージ番号"),
+                                              QLineEdit::Normal, U(item.lot), &ok);
+    if (!ok) return std::nullopt;
+    return std::make_pair(location.toStdString(), lot.toStdString());
+  };
+}
+
+std::unique_ptr<yard::Yard> YardWindow::Open() {
+  return OpenTheYard();
+}
+
+void YardWindow::Refresh() {
+  items_->setRowCount(0);
+  ledger_->setRowCount(0);
+  shown_.clear();
+  const auto y = Open();
+  if (!y) return;
+  std::vector<yard::Item> all;
+  if (yard::Status s = y->List("", all); !s) return Tell(s.message);
+  // The filter matches a section named in any spelling, or a part of its name.
+  const std::string wanted = filter_->text().trimmed().toStdString();
+  const std::string canonical = wanted.empty() ? std::string() : yard::CanonicalSection(wanted);
+  for (const yard::Item& i : all)
+    if (wanted.empty() || i.section == canonical || i.section.find(wanted) != std::string::npos)
+      shown_.push_back(i);
+  items_->setRowCount(static_cast<int>(shown_.size()));
+  for (std::size_t r = 0; r < shown_.size(); ++r) {
+    const yard::Item& i = shown_[r];
+    SetRow(items_, static_cast<int>(r),
+           {QString::number(i.id), U(i.section), QString::number(i.length),
+            QString::number(i.count), i.offcut ? QStringLiteral("端材") : QStringLiteral("定尺"),
+            U(i.location), U(i.lot), U(i.source)});
+  }
+  std::vector<yard::Entry> entries;
+  if (yard::Status s = y->History(entries); !s) return Tell(s.message);
+  ledger_->setRowCount(static_cast<int>(entries.size()));
+  for (std::size_t r = 0; r < entries.size(); ++r) {
+    const yard::Entry& e = entries[entries.size() - 1 - r];  // the newest first
+    QString moves;
+    for (const yard::Move& m : e.moves)
+      moves += QStringLiteral("%1 %2  ").arg(m.item).arg(
+          m.delta > 0 ? QStringLiteral("+%1").arg(m.delta) : QString::number(m.delta));
+    SetRow(ledger_, static_cast<int>(r),
+           {QString::number(e.id), U(e.time), U(e.reason), U(e.job), moves.trimmed()});
+  }
+}
+
+std::optional<yard::Item> YardWindow::Selected() const {
+  const int row = items_->currentRow();
+  if (row < 0 || row >= static_cast<int>(shown_.size())) {
+    Tell("在庫の行を選んで下さい。");
+    return std::nullopt;
+  }
+  return shown_[static_cast<std::size_t>(row)];
+}
+
+void YardWindow::AddItem() {
+  const std::optional<yard::NewItem> n = ask_new_item();
+  if (!n) return;
+  const auto y = Open();
+  if (!y) return;
+  yard::Change c;
+  c.reason = "add";
+  c.adds.push_back(*n);
+  int64_t entry = 0;
+  if (yard::Status s = y->Apply(c, entry); !s) return Tell(s.message);
+  Refresh();
+}
+
+void YardWindow::TakeSelected() {
+  const std::optional<yard::Item> item = Selected();
+  if (!item) return;
+  const std::optional<int64_t> count = ask_take(*item);
+  if (!count) return;
+  const auto y = Open();
+  if (!y) return;
+  yard::Change c;
+  c.reason = "take";
+  c.takes.push_back({item->id, *count, -1});
+  int64_t entry = 0;
+  if (yard::Status s = y->Apply(c, entry); !s) return Tell(s.message);
+  Refresh();
+}
+
+void YardWindow::EditPlace() {
+  const std::optional<yard::Item> item = Selected();
+  if (!item) return;
+  const auto place = ask_place(*item);
+  if (!place) return;
+  const auto y = Open();
+  if (!y) return;
+  if (yard::Status s = y->SetPlace(item->id, place->first, place->second); !s)
+    return Tell(s.message);
+  Refresh();
+}
+
+YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
+    : QObject(&window), main_(window), records_(records) {
+  QWidget* panel = window.Grid1()->parentWidget();
+  fill_ = new QPushButton(QStringLiteral("在庫から"), panel);
+  fill_->setGeometry(124, 74, 64, 24);
+  fill_->setFocusPolicy(Qt::NoFocus);
+  fill_->show();
+  connect(fill_, &QPushButton::clicked, this, [this] { FillFromYard(); });
+  // A cleared stock list is typed by hand again.
+  connect(window.ClearStockButton(), &QPushButton::clicked, this, [this] {
+    main_.yard_stock = {};
+    fill_stock_ = {};
+  });
+  QMenu* menu = window.menuBar()->addMenu(QStringLiteral("在庫"));
+  menu->addAction(QStringLiteral("在庫一覧…"), this, [this] {
+    if (!window_) window_ = std::make_unique<YardWindow>(&main_);
+    window_->Refresh();
+    window_->show();
+    window_->raise();
+  });
+  menu->addAction(QStringLiteral("在庫から素材リストへ"), this, [this] { FillFromYard(); });
+  menu->addSeparator();
+  menu->addAction(QStringLiteral("計画を確定（在庫を更新）"), this, [this] { CommitPlan(); });
+  menu->addAction(QStringLiteral("確定の取り消し"), this, [this] { UndoLastCommit(); });
+  ask_commit = [this](const QString& summary) {
+    return QMessageBox::question(&main_, QStringLiteral("計画を確定（在庫を更新）"),
+                                 summary + QStringLiteral("\n\n在庫を更新しますか？")) ==
+           QMessageBox::Yes;
+  };
+}
+
+YardLink::~YardLink() = default;
+
+void YardLink::FillFromYard() {
+  const std::string member =
+      text::Cp932ToUtf8(text::TrimBlanks(main_.Edit(optimiser::JobField::kMemberName)->Text()));
+  const std::string section = yard::CanonicalSection(member);
+  if (section.empty()) return Tell("部材名に鋼材名を入れて下さい。");
+  const auto y = OpenTheYard();
+  if (!y) return;
+  std::vector<yard::Item> items;
+  if (yard::Status s = y->List(section, items); !s) return Tell(s.message);
+  yard::StockFill fill = yard::FillFromItems(section, items);
+  if (fill.lengths.empty()) return Tell("在庫に " + section + " がありません。");
+  yard::WriteStockCells(*main_.Grid1(), fill);
+  main_.yard_stock = {text::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
+  fill_stock_ = std::move(fill);
+  main_.RelayoutGrids();
+  main_.SetDataModified(true);
+  if (const std::string note = yard::LeftOutMessage(fill_stock_); !note.empty()) Tell(note, false);
+}
+
+void YardLink::CommitPlan() {
+  if (!main_.Planned()) return Tell("先に Zarvel実行 で計画して下さい。");
+  if (main_.yard_stock.Empty()) return Tell("素材リストが在庫からではありません（「在庫から」）。");
+  const auto y = OpenTheYard();
+  if (!y) return;
+  // After the job was opened again, the yard is read afresh for its section.
+  const std::string section = text::Cp932ToUtf8(main_.yard_stock.section);
+  if (fill_stock_.section != section) {
+    std::vector<yard::Item> items;
+    if (yard::Status s = y->List(section, items); !s) return Tell(s.message);
+    fill_stock_ = yard::FillFromItems(section, items);
+  }
+  const optimiser::Conditions& c = records_.conditions;
+  const std::string date = text::Format("%04d-%02d-%02d", 2000 + c.year, c.month, c.day);
+  const std::string job = QFileInfo(main_.CurrentFile()).fileName().toStdString();
+  yard::Change change;
+  std::string message;
+  if (!yard::CommitChange(records_, fill_stock_, job::ReadYardKeep(), job, date, change, message))
+    return Tell(message);
+  if (!ask_commit(U(yard::ChangeSummary(change, fill_stock_)))) return;
+  int64_t entry = 0;
+  if (yard::Status s = y->Apply(change, entry); !s) return Tell(s.message);
+  last_commit_ = entry;
+  fill_stock_ = {};  // the counts it saw are gone: a second commit reads the yard again
+  Tell(text::Format("在庫を更新しました（記録 %lld）。", static_cast<long long>(entry)), false);
+  if (window_ && window_->isVisible()) window_->Refresh();
+}
+
+void YardLink::UndoLastCommit() {
+  if (last_commit_ == 0) return Tell("取り消す確定がありません。");
+  const auto y = OpenTheYard();
+  if (!y) return;
+  int64_t undo = 0;
+  if (yard::Status s = y->Undo(last_commit_, undo); !s) return Tell(s.message);
+  Tell(text::Format("記録 %lld を取り消しました（記録 %lld）。",
+                    static_cast<long long>(last_commit_), static_cast<long long>(undo)),
+       false);
+  last_commit_ = 0;
+  fill_stock_ = {};
+  if (window_ && window_->isVisible()) window_->Refresh();
+}
+
+}  // namespace zarvel::app

@@ -1,0 +1,79 @@
+// The yard in the window: the "在庫" menu with the yard window (items by section with a filter,
+// add, take, location and lot, the ledger), the "在庫から" button beside the stock list, and
+// committing the last plan to the yard and undoing that commit.
+#pragma once
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "optimiser/records.h"
+#include "yard/stock.h"
+#include "yard/yard.h"
+
+namespace zarvel::app {
+
+class MainWindow;
+
+class YardWindow final : public QWidget {
+ public:
+  explicit YardWindow(QWidget* parent = nullptr);
+
+  // Lists the items of the sections the filter matches (all when it is empty), and the ledger.
+  void Refresh();
+  void AddItem();
+  void TakeSelected();
+  void EditPlace();
+
+  QLineEdit* Filter() const { return filter_; }
+  QTableWidget* Items() const { return items_; }
+  QTableWidget* Ledger() const { return ledger_; }
+
+  // Replaceable for tests: the values of a new item, of a take and of a place.
+  std::function<std::optional<yard::NewItem>()> ask_new_item;
+  std::function<std::optional<int64_t>(const yard::Item&)> ask_take;
+  std::function<std::optional<std::pair<std::string, std::string>>(const yard::Item&)> ask_place;
+
+ private:
+  std::unique_ptr<yard::Yard> Open();
+  std::optional<yard::Item> Selected() const;
+
+  QLineEdit* filter_ = nullptr;
+  QTableWidget* items_ = nullptr;
+  QTableWidget* ledger_ = nullptr;
+  std::vector<yard::Item> shown_;
+};
+
+class YardLink final : public QObject {
+ public:
+  YardLink(MainWindow& window, optimiser::OptimiserRecords& records);
+  ~YardLink() override;
+
+  // "在庫から": the stock grid filled from the yard for the job's section.
+  void FillFromYard();
+  // "計画を確定（在庫を更新）": the last plan's bars taken, its remnants added.
+  void CommitPlan();
+  // Undoes the commit made last from this window.
+  void UndoLastCommit();
+
+  QPushButton* FillButton() const { return fill_; }
+  YardWindow* Window() const { return window_.get(); }
+  int64_t LastCommit() const { return last_commit_; }
+  // Replaceable for tests: whether the user confirms the commit summarised (UTF-8).
+  std::function<bool(const QString& summary)> ask_commit;
+
+ private:
+  MainWindow& main_;
+  optimiser::OptimiserRecords& records_;
+  QPushButton* fill_ = nullptr;
+  std::unique_ptr<YardWindow> window_;
+  yard::StockFill fill_stock_;  // what "在庫から" put in the grid
+  int64_t last_commit_ = 0;
+};
+
+}  // namespace zarvel::app

@@ -1,0 +1,353 @@
+#include "cli/yard_command.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "base/cp932.h"
+#include "base/format.h"
+#include "base/numbers.h"
+#include "catalog/sections.h"
+#include "job/job_form.h"
+#include "job/safe_file.h"
+#include "job/settings.h"
+#include "yard/stock_csv.h"
+
+namespace zarvel::cli {
+
+using yard::Status;
+
+const char* const kYardUsage =
+    "使い方: zarvel5 yard [--yard FILE] list [鋼材名] [--json|--csv]\n"
+    "        zarvel5 yard [--yard FILE] add 鋼材名 長さ 本数 [--offcut] [--location 置場] [--lot "
+    "ロット]\n"
+    "        zarvel5 yard [--yard FILE] take ID 本数\n"
+    "        zarvel5 yard [--yard FILE] history [--json]\n"
+    "        zarvel5 yard [--yard FILE] undo 記録番号\n"
+    "        zarvel5 yard [--yard FILE] import CSV [--replace]\n"
+    "        zarvel5 plan JOB.zv5 --from-yard [--yard FILE] [--section 鋼材名] [--commit] [--keep "
+    "MM]\n"
+    "在庫ファイルは --yard、環境変数 ZARVEL5_YARD、"
+    "$XDG_DATA_HOME/VADAVAVUR/Zarvel5/yard.sqlite の順に決まります。\n";
+
+namespace {
+
+using Code = Status::Code;
+
+int Usage(std::ostream& err, const std::string& why = {}) {
+  if (!why.empty()) err << "zarvel5 yard: " << why << "\n";
+  err << kYardUsage;
+  return kExitUsage;
+}
+
+int Fail(std::ostream& err, const Status& s) {
+  err << "zarvel5 yard: " << s.message << "\n";
+  return YardExitCode(s);
+}
+
+// A whole number within [low, high]; false with a message naming `what`.
+bool WholeNumber(const std::string& text, int64_t low, int64_t high, const char* what,
+                 int64_t& value, std::string& message) {
+  const char* end = text.data() + text.size();
+  const auto [at, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || at != end || text.empty() || value < low || value > high) {
+    message = text::Format("%sは %lld〜%lld の整数で指定して下さい（「%s」）。", what,
+                           static_cast<long long>(low), static_cast<long long>(high), text.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string ItemJson(const yard::Item& i) {
+  return text::Format("{\"id\": %lld, \"section\": ", static_cast<long long>(i.id)) +
+         text::JsonString(i.section) +
+         text::Format(", \"length\": %d, \"count\": %lld, \"offcut\": %s, \"location\": ", i.length,
+                      static_cast<long long>(i.count), i.offcut ? "true" : "false") +
+         text::JsonString(i.location) + ", \"lot\": " + text::JsonString(i.lot) +
+         ", \"source\": " + text::JsonString(i.source) + "}";
+}
+
+std::string ItemsText(const std::vector<yard::Item>& items) {
+  if (items.empty()) return "在庫はありません。\n";
+  std::string t = "     ID  鋼材名 / 長さ × 本数  種別  置場  ロット  由来\n";
+  for (const yard::Item& i : items) {
+    t += text::Format("%7lld  %s / %d × %lld  %s", static_cast<long long>(i.id), i.section.c_str(),
+                      i.length, static_cast<long long>(i.count), i.offcut ? "端材" : "定尺");
+    t += "  " + (i.location.empty() ? std::string("-") : i.location) + "  " +
+         (i.lot.empty() ? std::string("-") : i.lot) + "  " + i.source + "\n";
+  }
+  return t;
+}
+
+std::string HistoryJson(const std::vector<yard::Entry>& entries) {
+  std::string j = "{\"entries\": [";
+  for (std::size_t e = 0; e < entries.size(); ++e) {
+    const yard::Entry& x = entries[e];
+    j += e == 0 ? "\n  " : ",\n  ";
+    j += text::Format("{\"id\": %lld, \"time\": ", static_cast<long long>(x.id)) +
+         text::JsonString(x.time) + ", \"reason\": " + text::JsonString(x.reason) +
+         ", \"job\": " + text::JsonString(x.job);
+    if (x.undoes != 0) j += text::Format(", \"undoes\": %lld", static_cast<long long>(x.undoes));
+    j += ", \"moves\": [";
+    for (std::size_t m = 0; m < x.moves.size(); ++m)
+      j += text::Format("%s{\"item\": %lld, \"delta\": %lld}", m == 0 ? "" : ", ",
+                        static_cast<long long>(x.moves[m].item),
+                        static_cast<long long>(x.moves[m].delta));
+    j += "]}";
+  }
+  return j + "]}\n";
+}
+
+std::string HistoryText(const std::vector<yard::Entry>& entries) {
+  if (entries.empty()) return "記録はありません。\n";
+  std::string t;
+  for (const yard::Entry& x : entries) {
+    t += text::Format("記録 %lld  %s  %s", static_cast<long long>(x.id), x.time.c_str(),
+                      x.reason.c_str());
+    if (x.undoes != 0)
+      t += text::Format("（記録 %lld の取り消し）", static_cast<long long>(x.undoes));
+    if (!x.job.empty()) t += "  " + x.job;
+    t += "\n   ";
+    for (const yard::Move& m : x.moves)
+      t += text::Format(" ID %lld %+lld", static_cast<long long>(m.item),
+                        static_cast<long long>(m.delta));
+    t += "\n";
+  }
+  return t;
+}
+
+struct YardArgs {
+  std::string path;
+  std::vector<std::string> words;  // the subcommand and its operands
+  bool json = false, csv = false, offcut = false, replace = false;
+  std::string location, lot;
+};
+
+bool ParseYardArgs(const std::vector<std::string>& args, YardArgs& a, std::string& why) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& w = args[i];
+    const bool has_value = i + 1 < args.size();
+    if (w == "--yard" && has_value) {
+      a.path = args[++i];
+    } else if (w == "--location" && has_value) {
+      a.location = args[++i];
+    } else if (w == "--lot" && has_value) {
+      a.lot = args[++i];
+    } else if (w == "--json") {
+      a.json = true;
+    } else if (w == "--csv") {
+      a.csv = true;
+    } else if (w == "--offcut") {
+      a.offcut = true;
+    } else if (w == "--replace") {
+      a.replace = true;
+    } else if (w.size() > 1 && w[0] == '-' && !(w[1] >= '0' && w[1] <= '9')) {
+      why = "知らないオプションです: " + w;
+      return false;
+    } else {
+      a.words.push_back(w);  // negative numbers too: they are refused with their reason
+    }
+  }
+  return true;
+}
+
+int List(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() > 2 || (a.json && a.csv)) return Usage(err);
+  std::vector<yard::Item> items;
+  if (Status s = y.List(a.words.size() == 2 ? a.words[1] : std::string(), items); !s)
+    return Fail(err, s);
+  if (a.json) {
+    out << "{\"items\": [";
+    for (std::size_t i = 0; i < items.size(); ++i)
+      out << (i == 0 ? "\n  " : ",\n  ") << ItemJson(items[i]);
+    out << "]}\n";
+  } else if (a.csv) {
+    out << yard::StockCsv(items);
+  } else {
+    out << ItemsText(items);
+  }
+  return kExitPlanned;
+}
+
+int Add(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() != 4) return Usage(err);
+  int64_t length = 0, count = 0;
+  std::string why;
+  if (!WholeNumber(a.words[2], yard::kMinLength, yard::kMaxLength, "長さ", length, why) ||
+      !WholeNumber(a.words[3], 1, yard::kMaxCount, "本数", count, why))
+    return Usage(err, why);
+  yard::Change c;
+  c.reason = "add";
+  yard::NewItem n;
+  n.section = a.words[1];
+  n.length = static_cast<int32_t>(length);
+  n.count = count;
+  n.offcut = a.offcut;
+  n.location = a.location;
+  n.lot = a.lot;
+  n.source = "購入";
+  c.adds.push_back(n);
+  int64_t entry = 0;
+  if (Status s = y.Apply(c, entry); !s) return Fail(err, s);
+  out << text::Format("在庫に加えました（記録 %lld）: %s %d mm × %lld 本\n",
+                      static_cast<long long>(entry), yard::CanonicalSection(n.section).c_str(),
+                      n.length, static_cast<long long>(count));
+  return kExitPlanned;
+}
+
+int Take(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() != 3) return Usage(err);
+  int64_t id = 0, count = 0;
+  std::string why;
+  if (!WholeNumber(a.words[1], 1, INT64_MAX, "ID", id, why) ||
+      !WholeNumber(a.words[2], 1, yard::kMaxCount, "本数", count, why))
+    return Usage(err, why);
+  yard::Change c;
+  c.reason = "take";
+  c.takes.push_back({id, count, -1});
+  int64_t entry = 0;
+  if (Status s = y.Apply(c, entry); !s) return Fail(err, s);
+  out << text::Format("在庫 ID %lld から %lld 本取り出しました（記録 %lld）。\n",
+                      static_cast<long long>(id), static_cast<long long>(count),
+                      static_cast<long long>(entry));
+  return kExitPlanned;
+}
+
+int History(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() != 1) return Usage(err);
+  std::vector<yard::Entry> entries;
+  if (Status s = y.History(entries); !s) return Fail(err, s);
+  out << (a.json ? HistoryJson(entries) : HistoryText(entries));
+  return kExitPlanned;
+}
+
+int Undo(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() != 2) return Usage(err);
+  int64_t id = 0;
+  std::string why;
+  if (!WholeNumber(a.words[1], 1, INT64_MAX, "記録番号", id, why)) return Usage(err, why);
+  int64_t undo = 0;
+  if (Status s = y.Undo(id, undo); !s) return Fail(err, s);
+  out << text::Format("記録 %lld を取り消しました（記録 %lld）。\n", static_cast<long long>(id),
+                      static_cast<long long>(undo));
+  return kExitPlanned;
+}
+
+int Import(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() != 2) return Usage(err);
+  std::string bytes;
+  if (const job::FileResult read =
+          job::ReadWholeFile(a.words[1], bytes, yard::kMaxStockCsvSize, job::Overlong::kFail);
+      !read) {
+    err << "zarvel5 yard: " << a.words[1] << " を読めません（" << text::Cp932ToUtf8(read.Reason())
+        << "）。\n";
+    return kExitUsage;
+  }
+  yard::Change c;
+  c.reason = "import";
+  std::string why;
+  if (!yard::ReadStockCsv(bytes, c.adds, why)) return Usage(err, a.words[1] + ": " + why);
+  if (a.replace) {
+    for (const yard::NewItem& n : c.adds) {
+      const std::string section = yard::CanonicalSection(n.section);
+      if (std::find(c.cleared_sections.begin(), c.cleared_sections.end(), section) ==
+          c.cleared_sections.end())
+        c.cleared_sections.push_back(section);
+    }
+  }
+  int64_t entry = 0;
+  if (Status s = y.Apply(c, entry); !s) return Fail(err, s);
+  out << text::Format("%zu 件を在庫に取り込みました（記録 %lld）。\n", c.adds.size(),
+                      static_cast<long long>(entry));
+  return kExitPlanned;
+}
+
+}  // namespace
+
+int YardExitCode(const Status& s) {
+  switch (s.code) {
+    case Code::kOk:
+      return kExitPlanned;
+    case Code::kChanged:
+    case Code::kRefused:
+    case Code::kReadOnly:
+    case Code::kBusy:
+      return kExitRunMessage;
+    default:
+      return kExitUsage;
+  }
+}
+
+int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    out << kYardUsage;
+    return kExitPlanned;
+  }
+  YardArgs a;
+  std::string why;
+  if (!ParseYardArgs(args, a, why)) return Usage(err, why);
+  if (a.words.empty()) return Usage(err);
+  const std::string& command = a.words[0];
+  int (*run)(yard::Yard&, const YardArgs&, std::ostream&, std::ostream&) =
+      command == "list"      ? List
+      : command == "add"     ? Add
+      : command == "take"    ? Take
+      : command == "history" ? History
+      : command == "undo"    ? Undo
+      : command == "import"  ? Import
+                             : nullptr;
+  if (run == nullptr) return Usage(err, "知らない操作です: " + command);
+  Status s;
+  auto y = yard::OpenYard(yard::YardPath(a.path), s);
+  if (!y) return Fail(err, s);
+  return run(*y, a, out, err);
+}
+
+EarlyExit FillStockFromYard(const CommandOptions& o, job::JobForm& form, YardStock& stock,
+                            std::ostream& err) {
+  Status s;
+  stock.yard = yard::OpenYard(yard::YardPath(o.yard), s);
+  if (!stock.yard) return Fail(err, s);
+  const std::string member =
+      text::Cp932ToUtf8(text::TrimBlanks(form.Field(optimiser::JobField::kMemberName).Text()));
+  const std::string section = yard::CanonicalSection(o.section.empty() ? member : o.section);
+  if (section.empty()) {
+    err << "zarvel5: 鋼材名がわかりません。部材名に鋼材名を書くか、--section で指定して下さい。\n";
+    return kExitUsage;
+  }
+  std::vector<yard::Item> items;
+  if (Status listed = stock.yard->List(section, items); !listed) return Fail(err, listed);
+  stock.fill = yard::FillFromItems(section, items);
+  if (stock.fill.lengths.empty()) {
+    err << "zarvel5: 在庫に " << section << " がありません。\n";
+    return kExitRunMessage;
+  }
+  if (const std::string note = yard::LeftOutMessage(stock.fill); !note.empty())
+    err << "zarvel5: " << note << "\n";
+  yard::WriteStockCells(form.StockGrid(), stock.fill);
+  form.yard_stock = {text::Utf8ToCp932(stock.fill.section), stock.fill.MeasuredLengths()};
+  return std::nullopt;
+}
+
+EarlyExit CommitPlan(const CommandOptions& o, const JobRun& run, YardStock& stock, int64_t& entry,
+                     yard::Status::Code& refused, std::ostream& err) {
+  refused = Code::kInvalid;
+  const optimiser::Conditions& c = run.records->conditions;
+  const std::string date = text::Format("%04d-%02d-%02d", 2000 + c.year, c.month, c.day);
+  const std::size_t slash = o.job.rfind('/');
+  const std::string job = slash == std::string::npos ? o.job : o.job.substr(slash + 1);
+  yard::Change change;
+  std::string message;
+  const int keep = o.keep_given ? o.keep : job::ReadYardKeep();
+  if (!yard::CommitChange(*run.records, stock.fill, keep, job, date, change, message)) {
+    err << "zarvel5: " << message << "\n";
+    return kExitRunMessage;
+  }
+  if (Status s = stock.yard->Apply(change, entry); !s) {
+    refused = s.code;
+    err << "zarvel5: " << s.message << "\n";
+    return YardExitCode(s);
+  }
+  return std::nullopt;
+}
+
+}  // namespace zarvel::cli

@@ -1,0 +1,58 @@
+// Between the yard and a plan: the stock a job takes from the yard for its section, and the
+// change a plan makes when it is committed (its bars taken, its remnants added as offcuts).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "optimiser/records.h"
+#include "run/grid.h"
+#include "yard/yard.h"
+
+namespace zarvel::yard {
+
+inline constexpr int kStockCells = 36;         // the stock grid: 2 columns × 18 rows
+inline constexpr int32_t kDefaultKeep = 1000;  // remnants at least this long are kept, mm
+
+// One stock length taken from the yard and the items behind it (offcuts first).
+struct StockLength {
+  int32_t length = 0;
+  int64_t count = 0;    // every bar of the items, at most kMaxCount
+  bool offcut = false;  // some item is an offcut: the length is measured, without margin
+  std::vector<Item> items;
+};
+
+struct StockFill {
+  std::string section;
+  std::vector<StockLength> lengths;   // what the grid receives, ascending
+  std::vector<StockLength> left_out;  // beyond the grid's cells: the shortest offcuts
+  // Lengths of measured bars (no margin): the offcuts'.
+  std::vector<int32_t> MeasuredLengths() const;
+};
+
+// The section's items as stock: standard lengths with their counts, offcuts as they are. When
+// there are more lengths than `cells`, standard lengths stay and the shortest offcuts go.
+StockFill FillFromItems(const std::string& section, const std::vector<Item>& items,
+                        int cells = kStockCells);
+
+// Empties the grid's data cells and writes the fill's lengths ("%5d.%3d") from the first cell,
+// row by row.
+void WriteStockCells(optimiser::Grid& grid, const StockFill& fill);
+
+// What a fill left out and why (UTF-8); empty when it left out nothing.
+std::string LeftOutMessage(const StockFill& fill, int cells = kStockCells);
+
+// The change that commits the best plan of `records`, planned from `fill`: every bar it cuts
+// taken from the items behind its length (each take expecting the count the fill saw), every
+// remnant of at least `keep` mm added as an offcut of the section, its source naming the job,
+// the pattern and `date`. False (and `message`, UTF-8) when the plan cuts a length the fill
+// does not hold.
+bool CommitChange(const optimiser::OptimiserRecords& records, const StockFill& fill, int32_t keep,
+                  const std::string& job, const std::string& date, Change& change,
+                  std::string& message);
+
+// What a commit takes and adds, for the user to confirm (UTF-8, one line each).
+std::string ChangeSummary(const Change& change, const StockFill& fill);
+
+}  // namespace zarvel::yard

@@ -1,0 +1,135 @@
+// The yard: stock bars and offcuts kept between jobs, and the ledger of every change to them.
+//
+// Items carry their count; every change is one ledger entry with its moves (item, delta), so an
+// item's count always equals the sum of its moves. Entries are never changed or deleted: a
+// commit is undone by a new entry with the opposite moves.
+//
+// One small interface, so that a shared server database can stand in for the file later.
+// Texts here (sections, locations, messages) are UTF-8, as the database and the section table
+// hold them; callers holding CP932 convert at the call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zarvel::yard {
+
+// Limits of what the yard accepts: lengths a stock cell can hold, counts a plan can use.
+inline constexpr int32_t kMinLength = 2;
+inline constexpr int32_t kMaxLength = 99998;
+inline constexpr int64_t kMaxCount = 99999;
+inline constexpr std::size_t kMaxTextBytes = 200;
+
+struct Status {
+  enum class Code {
+    kOk,
+    kChanged,   // the counts a commit relied on are no longer there
+    kInvalid,   // a value out of range, an unknown id
+    kRefused,   // not allowed as the yard stands (an undo whose offcuts were used)
+    kReadOnly,  // the file cannot be written
+    kBusy,      // another program held the file too long
+    kDamaged,   // not a database, or a damaged one
+    kForeign,   // a database of another program, or of a newer version of this one
+    kFailed,    // anything else SQLite or the system reports
+  };
+  Code code = Code::kOk;
+  std::string message;  // UTF-8, for the user; empty when ok
+
+  bool Ok() const { return code == Code::kOk; }
+  explicit operator bool() const { return Ok(); }
+  static Status Error(Code code, std::string message) { return {code, std::move(message)}; }
+};
+
+// The message of a commit whose bars another commit took meanwhile.
+inline constexpr const char* kChangedMessage = "在庫が変わりました。もう一度計算して下さい。";
+
+struct Item {
+  int64_t id = 0;
+  std::string section;  // canonical name when the section table knows it
+  int32_t length = 0;   // mm
+  int64_t count = 0;
+  bool offcut = false;  // a measured remnant; else standard stock
+  std::string location;
+  std::string lot;     // lot or heat number
+  std::string source;  // "購入", or the job, pattern and date whose remnant it is
+};
+
+struct Move {
+  int64_t item = 0;
+  int64_t delta = 0;
+};
+
+struct Entry {
+  int64_t id = 0;
+  std::string time;    // UTC, "2026-12-07T15:30:00Z"
+  std::string reason;  // "add", "take", "import", "commit", "undo"
+  std::string job;     // the job file of a commit (and of its undo); may be empty
+  int64_t undoes = 0;  // the entry an undo reverses
+  std::vector<Move> moves;
+};
+
+// Bars of an item taken away. `expected`, when not negative, is the count the caller saw: the
+// change is refused with kChanged when the item holds another count by now.
+struct Take {
+  int64_t item = 0;
+  int64_t count = 0;
+  int64_t expected = -1;
+};
+
+struct NewItem {
+  std::string section;
+  int32_t length = 0;
+  int64_t count = 0;
+  bool offcut = false;
+  std::string location;
+  std::string lot;
+  std::string source;
+};
+
+// One change, applied in one transaction or not at all.
+struct Change {
+  std::string reason;
+  std::string job;
+  std::vector<std::string> cleared_sections;  // every item of these goes to 0 first (import)
+  std::vector<Take> takes;
+  std::vector<NewItem> adds;
+};
+
+class Yard {
+ public:
+  virtual ~Yard() = default;
+  // Why changes are refused (read-only file, newer version); empty when they are allowed.
+  virtual const std::string& ReadOnlyReason() const = 0;
+  // Items with a count above 0: of one section (any spelling), or of all when it is empty; by
+  // section, offcut after standard, length descending, id.
+  virtual Status List(const std::string& section, std::vector<Item>& items) = 0;
+  // Every section with items in stock, sorted.
+  virtual Status Sections(std::vector<std::string>& sections) = 0;
+  virtual Status Get(int64_t id, Item& item) = 0;
+  virtual Status Apply(const Change& change, int64_t& entry) = 0;
+  // The ledger, oldest first.
+  virtual Status History(std::vector<Entry>& entries) = 0;
+  // Reverses an entry by a new one; refused when it was undone already, is itself an undo, or
+  // added items whose bars were used since.
+  virtual Status Undo(int64_t entry, int64_t& undo_entry) = 0;
+  // Changes where an item lies and its lot (no count changes, so no ledger entry).
+  virtual Status SetPlace(int64_t id, const std::string& location, const std::string& lot) = 0;
+};
+
+// The yard's file: `explicit_path` (--yard) when given, else $ZARVEL5_YARD, else
+// $XDG_DATA_HOME/VADAVAVUR/Zarvel5/yard.sqlite (~/.local/share when XDG_DATA_HOME is unset).
+std::string YardPath(const std::string& explicit_path = {});
+
+// Opens the yard file, making it (and its folder) when it does not exist. A file that is not
+// this program's yard is left byte for byte as it was, with a message in `status`; a file that
+// cannot be written opens for reading only (ReadOnlyReason). An older schema is migrated after a
+// backup copy beside it ("yard.sqlite.v1.bak").
+std::unique_ptr<Yard> OpenYard(const std::string& path, Status& status);
+
+// The name a section is stored under: the section table's canonical name when it recognises
+// the text, else the text with its blanks trimmed and folded ("IPE 300").
+std::string CanonicalSection(const std::string& section);
+
+}  // namespace zarvel::yard
