@@ -96,6 +96,7 @@ DstvRead ReadDstv(std::string_view bytes) {
     r.error = "文字のファイルではありません";
     return r;
   }
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);  // a byte-order mark
   std::vector<std::string_view> fields;
   bool in_header = false;
   std::size_t at = 0;

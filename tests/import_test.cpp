@@ -32,7 +32,8 @@ std::string Nc1(const std::string& mark, const std::string& quantity, const std:
 }
 
 TEST(Dstv, HeaderFieldsAreReadStrictly) {
-  const DstvRead good = ReadDstv(Nc1("G1", "2", "H200X100X5.5X8", "I", "3500.40,3505.00"));
+  const DstvRead good =
+      ReadDstv("\xEF\xBB\xBF" + Nc1("G1", "2", "H200X100X5.5X8", "I", "3500.40,3505.00"));
   ASSERT_TRUE(good.ok) << good.error;
   EXPECT_EQ(good.part.mark, "G1");
   EXPECT_EQ(good.part.quantity, 2);
