@@ -177,8 +177,10 @@ std::vector<std::string> JobFileLines(JobWindow& window) {
   if (!window.yard_stock.Empty()) {
     lines.push_back(std::string(kYardSectionKey) + " = " + window.yard_stock.section);
     std::string measured;
-    for (const int32_t length : window.yard_stock.measured)
-      measured += (measured.empty() ? "" : ",") + std::to_string(length);
+    for (const int32_t length : window.yard_stock.measured) {
+      if (!measured.empty()) measured += ',';
+      measured += std::to_string(length);
+    }
     lines.push_back(std::string(kYardMeasuredKey) + " = " + measured);
   }
   // The marks' section comes last: every key of the controls' section stays before it.
