@@ -73,9 +73,16 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   table_a_ = TableSwitch(job::JobControl::kTableA, QStringLiteral("［長さ×本数］の表"), top_);
   table_b_ = TableSwitch(job::JobControl::kTableB, QStringLiteral("［１本毎］の表"), top_);
   table_c_ = TableSwitch(job::JobControl::kTableC, QStringLiteral("切断図"), top_);
-  top_layout->addWidget(table_a_);
-  top_layout->addWidget(table_b_);
-  top_layout->addWidget(table_c_);
+  saw_list_ = TableSwitch(job::JobControl::kSawList, QStringLiteral("切断指示書"), top_);
+  labels_ = TableSwitch(job::JobControl::kLabels, QStringLiteral("ラベル"), top_);
+  const job::ControlEntry& sheet = job::Entry(job::JobControl::kLabelSheet);
+  label_sheet_ = new RadioGroup(
+      QString::fromLatin1(sheet.key), QStringLiteral("ラベル用紙 (A4)"),
+      {QStringLiteral("12面"), QStringLiteral("24面"), QStringLiteral("44面")}, top_);
+  label_sheet_->SetItemIndex(sheet.value);
+  for (QWidget* w : std::initializer_list<QWidget*>{table_a_, table_b_, table_c_, saw_list_,
+                                                    labels_, label_sheet_})
+    top_layout->addWidget(w);
   top_layout->addStretch();
   print_ = new QPushButton(QStringLiteral("印 刷"), top_);
   top_layout->addWidget(print_);
@@ -97,11 +104,15 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   layout->addWidget(body, 1);
 
   connect(scroll_, &QScrollBar::valueChanged, this, [this] { Redraw(); });
-  for (CheckBox* box : {table_a_, table_b_, table_c_}) {
+  for (CheckBox* box : {table_a_, table_b_, table_c_, saw_list_, labels_}) {
     connect(box, &QCheckBox::toggled, this, [this] {
       if (isVisible()) RecordPages();
     });
   }
+  label_sheet_->on_change = [this] {
+    if (isVisible() && labels_->isChecked()) RecordPages();
+    if (on_label_sheet_change) on_label_sheet_change();
+  };
   connect(print_, &QPushButton::clicked, this, [this] { PrintAll(); });
   resize(960, 720);
 }
@@ -125,6 +136,9 @@ void PreviewWindow::RecordPages() {
   options.table_a = table_a_->isChecked();
   options.table_b = table_b_->isChecked();
   options.table_c = table_c_->isChecked();
+  options.saw_list = saw_list_->isChecked();
+  options.labels = labels_->isChecked();
+  options.label_sheet = label_sheet_->ItemIndex();
   options.keys = keys != nullptr ? keys : &keyboard;
   report::RecordingSurface surface;  // 1800 × 2700 dots; recording only
   const report::ReportResult result = report::RebuildPages(surface, *plan_, options);

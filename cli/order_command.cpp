@@ -12,6 +12,7 @@
 #include "base/format.h"
 #include "catalog/sections.h"
 #include "job/safe_file.h"
+#include "report/labels.h"
 #include "report/plan_csv.h"
 
 namespace zarvel::cli {
@@ -97,8 +98,8 @@ void AddPlan(Order& order, std::vector<std::string>& keys, const optimiser::Opti
     }
     line->totals.bars += b.repeat_count;
     line->totals.total_length += static_cast<double>(length) * b.repeat_count;
-    const auto rem = static_cast<int>(std::trunc(b.remnant));
-    if (rem >= order.keep && rem > 0) {
+    if (report::IsKeptOffcut(b.remnant, order.keep)) {
+      const int rem = report::OffcutLength(b.remnant);
       auto cut = std::find_if(order.offcuts.begin(), order.offcuts.end(), [&](const Offcut& o) {
         return o.member == m.name && o.length == rem;
       });

@@ -9,6 +9,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "cli/plan_command.h"
+#include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/file_system.h"
 #include "platform/qt_canvas.h"
@@ -58,8 +59,11 @@ bool RemoveOlderPages(const std::string& dir, int pages) {
 
 bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
   if (!QDir().mkpath(QString::fromStdString(dir))) return false;
-  QImage image(drawing::kRecordingWidth, drawing::kRecordingHeight, QImage::Format_RGB32);
   for (int p = 1; p <= pages; ++p) {
+    // A page on the whole sheet (labels) is as large as its sheet: 10 dots a millimetre.
+    const drawing::SheetSize sheet = drawing::PageSheet(p + drawing::kFirstReportSlot);
+    QImage image(sheet.width > 0 ? sheet.width : drawing::kRecordingWidth,
+                 sheet.width > 0 ? sheet.height : drawing::kRecordingHeight, QImage::Format_RGB32);
     {
       QPainter painter(&image);
       platform::QtCanvas canvas(painter, image.rect());
@@ -78,7 +82,8 @@ bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
 int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--tables", "--pdf", "--png"}, o, err)) return kExitUsage;
+  if (!ParseOptions(args, {"--precision", "--tables", "--pdf", "--png", "--keep"}, o, err))
+    return kExitUsage;
   if (o.pdf.empty() == o.png_dir.empty()) {
     err << "zarvel5: report には --pdf 出力.pdf か --png フォルダーのどちらか一つを指定して下さい\n"
         << kUsage;
