@@ -60,13 +60,18 @@ TEST(CommaText, ReadingRules) {
   EXPECT_EQ(SplitCommaText(",x"), (V{"", "x"}));
 }
 
+// What a fresh job writes after the 54 lines of the first job files.
+constexpr const char* kAddedLines =
+    "CbMeisaiC = 0\r\nCbMeisaiL = 0\r\nRgLabelSheet = 0\r\nCbMeisaiS = 0\r\n";
+
 TEST_F(JobFileTest, FreshJobMatchesTheGoldenFile) {
   const std::string path = Path("fresh.zv5");
   ASSERT_TRUE(WriteJobFile(form, path));
   const std::string bytes = ReadBytes(path);
-  // The 54 lines every job file has, then the cutting-diagram switch after them.
-  EXPECT_EQ(bytes, ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") + "CbMeisaiC = 0\r\n");
-  EXPECT_EQ(text::SplitLines(bytes).size(), 55u);
+  // The 54 lines every job file has, then the switches added since: diagrams, labels and their
+  // sheet, the saw list.
+  EXPECT_EQ(bytes, ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") + kAddedLines);
+  EXPECT_EQ(text::SplitLines(bytes).size(), 58u);
   EXPECT_EQ(text::SplitLines(bytes)[0], text::WindowCaption());
   EXPECT_EQ(text::Cp932ToUtf8(text::WindowCaption()), "棒材Zarvel５ (2025.04.01版) ");
 }
@@ -135,7 +140,7 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   const std::string path = Path("diagrams.zv5");
   ASSERT_TRUE(WriteJobFile(form, path));
   const std::vector<std::string> lines = text::SplitLines(ReadBytes(path));
-  ASSERT_EQ(lines.size(), 55u);
+  ASSERT_EQ(lines.size(), 58u);
   EXPECT_EQ(lines[52], "CbMeisaiA = 0");
   EXPECT_EQ(lines[53], "CbMeisaiB = 0");
   EXPECT_EQ(lines[54], "CbMeisaiC = 1");
@@ -150,7 +155,7 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   // A 54-line file from before the switch loads with it clear, even over a job that had it on.
   ASSERT_TRUE(OpenJobFile(other, ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5"));
   EXPECT_FALSE(other.TableC());
-  EXPECT_EQ(JobFileLines(other).size(), 55u);
+  EXPECT_EQ(JobFileLines(other).size(), 58u);
   // A file without the form's section is refused and changes nothing.
   other.Find("CbMeisaiC")->SetChecked(true);
   WriteBytes(dir / "other.zv5", "caption\r\n[Other]\r\n");
@@ -166,6 +171,56 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   WriteBytes(dir / "hand.zv5", "caption\r\n[FmUnit1]\r\nCbMeisaiC = 1\r\n");
   ASSERT_TRUE(OpenJobFile(other, Path("hand.zv5")));
   EXPECT_TRUE(other.TableC());
+}
+
+TEST_F(JobFileTest, LabelAndSawListSwitchesAndTheSheetAreSavedAndDefaultWhenMissing) {
+  form.Find("CbMeisaiL")->SetChecked(true);
+  form.Find("RgLabelSheet")->SetItemIndex(2);
+  form.Find("CbMeisaiS")->SetChecked(true);
+  *form.MarkList() = {{"G1", 2700, 1}};
+  const std::string path = Path("labels.zv5");
+  ASSERT_TRUE(WriteJobFile(form, path));
+  const std::vector<std::string> lines = text::SplitLines(ReadBytes(path));
+  ASSERT_GE(lines.size(), 59u);
+  EXPECT_EQ(lines[54], "CbMeisaiC = 0");
+  EXPECT_EQ(lines[55], "CbMeisaiL = 1");
+  EXPECT_EQ(lines[56], "RgLabelSheet = 2");
+  EXPECT_EQ(lines[57], "CbMeisaiS = 1");
+  EXPECT_EQ(lines[58], "[Marks]");  // still the last section
+
+  struct Case {
+    const char* file;  // what the file holds of the form (CP932 is not needed)
+    bool labels, saw_list;
+    int sheet;
+    bool missing_named;  // whether the load names the job as incomplete
+  };
+  const Case cases[] = {
+      {nullptr, true, true, 2, false},  // the file written above
+      {"caption\r\n[FmUnit1]\r\nRgLabelSheet = 1\r\n", false, false, 1, true},
+      {"caption\r\n[FmUnit1]\r\nRgLabelSheet = 7\r\n", false, false, 2, true},  // the last
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file == nullptr ? "written" : c.file);
+    auto other_records = std::make_unique<optimiser::OptimiserRecords>();
+    JobForm other(*other_records);
+    // Set otherwise first: a file without a key gives the fresh job's value.
+    other.Find("CbMeisaiL")->SetChecked(!c.labels);
+    other.Find("CbMeisaiS")->SetChecked(!c.saw_list);
+    other.Find("RgLabelSheet")->SetItemIndex(c.sheet == 1 ? 0 : 1);
+    std::string file = path;
+    if (c.file != nullptr) {
+      file = Path("hand.zv5");
+      WriteBytes(file, c.file);
+    }
+    JobLoad load;
+    ASSERT_TRUE(OpenJobFile(other, file, &load));
+    EXPECT_EQ(other.Labels(), c.labels);
+    EXPECT_EQ(other.SawList(), c.saw_list);
+    EXPECT_EQ(other.LabelSheetItem(), c.sheet);
+    for (JobControl added : {JobControl::kLabels, JobControl::kLabelSheet, JobControl::kSawList})
+      EXPECT_EQ(std::count(load.missing.begin(), load.missing.end(), added), 0);
+    EXPECT_EQ(load.Complete(), !c.missing_named);
+  }
 }
 
 TEST_F(JobFileTest, LoadingRestoresEveryField) {
