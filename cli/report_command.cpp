@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
+#include <cmath>
 
 #include "base/app_info.h"
 #include "base/cp932.h"
@@ -19,6 +20,7 @@ namespace zarvel::cli {
 namespace {
 
 constexpr int kPrinterDpi = 600;
+constexpr int kSheetPngDpi = 300;
 
 bool WritePdf(const std::string& path, int pages) {
   QPrinter printer(QPrinter::HighResolution);
@@ -60,15 +62,26 @@ bool RemoveOlderPages(const std::string& dir, int pages) {
 bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
   if (!QDir().mkpath(QString::fromStdString(dir))) return false;
   for (int p = 1; p <= pages; ++p) {
-    // A page on the whole sheet (labels) is as large as its sheet: 10 dots a millimetre.
+    // A page on the whole sheet (labels) is the sheet as a 300 dpi printer prints it, so that
+    // its QR modules are the same whole dots as on paper; other pages as the preview plays them.
     const drawing::SheetSize sheet = drawing::PageSheet(p + drawing::kFirstReportSlot);
-    QImage image(sheet.width > 0 ? sheet.width : drawing::kRecordingWidth,
-                 sheet.width > 0 ? sheet.height : drawing::kRecordingHeight, QImage::Format_RGB32);
+    const bool on_sheet = sheet.width > 0;
+    auto dots = [](int32_t sheet_dots) {
+      return static_cast<int>(std::lround(sheet_dots / (10 * 25.4) * kSheetPngDpi));
+    };
+    QImage image(on_sheet ? dots(sheet.width) : drawing::kRecordingWidth,
+                 on_sheet ? dots(sheet.height) : drawing::kRecordingHeight, QImage::Format_RGB32);
     {
       QPainter painter(&image);
       platform::QtCanvas canvas(painter, image.rect());
-      drawing::PlayReportPage(platform::BitmapTarget(image, canvas), p, drawing::kRecordingWidth,
-                              drawing::kRecordingHeight, drawing::kScreenPaper);
+      drawing::PlayTarget target = platform::BitmapTarget(image, canvas);
+      if (on_sheet) {
+        image.fill(platform::ToQColor(drawing::kScreenPaper));
+        target.kind = drawing::PlayTarget::Kind::kPrinter;
+        target.log_pixels_x = target.log_pixels_y = kSheetPngDpi;
+      }
+      drawing::PlayReportPage(target, p, drawing::kRecordingWidth, drawing::kRecordingHeight,
+                              drawing::kScreenPaper);
     }
     const std::string file = dir + text::Format("/page-%03d.png", p);
     if (!image.save(QString::fromStdString(file), "PNG")) return false;

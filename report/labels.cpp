@@ -17,6 +17,7 @@ constexpr int kBoldFont = 0x10;  // ＭＳ ゴシック, bold
 constexpr double kNarrowest = 0.3;
 // Smallest QR module worth printing (mm); below it the code's error correction is lowered.
 constexpr double kMinModule = 0.4;
+constexpr double kPrintStep = 25.4 / 300;  // mm
 
 // A field of the QR line: TAB and line ends would split it.
 std::string QrField(const std::string& cp932) {
@@ -117,7 +118,17 @@ void DrawLabel(const Label& l, const LabelSheet& sheet, int index) {
   const double side = h - 2 * pad;
   const double code_left = left + sheet.width - pad - side;
   const std::optional<QrSymbol> code = EncodeQrFor(LabelQrText(l), side, kMinModule);
-  if (code) DrawQrCode(code_left, top + pad, side, *code);
+  if (code) {
+    // Modules of whole 1/300 inch steps on a grid of such steps from the paper's corner: exact
+    // squares of whole dots on 300, 600 and 1200 dpi printers.
+    const int steps = static_cast<int>(side / code->Span() / kPrintStep);
+    const double used = steps > 0 ? steps * kPrintStep * code->Span() : side;
+    auto on_grid = [&](double v) {
+      return steps > 0 ? std::round(v / kPrintStep) * kPrintStep : v;
+    };
+    DrawQrCode(on_grid(code_left + (side - used) / 2), on_grid(top + pad + (side - used) / 2), used,
+               *code);
+  }
 
   // The text stays clear of the code's quiet zone.
   const double x = left + pad;

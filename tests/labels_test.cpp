@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 
 #include "base/cp932.h"
 #include "base/format.h"
@@ -12,6 +13,7 @@
 #include "optimiser/search.h"
 #include "report/qr_code.h"
 #include "report/report.h"
+#include "tests/fake_canvas.h"
 #include "tests/page_reader.h"
 #include "tests/search_test_util.h"
 
@@ -197,6 +199,35 @@ TEST_F(LabelTest, TextStaysInsideItsLabelAndClearOfTheCodesQuietZone) {
     }
     EXPECT_EQ(labels,
               static_cast<int>(ListLabels(*records, ListCutBars(*records), 1000, 1000).size()));
+  }
+}
+
+TEST_F(LabelTest, ModulesAreSquaresOfWholeDotsOnPrinters) {
+  for (int item = 0; item < 3; ++item) {
+    ReportOptions o;
+    o.labels = true;
+    o.label_sheet = item;
+    Build({{{6000, 10}}, {{2900, 3}, {1700, 3}}, 0, 0, 5000}, o);
+    for (const int dpi : {300, 600, 1200}) {
+      SCOPED_TRACE(text::Format("sheet %d at %d dpi", item, dpi));
+      testing::FakeCanvas printer;
+      drawing::PlayTarget t;
+      t.kind = drawing::PlayTarget::Kind::kPrinter;
+      t.canvas = &printer;
+      t.log_pixels_x = t.log_pixels_y = dpi;
+      drawing::PlayReportPage(t, 2, drawing::kRecordingWidth, drawing::kRecordingHeight, 0);
+      std::set<int> heights;
+      int fills = 0;
+      for (const std::string& c : printer.calls) {
+        int l = 0, tp = 0, r = 0, b = 0;
+        if (std::sscanf(c.c_str(), "fill %d %d %d %d", &l, &tp, &r, &b) != 4) continue;
+        ++fills;
+        heights.insert(b - tp);
+        EXPECT_EQ((r - l) % (b - tp), 0) << c;  // a run of whole modules
+      }
+      EXPECT_GT(fills, 100);
+      EXPECT_EQ(heights.size(), 1u);  // every module the same whole number of dots
+    }
   }
 }
 
