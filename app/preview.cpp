@@ -17,10 +17,12 @@
 
 #include "app/qt_text.h"
 #include "base/app_info.h"
+#include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/job_controls.h"
 #include "platform/qt_canvas.h"
 #include "platform/qt_host.h"
+#include "report/labels.h"
 #include "report/report.h"
 
 namespace zarvel::app {
@@ -248,7 +250,22 @@ void PreviewWindow::Redraw() {
                                 drawing::kRecordingWidth, drawing::kRecordingHeight,
                                 drawing::kScreenPaper);
         ++renders_;
-        if (page <= pages_) {
+        const drawing::SheetSize sheet = drawing::PageSheet(page + drawing::kFirstReportSlot);
+        if (page <= pages_ && sheet.width > 0) {
+          // A label sheet: its edges, and its die-cut grid in light grey (never printed).
+          const double scale = std::min(2.0 * w / sheet.width, 1.0 * h2 / sheet.height);
+          const double dots = scale * drawing::kRecordingDotsPerMm;  // per sheet mm
+          const report::LabelSheet& labels = report::LabelSheetOf(label_sheet_->ItemIndex());
+          painter.setPen(QPen(QColor(176, 176, 176), 1));
+          for (int i = 0; i < labels.per_sheet; ++i) {
+            const double x = labels.left + (i % labels.columns) * labels.pitch_x;
+            const double y = labels.top + (i / labels.columns) * labels.pitch_y;
+            painter.drawRect(QRectF(x * dots, y * dots, labels.width * dots, labels.height * dots));
+          }
+          painter.setPen(QPen(Qt::black, 1));
+          painter.drawRect(0, 0, static_cast<int>(sheet.width * scale) - 1,
+                           static_cast<int>(sheet.height * scale) - 1);
+        } else if (page <= pages_) {
           // A one-dot frame from 2 mm below the page's top edge.
           // (Right and bottom edges exclusive: the frame's last dots are 2w - 2 and h2 - 2.)
           painter.setPen(QPen(Qt::black, 1));
