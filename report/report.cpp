@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 #include <utility>
@@ -459,11 +460,16 @@ void Builder::SawList() {
     for (std::size_t k = 0; k < bars[0]->pieces.size() && !full_; ++k) {
       if (!Fits(y, piece_height)) y = SawListHeader(true);
       if (full_) break;
-      // The marks of this cut on the pattern's bars, in bar order ("G1 ×2, G2").
+      // The marks of this cut on the pattern's bars, in bar order ("G1 ×2, G2"); a bar without
+      // one among bars with one is "－".
       std::vector<std::pair<std::string, int>> marks;
+      const bool marked = std::any_of(bars.begin(), bars.end(), [&](const CutBar* bar) {
+        return k < bar->pieces.size() && !bar->pieces[k].mark.empty();
+      });
       for (const CutBar* bar : bars) {
-        const std::string& m = k < bar->pieces.size() ? bar->pieces[k].mark : std::string();
-        if (m.empty()) continue;
+        if (!marked) break;
+        std::string m = k < bar->pieces.size() ? bar->pieces[k].mark : std::string();
+        if (m.empty()) m = text::Lit("－");
         if (!marks.empty() && marks.back().first == m) {
           ++marks.back().second;
         } else {

@@ -246,6 +246,10 @@ TEST_F(LabelTest, SawListGivesEachPatternOnceWithABoxPerBar) {
   // Four sides a box, a box per piece of every bar, and the rule under the heading.
   EXPECT_EQ(PageCommands(Slot(2), "line ").size(), 4u * 6 + 1);
   EXPECT_EQ(drawing::PageSheet(Slot(2)).width, 0);  // an ordinary page body
+  // A bar without a mark among bars with one.
+  marks = {{"G1", 2900, 4}};
+  Build({{{6000, 10}}, {{2900, 6}}, 0, 0, 5000}, o);
+  EXPECT_NE(testing::PageText(Slot(2)).find(text::Lit("G1×2,－")), std::string::npos);
 }
 
 }  // namespace
