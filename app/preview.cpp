@@ -79,11 +79,17 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   labels_ = TableSwitch(job::JobControl::kLabels, QStringLiteral("ラベル"), top_);
   const job::ControlEntry& sheet = job::Entry(job::JobControl::kLabelSheet);
   label_sheet_ = new RadioGroup(
-      QString::fromLatin1(sheet.key), QStringLiteral("ラベル用紙 (A4)"),
+      QString::fromLatin1(sheet.key), QString(),
       {QStringLiteral("12面"), QStringLiteral("24面"), QStringLiteral("44面")}, top_);
   label_sheet_->SetItemIndex(sheet.value);
-  for (QWidget* w : std::initializer_list<QWidget*>{table_a_, table_b_, table_c_, saw_list_,
-                                                    labels_, label_sheet_})
+  // In the row of check boxes, no taller than they are.
+  label_sheet_->setFlat(true);
+  label_sheet_->setStyleSheet(QStringLiteral("QGroupBox { border: 0; margin: 0; padding: 0; }"));
+  label_sheet_->layout()->setContentsMargins(0, 0, 0, 0);
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{table_a_, table_b_, table_c_, saw_list_, labels_,
+                                       new QLabel(QStringLiteral("（A4 用紙："), top_),
+                                       label_sheet_, new QLabel(QStringLiteral("）"), top_)})
     top_layout->addWidget(w);
   top_layout->addStretch();
   print_ = new QPushButton(QStringLiteral("印 刷"), top_);
