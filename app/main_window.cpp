@@ -317,9 +317,14 @@ void MainWindow::BuildConditions(QWidget* panel) {
   table_a_ = Register(JobControl::kTableA, preview_->TableA());
   table_b_ = Register(JobControl::kTableB, preview_->TableB());
   Register(JobControl::kTableC, preview_->TableC());
+  Register(JobControl::kLabels, preview_->Labels());
+  Register(JobControl::kLabelSheet, preview_->LabelSheet());
+  Register(JobControl::kSawList, preview_->SawList());
   // Saved with the job: a change of them is a change of the job (not of its plan).
-  for (CheckBox* box : {preview_->TableA(), preview_->TableB(), preview_->TableC()})
+  for (CheckBox* box : {preview_->TableA(), preview_->TableB(), preview_->TableC(),
+                        preview_->Labels(), preview_->SawList()})
     connect(box, &QCheckBox::toggled, this, [this] { Modified(false); });
+  preview_->on_label_sheet_change = [this] { Modified(false); };
 }
 
 void MainWindow::BuildRunArea(QWidget* panel) {

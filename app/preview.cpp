@@ -17,10 +17,12 @@
 
 #include "app/qt_text.h"
 #include "base/app_info.h"
+#include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/job_controls.h"
 #include "platform/qt_canvas.h"
 #include "platform/qt_host.h"
+#include "report/labels.h"
 #include "report/report.h"
 
 namespace zarvel::app {
@@ -73,9 +75,22 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   table_a_ = TableSwitch(job::JobControl::kTableA, QStringLiteral("［長さ×本数］の表"), top_);
   table_b_ = TableSwitch(job::JobControl::kTableB, QStringLiteral("［１本毎］の表"), top_);
   table_c_ = TableSwitch(job::JobControl::kTableC, QStringLiteral("切断図"), top_);
-  top_layout->addWidget(table_a_);
-  top_layout->addWidget(table_b_);
-  top_layout->addWidget(table_c_);
+  saw_list_ = TableSwitch(job::JobControl::kSawList, QStringLiteral("切断指示書"), top_);
+  labels_ = TableSwitch(job::JobControl::kLabels, QStringLiteral("ラベル"), top_);
+  const job::ControlEntry& sheet = job::Entry(job::JobControl::kLabelSheet);
+  label_sheet_ = new RadioGroup(
+      QString::fromLatin1(sheet.key), QString(),
+      {QStringLiteral("12面"), QStringLiteral("24面"), QStringLiteral("44面")}, top_);
+  label_sheet_->SetItemIndex(sheet.value);
+  // In the row of check boxes, no taller than they are.
+  label_sheet_->setFlat(true);
+  label_sheet_->setStyleSheet(QStringLiteral("QGroupBox { border: 0; margin: 0; padding: 0; }"));
+  label_sheet_->layout()->setContentsMargins(0, 0, 0, 0);
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{table_a_, table_b_, table_c_, saw_list_, labels_,
+                                       new QLabel(QStringLiteral("（A4 用紙："), top_),
+                                       label_sheet_, new QLabel(QStringLiteral("）"), top_)})
+    top_layout->addWidget(w);
   top_layout->addStretch();
   print_ = new QPushButton(QStringLiteral("印 刷"), top_);
   top_layout->addWidget(print_);
@@ -97,11 +112,15 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
   layout->addWidget(body, 1);
 
   connect(scroll_, &QScrollBar::valueChanged, this, [this] { Redraw(); });
-  for (CheckBox* box : {table_a_, table_b_, table_c_}) {
+  for (CheckBox* box : {table_a_, table_b_, table_c_, saw_list_, labels_}) {
     connect(box, &QCheckBox::toggled, this, [this] {
       if (isVisible()) RecordPages();
     });
   }
+  label_sheet_->on_change = [this] {
+    if (isVisible() && labels_->isChecked()) RecordPages();
+    if (on_label_sheet_change) on_label_sheet_change();
+  };
   connect(print_, &QPushButton::clicked, this, [this] { PrintAll(); });
   resize(960, 720);
 }
@@ -125,6 +144,9 @@ void PreviewWindow::RecordPages() {
   options.table_a = table_a_->isChecked();
   options.table_b = table_b_->isChecked();
   options.table_c = table_c_->isChecked();
+  options.saw_list = saw_list_->isChecked();
+  options.labels = labels_->isChecked();
+  options.label_sheet = label_sheet_->ItemIndex();
   options.keys = keys != nullptr ? keys : &keyboard;
   report::RecordingSurface surface;  // 1800 × 2700 dots; recording only
   const report::ReportResult result = report::RebuildPages(surface, *plan_, options);
@@ -234,7 +256,22 @@ void PreviewWindow::Redraw() {
                                 drawing::kRecordingWidth, drawing::kRecordingHeight,
                                 drawing::kScreenPaper);
         ++renders_;
-        if (page <= pages_) {
+        const drawing::SheetSize sheet = drawing::PageSheet(page + drawing::kFirstReportSlot);
+        if (page <= pages_ && sheet.width > 0) {
+          // A label sheet: its edges, and its die-cut grid in light grey (never printed).
+          const double scale = std::min(2.0 * w / sheet.width, 1.0 * h2 / sheet.height);
+          const double dots = scale * drawing::kRecordingDotsPerMm;  // per sheet mm
+          const report::LabelSheet& labels = report::LabelSheetOf(label_sheet_->ItemIndex());
+          painter.setPen(QPen(QColor(176, 176, 176), 1));
+          for (int i = 0; i < labels.per_sheet; ++i) {
+            const double x = labels.left + (i % labels.columns) * labels.pitch_x;
+            const double y = labels.top + (i / labels.columns) * labels.pitch_y;
+            painter.drawRect(QRectF(x * dots, y * dots, labels.width * dots, labels.height * dots));
+          }
+          painter.setPen(QPen(Qt::black, 1));
+          painter.drawRect(0, 0, static_cast<int>(sheet.width * scale) - 1,
+                           static_cast<int>(sheet.height * scale) - 1);
+        } else if (page <= pages_) {
           // A one-dot frame from 2 mm below the page's top edge.
           // (Right and bottom edges exclusive: the frame's last dots are 2w - 2 and h2 - 2.)
           painter.setPen(QPen(Qt::black, 1));

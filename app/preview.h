@@ -1,5 +1,6 @@
 // The print preview: the report pages as a strip the user scrolls through, the choice of the
-// two pattern tables and the cutting diagrams, and printing every page.
+// two pattern tables, the cutting diagrams, the saw list and the labels (with their sheet), and
+// printing every page.
 #pragma once
 
 #include <QImage>
@@ -58,6 +59,9 @@ class PreviewWindow final : public QWidget {
   CheckBox* TableA() const { return table_a_; }
   CheckBox* TableB() const { return table_b_; }
   CheckBox* TableC() const { return table_c_; }
+  CheckBox* SawList() const { return saw_list_; }
+  CheckBox* Labels() const { return labels_; }
+  RadioGroup* LabelSheet() const { return label_sheet_; }
   const QImage& Display() const { return display_; }
   QWidget* PagePanel() const { return panel_; }
   int Renders() const { return renders_; }
@@ -70,6 +74,8 @@ class PreviewWindow final : public QWidget {
   std::function<QString()> job_file;
   // The page at the top of the view (the print dialog's current page).
   int CurrentPage() const;
+  // Called when the user chooses another label sheet (the job changed).
+  std::function<void()> on_label_sheet_change;
   // Whether Shift is held (the report's value-style rule); absent: the keyboard's own state.
   const optimiser::KeyState* keys = nullptr;
 
@@ -109,6 +115,9 @@ class PreviewWindow final : public QWidget {
   CheckBox* table_a_ = nullptr;
   CheckBox* table_b_ = nullptr;
   CheckBox* table_c_ = nullptr;
+  CheckBox* saw_list_ = nullptr;
+  CheckBox* labels_ = nullptr;
+  RadioGroup* label_sheet_ = nullptr;
   QPushButton* print_ = nullptr;
   QWidget* panel_ = nullptr;
   QScrollBar* scroll_ = nullptr;

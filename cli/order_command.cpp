@@ -14,6 +14,7 @@
 #include "catalog/sections.h"
 #include "job/job_form.h"
 #include "job/safe_file.h"
+#include "report/labels.h"
 #include "report/plan_csv.h"
 #include "run/grid_reader.h"
 #include "yard/stock.h"
@@ -110,8 +111,8 @@ void AddPlan(Order& order, std::vector<std::string>& keys, const optimiser::Opti
     };
     add_bars(true, from_yard);
     add_bars(length < r.conditions.priority_length, b.repeat_count - from_yard);
-    const auto rem = static_cast<int>(std::trunc(b.remnant));
-    if (rem >= order.keep && rem > 0) {
+    if (report::IsKeptOffcut(b.remnant, order.keep)) {
+      const int rem = report::OffcutLength(b.remnant);
       auto cut = std::find_if(order.offcuts.begin(), order.offcuts.end(), [&](const Offcut& o) {
         return o.member == m.name && o.length == rem;
       });

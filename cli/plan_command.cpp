@@ -30,9 +30,10 @@ const char* const kUsage =
     "                    [--save-job 出力.zv5] [--csv 出力.csv] [--cut-csv 切断リスト.csv]\n"
     "                    [--from-yard [--yard 在庫ファイル] [--section 断面] [--commit] [--keep "
     "MM]]\n"
-    "        zarvel5 pages 仕事.zv5 [--tables none|A|B|C|AB|AC|BC|ABC] [--precision ...]\n"
-    "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
+    "        zarvel5 pages 仕事.zv5 [--tables none|A|B|C|S|L|AB|...|ABCSL] [--keep MM] "
     "[--precision ...]\n"
+    "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
+    "[--keep MM] [--precision ...]\n"
     "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...]\n"
     "                    [--from-yard [--yard 在庫ファイル]]\n"
     "        zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5] "
@@ -77,12 +78,15 @@ std::string Rate(double v) {
   return text::Format("%.6f", v);
 }
 
-// "none", or each of A, B and C at most once, in any order.
+// The letters of --tables: the two pattern tables, the diagrams, the saw list and the labels.
+constexpr std::string_view kTableLetters = "ABCSL";
+
+// "none", or each letter at most once, in any order.
 bool ValidTables(const std::string& t) {
   if (t == "none") return true;
-  if (t.empty() || t.size() > 3) return false;
+  if (t.empty() || t.size() > kTableLetters.size()) return false;
   for (std::size_t i = 0; i < t.size(); ++i)
-    if ((t[i] != 'A' && t[i] != 'B' && t[i] != 'C') || t.find(t[i]) != i) return false;
+    if (kTableLetters.find(t[i]) == std::string_view::npos || t.find(t[i]) != i) return false;
   return true;
 }
 
@@ -231,8 +235,8 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
     } else if (a == "--tables" && takes(a) && has_value) {
       o.tables = args[++i];
       if (!ValidTables(o.tables)) {
-        err << "zarvel5: --tables には none か、A, B, C の組み合わせ (A, AB, ABC, C など) を"
-               "指定して下さい\n"
+        err << "zarvel5: --tables には none か、A, B, C, S (切断指示書), L (ラベル) の組み合わせ "
+               "(A, AB, ABC, CL, S など) を指定して下さい\n"
             << kUsage;
         return false;
       }
@@ -383,11 +387,17 @@ report::ReportOptions TableOptions(const CommandOptions& o, const job::JobForm& 
     r.table_a = form.TableA();
     r.table_b = form.TableB();
     r.table_c = form.TableC();
+    r.saw_list = form.SawList();
+    r.labels = form.Labels();
   } else {
     r.table_a = o.tables.find('A') != std::string::npos;
     r.table_b = o.tables.find('B') != std::string::npos;
     r.table_c = o.tables.find('C') != std::string::npos;
+    r.saw_list = o.tables.find('S') != std::string::npos;
+    r.labels = o.tables.find('L') != std::string::npos;
   }
+  r.label_sheet = form.LabelSheetItem();
+  r.keep = o.keep;
   return r;
 }
 
@@ -477,7 +487,7 @@ EarlyExit PlanAndRecordPages(const CommandOptions& o, int& pages, std::ostream& 
 int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--tables"}, o, err)) return kExitUsage;
+  if (!ParseOptions(args, {"--precision", "--tables", "--keep"}, o, err)) return kExitUsage;
   int pages = 0;
   if (const EarlyExit code = PlanAndRecordPages(o, pages, err)) return *code;
   out << PagesText(pages);

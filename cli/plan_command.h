@@ -32,13 +32,13 @@ struct CommandOptions {
   std::optional<int> precision;  // the job's own when not given
   bool json = false;
   std::string save_job;
-  std::string tables;  // "", "none", or any of A, B and C
+  std::string tables;  // "", "none", or any of A, B, C, S and L
   std::string pdf;
   std::string png_dir;
   std::string csv;                   // plan, order: the output written as CSV
   std::string cut_csv;               // plan: a cut list read from CSV before the run
   bool list_doubtful_cells = false;  // plan: cells that read other than they look, on err
-  int keep = 1000;                   // order, plan: the shortest offcut worth keeping, mm
+  int keep = 1000;                   // order, plan, report, pages: the shortest offcut kept, mm
   bool keep_given = false;           // --keep was given (plan --commit: else the setting)
   std::vector<std::string> jobs;     // order: every job named
   bool from_yard = false;            // plan: the stock from the yard
@@ -85,7 +85,8 @@ EarlyExit HelpRequested(const std::vector<std::string>& args, std::ostream& out)
 EarlyExit OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err,
                      const BeforeRun& before_run = {});
 
-// The report switches: --tables when given, else the job's three check boxes.
+// The report switches: --tables when given, else the job's check boxes; the job's label sheet
+// and --keep.
 report::ReportOptions TableOptions(const CommandOptions& options, const job::JobForm& form);
 
 // Opens and runs the job, then records its report pages. Answers nothing with the page count

@@ -4,11 +4,13 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
+#include <cmath>
 
 #include "base/app_info.h"
 #include "base/cp932.h"
 #include "base/format.h"
 #include "cli/plan_command.h"
+#include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/file_system.h"
 #include "platform/qt_canvas.h"
@@ -18,6 +20,7 @@ namespace zarvel::cli {
 namespace {
 
 constexpr int kPrinterDpi = 600;
+constexpr int kSheetPngDpi = 300;
 
 bool WritePdf(const std::string& path, int pages) {
   QPrinter printer(QPrinter::HighResolution);
@@ -58,13 +61,27 @@ bool RemoveOlderPages(const std::string& dir, int pages) {
 
 bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
   if (!QDir().mkpath(QString::fromStdString(dir))) return false;
-  QImage image(drawing::kRecordingWidth, drawing::kRecordingHeight, QImage::Format_RGB32);
   for (int p = 1; p <= pages; ++p) {
+    // A page on the whole sheet (labels) is the sheet as a 300 dpi printer prints it, so that
+    // its QR modules are the same whole dots as on paper; other pages as the preview plays them.
+    const drawing::SheetSize sheet = drawing::PageSheet(p + drawing::kFirstReportSlot);
+    const bool on_sheet = sheet.width > 0;
+    auto dots = [](int32_t sheet_dots) {
+      return static_cast<int>(std::lround(sheet_dots / (10 * 25.4) * kSheetPngDpi));
+    };
+    QImage image(on_sheet ? dots(sheet.width) : drawing::kRecordingWidth,
+                 on_sheet ? dots(sheet.height) : drawing::kRecordingHeight, QImage::Format_RGB32);
     {
       QPainter painter(&image);
       platform::QtCanvas canvas(painter, image.rect());
-      drawing::PlayReportPage(platform::BitmapTarget(image, canvas), p, drawing::kRecordingWidth,
-                              drawing::kRecordingHeight, drawing::kScreenPaper);
+      drawing::PlayTarget target = platform::BitmapTarget(image, canvas);
+      if (on_sheet) {
+        image.fill(platform::ToQColor(drawing::kScreenPaper));
+        target.kind = drawing::PlayTarget::Kind::kPrinter;
+        target.log_pixels_x = target.log_pixels_y = kSheetPngDpi;
+      }
+      drawing::PlayReportPage(target, p, drawing::kRecordingWidth, drawing::kRecordingHeight,
+                              drawing::kScreenPaper);
     }
     const std::string file = dir + text::Format("/page-%03d.png", p);
     if (!image.save(QString::fromStdString(file), "PNG")) return false;
@@ -78,7 +95,8 @@ bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
 int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--tables", "--pdf", "--png"}, o, err)) return kExitUsage;
+  if (!ParseOptions(args, {"--precision", "--tables", "--pdf", "--png", "--keep"}, o, err))
+    return kExitUsage;
   if (o.pdf.empty() == o.png_dir.empty()) {
     err << "zarvel5: report には --pdf 出力.pdf か --png フォルダーのどちらか一つを指定して下さい\n"
         << kUsage;

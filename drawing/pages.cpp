@@ -184,6 +184,41 @@ void CanvasLineTo(Canvas& canvas, float x, float y) {
   }
 }
 
+void CanvasFillRect(Canvas& canvas, float left, float top, float right, float bottom,
+                    Colour colour) {
+  if (!Recording()) {
+    canvas.SetBrushColour(colour);
+    canvas.SetBrushStyle(0);
+    canvas.FillRect({Dot(left), Dot(top), Dot(right), Dot(bottom)});
+    return;
+  }
+  uint32_t* c = AllocCommand(20);
+  c[0] = kOpFillRect;
+  c[2] = FloatWord(left);
+  c[3] = FloatWord(top);
+  c[4] = FloatWord(right);
+  c[5] = FloatWord(bottom);
+  c[6] = colour;
+}
+
+void RecordSheetPlacement(int32_t width, int32_t height) {
+  if (!Recording()) return;
+  uint32_t* c = AllocCommand(8);
+  c[0] = kOpSheet;
+  c[2] = static_cast<uint32_t>(width);
+  c[3] = static_cast<uint32_t>(height);
+}
+
+SheetSize PageSheet(int slot) {
+  const std::span<const uint32_t> words = PageWords(slot);
+  if (words.size() < 4 || words[0] != kOpSheet || words[1] < 4) return {};
+  const auto w = static_cast<int32_t>(words[2]);
+  const auto h = static_cast<int32_t>(words[3]);
+  constexpr int32_t kLargest = 20000;  // 2 m of paper: anything larger is not a sheet
+  if (w <= 0 || h <= 0 || w > kLargest || h > kLargest) return {};
+  return {w, h};
+}
+
 std::vector<std::string> DescribePage(int slot) {
   std::vector<std::string> out;
   const std::span<const uint32_t> words = PageWords(slot);
@@ -230,6 +265,11 @@ std::string DescribeCommand(std::span<const uint32_t> c) {
       return point("move");
     case kOpLineTo:
       return point("line");
+    case kOpFillRect:
+      return text::Format("fill %.1f %.1f %.1f %.1f 0x%06X", f(2), f(3), f(4), f(5), word(6));
+    case kOpSheet:
+      return text::Format("sheet %d %d", static_cast<int32_t>(word(2)),
+                          static_cast<int32_t>(word(3)));
     default:
       return text::Format("unknown 0x%08X", c[0]);
   }

@@ -25,7 +25,13 @@ enum Opcode : uint32_t {
   kOpBrushStyle = 0x403D400A,
   kOpMoveTo = 0x403D400B,
   kOpLineTo = 0x403D400C,
+  // Added for label sheets; pages without labels never carry them.
+  kOpFillRect = 0x403D4010,  // float left, top, right, bottom (dots), int32 colour
+  kOpSheet = 0x403D4011,     // int32 width, height: dots of the whole sheet, from its corner
 };
+
+// Dots per sheet millimetre of the recording surface.
+inline constexpr int kRecordingDotsPerMm = 10;
 
 // Page table: slots 0..1023; `recording` decides whether the canvas layer records or paints.
 void ResetPages();
@@ -60,6 +66,19 @@ void CanvasPenStyle(Canvas& canvas, uint8_t style);
 void CanvasBrushStyle(Canvas& canvas, uint8_t style);
 void CanvasMoveTo(Canvas& canvas, float x, float y);
 void CanvasLineTo(Canvas& canvas, float x, float y);
+// A rectangle filled with `colour`, right and bottom edges exclusive. Played back, each edge
+// lands on a whole device dot by itself, so rectangles that share an edge share it exactly.
+void CanvasFillRect(Canvas& canvas, float left, float top, float right, float bottom,
+                    Colour colour);
+// Marks the current page as placed on the whole sheet (width × height dots at 10 per mm, from
+// the paper's top-left corner) instead of the page body; recorded first on such a page.
+void RecordSheetPlacement(int32_t width, int32_t height);
+// The sheet size of a page recorded with RecordSheetPlacement; {0, 0} for a page-body page.
+struct SheetSize {
+  int32_t width = 0;
+  int32_t height = 0;
+};
+SheetSize PageSheet(int slot);
 
 // One command as a text line, for the "pages" listing and tests ("?" for an unknown opcode).
 std::string DescribeCommand(std::span<const uint32_t> command);

@@ -45,16 +45,36 @@ PlayGeometry GeometryFor(const PlayTarget& t, int extent_w, int extent_h) {
   return g;
 }
 
+PlayGeometry SheetGeometryFor(const PlayTarget& t, int sheet_w, int sheet_h) {
+  PlayGeometry g;
+  if (t.kind == PlayTarget::Kind::kPrinter) {
+    g.sx = t.log_pixels_x * kInchPerMm / kRecordingDotsPerMm;
+    g.sy = t.log_pixels_y * kInchPerMm / kRecordingDotsPerMm;
+    g.ox = -t.physical_offset_x;
+    g.oy = -t.physical_offset_y;
+    g.pen_addend = 1;
+  } else {
+    const double s = std::min(static_cast<double>(t.width) / std::max(sheet_w, kMinExtent),
+                              static_cast<double>(t.height) / std::max(sheet_h, kMinExtent));
+    g.sx = g.sy = s;
+  }
+  g.pen_scale = text::SafeSqrt(g.sx);
+  return g;
+}
+
 void PlayPage(const PlayTarget& t, int slot, int extent_w, int extent_h, Colour background) {
   if (t.canvas == nullptr) return;
   Canvas& canvas = *t.canvas;
-  const PlayGeometry g = GeometryFor(t, extent_w, extent_h);
   if (t.kind == PlayTarget::Kind::kBitmap) {
     canvas.SetBrushColour(background);
     canvas.SetBrushStyle(0);
     canvas.FillRect(canvas.ClipRect());
   }
   if (slot < 0 || slot > LastPageIndex()) return;
+  const SheetSize sheet = PageSheet(slot);
+  const PlayGeometry g = sheet.width > 0 ? SheetGeometryFor(t, sheet.width, sheet.height)
+                                         : GeometryFor(t, extent_w, extent_h);
+  int brush_style = 0;  // as the fill above, or the printer's own
   const std::span<const uint32_t> words = PageWords(slot);
   std::size_t pos = 0;
   auto point = [&](std::size_t i) {
@@ -90,8 +110,24 @@ void PlayPage(const PlayTarget& t, int slot, int extent_w, int extent_h, Colour 
         break;
       case kOpBrushStyle:
         if (!need(3)) return;
-        canvas.SetBrushStyle(static_cast<int>(c[2] & 0xFF));
+        brush_style = static_cast<int>(c[2] & 0xFF);
+        canvas.SetBrushStyle(brush_style);
         break;
+      case kOpSheet:
+        if (!need(4)) return;
+        break;  // read before the page is played
+      case kOpFillRect: {
+        if (!need(7)) return;
+        // Each edge on its nearest dot: the same edge gives the same dot for every rectangle.
+        auto dot = [](double v) { return ClampToInt(std::floor(v + 0.5)); };
+        const auto [l, tp] = point(pos + 2);
+        const auto [r, b] = point(pos + 4);
+        canvas.SetBrushColour(c[6]);
+        canvas.SetBrushStyle(0);
+        canvas.FillRect({dot(l), dot(tp), dot(r), dot(b)});
+        canvas.SetBrushStyle(brush_style);
+        break;
+      }
       case kOpPenWidth: {
         if (!need(3)) return;
         const double w = WordFloat(c[2]);

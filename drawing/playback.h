@@ -42,6 +42,10 @@ struct PlayGeometry {
 };
 
 PlayGeometry GeometryFor(const PlayTarget& target, int extent_w, int extent_h);
+// For a page placed on the whole sheet (`sheet_w` × `sheet_h` dots at 10 per mm): on the printer
+// from the paper's corner at the printer's resolution; on a bitmap the sheet scaled alike in
+// both directions to the largest size that fits, from the bitmap's corner.
+PlayGeometry SheetGeometryFor(const PlayTarget& target, int sheet_w, int sheet_h);
 
 void PlayPage(const PlayTarget& target, int slot, int extent_w, int extent_h, Colour background);
 void PlayReportPage(const PlayTarget& target, int page, int extent_w, int extent_h,

@@ -28,12 +28,15 @@ enum class JobControl {
   kPrecision,
   kPriorityLength,
   kVerticalOrder,
-  kTableA,  // the preview's ［長さ×本数］ table
-  kTableB,  // the preview's ［１本毎］ table
-  kTableC,  // the preview's cutting diagrams: written after the 54 lines of older files
+  kTableA,      // the preview's ［長さ×本数］ table
+  kTableB,      // the preview's ［１本毎］ table
+  kTableC,      // the preview's cutting diagrams: written after the 54 lines of older files
+  kLabels,      // the preview's labels (ラベル)
+  kLabelSheet,  // the label sheet: 12, 24 or 44 labels
+  kSawList,     // the preview's saw list (切断指示書)
 };
 
-inline constexpr std::size_t kJobControlCount = static_cast<std::size_t>(JobControl::kTableC) + 1;
+inline constexpr std::size_t kJobControlCount = static_cast<std::size_t>(JobControl::kSawList) + 1;
 inline constexpr std::size_t kJobFieldCount =
     static_cast<std::size_t>(optimiser::JobField::kPriorityLength) + 1;
 
@@ -97,6 +100,12 @@ inline constexpr std::array<ControlEntry, kJobControlCount> kJobControls = {{
      .label = "［１本毎］"},
     {.control = JobControl::kTableC, .key = "CbMeisaiC", .kind = SavedKind::kCheckBox,
      .label = "切断図", .added_later = true},
+    {.control = JobControl::kLabels, .key = "CbMeisaiL", .kind = SavedKind::kCheckBox,
+     .label = "ラベル", .added_later = true},
+    {.control = JobControl::kLabelSheet, .key = "RgLabelSheet", .kind = SavedKind::kRadioGroup,
+     .value = 0, .items = 3, .label = "ラベル用紙", .added_later = true},
+    {.control = JobControl::kSawList, .key = "CbMeisaiS", .kind = SavedKind::kCheckBox,
+     .label = "切断指示書", .added_later = true},
 }};
 // clang-format on
 

@@ -195,6 +195,15 @@ bool JobForm::TableB() const {
 bool JobForm::TableC() const {
   return c_->At(JobControl::kTableC).Checked();
 }
+bool JobForm::Labels() const {
+  return c_->At(JobControl::kLabels).Checked();
+}
+bool JobForm::SawList() const {
+  return c_->At(JobControl::kSawList).Checked();
+}
+int JobForm::LabelSheetItem() const {
+  return c_->At(JobControl::kLabelSheet).ItemIndex();
+}
 void JobForm::SetPrecisionItem(int item) {
   c_->At(JobControl::kPrecision).SetItemIndex(item);
 }

@@ -52,6 +52,9 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   bool TableA() const;
   bool TableB() const;
   bool TableC() const;
+  bool Labels() const;
+  bool SawList() const;
+  int LabelSheetItem() const;  // 0, 1, 2: 12, 24, 44 labels a sheet
 
   // Called when the precision changes (the window re-runs when its preview is open).
   std::function<void()> on_precision_change;

@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "report/blocks.h"
 #include "report/cut_bars.h"
 #include "report/diagram.h"
+#include "report/labels.h"
 #include "report/templates.h"
 #include "text/fields.h"
 #include "text/output.h"
@@ -61,6 +63,11 @@ class Builder {
   double StartTable(double y, int rows, bool& flag);
   double TableC(double y);
   double DiagramHeader(double y, bool continuation);
+  double SawListHeader(bool continuation);
+  void SawList();
+  // A page on the whole sheet, without a page number; false when the page table is full.
+  bool NewSheetPage();
+  void Labels();
   // The table header on a fresh start or a new page: member line, top rule, header line.
   double TableHeader(double y, bool continuation, bool& flag, const char8_t* top,
                      const char8_t* head, const char8_t* end);
@@ -393,6 +400,135 @@ double Builder::TableC(double y) {
   return y + kCharHeight;
 }
 
+// 切断指示書: per pattern in cutting order, its stock and its pieces in the order the saw cuts
+// them, each with its marks and a box per bar for the operator's tick.
+constexpr double kSawRow = 6;  // one line of boxes
+constexpr double kSawBox = 4;
+constexpr double kSawBoxPitch = 5.5;
+constexpr double kSawBoxLeft = 104;
+constexpr int kSawBoxesPerLine = 13;
+
+double Builder::SawListHeader(bool continuation) {
+  NewReportPage();
+  const optimiser::Conditions& c = r_.conditions;
+  HeadingStyle();
+  double y = kTopStart;
+  text::PutTextAt(kTableLeft, y,
+                  Text(u8"≪切断指示書≫") + (continuation ? Text(u8"（続き）") : std::string()));
+  FitTextLine(kColumnUnit * 30 + 1, y, kCharHeight, 180 - kColumnUnit * 30 - 1,
+              c.project_name + text::Lit("　") + text::Format("%d", c.year + 2000) +
+                  text::Lit("年") + text::Format("%d", c.month) + text::Lit("月") +
+                  text::Format("%d", c.day) + text::Lit("日"),
+              1);
+  y += kCharHeight + 1.5;
+  FitTextLine(kTableLeft, y, kCharHeight, 100, text::Lit("部材名　") + c.member_name, 1);
+  text::SetTextStyle(kCharHeight, 0, 0, 1);
+  text::PutTextAt(kColumnUnit * 60 + 1, y,
+                  text::Lit("切り代 ") + text::Format("%d", c.kerf) + text::Lit(" mm"));
+  y += kCharHeight + 1.5;
+  text::PutTextAt(kTableLeft, y, Text(u8"順  長さ (mm)  符号"));
+  text::PutTextAt(kSawBoxLeft, y, Text(u8"切断済（１本ごとに印）"));
+  drawing::SetLineColour(0);
+  drawing::SetLineWeight(0);
+  y += kCharHeight + 1;
+  drawing::DrawSheetLine(kTableLeft, y, 178, y, 0, 1);
+  return y + 1.5;
+}
+
+void Builder::SawList() {
+  const CutBars cut = ListCutBars(r_);
+  double y = SawListHeader(false);
+  std::size_t first_bar = 0;  // the pattern's first bar in `cut`
+  const optimiser::CuttingPlan& plan = r_.best;
+  for (int p = 1; p <= plan.pattern_count && !full_; ++p) {
+    const BarPattern& b = plan.patterns[p];
+    std::vector<const CutBar*> bars;
+    for (; first_bar < cut.bars.size() && cut.bars[first_bar].pattern == p; ++first_bar)
+      bars.push_back(&cut.bars[first_bar]);
+    if (bars.empty()) break;  // the listing stopped (a plan of too many pieces)
+    const int lines = (static_cast<int>(bars.size()) - 1) / kSawBoxesPerLine + 1;
+    const double piece_height = lines * kSawRow;
+    if (!Fits(y, kCharHeight + 2 + piece_height)) y = SawListHeader(true);
+    if (full_) break;
+    text::SetTextStyle(kCharHeight, 0, 0, 0x11);
+    std::string head =
+        text::Format("No.%d  ", p) + text::Lit("素材 ") + text::Format("%d mm", StockLength(b));
+    if (bars.size() > 1) head += text::Lit(" × ") + text::Format("%zu", bars.size());
+    head += text::Lit("　残材 ") + RemnantText(b);
+    text::PutTextAt(kTableLeft, y, head);
+    y += kCharHeight + 2;
+    for (std::size_t k = 0; k < bars[0]->pieces.size() && !full_; ++k) {
+      if (!Fits(y, piece_height)) y = SawListHeader(true);
+      if (full_) break;
+      // The marks of this cut on the pattern's bars, in bar order ("G1 ×2, G2"); a bar without
+      // one among bars with one is "－".
+      std::vector<std::pair<std::string, int>> marks;
+      const bool marked = std::any_of(bars.begin(), bars.end(), [&](const CutBar* bar) {
+        return k < bar->pieces.size() && !bar->pieces[k].mark.empty();
+      });
+      for (const CutBar* bar : bars) {
+        if (!marked) break;
+        std::string m = k < bar->pieces.size() ? bar->pieces[k].mark : std::string();
+        if (m.empty()) m = text::Lit("－");
+        if (!marks.empty() && marks.back().first == m) {
+          ++marks.back().second;
+        } else {
+          marks.emplace_back(m, 1);
+        }
+      }
+      std::string mark_text;
+      for (const auto& [m, n] : marks)
+        mark_text += (mark_text.empty() ? "" : ", ") + m +
+                     (n > 1 ? text::Lit(" ×") + text::Format("%d", n) : std::string());
+      text::SetTextStyle(kCharHeight, 0, 0, 1);
+      text::PutTextAt(kTableLeft + 1, y + 0.6, text::Format("%zu", k + 1));
+      text::SetTextStyle(kCharHeight, kCharHeight * 0.58, 0, 0x10);
+      text::PutTextAt(kTableLeft + 8, y + 0.6, text::Format("%6d", bars[0]->pieces[k].length));
+      FitTextLine(kTableLeft + 28, y + 0.6, kCharHeight, kSawBoxLeft - kTableLeft - 30, mark_text,
+                  0);
+      drawing::SetLineColour(0);
+      drawing::SetLineWeight(0);
+      for (std::size_t n = 0; n < bars.size(); ++n) {
+        const double bx = kSawBoxLeft + static_cast<double>(n % kSawBoxesPerLine) * kSawBoxPitch;
+        const double by = y + static_cast<double>(n / kSawBoxesPerLine) * kSawRow;
+        drawing::DrawSheetLine(bx, by, bx + kSawBox, by, 0, 1);
+        drawing::LineToSheet(bx + kSawBox, by + kSawBox, 0, 1);
+        drawing::LineToSheet(bx, by + kSawBox, 0, 1);
+        drawing::LineToSheet(bx, by, 0, 1);
+      }
+      y += piece_height;
+    }
+    y += 1.5;
+  }
+  HeadingStyle();
+}
+
+bool Builder::NewSheetPage() {
+  if (!drawing::Recording()) return false;
+  if (drawing::CurrentPageIndex() >= kLastSlot) {
+    full_ = true;
+    drawing::SetRecording(false);
+    return false;
+  }
+  drawing::NewPage();
+  drawing::RecordSheetPlacement(static_cast<int32_t>(kA4Width * drawing::kRecordingDotsPerMm),
+                                static_cast<int32_t>(kA4Height * drawing::kRecordingDotsPerMm));
+  return true;
+}
+
+void Builder::Labels() {
+  const LabelSheet& sheet = LabelSheetOf(o_.label_sheet);
+  const auto per_sheet = static_cast<std::size_t>(sheet.per_sheet);
+  // No more labels than the pages left can take; one more tells that some are missing.
+  const std::size_t room =
+      static_cast<std::size_t>(std::max(kLastSlot - drawing::CurrentPageIndex(), 0)) * per_sheet;
+  const std::vector<Label> labels = ListLabels(r_, ListCutBars(r_), o_.keep, room + 1);
+  for (std::size_t i = 0; i < labels.size() && !full_; ++i) {
+    if (i % per_sheet == 0 && !NewSheetPage()) break;
+    DrawLabel(labels[i], sheet, static_cast<int>(i % per_sheet));
+  }
+}
+
 ReportResult Builder::Build() {
   const double x0 = kColumnUnit;
   for (int pass = 1; pass <= kPasses; ++pass) {
@@ -408,6 +544,8 @@ ReportResult Builder::Build() {
     if (o_.table_a) y = TableA(x0, y);
     if (o_.table_b) y = TableB(x0, y);
     if (o_.table_c) y = TableC(y);
+    if (o_.saw_list && !full_) SawList();
+    if (o_.labels && !full_) Labels();
     if (full_) {
       drawing::SetRecording(true);  // switched off when the page table ran out
       break;

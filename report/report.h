@@ -9,9 +9,13 @@
 namespace zarvel::report {
 
 struct ReportOptions {
-  bool table_a = false;  // ［長さ×本数］の表
-  bool table_b = false;  // ［１本毎］の表
-  bool table_c = false;  // 切断図
+  bool table_a = false;   // ［長さ×本数］の表
+  bool table_b = false;   // ［１本毎］の表
+  bool table_c = false;   // 切断図
+  bool saw_list = false;  // 切断指示書
+  bool labels = false;    // ラベル, on label sheets
+  int label_sheet = 0;    // the sheet's item: 12, 24 or 44 labels (report/labels.h)
+  int keep = 1000;        // offcuts of at least this many mm get a label
   // Shift held while a value style would be chosen keeps the heading style (absent: never).
   const optimiser::KeyState* keys = nullptr;
 };

@@ -290,13 +290,14 @@ TEST(ReportTables, DiagramsLeaveTheTablesAsTheyWere) {
   }
 }
 
-TEST(ReportTables, TablesOptionTakesAnyOfABAndC) {
+TEST(ReportTables, TablesOptionTakesAnyOfABCSAndL) {
   std::ostringstream err;
-  for (const char* ok : {"none", "A", "B", "C", "AB", "AC", "BC", "ABC", "CBA"}) {
+  for (const char* ok :
+       {"none", "A", "B", "C", "AB", "AC", "BC", "ABC", "CBA", "S", "L", "LS", "ABCSL", "LSCBA"}) {
     cli::CommandOptions o;
     EXPECT_TRUE(cli::ParseOptions({"job.zv5", "--tables", ok}, {"--tables"}, o, err)) << ok;
   }
-  for (const char* bad : {"", "D", "CC", "ABCD", "a", "AB C", "noneC"}) {
+  for (const char* bad : {"", "D", "CC", "ABCD", "a", "AB C", "noneC", "LL", "ABCSLL", "l"}) {
     cli::CommandOptions o;
     EXPECT_FALSE(cli::ParseOptions({"job.zv5", "--tables", bad}, {"--tables"}, o, err)) << bad;
   }

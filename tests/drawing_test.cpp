@@ -283,6 +283,46 @@ TEST_F(PlaybackTest, EmptyMissingAndBrokenPages) {
   EXPECT_EQ(target.calls[2], "fill 0 0 1800 2700");
 }
 
+TEST_F(PlaybackTest, FilledRectanglesOnASheetPage) {
+  SelectPage(11);
+  RecordSheetPlacement(2100, 2970);
+  CanvasBrushStyle(canvas, 1);
+  // Two modules side by side whose shared edge falls between dots at the target's scale.
+  CanvasFillRect(canvas, 100.0f, 200.0f, 105.7f, 205.7f, 0);
+  CanvasFillRect(canvas, 105.7f, 200.0f, 111.4f, 205.7f, 0);
+  SetRecording(false);
+  EXPECT_EQ(Words(11).size(), 4u + 3u + 2 * 7u);
+  EXPECT_EQ(DescribePage(11)[0], "sheet 2100 2970");
+  EXPECT_EQ(DescribePage(11)[2], "fill 100.0 200.0 105.7 205.7 0x000000");
+  EXPECT_EQ(PageSheet(11).width, 2100);
+  EXPECT_EQ(PageSheet(12).width, 0);  // not a sheet page
+
+  struct Case {
+    PlayTarget target;
+    std::vector<std::string> fills;
+  };
+  FakeCanvas canvas_a, canvas_b;
+  PlayTarget bitmap{PlayTarget::Kind::kBitmap, &canvas_a, 1050, 2000};  // the width decides
+  PlayTarget printer{PlayTarget::Kind::kPrinter, &canvas_b};
+  printer.log_pixels_x = printer.log_pixels_y = 600;
+  printer.physical_offset_x = 10;  // the sheet starts at the paper's corner
+  const Case cases[] = {
+      {bitmap, {"fill 50 100 53 103", "fill 53 100 56 103"}},
+      {printer, {"fill 226 472 240 486", "fill 240 472 253 486"}},
+  };
+  for (const Case& c : cases) {
+    auto& target = static_cast<FakeCanvas&>(*c.target.canvas);
+    PlayReportPage(c.target, 1, kRecordingWidth, kRecordingHeight, 0xFFFFFF);
+    std::vector<std::string> fills;
+    for (const std::string& call : target.calls)
+      if (call.rfind("fill", 0) == 0 && call != "fill 0 0 1800 2700")  // not the background
+        fills.push_back(call);
+    EXPECT_EQ(fills, c.fills);
+    // The brush goes back to the recorded clear style after each fill.
+    EXPECT_EQ(target.calls.back(), "brushstyle 1");
+  }
+}
+
 TEST(Playback, HalvingAveragesFourDots) {
   // 4 × 2 source: two 2 × 2 blocks.
   uint32_t src[8] = {0x000000, 0xFFFFFF, 0x102030, 0x102030,  //

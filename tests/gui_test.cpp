@@ -419,6 +419,17 @@ TEST_F(WindowTest, CutDiagramBoxIsSavedWithTheJob) {
   window->Preview()->hide();
 }
 
+TEST_F(WindowTest, LabelSwitchesAndSheetAreSavedWithTheJob) {
+  PreviewWindow* preview = window->Preview();
+  EXPECT_EQ(preview->Labels()->text(), QStringLiteral("ラベル"));
+  preview->Labels()->setChecked(true);
+  preview->LabelSheet()->SetItemIndex(1);
+  EXPECT_TRUE(window->DataModified());
+  QFile f(SaveAsTo("labels.zv5"));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(f.readAll().endsWith("CbMeisaiL = 1\r\nRgLabelSheet = 1\r\nCbMeisaiS = 0\r\n"));
+}
+
 TEST(MessageDialogTest, MarkersLinesAndCopy) {
   MessageDialog d;
   d.Prepare(text::Lit("[#×]素材が未入力です。"));
@@ -513,7 +524,8 @@ TEST_F(WindowTest, WindowAndHeadlessFormSaveTheSameBytes) {
   ASSERT_TRUE(job::WriteJobFile(*window, window_fresh));
   ASSERT_TRUE(job::WriteJobFile(form, form_fresh));
   const std::string golden =
-      FileBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") + "CbMeisaiC = 0\r\n";
+      FileBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") +
+      "CbMeisaiC = 0\r\nCbMeisaiL = 0\r\nRgLabelSheet = 0\r\nCbMeisaiS = 0\r\n";
   EXPECT_EQ(FileBytes(window_fresh), golden);
   EXPECT_EQ(FileBytes(form_fresh), golden);
 
@@ -1061,7 +1073,7 @@ TEST_F(EntryTest, PastedLineBreaksNeverReachTheFile) {
   const QString path = SaveAsTo("breaks.zv5");
   std::ifstream in(path.toStdString(), std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text::SplitLines(bytes).size(), 55u);  // 54 as before, and the cutting-diagram box
+  EXPECT_EQ(text::SplitLines(bytes).size(), 58u);  // 54 as before, and the boxes added since
 
   window->Grid1()->SetCell(1, 1, "");
   window->Edit(JobField::kMargin)->SetText(" 77");

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "base/app_info.h"
 #include "base/cp932.h"
@@ -60,13 +62,18 @@ TEST(CommaText, ReadingRules) {
   EXPECT_EQ(SplitCommaText(",x"), (V{"", "x"}));
 }
 
+// What a fresh job writes after the 54 lines of the first job files.
+constexpr const char* kAddedLines =
+    "CbMeisaiC = 0\r\nCbMeisaiL = 0\r\nRgLabelSheet = 0\r\nCbMeisaiS = 0\r\n";
+
 TEST_F(JobFileTest, FreshJobMatchesTheGoldenFile) {
   const std::string path = Path("fresh.zv5");
   ASSERT_TRUE(WriteJobFile(form, path));
   const std::string bytes = ReadBytes(path);
-  // The 54 lines every job file has, then the cutting-diagram switch after them.
-  EXPECT_EQ(bytes, ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") + "CbMeisaiC = 0\r\n");
-  EXPECT_EQ(text::SplitLines(bytes).size(), 55u);
+  // The 54 lines every job file has, then the switches added since: diagrams, labels and their
+  // sheet, the saw list.
+  EXPECT_EQ(bytes, ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") + kAddedLines);
+  EXPECT_EQ(text::SplitLines(bytes).size(), 58u);
   EXPECT_EQ(text::SplitLines(bytes)[0], text::WindowCaption());
   EXPECT_EQ(text::Cp932ToUtf8(text::WindowCaption()), "棒材Zarvel５ (2025.04.01版) ");
 }
@@ -135,7 +142,7 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   const std::string path = Path("diagrams.zv5");
   ASSERT_TRUE(WriteJobFile(form, path));
   const std::vector<std::string> lines = text::SplitLines(ReadBytes(path));
-  ASSERT_EQ(lines.size(), 55u);
+  ASSERT_EQ(lines.size(), 58u);
   EXPECT_EQ(lines[52], "CbMeisaiA = 0");
   EXPECT_EQ(lines[53], "CbMeisaiB = 0");
   EXPECT_EQ(lines[54], "CbMeisaiC = 1");
@@ -150,7 +157,7 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   // A 54-line file from before the switch loads with it clear, even over a job that had it on.
   ASSERT_TRUE(OpenJobFile(other, ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5"));
   EXPECT_FALSE(other.TableC());
-  EXPECT_EQ(JobFileLines(other).size(), 55u);
+  EXPECT_EQ(JobFileLines(other).size(), 58u);
   // A file without the form's section is refused and changes nothing.
   other.Find("CbMeisaiC")->SetChecked(true);
   WriteBytes(dir / "other.zv5", "caption\r\n[Other]\r\n");
@@ -166,6 +173,34 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   WriteBytes(dir / "hand.zv5", "caption\r\n[FmUnit1]\r\nCbMeisaiC = 1\r\n");
   ASSERT_TRUE(OpenJobFile(other, Path("hand.zv5")));
   EXPECT_TRUE(other.TableC());
+}
+
+TEST_F(JobFileTest, LabelAndSawListSwitchesAndTheSheetAreSavedAndDefaultWhenMissing) {
+  form.Find("CbMeisaiL")->SetChecked(true);
+  form.Find("RgLabelSheet")->SetItemIndex(2);
+  form.Find("CbMeisaiS")->SetChecked(true);
+  *form.MarkList() = {{"G1", 2700, 1}};
+  ASSERT_TRUE(WriteJobFile(form, Path("labels.zv5")));
+  const std::string bytes = ReadBytes(Path("labels.zv5"));
+  // After the diagrams' line, and before the marks, which stay the last section.
+  EXPECT_NE(bytes.find("CbMeisaiC = 0\r\nCbMeisaiL = 1\r\nRgLabelSheet = 2\r\nCbMeisaiS = 1\r\n"
+                       "[Marks]\r\n"),
+            std::string::npos);
+  // Read back; then a file without the keys (and one with a sheet beyond the last) over it.
+  for (const auto& [file, on, sheet] :
+       {std::tuple{"", true, 2},
+        {"caption\r\n[FmUnit1]\r\n", false, 0},
+        {"caption\r\n[FmUnit1]\r\nRgLabelSheet = 7\r\n", false, 2}}) {
+    if (*file != '\0') WriteBytes(Path("labels.zv5"), file);
+    JobLoad load;
+    ASSERT_TRUE(OpenJobFile(form, Path("labels.zv5"), &load));
+    EXPECT_EQ(form.Labels(), on) << file;
+    EXPECT_EQ(form.SawList(), on) << file;
+    EXPECT_EQ(form.LabelSheetItem(), sheet) << file;
+    // Keys added later are never named as missing.
+    for (JobControl added : {JobControl::kLabels, JobControl::kLabelSheet, JobControl::kSawList})
+      EXPECT_EQ(std::count(load.missing.begin(), load.missing.end(), added), 0);
+  }
 }
 
 TEST_F(JobFileTest, LoadingRestoresEveryField) {

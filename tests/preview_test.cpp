@@ -140,6 +140,26 @@ TEST_F(PreviewTest, TickingATableRebuildsAndKeepsThePosition) {
   EXPECT_EQ(preview.ScrollBar()->value(), 10);
 }
 
+TEST_F(PreviewTest, LabelSheetsFollowTheSheetChosen) {
+  const int pages = preview.PageCount();
+  preview.Labels()->setChecked(true);  // 60 pieces, no offcut: five sheets of 12
+  QApplication::processEvents();
+  EXPECT_EQ(preview.PageCount(), pages + 5);
+  preview.LabelSheet()->SetItemIndex(2);  // 44 a sheet: two
+  QApplication::processEvents();
+  EXPECT_EQ(preview.PageCount(), pages + 2);
+  ScrollTo(pages * PreviewWindow::kLargeChange);  // the first sheet at the top
+  // The sheet's left edge in the display's first column, and the die-cut grid in grey.
+  EXPECT_TRUE(Dark(Display().pixel(0, Display().height() / 2)));
+  const int grid_y = static_cast<int>(8.8 / 210 * Display().width());
+  int grey = 0;
+  for (int y = grid_y - 1; y <= grid_y + 1; ++y) {
+    const QRgb c = Display().pixel(Display().width() / 3, y);
+    grey += qGray(c) > 150 && qGray(c) < 220 ? 1 : 0;
+  }
+  EXPECT_GT(grey, 0);
+}
+
 TEST_F(PreviewTest, ShrinkingReportKeepsAPageInView) {
   preview.TableB()->setChecked(true);
   QApplication::processEvents();

@@ -88,7 +88,8 @@ TEST_F(SaveTest, AFailingWriteSyncOrRenameNamesItsReasonAndKeepsTheOldFile) {
   ASSERT_TRUE(WriteJobFile(form, path));
   EXPECT_FALSE(form.DataModified());
   EXPECT_EQ(ReadBytes(path),
-            ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") + "CbMeisaiC = 0\r\n");
+            ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") +
+                "CbMeisaiC = 0\r\nCbMeisaiL = 0\r\nRgLabelSheet = 0\r\nCbMeisaiS = 0\r\n");
 }
 
 TEST_F(SaveTest, WriteProtectedFilesAreRefusedEvenForRoot) {
