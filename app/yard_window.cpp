@@ -178,8 +178,11 @@ void YardWindow::Refresh() {
       moves += QStringLiteral("%1 %2  ").arg(m.item).arg(
           m.delta > 0 ? QStringLiteral("+%1").arg(m.delta) : QString::number(m.delta));
     SetRow(ledger_, static_cast<int>(r),
-           {QString::number(e.id), U(e.time), U(e.reason), U(e.job), moves.trimmed()});
+           {QString::number(e.id), U(e.time), U(yard::ReasonText(e.reason)), U(e.job),
+            moves.trimmed()});
   }
+  items_->resizeColumnsToContents();
+  ledger_->resizeColumnsToContents();
 }
 
 std::optional<yard::Item> YardWindow::Selected() const {

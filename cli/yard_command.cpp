@@ -102,7 +102,7 @@ std::string HistoryText(const std::vector<yard::Entry>& entries) {
   std::string t;
   for (const yard::Entry& x : entries) {
     t += text::Format("記録 %lld  %s  %s", static_cast<long long>(x.id), x.time.c_str(),
-                      x.reason.c_str());
+                      yard::ReasonText(x.reason).c_str());
     if (x.undoes != 0)
       t += text::Format("（記録 %lld の取り消し）", static_cast<long long>(x.undoes));
     if (!x.job.empty()) t += "  " + x.job;

@@ -544,4 +544,15 @@ std::unique_ptr<Yard> OpenYard(const std::string& path, Status& status) {
   return yard;
 }
 
+std::string ReasonText(const std::string& reason) {
+  static const std::pair<const char*, const char*> names[] = {{"add", "追加"},
+                                                              {"take", "取り出し"},
+                                                              {"import", "取り込み"},
+                                                              {"commit", "計画の確定"},
+                                                              {"undo", "取り消し"}};
+  for (const auto& [code, text] : names)
+    if (reason == code) return text;
+  return reason;
+}
+
 }  // namespace zarvel::yard

@@ -70,6 +70,10 @@ struct Entry {
   std::vector<Move> moves;
 };
 
+// An entry's reason as a user reads it: 追加, 取り出し, 取り込み, 計画の確定, 取り消し (UTF-8);
+// a reason of another program's making as it stands.
+std::string ReasonText(const std::string& reason);
+
 // Bars of an item taken away. `expected`, when not negative, is the count the caller saw: the
 // change is refused with kChanged when the item holds another count by now.
 struct Take {
