@@ -19,6 +19,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "optimiser/records.h"
 #include "optimiser/search.h"
@@ -66,6 +67,24 @@ std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, b
 // 400 m; the caller then uses the search. `host` gives the progress label and Shift.
 ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host,
                       double guard_seconds = kDefaultGuardSeconds);
+
+// For a job the stock cannot cover: the least stock to add, in the job's own stock lengths
+// (the least length added, then the fewest bars), by the same model.
+struct Shortage {
+  bool applicable = true;           // false: the model does not take this job
+  bool found = false;               // `bars` (possibly none) makes the job plannable
+  std::vector<StockBarsUsed> bars;  // bars to add per stock length, shortest first
+  bool proven = false;              // no smaller addition exists
+  bool stopped = false;             // Shift or the time guard ended it early
+};
+
+// Sorts and merges the lists; when an addition is found, the records become the job with it
+// (stock quantities raised) and records.best a plan of that job.
+Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host,
+                       double guard_seconds = kDefaultGuardSeconds);
+
+// The bars of the stock entries after the first `owned` that records.best cuts.
+std::vector<StockBarsUsed> AddedBars(const OptimiserRecords& records, int owned);
 
 // The plain baseline the quality table compares with: the integer programme over nothing but
 // the columns the LP's own column generation produced, `nodes` branch-and-bound nodes at most.

@@ -58,7 +58,60 @@ int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
   return status;
 }
 
+constexpr const char* kShortMessage = "[#×]素材数不足か素材長が足りないため、Zarvel不能です。";
+
+// After a run the stock could not cover: the least addition that makes the job plannable, and
+// the plan with it (the least stock of that job, or the addition's own plan).
+RunOutcome Shortfall(OptimiserRecords& records, const RunHost& host, const SearchHost& search) {
+  if (const std::string unfit = UnfitPieceText(records); !unfit.empty()) {
+    Show(host, text::Lit(kShortMessage) + "\n" + unfit);
+    return RunOutcome::kInfeasible;
+  }
+  auto with = std::make_shared<OptimiserRecords>(records);
+  const Shortage shortage = LeastAddition(*with, search);
+  if (!shortage.found) {
+    Show(host, kShortMessage);
+    return RunOutcome::kInfeasible;
+  }
+  if (shortage.bars.empty()) {  // the search missed a plan the stock allows
+    const bool exact_run = records.exact_run;
+    records = *with;
+    records.exact_run = exact_run;
+    if (search.progress != nullptr)
+      search.progress->SetProgressText(
+          text::Format("(%3d) %7.3f %%", 100, records.best.remnant_rate));
+    return RunOutcome::kPlanned;
+  }
+  records.shortage = shortage.bars;
+  records.with_shortage = with;
+  Show(host, text::Lit(kShortMessage) + "\n" + ShortageText(shortage.bars));
+  return RunOutcome::kShort;
+}
+
 }  // namespace
+
+std::string ShortageText(const std::vector<StockBarsUsed>& bars) {
+  std::string t = text::Lit("不足: ");
+  for (std::size_t i = 0; i < bars.size(); ++i)
+    t += (i == 0 ? std::string() : text::Lit("、")) +
+         text::Format(text::Lit("%d × %lld 本").c_str(), bars[i].length, bars[i].bars);
+  return t + text::Lit(" を追加すれば計画できます");
+}
+
+std::string UnfitPieceText(const OptimiserRecords& r) {
+  int64_t longest = 0;
+  for (int k = 1; k <= r.stock.count; ++k)
+    longest = std::max<int64_t>(longest, r.stock.entries[k].length);
+  for (int j = 1; j <= r.cut.count; ++j) {
+    const int32_t piece = r.cut.entries[j].length;
+    if (piece > longest + r.conditions.margin)
+      return text::Format(
+          text::Lit("%d mm の切断材を取れる素材がありません (最長の素材 %lld mm、素材の余裕 %d mm)")
+              .c_str(),
+          piece, static_cast<long long>(longest), r.conditions.margin);
+  }
+  return {};
+}
 
 void ReadConditions(Conditions& c, const RunForm& form) {
   c.year = WholeNumber(form, JobField::kYear);
@@ -107,6 +160,8 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
   ReadConditions(records.conditions, form);
   RelayoutGrids(records, form);
   records.marks = form.Marks();
+  records.shortage.clear();
+  records.with_shortage.reset();
 
   if (records.stock.Empty()) {
     if (user_invoked) Show(host, "[#×]素材が未入力です。");
@@ -142,15 +197,19 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
   const int result = form.PrecisionItem() == kPrecisionOptimal
                          ? RunOptimal(records, search_host)
                          : RunSearch(records, search_host, attempts);
-  if (result != kSearchPlanned) {
-    if (result == kSearchTooLarge) {
-      Show(host,
-           "[#×]計算量が多すぎるため、Zarvel不能です。\n切断材の本数か種類を減らして下さい。");
-    } else {
-      Show(host, "[#×]素材数不足か素材長が足りないため、Zarvel不能です。");
-    }
+  if (result == kSearchTooLarge) {
+    Show(host, "[#×]計算量が多すぎるため、Zarvel不能です。\n切断材の本数か種類を減らして下さい。");
     if (host.cursor != nullptr) host.cursor->EndBusy();
-    return result == kSearchTooLarge ? RunOutcome::kTooLarge : RunOutcome::kInfeasible;
+    return RunOutcome::kTooLarge;
+  }
+  if (result != kSearchPlanned) {
+    const RunOutcome outcome = Shortfall(records, host, search_host);
+    if (outcome != RunOutcome::kPlanned) {
+      if (host.progress != nullptr)  // the label as a run without a plan leaves it
+        host.progress->SetProgressText(text::Format("(%3d) %7.3f %%", 100, kRateSentinel));
+      if (host.cursor != nullptr) host.cursor->EndBusy();
+      return outcome;
+    }
   }
   if (host.cursor != nullptr) host.cursor->EndBusy();
   if (records.work_limit_reached) Show(host, WorkLimitMessage(records.attempts_made));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/control.h"
 #include "optimiser/records.h"
@@ -51,7 +52,8 @@ enum class RunOutcome {
                 // may have cut the search short: records.work_limit_reached)
   kNoStock,     // the stock list is empty
   kNoCut,       // the cut list is empty
-  kInfeasible,  // no attempt gave a valid plan
+  kInfeasible,  // no attempt gave a valid plan, and no addition of stock would help
+  kShort,       // the stock cannot cover the job: records.shortage says what to add
   kTooLarge,    // beyond the limits of what the search takes on
   kNegativeCondition,  // a negative margin or kerf: pieces would overlap
 };
@@ -72,6 +74,13 @@ std::string WorkLimitMessage(int attempts_made);
 
 // The refusal of a negative margin or kerf, naming each (CP932); empty when neither is.
 std::string NegativeConditionMessage(const Conditions& conditions);
+
+// The second line after a short run (CP932): "不足: 12000 × 1 本 を追加すれば計画できます".
+std::string ShortageText(const std::vector<StockBarsUsed>& bars);
+
+// Which piece no stock length can hold (CP932), with the longest bar and the margin; empty when
+// every piece fits some bar.
+std::string UnfitPieceText(const OptimiserRecords& records);
 
 // The preview's caption: application title, version and "版) 印刷プレビュー".
 std::string PreviewCaption(const std::string& version_text);

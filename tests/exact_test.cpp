@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 
@@ -142,12 +143,35 @@ struct OptimalRun {
   std::unique_ptr<OptimiserRecords> records = std::make_unique<OptimiserRecords>();
 };
 
-TEST(ExactPlanner, TooLittleStockGivesTheSearchesMessage) {
-  OptimalRun run({"6000.1"}, {"5000.2"});
-  auto& host = run.host;
-  EXPECT_EQ(run.Run(), RunOutcome::kInfeasible);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0], text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。"));
+TEST(ExactPlanner, LeastAdditionThenFewestBars) {
+  struct Case {
+    JobLists job;
+    std::vector<StockBarsUsed> add;
+  };
+  const Case cases[] = {
+      // One more 6 m bar for the second piece.
+      {{{{6000, 1}}, {{5000, 2}}, 20, 3, 0}, {{6000, 1}}},
+      // The relaxation takes half a 12 m bar; a whole 6 m bar is the least that plans.
+      {{{{6000, 2}, {12000, 1}}, {{5000, 3}, {2500, 4}}, 20, 3, 0}, {{6000, 1}}},
+      // 24 m more either way (four 6 m bars, or two 12 m): the fewest bars.
+      {{{{6000, 1}, {12000, 1}}, {{5900, 7}}, 20, 3, 0}, {{12000, 2}}},
+      // Enough stock already: nothing to add, and the plan is within it.
+      {{{{6000, 2}}, {{2900, 4}}, 20, 3, 0}, {}},
+  };
+  for (const Case& c : cases) {
+    auto r = MakeRecords(c.job);
+    const Shortage shortage = LeastAddition(*r, {});
+    ASSERT_TRUE(shortage.found);
+    EXPECT_EQ(shortage.bars, c.add) << c.job.stock[0].first << " " << c.job.cut[0].first;
+    ExpectSoundPlan(*r);  // within the stock with the addition
+    for (const auto [length, bars] : c.add)
+      for (int k = 1; k <= r->stock.count; ++k)
+        if (r->stock.entries[k].length == length) {
+          const auto owned = std::find_if(c.job.stock.begin(), c.job.stock.end(),
+                                          [&](const auto& s) { return s.first == length; });
+          EXPECT_EQ(r->stock.entries[k].quantity, owned->second + bars);
+        }
+  }
 }
 
 TEST(ExactPlanner, LabelShowsTheRemnantRateAndWhereThePlanStands) {
