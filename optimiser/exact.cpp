@@ -60,9 +60,10 @@ enum class Phase { kRegular, kPriority, kAddedLength, kAddedBars };
 class Planner {
  public:
   Planner(OptimiserRecords& r, const SearchHost& host, double seconds, int baseline_nodes = 0,
-          int owned = 0)
+          int owned = 0, const ExactOptions& options = {})
       : baseline_nodes_(baseline_nodes),
         owned_(owned),
+        options_(options),
         r_(r),
         host_(host),
         guard_(std::clock() + static_cast<std::clock_t>(seconds * CLOCKS_PER_SEC)) {}
@@ -136,6 +137,11 @@ class Planner {
     return false;
   }
 
+  int64_t Effort(int64_t work) const {
+    return static_cast<int64_t>(static_cast<double>(work) * std::clamp(options_.effort, 0.0, 1.0));
+  }
+  // The plan to better, in this planner's patterns.
+  Candidate Start();
   int64_t NodeSize() const {
     return std::max<int64_t>(1, int64_t{lp_.numberColumns()} * lp_.numberRows());
   }
@@ -151,6 +157,7 @@ class Planner {
 
   int baseline_nodes_;  // > 0: the MIP over the root's columns only, with this many nodes
   int owned_;           // > 0: the stock the job owns, before the bars that may be added
+  ExactOptions options_;
   OptimiserRecords& r_;
   const SearchHost& host_;
   std::clock_t guard_;  // processor time at which absurd jobs stop
@@ -415,7 +422,7 @@ bool Planner::Fix(Node& node, int index, int64_t wanted) {
 // LP columns are tried in turn. `work` is what is left of the search's work (see kBranchWork).
 void Planner::Branch(const Node& node, Candidate& best, double bound, int64_t& work) {
   if (work <= 0 || lp_iterations_ > kMaxLpIterations || Stop()) return;
-  work -= std::max(NodeSize(), kBranchWork / kBranchNodes);
+  work -= std::max(NodeSize(), Effort(kBranchWork) / kBranchNodes);
   residual_ = node.residual;
   SetRowBounds(node.residual, node.left, node.cap_left);
   Solve();
@@ -466,8 +473,9 @@ Candidate Planner::Mip(const Candidate& start, double target, bool rich) {
   const int64_t per_node = NodeSize();
   limits.nodes =
       baseline_nodes_ > 0 ? baseline_nodes_
-      : rich ? static_cast<int>(std::clamp<int64_t>(kRichMipWork / per_node, 10, kRichMipNodes))
-             : static_cast<int>(std::clamp<int64_t>(kMipWork / per_node, 10, kMipNodes));
+      : rich              ? static_cast<int>(
+                   std::clamp<int64_t>(Effort(kRichMipWork) / per_node, 10, kRichMipNodes))
+             : static_cast<int>(std::clamp<int64_t>(Effort(kMipWork) / per_node, 10, kMipNodes));
   limits.rich = rich;
   limits.iterations = kMipIterations;
   limits.target = target + kBoundRoundOff * std::max(1.0, target);
@@ -582,12 +590,13 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound) {
     keep(Mip(best, bound, false));
     return best;
   }
-  keep(Dive());
+  // On a heavy job the search's plan stands in for the dive's, which is rarely better there.
+  if (!reached() && (start == nullptr || options_.effort >= 1)) keep(Dive());
   if (!reached() && !Stop() && best.ok) {  // the MIP over few columns is quick per node
     keep(Mip(best, bound, true));
   }
   if (!reached() && !Stop() && best.ok) {
-    int64_t work = kBranchWork;
+    int64_t work = Effort(kBranchWork);
     Branch(RootNode(), best, bound, work);
   }
   if (!reached() && !Stop() && best.ok) {
@@ -643,6 +652,19 @@ void Planner::WritePlan(const Candidate& chosen) {
                               return true;  // a bar with no piece left is not cut at all
                             }),
              plan.end());
+  // One pattern cut in two places of the plan is one set-up.
+  std::vector<std::pair<Pattern, int64_t>> merged;
+  for (auto& [p, times] : plan) {
+    auto same = std::find_if(merged.begin(), merged.end(), [&](const auto& e) {
+      return e.first.stock == p.stock && e.first.counts == p.counts;
+    });
+    if (same != merged.end()) {
+      same->second += times;
+    } else {
+      merged.emplace_back(std::move(p), times);
+    }
+  }
+  plan = std::move(merged);
   CuttingPlan& best = r_.best;
   best.pattern_count = 0;
   if (plan.size() > static_cast<std::size_t>(kMaxPatterns)) return;
@@ -678,7 +700,8 @@ ExactResult Planner::Run() {
     return result;
   }
   BuildMaster();
-  Candidate plan = MinimisePhase(nullptr, result.regular_bound);
+  const Candidate start = Start();
+  Candidate plan = MinimisePhase(start.ok ? &start : nullptr, result.regular_bound);
   result.stopped = stopped_;
   if (!plan.ok) return result;
   bool has_priority = false;
@@ -697,6 +720,26 @@ ExactResult Planner::Run() {
       ReachesBound(result.plan.regular, result.regular_bound) && (!has_priority || priority_proven);
   result.stopped = stopped_;
   return result;
+}
+
+Candidate Planner::Start() {
+  Candidate c;
+  const OptimiserRecords* from = options_.start;
+  if (from == nullptr || from->best.pattern_count == 0 || from->stock.count != m_ ||
+      from->cut.count != n_)
+    return c;
+  for (int k = 1; k <= m_; ++k)
+    if (from->stock.entries[k].length != r_.stock.entries[k].length) return c;
+  for (int j = 1; j <= n_; ++j)
+    if (from->cut.entries[j].length != r_.cut.entries[j].length) return c;
+  for (int p = 1; p <= from->best.pattern_count; ++p) {
+    const BarPattern& b = from->best.patterns[p];
+    Pattern q{b.stock_index, std::vector<int32_t>(b.piece_counts, b.piece_counts + n_ + 1)};
+    q.counts[0] = 0;
+    c.uses.emplace_back(AddPattern(q), b.repeat_count);
+  }
+  c.ok = true;
+  return c;
 }
 
 ExactResult Planner::RunShortage() {
@@ -769,8 +812,9 @@ std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, b
   return line + text::Lit("下限まで") + gap + text::Lit(" 以内");
 }
 
-ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double guard_seconds) {
-  Planner planner(records, host, guard_seconds);
+ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double guard_seconds,
+                      const ExactOptions& options) {
+  Planner planner(records, host, guard_seconds, 0, 0, options);
   return planner.Run();
 }
 

@@ -65,8 +65,17 @@ std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, b
 // Plans records (lists sorted and merged here) into records.best in the final order. Not
 // applicable to jobs whose kerf makes a piece weigh nothing or whose bars are longer than
 // 400 m; the caller then uses the search. `host` gives the progress label and Shift.
+struct ExactOptions {
+  // A plan of the same lists (its records.best, as the search leaves it) that the planner is to
+  // better; the planner ends as soon as a plan, this one included, reaches the bound.
+  const OptimiserRecords* start = nullptr;
+  // The share (0..1) of the work limits of the search for a better plan after the first one.
+  double effort = 1.0;
+};
+
 ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host,
-                      double guard_seconds = kDefaultGuardSeconds);
+                      double guard_seconds = kDefaultGuardSeconds,
+                      const ExactOptions& options = {});
 
 // For a job the stock cannot cover: the least stock to add, in the job's own stock lengths
 // (the least length added, then the fewest bars), by the same model.

@@ -25,22 +25,37 @@ void Show(const RunHost& host, const char* utf8_literal) {
   Show(host, text::Lit(utf8_literal));
 }
 
-// 最適: the exact planner, and the search at 高 beside it unless the plan is proven optimal;
-// the plan using less stock (regular, then priority) is kept, so 最適 is never worse than 高.
+// Whether plan a is better than plan b: less stock (regular, then priority), then fewer patterns.
+bool Better(const OptimiserRecords& a, const OptimiserRecords& b) {
+  const StockUse x = PlanStock(a), y = PlanStock(b);
+  if (UsesLess(x, y) || UsesLess(y, x)) return UsesLess(x, y);
+  return a.best.pattern_count < b.best.pattern_count;
+}
+
+}  // namespace
+
+double OptimalEffort(int64_t search_draws) {
+  if (search_draws <= kHeavySearchDraws) return 1.0;
+  return static_cast<double>(kHeavySearchDraws) / static_cast<double>(search_draws);
+}
+
 int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
+  // 高 first: its plan is the one to better, and a stopped run keeps the better of the two.
   auto searched = std::make_unique<OptimiserRecords>(records);
-  const ExactResult exact = ExactPlan(records, host);
+  int64_t draws = 0;
+  const int search = RunSearch(*searched, host, AttemptsForPrecision(2), kWorkBudget, &draws);
+  ExactOptions options;
+  if (search == kSearchPlanned) options.start = searched.get();
+  options.effort = OptimalEffort(draws);
+  const ExactResult exact = ExactPlan(records, host, kDefaultGuardSeconds, options);
   int status = exact.status;
-  if (exact.status != kSearchPlanned || !exact.proven_optimal) {
-    const int search = RunSearch(*searched, host, AttemptsForPrecision(2));
-    if (search == kSearchPlanned &&
-        (exact.status != kSearchPlanned || UsesLess(PlanStock(*searched), PlanStock(records)))) {
-      records = *searched;
-      status = kSearchPlanned;
-    } else if (exact.status != kSearchPlanned) {
-      status = search;
-    }
+  if (search == kSearchPlanned && (exact.status != kSearchPlanned || Better(*searched, records))) {
+    records = *searched;
+    status = kSearchPlanned;
+  } else if (exact.status != kSearchPlanned) {
+    status = search;
   }
+  records.random = searched->random;  // Alt continues from where the run left the generator
   records.exact_run = true;
   records.regular_bound = exact.regular_bound;
   records.priority_bound = exact.priority_bound;
@@ -57,6 +72,8 @@ int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
   }
   return status;
 }
+
+namespace {
 
 constexpr const char* kShortMessage = "[#×]素材数不足か素材長が足りないため、Zarvel不能です。";
 

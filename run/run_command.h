@@ -7,6 +7,7 @@
 
 #include "base/control.h"
 #include "optimiser/records.h"
+#include "optimiser/search.h"
 #include "run/grid.h"
 #include "run/host.h"
 
@@ -68,6 +69,16 @@ void RelayoutGrids(OptimiserRecords& records, RunForm& form);
 // stop the command without a message.
 RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& host,
                       bool user_invoked);
+
+// 最適 on lists read into `records`: the exact planner and the search at 高, the plan using less
+// stock (regular, then priority) kept, so 最適 is never worse than 高. Returns the search's codes.
+int RunOptimal(OptimiserRecords& records, const SearchHost& host);
+
+// A search at 高 that makes more bar-fill draws than this marks a heavy job, on which the
+// exact planner's search for a better plan gets the share OptimalEffort of its work limits, so
+// that 最適 costs little more than 高 (counted, so every machine gives the same plan).
+inline constexpr int64_t kHeavySearchDraws = 150'000'000;
+double OptimalEffort(int64_t search_draws);
 
 // The note after a plan that the work limit cut short (CP932): how many attempts were made.
 std::string WorkLimitMessage(int attempts_made);

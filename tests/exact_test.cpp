@@ -180,7 +180,11 @@ TEST(ExactPlanner, LabelShowsTheRemnantRateAndWhereThePlanStands) {
   auto& records = run.records;
   ASSERT_EQ(run.Run(), RunOutcome::kPlanned);
   ASSERT_GE(host.progress.size(), 2u);
-  EXPECT_EQ(host.progress.front(), text::Lit("下限を計算中\n[Shift]キーで中止"));
+  // The search at 高 goes first, then the bound.
+  EXPECT_EQ(host.progress.front()[0], '(');
+  EXPECT_NE(std::find(host.progress.begin(), host.progress.end(),
+                      text::Lit("下限を計算中\n[Shift]キーで中止")),
+            host.progress.end());
   // Two bars of 5.5 m with 94 mm left on each: proven, as the bound is 11 m.
   EXPECT_EQ(host.progress.back(), "(100)   1.709 %\n" + text::Lit("最適解"));
   EXPECT_TRUE(records->proven_optimal);
@@ -213,6 +217,42 @@ TEST(ExactPlanner, NeverWorseThanHigh) {
     EXPECT_TRUE(exact->exact_run);
     EXPECT_GE(PlanStock(*exact).regular + 1e-6, exact->regular_bound) << job;
     ExpectSoundPlan(*exact);
+  }
+}
+
+// Shift goes down at the given poll and stays down.
+class ShiftAfter final : public KeyState {
+ public:
+  explicit ShiftAfter(int polls) : polls_(polls) {}
+  bool IsKeyDown(int key) const override { return key == kKeyShift && ++seen_ > polls_; }
+
+ private:
+  int polls_;
+  mutable int seen_ = 0;
+};
+
+TEST(ExactPlanner, StoppedStillKeepsTheBetterOfItsPlanAndTheSearchs) {
+  auto high = std::make_unique<OptimiserRecords>();
+  job::JobForm form(*high);
+  ASSERT_TRUE(job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/full_grid.zv5"));
+  form.SetPrecisionItem(2);
+  ASSERT_EQ(RunCommand(*high, form, RunHost{}, true), RunOutcome::kPlanned);
+  // The search at 高 polls Shift after each of its attempts 51..500; Shift down after it (in
+  // the exact part), and from the start.
+  for (const int polls : {450, 0}) {
+    ShiftAfter keys(polls);
+    RunHost host;
+    host.keys = &keys;
+    auto stopped = std::make_unique<OptimiserRecords>();
+    job::JobForm optimal(*stopped);
+    ASSERT_TRUE(job::OpenJobFile(optimal, ZARVEL5_SOURCE_DIR "/examples/full_grid.zv5"));
+    optimal.SetPrecisionItem(kPrecisionOptimal);
+    ASSERT_EQ(RunCommand(*stopped, optimal, host, true), RunOutcome::kPlanned);
+    EXPECT_TRUE(stopped->stopped);
+    ExpectSoundPlan(*stopped);
+    if (polls > 0) {
+      EXPECT_FALSE(UsesLess(PlanStock(*high), PlanStock(*stopped)));
+    }
   }
 }
 
