@@ -107,7 +107,8 @@ std::string PlanFields(const OptimiserRecords& r) {
                   ", \"required_length\": " + Number(plan.required_length) +
                   ", \"remnant_length\": " + Number(plan.remnant_length) +
                   ", \"remnant_rate\": " + Rate(plan.remnant_rate) +
-                  ", \"loss_rate\": " + Rate(plan.loss_rate) + ",\n \"patterns\": [";
+                  ", \"loss_rate\": " + Rate(plan.loss_rate) +
+                  text::Format(", \"patterns_count\": %d,\n \"patterns\": [", plan.pattern_count);
   for (int p = 1; p <= plan.pattern_count; ++p) {
     const BarPattern& b = plan.patterns[p];
     j += p == 1 ? "" : ",\n  ";

@@ -33,6 +33,10 @@ constexpr int kBranchNodes = 1500;         // LPs of the search over fixings
 constexpr int kRichMipNodes = 300;         // CBC nodes of the first MIP
 constexpr int kMipIterations = 2'000'000;  // simplex iterations per MIP
 constexpr int kMipNodes = 1000;            // and of the last
+// The integer programme for fewer patterns at the same stock: its columns and nodes.
+constexpr std::size_t kPatternColumns = 800;
+constexpr int64_t kPatternMipWork = 400'000'000;
+constexpr int kPatternMipNodes = 1000;
 
 // Tolerances of the LP.
 constexpr double kReducedCostTolerance = 1e-7;  // of the dearest bar: a column must gain more
@@ -125,6 +129,8 @@ class Planner {
   bool Fix(Node& node, int index, int64_t wanted);
   void Branch(const Node& node, Candidate& best, double bound, int64_t& work);
   Candidate Mip(const Candidate& start, double target, bool rich);
+  Candidate FewerPatterns(const Candidate& plan);
+  Candidate PlanOf(const CuttingPlan& plan);  // in this planner's patterns
   void SetRowBounds(const std::vector<double>& residual, const std::vector<double>& left,
                     double cap_left);
   Pattern Useful(const Pattern& p, int64_t times) const;
@@ -714,12 +720,122 @@ ExactResult Planner::Run() {
   }
   WritePlan(plan);
   if (r_.best.pattern_count == 0) return result;
+  // Third, at the same stock, fewer patterns: fewer set-ups of the saw (not on a heavy job,
+  // where the integer programme's root alone costs more than the time allowed).
+  if (!Stop() && options_.effort >= 1) {
+    const int32_t patterns = r_.best.pattern_count;
+    const Candidate fewer = FewerPatterns(PlanOf(r_.best));
+    if (fewer.ok) {
+      WritePlan(fewer);
+      if (r_.best.pattern_count == 0 || r_.best.pattern_count >= patterns) WritePlan(plan);
+    }
+  }
   result.status = kSearchPlanned;
   result.plan = PlanStock(r_);
   result.proven_optimal =
       ReachesBound(result.plan.regular, result.regular_bound) && (!has_priority || priority_proven);
   result.stopped = stopped_;
   return result;
+}
+
+// Of the plans using no more regular or priority stock than `plan`, one with fewer patterns: the
+// integer programme over the generated patterns with a switch per pattern that it must turn on
+// to cut the pattern at all, and the switches' count to minimise.
+Candidate Planner::FewerPatterns(const Candidate& plan) {
+  Candidate c;
+  std::vector<int> columns;  // patterns of the model, the plan's first
+  std::vector<int64_t> times(patterns_.size(), 0);
+  for (auto [index, t] : plan.uses) {
+    if (times[static_cast<std::size_t>(index)] == 0) columns.push_back(index);
+    times[static_cast<std::size_t>(index)] += t;
+  }
+  for (std::size_t i = 0; i < patterns_.size() && columns.size() < kPatternColumns; ++i)
+    if (times[i] == 0) columns.push_back(static_cast<int>(i));
+  double regular = 0, priority = 0;
+  for (auto [index, t] : plan.uses) {
+    const int k = patterns_[static_cast<std::size_t>(index)].stock;
+    (Priority(k) ? priority : regular) += r_.stock.entries[k].length * static_cast<double>(t);
+  }
+  const int p = static_cast<int>(columns.size());
+  const int rows = n_ + m_ + 2 + p;  // pieces, bars, the two stocks, one switch per pattern
+  std::vector<double> lower(static_cast<std::size_t>(rows), -COIN_DBL_MAX);
+  std::vector<double> upper(static_cast<std::size_t>(rows), COIN_DBL_MAX);
+  // Exactly the pieces required: taking a surplus off a pattern would make another.
+  for (int j = 1; j <= n_; ++j)
+    lower[static_cast<std::size_t>(j - 1)] = upper[static_cast<std::size_t>(j - 1)] =
+        r_.cut.entries[j].quantity;
+  for (int k = 1; k <= m_; ++k)
+    upper[static_cast<std::size_t>(n_ + k - 1)] = r_.stock.entries[k].quantity;
+  upper[static_cast<std::size_t>(n_ + m_)] = regular + kWholeTolerance;
+  upper[static_cast<std::size_t>(n_ + m_ + 1)] = priority + kWholeTolerance;
+  for (int i = 0; i < p; ++i) upper[static_cast<std::size_t>(n_ + m_ + 2 + i)] = 0;
+  ClpSimplex model;
+  model.setLogLevel(0);
+  model.resize(rows, 0);
+  std::vector<double> start;
+  for (int i = 0; i < p; ++i) {
+    const Pattern& q = patterns_[static_cast<std::size_t>(columns[static_cast<std::size_t>(i)])];
+    std::vector<int> at;
+    std::vector<double> value;
+    int64_t most = 0;  // more copies than this cut nothing more
+    for (int j = 1; j <= n_; ++j) {
+      const int32_t a = q.counts[static_cast<std::size_t>(j)];
+      if (a == 0) continue;
+      at.push_back(j - 1);
+      value.push_back(a);
+      most = std::max<int64_t>(most, (r_.cut.entries[j].quantity + a - 1) / a);
+    }
+    most = std::min<int64_t>(most, r_.stock.entries[q.stock].quantity);
+    at.push_back(n_ + q.stock - 1);
+    value.push_back(1);
+    at.push_back(n_ + m_ + (Priority(q.stock) ? 1 : 0));
+    value.push_back(r_.stock.entries[q.stock].length);
+    at.push_back(n_ + m_ + 2 + i);
+    value.push_back(1);
+    model.addColumn(static_cast<int>(at.size()), at.data(), value.data(), 0.0,
+                    static_cast<double>(most), 0.0);
+    const int link = n_ + m_ + 2 + i;
+    const double big = -static_cast<double>(most);
+    model.addColumn(1, &link, &big, 0.0, 1.0, 1.0);
+    const auto used =
+        static_cast<double>(times[static_cast<std::size_t>(columns[static_cast<std::size_t>(i)])]);
+    start.push_back(used);
+    start.push_back(used > 0 ? 1.0 : 0.0);
+  }
+  for (int i = 0; i < p; ++i) {  // a plan's pattern may be cut more often than the model allows
+    const auto used = start[static_cast<std::size_t>(2 * i)];
+    if (used > model.columnUpper()[2 * i]) return c;
+  }
+  MipLimits limits;
+  const int64_t per_node = std::max<int64_t>(1, int64_t{rows} * 2 * p);
+  limits.nodes = static_cast<int>(
+      std::clamp<int64_t>(Effort(kPatternMipWork) / per_node, 10, kPatternMipNodes));
+  limits.rich = true;
+  limits.iterations = kMipIterations;
+  limits.target = 1;
+  limits.stop = [this] { return Stop(); };
+  const MipResult mip = SolvePatternMip(model, lower, upper, start, limits);
+  if (!mip.found) return c;
+  for (int i = 0; i < p; ++i) {
+    const double x = mip.x[static_cast<std::size_t>(2 * i)];
+    if (x > 0.5) c.uses.emplace_back(columns[static_cast<std::size_t>(i)], std::llround(x));
+  }
+  c.ok = true;
+  c.cost = CandidateCost(c);
+  return c;
+}
+
+Candidate Planner::PlanOf(const CuttingPlan& plan) {
+  Candidate c;
+  for (int p = 1; p <= plan.pattern_count; ++p) {
+    const BarPattern& b = plan.patterns[p];
+    Pattern q{b.stock_index, std::vector<int32_t>(b.piece_counts, b.piece_counts + n_ + 1)};
+    q.counts[0] = 0;
+    c.uses.emplace_back(AddPattern(q), b.repeat_count);
+  }
+  c.ok = true;
+  c.cost = CandidateCost(c);
+  return c;
 }
 
 Candidate Planner::Start() {
@@ -732,14 +848,7 @@ Candidate Planner::Start() {
     if (from->stock.entries[k].length != r_.stock.entries[k].length) return c;
   for (int j = 1; j <= n_; ++j)
     if (from->cut.entries[j].length != r_.cut.entries[j].length) return c;
-  for (int p = 1; p <= from->best.pattern_count; ++p) {
-    const BarPattern& b = from->best.patterns[p];
-    Pattern q{b.stock_index, std::vector<int32_t>(b.piece_counts, b.piece_counts + n_ + 1)};
-    q.counts[0] = 0;
-    c.uses.emplace_back(AddPattern(q), b.repeat_count);
-  }
-  c.ok = true;
-  return c;
+  return PlanOf(from->best);
 }
 
 ExactResult Planner::RunShortage() {
@@ -803,13 +912,16 @@ std::string OptimalProgressText(OptimalStage stage, double gap_mm) {
   return line + text::Lit("\n[Shift]キーで中止");
 }
 
-std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped) {
+std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
+                              int patterns) {
   std::string line = text::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
-  if (proven) return line + text::Lit("最適解");
+  // Each pattern is a set-up of the saw.
+  const std::string count = text::Format(text::Lit(" %d パターン").c_str(), patterns);
+  if (proven) return line + text::Lit("最適解") + count;
   const std::string gap = text::Format(" %.1f m", std::ceil(std::max(gap_mm, 0.0) / 100) / 10);
-  // Stopped: the gap is what was left to close; the label has no room for more.
-  if (stopped) return line + text::Lit("中止 下限まで") + gap;
-  return line + text::Lit("下限まで") + gap + text::Lit(" 以内");
+  // Stopped: the gap is what was left to close.
+  if (stopped) return line + text::Lit("中止 下限まで") + gap + count;
+  return line + text::Lit("下限まで") + gap + text::Lit(" 以内") + count;
 }
 
 ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double guard_seconds,

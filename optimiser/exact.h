@@ -59,8 +59,10 @@ enum class OptimalStage { kBound, kSearching };
 std::string OptimalProgressText(OptimalStage stage, double gap_mm = -1);
 
 // The label after a 最適 run: the remnant rate as the other precisions show it, then
-// "最適解" or the gap to the bound in metres (rounded up), said to be unfinished when stopped.
-std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped);
+// "最適解" or the gap to the bound in metres (rounded up), said to be unfinished when stopped,
+// and the plan's pattern count.
+std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
+                              int patterns);
 
 // Plans records (lists sorted and merged here) into records.best in the final order. Not
 // applicable to jobs whose kerf makes a piece weigh nothing or whose bars are longer than

@@ -67,8 +67,9 @@ int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
   if (status == kSearchPlanned && exact.applicable && host.progress != nullptr) {
     const double gap =
         use.regular - exact.regular_bound + std::max(0.0, use.priority - exact.priority_bound);
-    host.progress->SetProgressText(
-        OptimalResultText(records.best.remnant_rate, records.proven_optimal, gap, exact.stopped));
+    host.progress->SetProgressText(OptimalResultText(records.best.remnant_rate,
+                                                     records.proven_optimal, gap, exact.stopped,
+                                                     records.best.pattern_count));
   }
   return status;
 }

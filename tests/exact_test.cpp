@@ -186,20 +186,21 @@ TEST(ExactPlanner, LabelShowsTheRemnantRateAndWhereThePlanStands) {
                       text::Lit("下限を計算中\n[Shift]キーで中止")),
             host.progress.end());
   // Two bars of 5.5 m with 94 mm left on each: proven, as the bound is 11 m.
-  EXPECT_EQ(host.progress.back(), "(100)   1.709 %\n" + text::Lit("最適解"));
+  EXPECT_EQ(host.progress.back(), "(100)   1.709 %\n" + text::Lit("最適解 1 パターン"));
   EXPECT_TRUE(records->proven_optimal);
   EXPECT_FALSE(records->stopped);
   EXPECT_EQ(records->regular_bound, 11000);
 }
 
 TEST(ExactPlanner, ResultTextGivesTheGapInMetresRoundedUp) {
-  EXPECT_EQ(OptimalResultText(1.5, false, 1450, false),
-            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内"));
-  EXPECT_EQ(OptimalResultText(1.5, false, 1401, false),
-            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内"));
-  EXPECT_EQ(OptimalResultText(12.25, false, 500, true),
-            "(100)  12.250 %\n" + text::Lit("中止 下限まで 0.5 m"));
-  EXPECT_EQ(OptimalResultText(0, true, 0, true), "(100)   0.000 %\n" + text::Lit("最適解"));
+  EXPECT_EQ(OptimalResultText(1.5, false, 1450, false, 12),
+            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内 12 パターン"));
+  EXPECT_EQ(OptimalResultText(1.5, false, 1401, false, 12),
+            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内 12 パターン"));
+  EXPECT_EQ(OptimalResultText(12.25, false, 500, true, 3),
+            "(100)  12.250 %\n" + text::Lit("中止 下限まで 0.5 m 3 パターン"));
+  EXPECT_EQ(OptimalResultText(0, true, 0, true, 1),
+            "(100)   0.000 %\n" + text::Lit("最適解 1 パターン"));
 }
 
 TEST(ExactPlanner, NeverWorseThanHigh) {
@@ -211,9 +212,14 @@ TEST(ExactPlanner, NeverWorseThanHigh) {
     form.SetPrecisionItem(2);
     ASSERT_EQ(RunCommand(*exact, form, host, true), RunOutcome::kPlanned);
     const StockUse high = PlanStock(*exact);
+    const int32_t high_patterns = exact->best.pattern_count;
     form.SetPrecisionItem(kPrecisionOptimal);
     ASSERT_EQ(RunCommand(*exact, form, host, true), RunOutcome::kPlanned);
     EXPECT_FALSE(UsesLess(high, PlanStock(*exact))) << job;
+    // At the same stock, never more set-ups of the saw.
+    if (!UsesLess(PlanStock(*exact), high)) {
+      EXPECT_LE(exact->best.pattern_count, high_patterns) << job;
+    }
     EXPECT_TRUE(exact->exact_run);
     EXPECT_GE(PlanStock(*exact).regular + 1e-6, exact->regular_bound) << job;
     ExpectSoundPlan(*exact);

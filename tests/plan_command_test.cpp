@@ -55,7 +55,8 @@ TEST_F(PlanCommandTest, JsonOfTwoPiecesPerBar) {
   ASSERT_EQ(Run({path, "--json"}), kExitPlanned);
   EXPECT_EQ(out.str(),
             "{\"status\": \"ok\", \"stock_length\": 11000, \"required_length\": 10800, "
-            "\"remnant_length\": 188, \"remnant_rate\": 1.709091, \"loss_rate\": 1.851852,\n"
+            "\"remnant_length\": 188, \"remnant_rate\": 1.709091, \"loss_rate\": 1.851852, "
+            "\"patterns_count\": 1,\n"
             " \"patterns\": [{\"stock_length\": 5500, \"repeat\": 2, \"remnant\": 94, "
             "\"remnant_rate\": 1.709091, \"pieces\": [[2700, 2]]}],\n"
             " \"stock_used\": [[5500, 2]],\n"
