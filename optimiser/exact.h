@@ -8,9 +8,9 @@
 // are limits, every piece is cut exactly as often as required.
 //
 // What is minimised, in this order: the length of regular stock (bars at or above the
-// priority length, the steel that has to be bought), then the length of priority stock cut.
-// So a priority bar is used whenever it saves regular stock, and is left whole when it does
-// not.
+// priority length, the steel that has to be bought), then the length of priority stock cut,
+// then the number of patterns (set-ups of the saw). So a priority bar is used whenever it saves
+// regular stock, and is left whole when it does not.
 //
 // The work is limited by counts (pricing rounds, knapsack steps, simplex iterations, columns,
 // search and MIP nodes), never by the clock: a job gives the same plan on every machine, however

@@ -110,6 +110,14 @@ TEST_F(RunCommandTest, ShortJobSaysWhatToAddAtEveryPrecision) {
   }
 }
 
+TEST(OptimalEffort, FallsAsTheSearchGrowsHeavy) {
+  const std::pair<int64_t, double> cases[] = {{0, 1.0},
+                                              {kHeavySearchDraws, 1.0},
+                                              {2 * kHeavySearchDraws, 0.5},
+                                              {8 * kHeavySearchDraws, 0.125}};
+  for (const auto& [draws, effort] : cases) EXPECT_DOUBLE_EQ(OptimalEffort(draws), effort) << draws;
+}
+
 TEST_F(RunCommandTest, APieceNoBarHoldsIsNamed) {
   // 3020 mm fits a 3000 mm bar with the 20 mm margin; 3021 mm fits none, whatever is added.
   FakeForm::Fill(form.stock, {"3000.1"});
