@@ -660,14 +660,15 @@ void Planner::WritePlan(const Candidate& chosen) {
              plan.end());
   // One pattern cut in two places of the plan is one set-up.
   std::vector<std::pair<Pattern, int64_t>> merged;
-  for (auto& [p, times] : plan) {
+  for (auto& use : plan) {
+    const Pattern& p = use.first;
     auto same = std::find_if(merged.begin(), merged.end(), [&](const auto& e) {
       return e.first.stock == p.stock && e.first.counts == p.counts;
     });
     if (same != merged.end()) {
-      same->second += times;
+      same->second += use.second;
     } else {
-      merged.emplace_back(std::move(p), times);
+      merged.push_back(std::move(use));
     }
   }
   plan = std::move(merged);

@@ -164,12 +164,12 @@ TEST(ExactPlanner, LeastAdditionThenFewestBars) {
     ASSERT_TRUE(shortage.found);
     EXPECT_EQ(shortage.bars, c.add) << c.job.stock[0].first << " " << c.job.cut[0].first;
     ExpectSoundPlan(*r);  // within the stock with the addition
-    for (const auto [length, bars] : c.add)
+    for (const StockBarsUsed& added : c.add)
       for (int k = 1; k <= r->stock.count; ++k)
-        if (r->stock.entries[k].length == length) {
+        if (r->stock.entries[k].length == added.length) {
           const auto owned = std::find_if(c.job.stock.begin(), c.job.stock.end(),
-                                          [&](const auto& s) { return s.first == length; });
-          EXPECT_EQ(r->stock.entries[k].quantity, owned->second + bars);
+                                          [&](const auto& s) { return s.first == added.length; });
+          EXPECT_EQ(r->stock.entries[k].quantity, owned->second + added.bars);
         }
   }
 }
