@@ -86,15 +86,15 @@ RunOutcome Shortfall(OptimiserRecords& records, const RunHost& host, const Searc
     return RunOutcome::kInfeasible;
   }
   auto with = std::make_shared<OptimiserRecords>(records);
+  with->exact_run = false;  // the plan with the addition carries no bounds of its own
+  with->work_limit_reached = false;
   const Shortage shortage = LeastAddition(*with, search);
   if (!shortage.found) {
     Show(host, kShortMessage);
     return RunOutcome::kInfeasible;
   }
   if (shortage.bars.empty()) {  // the search missed a plan the stock allows
-    const bool exact_run = records.exact_run;
     records = *with;
-    records.exact_run = exact_run;
     if (search.progress != nullptr)
       search.progress->SetProgressText(
           text::Format("(%3d) %7.3f %%", 100, records.best.remnant_rate));
