@@ -4,7 +4,9 @@
 //   bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor]
 //       steel-like jobs drawn with a fixed seed, against 高 and the MIP over the LP's columns;
 //   bpp_table --steel-files DIR
-//       the .zv5 jobs of DIR run as the window runs them, against DIR/anchors.tsv.
+//       the .zv5 jobs of DIR run as the window runs them, against DIR/anchors.tsv;
+//   bpp_table --heavy JOBS [--seed S]
+//       jobs of 5 000 short pieces on 36 stock lengths: 最適's processor time against 高's.
 // Each prints one row per job and a summary.
 #include <algorithm>
 #include <chrono>
@@ -147,23 +149,66 @@ std::unique_ptr<OptimiserRecords> SteelJob(std::mt19937& rng) {
   return r;
 }
 
-// 最適 as the run command does it: the exact planner, and 高 beside it unless proven.
-struct OptimalRun {
-  double stock = 0;
-  double bound = 0;
-  bool proven = false;
-  bool feasible = false;
-  double seconds = 0;
-};
+// A heavy job: 36 stock lengths of 13 to 20 m (200 mm steps, ample), margin 20, kerf 3, and 102
+// piece lengths of 100 to 300 mm, 5 000 pieces or so in all.
+std::unique_ptr<OptimiserRecords> HeavyJob(std::mt19937& rng) {
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto r = std::make_unique<OptimiserRecords>();
+  for (int l = 13000; l <= 20000; l += 200) r->stock.Append(l, 999);
+  for (int j = 0; j < 102; ++j) r->cut.Append(pick(100, 300), pick(1, 97));
+  r->conditions.margin = 20;
+  r->conditions.kerf = 3;
+  r->conditions.priority_length = 0;
+  r->random.Seed(0);
+  return r;
+}
+
+int HeavyTable(int jobs, unsigned seed) {
+  std::mt19937 rng(seed);
+  double high_cpu = 0, optimal_cpu = 0, worst_ratio = 0;
+  int more_stock = 0, proven = 0;
+  std::printf("%-4s %6s %12s %12s %6s %6s %8s %8s %6s %5s\n", "job", "pieces", "高", "最適",
+              "pat高", "pat最適", "cpu高", "cpu最適", "ratio", "proven");
+  for (int n = 0; n < jobs; ++n) {
+    auto job = HeavyJob(rng);
+    long pieces = 0;
+    for (int j = 1; j <= job->cut.count; ++j) pieces += job->cut.entries[j].quantity;
+    auto high = std::make_unique<OptimiserRecords>(*job);
+    std::clock_t c0 = std::clock();
+    opt::RunSearch(*high, {}, opt::AttemptsForPrecision(2));
+    const double h = CpuSeconds(c0);
+    auto r = std::make_unique<OptimiserRecords>(*job);
+    c0 = std::clock();
+    opt::RunOptimal(*r, {});
+    const double o = CpuSeconds(c0);
+    high_cpu += h;
+    optimal_cpu += o;
+    worst_ratio = std::max(worst_ratio, o / h);
+    more_stock += r->best.stock_length > high->best.stock_length ? 1 : 0;
+    proven += r->proven_optimal ? 1 : 0;
+    std::printf("%-4d %6ld %12.0f %12.0f %6d %6d %8.3f %8.3f %6.2f %5s\n", n, pieces,
+                high->best.stock_length, r->best.stock_length, high->best.pattern_count,
+                r->best.pattern_count, h, o, o / h, r->proven_optimal ? "yes" : "no");
+    std::fflush(stdout);
+  }
+  std::printf(
+      "\n%d jobs; processor time 最適 %.3f s against 高 %.3f s (ratio %.2f, worst %.2f); "
+      "more stock than 高 on %d; proven on %d\n",
+      jobs, optimal_cpu, high_cpu, optimal_cpu / std::max(high_cpu, 1e-9), worst_ratio, more_stock,
+      proven);
+  return 0;
+}
 
 int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
   std::mt19937 rng(seed);
-  int planned = 0, feasible = 0, at_bound = 0, over_high = 0, over_anchor = 0, below_anchor = 0;
+  int planned = 0, feasible = 0, at_bound = 0, over_high = 0, over_anchor = 0, below_anchor = 0,
+      proven = 0;
+  long patterns = 0, high_patterns = 0;
   double gap_sum = 0, worst_gap = 0, worst_time = 0, worst_cpu = 0, total_exact = 0,
          total_anchor = 0;
   std::vector<double> times;
-  std::printf("%-4s %5s %5s %12s %12s %12s %12s %8s %7s %7s %5s\n", "job", "stock", "kinds",
-              "bound", "高", "anchor", "最適", "gap %", "seconds", "cpu", "proven");
+  std::printf("%-4s %5s %5s %12s %12s %12s %12s %8s %7s %7s %5s %4s %4s\n", "job", "stock", "kinds",
+              "bound", "高", "anchor", "最適", "gap %", "seconds", "cpu", "proven", "p高", "p最適");
   for (int n = 0; n < jobs; ++n) {
     auto job = SteelJob(rng);
     if (only >= 0 && n != only) continue;
@@ -175,17 +220,9 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
     auto r = std::make_unique<OptimiserRecords>(*job);
     const auto t0 = std::chrono::steady_clock::now();
     const std::clock_t c0 = std::clock();
-    const auto e = opt::ExactPlan(*r, {});
-    double best = e.status == opt::kSearchPlanned ? r->best.stock_length : 1e300;
-    bool ok = e.status == opt::kSearchPlanned && Feasible(*r);
-    if (!e.proven_optimal) {  // the run command's search at 高 beside it
-      auto s = std::make_unique<OptimiserRecords>(*job);
-      if (opt::RunSearch(*s, {}, opt::AttemptsForPrecision(2)) == 0 &&
-          s->best.stock_length < best) {
-        best = s->best.stock_length;
-        ok = Feasible(*s);
-      }
-    }
+    const bool has_plan = opt::RunOptimal(*r, {}) == opt::kSearchPlanned;
+    const double best = has_plan ? r->best.stock_length : 1e300;
+    const bool ok = has_plan && Feasible(*r);
     const double t = Seconds(t0);
     const double cpu = CpuSeconds(c0);
     worst_cpu = std::max(worst_cpu, cpu);
@@ -195,8 +232,12 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
     }
     ++planned;
     feasible += ok ? 1 : 0;
-    const double gap = 100.0 * (best - e.regular_bound) / e.regular_bound;
-    at_bound += opt::ReachesBound(best, e.regular_bound) ? 1 : 0;
+    const double bound = r->regular_bound;
+    const double gap = 100.0 * (best - bound) / bound;
+    at_bound += opt::ReachesBound(best, bound) ? 1 : 0;
+    proven += r->proven_optimal ? 1 : 0;
+    high_patterns += high_ok ? high->best.pattern_count : 0;
+    patterns += r->best.pattern_count;
     over_high += high_ok && best > high->best.stock_length ? 1 : 0;
     over_anchor += anchor_ok && best > anchor->best.stock_length ? 1 : 0;
     below_anchor += anchor_ok && best < anchor->best.stock_length ? 1 : 0;
@@ -206,11 +247,11 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
     worst_gap = std::max(worst_gap, gap);
     worst_time = std::max(worst_time, t);
     times.push_back(t);
-    std::printf("%-4d %5d %5d %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %5s\n", n,
-                job->stock.count, r->cut.count, e.regular_bound,
-                high_ok ? high->best.stock_length : -1.0,
+    std::printf("%-4d %5d %5d %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %5s %4d %4d\n", n,
+                job->stock.count, r->cut.count, bound, high_ok ? high->best.stock_length : -1.0,
                 anchor_ok ? anchor->best.stock_length : -1.0, best, gap, t, cpu,
-                e.proven_optimal ? "yes" : "no");
+                r->proven_optimal ? "yes" : "no", high_ok ? high->best.pattern_count : -1,
+                r->best.pattern_count);
     std::fflush(stdout);
   }
   std::sort(times.begin(), times.end());
@@ -222,6 +263,8 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
       over_anchor, below_anchor, (total_anchor - total_exact) / 1000,
       gap_sum / std::max(planned, 1), worst_gap, times.empty() ? 0 : times[times.size() / 2],
       worst_time, worst_cpu);
+  std::printf("proven %d; patterns 最適 %ld against 高 %ld (%.3f)\n", proven, patterns,
+              high_patterns, static_cast<double>(patterns) / std::max(high_patterns, 1L));
   return 0;
 }
 
@@ -230,10 +273,13 @@ int SteelFiles(const fs::path& dir) {
   std::ifstream tsv(dir / "anchors.tsv");
   std::string line;
   std::getline(tsv, line);
-  int n = 0, at_bound = 0, over_anchor = 0, below_anchor = 0, weaker_bound = 0, feasible = 0;
-  double gap_sum = 0, worst_time = 0, worst_cpu = 0;
-  std::printf("%-12s %12s %12s %12s %12s %8s %7s\n", "job", "their bound", "our bound", "their MIP",
-              "最適", "gap %", "seconds");
+  int n = 0, at_bound = 0, over_anchor = 0, below_anchor = 0, weaker_bound = 0, feasible = 0,
+      proven = 0, over_high = 0;
+  long patterns = 0, high_patterns = 0;
+  double gap_sum = 0, worst_time = 0, worst_cpu = 0, cpu_sum = 0, high_cpu_sum = 0;
+  std::printf("%-12s %12s %12s %12s %12s %12s %8s %7s %7s %7s %6s %4s %4s\n", "job", "their bound",
+              "our bound", "their MIP", "高", "最適", "gap %", "seconds", "cpu", "cpu高", "proven",
+              "p高", "p最適");
   while (std::getline(tsv, line)) {
     std::istringstream s(line);
     std::string name;
@@ -243,6 +289,12 @@ int SteelFiles(const fs::path& dir) {
     auto r = std::make_unique<OptimiserRecords>();
     zarvel::job::JobForm form(*r);
     if (!zarvel::job::OpenJobFile(form, (dir / name).string())) continue;
+    form.SetPrecisionItem(2);
+    const std::clock_t h0 = std::clock();
+    if (opt::RunCommand(*r, form, opt::RunHost{}, true) != opt::RunOutcome::kPlanned) continue;
+    const double high_cpu = CpuSeconds(h0);
+    const double high = r->best.stock_length;
+    const int high_count = r->best.pattern_count;
     form.SetPrecisionItem(opt::kPrecisionOptimal);
     const auto t0 = std::chrono::steady_clock::now();
     const std::clock_t c0 = std::clock();
@@ -251,6 +303,12 @@ int SteelFiles(const fs::path& dir) {
     const double t = Seconds(t0);
     const double cpu = CpuSeconds(c0);
     worst_cpu = std::max(worst_cpu, cpu);
+    cpu_sum += cpu;
+    high_cpu_sum += high_cpu;
+    proven += r->proven_optimal ? 1 : 0;
+    over_high += r->best.stock_length > high ? 1 : 0;
+    patterns += r->best.pattern_count;
+    high_patterns += high_count;
     ++n;
     feasible += Feasible(*r) ? 1 : 0;
     const double ours = r->best.stock_length;
@@ -261,8 +319,9 @@ int SteelFiles(const fs::path& dir) {
     const double gap = 100.0 * (ours - r->regular_bound) / r->regular_bound;
     gap_sum += gap;
     worst_time = std::max(worst_time, t);
-    std::printf("%-12s %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f\n", name.c_str(), bound,
-                r->regular_bound, mip, ours, gap, t, cpu);
+    std::printf("%-12s %12.0f %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %7.3f %6s %4d %4d\n",
+                name.c_str(), bound, r->regular_bound, mip, high, ours, gap, t, cpu, high_cpu,
+                r->proven_optimal ? "yes" : "no", high_count, r->best.pattern_count);
     std::fflush(stdout);
   }
   std::printf(
@@ -270,6 +329,11 @@ int SteelFiles(const fs::path& dir) {
       "on %d; our bound below theirs on %d; gap mean %.4f %%; slowest %.3f s (processor %.3f s)\n",
       n, feasible, at_bound, 100.0 * at_bound / std::max(n, 1), over_anchor, below_anchor,
       weaker_bound, gap_sum / std::max(n, 1), worst_time, worst_cpu);
+  std::printf(
+      "proven %d; more stock than 高 on %d; patterns 最適 %ld against 高 %ld (%.3f); "
+      "processor time 最適 %.3f s against 高 %.3f s\n",
+      proven, over_high, patterns, high_patterns,
+      static_cast<double>(patterns) / std::max(high_patterns, 1L), cpu_sum, high_cpu_sum);
   return 0;
 }
 
@@ -366,6 +430,10 @@ int main(int argc, char** argv) {
     return SteelTable(std::stoi(argv[2]), seed, only, with_anchor);
   }
   if (argc >= 3 && !std::strcmp(argv[1], "--steel-files")) return SteelFiles(argv[2]);
+  if (argc >= 3 && !std::strcmp(argv[1], "--heavy"))
+    return HeavyTable(std::stoi(argv[2]), argc >= 5 && !std::strcmp(argv[3], "--seed")
+                                              ? static_cast<unsigned>(std::stoul(argv[4]))
+                                              : 2026u);
   if (argc < 3) {
     std::fprintf(stderr,
                  "usage: bpp_table DIR OPTIMUM.tsv [--max-kinds N] [--search] [--limit N]\n"

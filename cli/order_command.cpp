@@ -173,17 +173,13 @@ void Total(Order& order) {
                    });
 }
 
-// What a job short of stock lacks, as far as its lists tell.
-std::string Lacks(const optimiser::OptimiserRecords& r) {
-  int longest_stock = 0;
-  for (int i = 1; i <= r.stock.count; ++i)
-    longest_stock = std::max(longest_stock, r.stock.entries[i].length);
-  for (int i = 1; i <= r.cut.count; ++i) {
-    const int piece = r.cut.entries[i].length;
-    if (static_cast<long long>(piece) + r.conditions.margin > longest_stock)
-      return text::Format(
-          "%d mm の切断材を取れる素材がありません (最長の素材 %d mm、素材の余裕 %d mm)", piece,
-          longest_stock, r.conditions.margin);
+// What a job short of stock lacks: the bars to add or the piece no bar holds, as the run said
+// on its message's second line; else the totals of its lists.
+std::string Lacks(const optimiser::OptimiserRecords& r, std::string& message) {
+  if (const std::size_t line = message.find('\n'); line != std::string::npos) {
+    std::string lacks = message.substr(line + 1);
+    message.erase(line);
+    return lacks;
   }
   return "素材の延長 " + Metres(r.stock.TotalLength()) + " m に対し、切断材の延長 " +
          Metres(r.cut.TotalLength()) + " m (切り代・素材の余裕を除く) です。素材が足りません";
@@ -311,10 +307,14 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
       job.exit_code = *code;
       job.message = messages.str();
       while (!job.message.empty() && job.message.back() == '\n') job.message.pop_back();
+      const bool short_of_stock = run.outcome == optimiser::RunOutcome::kInfeasible ||
+                                  run.outcome == optimiser::RunOutcome::kShort;
+      if (short_of_stock && *code == kExitRunMessage) {
+        job.lacks = Lacks(*run.records, job.message);
+        job.shortage = run.records->shortage;
+      }
       for (char& c : job.message)
         if (c == '\n') c = ' ';
-      if (run.outcome == optimiser::RunOutcome::kInfeasible && *code == kExitRunMessage)
-        job.lacks = Lacks(*run.records);
     } else if (yard_stock.store) {
       AddPlan(order, keys, *run.records, TakeYardBars(yard_stock, *run.records));
     } else {
@@ -402,6 +402,7 @@ std::string OrderJson(const Order& order) {
          ", \"member\": " + text::JsonString(job.member) + ", \"status\": \"" + status + "\"";
     if (!job.message.empty()) j += ", \"message\": " + text::JsonString(job.message);
     if (!job.lacks.empty()) j += ", \"lacks\": " + text::JsonString(job.lacks);
+    if (!job.shortage.empty()) j += ", \"shortage\": " + ShortageJson(job.shortage);
     j += "}";
   }
   j += "],\n \"members\": [";

@@ -48,9 +48,10 @@ struct Offcut {
 
 struct OrderJob {
   std::string file;
-  std::string member;   // UTF-8, empty when the job could not be read
-  std::string message;  // UTF-8; empty when planned
-  std::string lacks;    // UTF-8: for a job short of stock, what it lacks
+  std::string member;                              // UTF-8, empty when the job could not be read
+  std::string message;                             // UTF-8; empty when planned
+  std::string lacks;                               // UTF-8: for a job short of stock, what it lacks
+  std::vector<optimiser::StockBarsUsed> shortage;  // the least bars to add, when one helps
   int exit_code = kExitPlanned;
   bool duplicate = false;  // the same file named before: planned once
 };

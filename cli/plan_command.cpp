@@ -102,21 +102,23 @@ const char* StatusName(optimiser::RunOutcome outcome) {
       return "too-large";
     case optimiser::RunOutcome::kNegativeCondition:
       return "negative-condition";
+    case optimiser::RunOutcome::kShort:
+      return "short";
     case optimiser::RunOutcome::kInfeasible:
       break;
   }
   return "infeasible";
 }
 
-}  // namespace
-
-std::string PlanJson(const OptimiserRecords& r) {
+// The plan's keys after the status.
+std::string PlanFields(const OptimiserRecords& r) {
   const optimiser::CuttingPlan& plan = r.best;
-  std::string j = "{\"status\": \"ok\", \"stock_length\": " + Number(plan.stock_length) +
+  std::string j = "\"stock_length\": " + Number(plan.stock_length) +
                   ", \"required_length\": " + Number(plan.required_length) +
                   ", \"remnant_length\": " + Number(plan.remnant_length) +
                   ", \"remnant_rate\": " + Rate(plan.remnant_rate) +
-                  ", \"loss_rate\": " + Rate(plan.loss_rate) + ",\n \"patterns\": [";
+                  ", \"loss_rate\": " + Rate(plan.loss_rate) +
+                  text::Format(", \"patterns_count\": %d,\n \"patterns\": [", plan.pattern_count);
   for (int p = 1; p <= plan.pattern_count; ++p) {
     const BarPattern& b = plan.patterns[p];
     j += p == 1 ? "" : ",\n  ";
@@ -173,8 +175,27 @@ std::string PlanJson(const OptimiserRecords& r) {
          ",\n \"proven_optimal\": " + (r.proven_optimal ? "true" : "false") +
          ", \"stopped\": " + (r.stopped ? "true" : "false");
   }
-  j += "}\n";
   return j;
+}
+
+}  // namespace
+
+std::string PlanJson(const OptimiserRecords& r) {
+  return "{\"status\": \"ok\", " + PlanFields(r) + "}\n";
+}
+
+std::string ShortageJson(const std::vector<optimiser::StockBarsUsed>& bars) {
+  std::string j = "[";
+  for (std::size_t i = 0; i < bars.size(); ++i)
+    j += text::Format("%s{\"stock_length\": %d, \"bars\": %lld}", i == 0 ? "" : ", ",
+                      bars[i].length, bars[i].bars);
+  return j + "]";
+}
+
+std::string ShortJson(const OptimiserRecords& r) {
+  std::string j = "{\"status\": \"short\", \"shortage\": " + ShortageJson(r.shortage);
+  if (r.with_shortage != nullptr) j += ",\n \"plan\": {" + PlanFields(*r.with_shortage) + "}";
+  return j + "}\n";
 }
 
 std::string PlanText(const OptimiserRecords& r) {
@@ -429,8 +450,12 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     };
   }
   if (const EarlyExit code = OpenAndRun(o, run, err, fill)) {
-    if (*code == kExitRunMessage && o.json)
-      out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
+    if (*code == kExitRunMessage && o.json) {
+      if (run.outcome == optimiser::RunOutcome::kShort)
+        out << ShortJson(*run.records);
+      else
+        out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
+    }
     return *code;
   }
   if (!o.csv.empty()) {

@@ -104,6 +104,10 @@ int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std
 
 // The plan as the JSON object of `plan --json` (status "ok").
 std::string PlanJson(const optimiser::OptimiserRecords& records);
+// A short run as `plan --json` gives it: status "short", the bars to add and the plan with them.
+std::string ShortJson(const optimiser::OptimiserRecords& records);
+// Bars per stock length as a JSON array of {"stock_length", "bars"}.
+std::string ShortageJson(const std::vector<optimiser::StockBarsUsed>& bars);
 // The plan as readable text (UTF-8).
 std::string PlanText(const optimiser::OptimiserRecords& records);
 // Every report page as "page N" and one line per command (UTF-8).

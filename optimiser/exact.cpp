@@ -5,6 +5,7 @@
 #include <coin/ClpSimplex.hpp>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "base/cp932.h"
@@ -32,6 +33,10 @@ constexpr int kBranchNodes = 1500;         // LPs of the search over fixings
 constexpr int kRichMipNodes = 300;         // CBC nodes of the first MIP
 constexpr int kMipIterations = 2'000'000;  // simplex iterations per MIP
 constexpr int kMipNodes = 1000;            // and of the last
+// The integer programme for fewer patterns at the same stock: its columns and nodes.
+constexpr std::size_t kPatternColumns = 800;
+constexpr int64_t kPatternMipWork = 400'000'000;
+constexpr int kPatternMipNodes = 1000;
 
 // Tolerances of the LP.
 constexpr double kReducedCostTolerance = 1e-7;  // of the dearest bar: a column must gain more
@@ -52,33 +57,53 @@ struct Candidate {
   bool ok = false;
 };
 
-// The two objectives, minimised one after the other.
-enum class Phase { kRegular, kPriority };
+// The objectives, minimised one after the other: regular then priority stock for a plan; for
+// a job the stock cannot cover, the length added then the bars added.
+enum class Phase { kRegular, kPriority, kAddedLength, kAddedBars };
 
 class Planner {
  public:
-  Planner(OptimiserRecords& r, const SearchHost& host, double seconds, int baseline_nodes = 0)
+  Planner(OptimiserRecords& r, const SearchHost& host, double seconds, int baseline_nodes = 0,
+          int owned = 0, const ExactOptions& options = {})
       : baseline_nodes_(baseline_nodes),
+        owned_(owned),
+        options_(options),
         r_(r),
         host_(host),
         guard_(std::clock() + static_cast<std::clock_t>(seconds * CLOCKS_PER_SEC)) {}
 
   ExactResult Run();
+  // The least addition: entries owned_ + 1.. of the stock list are bars that can be added.
+  ExactResult RunShortage();
 
  private:
   // Stages of a run.
   bool Prepare();
   void BuildMaster();
   Candidate MinimisePhase(const Candidate* start, double& bound);
-  void EnterPriorityPhase(double regular_cap);
+  void EnterPhase(Phase next, double cap);
   void WritePlan(const Candidate& plan);
 
   // The column generation.
   bool Priority(int k) const { return r_.stock.entries[k].length < r_.conditions.priority_length; }
-  double Cost(int k) const {
-    const bool counted = phase_ == Phase::kRegular ? !Priority(k) : Priority(k);
-    return counted ? r_.stock.entries[k].length : 0.0;
+  bool Added(int k) const { return owned_ > 0 && k > owned_; }
+  double PhaseCost(Phase phase, int k) const {
+    const double length = r_.stock.entries[k].length;
+    switch (phase) {
+      case Phase::kRegular:
+        return Priority(k) ? 0.0 : length;
+      case Phase::kPriority:
+        return Priority(k) ? length : 0.0;
+      case Phase::kAddedLength:
+        return Added(k) ? length : 0.0;
+      case Phase::kAddedBars:
+        break;
+    }
+    return Added(k) ? 1.0 : 0.0;
   }
+  double Cost(int k) const { return PhaseCost(phase_, k); }
+  // A bar's share of the row that holds the previous objective to its least (0 without it).
+  double CapCost(int k) const { return cap_row_ >= 0 ? PhaseCost(cap_phase_, k) : 0.0; }
   int64_t Capacity(int k) const {
     return int64_t{r_.stock.entries[k].length} + StockMargin(r_, k) + r_.conditions.kerf;
   }
@@ -104,6 +129,8 @@ class Planner {
   bool Fix(Node& node, int index, int64_t wanted);
   void Branch(const Node& node, Candidate& best, double bound, int64_t& work);
   Candidate Mip(const Candidate& start, double target, bool rich);
+  Candidate FewerPatterns(const Candidate& plan);
+  Candidate PlanOf(const CuttingPlan& plan);  // in this planner's patterns
   void SetRowBounds(const std::vector<double>& residual, const std::vector<double>& left,
                     double cap_left);
   Pattern Useful(const Pattern& p, int64_t times) const;
@@ -116,6 +143,11 @@ class Planner {
     return false;
   }
 
+  int64_t Effort(int64_t work) const {
+    return static_cast<int64_t>(static_cast<double>(work) * std::clamp(options_.effort, 0.0, 1.0));
+  }
+  // The plan to better, in this planner's patterns.
+  Candidate Start();
   int64_t NodeSize() const {
     return std::max<int64_t>(1, int64_t{lp_.numberColumns()} * lp_.numberRows());
   }
@@ -130,13 +162,16 @@ class Planner {
   }
 
   int baseline_nodes_;  // > 0: the MIP over the root's columns only, with this many nodes
+  int owned_;           // > 0: the stock the job owns, before the bars that may be added
+  ExactOptions options_;
   OptimiserRecords& r_;
   const SearchHost& host_;
   std::clock_t guard_;  // processor time at which absurd jobs stop
   Phase phase_ = Phase::kRegular;
-  int n_ = 0;         // cut entries
-  int m_ = 0;         // stock entries
-  int cap_row_ = -1;  // the row limiting regular stock in the priority phase
+  Phase cap_phase_ = Phase::kRegular;  // the objective the cap row holds
+  int n_ = 0;                          // cut entries
+  int m_ = 0;                          // stock entries
+  int cap_row_ = -1;                   // the row limiting regular stock in the priority phase
   ClpSimplex lp_;
   std::vector<double> row_lower_, row_upper_;  // the master's own row bounds
   std::vector<Pattern> patterns_;  // column n_ + i is pattern i (columns 0..n_-1 artificial)
@@ -163,9 +198,9 @@ int Planner::AddPattern(const Pattern& p) {
   }
   rows.push_back(n_ + p.stock - 1);
   elements.push_back(1.0);
-  if (cap_row_ >= 0 && !Priority(p.stock)) {
+  if (CapCost(p.stock) > 0) {
     rows.push_back(cap_row_);
-    elements.push_back(r_.stock.entries[p.stock].length);
+    elements.push_back(CapCost(p.stock));
   }
   lp_.addColumn(static_cast<int>(rows.size()), rows.data(), elements.data(), 0.0, COIN_DBL_MAX,
                 Cost(p.stock));
@@ -253,9 +288,8 @@ bool Planner::Price(double* lagrangian) {
   for (int k = 1; k <= m_; ++k) {
     const int64_t c0 = Capacity(k);
     if (c0 <= 0) continue;
-    const double length = r_.stock.entries[k].length;
-    const double reduced = Cost(k) - price[n_ + k - 1] - (Priority(k) ? 0.0 : cap_dual * length) -
-                           best[static_cast<std::size_t>(c0)];
+    const double reduced =
+        Cost(k) - price[n_ + k - 1] - cap_dual * CapCost(k) - best[static_cast<std::size_t>(c0)];
     gain += std::min(0.0, reduced) *
             static_cast<double>(std::min<int64_t>(r_.stock.entries[k].quantity, pieces_));
     if (reduced > -kReducedCostTolerance * scale) continue;
@@ -291,7 +325,7 @@ void Planner::Solve(double* bound) {
 double Planner::RoundedBound(double lp_bound) const {
   std::vector<StockBars> bars;
   for (int k = 1; k <= m_; ++k)
-    if (Cost(k) > 0) bars.push_back({r_.stock.entries[k].length, r_.stock.entries[k].quantity});
+    if (Cost(k) > 0) bars.push_back({std::llround(Cost(k)), r_.stock.entries[k].quantity});
   const double slack = kBoundRoundOff * std::max(1.0, std::abs(lp_bound));
   return RoundUpToStock(lp_bound - slack, bars);
 }
@@ -377,16 +411,15 @@ bool Planner::Fix(Node& node, int index, int64_t wanted) {
   int64_t pieces = 0;
   for (int j = 1; j <= n_; ++j) pieces += p.counts[static_cast<std::size_t>(j)];
   if (pieces == 0) return false;
-  const double length = r_.stock.entries[p.stock].length;
-  const bool capped = cap_row_ >= 0 && !Priority(p.stock);
-  if (capped && length * static_cast<double>(times) > node.cap_left + kWholeTolerance) return false;
+  const double capped = CapCost(p.stock) * static_cast<double>(times);
+  if (capped > node.cap_left + kWholeTolerance) return false;
   node.fixed.uses.emplace_back(AddPattern(p), times);
   node.fixed.cost += Cost(p.stock) * static_cast<double>(times);
   for (int j = 1; j <= n_; ++j)
     node.residual[static_cast<std::size_t>(j)] -=
         static_cast<double>(p.counts[static_cast<std::size_t>(j)] * times);
   node.left[k] -= static_cast<double>(times);
-  if (capped) node.cap_left -= length * static_cast<double>(times);
+  node.cap_left -= capped;
   return true;
 }
 
@@ -395,7 +428,7 @@ bool Planner::Fix(Node& node, int index, int64_t wanted) {
 // LP columns are tried in turn. `work` is what is left of the search's work (see kBranchWork).
 void Planner::Branch(const Node& node, Candidate& best, double bound, int64_t& work) {
   if (work <= 0 || lp_iterations_ > kMaxLpIterations || Stop()) return;
-  work -= std::max(NodeSize(), kBranchWork / kBranchNodes);
+  work -= std::max(NodeSize(), Effort(kBranchWork) / kBranchNodes);
   residual_ = node.residual;
   SetRowBounds(node.residual, node.left, node.cap_left);
   Solve();
@@ -446,8 +479,9 @@ Candidate Planner::Mip(const Candidate& start, double target, bool rich) {
   const int64_t per_node = NodeSize();
   limits.nodes =
       baseline_nodes_ > 0 ? baseline_nodes_
-      : rich ? static_cast<int>(std::clamp<int64_t>(kRichMipWork / per_node, 10, kRichMipNodes))
-             : static_cast<int>(std::clamp<int64_t>(kMipWork / per_node, 10, kMipNodes));
+      : rich              ? static_cast<int>(
+                   std::clamp<int64_t>(Effort(kRichMipWork) / per_node, 10, kRichMipNodes))
+             : static_cast<int>(std::clamp<int64_t>(Effort(kMipWork) / per_node, 10, kMipNodes));
   limits.rich = rich;
   limits.iterations = kMipIterations;
   limits.target = target + kBoundRoundOff * std::max(1.0, target);
@@ -465,6 +499,7 @@ Candidate Planner::Mip(const Candidate& start, double target, bool rich) {
 
 bool Planner::Prepare() {
   for (LengthList* list : {&r_.stock, &r_.cut}) {
+    if (owned_ > 0 && list == &r_.stock) continue;  // laid out by LeastAddition
     list->SortByLength();
     list->MergeEqualLengths();
   }
@@ -496,7 +531,9 @@ void Planner::BuildMaster() {
                      row_upper_[static_cast<std::size_t>(row)]);
   // A piece from nowhere, at a price no real bar reaches: the LP stays feasible, and any
   // use of it says the stock cannot cover the job.
-  const double artificial = 1000.0 * static_cast<double>(r_.stock.entries[m_].length + 1);
+  int32_t longest = 0;
+  for (int k = 1; k <= m_; ++k) longest = std::max(longest, r_.stock.entries[k].length);
+  const double artificial = 1000.0 * (static_cast<double>(longest) + 1);
   for (int j = 1; j <= n_; ++j) {
     const int row = j - 1;
     const double one = 1.0;
@@ -514,23 +551,24 @@ void Planner::BuildMaster() {
   }
 }
 
-// Switches the objective to priority stock, with regular stock held to `regular_cap`.
-void Planner::EnterPriorityPhase(double regular_cap) {
-  phase_ = Phase::kPriority;
+// Switches to the next objective, with the current one held to `cap` (its least).
+void Planner::EnterPhase(Phase next, double cap) {
+  cap_phase_ = phase_;
+  phase_ = next;
   std::vector<int> columns;
   std::vector<double> elements;
   for (std::size_t i = 0; i < patterns_.size(); ++i) {
     const int k = patterns_[i].stock;
     lp_.setObjectiveCoefficient(n_ + static_cast<int>(i), Cost(k));
-    if (Priority(k)) continue;
+    const double held = PhaseCost(cap_phase_, k);
+    if (held <= 0) continue;
     columns.push_back(n_ + static_cast<int>(i));
-    elements.push_back(r_.stock.entries[k].length);
+    elements.push_back(held);
   }
-  lp_.addRow(static_cast<int>(columns.size()), columns.data(), elements.data(), -COIN_DBL_MAX,
-             regular_cap);
+  lp_.addRow(static_cast<int>(columns.size()), columns.data(), elements.data(), -COIN_DBL_MAX, cap);
   cap_row_ = n_ + m_;
   row_lower_.push_back(-COIN_DBL_MAX);
-  row_upper_.push_back(regular_cap);
+  row_upper_.push_back(cap);
 }
 
 // The least objective of the current phase: the LP bound (rounded up to what the stock can
@@ -558,12 +596,13 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound) {
     keep(Mip(best, bound, false));
     return best;
   }
-  keep(Dive());
+  // On a heavy job the search's plan stands in for the dive's, which is rarely better there.
+  if (!reached() && (start == nullptr || options_.effort >= 1)) keep(Dive());
   if (!reached() && !Stop() && best.ok) {  // the MIP over few columns is quick per node
     keep(Mip(best, bound, true));
   }
   if (!reached() && !Stop() && best.ok) {
-    int64_t work = kBranchWork;
+    int64_t work = Effort(kBranchWork);
     Branch(RootNode(), best, bound, work);
   }
   if (!reached() && !Stop() && best.ok) {
@@ -619,6 +658,20 @@ void Planner::WritePlan(const Candidate& chosen) {
                               return true;  // a bar with no piece left is not cut at all
                             }),
              plan.end());
+  // One pattern cut in two places of the plan is one set-up.
+  std::vector<std::pair<Pattern, int64_t>> merged;
+  for (auto& use : plan) {
+    const Pattern& p = use.first;
+    auto same = std::find_if(merged.begin(), merged.end(), [&](const auto& e) {
+      return e.first.stock == p.stock && e.first.counts == p.counts;
+    });
+    if (same != merged.end()) {
+      same->second += use.second;
+    } else {
+      merged.push_back(std::move(use));
+    }
+  }
+  plan = std::move(merged);
   CuttingPlan& best = r_.best;
   best.pattern_count = 0;
   if (plan.size() > static_cast<std::size_t>(kMaxPatterns)) return;
@@ -654,22 +707,176 @@ ExactResult Planner::Run() {
     return result;
   }
   BuildMaster();
-  Candidate plan = MinimisePhase(nullptr, result.regular_bound);
+  const Candidate start = Start();
+  Candidate plan = MinimisePhase(start.ok ? &start : nullptr, result.regular_bound);
+  result.stopped = stopped_;
   if (!plan.ok) return result;
   bool has_priority = false;
   for (int k = 1; k <= m_; ++k) has_priority |= Priority(k);
   bool priority_proven = true;
   if (has_priority) {
-    EnterPriorityPhase(plan.cost);
+    EnterPhase(Phase::kPriority, plan.cost);
     plan = MinimisePhase(&plan, result.priority_bound);
     priority_proven = ReachesBound(plan.cost, result.priority_bound);
   }
   WritePlan(plan);
   if (r_.best.pattern_count == 0) return result;
+  // Third, at the same stock, fewer patterns: fewer set-ups of the saw (not on a heavy job,
+  // where the integer programme's root alone costs more than the time allowed).
+  if (!Stop() && options_.effort >= 1) {
+    const int32_t patterns = r_.best.pattern_count;
+    const Candidate fewer = FewerPatterns(PlanOf(r_.best));
+    if (fewer.ok) {
+      WritePlan(fewer);
+      if (r_.best.pattern_count == 0 || r_.best.pattern_count >= patterns) WritePlan(plan);
+    }
+  }
   result.status = kSearchPlanned;
   result.plan = PlanStock(r_);
   result.proven_optimal =
       ReachesBound(result.plan.regular, result.regular_bound) && (!has_priority || priority_proven);
+  result.stopped = stopped_;
+  return result;
+}
+
+// Of the plans using no more regular or priority stock than `plan`, one with fewer patterns: the
+// integer programme over the generated patterns with a switch per pattern that it must turn on
+// to cut the pattern at all, and the switches' count to minimise.
+Candidate Planner::FewerPatterns(const Candidate& plan) {
+  Candidate c;
+  std::vector<int> columns;  // patterns of the model, the plan's first
+  std::vector<int64_t> times(patterns_.size(), 0);
+  for (auto [index, t] : plan.uses) {
+    if (times[static_cast<std::size_t>(index)] == 0) columns.push_back(index);
+    times[static_cast<std::size_t>(index)] += t;
+  }
+  for (std::size_t i = 0; i < patterns_.size() && columns.size() < kPatternColumns; ++i)
+    if (times[i] == 0) columns.push_back(static_cast<int>(i));
+  double regular = 0, priority = 0;
+  for (auto [index, t] : plan.uses) {
+    const int k = patterns_[static_cast<std::size_t>(index)].stock;
+    (Priority(k) ? priority : regular) += r_.stock.entries[k].length * static_cast<double>(t);
+  }
+  const int p = static_cast<int>(columns.size());
+  const int rows = n_ + m_ + 2 + p;  // pieces, bars, the two stocks, one switch per pattern
+  std::vector<double> lower(static_cast<std::size_t>(rows), -COIN_DBL_MAX);
+  std::vector<double> upper(static_cast<std::size_t>(rows), COIN_DBL_MAX);
+  // Exactly the pieces required: taking a surplus off a pattern would make another.
+  for (int j = 1; j <= n_; ++j)
+    lower[static_cast<std::size_t>(j - 1)] = upper[static_cast<std::size_t>(j - 1)] =
+        r_.cut.entries[j].quantity;
+  for (int k = 1; k <= m_; ++k)
+    upper[static_cast<std::size_t>(n_ + k - 1)] = r_.stock.entries[k].quantity;
+  upper[static_cast<std::size_t>(n_ + m_)] = regular + kWholeTolerance;
+  upper[static_cast<std::size_t>(n_ + m_ + 1)] = priority + kWholeTolerance;
+  for (int i = 0; i < p; ++i) upper[static_cast<std::size_t>(n_ + m_ + 2 + i)] = 0;
+  ClpSimplex model;
+  model.setLogLevel(0);
+  model.resize(rows, 0);
+  std::vector<double> start;
+  for (int i = 0; i < p; ++i) {
+    const Pattern& q = patterns_[static_cast<std::size_t>(columns[static_cast<std::size_t>(i)])];
+    std::vector<int> at;
+    std::vector<double> value;
+    int64_t most = 0;  // more copies than this cut nothing more
+    for (int j = 1; j <= n_; ++j) {
+      const int32_t a = q.counts[static_cast<std::size_t>(j)];
+      if (a == 0) continue;
+      at.push_back(j - 1);
+      value.push_back(a);
+      most = std::max<int64_t>(most, (r_.cut.entries[j].quantity + a - 1) / a);
+    }
+    most = std::min<int64_t>(most, r_.stock.entries[q.stock].quantity);
+    at.push_back(n_ + q.stock - 1);
+    value.push_back(1);
+    at.push_back(n_ + m_ + (Priority(q.stock) ? 1 : 0));
+    value.push_back(r_.stock.entries[q.stock].length);
+    at.push_back(n_ + m_ + 2 + i);
+    value.push_back(1);
+    model.addColumn(static_cast<int>(at.size()), at.data(), value.data(), 0.0,
+                    static_cast<double>(most), 0.0);
+    const int link = n_ + m_ + 2 + i;
+    const double big = -static_cast<double>(most);
+    model.addColumn(1, &link, &big, 0.0, 1.0, 1.0);
+    const auto used =
+        static_cast<double>(times[static_cast<std::size_t>(columns[static_cast<std::size_t>(i)])]);
+    start.push_back(used);
+    start.push_back(used > 0 ? 1.0 : 0.0);
+  }
+  for (int i = 0; i < p; ++i) {  // a plan's pattern may be cut more often than the model allows
+    const auto used = start[static_cast<std::size_t>(2 * i)];
+    if (used > model.columnUpper()[2 * i]) return c;
+  }
+  MipLimits limits;
+  const int64_t per_node = std::max<int64_t>(1, int64_t{rows} * 2 * p);
+  limits.nodes = static_cast<int>(
+      std::clamp<int64_t>(Effort(kPatternMipWork) / per_node, 10, kPatternMipNodes));
+  limits.rich = true;
+  limits.iterations = kMipIterations;
+  limits.target = 1;
+  limits.stop = [this] { return Stop(); };
+  const MipResult mip = SolvePatternMip(model, lower, upper, start, limits);
+  if (!mip.found) return c;
+  for (int i = 0; i < p; ++i) {
+    const double x = mip.x[static_cast<std::size_t>(2 * i)];
+    if (x > 0.5) c.uses.emplace_back(columns[static_cast<std::size_t>(i)], std::llround(x));
+  }
+  c.ok = true;
+  c.cost = CandidateCost(c);
+  return c;
+}
+
+Candidate Planner::PlanOf(const CuttingPlan& plan) {
+  Candidate c;
+  for (int p = 1; p <= plan.pattern_count; ++p) {
+    const BarPattern& b = plan.patterns[p];
+    Pattern q{b.stock_index, std::vector<int32_t>(b.piece_counts, b.piece_counts + n_ + 1)};
+    q.counts[0] = 0;
+    c.uses.emplace_back(AddPattern(q), b.repeat_count);
+  }
+  c.ok = true;
+  c.cost = CandidateCost(c);
+  return c;
+}
+
+Candidate Planner::Start() {
+  Candidate c;
+  const OptimiserRecords* from = options_.start;
+  if (from == nullptr || from->best.pattern_count == 0 || from->stock.count != m_ ||
+      from->cut.count != n_)
+    return c;
+  for (int k = 1; k <= m_; ++k)
+    if (from->stock.entries[k].length != r_.stock.entries[k].length) return c;
+  for (int j = 1; j <= n_; ++j)
+    if (from->cut.entries[j].length != r_.cut.entries[j].length) return c;
+  return PlanOf(from->best);
+}
+
+ExactResult Planner::RunShortage() {
+  ExactResult result;
+  phase_ = Phase::kAddedLength;
+  if (!Prepare()) {
+    result.applicable = false;
+    return result;
+  }
+  BuildMaster();
+  Candidate plan = MinimisePhase(nullptr, result.regular_bound);
+  result.stopped = stopped_;
+  if (!plan.ok) return result;
+  bool bars_proven = true;
+  if (plan.cost > 0) {  // of the additions of that length, the fewest bars
+    EnterPhase(Phase::kAddedBars, plan.cost);
+    plan = MinimisePhase(&plan, result.priority_bound);
+    bars_proven = ReachesBound(plan.cost, result.priority_bound);
+  }
+  WritePlan(plan);
+  if (r_.best.pattern_count == 0) return result;
+  result.status = kSearchPlanned;
+  double added = 0;
+  for (const auto [length, bars] : AddedBars(r_, owned_))
+    added += static_cast<double>(length) * static_cast<double>(bars);
+  result.plan.regular = added;
+  result.proven_optimal = ReachesBound(added, result.regular_bound) && bars_proven;
   result.stopped = stopped_;
   return result;
 }
@@ -706,18 +913,167 @@ std::string OptimalProgressText(OptimalStage stage, double gap_mm) {
   return line + text::Lit("\n[Shift]キーで中止");
 }
 
-std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped) {
+std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
+                              int patterns) {
   std::string line = text::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
-  if (proven) return line + text::Lit("最適解");
+  // Each pattern is a set-up of the saw.
+  const std::string count = text::Format(text::Lit(" %d パターン").c_str(), patterns);
+  if (proven) return line + text::Lit("最適解") + count;
   const std::string gap = text::Format(" %.1f m", std::ceil(std::max(gap_mm, 0.0) / 100) / 10);
-  // Stopped: the gap is what was left to close; the label has no room for more.
-  if (stopped) return line + text::Lit("中止 下限まで") + gap;
-  return line + text::Lit("下限まで") + gap + text::Lit(" 以内");
+  // Stopped: the gap is what was left to close.
+  if (stopped) return line + text::Lit("中止 下限まで") + gap + count;
+  return line + text::Lit("下限まで") + gap + text::Lit(" 以内") + count;
 }
 
-ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double guard_seconds) {
-  Planner planner(records, host, guard_seconds);
+ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double guard_seconds,
+                      const ExactOptions& options) {
+  Planner planner(records, host, guard_seconds, 0, 0, options);
   return planner.Run();
+}
+
+std::vector<StockBarsUsed> AddedBars(const OptimiserRecords& r, int owned) {
+  std::vector<StockBarsUsed> added;
+  for (int k = owned + 1; k <= r.stock.count; ++k) {
+    long long bars = 0;
+    for (int p = 1; p <= r.best.pattern_count; ++p)
+      if (r.best.patterns[p].stock_index == k) bars += r.best.patterns[p].repeat_count;
+    if (bars > 0) added.push_back({r.stock.entries[k].length, bars});
+  }
+  return added;
+}
+
+namespace {
+
+constexpr int kAdditionNodes = 20000;  // steps of the enumeration of smaller additions
+constexpr int kAdditionsTried = 12;    // of which at most this many are planned to try them
+
+struct Addition {
+  double length = 0;
+  long long bars = 0;
+  std::vector<long long> counts;  // per owned stock entry
+};
+
+// Additions of at least `bound` mm that come before (length, bars) = (`length`, `bars`), the
+// least first; at most kAdditionsTried of them, found within kAdditionNodes steps.
+std::vector<Addition> SmallerAdditions(const LengthList& stock, double bound, double length,
+                                       long long bars) {
+  std::vector<Addition> found;
+  Addition a;
+  a.counts.assign(static_cast<std::size_t>(stock.count) + 1, 0);
+  int steps = 0;
+  auto before = [&](const Addition& x) {
+    return x.length < length || (x.length == length && x.bars < bars);
+  };
+  // Lengths from the longest down, so that few bars come early.
+  auto visit = [&](auto& self, int k) -> void {
+    if (++steps > kAdditionNodes) return;
+    if (a.length + 1e-9 >= bound) {
+      if (before(a)) found.push_back(a);
+      return;
+    }
+    for (int i = k; i >= 1; --i) {
+      a.length += stock.entries[i].length;
+      ++a.bars;
+      ++a.counts[static_cast<std::size_t>(i)];
+      if (before(a) || a.length < length) self(self, i);
+      --a.counts[static_cast<std::size_t>(i)];
+      --a.bars;
+      a.length -= stock.entries[i].length;
+    }
+  };
+  visit(visit, stock.count);
+  std::stable_sort(found.begin(), found.end(), [](const Addition& x, const Addition& y) {
+    return x.length != y.length ? x.length < y.length : x.bars < y.bars;
+  });
+  if (found.size() > static_cast<std::size_t>(kAdditionsTried))
+    found.resize(static_cast<std::size_t>(kAdditionsTried));
+  return found;
+}
+
+}  // namespace
+
+Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double guard_seconds) {
+  Shortage shortage;
+  for (LengthList* list : {&records.stock, &records.cut}) {
+    list->SortByLength();
+    list->MergeEqualLengths();
+  }
+  const int owned = records.stock.count;
+  if (owned == 0 || 2 * owned > kMaxEntries) {
+    shortage.applicable = false;
+    return shortage;
+  }
+  // Each stock length twice: the bars the job has, then as many more as there are pieces (no
+  // plan needs more), which cost what they add.
+  int64_t pieces = 0;
+  for (int j = 1; j <= records.cut.count; ++j) pieces += records.cut.entries[j].quantity;
+  auto model = std::make_unique<OptimiserRecords>(records);
+  for (int k = 1; k <= owned; ++k)
+    model->stock.Append(records.stock.entries[k].length,
+                        static_cast<int32_t>(std::min<int64_t>(pieces, INT32_MAX)));
+  Planner planner(*model, host, guard_seconds, 0, owned);
+  const ExactResult result = planner.RunShortage();
+  shortage.applicable = result.applicable;
+  shortage.stopped = result.stopped;
+  if (result.status != kSearchPlanned) return shortage;
+  shortage.found = true;
+  shortage.proven = result.proven_optimal;
+  shortage.bars = AddedBars(*model, owned);
+  // The model's rounding may stop short of a smaller addition that the bound allows: each is
+  // tried as stock, the least first, and the first the planner plans is taken.
+  if (!shortage.proven) {
+    long long bars = 0;
+    for (const auto [length, n] : shortage.bars) bars += n;
+    for (const Addition& a :
+         SmallerAdditions(records.stock, result.regular_bound, result.plan.regular, bars)) {
+      auto trial = std::make_unique<OptimiserRecords>(records);
+      for (int k = 1; k <= owned; ++k)
+        trial->stock.entries[k].quantity = static_cast<int32_t>(std::min<int64_t>(
+            trial->stock.entries[k].quantity + a.counts[static_cast<std::size_t>(k)], INT32_MAX));
+      if (ExactPlan(*trial, host, guard_seconds).status != kSearchPlanned) continue;
+      shortage.bars.clear();
+      for (int k = 1; k <= owned; ++k)
+        if (a.counts[static_cast<std::size_t>(k)] > 0)
+          shortage.bars.push_back(
+              {records.stock.entries[k].length, a.counts[static_cast<std::size_t>(k)]});
+      records = *trial;
+      return shortage;
+    }
+  }
+  // The job with the addition, and the model's plan in its terms: an added bar is a bar of its
+  // length like the others.
+  for (const auto [length, bars] : shortage.bars) {
+    for (int k = 1; k <= owned; ++k) {
+      LengthEntry& e = records.stock.entries[k];
+      if (e.length == length)
+        e.quantity = static_cast<int32_t>(std::min<int64_t>(int64_t{e.quantity} + bars, INT32_MAX));
+    }
+  }
+  CuttingPlan& plan = records.best;
+  plan.CopyFrom(model->best);
+  int count = 0;
+  for (int p = 1; p <= plan.pattern_count; ++p) {
+    BarPattern b = plan.patterns[p];
+    if (b.stock_index > owned) b.stock_index -= owned;
+    int same = 1;
+    while (same <= count && (plan.patterns[same].stock_index != b.stock_index ||
+                             !std::equal(b.piece_counts, b.piece_counts + kMaxEntries + 1,
+                                         plan.patterns[same].piece_counts)))
+      ++same;
+    if (same <= count) {
+      plan.patterns[same].repeat_count += b.repeat_count;
+    } else {
+      plan.patterns[++count] = b;
+    }
+  }
+  plan.pattern_count = count;
+  FinalisePlan(records);
+  // The least stock with that addition, when the planner finds a plan using less.
+  auto least = std::make_unique<OptimiserRecords>(records);
+  if (ExactPlan(*least, host, guard_seconds).status == kSearchPlanned &&
+      UsesLess(PlanStock(*least), PlanStock(records)))
+    records = *least;
+  return shortage;
 }
 
 ExactResult PriceAndBranch(OptimiserRecords& records, int nodes) {

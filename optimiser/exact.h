@@ -8,9 +8,9 @@
 // are limits, every piece is cut exactly as often as required.
 //
 // What is minimised, in this order: the length of regular stock (bars at or above the
-// priority length, the steel that has to be bought), then the length of priority stock cut.
-// So a priority bar is used whenever it saves regular stock, and is left whole when it does
-// not.
+// priority length, the steel that has to be bought), then the length of priority stock cut,
+// then the number of patterns (set-ups of the saw). So a priority bar is used whenever it saves
+// regular stock, and is left whole when it does not.
 //
 // The work is limited by counts (pricing rounds, knapsack steps, simplex iterations, columns,
 // search and MIP nodes), never by the clock: a job gives the same plan on every machine, however
@@ -19,6 +19,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "optimiser/records.h"
 #include "optimiser/search.h"
@@ -58,14 +59,43 @@ enum class OptimalStage { kBound, kSearching };
 std::string OptimalProgressText(OptimalStage stage, double gap_mm = -1);
 
 // The label after a 最適 run: the remnant rate as the other precisions show it, then
-// "最適解" or the gap to the bound in metres (rounded up), said to be unfinished when stopped.
-std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped);
+// "最適解" or the gap to the bound in metres (rounded up), said to be unfinished when stopped,
+// and the plan's pattern count.
+std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
+                              int patterns);
 
 // Plans records (lists sorted and merged here) into records.best in the final order. Not
 // applicable to jobs whose kerf makes a piece weigh nothing or whose bars are longer than
 // 400 m; the caller then uses the search. `host` gives the progress label and Shift.
+struct ExactOptions {
+  // A plan of the same lists (its records.best, as the search leaves it) that the planner is to
+  // better; the planner ends as soon as a plan, this one included, reaches the bound.
+  const OptimiserRecords* start = nullptr;
+  // The share (0..1) of the work limits of the search for a better plan after the first one.
+  double effort = 1.0;
+};
+
 ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host,
-                      double guard_seconds = kDefaultGuardSeconds);
+                      double guard_seconds = kDefaultGuardSeconds,
+                      const ExactOptions& options = {});
+
+// For a job the stock cannot cover: the least stock to add, in the job's own stock lengths
+// (the least length added, then the fewest bars), by the same model.
+struct Shortage {
+  bool applicable = true;           // false: the model does not take this job
+  bool found = false;               // `bars` (possibly none) makes the job plannable
+  std::vector<StockBarsUsed> bars;  // bars to add per stock length, shortest first
+  bool proven = false;              // no smaller addition exists
+  bool stopped = false;             // Shift or the time guard ended it early
+};
+
+// Sorts and merges the lists; when an addition is found, the records become the job with it
+// (stock quantities raised) and records.best a plan of that job.
+Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host,
+                       double guard_seconds = kDefaultGuardSeconds);
+
+// The bars of the stock entries after the first `owned` that records.best cuts.
+std::vector<StockBarsUsed> AddedBars(const OptimiserRecords& records, int owned);
 
 // The plain baseline the quality table compares with: the integer programme over nothing but
 // the columns the LP's own column generation produced, `nodes` branch-and-bound nodes at most.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,13 @@ struct Conditions {
   int32_t priority_length = 0;
 };
 
+// Bars of one stock length (that a plan cuts, or that a job lacks).
+struct StockBarsUsed {
+  int32_t length = 0;
+  long long bars = 0;
+  bool operator==(const StockBarsUsed&) const = default;
+};
+
 // Everything the run reads and writes. The window and each command own one, made on the heap
 // (about 2 MB); tests make their own.
 struct OptimiserRecords {
@@ -106,6 +114,10 @@ struct OptimiserRecords {
   int attempts_made = 0;
   // The job's piece marks as they stood at the run, for the pages and outputs that name them.
   std::vector<PieceMark> marks;
+  // Set by a run that the stock cannot cover: the least bars to add per stock length, and the
+  // job with them added and planned.
+  std::vector<StockBarsUsed> shortage;
+  std::shared_ptr<const OptimiserRecords> with_shortage;
 };
 
 // How far beyond its length a bar of stock entry k may be filled: the stock margin (the mill's
@@ -114,11 +126,6 @@ inline int32_t StockMargin(const OptimiserRecords& records, int k) {
   return records.stock.entries[k].measured ? 0 : records.conditions.margin;
 }
 
-// Bars of one stock length that the best plan cuts.
-struct StockBarsUsed {
-  int32_t length = 0;
-  long long bars = 0;
-};
 // For each stock entry the best plan cuts at all, in stock-list order.
 std::vector<StockBarsUsed> StockUsed(const OptimiserRecords& records);
 

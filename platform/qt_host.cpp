@@ -30,7 +30,22 @@ void QtBusyCursor::EndBusy() {
 }
 
 void LabelProgress::SetProgressText(const std::string& text) {
+  // The label's own font is kept aside; a text too wide for it gets a smaller one.
+  const char* const kBaseFont = "zarvelBaseFont";
+  if (!label_->property(kBaseFont).isValid()) label_->setProperty(kBaseFont, label_->font());
+  QFont font = label_->property(kBaseFont).value<QFont>();
+  label_->setFont(font);
   label_->setText(QString::fromUtf8(text::Cp932ToUtf8(text)));
+  const int size = font.pixelSize() > 0 ? font.pixelSize() : font.pointSize();
+  for (int smaller = size - 1; smaller >= size / 2 && label_->sizeHint().width() > label_->width();
+       --smaller) {
+    if (font.pixelSize() > 0) {
+      font.setPixelSize(smaller);
+    } else {
+      font.setPointSize(smaller);
+    }
+    label_->setFont(font);
+  }
   label_->repaint();
 }
 

@@ -25,22 +25,37 @@ void Show(const RunHost& host, const char* utf8_literal) {
   Show(host, text::Lit(utf8_literal));
 }
 
-// 最適: the exact planner, and the search at 高 beside it unless the plan is proven optimal;
-// the plan using less stock (regular, then priority) is kept, so 最適 is never worse than 高.
+// Whether plan a is better than plan b: less stock (regular, then priority), then fewer patterns.
+bool Better(const OptimiserRecords& a, const OptimiserRecords& b) {
+  const StockUse x = PlanStock(a), y = PlanStock(b);
+  if (UsesLess(x, y) || UsesLess(y, x)) return UsesLess(x, y);
+  return a.best.pattern_count < b.best.pattern_count;
+}
+
+}  // namespace
+
+double OptimalEffort(int64_t search_draws) {
+  if (search_draws <= kHeavySearchDraws) return 1.0;
+  return static_cast<double>(kHeavySearchDraws) / static_cast<double>(search_draws);
+}
+
 int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
+  // 高 first: its plan is the one to better, and a stopped run keeps the better of the two.
   auto searched = std::make_unique<OptimiserRecords>(records);
-  const ExactResult exact = ExactPlan(records, host);
+  int64_t draws = 0;
+  const int search = RunSearch(*searched, host, AttemptsForPrecision(2), kWorkBudget, &draws);
+  ExactOptions options;
+  if (search == kSearchPlanned) options.start = searched.get();
+  options.effort = OptimalEffort(draws);
+  const ExactResult exact = ExactPlan(records, host, kDefaultGuardSeconds, options);
   int status = exact.status;
-  if (exact.status != kSearchPlanned || !exact.proven_optimal) {
-    const int search = RunSearch(*searched, host, AttemptsForPrecision(2));
-    if (search == kSearchPlanned &&
-        (exact.status != kSearchPlanned || UsesLess(PlanStock(*searched), PlanStock(records)))) {
-      records = *searched;
-      status = kSearchPlanned;
-    } else if (exact.status != kSearchPlanned) {
-      status = search;
-    }
+  if (search == kSearchPlanned && (exact.status != kSearchPlanned || Better(*searched, records))) {
+    records = *searched;
+    status = kSearchPlanned;
+  } else if (exact.status != kSearchPlanned) {
+    status = search;
   }
+  records.random = searched->random;  // Alt continues from where the run left the generator
   records.exact_run = true;
   records.regular_bound = exact.regular_bound;
   records.priority_bound = exact.priority_bound;
@@ -52,13 +67,69 @@ int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
   if (status == kSearchPlanned && exact.applicable && host.progress != nullptr) {
     const double gap =
         use.regular - exact.regular_bound + std::max(0.0, use.priority - exact.priority_bound);
-    host.progress->SetProgressText(
-        OptimalResultText(records.best.remnant_rate, records.proven_optimal, gap, exact.stopped));
+    host.progress->SetProgressText(OptimalResultText(records.best.remnant_rate,
+                                                     records.proven_optimal, gap, exact.stopped,
+                                                     records.best.pattern_count));
   }
   return status;
 }
 
+namespace {
+
+constexpr const char* kShortMessage = "[#×]素材数不足か素材長が足りないため、Zarvel不能です。";
+
+// After a run the stock could not cover: the least addition that makes the job plannable, and
+// the plan with it (the least stock of that job, or the addition's own plan).
+RunOutcome Shortfall(OptimiserRecords& records, const RunHost& host, const SearchHost& search) {
+  if (const std::string unfit = UnfitPieceText(records); !unfit.empty()) {
+    Show(host, text::Lit(kShortMessage) + "\n" + unfit);
+    return RunOutcome::kInfeasible;
+  }
+  auto with = std::make_shared<OptimiserRecords>(records);
+  with->exact_run = false;  // the plan with the addition carries no bounds of its own
+  with->work_limit_reached = false;
+  const Shortage shortage = LeastAddition(*with, search);
+  if (!shortage.found) {
+    Show(host, kShortMessage);
+    return RunOutcome::kInfeasible;
+  }
+  if (shortage.bars.empty()) {  // the search missed a plan the stock allows
+    records = *with;
+    if (search.progress != nullptr)
+      search.progress->SetProgressText(
+          text::Format("(%3d) %7.3f %%", 100, records.best.remnant_rate));
+    return RunOutcome::kPlanned;
+  }
+  records.shortage = shortage.bars;
+  records.with_shortage = with;
+  Show(host, text::Lit(kShortMessage) + "\n" + ShortageText(shortage.bars));
+  return RunOutcome::kShort;
+}
+
 }  // namespace
+
+std::string ShortageText(const std::vector<StockBarsUsed>& bars) {
+  std::string t = text::Lit("不足: ");
+  for (std::size_t i = 0; i < bars.size(); ++i)
+    t += (i == 0 ? std::string() : text::Lit("、")) +
+         text::Format(text::Lit("%d × %lld 本").c_str(), bars[i].length, bars[i].bars);
+  return t + text::Lit(" を追加すれば計画できます");
+}
+
+std::string UnfitPieceText(const OptimiserRecords& r) {
+  int64_t longest = 0;
+  for (int k = 1; k <= r.stock.count; ++k)
+    longest = std::max<int64_t>(longest, r.stock.entries[k].length);
+  for (int j = 1; j <= r.cut.count; ++j) {
+    const int32_t piece = r.cut.entries[j].length;
+    if (piece > longest + r.conditions.margin)
+      return text::Format(
+          text::Lit("%d mm の切断材を取れる素材がありません (最長の素材 %lld mm、素材の余裕 %d mm)")
+              .c_str(),
+          piece, static_cast<long long>(longest), r.conditions.margin);
+  }
+  return {};
+}
 
 void ReadConditions(Conditions& c, const RunForm& form) {
   c.year = WholeNumber(form, JobField::kYear);
@@ -112,6 +183,8 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
     LengthEntry& e = records.stock.entries[k];
     e.measured = std::find(measured.begin(), measured.end(), e.length) != measured.end();
   }
+  records.shortage.clear();
+  records.with_shortage.reset();
 
   if (records.stock.Empty()) {
     if (user_invoked) Show(host, "[#×]素材が未入力です。");
@@ -147,15 +220,19 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
   const int result = form.PrecisionItem() == kPrecisionOptimal
                          ? RunOptimal(records, search_host)
                          : RunSearch(records, search_host, attempts);
-  if (result != kSearchPlanned) {
-    if (result == kSearchTooLarge) {
-      Show(host,
-           "[#×]計算量が多すぎるため、Zarvel不能です。\n切断材の本数か種類を減らして下さい。");
-    } else {
-      Show(host, "[#×]素材数不足か素材長が足りないため、Zarvel不能です。");
-    }
+  if (result == kSearchTooLarge) {
+    Show(host, "[#×]計算量が多すぎるため、Zarvel不能です。\n切断材の本数か種類を減らして下さい。");
     if (host.cursor != nullptr) host.cursor->EndBusy();
-    return result == kSearchTooLarge ? RunOutcome::kTooLarge : RunOutcome::kInfeasible;
+    return RunOutcome::kTooLarge;
+  }
+  if (result != kSearchPlanned) {
+    const RunOutcome outcome = Shortfall(records, host, search_host);
+    if (outcome != RunOutcome::kPlanned) {
+      if (host.progress != nullptr)  // the label as a run without a plan leaves it
+        host.progress->SetProgressText(text::Format("(%3d) %7.3f %%", 100, kRateSentinel));
+      if (host.cursor != nullptr) host.cursor->EndBusy();
+      return outcome;
+    }
   }
   if (host.cursor != nullptr) host.cursor->EndBusy();
   if (records.work_limit_reached) Show(host, WorkLimitMessage(records.attempts_made));

@@ -8,6 +8,7 @@
 
 #include "base/control.h"
 #include "optimiser/records.h"
+#include "optimiser/search.h"
 #include "run/grid.h"
 #include "run/host.h"
 
@@ -56,7 +57,8 @@ enum class RunOutcome {
                 // may have cut the search short: records.work_limit_reached)
   kNoStock,     // the stock list is empty
   kNoCut,       // the cut list is empty
-  kInfeasible,  // no attempt gave a valid plan
+  kInfeasible,  // no attempt gave a valid plan, and no addition of stock would help
+  kShort,       // the stock cannot cover the job: records.shortage says what to add
   kTooLarge,    // beyond the limits of what the search takes on
   kNegativeCondition,  // a negative margin or kerf: pieces would overlap
 };
@@ -72,11 +74,28 @@ void RelayoutGrids(OptimiserRecords& records, RunForm& form);
 RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& host,
                       bool user_invoked);
 
+// 最適 on lists read into `records`: the exact planner and the search at 高, the plan using less
+// stock (regular, then priority) kept, so 最適 is never worse than 高. Returns the search's codes.
+int RunOptimal(OptimiserRecords& records, const SearchHost& host);
+
+// A search at 高 that makes more bar-fill draws than this marks a heavy job, on which the
+// exact planner's search for a better plan gets the share OptimalEffort of its work limits, so
+// that 最適 costs little more than 高 (counted, so every machine gives the same plan).
+inline constexpr int64_t kHeavySearchDraws = 150'000'000;
+double OptimalEffort(int64_t search_draws);
+
 // The note after a plan that the work limit cut short (CP932): how many attempts were made.
 std::string WorkLimitMessage(int attempts_made);
 
 // The refusal of a negative margin or kerf, naming each (CP932); empty when neither is.
 std::string NegativeConditionMessage(const Conditions& conditions);
+
+// The second line after a short run (CP932): "不足: 12000 × 1 本 を追加すれば計画できます".
+std::string ShortageText(const std::vector<StockBarsUsed>& bars);
+
+// Which piece no stock length can hold (CP932), with the longest bar and the margin; empty when
+// every piece fits some bar.
+std::string UnfitPieceText(const OptimiserRecords& records);
 
 // The preview's caption: application title, version and "版) 印刷プレビュー".
 std::string PreviewCaption(const std::string& version_text);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 
@@ -142,12 +143,35 @@ struct OptimalRun {
   std::unique_ptr<OptimiserRecords> records = std::make_unique<OptimiserRecords>();
 };
 
-TEST(ExactPlanner, TooLittleStockGivesTheSearchesMessage) {
-  OptimalRun run({"6000.1"}, {"5000.2"});
-  auto& host = run.host;
-  EXPECT_EQ(run.Run(), RunOutcome::kInfeasible);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0], text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。"));
+TEST(ExactPlanner, LeastAdditionThenFewestBars) {
+  struct Case {
+    JobLists job;
+    std::vector<StockBarsUsed> add;
+  };
+  const Case cases[] = {
+      // One more 6 m bar for the second piece.
+      {{{{6000, 1}}, {{5000, 2}}, 20, 3, 0}, {{6000, 1}}},
+      // The relaxation takes half a 12 m bar; a whole 6 m bar is the least that plans.
+      {{{{6000, 2}, {12000, 1}}, {{5000, 3}, {2500, 4}}, 20, 3, 0}, {{6000, 1}}},
+      // 24 m more either way (four 6 m bars, or two 12 m): the fewest bars.
+      {{{{6000, 1}, {12000, 1}}, {{5900, 7}}, 20, 3, 0}, {{12000, 2}}},
+      // Enough stock already: nothing to add, and the plan is within it.
+      {{{{6000, 2}}, {{2900, 4}}, 20, 3, 0}, {}},
+  };
+  for (const Case& c : cases) {
+    auto r = MakeRecords(c.job);
+    const Shortage shortage = LeastAddition(*r, {});
+    ASSERT_TRUE(shortage.found);
+    EXPECT_EQ(shortage.bars, c.add) << c.job.stock[0].first << " " << c.job.cut[0].first;
+    ExpectSoundPlan(*r);  // within the stock with the addition
+    for (const StockBarsUsed& added : c.add)
+      for (int k = 1; k <= r->stock.count; ++k)
+        if (r->stock.entries[k].length == added.length) {
+          const auto owned = std::find_if(c.job.stock.begin(), c.job.stock.end(),
+                                          [&](const auto& s) { return s.first == added.length; });
+          EXPECT_EQ(r->stock.entries[k].quantity, owned->second + added.bars);
+        }
+  }
 }
 
 TEST(ExactPlanner, LabelShowsTheRemnantRateAndWhereThePlanStands) {
@@ -156,22 +180,27 @@ TEST(ExactPlanner, LabelShowsTheRemnantRateAndWhereThePlanStands) {
   auto& records = run.records;
   ASSERT_EQ(run.Run(), RunOutcome::kPlanned);
   ASSERT_GE(host.progress.size(), 2u);
-  EXPECT_EQ(host.progress.front(), text::Lit("下限を計算中\n[Shift]キーで中止"));
+  // The search at 高 goes first, then the bound.
+  EXPECT_EQ(host.progress.front()[0], '(');
+  EXPECT_NE(std::find(host.progress.begin(), host.progress.end(),
+                      text::Lit("下限を計算中\n[Shift]キーで中止")),
+            host.progress.end());
   // Two bars of 5.5 m with 94 mm left on each: proven, as the bound is 11 m.
-  EXPECT_EQ(host.progress.back(), "(100)   1.709 %\n" + text::Lit("最適解"));
+  EXPECT_EQ(host.progress.back(), "(100)   1.709 %\n" + text::Lit("最適解 1 パターン"));
   EXPECT_TRUE(records->proven_optimal);
   EXPECT_FALSE(records->stopped);
   EXPECT_EQ(records->regular_bound, 11000);
 }
 
 TEST(ExactPlanner, ResultTextGivesTheGapInMetresRoundedUp) {
-  EXPECT_EQ(OptimalResultText(1.5, false, 1450, false),
-            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内"));
-  EXPECT_EQ(OptimalResultText(1.5, false, 1401, false),
-            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内"));
-  EXPECT_EQ(OptimalResultText(12.25, false, 500, true),
-            "(100)  12.250 %\n" + text::Lit("中止 下限まで 0.5 m"));
-  EXPECT_EQ(OptimalResultText(0, true, 0, true), "(100)   0.000 %\n" + text::Lit("最適解"));
+  EXPECT_EQ(OptimalResultText(1.5, false, 1450, false, 12),
+            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内 12 パターン"));
+  EXPECT_EQ(OptimalResultText(1.5, false, 1401, false, 12),
+            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内 12 パターン"));
+  EXPECT_EQ(OptimalResultText(12.25, false, 500, true, 3),
+            "(100)  12.250 %\n" + text::Lit("中止 下限まで 0.5 m 3 パターン"));
+  EXPECT_EQ(OptimalResultText(0, true, 0, true, 1),
+            "(100)   0.000 %\n" + text::Lit("最適解 1 パターン"));
 }
 
 TEST(ExactPlanner, NeverWorseThanHigh) {
@@ -183,12 +212,53 @@ TEST(ExactPlanner, NeverWorseThanHigh) {
     form.SetPrecisionItem(2);
     ASSERT_EQ(RunCommand(*exact, form, host, true), RunOutcome::kPlanned);
     const StockUse high = PlanStock(*exact);
+    const int32_t high_patterns = exact->best.pattern_count;
     form.SetPrecisionItem(kPrecisionOptimal);
     ASSERT_EQ(RunCommand(*exact, form, host, true), RunOutcome::kPlanned);
     EXPECT_FALSE(UsesLess(high, PlanStock(*exact))) << job;
+    // At the same stock, never more set-ups of the saw.
+    if (!UsesLess(PlanStock(*exact), high)) {
+      EXPECT_LE(exact->best.pattern_count, high_patterns) << job;
+    }
     EXPECT_TRUE(exact->exact_run);
     EXPECT_GE(PlanStock(*exact).regular + 1e-6, exact->regular_bound) << job;
     ExpectSoundPlan(*exact);
+  }
+}
+
+// Shift goes down at the given poll and stays down.
+class ShiftAfter final : public KeyState {
+ public:
+  explicit ShiftAfter(int polls) : polls_(polls) {}
+  bool IsKeyDown(int key) const override { return key == kKeyShift && ++seen_ > polls_; }
+
+ private:
+  int polls_;
+  mutable int seen_ = 0;
+};
+
+TEST(ExactPlanner, StoppedStillKeepsTheBetterOfItsPlanAndTheSearchs) {
+  auto high = std::make_unique<OptimiserRecords>();
+  job::JobForm form(*high);
+  ASSERT_TRUE(job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/full_grid.zv5"));
+  form.SetPrecisionItem(2);
+  ASSERT_EQ(RunCommand(*high, form, RunHost{}, true), RunOutcome::kPlanned);
+  // The search at 高 polls Shift after each of its attempts 51..500; Shift down after it (in
+  // the exact part), and from the start.
+  for (const int polls : {450, 0}) {
+    ShiftAfter keys(polls);
+    RunHost host;
+    host.keys = &keys;
+    auto stopped = std::make_unique<OptimiserRecords>();
+    job::JobForm optimal(*stopped);
+    ASSERT_TRUE(job::OpenJobFile(optimal, ZARVEL5_SOURCE_DIR "/examples/full_grid.zv5"));
+    optimal.SetPrecisionItem(kPrecisionOptimal);
+    ASSERT_EQ(RunCommand(*stopped, optimal, host, true), RunOutcome::kPlanned);
+    EXPECT_TRUE(stopped->stopped);
+    ExpectSoundPlan(*stopped);
+    if (polls > 0) {
+      EXPECT_FALSE(UsesLess(PlanStock(*high), PlanStock(*stopped)));
+    }
   }
 }
 

@@ -10,6 +10,8 @@
 
 #include "app/main_window.h"
 #include "app/message.h"
+#include "base/cp932.h"
+#include "platform/qt_host.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::app {
@@ -35,15 +37,22 @@ TEST(OptimalWindow, LabelShowsTheRateAndThatThePlanIsOptimal) {
   QTest::mouseClick(window->RunButton(), Qt::LeftButton);
   EXPECT_TRUE(messages.empty());
   QLabel* label = window->ProgressLabel();
-  EXPECT_EQ(label->text(), QStringLiteral("(100)   1.709 %\n最適解"));
+  EXPECT_EQ(label->text(), QStringLiteral("(100)   1.709 %\n最適解 1 パターン"));
   EXPECT_TRUE(records->proven_optimal);
-  // The longest lines a run can leave still fit the label.
-  for (const QString& longest : {QStringLiteral("(100)  12.345 %\n中止 下限まで 9999.9 m"),
-                                 QStringLiteral("(100)  12.345 %\n下限まで 9999.9 m 以内")}) {
-    label->setText(longest);
-    EXPECT_LE(label->sizeHint().width(), label->width()) << longest.toStdString();
-    EXPECT_LE(label->sizeHint().height(), label->height()) << longest.toStdString();
+  // The longest lines a run can leave still fit the label (in a smaller font if need be), and a
+  // short one gets the label's own font back.
+  const QFont own = label->font();
+  platform::LabelProgress progress(label);
+  for (const char* longest : {"(100)  12.345 %\n中止 下限まで 9999.9 m 2000 パターン",
+                              "(100)  12.345 %\n下限まで 9999.9 m 以内 2000 パターン"}) {
+    progress.SetProgressText(text::Lit(longest));
+    EXPECT_LE(label->sizeHint().width(), label->width()) << longest;
+    EXPECT_LE(label->sizeHint().height(), label->height()) << longest;
+    EXPECT_LT(label->font().pixelSize() + label->font().pointSize(),
+              own.pixelSize() + own.pointSize());
   }
+  progress.SetProgressText("(100)   1.709 %");
+  EXPECT_EQ(label->font(), own);
   window->SetDataModified(false);
   window.reset();
   SetMessageHandler(nullptr);

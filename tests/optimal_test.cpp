@@ -172,7 +172,7 @@ TEST(ExactPlanner, JsonGivesTheStockAndTheBoundsInMillimetres) {
   ASSERT_EQ(RunCommand(*records, form, host.Host(), true), RunOutcome::kPlanned);
   const std::string json = cli::PlanJson(*records);
   for (const char* part :
-       {"\"stock_length\": 8000,", "\"regular_stock_length\": 6000,",
+       {"\"stock_length\": 8000,", "\"patterns_count\": 2,", "\"regular_stock_length\": 6000,",
         "\"regular_stock_length_bound\": 6000,", "\"priority_stock_length\": 2000,",
         "\"priority_stock_length_bound\": 2000,", "\"proven_optimal\": true,",
         "\"stopped\": false}"})

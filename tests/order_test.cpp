@@ -181,8 +181,14 @@ TEST(OrderCommand, JobsThatCannotBePlannedAreNamedAndTheRestListed) {
   form.CutGrid().SetCell(1, 1, " 5000.  1");
   const std::string short_stock = temp.File("short.zv5");
   ASSERT_TRUE(job::WriteJobFile(form, short_stock));
+  // One more 6 m bar would do.
+  form.StockGrid().SetCell(1, 1, " 6000.  1");
+  form.CutGrid().SetCell(1, 1, " 5000.  2");
+  const std::string lacking = temp.File("lacking.zv5");
+  ASSERT_TRUE(job::WriteJobFile(form, lacking));
   std::vector<std::string> args = ProjectJobs();
   args.push_back(short_stock);
+  args.push_back(lacking);
   args.push_back(temp.File("missing.zv5"));
   std::ostringstream out, err;
   EXPECT_EQ(RunOrderCommand(args, out, err), kExitUsage);  // an unreadable file weighs most
@@ -191,11 +197,17 @@ TEST(OrderCommand, JobsThatCannotBePlannedAreNamedAndTheRestListed) {
             std::string::npos)
       << e;
   EXPECT_NE(e.find("missing.zv5"), std::string::npos);
-  EXPECT_NE(e.find("6/6"), std::string::npos);  // progress with many jobs
+  EXPECT_NE(e.find("7/7"), std::string::npos);  // progress with many jobs
   // The planned jobs are still listed.
   EXPECT_NE(out.str().find("H-400×200×8×13 計"), std::string::npos);
-  EXPECT_NE(out.str().find("計画できなかった仕事: 2 件"), std::string::npos);
-  EXPECT_NE(out.str().find("5000 mm の切断材を取れる素材がありません"), std::string::npos);
+  EXPECT_NE(out.str().find("計画できなかった仕事: 3 件"), std::string::npos);
+  EXPECT_NE(out.str().find("short.zv5: 素材数不足か素材長が足りないため、Zarvel不能です。 (5000 mm "
+                           "の切断材を取れる素材がありません"),
+            std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("lacking.zv5: 素材数不足か素材長が足りないため、Zarvel不能です。 (不足: "
+                           "6000 × 1 本 を追加すれば計画できます)"),
+            std::string::npos);
   EXPECT_NE(out.str().find("計画できなかった仕事があります"), std::string::npos);
 
   args.pop_back();
@@ -207,6 +219,10 @@ TEST(OrderCommand, JobsThatCannotBePlannedAreNamedAndTheRestListed) {
   EXPECT_EQ(RunOrderCommand(args, out, err), kExitRunMessage);
   EXPECT_EQ(out.str().rfind("{\"status\": \"incomplete\"", 0), 0u);
   EXPECT_NE(out.str().find("\"status\": \"failed\", \"message\": \"素材数不足"), std::string::npos);
+  EXPECT_NE(out.str().find("\"lacks\": \"不足: 6000 × 1 本 を追加すれば計画できます\", "
+                           "\"shortage\": [{\"stock_length\": 6000, \"bars\": 1}]"),
+            std::string::npos)
+      << out.str();
 }
 
 TEST(OrderCommand, CsvAndUsage) {

@@ -55,7 +55,8 @@ TEST_F(PlanCommandTest, JsonOfTwoPiecesPerBar) {
   ASSERT_EQ(Run({path, "--json"}), kExitPlanned);
   EXPECT_EQ(out.str(),
             "{\"status\": \"ok\", \"stock_length\": 11000, \"required_length\": 10800, "
-            "\"remnant_length\": 188, \"remnant_rate\": 1.709091, \"loss_rate\": 1.851852,\n"
+            "\"remnant_length\": 188, \"remnant_rate\": 1.709091, \"loss_rate\": 1.851852, "
+            "\"patterns_count\": 1,\n"
             " \"patterns\": [{\"stock_length\": 5500, \"repeat\": 2, \"remnant\": 94, "
             "\"remnant_rate\": 1.709091, \"pieces\": [[2700, 2]]}],\n"
             " \"stock_used\": [[5500, 2]],\n"
@@ -79,8 +80,17 @@ TEST_F(PlanCommandTest, PriorityStockFirst) {
 
 TEST_F(PlanCommandTest, RunMessagesGoToStderr) {
   ASSERT_EQ(Run({Job({"6000.1"}, {"5000.2"}), "--json"}), kExitRunMessage);
+  EXPECT_EQ(out.str().rfind("{\"status\": \"short\", \"shortage\": [{\"stock_length\": 6000, "
+                            "\"bars\": 1}],\n \"plan\": {\"stock_length\": 12000,",
+                            0),
+            0u)
+      << out.str();
+  EXPECT_NE(out.str().find("\"stock_used\": [[6000, 2]]"), std::string::npos);
+  EXPECT_EQ(err.str(),
+            "素材数不足か素材長が足りないため、Zarvel不能です。\n"
+            "不足: 6000 × 1 本 を追加すれば計画できます\n");
+  ASSERT_EQ(Run({Job({"3000.1"}, {"5000.1"}, "unfit.zv5"), "--json"}), kExitRunMessage);
   EXPECT_EQ(out.str(), "{\"status\": \"infeasible\"}\n");
-  EXPECT_EQ(err.str(), "素材数不足か素材長が足りないため、Zarvel不能です。\n");
 
   ASSERT_EQ(Run({Job({}, {"5000.2"}, "empty.zv5")}), kExitRunMessage);
   EXPECT_EQ(err.str(), "素材が未入力です。\n");

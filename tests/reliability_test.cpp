@@ -214,6 +214,7 @@ struct JobRun {
   RunOutcome outcome;
   bool work_limit_reached;
   testing::FakeHost host;
+  std::vector<optimiser::StockBarsUsed> shortage;
 };
 
 JobRun RunJob(const std::vector<std::string>& stock, const std::vector<std::string>& cut,
@@ -228,6 +229,7 @@ JobRun RunJob(const std::vector<std::string>& stock, const std::vector<std::stri
   JobRun run{};
   run.outcome = optimiser::RunCommand(*records, form, run.host.Host(), true);
   run.work_limit_reached = records->work_limit_reached;
+  run.shortage = records->shortage;
   return run;
 }
 
@@ -271,8 +273,10 @@ TEST(AbsurdJobs, EndWithAPlanOrAMessage) {
   EXPECT_EQ(text::Cp932ToUtf8(refused.host.messages[0]),
             "[#×]1本の素材から切り出す切断材が多すぎます。");
   EXPECT_TRUE(refused.host.progress.empty());  // no search ran
-  // Not enough stock for a million pieces: the usual message.
-  EXPECT_EQ(RunJob({"6000.10"}, {"1000.999999"}).outcome, RunOutcome::kInfeasible);
+  // Not enough stock for a million pieces (six to a bar): the usual message and what to add.
+  const JobRun million = RunJob({"6000.10"}, {"1000.999999"});
+  EXPECT_EQ(million.outcome, RunOutcome::kShort);
+  EXPECT_EQ(million.shortage, (std::vector<optimiser::StockBarsUsed>{{6000, 166667 - 10}}));
 }
 
 TEST(AbsurdJobs, PiecesPerBarIsExactAndTheRefusalNotOffByOne) {

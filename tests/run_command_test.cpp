@@ -89,16 +89,48 @@ TEST_F(RunCommandTest, CellsThatReadOtherThanTheyLookAreNamed) {
   EXPECT_EQ(DoubtfulCells(form).size(), 2u);
 }
 
-TEST_F(RunCommandTest, InfeasibleJob) {
-  FakeForm::Fill(form.stock, {"6000.1"});
-  FakeForm::Fill(form.cut, {"5000.2"});
+TEST_F(RunCommandTest, ShortJobSaysWhatToAddAtEveryPrecision) {
+  for (const int precision : {0, 1, 2, kPrecisionOptimal}) {
+    SCOPED_TRACE(precision);
+    host = FakeHost();
+    form.precision = precision;
+    FakeForm::Fill(form.stock, {"6000.1"});
+    FakeForm::Fill(form.cut, {"5000.2"});
+    EXPECT_EQ(Run(), RunOutcome::kShort);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0], text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。\n"
+                                          "不足: 6000 × 1 本 を追加すれば計画できます"));
+    EXPECT_TRUE(host.busy_at_message[0]);  // the hourglass goes after the message
+    EXPECT_FALSE(host.busy);
+    EXPECT_TRUE(host.preview_captions.empty());
+    EXPECT_EQ(host.progress.back(), "(100) 999.000 %");
+    EXPECT_EQ(records->shortage, (std::vector<StockBarsUsed>{{6000, 1}}));
+    ASSERT_NE(records->with_shortage, nullptr);
+    EXPECT_EQ(StockUsed(*records->with_shortage), (std::vector<StockBarsUsed>{{6000, 2}}));
+  }
+}
+
+TEST(OptimalEffort, FallsAsTheSearchGrowsHeavy) {
+  const std::pair<int64_t, double> cases[] = {{0, 1.0},
+                                              {kHeavySearchDraws, 1.0},
+                                              {2 * kHeavySearchDraws, 0.5},
+                                              {8 * kHeavySearchDraws, 0.125}};
+  for (const auto& [draws, effort] : cases) EXPECT_DOUBLE_EQ(OptimalEffort(draws), effort) << draws;
+}
+
+TEST_F(RunCommandTest, APieceNoBarHoldsIsNamed) {
+  // 3020 mm fits a 3000 mm bar with the 20 mm margin; 3021 mm fits none, whatever is added.
+  FakeForm::Fill(form.stock, {"3000.1"});
+  FakeForm::Fill(form.cut, {"3020.1"});
+  EXPECT_EQ(Run(), RunOutcome::kPlanned);
+  FakeForm::Fill(form.cut, {"3020.1", "3021.1"});
   EXPECT_EQ(Run(), RunOutcome::kInfeasible);
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0], text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。"));
-  EXPECT_TRUE(host.busy_at_message[0]);  // the hourglass goes after the message
-  EXPECT_FALSE(host.busy);
-  EXPECT_TRUE(host.preview_captions.empty());
-  EXPECT_EQ(host.progress.back(), "(100) 999.000 %");
+  EXPECT_EQ(host.messages[0],
+            text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。\n3021 mm "
+                      "の切断材を取れる素材がありません (最長の素材 3000 mm、素材の余裕 20 mm)"));
+  EXPECT_TRUE(records->shortage.empty());
+  EXPECT_EQ(records->with_shortage, nullptr);
 }
 
 TEST_F(RunCommandTest, GridsAreRewrittenSortedAndPacked) {
