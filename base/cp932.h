@@ -19,6 +19,17 @@ inline std::size_t CharLength(std::string_view s, std::size_t i) {
   return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
 }
 
+// The longest start of a CP932 text within `bytes` bytes, cut only between characters.
+inline std::string HeadBytes(std::string_view s, std::size_t bytes) {
+  std::size_t end = 0;
+  while (end < s.size()) {
+    const std::size_t next = end + CharLength(s, end);
+    if (next > bytes) break;
+    end = next;
+  }
+  return std::string(s.substr(0, end));
+}
+
 // UTF-8 to CP932. A character CP932 cannot hold, or a malformed UTF-8 sequence, becomes "?".
 std::string Utf8ToCp932(std::string_view utf8);
 

@@ -19,17 +19,6 @@ bool ReadCount(const std::string& text, int32_t& value) {
   return value > 0;
 }
 
-std::string CutMark(std::string mark) {
-  if (mark.size() <= kMaxMarkBytes) return mark;
-  std::size_t end = 0;
-  while (end < mark.size()) {
-    const std::size_t next = end + text::CharLength(mark, end);
-    if (next > kMaxMarkBytes) break;
-    end = next;
-  }
-  return mark.substr(0, end);
-}
-
 }  // namespace
 
 std::vector<std::string> MarkLines(const std::vector<optimiser::PieceMark>& marks) {
@@ -69,7 +58,7 @@ std::vector<optimiser::PieceMark> ReadMarks(std::string_view content) {
     int32_t length = 0, count = 0;
     if (f.size() < 3 || f[0].empty() || !ReadCount(f[1], length) || !ReadCount(f[2], count))
       continue;
-    AddMark(marks, CutMark(f[0]), length, count);
+    AddMark(marks, text::HeadBytes(f[0], kMaxMarkBytes), length, count);
   }
   return marks;
 }

@@ -27,17 +27,6 @@ std::string QrField(const std::string& cp932) {
   return s;
 }
 
-// The longest start of `s` (whole characters) within `bytes` bytes.
-std::string Head(const std::string& s, std::size_t bytes) {
-  std::size_t end = 0;
-  while (end < s.size()) {
-    const std::size_t next = end + text::CharLength(s, end);
-    if (next > bytes) break;
-    end = next;
-  }
-  return s.substr(0, end);
-}
-
 }  // namespace
 
 void FitTextLine(double x, double y, double height, double room, const std::string& s, int font) {
@@ -46,7 +35,7 @@ void FitTextLine(double x, double y, double height, double room, const std::stri
   std::string shown = s;
   if (shown.size() * column > room) {
     column = std::max(room / static_cast<double>(shown.size()), height * kNarrowest);
-    shown = Head(shown, static_cast<std::size_t>(room / column));
+    shown = text::HeadBytes(shown, static_cast<std::size_t>(room / column));
   }
   text::SetTextStyle(height, column, 0, font);
   text::DrawTextRun(x, y, 0, 0, shown);
