@@ -1,7 +1,5 @@
 #include "cli/order_command.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -185,13 +183,6 @@ std::string Lacks(const optimiser::OptimiserRecords& r, std::string& message) {
          Metres(r.cut.TotalLength()) + " m (切り代・素材の余裕を除く) です。素材が足りません";
 }
 
-// A file's identity, so that one job named by two paths or through a link is planned once.
-std::optional<std::pair<dev_t, ino_t>> FileIdentity(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return std::make_pair(st.st_dev, st.st_ino);
-}
-
 std::string TotalsJson(const OrderTotals& t, const char* prefix) {
   return text::Format("\"%sbars\": %lld, \"%stotal_length\": %.15g, \"%sweight_t\": %s", prefix,
                       t.bars, prefix, t.total_length, prefix, Tonnes(t.weight_kg, true).c_str());
@@ -276,7 +267,7 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
     if (!s) order.yard_message = s.message;
   }
   std::vector<std::string> keys;  // one per member
-  std::vector<std::pair<std::pair<dev_t, ino_t>, std::string>> seen;
+  std::vector<std::pair<job::FileId, std::string>> seen;
   const std::size_t n = options.jobs.size();
   for (std::size_t i = 0; i < n; ++i) {
     CommandOptions o;
@@ -286,7 +277,8 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
       *progress << "zarvel5: " << (i + 1) << "/" << n << " " << o.job << "\n" << std::flush;
     OrderJob job;
     job.file = o.job;
-    const auto identity = FileIdentity(o.job);
+    // One job named by two paths or through a link is planned once.
+    const std::optional<job::FileId> identity = job::IdentityOf(o.job);
     const auto before = std::find_if(
         seen.begin(), seen.end(), [&](const auto& s) { return identity && s.first == *identity; });
     if (before != seen.end()) {

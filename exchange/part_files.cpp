@@ -1,7 +1,5 @@
 #include "exchange/part_files.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <climits>
 #include <filesystem>
@@ -55,13 +53,11 @@ std::vector<std::pair<std::string, Kind>> Files(const std::vector<std::string>& 
 
 PartFiles ReadPartFiles(const std::vector<std::string>& inputs, const PartFileOptions& options) {
   PartFiles r;
-  std::vector<std::pair<dev_t, ino_t>> seen;
+  std::vector<job::FileId> seen;
   for (const auto& [file, kind] : Files(inputs, r.refused)) {
-    struct stat st {};
-    if (::stat(file.c_str(), &st) == 0) {
-      const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
-      if (std::find(seen.begin(), seen.end(), id) != seen.end()) continue;
-      seen.push_back(id);
+    if (const std::optional<job::FileId> id = job::IdentityOf(file)) {
+      if (std::find(seen.begin(), seen.end(), *id) != seen.end()) continue;
+      seen.push_back(*id);
     }
     std::string bytes;
     const std::size_t limit = kind == Kind::kDstv ? kMaxDstvSize : job::kMaxCutCsvSize;

@@ -222,11 +222,16 @@ bool IsRegularFile(const std::string& path) {
   return Files().Stat(path, st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::optional<FileId> IdentityOf(const std::string& path) {
+  struct stat st {};
+  if (Files().Stat(path, st) != 0) return std::nullopt;
+  return FileId{static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino)};
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {};
-  struct stat sb {};
-  return Files().Stat(a, sa) == 0 && Files().Stat(b, sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  const std::optional<FileId> ia = IdentityOf(a);
+  return ia && ia == IdentityOf(b);
 }
 
 }  // namespace zarvel::job

@@ -2,6 +2,7 @@
 // one whole; both answer why they failed.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "job/file_result.h"
@@ -28,8 +29,16 @@ FileResult ReadWholeFile(const std::string& path, std::string& out, std::size_t 
 
 bool IsRegularFile(const std::string& path);
 
-// Whether two paths name one existing file (device and inode: another path or a link to it
-// is the same file).
+// What names one file however it is reached (another path, a link): device and inode.
+struct FileId {
+  unsigned long long device = 0;
+  unsigned long long inode = 0;
+  bool operator==(const FileId&) const = default;
+};
+// The identity of an existing file; nothing when it cannot be looked at.
+std::optional<FileId> IdentityOf(const std::string& path);
+
+// Whether two paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b);
 
 // The file a path names after following symbolic links (the path itself when it is none);

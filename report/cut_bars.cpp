@@ -44,25 +44,4 @@ CutBars ListCutBars(const optimiser::OptimiserRecords& r) {
   return out;
 }
 
-std::string PatternMarks(const CutBars& cut_bars, int pattern, int32_t length) {
-  std::vector<std::pair<std::string, int>> counts;  // in the order met
-  for (const CutBar& bar : cut_bars.bars) {
-    if (bar.pattern != pattern) continue;
-    for (const CutPiece& piece : bar.pieces) {
-      if (piece.length != length || piece.mark.empty()) continue;
-      auto it = std::find_if(counts.begin(), counts.end(),
-                             [&](const auto& c) { return c.first == piece.mark; });
-      if (it == counts.end()) {
-        counts.emplace_back(piece.mark, 1);
-      } else {
-        ++it->second;
-      }
-    }
-  }
-  std::string text;
-  for (const auto& [mark, n] : counts)
-    text += (text.empty() ? "" : ", ") + mark + (n > 1 ? text::Format(" \x81\x7E%d", n) : "");
-  return text;
-}
-
 }  // namespace zarvel::report

@@ -33,8 +33,4 @@ struct CutBars {
 
 CutBars ListCutBars(const optimiser::OptimiserRecords& records);
 
-// The marks of a pattern's pieces of cut entry `entry`, over all its bars: "G1 ×2, G2" (CP932);
-// empty when none carries a mark.
-std::string PatternMarks(const CutBars& cut_bars, int pattern, int32_t length);
-
 }  // namespace zarvel::report

@@ -91,24 +91,30 @@ BarLayout LayOutBar(const optimiser::OptimiserRecords& r, const optimiser::BarPa
   bar.used = at;
   bar.overhang = std::max(end - bar.stock_length, 0.0);
   if (cut == nullptr) return bar;
-  // The i-th box stands for the i-th piece of every bar the pattern is cut on.
-  for (std::size_t i = 0; i < bar.pieces.size(); ++i) {
-    std::vector<std::pair<std::string, int>> counts;
-    for (const CutBar& cb : cut->bars) {
-      if (cb.pattern != pattern || i >= cb.pieces.size() || cb.pieces[i].mark.empty()) continue;
-      const std::string& mark = cb.pieces[i].mark;
-      auto it = std::find_if(counts.begin(), counts.end(),
+  // The i-th box stands for the i-th piece of every bar the pattern is cut on. The bars are in
+  // plan order, so the pattern's own are one run of them.
+  const auto first = std::lower_bound(cut->bars.begin(), cut->bars.end(), pattern,
+                                      [](const CutBar& c, int p) { return c.pattern < p; });
+  const auto last = std::upper_bound(first, cut->bars.end(), pattern,
+                                     [](int p, const CutBar& c) { return p < c.pattern; });
+  std::vector<std::vector<std::pair<std::string, int>>> counts(bar.pieces.size());
+  for (auto cb = first; cb != last; ++cb) {
+    for (std::size_t i = 0; i < bar.pieces.size() && i < cb->pieces.size(); ++i) {
+      const std::string& mark = cb->pieces[i].mark;
+      if (mark.empty()) continue;
+      auto it = std::find_if(counts[i].begin(), counts[i].end(),
                              [&](const auto& c) { return c.first == mark; });
-      if (it == counts.end()) {
-        counts.emplace_back(mark, 1);
+      if (it == counts[i].end()) {
+        counts[i].emplace_back(mark, 1);
       } else {
         ++it->second;
       }
     }
-    for (const auto& [mark, n] : counts)
+  }
+  for (std::size_t i = 0; i < bar.pieces.size(); ++i)
+    for (const auto& [mark, n] : counts[i])
       bar.pieces[i].marks += (bar.pieces[i].marks.empty() ? "" : ",") + mark +
                              (n > 1 ? text::Lit("×") + Length(n) : std::string());
-  }
   return bar;
 }
 
