@@ -342,8 +342,8 @@ void CellGrid::Refresh() {
 void CellGrid::NormaliseCurrent() {
   if (current_.row < rows_ && current_.col < cols_) {
     const std::string typed = Cell(current_.col, current_.row);
-    optimiser::NoteTypedText(*this, typed);  // the run still names what it read it as
-    SetCell(current_.col, current_.row, text::FormatCellText(typed));
+    run::NoteTypedText(*this, typed);  // the run still names what it read it as
+    SetCell(current_.col, current_.row, base::FormatCellText(typed));
   }
 }
 
@@ -379,7 +379,7 @@ void CellGrid::paintEvent(QPaintEvent*) {
       drawing::LogicalFont font;
       font.height = -kFontPixels;
       font.weight = 700;
-      font.face_name = text::Lit("ＭＳ ゴシック");
+      font.face_name = base::Lit("ＭＳ ゴシック");
       drawing::Colour colour = 0x000000;
       const bool fixed = r == 0 || c == 0;
       if (r == 0) {
@@ -394,9 +394,9 @@ void CellGrid::paintEvent(QPaintEvent*) {
           if (s.size() > kFocusedCellChars) s = s.substr(s.size() - kFocusedCellChars);
         } else {
           background = kRest;
-          s = text::FormatCellText(s);
+          s = base::FormatCellText(s);
         }
-        if (text::AtoI(s) == 0) s.clear();
+        if (base::AtoI(s) == 0) s.clear();
         colour = 0xFF0000;  // blue
       }
       painter.fillRect(QRect(x, y, w, kRowHeight), background);
@@ -421,7 +421,7 @@ void CellGrid::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Delete:
       // Emptying the cell is part of its entry: Escape brings back what it held before.
       if (job::Entry().target != this) StartEntry();
-      if (!text::FormatCellText(Cell(current_.col, current_.row)).empty() && on_modified)
+      if (!base::FormatCellText(Cell(current_.col, current_.row)).empty() && on_modified)
         on_modified();
       SetCell(current_.col, current_.row, std::string());
       job::Entry().key_count = std::max(job::Entry().key_count, 1);

@@ -38,7 +38,7 @@ class NumEdit final : public QLineEdit, public job::SavedControl {
   void SetNumEditText(const std::string& cp932);
   // Reformats from the tag (what leaving the field does).
   void Reformat();
-  const text::Control& AsNumber() const { return number_; }
+  const base::Control& AsNumber() const { return number_; }
 
   ModifiedHook on_modified;
 
@@ -56,10 +56,10 @@ class NumEdit final : public QLineEdit, public job::SavedControl {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  class NumberView final : public text::Control {
+  class NumberView final : public base::Control {
    public:
     explicit NumberView(const NumEdit& e) : e_(e) {}
-    text::ControlKind Kind() const override { return text::ControlKind::kEdit; }
+    base::ControlKind Kind() const override { return base::ControlKind::kEdit; }
     std::string Text() const override { return e_.Text(); }
 
    private:
@@ -80,7 +80,7 @@ class NumEdit final : public QLineEdit, public job::SavedControl {
 
 // A grid of text cells painted by the program itself: row 0 is the heading, column 0 the row
 // numbers; keys go through the odometer entry, never an in-cell editor.
-class CellGrid final : public QWidget, public optimiser::Grid, public job::SavedControl {
+class CellGrid final : public QWidget, public run::Grid, public job::SavedControl {
  public:
   static constexpr int kDataColumnWidth = 108;
   static constexpr int kFixedColumnWidth = 36;
@@ -99,7 +99,7 @@ class CellGrid final : public QWidget, public optimiser::Grid, public job::Saved
   // SavedControl
   std::string Name() const override { return name_; }
   job::SavedKind Kind() const override { return job::SavedKind::kStringGrid; }
-  optimiser::Grid* Cells() override { return this; }
+  run::Grid* Cells() override { return this; }
   void SetRowCount(int rows) override;
 
   int Capacity() const override { return capacity_; }

@@ -10,7 +10,7 @@
 namespace zarvel::app {
 
 HistoryWindow::HistoryWindow(QWidget* parent) : QDialog(parent), memo_(new QPlainTextEdit(this)) {
-  setWindowTitle(Qs(text::ApplicationTitle()));
+  setWindowTitle(Qs(base::ApplicationTitle()));
   setModal(false);
   resize(762, 629);
   auto* layout = new QVBoxLayout(this);
@@ -27,7 +27,7 @@ HistoryWindow::HistoryWindow(QWidget* parent) : QDialog(parent), memo_(new QPlai
 }
 
 void HistoryWindow::ShowHistory() {
-  memo_->setPlainText(Qs(text::ChangeHistoryText()));
+  memo_->setPlainText(Qs(base::ChangeHistoryText()));
   if (!isVisible()) {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
       move(screen->availableGeometry().center() - rect().center());

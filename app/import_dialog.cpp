@@ -198,7 +198,7 @@ void ImportDialog::WriteAll() {
     if (const job::FileResult r =
             exchange::WriteImportedJob(job, folder.toStdString(), template_path_);
         !r) {
-      failed += "\n" + job.file + ": " + text::Cp932ToUtf8(r.Reason());
+      failed += "\n" + job.file + ": " + base::Cp932ToUtf8(r.Reason());
       continue;
     }
     written += "\n" + job.file;
@@ -206,7 +206,7 @@ void ImportDialog::WriteAll() {
   }
   std::string message = "仕事を書き出しました。" + written;
   if (!failed.empty()) message = "[#×]書き出せなかった仕事があります。" + failed + "\n" + message;
-  ShowMessageText(text::Utf8ToCp932(message));
+  ShowMessageText(base::Utf8ToCp932(message));
 }
 
 }  // namespace zarvel::app

@@ -40,7 +40,7 @@ int RunWindow(int argc, char** argv, const std::vector<std::string>& args) {
   EnsureRuntimeDir();
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
-  QApplication::setApplicationName(zarvel::app::Qs(zarvel::text::ApplicationTitle()));
+  QApplication::setApplicationName(zarvel::app::Qs(zarvel::base::ApplicationTitle()));
   // The installed menu entry (zarvel5.desktop): desktops match the window to it and its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("zarvel5"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("zarvel5")));

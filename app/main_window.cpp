@@ -46,7 +46,7 @@ namespace zarvel::app {
 namespace {
 
 using job::JobControl;
-using optimiser::JobField;
+using run::JobField;
 
 constexpr int kClientWidth = 1264;
 constexpr int kClientHeight = 632;
@@ -76,13 +76,13 @@ CellGrid* NewGrid(JobControl control, QWidget* parent) {
 }
 
 // Run messages go to the window's message dialog.
-class DialogMessages final : public optimiser::MessageSink {
+class DialogMessages final : public run::MessageSink {
  public:
   void ShowMessageText(const std::string& text) override { app::ShowMessageText(text); }
 };
 
 // The preview as the run command sees it.
-class PreviewAdapter final : public optimiser::PreviewOpener {
+class PreviewAdapter final : public run::PreviewOpener {
  public:
   explicit PreviewAdapter(PreviewWindow* preview) : preview_(preview) {}
   void ClosePreview() override { preview_->hide(); }
@@ -159,7 +159,7 @@ QString DefaultJobFolder() {
 MainWindow::MainWindow(optimiser::OptimiserRecords& records, QWidget* parent)
     : QMainWindow(parent), records_(records), recent_(job::RecentListPath()) {
   job::EnsureSettingsFolder();
-  setWindowTitle(Qs(text::WindowCaption()));
+  setWindowTitle(Qs(base::WindowCaption()));
   setAcceptDrops(true);
   QPalette p = palette();
   p.setColor(QPalette::Window, kBackground);
@@ -266,7 +266,7 @@ void MainWindow::BuildGrids(QWidget* panel) {
   cut_grid_->move(290, 100);
   // Resting the mouse on a cut length shows the piece marks of that length.
   cut_grid_->cell_hint = [this](int col, int row) {
-    const int32_t length = text::ParseCellText(cut_grid_->Cell(col, row)).length;
+    const int32_t length = base::ParseCellText(cut_grid_->Cell(col, row)).length;
     const std::string marks = length > 0 ? job::MarksOfLength(marks_, length) : std::string();
     return marks.empty() ? QString() : QStringLiteral("符号: ") + Qs(marks);
   };
@@ -435,7 +435,7 @@ void MainWindow::GridFrameSetup() {
 }
 
 void MainWindow::RelayoutGrids() {
-  optimiser::RelayoutGrids(records_, *this);
+  run::RelayoutGrids(records_, *this);
 }
 
 void MainWindow::AfterLoad() {
@@ -443,10 +443,10 @@ void MainWindow::AfterLoad() {
 }
 
 std::string MainWindow::Caption() const {
-  return text::WindowCaption();
+  return base::WindowCaption();
 }
 
-const text::Control& MainWindow::Field(JobField field) const {
+const base::Control& MainWindow::Field(JobField field) const {
   return Edit(field)->AsNumber();
 }
 
@@ -463,7 +463,7 @@ void MainWindow::SetCurrentFile(const QString& path) {
 
 std::unique_ptr<QMessageBox> SavePrompt(QWidget* parent) {
   auto box = std::make_unique<QMessageBox>(
-      QMessageBox::Warning, Qs(text::ApplicationTitle()),
+      QMessageBox::Warning, Qs(base::ApplicationTitle()),
       QStringLiteral("データが変更されています、保存しますか？"),
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
   box->button(QMessageBox::Yes)->setText(QStringLiteral("はい"));
@@ -497,9 +497,9 @@ job::FileResult MainWindow::OpenJob(const QString& path, job::JobLoad* load) {
   loading_ = true;
   const job::FileResult read = job::OpenJobFile(*this, path.toStdString(), &l);
   loading_ = false;
-  if (!read) return read;              // nothing changed
-  ClearResults();                      // the plan belonged to the job before
-  optimiser::ForgetTypedTexts(*this);  // ... and so did what its cells were typed as
+  if (!read) return read;        // nothing changed
+  ClearResults();                // the plan belonged to the job before
+  run::ForgetTypedTexts(*this);  // ... and so did what its cells were typed as
   // What is in the window is not what is in the file: closing asks to save it whole.
   if (!l.Complete()) Modified();
   return read;
@@ -572,13 +572,13 @@ void MainWindow::ImportParts() {
 
 void MainWindow::WritePlanCsv() {
   if (!planned_) {
-    ShowMessageText(text::Lit(
+    ShowMessageText(base::Lit(
         "[#×]先に「Zarvel実行」で切断計画を作って下さい。\n$CSV出力はその計画を書き出します。"));
     return;
   }
   if (plan_older_) {
     ShowMessageText(
-        text::Lit("[#×]切断計画は、そのあとに変更された仕事の内容より古いものです。\n"
+        base::Lit("[#×]切断計画は、そのあとに変更された仕事の内容より古いものです。\n"
                   "$もう一度「Zarvel実行」をしてからCSV出力して下さい。"));
     return;
   }
@@ -625,8 +625,8 @@ void MainWindow::SaveAs() {
       CurrentFile().isEmpty() ? DefaultJobFolder() : QFileInfo(CurrentFile()).path();
   const QString proposed =
       folder + QLatin1Char('/') +
-      Qs(std::string(text::TrimBlanks(Edit(JobField::kProjectName)->Text())) + text::Lit("：") +
-         std::string(text::TrimBlanks(Edit(JobField::kMemberName)->Text())));
+      Qs(std::string(base::TrimBlanks(Edit(JobField::kProjectName)->Text())) + base::Lit("：") +
+         std::string(base::TrimBlanks(Edit(JobField::kMemberName)->Text())));
   const QString chosen =
       ask_save_path ? ask_save_path(proposed)
                     : AskFile(this, QFileDialog::AcceptSave, QStringLiteral("名前を付けて保存"),
@@ -648,10 +648,10 @@ void MainWindow::SaveAs() {
 }
 
 bool MainWindow::GoOnWithCells(const std::vector<std::string>& lines) {
-  const std::string question = optimiser::DoubtfulCellsText(lines) +
-                               text::Lit("\n\nこのまま実行しますか？ (「いいえ」で入力に戻ります)");
+  const std::string question = run::DoubtfulCellsText(lines) +
+                               base::Lit("\n\nこのまま実行しますか？ (「いいえ」で入力に戻ります)");
   if (ask_go_on) return ask_go_on(question);
-  QMessageBox box(QMessageBox::Question, Qs(text::ApplicationTitle()), Qs(question),
+  QMessageBox box(QMessageBox::Question, Qs(base::ApplicationTitle()), Qs(question),
                   QMessageBox::Yes | QMessageBox::No, this);
   box.button(QMessageBox::Yes)->setText(QStringLiteral("はい"));
   box.button(QMessageBox::No)->setText(QStringLiteral("いいえ"));
@@ -662,7 +662,7 @@ bool MainWindow::GoOnWithCells(const std::vector<std::string>& lines) {
 void MainWindow::RunClicked(bool user_invoked) {
   // Cells that read other than they look are named first; going on runs as ever.
   if (user_invoked) {
-    const std::vector<std::string> doubtful = optimiser::DoubtfulCells(*this);
+    const std::vector<std::string> doubtful = run::DoubtfulCells(*this);
     if (!doubtful.empty() && !GoOnWithCells(doubtful)) return;
   }
   DialogMessages messages;
@@ -670,7 +670,7 @@ void MainWindow::RunClicked(bool user_invoked) {
   platform::QtClock clock;
   platform::QtBusyCursor cursor;
   PreviewAdapter preview(preview_);
-  optimiser::RunHost h;
+  run::RunHost h;
   h.messages = &messages;
   h.keys = keys;
   h.progress = &progress;
@@ -678,12 +678,11 @@ void MainWindow::RunClicked(bool user_invoked) {
   h.cursor = &cursor;
   h.preview = &preview;
   preview_->keys = keys;
-  h.version_text = text::VersionText();
-  planned_ =
-      optimiser::RunCommand(records_, *this, h, user_invoked) == optimiser::RunOutcome::kPlanned;
+  h.version_text = base::VersionText();
+  planned_ = run::RunCommand(records_, *this, h, user_invoked) == run::RunOutcome::kPlanned;
   plan_older_ = false;
   preview_->keys = nullptr;
-  if (user_invoked) optimiser::ForgetTypedTexts(*this);
+  if (user_invoked) run::ForgetTypedTexts(*this);
 }
 
 void MainWindow::SetToday(const std::string& date) {
@@ -788,7 +787,7 @@ void MainWindow::Reopen(int item) {
   if (job::IsRegularFile(path)) {
     OpenAndShow(QString::fromStdString(path));  // unreadable: the Open command's message
   } else {
-    ShowMessageText(text::Utf8ToCp932(path) + text::Lit("\nは有りません。"));
+    ShowMessageText(base::Utf8ToCp932(path) + base::Lit("\nは有りません。"));
   }
 }
 

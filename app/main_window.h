@@ -28,7 +28,7 @@ class PreviewWindow;
 class SectionAssist;
 class ImportDialog;
 
-class MainWindow final : public QMainWindow, public job::JobWindow, public optimiser::RunForm {
+class MainWindow final : public QMainWindow, public job::JobWindow, public run::RunForm {
  public:
   explicit MainWindow(optimiser::OptimiserRecords& records, QWidget* parent = nullptr);
   ~MainWindow() override;
@@ -45,9 +45,9 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   std::vector<optimiser::PieceMark>* MarkList() override { return &marks_; }
 
   // RunForm
-  const text::Control& Field(optimiser::JobField field) const override;
-  optimiser::Grid& StockGrid() override { return *stock_grid_; }
-  optimiser::Grid& CutGrid() override { return *cut_grid_; }
+  const base::Control& Field(run::JobField field) const override;
+  run::Grid& StockGrid() override { return *stock_grid_; }
+  run::Grid& CutGrid() override { return *cut_grid_; }
   int PrecisionItem() const override { return precision_->ItemIndex(); }
   bool VerticalOrder() const override { return vertical_->isChecked(); }
   std::vector<optimiser::PieceMark> Marks() const override { return marks_; }
@@ -85,7 +85,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public optim
   // The modifier keys the run and the sample fill read; the keyboard unless a test lends its own.
   const optimiser::KeyState* keys = &keyboard_;
 
-  NumEdit* Edit(optimiser::JobField field) const;
+  NumEdit* Edit(run::JobField field) const;
   CellGrid* Grid1() const { return stock_grid_; }
   CellGrid* Grid2() const { return cut_grid_; }
   RadioGroup* Precision() const { return precision_; }

@@ -28,14 +28,14 @@ std::function<void(const std::string&)>& Handler() {
 ParsedMessage ParseMessage(const std::string& input) {
   ParsedMessage m;
   std::string rest = input;
-  while (const std::size_t e = text::MarkerLength(rest)) {
-    const std::string marker = text::UpperAscii(rest.substr(0, e));
+  while (const std::size_t e = base::MarkerLength(rest)) {
+    const std::string marker = base::UpperAscii(rest.substr(0, e));
     rest = rest.substr(e, kMaxRest);
-    if (marker == text::Lit("[#×]")) m.cross = true;
+    if (marker == base::Lit("[#×]")) m.cross = true;
     if (marker == "[#COPY]") m.copy = true;
   }
-  for (const std::string& raw : text::SplitLines(rest)) {
-    std::string line(text::TrimBlanks(raw));
+  for (const std::string& raw : base::SplitLines(rest)) {
+    std::string line(base::TrimBlanks(raw));
     const bool half = !line.empty() && line[0] == '$';
     if (half) line.erase(0, 1);
     m.lines.push_back(line);
@@ -51,7 +51,7 @@ std::string CopyText(const ParsedMessage& m) {
 }
 
 MessageDialog::MessageDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(Qs(text::ApplicationTitle()));
+  setWindowTitle(Qs(base::ApplicationTitle()));
   setWindowFlags(Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);

@@ -323,7 +323,7 @@ void PreviewWindow::PrintAll() {
   const QString job = job_file ? job_file() : QString();
   // The print queue's title, and the name printing to a file proposes (its folder is the
   // current one while the dialog is open).
-  printer.setDocName(job.isEmpty() ? Qs(text::ApplicationTitle()) : QFileInfo(job).fileName());
+  printer.setDocName(job.isEmpty() ? Qs(base::ApplicationTitle()) : QFileInfo(job).fileName());
   const bool go = ask_print ? ask_print(printer) : [&] {
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, true);

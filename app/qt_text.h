@@ -9,10 +9,10 @@
 namespace zarvel::app {
 
 inline QString Qs(const std::string& cp932) {
-  return QString::fromUtf8(text::Cp932ToUtf8(cp932));
+  return QString::fromUtf8(base::Cp932ToUtf8(cp932));
 }
 inline std::string Cp(const QString& s) {
-  return text::Utf8ToCp932(s.toStdString());
+  return base::Utf8ToCp932(s.toStdString());
 }
 
 }  // namespace zarvel::app

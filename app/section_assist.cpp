@@ -23,11 +23,11 @@ long long Hundredths(long double kg_per_m) {
 }
 
 long double FieldWeight(const NumEdit* weight) {
-  return text::ParseNumber(weight->Text());
+  return base::ParseNumber(weight->Text());
 }
 
 const catalog::Section* SectionOf(const NumEdit* member) {
-  return catalog::Recognise(text::Cp932ToUtf8(member->Text())).section;
+  return catalog::Recognise(base::Cp932ToUtf8(member->Text())).section;
 }
 
 // Where the last word of the text begins: completions replace that word only, so usage words
@@ -39,7 +39,7 @@ qsizetype LastWordStart(const QString& text) {
 }
 
 bool AskReplace(QWidget* parent, const QString& question) {
-  QMessageBox box(QMessageBox::Question, Qs(text::ApplicationTitle()), question,
+  QMessageBox box(QMessageBox::Question, Qs(base::ApplicationTitle()), question,
                   QMessageBox::Yes | QMessageBox::No, parent);
   box.button(QMessageBox::Yes)->setText(QStringLiteral("はい"));
   box.button(QMessageBox::No)->setText(QStringLiteral("いいえ"));
@@ -124,7 +124,7 @@ void SectionAssist::Choose(const QString& text) {
   if (!section) return;
   const long double current = FieldWeight(weight_);
   const long double fresh =
-      text::ParseNumber(text::Lit(job::Entry(job::JobControl::kUnitWeight).text));
+      base::ParseNumber(base::Lit(job::Entry(job::JobControl::kUnitWeight).text));
   const long long table = Hundredths(section->kg_per_m);
   if (Hundredths(current) == table) return;
   if (current != 0 && Hundredths(current) != Hundredths(fresh)) {
@@ -136,7 +136,7 @@ void SectionAssist::Choose(const QString& text) {
             .arg(static_cast<double>(current), 0, 'f', 2);
     if (!ask_replace || !ask_replace(question)) return;
   }
-  weight_->SetNumEditText(text::Format("%.2f", static_cast<double>(table) / 100));
+  weight_->SetNumEditText(base::Format("%.2f", static_cast<double>(table) / 100));
   if (weight_->on_modified) weight_->on_modified();
 }
 

@@ -30,7 +30,7 @@ QString U(const std::string& utf8) {
 
 // A message in the program's dialog: UTF-8, with the red cross for a refusal.
 void Tell(const std::string& utf8, bool refused = true) {
-  ShowMessageText((refused ? text::Lit("[#×]") : std::string()) + text::Utf8ToCp932(utf8));
+  ShowMessageText((refused ? base::Lit("[#×]") : std::string()) + base::Utf8ToCp932(utf8));
 }
 
 std::unique_ptr<yard::Yard> OpenTheYard() {
@@ -269,7 +269,7 @@ YardLink::~YardLink() = default;
 
 void YardLink::FillFromYard() {
   const std::string member =
-      text::Cp932ToUtf8(text::TrimBlanks(main_.Edit(optimiser::JobField::kMemberName)->Text()));
+      base::Cp932ToUtf8(base::TrimBlanks(main_.Edit(run::JobField::kMemberName)->Text()));
   const std::string section = yard::CanonicalSection(member);
   if (section.empty()) return Tell("部材名に鋼材名を入れて下さい。");
   const auto y = OpenTheYard();
@@ -279,7 +279,7 @@ void YardLink::FillFromYard() {
   yard::StockFill fill = yard::FillFromItems(section, items);
   if (fill.lengths.empty()) return Tell("在庫に " + section + " がありません。");
   yard::WriteStockCells(*main_.Grid1(), fill);
-  main_.yard_stock = {text::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
+  main_.yard_stock = {base::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
   fill_stock_ = std::move(fill);
   main_.RelayoutGrids();
   main_.SetDataModified(true);
@@ -292,14 +292,14 @@ void YardLink::CommitPlan() {
   const auto y = OpenTheYard();
   if (!y) return;
   // After the job was opened again, the yard is read afresh for its section.
-  const std::string section = text::Cp932ToUtf8(main_.yard_stock.section);
+  const std::string section = base::Cp932ToUtf8(main_.yard_stock.section);
   if (fill_stock_.section != section) {
     std::vector<yard::Item> items;
     if (yard::Status s = y->List(section, items); !s) return Tell(s.message);
     fill_stock_ = yard::FillFromItems(section, items);
   }
   const optimiser::Conditions& c = records_.conditions;
-  const std::string date = text::Format("%04d-%02d-%02d", 2000 + c.year, c.month, c.day);
+  const std::string date = base::Format("%04d-%02d-%02d", 2000 + c.year, c.month, c.day);
   const std::string job = QFileInfo(main_.CurrentFile()).fileName().toStdString();
   yard::Change change;
   std::string message;
@@ -310,7 +310,7 @@ void YardLink::CommitPlan() {
   if (yard::Status s = y->Apply(change, entry); !s) return Tell(s.message);
   last_commit_ = entry;
   fill_stock_ = {};  // the counts it saw are gone: a second commit reads the yard again
-  Tell(text::Format("在庫を更新しました（記録 %lld）。", static_cast<long long>(entry)), false);
+  Tell(base::Format("在庫を更新しました（記録 %lld）。", static_cast<long long>(entry)), false);
   if (window_ && window_->isVisible()) window_->Refresh();
 }
 
@@ -320,7 +320,7 @@ void YardLink::UndoLastCommit() {
   if (!y) return;
   int64_t undo = 0;
   if (yard::Status s = y->Undo(last_commit_, undo); !s) return Tell(s.message);
-  Tell(text::Format("記録 %lld を取り消しました（記録 %lld）。",
+  Tell(base::Format("記録 %lld を取り消しました（記録 %lld）。",
                     static_cast<long long>(last_commit_), static_cast<long long>(undo)),
        false);
   last_commit_ = 0;

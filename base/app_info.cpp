@@ -3,7 +3,7 @@
 #include "base/cp932.h"
 #include "base/numbers.h"
 
-namespace zarvel::text {
+namespace zarvel::base {
 namespace {
 
 // Laid out for a fixed-pitch font: rules of 90 "-", the release date alone at the start of
@@ -67,4 +67,4 @@ const std::string& WindowCaption() {
   return caption;
 }
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

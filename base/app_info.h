@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace zarvel::text {
+namespace zarvel::base {
 
 // "棒材Zarvel５" in CP932.
 const std::string& ApplicationTitle();
@@ -22,4 +22,4 @@ const std::string& VersionText();
 // line of every job file.
 const std::string& WindowCaption();
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

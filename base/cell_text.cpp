@@ -3,7 +3,7 @@
 #include "base/format.h"
 #include "base/numbers.h"
 
-namespace zarvel::text {
+namespace zarvel::base {
 
 CellValue ParseCellText(std::string_view text) {
   CellValue v;
@@ -24,4 +24,4 @@ std::string FormatCellText(std::string_view text) {
   return Format("%5d.%3d", v.length, v.count);
 }
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace zarvel::text {
+namespace zarvel::base {
 
 struct CellValue {
   int32_t length = 0;
@@ -18,4 +18,4 @@ CellValue ParseCellText(std::string_view text);
 // The canonical cell text: "%5d.%3d" of length and count, or empty when the length is 0.
 std::string FormatCellText(std::string_view text);
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

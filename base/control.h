@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace zarvel::text {
+namespace zarvel::base {
 
 enum class ControlKind { kLabel, kEdit, kComboBox, kCheckBox, kOther };
 
@@ -17,4 +17,4 @@ class Control {
   virtual bool Checked() const { return false; }
 };
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <unordered_map>
 
-namespace zarvel::text {
+namespace zarvel::base {
 namespace {
 
 // Bytes of the (bad) UTF-8 sequence at p: its lead byte and the continuation bytes that follow
@@ -96,4 +96,4 @@ const std::string& Lit(std::string_view utf8) {
   return it->second;
 }
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace zarvel::text {
+namespace zarvel::base {
 
 // True for a byte that opens a two-byte CP932 character.
 constexpr bool IsLeadByte(unsigned char b) {
@@ -40,4 +40,4 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // text itself, so any string may be passed; meant for the program's own literals).
 const std::string& Lit(std::string_view utf8);
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

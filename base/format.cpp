@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-namespace zarvel::text {
+namespace zarvel::base {
 
 std::string Format(const char* format, ...) {
   va_list args;
@@ -37,4 +37,4 @@ std::string JsonString(const std::string& utf8) {
   return s + "\"";
 }
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

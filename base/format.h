@@ -3,11 +3,11 @@
 
 #include <string>
 
-namespace zarvel::text {
+namespace zarvel::base {
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // A UTF-8 text as a JSON string, quoted, with quotes, backslashes and control bytes escaped.
 std::string JsonString(const std::string& utf8);
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

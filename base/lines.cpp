@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace zarvel::text {
+namespace zarvel::base {
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -43,4 +43,4 @@ std::size_t MarkerLength(std::string_view message) {
   return close == std::string_view::npos ? 2 : close + 1;
 }
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

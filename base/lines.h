@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zarvel::text {
+namespace zarvel::base {
 
 // Longest line taken; the rest of a longer line is cut off.
 inline constexpr std::size_t kMaxLineLength = 64 * 1024;
@@ -22,4 +22,4 @@ std::string JoinFields(const std::vector<std::string>& fields, bool (*quote)(std
 // text begins with: "[#" alone when no "]" follows, 0 when the text does not begin with "[#".
 std::size_t MarkerLength(std::string_view message);
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

@@ -6,7 +6,7 @@
 
 #include "base/cp932.h"
 
-namespace zarvel::text {
+namespace zarvel::base {
 namespace {
 
 constexpr int kMaxSpaces = 1024;
@@ -236,4 +236,4 @@ double SafeSqrt(double x) {
   return std::sqrt(x);
 }
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

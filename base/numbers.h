@@ -8,7 +8,7 @@
 
 #include "base/control.h"
 
-namespace zarvel::text {
+namespace zarvel::base {
 
 // Reads a number as a user types it: blanks around it, full-width digits, thousands commas,
 // and an optional ":mm" minutes part. Never fails: no digits read as 0.
@@ -54,4 +54,4 @@ std::string_view TrimBlanks(std::string_view text);
 // Clamps a real into the int32 range after truncating toward zero (NaN gives 0).
 int32_t TruncToInt32(long double x);
 
-}  // namespace zarvel::text
+}  // namespace zarvel::base

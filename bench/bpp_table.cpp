@@ -179,7 +179,7 @@ int HeavyTable(int jobs, unsigned seed) {
     const double h = CpuSeconds(c0);
     auto r = std::make_unique<OptimiserRecords>(*job);
     c0 = std::clock();
-    opt::RunOptimal(*r, {});
+    zarvel::run::RunOptimal(*r, {});
     const double o = CpuSeconds(c0);
     high_cpu += h;
     optimal_cpu += o;
@@ -220,7 +220,7 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
     auto r = std::make_unique<OptimiserRecords>(*job);
     const auto t0 = std::chrono::steady_clock::now();
     const std::clock_t c0 = std::clock();
-    const bool has_plan = opt::RunOptimal(*r, {}) == opt::kSearchPlanned;
+    const bool has_plan = zarvel::run::RunOptimal(*r, {}) == opt::kSearchPlanned;
     const double best = has_plan ? r->best.stock_length : 1e300;
     const bool ok = has_plan && Feasible(*r);
     const double t = Seconds(t0);
@@ -291,15 +291,18 @@ int SteelFiles(const fs::path& dir) {
     if (!zarvel::job::OpenJobFile(form, (dir / name).string())) continue;
     form.SetPrecisionItem(2);
     const std::clock_t h0 = std::clock();
-    if (opt::RunCommand(*r, form, opt::RunHost{}, true) != opt::RunOutcome::kPlanned) continue;
+    if (zarvel::run::RunCommand(*r, form, zarvel::run::RunHost{}, true) !=
+        zarvel::run::RunOutcome::kPlanned)
+      continue;
     const double high_cpu = CpuSeconds(h0);
     const double high = r->best.stock_length;
     const int high_count = r->best.pattern_count;
     form.SetPrecisionItem(opt::kPrecisionOptimal);
     const auto t0 = std::chrono::steady_clock::now();
     const std::clock_t c0 = std::clock();
-    opt::RunHost host;
-    if (opt::RunCommand(*r, form, host, true) != opt::RunOutcome::kPlanned) continue;
+    zarvel::run::RunHost host;
+    if (zarvel::run::RunCommand(*r, form, host, true) != zarvel::run::RunOutcome::kPlanned)
+      continue;
     const double t = Seconds(t0);
     const double cpu = CpuSeconds(c0);
     worst_cpu = std::max(worst_cpu, cpu);

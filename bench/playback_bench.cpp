@@ -35,11 +35,11 @@ void RecordDensePage() {
     DrawSheetLine(5, 10 + 4 * r, 175, 10 + 4 * r, r % 5 == 0 ? 0 : 1, 1);
   for (int c = 0; c <= 8; ++c) DrawSheetLine(5 + 21.25 * c, 10, 5 + 21.25 * c, 250, 0, 1);
   CanvasSetFont(canvas, 30, 15, 0, 0);
-  const std::string cell = zarvel::text::Lit("5500×");
+  const std::string cell = zarvel::base::Lit("5500×");
   for (int r = 0; r < 60; ++r)
     for (int c = 0; c < 8; ++c)
       for (std::size_t i = 0; i < cell.size();) {
-        const std::size_t n = zarvel::text::CharLength(cell, i);
+        const std::size_t n = zarvel::base::CharLength(cell, i);
         CanvasText(canvas, static_cast<float>(SheetToDotX(6 + 21.25 * c) + 15 * i),
                    static_cast<float>(SheetToDotY(10.5 + 4 * r)), cell.substr(i, n));
         i += n;
@@ -80,8 +80,8 @@ void BM_PreviewPage(benchmark::State& state) {
     state.SkipWithError("example job not found");
     return;
   }
-  zarvel::optimiser::RunHost host;
-  zarvel::optimiser::RunCommand(*records, form, host, true);
+  zarvel::run::RunHost host;
+  zarvel::run::RunCommand(*records, form, host, true);
   zarvel::report::RecordingSurface surface;
   zarvel::report::ReportOptions options;
   options.table_a = true;

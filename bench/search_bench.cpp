@@ -19,8 +19,8 @@ std::unique_ptr<OptimiserRecords> LoadFullGridJob() {
   auto r = std::make_unique<OptimiserRecords>();
   zarvel::job::JobForm form(*r);
   if (!zarvel::job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/full_grid.zv5")) return nullptr;
-  zarvel::optimiser::ReadConditions(r->conditions, form);
-  zarvel::optimiser::RelayoutGrids(*r, form);
+  zarvel::run::ReadConditions(r->conditions, form);
+  zarvel::run::RelayoutGrids(*r, form);
   r->random.Seed(0);
   return r;
 }

@@ -22,14 +22,14 @@ constexpr int kSections = 100;
 constexpr int kItems = 100000;
 
 std::string Section(int s) {
-  return text::Format("H-%d×%d×9×14", 300 + 10 * s, 150 + s);
+  return base::Format("H-%d×%d×9×14", 300 + 10 * s, 150 + s);
 }
 
 // A yard file made once per process, removed at exit.
 const std::string& YardFile() {
   static const std::string path = [] {
     const std::string p =
-        (fs::temp_directory_path() / text::Format("zarvel5-yard-bench-%d.sqlite", ::getpid()))
+        (fs::temp_directory_path() / base::Format("zarvel5-yard-bench-%d.sqlite", ::getpid()))
             .string();
     yard::Status s;
     auto y = yard::OpenYard(p, s);
@@ -42,8 +42,8 @@ const std::string& YardFile() {
       n.length = offcut ? 1000 + (i * 7919) % 11000 : 6000 + 1000 * (i % 7);
       n.count = 1 + i % 9;
       n.offcut = offcut;
-      n.location = text::Format("R%d", i % 40);
-      n.lot = text::Format("L%05d", i);
+      n.location = base::Format("R%d", i % 40);
+      n.lot = base::Format("L%05d", i);
       n.source = "棚卸し";
       c.adds.push_back(n);
     }
@@ -87,13 +87,13 @@ void BM_FillJobFromYard(benchmark::State& state) {
     std::vector<yard::Item> items;
     y->List(Section(42), items);
     const yard::StockFill fill = yard::FillFromItems(Section(42), items);
-    optimiser::Grid& grid = form.StockGrid();
+    run::Grid& grid = form.StockGrid();
     for (std::size_t k = 0; k < fill.lengths.size(); ++k) {
       const yard::StockLength& l = fill.lengths[k];
       grid.SetCell(static_cast<int>(k % 2) + 1, static_cast<int>(k / 2) + 1,
-                   text::Format("%5d.%3lld", l.length, static_cast<long long>(l.count)));
+                   base::Format("%5d.%3lld", l.length, static_cast<long long>(l.count)));
     }
-    form.yard_stock = {text::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
+    form.yard_stock = {base::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
     benchmark::DoNotOptimize(fill.left_out.size());
   }
 }

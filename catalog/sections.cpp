@@ -54,7 +54,7 @@ std::vector<Section> ParseTable(std::string_view csv, std::vector<std::string>* 
   const auto fail = [&](std::size_t line, const char* why) {
     if (errors) errors->push_back("line " + std::to_string(line) + ": " + why);
   };
-  const std::vector<std::string> lines = text::SplitLines(std::string(csv));
+  const std::vector<std::string> lines = base::SplitLines(std::string(csv));
   bool header = true;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];

@@ -51,7 +51,7 @@ bool Parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
     } else if (a == "--columns" && has_value) {
       std::string error;
       if (!job::ParseColumnChoice(args[++i], o.columns, error)) {
-        err << "zarvel5: " << text::Cp932ToUtf8(error) << "\n" << kImportUsage;
+        err << "zarvel5: " << base::Cp932ToUtf8(error) << "\n" << kImportUsage;
         code = 2;
         return false;
       }
@@ -101,7 +101,7 @@ int RunImportCommand(const std::vector<std::string>& args, std::ostream& out, st
     if (const job::FileResult written = exchange::WriteImportedJob(j, o.out, o.template_path);
         !written) {
       refused.push_back({j.file.empty() ? o.template_path : j.file,
-                         "書き込めません: " + text::Cp932ToUtf8(written.Reason())});
+                         "書き込めません: " + base::Cp932ToUtf8(written.Reason())});
       j.file.clear();
     }
   }
@@ -116,39 +116,39 @@ int RunImportCommand(const std::vector<std::string>& args, std::ostream& out, st
     bool first = true;
     for (const exchange::ImportedJob& j : jobs) {
       if (j.file.empty()) continue;
-      s += std::string(first ? "" : ",") + "\n  {\"file\": " + text::JsonString(j.file) +
-           ", \"profile\": " + text::JsonString(j.profile) +
-           ", \"section\": " + text::JsonString(j.section) +
-           text::Format(", \"pieces\": %lld, \"lengths\": %zu, \"rounded\": %d, \"warnings\": [",
+      s += std::string(first ? "" : ",") + "\n  {\"file\": " + base::JsonString(j.file) +
+           ", \"profile\": " + base::JsonString(j.profile) +
+           ", \"section\": " + base::JsonString(j.section) +
+           base::Format(", \"pieces\": %lld, \"lengths\": %zu, \"rounded\": %d, \"warnings\": [",
                         count_pieces(j), j.pieces.size(), j.rounded);
       for (std::size_t k = 0; k < j.warnings.size(); ++k)
-        s += (k ? ", " : "") + text::JsonString(j.warnings[k]);
+        s += (k ? ", " : "") + base::JsonString(j.warnings[k]);
       s += "]}";
       first = false;
     }
     const auto list = [&](const char* key, const std::vector<exchange::ListedFile>& items) {
       s += std::string("],\n \"") + key + "\": [";
       for (std::size_t k = 0; k < items.size(); ++k)
-        s += std::string(k ? ", " : "") + "{\"file\": " + text::JsonString(items[k].file) +
-             ", \"reason\": " + text::JsonString(items[k].reason) + "}";
+        s += std::string(k ? ", " : "") + "{\"file\": " + base::JsonString(items[k].file) +
+             ", \"reason\": " + base::JsonString(items[k].reason) + "}";
     };
     list("left_out", left_out);
     list("refused", refused);
-    s += text::Format("],\n \"skipped_lines\": %d}\n", skipped_lines);
+    s += base::Format("],\n \"skipped_lines\": %d}\n", skipped_lines);
     out << s;
   } else {
-    out << text::Format("読み込んだ部品: %zu 件\n", parts.size());
+    out << base::Format("読み込んだ部品: %zu 件\n", parts.size());
     out << "書き出した仕事:\n";
     for (const exchange::ImportedJob& j : jobs) {
       if (j.file.empty()) continue;
       out << "  " << j.file << "  " << j.section
           << (j.section != j.profile ? " (" + j.profile + ")" : std::string())
-          << text::Format("  切断材 %lld 本、長さ %zu 種類\n", count_pieces(j), j.pieces.size());
+          << base::Format("  切断材 %lld 本、長さ %zu 種類\n", count_pieces(j), j.pieces.size());
       for (const std::string& w : j.warnings) out << "    注意: " << w << "\n";
     }
-    if (rounded > 0) out << text::Format("長さを 1 mm 単位に切り上げた切断材: %d 本\n", rounded);
+    if (rounded > 0) out << base::Format("長さを 1 mm 単位に切り上げた切断材: %d 本\n", rounded);
     if (skipped_lines > 0)
-      out << text::Format("読み飛ばした表題・合計の行: %d 行\n", skipped_lines);
+      out << base::Format("読み飛ばした表題・合計の行: %d 行\n", skipped_lines);
     if (!left_out.empty()) out << "読み込まなかった部品:\n";
     for (const exchange::ListedFile& l : left_out)
       out << "  " << l.file << ": " << l.reason << "\n";

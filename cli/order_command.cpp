@@ -24,17 +24,17 @@ namespace {
 constexpr std::size_t kQuietJobs = 3;
 
 std::string Utf8(const std::string& cp932) {
-  return text::Cp932ToUtf8(cp932);
+  return base::Cp932ToUtf8(cp932);
 }
 
 std::string Metres(double mm) {
-  return text::Format("%.3f", mm / 1000);
+  return base::Format("%.3f", mm / 1000);
 }
 std::string Tonnes(long long kg, bool weighed) {
-  return weighed ? text::Format("%lld.%03lld", kg / 1000, kg % 1000) : std::string("-");
+  return weighed ? base::Format("%lld.%03lld", kg / 1000, kg % 1000) : std::string("-");
 }
 std::string KgPerMetre(double kg_per_m) {
-  return kg_per_m > 0 ? text::Format("%.2f", kg_per_m) : std::string("-");
+  return kg_per_m > 0 ? base::Format("%.2f", kg_per_m) : std::string("-");
 }
 
 const char* const kNoMemberName = "(部材名なし)";
@@ -184,7 +184,7 @@ std::string Lacks(const optimiser::OptimiserRecords& r, std::string& message) {
 }
 
 std::string TotalsJson(const OrderTotals& t, const char* prefix) {
-  return text::Format("\"%sbars\": %lld, \"%stotal_length\": %.15g, \"%sweight_t\": %s", prefix,
+  return base::Format("\"%sbars\": %lld, \"%stotal_length\": %.15g, \"%sweight_t\": %s", prefix,
                       t.bars, prefix, t.total_length, prefix, Tonnes(t.weight_kg, true).c_str());
 }
 
@@ -216,20 +216,20 @@ struct OrderYard {
 // the grid's free cells.
 EarlyExit AddYardStock(OrderYard& y, job::JobForm& form) {
   optimiser::LengthList typed;
-  optimiser::ReadGridIntoList(typed, form.StockGrid(), form.VerticalOrder());
+  run::ReadGridIntoList(typed, form.StockGrid(), form.VerticalOrder());
   const std::string member =
-      text::Cp932ToUtf8(text::TrimBlanks(form.Field(optimiser::JobField::kMemberName).Text()));
+      base::Cp932ToUtf8(base::TrimBlanks(form.Field(run::JobField::kMemberName).Text()));
   y.fill = yard::FillFromItems(member, y.items, yard::kStockCells - typed.count);
-  optimiser::Grid& grid = form.StockGrid();
+  run::Grid& grid = form.StockGrid();
   const int columns = std::max(grid.ColCount() - 1, 1);
   int k = 0;
   auto put = [&](int32_t length, long long count) {
-    grid.SetCell(k % columns + 1, k / columns + 1, text::Format("%5d.%3lld", length, count));
+    grid.SetCell(k % columns + 1, k / columns + 1, base::Format("%5d.%3lld", length, count));
     ++k;
   };
   for (int i = 1; i <= typed.count; ++i) put(typed.entries[i].length, typed.entries[i].quantity);
   for (const yard::StockLength& l : y.fill.lengths) put(l.length, l.count);
-  form.yard_stock = {text::Utf8ToCp932(y.fill.section), y.fill.MeasuredLengths()};
+  form.yard_stock = {base::Utf8ToCp932(y.fill.section), y.fill.MeasuredLengths()};
   return std::nullopt;
 }
 
@@ -299,8 +299,8 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
       job.exit_code = *code;
       job.message = messages.str();
       while (!job.message.empty() && job.message.back() == '\n') job.message.pop_back();
-      const bool short_of_stock = run.outcome == optimiser::RunOutcome::kInfeasible ||
-                                  run.outcome == optimiser::RunOutcome::kShort;
+      const bool short_of_stock =
+          run.outcome == run::RunOutcome::kInfeasible || run.outcome == run::RunOutcome::kShort;
       if (short_of_stock && *code == kExitRunMessage) {
         job.lacks = Lacks(*run.records, job.message);
         job.shortage = run.records->shortage;
@@ -321,7 +321,7 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
 std::string OrderText(const Order& order) {
   // Names are padded by their CP932 width, so that the columns line up on a terminal; the column
   // is as wide as the longest name.
-  const auto width = [](const std::string& utf8) { return text::Utf8ToCp932(utf8).size(); };
+  const auto width = [](const std::string& utf8) { return base::Utf8ToCp932(utf8).size(); };
   std::size_t name_width = 24;
   for (const OrderMember& m : order.members) name_width = std::max(name_width, width(m.name) + 5);
   std::string t = "鋼材発注表\n";
@@ -329,7 +329,7 @@ std::string OrderText(const Order& order) {
                  const OrderTotals& totals, bool weighed) {
     const std::size_t w = width(name);
     t += name + std::string(w < name_width ? name_width - w : 1, ' ') +
-         text::Format("%8s  %8s  %8lld  %12s  %10s\n", kg_per_m.c_str(), length.c_str(),
+         base::Format("%8s  %8s  %8lld  %12s  %10s\n", kg_per_m.c_str(), length.c_str(),
                       totals.bars, Metres(totals.total_length).c_str(),
                       Tonnes(totals.weight_kg, weighed).c_str());
   };
@@ -350,7 +350,7 @@ std::string OrderText(const Order& order) {
       if (sub.bars == 0) continue;
       for (const OrderLine& l : m.lines)
         if (l.rack == rack)
-          row(m.name, KgPerMetre(l.unit_weight), text::Format("%d", l.stock_length), l.totals,
+          row(m.name, KgPerMetre(l.unit_weight), base::Format("%d", l.stock_length), l.totals,
               l.unit_weight > 0);
       if (!m.usages.empty()) {
         std::string usages;
@@ -361,17 +361,17 @@ std::string OrderText(const Order& order) {
     }
     row(rack ? "在庫 計" : "全体 計", "", "", all, true);
   }
-  t += text::Format("\n残材 (%d mm 以上):", order.keep);
+  t += base::Format("\n残材 (%d mm 以上):", order.keep);
   if (order.offcuts.empty()) t += " なし";
   t += "\n";
   for (const Offcut& c : order.offcuts)
-    t += "  " + c.member + text::Format("  %d mm × %lld\n", c.length, c.count);
+    t += "  " + c.member + base::Format("  %d mm × %lld\n", c.length, c.count);
   if (!order.notes.empty()) {
     t += "\n注:\n";
     for (const std::string& note : order.notes) t += "  " + note + "\n";
   }
   if (order.Failed() > 0) {
-    t += text::Format("\n計画できなかった仕事: %lld 件 (上の表に含まれていません)\n",
+    t += base::Format("\n計画できなかった仕事: %lld 件 (上の表に含まれていません)\n",
                       order.Failed());
     for (const OrderJob& job : order.jobs)
       if (job.exit_code != kExitPlanned) t += "  " + FailedLine(job) + "\n";
@@ -383,17 +383,17 @@ std::string OrderText(const Order& order) {
 std::string OrderJson(const Order& order) {
   std::string j =
       "{\"status\": \"" + std::string(order.Failed() == 0 ? "ok" : "incomplete") + "\", ";
-  j += text::Format("\"keep\": %d,\n \"jobs\": [", order.keep);
+  j += base::Format("\"keep\": %d,\n \"jobs\": [", order.keep);
   for (std::size_t i = 0; i < order.jobs.size(); ++i) {
     const OrderJob& job = order.jobs[i];
     const char* status = job.duplicate                   ? "duplicate"
                          : job.exit_code == kExitPlanned ? "ok"
                                                          : "failed";
     j += i == 0 ? "" : ",\n  ";
-    j += "{\"file\": " + text::JsonString(job.file) +
-         ", \"member\": " + text::JsonString(job.member) + ", \"status\": \"" + status + "\"";
-    if (!job.message.empty()) j += ", \"message\": " + text::JsonString(job.message);
-    if (!job.lacks.empty()) j += ", \"lacks\": " + text::JsonString(job.lacks);
+    j += "{\"file\": " + base::JsonString(job.file) +
+         ", \"member\": " + base::JsonString(job.member) + ", \"status\": \"" + status + "\"";
+    if (!job.message.empty()) j += ", \"message\": " + base::JsonString(job.message);
+    if (!job.lacks.empty()) j += ", \"lacks\": " + base::JsonString(job.lacks);
     if (!job.shortage.empty()) j += ", \"shortage\": " + ShortageJson(job.shortage);
     j += "}";
   }
@@ -401,41 +401,41 @@ std::string OrderJson(const Order& order) {
   for (std::size_t i = 0; i < order.members.size(); ++i) {
     const OrderMember& m = order.members[i];
     j += i == 0 ? "" : ",\n  ";
-    j += "{\"member\": " + text::JsonString(m.name) + ", \"section\": " +
-         (m.section.empty() ? std::string("null") : text::JsonString(m.section)) +
+    j += "{\"member\": " + base::JsonString(m.name) + ", \"section\": " +
+         (m.section.empty() ? std::string("null") : base::JsonString(m.section)) +
          ", \"usages\": [";
     for (std::size_t k = 0; k < m.usages.size(); ++k)
-      j += (k ? ", " : "") + text::JsonString(m.usages[k]);
+      j += (k ? ", " : "") + base::JsonString(m.usages[k]);
     j += "], \"stock\": [";
     for (std::size_t k = 0; k < m.lines.size(); ++k) {
       const OrderLine& l = m.lines[k];
-      j += text::Format("%s{\"stock_length\": %d, \"kg_per_m\": %s, \"rack\": %s, ",
+      j += base::Format("%s{\"stock_length\": %d, \"kg_per_m\": %s, \"rack\": %s, ",
                         k == 0 ? "" : ", ", l.stock_length,
                         l.unit_weight > 0 ? KgPerMetre(l.unit_weight).c_str() : "null",
                         l.rack ? "true" : "false") +
            TotalsJson(l.totals, "") + "}";
     }
     j += "], " + TotalsJson(m.bought, "") + ", " + TotalsJson(m.rack, "rack_") +
-         text::Format(", \"weighed\": %s}", m.weighed ? "true" : "false");
+         base::Format(", \"weighed\": %s}", m.weighed ? "true" : "false");
   }
   j += "],\n " + TotalsJson(order.bought, "") + ",\n \"rack\": {" + TotalsJson(order.rack, "") +
-       "}" + text::Format(", \"weight_partial\": %s,\n", order.weight_partial ? "true" : "false");
+       "}" + base::Format(", \"weight_partial\": %s,\n", order.weight_partial ? "true" : "false");
   j += " \"offcuts\": [";
   for (std::size_t i = 0; i < order.offcuts.size(); ++i) {
     const Offcut& c = order.offcuts[i];
-    j += (i == 0 ? "" : ", ") + std::string("{\"member\": ") + text::JsonString(c.member) +
-         text::Format(", \"length\": %d, \"count\": %lld}", c.length, c.count);
+    j += (i == 0 ? "" : ", ") + std::string("{\"member\": ") + base::JsonString(c.member) +
+         base::Format(", \"length\": %d, \"count\": %lld}", c.length, c.count);
   }
   j += "],\n \"notes\": [";
   for (std::size_t i = 0; i < order.notes.size(); ++i)
-    j += (i ? ", " : "") + text::JsonString(order.notes[i]);
+    j += (i ? ", " : "") + base::JsonString(order.notes[i]);
   return j + "]}\n";
 }
 
 std::string OrderCsv(const Order& order) {
   using report::CsvLine;
-  auto cp = [](const std::string& utf8) { return text::Utf8ToCp932(utf8); };
-  auto fmt_ll = [](long long v) { return text::Format("%lld", v); };
+  auto cp = [](const std::string& utf8) { return base::Utf8ToCp932(utf8); };
+  auto fmt_ll = [](long long v) { return base::Format("%lld", v); };
   const std::vector<std::string> columns = {cp("部材名"), cp("単位重量 (kg/m)"), cp("素材長"),
                                             cp("本数"),   cp("延長 (m)"),        cp("重量 (t)")};
   auto row = [&](const std::string& name, const std::string& kg, const std::string& length,
@@ -454,17 +454,17 @@ std::string OrderCsv(const Order& order) {
       if (sub.bars == 0) continue;
       for (const OrderLine& l : m.lines)
         if (l.rack == rack)
-          csv += row(m.name, KgPerMetre(l.unit_weight), text::Format("%d", l.stock_length),
+          csv += row(m.name, KgPerMetre(l.unit_weight), base::Format("%d", l.stock_length),
                      l.totals, l.unit_weight > 0);
       csv += row(m.name + " 計", "", "", sub, true);
     }
     csv += row(rack ? "在庫 計" : "全体 計", "", "", all, true);
   }
   csv += "\r\n";
-  csv += CsvLine({cp("残材") + text::Format(" (%d mm ", order.keep) + cp("以上)")});
+  csv += CsvLine({cp("残材") + base::Format(" (%d mm ", order.keep) + cp("以上)")});
   csv += CsvLine({cp("部材名"), cp("長さ"), cp("本数")});
   for (const Offcut& c : order.offcuts)
-    csv += CsvLine({cp(c.member), text::Format("%d", c.length), fmt_ll(c.count)});
+    csv += CsvLine({cp(c.member), base::Format("%d", c.length), fmt_ll(c.count)});
   if (!order.notes.empty()) {
     csv += "\r\n" + CsvLine({cp("注")});
     for (const std::string& note : order.notes) csv += CsvLine({cp(note)});

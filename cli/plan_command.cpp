@@ -55,7 +55,7 @@ const char* const kTruncatedMessage =
 namespace {
 
 // Messages of the run, kept for stderr.
-class MessageCollector final : public optimiser::MessageSink {
+class MessageCollector final : public run::MessageSink {
  public:
   void ShowMessageText(const std::string& text) override { messages.push_back(text); }
   std::vector<std::string> messages;
@@ -64,18 +64,18 @@ class MessageCollector final : public optimiser::MessageSink {
 // A message for the terminal: UTF-8, without the dialog's markers.
 std::string ForTerminal(const std::string& cp932) {
   std::string s = cp932;
-  while (const std::size_t e = text::MarkerLength(s)) s.erase(0, e);
+  while (const std::size_t e = base::MarkerLength(s)) s.erase(0, e);
   // A "$" at the start of a line only spaces the dialog's lines.
   for (std::size_t at = 0; (at = s.find("\n$", at)) != std::string::npos;) s.erase(at + 1, 1);
   if (!s.empty() && s[0] == '$') s.erase(0, 1);
-  return text::Cp932ToUtf8(s);
+  return base::Cp932ToUtf8(s);
 }
 
 std::string Number(double v) {
-  return text::Format("%.15g", v);
+  return base::Format("%.15g", v);
 }
 std::string Rate(double v) {
-  return text::Format("%.6f", v);
+  return base::Format("%.6f", v);
 }
 
 // The letters of --tables: the two pattern tables, the diagrams, the saw list and the labels.
@@ -90,21 +90,21 @@ bool ValidTables(const std::string& t) {
   return true;
 }
 
-const char* StatusName(optimiser::RunOutcome outcome) {
+const char* StatusName(run::RunOutcome outcome) {
   switch (outcome) {
-    case optimiser::RunOutcome::kPlanned:
+    case run::RunOutcome::kPlanned:
       return "ok";
-    case optimiser::RunOutcome::kNoStock:
+    case run::RunOutcome::kNoStock:
       return "no-stock";
-    case optimiser::RunOutcome::kNoCut:
+    case run::RunOutcome::kNoCut:
       return "no-cut";
-    case optimiser::RunOutcome::kTooLarge:
+    case run::RunOutcome::kTooLarge:
       return "too-large";
-    case optimiser::RunOutcome::kNegativeCondition:
+    case run::RunOutcome::kNegativeCondition:
       return "negative-condition";
-    case optimiser::RunOutcome::kShort:
+    case run::RunOutcome::kShort:
       return "short";
-    case optimiser::RunOutcome::kInfeasible:
+    case run::RunOutcome::kInfeasible:
       break;
   }
   return "infeasible";
@@ -118,11 +118,11 @@ std::string PlanFields(const OptimiserRecords& r) {
                   ", \"remnant_length\": " + Number(plan.remnant_length) +
                   ", \"remnant_rate\": " + Rate(plan.remnant_rate) +
                   ", \"loss_rate\": " + Rate(plan.loss_rate) +
-                  text::Format(", \"patterns_count\": %d,\n \"patterns\": [", plan.pattern_count);
+                  base::Format(", \"patterns_count\": %d,\n \"patterns\": [", plan.pattern_count);
   for (int p = 1; p <= plan.pattern_count; ++p) {
     const BarPattern& b = plan.patterns[p];
     j += p == 1 ? "" : ",\n  ";
-    j += text::Format("{\"stock_length\": %d, \"repeat\": %d, \"remnant\": %s, ",
+    j += base::Format("{\"stock_length\": %d, \"repeat\": %d, \"remnant\": %s, ",
                       r.stock.entries[b.stock_index].length, b.repeat_count,
                       Number(b.remnant).c_str());
     j += "\"remnant_rate\": " + Rate(b.remnant_rate) + ", \"pieces\": [";
@@ -130,7 +130,7 @@ std::string PlanFields(const OptimiserRecords& r) {
     for (int c = 1; c <= r.cut.count; ++c) {
       if (b.piece_counts[c] == 0) continue;
       j +=
-          text::Format("%s[%d, %d]", first ? "" : ", ", r.cut.entries[c].length, b.piece_counts[c]);
+          base::Format("%s[%d, %d]", first ? "" : ", ", r.cut.entries[c].length, b.piece_counts[c]);
       first = false;
     }
     j += "]}";
@@ -138,7 +138,7 @@ std::string PlanFields(const OptimiserRecords& r) {
   j += "],\n \"stock_used\": [";
   bool first = true;
   for (auto [length, bars] : optimiser::StockUsed(r)) {
-    j += text::Format("%s[%d, %lld]", first ? "" : ", ", length, bars);
+    j += base::Format("%s[%d, %lld]", first ? "" : ", ", length, bars);
     first = false;
   }
   j += "]";
@@ -146,11 +146,11 @@ std::string PlanFields(const OptimiserRecords& r) {
   j += ",\n \"cut_bars\": [";
   for (std::size_t i = 0; i < cut.bars.size(); ++i) {
     const report::CutBar& bar = cut.bars[i];
-    j += text::Format("%s{\"pattern\": %d, \"bar\": %d, \"stock_length\": %d, \"pieces\": [",
+    j += base::Format("%s{\"pattern\": %d, \"bar\": %d, \"stock_length\": %d, \"pieces\": [",
                       i == 0 ? "" : ",\n  ", bar.pattern, bar.bar, bar.stock_length);
     for (std::size_t k = 0; k < bar.pieces.size(); ++k)
-      j += text::Format("%s{\"length\": %d, \"mark\": ", k == 0 ? "" : ", ", bar.pieces[k].length) +
-           text::JsonString(text::Cp932ToUtf8(bar.pieces[k].mark)) + "}";
+      j += base::Format("%s{\"length\": %d, \"mark\": ", k == 0 ? "" : ", ", bar.pieces[k].length) +
+           base::JsonString(base::Cp932ToUtf8(bar.pieces[k].mark)) + "}";
     j += "]}";
   }
   j += "]";
@@ -159,13 +159,13 @@ std::string PlanFields(const OptimiserRecords& r) {
     j += ",\n \"unplaced_marks\": [";
     for (std::size_t i = 0; i < cut.unplaced.size(); ++i)
       j += (i == 0 ? "{\"mark\": " : ", {\"mark\": ") +
-           text::JsonString(text::Cp932ToUtf8(cut.unplaced[i].mark)) +
-           text::Format(", \"length\": %d, \"count\": %d}", cut.unplaced[i].length,
+           base::JsonString(base::Cp932ToUtf8(cut.unplaced[i].mark)) +
+           base::Format(", \"length\": %d, \"count\": %d}", cut.unplaced[i].length,
                         cut.unplaced[i].count);
     j += "]";
   }
   if (r.work_limit_reached)
-    j += text::Format(",\n \"work_limit_reached\": true, \"attempts_made\": %d", r.attempts_made);
+    j += base::Format(",\n \"work_limit_reached\": true, \"attempts_made\": %d", r.attempts_made);
   if (r.exact_run) {
     const optimiser::StockUse use = optimiser::PlanStock(r);
     j += ",\n \"regular_stock_length\": " + Number(use.regular) +
@@ -187,7 +187,7 @@ std::string PlanJson(const OptimiserRecords& r) {
 std::string ShortageJson(const std::vector<optimiser::StockBarsUsed>& bars) {
   std::string j = "[";
   for (std::size_t i = 0; i < bars.size(); ++i)
-    j += text::Format("%s{\"stock_length\": %d, \"bars\": %lld}", i == 0 ? "" : ", ",
+    j += base::Format("%s{\"stock_length\": %d, \"bars\": %lld}", i == 0 ? "" : ", ",
                       bars[i].length, bars[i].bars);
   return j + "]";
 }
@@ -202,33 +202,33 @@ std::string PlanText(const OptimiserRecords& r) {
   const optimiser::CuttingPlan& plan = r.best;
   const optimiser::Conditions& c = r.conditions;
   std::string t;
-  t += text::Cp932ToUtf8(c.project_name) + "  " + text::Cp932ToUtf8(c.member_name) + "\n";
-  t += text::Format("余裕 %d mm  切り代 %d mm  優先素材 %d mm 未満\n\n", c.margin, c.kerf,
+  t += base::Cp932ToUtf8(c.project_name) + "  " + base::Cp932ToUtf8(c.member_name) + "\n";
+  t += base::Format("余裕 %d mm  切り代 %d mm  優先素材 %d mm 未満\n\n", c.margin, c.kerf,
                     c.priority_length);
   t += "  素材長      本数   残材  切断材 (長さ×本数)\n";
   for (int p = 1; p <= plan.pattern_count; ++p) {
     const BarPattern& b = plan.patterns[p];
-    t += text::Format("%8d × %4d  %5.0f  ", r.stock.entries[b.stock_index].length, b.repeat_count,
+    t += base::Format("%8d × %4d  %5.0f  ", r.stock.entries[b.stock_index].length, b.repeat_count,
                       b.remnant);
     bool first = true;
     for (int j = 1; j <= r.cut.count; ++j) {
       if (b.piece_counts[j] == 0) continue;
-      t += text::Format("%s%d×%d", first ? "" : " + ", r.cut.entries[j].length, b.piece_counts[j]);
+      t += base::Format("%s%d×%d", first ? "" : " + ", r.cut.entries[j].length, b.piece_counts[j]);
       first = false;
     }
     if (first) t += "(なし)";
     t += "\n";
   }
   t += "\n使用素材:";
-  for (auto [length, bars] : optimiser::StockUsed(r)) t += text::Format("  %d×%lld", length, bars);
-  t += text::Format("\n素材長計 %.0f mm  必要長 %.0f mm  残材 %.0f mm\n", plan.stock_length,
+  for (auto [length, bars] : optimiser::StockUsed(r)) t += base::Format("  %d×%lld", length, bars);
+  t += base::Format("\n素材長計 %.0f mm  必要長 %.0f mm  残材 %.0f mm\n", plan.stock_length,
                     plan.required_length, plan.remnant_length);
-  t += text::Format("残材率 %.3f %%  ロス率 %.3f %%\n", plan.remnant_rate, plan.loss_rate);
+  t += base::Format("残材率 %.3f %%  ロス率 %.3f %%\n", plan.remnant_rate, plan.loss_rate);
   for (const optimiser::PieceMark& m : report::ListCutBars(r).unplaced)
-    t += "切断材のない符号: " + text::Cp932ToUtf8(m.mark) +
-         text::Format(" (%d mm × %d)\n", m.length, m.count);
+    t += "切断材のない符号: " + base::Cp932ToUtf8(m.mark) +
+         base::Format(" (%d mm × %d)\n", m.length, m.count);
   if (r.work_limit_reached)
-    t += text::Format("計算量の上限で打ち切り (%d回目の試行まで)\n", r.attempts_made);
+    t += base::Format("計算量の上限で打ち切り (%d回目の試行まで)\n", r.attempts_made);
   return t;
 }
 
@@ -383,14 +383,14 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err,
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
   // Cells that read other than they look are named; the run goes on as ever.
   if (o.list_doubtful_cells) {
-    const std::vector<std::string> doubtful = optimiser::DoubtfulCells(*run.form);
-    if (!doubtful.empty()) err << ForTerminal(optimiser::DoubtfulCellsText(doubtful)) << "\n";
+    const std::vector<std::string> doubtful = run::DoubtfulCells(*run.form);
+    if (!doubtful.empty()) err << ForTerminal(run::DoubtfulCellsText(doubtful)) << "\n";
   }
   MessageCollector messages;
-  optimiser::RunHost host;
+  run::RunHost host;
   host.messages = &messages;
-  host.version_text = text::VersionText();
-  run.outcome = optimiser::RunCommand(*run.records, *run.form, host, true);
+  host.version_text = base::VersionText();
+  run.outcome = run::RunCommand(*run.records, *run.form, host, true);
   if (!o.save_job.empty()) {
     if (const job::FileResult saved = job::WriteJobFile(*run.form, o.save_job); !saved) {
       err << ForTerminal(job::CannotWriteMessage(o.save_job, saved.Reason())) << "\n";
@@ -398,7 +398,7 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err,
     }
   }
   for (const std::string& m : messages.messages) err << ForTerminal(m) << "\n";
-  if (run.outcome != optimiser::RunOutcome::kPlanned) return kExitRunMessage;
+  if (run.outcome != run::RunOutcome::kPlanned) return kExitRunMessage;
   return std::nullopt;
 }
 
@@ -445,13 +445,13 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     fill = [&](job::JobForm& form) {
       const EarlyExit code = FillStockFromYard(o, form, yard, err);
       // Nothing of the section in the yard: no stock to plan with.
-      if (code == kExitRunMessage) run.outcome = optimiser::RunOutcome::kNoStock;
+      if (code == kExitRunMessage) run.outcome = run::RunOutcome::kNoStock;
       return code;
     };
   }
   if (const EarlyExit code = OpenAndRun(o, run, err, fill)) {
     if (*code == kExitRunMessage && o.json) {
-      if (run.outcome == optimiser::RunOutcome::kShort)
+      if (run.outcome == run::RunOutcome::kShort)
         out << ShortJson(*run.records);
       else
         out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
@@ -479,9 +479,9 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   std::string shown = o.json ? PlanJson(*run.records) : PlanText(*run.records);
   if (o.commit && o.json) {
     shown.erase(shown.size() - 2);  // the closing "}\n"
-    shown += text::Format(",\n \"commit\": %lld}\n", static_cast<long long>(entry));
+    shown += base::Format(",\n \"commit\": %lld}\n", static_cast<long long>(entry));
   } else if (o.commit) {
-    shown += text::Format("在庫を更新しました（記録 %lld、取り消しは zarvel5 yard undo %lld）。\n",
+    shown += base::Format("在庫を更新しました（記録 %lld、取り消しは zarvel5 yard undo %lld）。\n",
                           static_cast<long long>(entry), static_cast<long long>(entry));
   }
   out << shown;
@@ -491,9 +491,9 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
 std::string PagesText(int pages) {
   std::string t;
   for (int p = 1; p <= pages; ++p) {
-    t += text::Format("page %d\n", p);
+    t += base::Format("page %d\n", p);
     for (const std::string& c : drawing::DescribePage(p + drawing::kFirstReportSlot))
-      t += text::Cp932ToUtf8(c) + "\n";
+      t += base::Cp932ToUtf8(c) + "\n";
   }
   return t;
 }

@@ -55,7 +55,7 @@ using BeforeRun = std::function<std::optional<int>(job::JobForm& form)>;
 struct JobRun {
   std::unique_ptr<optimiser::OptimiserRecords> records;
   std::unique_ptr<job::JobForm> form;
-  optimiser::RunOutcome outcome = optimiser::RunOutcome::kInfeasible;
+  run::RunOutcome outcome = run::RunOutcome::kInfeasible;
 };
 
 // Parses the words after the command name; `allowed` lists the options the command takes

@@ -29,7 +29,7 @@ bool WritePdf(const std::string& path, int pages) {
   printer.setPageSize(QPageSize(QPageSize::A4));
   printer.setFullPage(true);  // the page body is placed from the paper's edges
   printer.setResolution(kPrinterDpi);
-  printer.setDocName(QString::fromStdString(text::Cp932ToUtf8(text::ApplicationTitle())));
+  printer.setDocName(QString::fromStdString(base::Cp932ToUtf8(base::ApplicationTitle())));
   QPainter painter;
   if (!painter.begin(&printer)) return false;
   platform::QtCanvas canvas(painter, printer.pageRect(QPrinter::DevicePixel).toRect());
@@ -53,7 +53,7 @@ bool RemoveOlderPages(const std::string& dir, int pages) {
     const QString digits = name.mid(5, name.size() - 9);
     bool number = false;
     const int n = digits.toInt(&number);
-    if (!number || n <= pages || name.toStdString() != text::Format("page-%03d.png", n)) continue;
+    if (!number || n <= pages || name.toStdString() != base::Format("page-%03d.png", n)) continue;
     ok = folder.remove(name) && ok;
   }
   return ok;
@@ -83,7 +83,7 @@ bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
       drawing::PlayReportPage(target, p, drawing::kRecordingWidth, drawing::kRecordingHeight,
                               drawing::kScreenPaper);
     }
-    const std::string file = dir + text::Format("/page-%03d.png", p);
+    const std::string file = dir + base::Format("/page-%03d.png", p);
     if (!image.save(QString::fromStdString(file), "PNG")) return false;
     out << file << "\n";
   }

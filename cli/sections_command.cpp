@@ -13,7 +13,7 @@ const char* const kSectionsUsage =
 
 // Dimensions print as the table writes them: 5.5, 8, 48.6.
 std::string Number(double value) {
-  return text::Format("%g", value);
+  return base::Format("%g", value);
 }
 
 // The text padded with blanks to `columns` terminal columns: a kana or kanji takes two.
@@ -37,7 +37,7 @@ std::string SectionsText(const std::vector<const catalog::Section*>& sections) {
     for (const catalog::Dimension& d : s->dimensions)
       dims += (dims.empty() ? "" : " ") + d.letter + "=" + Number(d.value);
     t += Pad(s->name, 18) + Pad(kind, 18) +
-         text::Format("%7s kg/m  %s  (%s)\n", s->weight_text.c_str(), s->standard.c_str(),
+         base::Format("%7s kg/m  %s  (%s)\n", s->weight_text.c_str(), s->standard.c_str(),
                       dims.c_str());
   }
   return t;
@@ -48,12 +48,12 @@ std::string SectionsJson(const std::vector<const catalog::Section*>& sections) {
   for (std::size_t i = 0; i < sections.size(); ++i) {
     const catalog::Section& s = *sections[i];
     j += i ? ",\n  " : "\n  ";
-    j += "{\"name\": " + text::JsonString(s.name) + ", \"kind\": " + text::JsonString(s.kind);
-    if (!s.series.empty()) j += ", \"series\": " + text::JsonString(s.series);
+    j += "{\"name\": " + base::JsonString(s.name) + ", \"kind\": " + base::JsonString(s.kind);
+    if (!s.series.empty()) j += ", \"series\": " + base::JsonString(s.series);
     j += ", \"kg_per_m\": " + s.weight_text + ", \"area_cm2\": " + Number(s.area_cm2);
-    j += ", \"standard\": " + text::JsonString(s.standard);
+    j += ", \"standard\": " + base::JsonString(s.standard);
     for (const catalog::Dimension& d : s.dimensions)
-      j += ", " + text::JsonString(d.letter) + ": " + Number(d.value);
+      j += ", " + base::JsonString(d.letter) + ": " + Number(d.value);
     j += "}";
   }
   return j + (sections.empty() ? "]}\n" : "\n]}\n");

@@ -50,7 +50,7 @@ bool WholeNumber(const std::string& text, int64_t low, int64_t high, const char*
   const char* end = text.data() + text.size();
   const auto [at, ec] = std::from_chars(text.data(), end, value);
   if (ec != std::errc() || at != end || text.empty() || value < low || value > high) {
-    message = text::Format("%sは %lld〜%lld の整数で指定して下さい（「%s」）。", what,
+    message = base::Format("%sは %lld〜%lld の整数で指定して下さい（「%s」）。", what,
                            static_cast<long long>(low), static_cast<long long>(high), text.c_str());
     return false;
   }
@@ -58,19 +58,19 @@ bool WholeNumber(const std::string& text, int64_t low, int64_t high, const char*
 }
 
 std::string ItemJson(const yard::Item& i) {
-  return text::Format("{\"id\": %lld, \"section\": ", static_cast<long long>(i.id)) +
-         text::JsonString(i.section) +
-         text::Format(", \"length\": %d, \"count\": %lld, \"offcut\": %s, \"location\": ", i.length,
+  return base::Format("{\"id\": %lld, \"section\": ", static_cast<long long>(i.id)) +
+         base::JsonString(i.section) +
+         base::Format(", \"length\": %d, \"count\": %lld, \"offcut\": %s, \"location\": ", i.length,
                       static_cast<long long>(i.count), i.offcut ? "true" : "false") +
-         text::JsonString(i.location) + ", \"lot\": " + text::JsonString(i.lot) +
-         ", \"source\": " + text::JsonString(i.source) + "}";
+         base::JsonString(i.location) + ", \"lot\": " + base::JsonString(i.lot) +
+         ", \"source\": " + base::JsonString(i.source) + "}";
 }
 
 std::string ItemsText(const std::vector<yard::Item>& items) {
   if (items.empty()) return "在庫はありません。\n";
   std::string t = "     ID  鋼材名 / 長さ × 本数  種別  置場  ロット  由来\n";
   for (const yard::Item& i : items) {
-    t += text::Format("%7lld  %s / %d × %lld  %s", static_cast<long long>(i.id), i.section.c_str(),
+    t += base::Format("%7lld  %s / %d × %lld  %s", static_cast<long long>(i.id), i.section.c_str(),
                       i.length, static_cast<long long>(i.count), i.offcut ? "端材" : "定尺");
     t += "  " + (i.location.empty() ? std::string("-") : i.location) + "  " +
          (i.lot.empty() ? std::string("-") : i.lot) + "  " + i.source + "\n";
@@ -83,13 +83,13 @@ std::string HistoryJson(const std::vector<yard::Entry>& entries) {
   for (std::size_t e = 0; e < entries.size(); ++e) {
     const yard::Entry& x = entries[e];
     j += e == 0 ? "\n  " : ",\n  ";
-    j += text::Format("{\"id\": %lld, \"time\": ", static_cast<long long>(x.id)) +
-         text::JsonString(x.time) + ", \"reason\": " + text::JsonString(x.reason) +
-         ", \"job\": " + text::JsonString(x.job);
-    if (x.undoes != 0) j += text::Format(", \"undoes\": %lld", static_cast<long long>(x.undoes));
+    j += base::Format("{\"id\": %lld, \"time\": ", static_cast<long long>(x.id)) +
+         base::JsonString(x.time) + ", \"reason\": " + base::JsonString(x.reason) +
+         ", \"job\": " + base::JsonString(x.job);
+    if (x.undoes != 0) j += base::Format(", \"undoes\": %lld", static_cast<long long>(x.undoes));
     j += ", \"moves\": [";
     for (std::size_t m = 0; m < x.moves.size(); ++m)
-      j += text::Format("%s{\"item\": %lld, \"delta\": %lld}", m == 0 ? "" : ", ",
+      j += base::Format("%s{\"item\": %lld, \"delta\": %lld}", m == 0 ? "" : ", ",
                         static_cast<long long>(x.moves[m].item),
                         static_cast<long long>(x.moves[m].delta));
     j += "]}";
@@ -101,14 +101,14 @@ std::string HistoryText(const std::vector<yard::Entry>& entries) {
   if (entries.empty()) return "記録はありません。\n";
   std::string t;
   for (const yard::Entry& x : entries) {
-    t += text::Format("記録 %lld  %s  %s", static_cast<long long>(x.id), x.time.c_str(),
+    t += base::Format("記録 %lld  %s  %s", static_cast<long long>(x.id), x.time.c_str(),
                       yard::ReasonText(x.reason).c_str());
     if (x.undoes != 0)
-      t += text::Format("（記録 %lld の取り消し）", static_cast<long long>(x.undoes));
+      t += base::Format("（記録 %lld の取り消し）", static_cast<long long>(x.undoes));
     if (!x.job.empty()) t += "  " + x.job;
     t += "\n   ";
     for (const yard::Move& m : x.moves)
-      t += text::Format(" ID %lld %+lld", static_cast<long long>(m.item),
+      t += base::Format(" ID %lld %+lld", static_cast<long long>(m.item),
                         static_cast<long long>(m.delta));
     t += "\n";
   }
@@ -188,7 +188,7 @@ int Add(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) 
   c.adds.push_back(n);
   int64_t entry = 0;
   if (Status s = y.Apply(c, entry); !s) return Fail(err, s);
-  out << text::Format("在庫に加えました（記録 %lld）: %s %d mm × %lld 本\n",
+  out << base::Format("在庫に加えました（記録 %lld）: %s %d mm × %lld 本\n",
                       static_cast<long long>(entry), yard::CanonicalSection(n.section).c_str(),
                       n.length, static_cast<long long>(count));
   return kExitPlanned;
@@ -206,7 +206,7 @@ int Take(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err)
   c.takes.push_back({id, count, -1});
   int64_t entry = 0;
   if (Status s = y.Apply(c, entry); !s) return Fail(err, s);
-  out << text::Format("在庫 ID %lld から %lld 本取り出しました（記録 %lld）。\n",
+  out << base::Format("在庫 ID %lld から %lld 本取り出しました（記録 %lld）。\n",
                       static_cast<long long>(id), static_cast<long long>(count),
                       static_cast<long long>(entry));
   return kExitPlanned;
@@ -227,7 +227,7 @@ int Undo(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err)
   if (!WholeNumber(a.words[1], 1, INT64_MAX, "記録番号", id, why)) return Usage(err, why);
   int64_t undo = 0;
   if (Status s = y.Undo(id, undo); !s) return Fail(err, s);
-  out << text::Format("記録 %lld を取り消しました（記録 %lld）。\n", static_cast<long long>(id),
+  out << base::Format("記録 %lld を取り消しました（記録 %lld）。\n", static_cast<long long>(id),
                       static_cast<long long>(undo));
   return kExitPlanned;
 }
@@ -238,7 +238,7 @@ int Import(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& er
   if (const job::FileResult read =
           job::ReadWholeFile(a.words[1], bytes, yard::kMaxStockCsvSize, job::Overlong::kFail);
       !read) {
-    err << "zarvel5 yard: " << a.words[1] << " を読めません（" << text::Cp932ToUtf8(read.Reason())
+    err << "zarvel5 yard: " << a.words[1] << " を読めません（" << base::Cp932ToUtf8(read.Reason())
         << "）。\n";
     return kExitUsage;
   }
@@ -256,7 +256,7 @@ int Import(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& er
   }
   int64_t entry = 0;
   if (Status s = y.Apply(c, entry); !s) return Fail(err, s);
-  out << text::Format("%zu 件を在庫に取り込みました（記録 %lld）。\n", c.adds.size(),
+  out << base::Format("%zu 件を在庫に取り込みました（記録 %lld）。\n", c.adds.size(),
                       static_cast<long long>(entry));
   return kExitPlanned;
 }
@@ -308,7 +308,7 @@ EarlyExit FillStockFromYard(const CommandOptions& o, job::JobForm& form, YardSto
   stock.yard = yard::OpenYard(yard::YardPath(o.yard), s);
   if (!stock.yard) return Fail(err, s);
   const std::string member =
-      text::Cp932ToUtf8(text::TrimBlanks(form.Field(optimiser::JobField::kMemberName).Text()));
+      base::Cp932ToUtf8(base::TrimBlanks(form.Field(run::JobField::kMemberName).Text()));
   const std::string section = yard::CanonicalSection(o.section.empty() ? member : o.section);
   if (section.empty()) {
     err << "zarvel5: 鋼材名がわかりません。部材名に鋼材名を書くか、--section で指定して下さい。\n";
@@ -324,7 +324,7 @@ EarlyExit FillStockFromYard(const CommandOptions& o, job::JobForm& form, YardSto
   if (const std::string note = yard::LeftOutMessage(stock.fill); !note.empty())
     err << "zarvel5: " << note << "\n";
   yard::WriteStockCells(form.StockGrid(), stock.fill);
-  form.yard_stock = {text::Utf8ToCp932(stock.fill.section), stock.fill.MeasuredLengths()};
+  form.yard_stock = {base::Utf8ToCp932(stock.fill.section), stock.fill.MeasuredLengths()};
   return std::nullopt;
 }
 
@@ -332,7 +332,7 @@ EarlyExit CommitPlan(const CommandOptions& o, const JobRun& run, YardStock& stoc
                      yard::Status::Code& refused, std::ostream& err) {
   refused = Code::kInvalid;
   const optimiser::Conditions& c = run.records->conditions;
-  const std::string date = text::Format("%04d-%02d-%02d", 2000 + c.year, c.month, c.day);
+  const std::string date = base::Format("%04d-%02d-%02d", 2000 + c.year, c.month, c.day);
   const std::size_t slash = o.job.rfind('/');
   const std::string job = slash == std::string::npos ? o.job : o.job.substr(slash + 1);
   yard::Change change;

@@ -7,15 +7,15 @@ namespace zarvel::drawing {
 const std::string& FaceForCode(int32_t code) {
   switch (code) {
     case 1:
-      return text::Lit("ＭＳ 明朝");
+      return base::Lit("ＭＳ 明朝");
     case 2:
-      return text::Lit("ＭＳ Ｐゴシック");
+      return base::Lit("ＭＳ Ｐゴシック");
     case 3:
-      return text::Lit("ＭＳ Ｐ明朝");
+      return base::Lit("ＭＳ Ｐ明朝");
     case 4:
-      return text::Lit("メイリオ");
+      return base::Lit("メイリオ");
     default:
-      return text::Lit("ＭＳ ゴシック");
+      return base::Lit("ＭＳ ゴシック");
   }
 }
 

@@ -17,7 +17,7 @@ PageTable& Table() {
 }
 
 bool IsSpaceText(const std::string& text) {
-  return text == " " || text == text::Lit("　");
+  return text == " " || text == base::Lit("　");
 }
 
 int Dot(float v) {
@@ -235,14 +235,14 @@ std::string DescribeCommand(std::span<const uint32_t> c) {
   if (c.size() < 2) return "?";
   auto word = [&](std::size_t i) { return i < c.size() ? c[i] : 0u; };
   auto f = [&](std::size_t i) { return static_cast<double>(WordFloat(word(i))); };
-  auto point = [&](const char* name) { return text::Format("%s %.1f %.1f", name, f(2), f(3)); };
+  auto point = [&](const char* name) { return base::Format("%s %.1f %.1f", name, f(2), f(3)); };
   switch (c[0]) {
     case kOpSetFont:
-      return text::Format("font %d %d %d %d", static_cast<int32_t>(word(2)),
+      return base::Format("font %d %d %d %d", static_cast<int32_t>(word(2)),
                           static_cast<int32_t>(word(3)), static_cast<int32_t>(word(4)),
                           static_cast<int32_t>(word(5)));
     case kOpFontColour:
-      return text::Format("font-colour 0x%06X", word(2));
+      return base::Format("font-colour 0x%06X", word(2));
     case kOpText: {
       const uint32_t w = word(4);
       std::string t;
@@ -254,24 +254,24 @@ std::string DescribeCommand(std::span<const uint32_t> c) {
       return point("text") + " \"" + t + "\"";
     }
     case kOpPenColour:
-      return text::Format("pen-colour 0x%06X", word(2));
+      return base::Format("pen-colour 0x%06X", word(2));
     case kOpPenWidth:
-      return text::Format("pen-width %.1f", f(2));
+      return base::Format("pen-width %.1f", f(2));
     case kOpPenStyle:
-      return text::Format("pen-style %u", word(2) & 0xFF);
+      return base::Format("pen-style %u", word(2) & 0xFF);
     case kOpBrushStyle:
-      return text::Format("brush-style %u", word(2) & 0xFF);
+      return base::Format("brush-style %u", word(2) & 0xFF);
     case kOpMoveTo:
       return point("move");
     case kOpLineTo:
       return point("line");
     case kOpFillRect:
-      return text::Format("fill %.1f %.1f %.1f %.1f 0x%06X", f(2), f(3), f(4), f(5), word(6));
+      return base::Format("fill %.1f %.1f %.1f %.1f 0x%06X", f(2), f(3), f(4), f(5), word(6));
     case kOpSheet:
-      return text::Format("sheet %d %d", static_cast<int32_t>(word(2)),
+      return base::Format("sheet %d %d", static_cast<int32_t>(word(2)),
                           static_cast<int32_t>(word(3)));
     default:
-      return text::Format("unknown 0x%08X", c[0]);
+      return base::Format("unknown 0x%08X", c[0]);
   }
 }
 

@@ -41,7 +41,7 @@ PlayGeometry GeometryFor(const PlayTarget& t, int extent_w, int extent_h) {
     g.sx = t.width / ew;
     g.sy = t.height / eh;
   }
-  g.pen_scale = text::SafeSqrt(g.sx);
+  g.pen_scale = base::SafeSqrt(g.sx);
   return g;
 }
 
@@ -58,7 +58,7 @@ PlayGeometry SheetGeometryFor(const PlayTarget& t, int sheet_w, int sheet_h) {
                               static_cast<double>(t.height) / std::max(sheet_h, kMinExtent));
     g.sx = g.sy = s;
   }
-  g.pen_scale = text::SafeSqrt(g.sx);
+  g.pen_scale = base::SafeSqrt(g.sx);
   return g;
 }
 

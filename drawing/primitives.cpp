@@ -14,7 +14,7 @@ constexpr double kMaxDashLength = 1 << 24;
 
 // Snaps a dot coordinate: rounded, made even, then odd for thin pens (at most 2 dots).
 float Snap(double v, bool thin) {
-  int n = static_cast<int>(std::clamp(text::RoundHalfDown(v), -1e9, 1e9));
+  int n = static_cast<int>(std::clamp(base::RoundHalfDown(v), -1e9, 1e9));
   n = (n >> 1) * 2;
   if (thin) ++n;
   return static_cast<float>(n);
@@ -116,7 +116,7 @@ void LineToSheet(double x, double y, int dash_kind, int colour) {
   const double x0 = d.pen_x;
   const double y0 = d.pen_y;
   const double length =
-      std::min(text::SafeSqrt((x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0)), kMaxDashLength);
+      std::min(base::SafeSqrt((x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0)), kMaxDashLength);
   const int n = std::max(static_cast<int>(length), 1);
   const int step = std::max(3 * d.canvas->PenWidth(), 1);
   uint32_t mask = 0;

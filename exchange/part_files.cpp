@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 enum class Kind { kDstv, kList, kOther };
 
 Kind KindOf(const fs::path& path) {
-  const std::string ext = text::UpperAscii(path.extension().string());
+  const std::string ext = base::UpperAscii(path.extension().string());
   if (ext == ".NC1" || ext == ".NC") return Kind::kDstv;
   if (ext == ".CSV" || ext == ".TXT" || ext == ".TSV") return Kind::kList;
   return Kind::kOther;
@@ -62,7 +62,7 @@ PartFiles ReadPartFiles(const std::vector<std::string>& inputs, const PartFileOp
     std::string bytes;
     const std::size_t limit = kind == Kind::kDstv ? kMaxDstvSize : job::kMaxCutCsvSize;
     if (const job::FileResult read = job::ReadWholeFile(file, bytes, limit + 1); !read) {
-      r.refused.push_back({file, "読めません: " + text::Cp932ToUtf8(read.Reason())});
+      r.refused.push_back({file, "読めません: " + base::Cp932ToUtf8(read.Reason())});
       continue;
     }
     if (bytes.size() > limit) {
@@ -86,15 +86,15 @@ PartFiles ReadPartFiles(const std::vector<std::string>& inputs, const PartFileOp
     r.columns = csv.columns;
     r.last_list = file;
     if (!csv.ok) {
-      r.refused.push_back({file, text::Cp932ToUtf8(csv.error)});
+      r.refused.push_back({file, base::Cp932ToUtf8(csv.error)});
       continue;
     }
     r.skipped_lines += csv.titles_skipped + csv.totals_skipped;
     for (const job::CsvPart& p : csv.parts) {
       // A list without a section column is one job, named after the file.
       const std::string profile = p.section.empty() ? fs::path(file).stem().string()
-                                                    : FoldBlanks(text::Cp932ToUtf8(p.section));
-      r.parts.push_back({file, text::Cp932ToUtf8(p.mark), profile, text::Cp932ToUtf8(p.grade),
+                                                    : FoldBlanks(base::Cp932ToUtf8(p.section));
+      r.parts.push_back({file, base::Cp932ToUtf8(p.mark), profile, base::Cp932ToUtf8(p.grade),
                          static_cast<double>(p.length), p.count, 0});
     }
   }

@@ -54,7 +54,7 @@ std::vector<ImportedJob> GroupParts(const std::vector<ImportPart>& parts, int ca
     long long& count = g->counts[length];
     count = std::min<long long>(count + p.quantity, job::kMaxCutCsvCount);
     if (!p.mark.empty())
-      job::AddMark(g->marks, text::Utf8ToCp932(p.mark), length,
+      job::AddMark(g->marks, base::Utf8ToCp932(p.mark), length,
                    static_cast<int32_t>(std::min<long long>(p.quantity, job::kMaxCutCsvCount)));
   }
   std::vector<ImportedJob> jobs;
@@ -110,9 +110,9 @@ job::FileResult WriteImportedJob(ImportedJob& j, const std::string& folder,
   if (!template_path.empty()) {
     if (job::FileResult read = job::OpenJobFile(form, template_path); !read) return read;
   }
-  form.SetFieldText(optimiser::JobField::kMemberName, text::Utf8ToCp932(j.section));
+  form.SetFieldText(run::JobField::kMemberName, base::Utf8ToCp932(j.section));
   if (j.unit_weight > 0)
-    form.SetFieldText(optimiser::JobField::kUnitWeight, text::Format("%8.2f", j.unit_weight));
+    form.SetFieldText(run::JobField::kUnitWeight, base::Format("%8.2f", j.unit_weight));
   job::FillGrid(form.CutGrid(), j.pieces);
   *form.MarkList() = j.marks;
   form.RelayoutGrids();
@@ -121,23 +121,23 @@ job::FileResult WriteImportedJob(ImportedJob& j, const std::string& folder,
   int32_t longest = 0;
   for (int i = 1; i <= records->stock.count; ++i)
     longest = std::max(longest, records->stock.entries[i].length);
-  const long long margin = text::AtoI(form.Field(optimiser::JobField::kMargin).Text());
+  const long long margin = base::AtoI(form.Field(run::JobField::kMargin).Text());
   for (const job::CutPiece& c : j.pieces) {
     if (c.length < 2) {
       j.warnings.push_back(
-          text::Format("%d mm × %d 本: 2 mm より短い切断材です", c.length, c.count));
+          base::Format("%d mm × %d 本: 2 mm より短い切断材です", c.length, c.count));
     } else if (longest > 0 && c.length + margin > longest) {
       j.warnings.push_back(
-          text::Format("%d mm × %d 本: 最長の素材 %d mm（素材の余裕 %lld mm）から取れません",
+          base::Format("%d mm × %d 本: 最長の素材 %d mm（素材の余裕 %lld mm）から取れません",
                        c.length, c.count, longest, margin));
     }
   }
 
   std::string base = folder;
   if (!base.empty() && base.back() != '/') base += '/';
-  base += SafeFileName(j.section) + (j.parts > 1 ? text::Format("_%d", j.part) : "");
+  base += SafeFileName(j.section) + (j.parts > 1 ? base::Format("_%d", j.part) : "");
   std::string path = base + ".zv5";
-  for (int n = 2; Exists(path) && n < 10000; ++n) path = base + text::Format(" (%d).zv5", n);
+  for (int n = 2; Exists(path) && n < 10000; ++n) path = base + base::Format(" (%d).zv5", n);
   j.file = path;
   return job::WriteJobFile(form, path);
 }

@@ -20,7 +20,7 @@ bool NeedsQuotes(std::string_view cell) {
 
 std::string JoinCommaText(const std::vector<std::string>& cells) {
   if (cells.size() == 1 && cells[0].empty()) return "\"\"";
-  return text::JoinFields(cells, NeedsQuotes);
+  return base::JoinFields(cells, NeedsQuotes);
 }
 
 std::vector<std::string> SplitCommaText(std::string_view line) {

@@ -82,25 +82,25 @@ std::string Utf16ToUtf8(const std::string& s, bool little_endian) {
 // The file's text in CP932, whichever of the accepted encodings it came in.
 std::string ToCp932(const std::string& bytes) {
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
-    return text::Utf8ToCp932(std::string_view(bytes).substr(3));
+    return base::Utf8ToCp932(std::string_view(bytes).substr(3));
   if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE')
-    return text::Utf8ToCp932(Utf16ToUtf8(bytes, true));
+    return base::Utf8ToCp932(Utf16ToUtf8(bytes, true));
   if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF')
-    return text::Utf8ToCp932(Utf16ToUtf8(bytes, false));
+    return base::Utf8ToCp932(Utf16ToUtf8(bytes, false));
   // Japanese CP932 text is almost never valid UTF-8; UTF-8 with Japanese always is.
-  if (HasHighBytes(bytes) && ValidUtf8(bytes)) return text::Utf8ToCp932(bytes);
+  if (HasHighBytes(bytes) && ValidUtf8(bytes)) return base::Utf8ToCp932(bytes);
   return bytes;
 }
 
 // Blanks, full-width blanks included, off both ends.
 std::string Trim(const std::string& s) {
-  const std::string& wide = text::Lit("　");
-  std::string_view v = text::TrimBlanks(s);
+  const std::string& wide = base::Lit("　");
+  std::string_view v = base::TrimBlanks(s);
   while (true) {
     if (v.size() >= 2 && v.compare(0, 2, wide) == 0) {
-      v = text::TrimBlanks(v.substr(2));
+      v = base::TrimBlanks(v.substr(2));
     } else if (v.size() >= 2 && v.compare(v.size() - 2, 2, wide) == 0) {
-      v = text::TrimBlanks(v.substr(0, v.size() - 2));
+      v = base::TrimBlanks(v.substr(0, v.size() - 2));
     } else {
       break;
     }
@@ -112,9 +112,9 @@ std::string Trim(const std::string& s) {
 std::vector<std::string> Fields(const std::string& line, char separator) {
   std::vector<std::string> fields(1);
   bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); i += text::CharLength(line, i)) {
+  for (std::size_t i = 0; i < line.size(); i += base::CharLength(line, i)) {
     const char c = line[i];
-    if (text::CharLength(line, i) == 2) {
+    if (base::CharLength(line, i) == 2) {
       fields.back() += line.substr(i, 2);
     } else if (c == '"') {
       if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
@@ -135,7 +135,7 @@ std::vector<std::string> Fields(const std::string& line, char separator) {
 
 // Whether a field is meant as a number: it starts with a digit, or a sign or point and one.
 bool StartsWithNumber(const std::string& s) {
-  const std::string half = text::HalfWidthDigits(s);
+  const std::string half = base::HalfWidthDigits(s);
   auto digit = [&](std::size_t i) { return i < half.size() && half[i] >= '0' && half[i] <= '9'; };
   if (digit(0)) return true;
   return !half.empty() && (half[0] == '-' || half[0] == '+' || half[0] == '.') && digit(1);
@@ -144,7 +144,7 @@ bool StartsWithNumber(const std::string& s) {
 // A whole number as a spreadsheet writes it: digits (full-width too), commas only between
 // groups of three digits, and a decimal part of zeros only. -1 when the text is anything else.
 int64_t WholeNumber(const std::string& field) {
-  const std::string s = text::HalfWidthDigits(field);
+  const std::string s = base::HalfWidthDigits(field);
   int64_t v = 0;
   int digits = 0;
   int group = 0;  // digits since the last comma
@@ -172,11 +172,11 @@ int64_t WholeNumber(const std::string& field) {
 
 // The full-width comma and point read as their ASCII forms (walking whole characters).
 std::string NarrowPunctuation(const std::string& line) {
-  const std::string& comma = text::Lit("，");
-  const std::string& point = text::Lit("．");
+  const std::string& comma = base::Lit("，");
+  const std::string& point = base::Lit("．");
   std::string out;
-  for (std::size_t i = 0; i < line.size(); i += text::CharLength(line, i)) {
-    const std::string c = line.substr(i, text::CharLength(line, i));
+  for (std::size_t i = 0; i < line.size(); i += base::CharLength(line, i)) {
+    const std::string c = line.substr(i, base::CharLength(line, i));
     out += c == comma ? std::string(",") : c == point ? std::string(".") : c;
   }
   return out;
@@ -186,17 +186,17 @@ std::string NarrowPunctuation(const std::string& line) {
 // "長さ　ｍｍ" are all "長さ" / "length".
 std::string HeadingWord(const std::string& field) {
   std::string out;
-  for (std::size_t i = 0; i < field.size(); i += text::CharLength(field, i)) {
-    const std::string c = field.substr(i, text::CharLength(field, i));
-    if (c == " " || c == "\t" || c == text::Lit("　")) continue;
-    if (c == "(" || c == "[" || c == "<" || c == text::Lit("（") || c == text::Lit("［") ||
-        c == text::Lit("【") || c == text::Lit("＜"))
+  for (std::size_t i = 0; i < field.size(); i += base::CharLength(field, i)) {
+    const std::string c = field.substr(i, base::CharLength(field, i));
+    if (c == " " || c == "\t" || c == base::Lit("　")) continue;
+    if (c == "(" || c == "[" || c == "<" || c == base::Lit("（") || c == base::Lit("［") ||
+        c == base::Lit("【") || c == base::Lit("＜"))
       break;
     out += c;
   }
-  out = text::UpperAscii(out);
+  out = base::UpperAscii(out);
   while (!out.empty() && (out.back() == '.' || out.back() == ':')) out.pop_back();  // "Qty."
-  for (const std::string& unit : {std::string("MM"), text::Lit("ｍｍ"), text::Lit("㎜")}) {
+  for (const std::string& unit : {std::string("MM"), base::Lit("ｍｍ"), base::Lit("㎜")}) {
     if (out.size() > unit.size() && out.compare(out.size() - unit.size(), unit.size(), unit) == 0)
       out.erase(out.size() - unit.size());
   }
@@ -205,7 +205,7 @@ std::string HeadingWord(const std::string& field) {
 
 bool OneOf(const std::string& word, std::initializer_list<const char*> names) {
   return std::any_of(names.begin(), names.end(),
-                     [&](const char* n) { return word == text::Lit(n); });
+                     [&](const char* n) { return word == base::Lit(n); });
 }
 bool NamesLength(const std::string& word) {
   return OneOf(word, {"長さ", "長", "寸法", "切断長", "切断長さ", "切断寸法", "製品長", "製品長さ",
@@ -231,8 +231,8 @@ bool NamesTotal(const std::string& word) {
 }
 
 std::string LineError(int line, const char* what, const std::string& field) {
-  return text::Format("%d", line) + text::Lit(" 行目：") + text::Lit(what) + text::Lit("「") +
-         field + text::Lit("」");
+  return base::Format("%d", line) + base::Lit(" 行目：") + base::Lit(what) + base::Lit("「") +
+         field + base::Lit("」");
 }
 
 // What a number field may hold, and what a line that breaks it is told.
@@ -302,8 +302,8 @@ bool ReadHeading(const std::vector<std::string>& f, Columns& columns, int line,
 // or "3,50": an unquoted thousands separator or a decimal comma is not guessed at.
 bool CommaInsideNumber(const std::vector<std::string>& f, const Columns& columns, char separator) {
   if (separator != ',' || columns.length + 1 >= f.size()) return false;
-  const std::string length = text::HalfWidthDigits(f[columns.length]);
-  const std::string next = text::HalfWidthDigits(f[columns.length + 1]);
+  const std::string length = base::HalfWidthDigits(f[columns.length]);
+  const std::string next = base::HalfWidthDigits(f[columns.length + 1]);
   auto digits = [](const std::string& s) {
     return !s.empty() &&
            std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -355,14 +355,14 @@ bool ParseColumnChoice(const std::string& text, ColumnChoice& choice, std::strin
                 : name == "grade"   ? &choice.grade
                                     : nullptr;
     if (slot == nullptr || !digits || std::stoi(number) < 1) {
-      error = text::Lit("列の指定が読めません: ") + item +
-              text::Lit(" (例: mark=1,section=2,length=4,count=5)");
+      error = base::Lit("列の指定が読めません: ") + item +
+              base::Lit(" (例: mark=1,section=2,length=4,count=5)");
       return false;
     }
     *slot = std::stoi(number) - 1;
   }
   if (choice.length < 0) {
-    error = text::Lit("列の指定に length がありません");
+    error = base::Lit("列の指定に length がありません");
     return false;
   }
   return true;
@@ -376,10 +376,10 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
                                                 (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
   if (!utf16_mark && bytes.find('\0') != std::string::npos) {
     result.error = LooksLikeBomlessUtf16(bytes)
-                       ? text::Lit(
+                       ? base::Lit(
                              "UTF-16 (BOM なし) のファイルです。BOM 付きの UTF-16、UTF-8 "
                              "か Shift_JIS で保存し直して下さい")
-                       : text::Lit("文字のファイルではありません");
+                       : base::Lit("文字のファイルではありません");
     return result;
   }
   bool data_seen = false;
@@ -397,7 +397,7 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
     columns.named = 1000;  // every column is as the user chose: none is refused for a number
     columns.untitled.assign(columns.named, false);
   }
-  const std::vector<std::string> lines = text::SplitLines(ToCp932(bytes));
+  const std::vector<std::string> lines = base::SplitLines(ToCp932(bytes));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
     const std::string line = NarrowPunctuation(lines[i]);
@@ -487,14 +487,14 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
       continue;
     }
     if (static_cast<int>(result.pieces.size()) >= capacity) {
-      result.error = text::Format("%d", number) + text::Lit(" 行目：切断リストに入る ") +
-                     text::Format("%d", capacity) + text::Lit(" 種類の長さを超えます");
+      result.error = base::Format("%d", number) + base::Lit(" 行目：切断リストに入る ") +
+                     base::Format("%d", capacity) + base::Lit(" 種類の長さを超えます");
       return result;
     }
     result.pieces.push_back({static_cast<int32_t>(length), static_cast<int32_t>(count)});
   }
   if (result.pieces.empty()) {
-    result.error = text::Lit("長さと本数の行がありません");
+    result.error = base::Lit("長さと本数の行がありません");
     return result;
   }
   result.ok = true;
@@ -508,7 +508,7 @@ std::vector<std::vector<std::string>> CsvPreview(const std::string& bytes, int r
   const bool utf16_mark = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
                                                 (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
   if (!utf16_mark && bytes.find('\0') != std::string::npos) return preview;
-  for (const std::string& raw : text::SplitLines(ToCp932(bytes))) {
+  for (const std::string& raw : base::SplitLines(ToCp932(bytes))) {
     if (static_cast<int>(preview.size()) >= rows) break;
     const std::string line = NarrowPunctuation(raw);
     const char separator = line.find('\t') != std::string::npos  ? '\t'
@@ -521,53 +521,53 @@ std::vector<std::vector<std::string>> CsvPreview(const std::string& bytes, int r
   return preview;
 }
 
-int GridCapacity(const optimiser::Grid& grid) {
+int GridCapacity(const run::Grid& grid) {
   return std::max(grid.ColCount() - 1, 0) * std::max(grid.RowCount() - 1, 0);
 }
 
-void FillGrid(optimiser::Grid& grid, const std::vector<CutPiece>& pieces) {
+void FillGrid(run::Grid& grid, const std::vector<CutPiece>& pieces) {
   grid.typed_texts.clear();  // what the replaced cells were typed as
   std::size_t k = 0;
   for (int r = 1; r < grid.RowCount(); ++r) {
     for (int c = 1; c < grid.ColCount(); ++c, ++k) {
       grid.SetCell(c, r,
-                   k < pieces.size() ? text::FormatCellText(
-                                           text::Format("%d.%d", pieces[k].length, pieces[k].count))
+                   k < pieces.size() ? base::FormatCellText(
+                                           base::Format("%d.%d", pieces[k].length, pieces[k].count))
                                      : std::string());
     }
   }
   grid.Refresh();
 }
 
-bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string& message,
+bool LoadCutCsvFile(const std::string& path, run::Grid& grid, std::string& message,
                     std::vector<optimiser::PieceMark>* marks) {
   std::string bytes;
   const std::size_t slash = path.rfind('/');
   const std::string name =
-      text::Utf8ToCp932(slash == std::string::npos ? path : path.substr(slash + 1));
+      base::Utf8ToCp932(slash == std::string::npos ? path : path.substr(slash + 1));
   if (!ReadWholeFile(path, bytes, kMaxCutCsvSize + 1)) {
     message = CannotReadMessage(path);
     return false;
   }
   CutCsv csv;
   if (bytes.size() > kMaxCutCsvSize) {
-    csv.error = text::Lit("切断リストとしては大きすぎます");
+    csv.error = base::Lit("切断リストとしては大きすぎます");
   } else {
     csv = ReadCutCsv(bytes, GridCapacity(grid));
     if (csv.ok && csv.sections.size() > 1) {
       csv.ok = false;
-      csv.error = text::Lit("断面が ") + text::Format("%zu", csv.sections.size()) +
-                  text::Lit(" 種類あります (");
+      csv.error = base::Lit("断面が ") + base::Format("%zu", csv.sections.size()) +
+                  base::Lit(" 種類あります (");
       for (std::size_t i = 0; i < csv.sections.size(); ++i)
-        csv.error += (i ? text::Lit("、") : "") + csv.sections[i];
-      csv.error += text::Lit(
+        csv.error += (i ? base::Lit("、") : "") + csv.sections[i];
+      csv.error += base::Lit(
           ")。切断リストには 1 種類だけ読み込めます。部材データ読み込みで断面ごと"
           "の仕事にして下さい");
     }
   }
   if (!csv.ok) {
-    message = text::Lit("[#×]") + name + text::Lit(" を読み込めません。\n") + csv.error +
-              text::Lit("\n切断リストは変更していません。");
+    message = base::Lit("[#×]") + name + base::Lit(" を読み込めません。\n") + csv.error +
+              base::Lit("\n切断リストは変更していません。");
     return false;
   }
   FillGrid(grid, csv.pieces);
@@ -580,12 +580,12 @@ bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string&
   if (csv.titles_skipped > 0 || csv.totals_skipped > 0) {
     std::string skipped;
     if (csv.titles_skipped > 0)
-      skipped = text::Format(text::Lit("表題 %d 行").c_str(), csv.titles_skipped);
+      skipped = base::Format(base::Lit("表題 %d 行").c_str(), csv.titles_skipped);
     if (csv.totals_skipped > 0)
-      skipped += (skipped.empty() ? "" : text::Lit("と")) +
-                 text::Format(text::Lit("合計の行 %d 行").c_str(), csv.totals_skipped);
-    message = name + text::Lit(" を切断リストに読み込みました。\n$") + skipped +
-              text::Lit("を読み飛ばしました。");
+      skipped += (skipped.empty() ? "" : base::Lit("と")) +
+                 base::Format(base::Lit("合計の行 %d 行").c_str(), csv.totals_skipped);
+    message = name + base::Lit(" を切断リストに読み込みました。\n$") + skipped +
+              base::Lit("を読み飛ばしました。");
   }
   return true;
 }

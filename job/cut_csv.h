@@ -72,17 +72,17 @@ CutCsv ReadCutCsv(const std::string& bytes, int capacity, const ColumnChoice* ch
 std::vector<std::vector<std::string>> CsvPreview(const std::string& bytes, int rows);
 
 // The cut list's capacity in the grid: its data cells.
-int GridCapacity(const optimiser::Grid& grid);
+int GridCapacity(const run::Grid& grid);
 
 // Empties the grid's data cells and writes the pieces row by row from the first cell.
-void FillGrid(optimiser::Grid& grid, const std::vector<CutPiece>& pieces);
+void FillGrid(run::Grid& grid, const std::vector<CutPiece>& pieces);
 
 // Reads the file at `path` (UTF-8) into the grid, replacing its cut list. On failure the grid
 // is left as it was and `message` gets the text for the message dialog (CP932); on success
 // `message` says which lines were skipped, or is empty when none were.
 // The file's piece marks replace `marks` (when given). A file naming more than one section is
 // refused, naming them: a cut list holds one.
-bool LoadCutCsvFile(const std::string& path, optimiser::Grid& grid, std::string& message,
+bool LoadCutCsvFile(const std::string& path, run::Grid& grid, std::string& message,
                     std::vector<optimiser::PieceMark>* marks = nullptr);
 
 }  // namespace zarvel::job

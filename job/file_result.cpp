@@ -28,55 +28,55 @@ std::string ErrnoText(int error) {
   switch (error) {
     case EACCES:
     case EPERM:
-      return text::Lit("アクセスが許可されていません");
+      return base::Lit("アクセスが許可されていません");
     case EROFS:
-      return text::Lit("読み取り専用のファイルシステムです");
+      return base::Lit("読み取り専用のファイルシステムです");
     case ENOSPC:
-      return text::Lit("ディスクに空きがありません");
+      return base::Lit("ディスクに空きがありません");
     case EDQUOT:
-      return text::Lit("ディスクの使用量の上限を超えています");
+      return base::Lit("ディスクの使用量の上限を超えています");
     case ENOENT:
-      return text::Lit("ファイルまたはフォルダが見つかりません");
+      return base::Lit("ファイルまたはフォルダが見つかりません");
     case ENOTDIR:
-      return text::Lit("パスの途中にフォルダでないものがあります");
+      return base::Lit("パスの途中にフォルダでないものがあります");
     case EISDIR:
-      return text::Lit("フォルダです");
+      return base::Lit("フォルダです");
     case ENAMETOOLONG:
-      return text::Lit("ファイル名が長すぎます");
+      return base::Lit("ファイル名が長すぎます");
     case ELOOP:
-      return text::Lit("シンボリックリンクが多すぎるか循環しています");
+      return base::Lit("シンボリックリンクが多すぎるか循環しています");
     case EIO:
-      return text::Lit("入出力エラーが起きました");
+      return base::Lit("入出力エラーが起きました");
     case EFBIG:
-      return text::Lit("ファイルが大きすぎます");
+      return base::Lit("ファイルが大きすぎます");
     case EMFILE:
     case ENFILE:
-      return text::Lit("開いているファイルが多すぎます");
+      return base::Lit("開いているファイルが多すぎます");
     case EXDEV:
-      return text::Lit("別のファイルシステムへは移せません");
+      return base::Lit("別のファイルシステムへは移せません");
     case EBUSY:
     case ETXTBSY:
-      return text::Lit("ファイルが使用中です");
+      return base::Lit("ファイルが使用中です");
     case ENOMEM:
-      return text::Lit("メモリが足りません");
+      return base::Lit("メモリが足りません");
     default:
       break;
   }
   const char* name = ::strerrorname_np(error);
-  return text::Lit("システムエラー") +
-         (name != nullptr ? text::Format(" %s", name) : text::Format(" %d", error));
+  return base::Lit("システムエラー") +
+         (name != nullptr ? base::Format(" %s", name) : base::Format(" %d", error));
 }
 
 const std::string& NotRegularFileReason() {
-  return text::Lit("通常のファイルではありません");
+  return base::Lit("通常のファイルではありません");
 }
 
 const std::string& WriteProtectedReason() {
-  return text::Lit("書き込みが禁止されたファイルです");
+  return base::Lit("書き込みが禁止されたファイルです");
 }
 
 const std::string& TooLargeReason() {
-  return text::Lit("ファイルが大きすぎます");
+  return base::Lit("ファイルが大きすぎます");
 }
 
 }  // namespace zarvel::job

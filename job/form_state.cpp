@@ -21,7 +21,7 @@ std::string Line(const std::string& name, const std::string& value) {
   return name + " = " + OneLine(value);
 }
 std::string Line(const std::string& name, int value) {
-  return text::Format("%s = %d", name.c_str(), value);
+  return base::Format("%s = %d", name.c_str(), value);
 }
 
 void SaveControl(std::vector<std::string>& lines, SavedControl& c) {
@@ -37,7 +37,7 @@ void SaveControl(std::vector<std::string>& lines, SavedControl& c) {
       break;
     case SavedKind::kRadioButton:
       // The buttons inside a radio group have no name and write nothing.
-      if (!text::TrimBlanks(name).empty()) lines.push_back(Line(name, c.Checked() ? 1 : 0));
+      if (!base::TrimBlanks(name).empty()) lines.push_back(Line(name, c.Checked() ? 1 : 0));
       break;
     case SavedKind::kCheckBox:
     case SavedKind::kSpeedButton:
@@ -50,7 +50,7 @@ void SaveControl(std::vector<std::string>& lines, SavedControl& c) {
       break;
     }
     case SavedKind::kStringGrid: {
-      optimiser::Grid* grid = c.Cells();
+      run::Grid* grid = c.Cells();
       if (grid == nullptr) break;
       lines.push_back(Line(name, grid->RowCount()));
       for (int r = 0; r < grid->RowCount(); ++r) {
@@ -105,7 +105,7 @@ class TextLines {
     if (at_ >= n) return false;
     std::size_t end = at_;
     while (end < n && text_[end] != '\r' && text_[end] != '\n') ++end;
-    line = text_.substr(at_, std::min(end - at_, text::kMaxLineLength));
+    line = text_.substr(at_, std::min(end - at_, base::kMaxLineLength));
     if (end < n && text_[end] == '\r' && end + 1 < n && text_[end + 1] == '\n') ++end;
     at_ = end + 1;
     return true;
@@ -158,21 +158,21 @@ bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedCo
           c.SetText(value);
           break;
         case SavedKind::kComboBox:
-          c.SetItemIndex(text::AtoI(value));
+          c.SetItemIndex(base::AtoI(value));
           break;
         case SavedKind::kRadioGroup:
-          c.SetItemIndex(std::clamp(text::AtoI(value), -1, c.ItemCount() - 1));
+          c.SetItemIndex(std::clamp(base::AtoI(value), -1, c.ItemCount() - 1));
           break;
         case SavedKind::kRadioButton:
         case SavedKind::kCheckBox:
         case SavedKind::kSpeedButton:
-          c.SetChecked(text::AtoI(value) != 0);
+          c.SetChecked(base::AtoI(value) != 0);
           break;
         case SavedKind::kListBox:
         case SavedKind::kStringGrid: {
           // A count beyond the lines that follow reads the lines there are; beyond what the
           // control holds, the rest of its lines are skipped.
-          const std::size_t n = std::min<std::size_t>(std::max(text::AtoI(value), 0), left);
+          const std::size_t n = std::min<std::size_t>(std::max(base::AtoI(value), 0), left);
           const std::size_t kept = std::min<std::size_t>(n, std::max(c.Capacity(), 0));
           if (c.Kind() == SavedKind::kListBox) {
             std::vector<std::string> items;
@@ -180,7 +180,7 @@ bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedCo
             c.SetItems(items);
           } else {
             c.SetRowCount(static_cast<int>(kept));
-            optimiser::Grid* grid = c.Cells();
+            run::Grid* grid = c.Cells();
             for (std::size_t r = 0; r < kept && next(line); ++r) {
               if (grid == nullptr) continue;
               const std::vector<std::string> values = SplitCommaText(line);

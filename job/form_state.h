@@ -45,7 +45,7 @@ class SavedControl {
   virtual std::vector<std::string> Items() const { return {}; }
   virtual void SetItems(const std::vector<std::string>&) {}
   // String grid: its cells, and its row count.
-  virtual optimiser::Grid* Cells() { return nullptr; }
+  virtual run::Grid* Cells() { return nullptr; }
   virtual void SetRowCount(int) {}
   // The most rows (grid) or items (list box) the control holds: a larger count in a file
   // reads only that many and skips the rest of its lines, so a file cannot size memory.

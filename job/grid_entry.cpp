@@ -19,14 +19,14 @@ CellPos NextCell(CellPos at, int cols, int rows, bool vertical) {
   return {at.col + 1 < cols ? at.col + 1 : 1, 1};
 }
 
-std::vector<CellPos> FreeCells(const optimiser::Grid& grid, bool vertical) {
+std::vector<CellPos> FreeCells(const run::Grid& grid, bool vertical) {
   std::vector<CellPos> free;
   const int cols = grid.ColCount();
   const int rows = grid.RowCount();
   if (cols < 2 || rows < 2) return free;
   CellPos at{1, 1};
   for (int n = (cols - 1) * (rows - 1); n > 0; --n) {
-    if (text::FormatCellText(grid.Cell(at.col, at.row)).empty()) free.push_back(at);
+    if (base::FormatCellText(grid.Cell(at.col, at.row)).empty()) free.push_back(at);
     at = NextCell(at, cols, rows, vertical);
   }
   return free;
@@ -36,7 +36,7 @@ namespace {
 
 // A digit, ASCII or full-width (CP932 0x824F..0x8258).
 bool HasDigit(const std::string& s) {
-  for (std::size_t i = 0; i < s.size(); i += text::CharLength(s, i)) {
+  for (std::size_t i = 0; i < s.size(); i += base::CharLength(s, i)) {
     const auto b = static_cast<unsigned char>(s[i]);
     if (b >= '0' && b <= '9') return true;
     if (b == 0x82 && i + 1 < s.size()) {
@@ -49,17 +49,17 @@ bool HasDigit(const std::string& s) {
 
 }  // namespace
 
-PastePlan PlanPaste(const optimiser::Grid& grid, const std::string& clipboard, bool vertical) {
+PastePlan PlanPaste(const run::Grid& grid, const std::string& clipboard, bool vertical) {
   PastePlan plan;
   int number = 0;
-  for (const std::string& line : text::SplitLines(clipboard)) {
+  for (const std::string& line : base::SplitLines(clipboard)) {
     ++number;
     const std::string s = line + "\t0";
-    const int32_t length = text::AtoI(s);
-    int32_t count = text::AtoI(s.substr(s.find('\t') + 1, 99));
+    const int32_t length = base::AtoI(s);
+    int32_t count = base::AtoI(s.substr(s.find('\t') + 1, 99));
     if (count < 1) count = 1;
     if (length > 0) {
-      plan.cells.push_back(text::Format("%d.%d", length, count));
+      plan.cells.push_back(base::Format("%d.%d", length, count));
     } else if (HasDigit(line)) {
       plan.unreadable.emplace_back(number, line);
     }
@@ -68,54 +68,54 @@ PastePlan PlanPaste(const optimiser::Grid& grid, const std::string& clipboard, b
   return plan;
 }
 
-bool ApplyPaste(optimiser::Grid& grid, const PastePlan& plan) {
+bool ApplyPaste(run::Grid& grid, const PastePlan& plan) {
   if (!plan.Fits() || plan.cells.empty()) return false;
   for (std::size_t i = 0; i < plan.cells.size(); ++i)
-    grid.SetCell(plan.free[i].col, plan.free[i].row, text::FormatCellText(plan.cells[i]));
+    grid.SetCell(plan.free[i].col, plan.free[i].row, base::FormatCellText(plan.cells[i]));
   return true;
 }
 
 std::string PasteMessage(const PastePlan& plan, const char* grid_name) {
   std::string m;
   if (!plan.Fits()) {
-    m = text::Format(
-            text::Lit("%d 行を貼り付けようとしましたが、%sの空いたセルは %d 個です。\n").c_str(),
-            static_cast<int>(plan.cells.size()), text::Lit(grid_name).c_str(),
+    m = base::Format(
+            base::Lit("%d 行を貼り付けようとしましたが、%sの空いたセルは %d 個です。\n").c_str(),
+            static_cast<int>(plan.cells.size()), base::Lit(grid_name).c_str(),
             static_cast<int>(plan.free.size())) +
-        text::Format(text::Lit("%d 行が入らないため、何も貼り付けていません。").c_str(),
+        base::Format(base::Lit("%d 行が入らないため、何も貼り付けていません。").c_str(),
                      static_cast<int>(plan.cells.size() - plan.free.size()));
   }
   if (!plan.unreadable.empty()) {
     if (!m.empty()) m += "\n$";
-    m += text::Lit("次の行は長さが読めないため、貼り付けていません：");
+    m += base::Lit("次の行は長さが読めないため、貼り付けていません：");
     constexpr std::size_t kShown = 10;
     for (std::size_t i = 0; i < std::min(kShown, plan.unreadable.size()); ++i) {
       const std::string& line = plan.unreadable[i].second;
       std::size_t cut = 0;  // at most 40 bytes, never half a character
-      while (cut < line.size() && cut + text::CharLength(line, cut) <= 40)
-        cut += text::CharLength(line, cut);
+      while (cut < line.size() && cut + base::CharLength(line, cut) <= 40)
+        cut += base::CharLength(line, cut);
       std::string shown = line.substr(0, cut);
       std::replace(shown.begin(), shown.end(), '\t', ' ');
-      m += text::Format(text::Lit("\n%d 行目： %s").c_str(), plan.unreadable[i].first,
+      m += base::Format(base::Lit("\n%d 行目： %s").c_str(), plan.unreadable[i].first,
                         shown.c_str());
     }
     if (plan.unreadable.size() > kShown)
-      m += text::Format(text::Lit("\nほか %d 行").c_str(),
+      m += base::Format(base::Lit("\nほか %d 行").c_str(),
                         static_cast<int>(plan.unreadable.size() - kShown));
   }
-  return m.empty() ? m : text::Lit("[#×]") + m;
+  return m.empty() ? m : base::Lit("[#×]") + m;
 }
 
-void ClearGridCells(optimiser::Grid& grid) {
+void ClearGridCells(run::Grid& grid) {
   for (int r = 1; r < grid.RowCount(); ++r)
     for (int c = 1; c < grid.ColCount(); ++c) grid.SetCell(c, r, std::string());
 }
 
-void SampleFill(optimiser::Grid& grid, int first, int step, int count) {
+void SampleFill(run::Grid& grid, int first, int step, int count) {
   int length = first;
   for (int r = 1; r < grid.RowCount(); ++r) {
     for (int c = 1; c < grid.ColCount(); ++c) {
-      grid.SetCell(c, r, text::Format("%d.%d", length, count));
+      grid.SetCell(c, r, base::Format("%d.%d", length, count));
       length += step;
     }
   }

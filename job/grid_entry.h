@@ -22,7 +22,7 @@ CellPos NextCell(CellPos at, int cols, int rows, bool vertical);
 
 // The data cells that hold nothing, in the order the grid is read: along the rows, or down the
 // columns when `vertical`.
-std::vector<CellPos> FreeCells(const optimiser::Grid& grid, bool vertical);
+std::vector<CellPos> FreeCells(const run::Grid& grid, bool vertical);
 
 // A paste read before anything is written: it goes in only when every line it can read finds
 // a free cell, so that nothing is overwritten and nothing is dropped.
@@ -36,19 +36,19 @@ struct PastePlan {
 };
 
 // Reads the clipboard's lines ("length TAB count"; a count below 1 is 1) against the grid.
-PastePlan PlanPaste(const optimiser::Grid& grid, const std::string& clipboard, bool vertical);
+PastePlan PlanPaste(const run::Grid& grid, const std::string& clipboard, bool vertical);
 // Writes the cells when the plan fits; answers whether it wrote any.
-bool ApplyPaste(optimiser::Grid& grid, const PastePlan& plan);
+bool ApplyPaste(run::Grid& grid, const PastePlan& plan);
 // What the user is told (CP932, for the message dialog), or empty: the lines that did not fit
 // (then nothing was pasted) and the lines that could not be read. `grid_name` as the user
 // calls the grid (UTF-8).
 std::string PasteMessage(const PastePlan& plan, const char* grid_name);
 
 // Every data cell emptied.
-void ClearGridCells(optimiser::Grid& grid);
+void ClearGridCells(run::Grid& grid);
 
 // Every data cell, row by row, "%d.%d" of first, first + step, ... and `count`.
-void SampleFill(optimiser::Grid& grid, int first, int step, int count);
+void SampleFill(run::Grid& grid, int first, int step, int count);
 
 // "yy", "mm", "dd" of a date formatted yyyy/mm/dd.
 struct DateParts {

@@ -38,7 +38,7 @@ enum class JobControl {
 
 inline constexpr std::size_t kJobControlCount = static_cast<std::size_t>(JobControl::kSawList) + 1;
 inline constexpr std::size_t kJobFieldCount =
-    static_cast<std::size_t>(optimiser::JobField::kPriorityLength) + 1;
+    static_cast<std::size_t>(run::JobField::kPriorityLength) + 1;
 
 inline constexpr int kStockGridCols = 3;
 inline constexpr int kStockGridRows = 19;
@@ -58,12 +58,12 @@ struct ControlEntry {
   int cols = 0;   // grid: columns with the row-number column
   int rows = 0;   // grid: rows with the heading row; a file never makes it hold more
   int tab = -1;   // place in the window's tab chain; -1 not in it
-  std::optional<optimiser::JobField> field = std::nullopt;  // the run's name for an edit field
-  const char* label = "";                                   // what the user calls it (UTF-8)
+  std::optional<run::JobField> field = std::nullopt;  // the run's name for an edit field
+  const char* label = "";                             // what the user calls it (UTF-8)
   bool added_later = false;  // not among the lines of the first job files: a file may lack it
 };
 
-using optimiser::JobField;
+using run::JobField;
 
 // clang-format off
 inline constexpr std::array<ControlEntry, kJobControlCount> kJobControls = {{
@@ -122,7 +122,7 @@ constexpr JobControl ControlOf(JobField field) {
 
 // An edit field's start-up text in CP932.
 inline const std::string& StartText(const ControlEntry& entry) {
-  return text::Lit(entry.text);
+  return base::Lit(entry.text);
 }
 
 namespace detail {

@@ -17,11 +17,11 @@ std::string FolderAndName(const std::string& path, const char* utf8_tail) {
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return text::Utf8ToCp932(folder) + "\n" + text::Utf8ToCp932(name) + text::Lit(utf8_tail);
+  return base::Utf8ToCp932(folder) + "\n" + base::Utf8ToCp932(name) + base::Lit(utf8_tail);
 }
 
 std::string PathMessage(const std::string& path, const char* utf8_tail) {
-  return text::Lit("[×]") + FolderAndName(path, utf8_tail);
+  return base::Lit("[×]") + FolderAndName(path, utf8_tail);
 }
 
 // Text bytes only: tab and line ends are the only control bytes, and every byte above 0x7F is a
@@ -33,7 +33,7 @@ bool IsCp932Text(std::string_view s) {
       if (b != '\t' && b != '\r' && b != '\n') return false;
     } else if (b == 0x7F || b == 0x80 || b == 0xA0 || b >= 0xFD) {
       return false;
-    } else if (text::IsLeadByte(b)) {
+    } else if (base::IsLeadByte(b)) {
       if (i + 1 >= s.size()) return false;
       const auto t = static_cast<unsigned char>(s[++i]);
       if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
@@ -67,7 +67,7 @@ void SetFresh(SavedControl& c, const ControlEntry& entry) {
       c.SetText(StartText(entry));
       break;
     case SavedKind::kStringGrid:
-      if (optimiser::Grid* g = c.Cells()) {
+      if (run::Grid* g = c.Cells()) {
         for (int r = 0; r < g->RowCount(); ++r)
           for (int col = 0; col < g->ColCount(); ++col) g->SetCell(col, r, std::string());
       }
@@ -94,7 +94,7 @@ YardStockNote ReadYardStock(const std::string& content) {
   for (std::size_t at = 0; at < all.size();) {
     std::size_t end = all.find_first_of("\r\n", at);
     if (end == std::string_view::npos) end = all.size();
-    const std::string_view view = all.substr(at, std::min(end - at, text::kMaxLineLength));
+    const std::string_view view = all.substr(at, std::min(end - at, base::kMaxLineLength));
     at = end + 1;
     if (view.empty() || (view[0] != '[' && view[0] != 'Y')) continue;
     const std::string line(view);
@@ -109,7 +109,7 @@ YardStockNote ReadYardStock(const std::string& content) {
       for (std::size_t from = 0; from < list.size();) {
         std::size_t comma = list.find(',', from);
         if (comma == std::string::npos) comma = list.size();
-        const int32_t length = text::AtoI(list.substr(from, comma - from));
+        const int32_t length = base::AtoI(list.substr(from, comma - from));
         if (length > 1 && note.measured.size() < 1000) note.measured.push_back(length);
         from = comma + 1;
       }
@@ -126,7 +126,7 @@ bool IsJobText(std::string_view content) {
 }
 
 const std::string& NotAJobReason() {
-  return text::Lit("仕事のファイルではありません");
+  return base::Lit("仕事のファイルではありません");
 }
 
 FileResult OpenJobFile(JobWindow& window, const std::string& path, JobLoad* load) {
@@ -206,7 +206,7 @@ std::string WithJobExtension(const std::string& path) {
   const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
   const std::size_t dot = path.rfind('.');
   const bool has_extension = dot != std::string::npos && dot > start;
-  if (has_extension && text::UpperAscii(std::string_view(path).substr(dot + 1)) == "ZV5")
+  if (has_extension && base::UpperAscii(std::string_view(path).substr(dot + 1)) == "ZV5")
     return path;
   return (has_extension ? path.substr(0, dot) : path) + ".zv5";
 }
@@ -221,12 +221,12 @@ std::string CannotWriteMessage(const std::string& path, const std::string& reaso
 
 std::string IncompleteJobMessage(const std::string& path, const JobLoad& load) {
   std::string message = FolderAndName(path, "\nは一部が欠けた仕事のファイルです。") +
-                        text::Lit("\n$欠けていた項目は新しい仕事の値にしました：");
+                        base::Lit("\n$欠けていた項目は新しい仕事の値にしました：");
   // A few names a line, so that the dialog stays narrow.
   constexpr std::size_t kPerLine = 5;
   for (std::size_t i = 0; i < load.missing.size(); ++i) {
-    message += i % kPerLine == 0 ? "\n" : text::Lit("、");
-    message += text::Lit(Entry(load.missing[i]).label);
+    message += i % kPerLine == 0 ? "\n" : base::Lit("、");
+    message += base::Lit(Entry(load.missing[i]).label);
   }
   return message;
 }

@@ -23,10 +23,10 @@ class EditControl final : public SavedControl {
 };
 
 // The edit field as the number reader sees it.
-class EditNumberView final : public text::Control {
+class EditNumberView final : public base::Control {
  public:
   explicit EditNumberView(const EditControl& edit) : edit_(edit) {}
-  text::ControlKind Kind() const override { return text::ControlKind::kEdit; }
+  base::ControlKind Kind() const override { return base::ControlKind::kEdit; }
   std::string Text() const override { return edit_.Text(); }
 
  private:
@@ -39,14 +39,14 @@ class GridControl final : public SavedControl {
       : name_(std::move(name)), grid_(cols, rows), capacity_(rows) {}
   std::string Name() const override { return name_; }
   SavedKind Kind() const override { return SavedKind::kStringGrid; }
-  optimiser::Grid* Cells() override { return &grid_; }
+  run::Grid* Cells() override { return &grid_; }
   void SetRowCount(int rows) override { grid_.Resize(grid_.ColCount(), rows); }
   int Capacity() const override { return capacity_; }
-  optimiser::MemoryGrid& Grid() { return grid_; }
+  run::MemoryGrid& Grid() { return grid_; }
 
  private:
   std::string name_;
-  optimiser::MemoryGrid grid_;
+  run::MemoryGrid grid_;
   int capacity_;  // the frame's row count: more never survives a load
 };
 
@@ -92,11 +92,11 @@ class CheckBoxControl final : public SavedControl {
 
 }  // namespace
 
-void SetUpGridFrame(optimiser::Grid& grid, int rows, const std::function<void(int)>& set_rows) {
+void SetUpGridFrame(run::Grid& grid, int rows, const std::function<void(int)>& set_rows) {
   set_rows(rows);
-  const std::string& heading = text::Lit("長さ. 本数");
+  const std::string& heading = base::Lit("長さ. 本数");
   for (int c = 1; c < grid.ColCount(); ++c) grid.SetCell(c, 0, heading);
-  for (int r = 1; r < grid.RowCount(); ++r) grid.SetCell(0, r, text::Format("%d", r));
+  for (int r = 1; r < grid.RowCount(); ++r) grid.SetCell(0, r, base::Format("%d", r));
 }
 
 struct JobForm::Controls {
@@ -143,7 +143,7 @@ JobForm::JobForm(optimiser::OptimiserRecords& records)
   c_->views.reserve(kJobFieldCount);
   for (std::size_t f = 0; f < kJobFieldCount; ++f)
     c_->views.emplace_back(
-        static_cast<const EditControl&>(c_->At(ControlOf(static_cast<optimiser::JobField>(f)))));
+        static_cast<const EditControl&>(c_->At(ControlOf(static_cast<run::JobField>(f)))));
   GridFrameSetup();
 }
 
@@ -163,21 +163,21 @@ void JobForm::GridFrameSetup() {
 }
 
 void JobForm::RelayoutGrids() {
-  optimiser::RelayoutGrids(records_, *this);
+  run::RelayoutGrids(records_, *this);
 }
 
 std::string JobForm::Caption() const {
-  return text::WindowCaption();
+  return base::WindowCaption();
 }
 
-const text::Control& JobForm::Field(optimiser::JobField field) const {
+const base::Control& JobForm::Field(run::JobField field) const {
   return c_->views[static_cast<std::size_t>(field)];
 }
 
-optimiser::Grid& JobForm::StockGrid() {
+run::Grid& JobForm::StockGrid() {
   return c_->Grid(JobControl::kStockGrid).Grid();
 }
-optimiser::Grid& JobForm::CutGrid() {
+run::Grid& JobForm::CutGrid() {
   return c_->Grid(JobControl::kCutGrid).Grid();
 }
 int JobForm::PrecisionItem() const {
@@ -208,7 +208,7 @@ void JobForm::SetPrecisionItem(int item) {
   c_->At(JobControl::kPrecision).SetItemIndex(item);
 }
 
-void JobForm::SetFieldText(optimiser::JobField field, const std::string& text) {
+void JobForm::SetFieldText(run::JobField field, const std::string& text) {
   c_->At(ControlOf(field)).SetText(text);
 }
 

@@ -16,9 +16,9 @@
 namespace zarvel::job {
 
 // Writes the grid's frame: headings in row 0 of the data columns, the row count, row numbers.
-void SetUpGridFrame(optimiser::Grid& grid, int rows, const std::function<void(int)>& set_rows);
+void SetUpGridFrame(run::Grid& grid, int rows, const std::function<void(int)>& set_rows);
 
-class JobForm final : public JobWindow, public optimiser::RunForm {
+class JobForm final : public JobWindow, public run::RunForm {
  public:
   // `records` receives the lists whenever the grids are re-laid out.
   explicit JobForm(optimiser::OptimiserRecords& records);
@@ -35,9 +35,9 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   std::vector<optimiser::PieceMark>* MarkList() override { return &marks_; }
 
   // RunForm
-  const text::Control& Field(optimiser::JobField field) const override;
-  optimiser::Grid& StockGrid() override;
-  optimiser::Grid& CutGrid() override;
+  const base::Control& Field(run::JobField field) const override;
+  run::Grid& StockGrid() override;
+  run::Grid& CutGrid() override;
   int PrecisionItem() const override;
   bool VerticalOrder() const override;
   std::vector<optimiser::PieceMark> Marks() const override { return marks_; }
@@ -47,7 +47,7 @@ class JobForm final : public JobWindow, public optimiser::RunForm {
   // The saved control of that name, or null.
   SavedControl* Find(const std::string& name);
   SavedControl& Control(JobControl control);
-  void SetFieldText(optimiser::JobField field, const std::string& text);
+  void SetFieldText(run::JobField field, const std::string& text);
   void SetPrecisionItem(int item);
   bool TableA() const;
   bool TableB() const;

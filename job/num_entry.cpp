@@ -100,11 +100,11 @@ std::string FormatNumberText(const std::string& text, int tag) {
   const int w = TagWidth(tag);
   const int d = TagDecimals(tag);
   if (w == 0) return text;
-  if (d > 0) return text::Format("%*.*f", w, d, LeadingNumber<double>(text));
+  if (d > 0) return base::Format("%*.*f", w, d, LeadingNumber<double>(text));
   // Beyond int, the C reading saturates; keep that rather than wrap.
   const long long v = LeadingNumber<long long>(text);
   const long long clamped = std::max<long long>(std::min<long long>(v, INT32_MAX), INT32_MIN);
-  return text::Format("%*lld", w, clamped);
+  return base::Format("%*lld", w, clamped);
 }
 
 int GridCellWidth(int column_width, int font_height) {

@@ -23,7 +23,7 @@ bool ReadCount(const std::string& text, int32_t& value) {
 
 std::vector<std::string> MarkLines(const std::vector<optimiser::PieceMark>& marks) {
   if (marks.empty()) return {};
-  std::vector<std::string> lines{kMarksSection, text::Format("Marks = %zu", marks.size())};
+  std::vector<std::string> lines{kMarksSection, base::Format("Marks = %zu", marks.size())};
   for (const optimiser::PieceMark& m : marks)
     lines.push_back(JoinCommaText({m.mark, std::to_string(m.length), std::to_string(m.count)}));
   return lines;
@@ -58,7 +58,7 @@ std::vector<optimiser::PieceMark> ReadMarks(std::string_view content) {
     int32_t length = 0, count = 0;
     if (f.size() < 3 || f[0].empty() || !ReadCount(f[1], length) || !ReadCount(f[2], count))
       continue;
-    AddMark(marks, text::HeadBytes(f[0], kMaxMarkBytes), length, count);
+    AddMark(marks, base::HeadBytes(f[0], kMaxMarkBytes), length, count);
   }
   return marks;
 }
@@ -79,7 +79,7 @@ std::string MarksOfLength(const std::vector<optimiser::PieceMark>& marks, int32_
   for (const optimiser::PieceMark& m : marks) {
     if (m.length != length) continue;
     if (!text.empty()) text += ", ";
-    text += m.mark + (m.count > 1 ? text::Format(" \x81\x7E%d", m.count) : std::string());
+    text += m.mark + (m.count > 1 ? base::Format(" \x81\x7E%d", m.count) : std::string());
   }
   return text;
 }

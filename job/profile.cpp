@@ -13,29 +13,29 @@ constexpr std::size_t kMaxProfileSize = 1024 * 1024;
 
 // Names match without regard to the case of ASCII letters; two-byte characters byte for byte.
 bool SameText(std::string_view a, std::string_view b) {
-  return text::UpperAscii(a) == text::UpperAscii(b);
+  return base::UpperAscii(a) == base::UpperAscii(b);
 }
 
 // Whether the line is a "[name]" line; its name, trimmed.
 bool SectionName(const std::string& line, std::string_view& name) {
-  const std::string_view t = text::TrimBlanks(line);
+  const std::string_view t = base::TrimBlanks(line);
   if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
-  name = text::TrimBlanks(t.substr(1, t.size() - 2));
+  name = base::TrimBlanks(t.substr(1, t.size() - 2));
   return true;
 }
 
 bool KeyOf(const std::string& line, std::string_view& key, std::string_view& value) {
   const std::size_t eq = line.find('=');
   if (eq == std::string::npos) return false;
-  key = text::TrimBlanks(std::string_view(line).substr(0, eq));
-  value = text::TrimBlanks(std::string_view(line).substr(eq + 1));
+  key = base::TrimBlanks(std::string_view(line).substr(0, eq));
+  value = base::TrimBlanks(std::string_view(line).substr(eq + 1));
   return true;
 }
 
 std::vector<std::string> ReadLines(const std::string& path) {
   std::string content;
   if (!ReadWholeFile(path, content, kMaxProfileSize)) return {};
-  return text::SplitLines(content);
+  return base::SplitLines(content);
 }
 
 }  // namespace
@@ -50,7 +50,7 @@ std::string ReadProfileString(const std::string& path, const std::string& sectio
 std::string ProfileValue(const std::string& content, const std::string& section,
                          const std::string& key, const std::string& fallback) {
   bool in_section = false;
-  for (const std::string& line : text::SplitLines(content)) {
+  for (const std::string& line : base::SplitLines(content)) {
     std::string_view name, k, v;
     if (SectionName(line, name)) {
       in_section = SameText(name, section);
@@ -78,7 +78,7 @@ bool WriteProfileString(const std::string& path, const std::string& section, con
       if (KeyOf(lines[i], k, v) && SameText(k, key)) {
         lines[i] = entry;
         done = true;
-      } else if (!text::TrimBlanks(lines[i]).empty()) {
+      } else if (!base::TrimBlanks(lines[i]).empty()) {
         section_end = i + 1;
       }
     }

@@ -18,9 +18,9 @@ constexpr std::size_t kMaxLine = 4096;
 
 std::array<std::string, 10> ParseRecentList(const std::string& content) {
   std::array<std::string, 10> paths;
-  const std::vector<std::string> lines = text::SplitLines(content);
+  const std::vector<std::string> lines = base::SplitLines(content);
   for (std::size_t i = 0; i < paths.size() && i < lines.size(); ++i)
-    paths[i] = text::Cp932ToUtf8(std::string(text::TrimBlanks(lines[i].substr(0, kMaxLine))));
+    paths[i] = base::Cp932ToUtf8(std::string(base::TrimBlanks(lines[i].substr(0, kMaxLine))));
   return paths;
 }
 
@@ -37,7 +37,7 @@ void RecentFiles::Update(const std::string& path) {
   std::vector<std::string> list;
   if (!path.empty() && IsRegularFile(path) && FitsCp932(path)) list.push_back(path);
   for (const std::string& item : items_) {
-    const std::string t(text::TrimBlanks(item));
+    const std::string t(base::TrimBlanks(item));
     if (!t.empty() && t != path && IsRegularFile(t)) list.push_back(t);
   }
   if (list.size() > kItems) list.resize(kItems);
@@ -47,7 +47,7 @@ void RecentFiles::Update(const std::string& path) {
   clear_visible_ = !list.empty();
   std::string data;
   for (const std::string& item : items_)
-    if (!item.empty() && IsRegularFile(item)) data += text::Utf8ToCp932(item) + "\r\n";
+    if (!item.empty() && IsRegularFile(item)) data += base::Utf8ToCp932(item) + "\r\n";
   ReplaceFile(list_path_, data);  // a list that cannot be written is not reported
 }
 

@@ -30,7 +30,7 @@ void EnsureSettingsFolder() {
 }
 
 std::string SettingsFilePath() {
-  return SettingsFolder() + text::Cp932ToUtf8(text::ApplicationTitle()) + ".ini";
+  return SettingsFolder() + base::Cp932ToUtf8(base::ApplicationTitle()) + ".ini";
 }
 
 std::string RecentListPath() {
@@ -38,29 +38,29 @@ std::string RecentListPath() {
 }
 
 std::string ReadLastFile() {
-  return text::Cp932ToUtf8(
-      ReadProfileString(SettingsFilePath(), text::Lit(kSettingsSection), kLastFileKey, kNoFile));
+  return base::Cp932ToUtf8(
+      ReadProfileString(SettingsFilePath(), base::Lit(kSettingsSection), kLastFileKey, kNoFile));
 }
 
 void WriteLastFile(const std::string& utf8_path) {
   const std::string value = FitsCp932(utf8_path) ? utf8_path : std::string();
-  WriteProfileString(SettingsFilePath(), text::Lit(kSettingsSection), kLastFileKey,
-                     text::Utf8ToCp932(value));
+  WriteProfileString(SettingsFilePath(), base::Lit(kSettingsSection), kLastFileKey,
+                     base::Utf8ToCp932(value));
 }
 
 int ReadYardKeep() {
   const std::string value =
-      ReadProfileString(SettingsFilePath(), text::Lit(kSettingsSection), kYardKeepKey, "");
-  const std::string_view trimmed = text::TrimBlanks(value);
+      ReadProfileString(SettingsFilePath(), base::Lit(kSettingsSection), kYardKeepKey, "");
+  const std::string_view trimmed = base::TrimBlanks(value);
   if (trimmed.empty() || trimmed.find_first_not_of("0123456789") != std::string_view::npos ||
       trimmed.size() > 5)
     return kDefaultYardKeep;
-  const int keep = text::AtoI(trimmed);
+  const int keep = base::AtoI(trimmed);
   return keep <= 99998 ? keep : kDefaultYardKeep;
 }
 
 bool FitsCp932(const std::string& utf8) {
-  return text::Cp932ToUtf8(text::Utf8ToCp932(utf8)) == utf8;
+  return base::Cp932ToUtf8(base::Utf8ToCp932(utf8)) == utf8;
 }
 
 }  // namespace zarvel::job

@@ -904,25 +904,25 @@ bool ReachesBound(double value, double bound) {
 std::string OptimalProgressText(OptimalStage stage, double gap_mm) {
   std::string line;
   if (stage == OptimalStage::kBound) {
-    line = text::Lit("下限を計算中");
+    line = base::Lit("下限を計算中");
   } else if (gap_mm < 0) {
-    line = text::Lit("解を探索中");
+    line = base::Lit("解を探索中");
   } else {
-    line = text::Lit("探索中 下限まで") + text::Format(" %.1f m", std::ceil(gap_mm / 100) / 10);
+    line = base::Lit("探索中 下限まで") + base::Format(" %.1f m", std::ceil(gap_mm / 100) / 10);
   }
-  return line + text::Lit("\n[Shift]キーで中止");
+  return line + base::Lit("\n[Shift]キーで中止");
 }
 
 std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
                               int patterns) {
-  std::string line = text::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
+  std::string line = base::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
   // Each pattern is a set-up of the saw.
-  const std::string count = text::Format(text::Lit(" %d パターン").c_str(), patterns);
-  if (proven) return line + text::Lit("最適解") + count;
-  const std::string gap = text::Format(" %.1f m", std::ceil(std::max(gap_mm, 0.0) / 100) / 10);
+  const std::string count = base::Format(base::Lit(" %d パターン").c_str(), patterns);
+  if (proven) return line + base::Lit("最適解") + count;
+  const std::string gap = base::Format(" %.1f m", std::ceil(std::max(gap_mm, 0.0) / 100) / 10);
   // Stopped: the gap is what was left to close.
-  if (stopped) return line + text::Lit("中止 下限まで") + gap + count;
-  return line + text::Lit("下限まで") + gap + text::Lit(" 以内") + count;
+  if (stopped) return line + base::Lit("中止 下限まで") + gap + count;
+  return line + base::Lit("下限まで") + gap + base::Lit(" 以内") + count;
 }
 
 ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double guard_seconds,

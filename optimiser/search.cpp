@@ -414,7 +414,7 @@ int Search::Run(int attempts) {
   best.required_length = required;
   current.required_length = required;
 
-  const std::string& running = text::Lit("(%3d) %7.3f %%\n[Shift]キーで中止");
+  const std::string& running = base::Lit("(%3d) %7.3f %%\n[Shift]キーで中止");
   r_.work_limit_reached = false;
   r_.attempts_made = 0;
   int t = 1;
@@ -426,7 +426,7 @@ int Search::Run(int attempts) {
       if (best.loss_rate > current.loss_rate) best.CopyFrom(current);
       if (host_.progress != nullptr)
         host_.progress->SetProgressText(
-            text::Format(running.c_str(), t * 100 / attempts, best.remnant_rate));
+            base::Format(running.c_str(), t * 100 / attempts, best.remnant_rate));
     }
     if (over_budget_) break;  // the attempt under way was given up
     if (t > kShiftAfterAttempt && KeyDown(kKeyShift)) break;
@@ -436,9 +436,9 @@ int Search::Run(int attempts) {
   if (host_.progress != nullptr) {
     // Cut short by the limit, the label says so and how far the search got.
     host_.progress->SetProgressText(
-        over_budget_ ? text::Format(text::Lit("(%3d) %7.3f %%\n計算量の上限で打ち切り").c_str(),
+        over_budget_ ? base::Format(base::Lit("(%3d) %7.3f %%\n計算量の上限で打ち切り").c_str(),
                                     (t - 1) * 100 / attempts, best.remnant_rate)
-                     : text::Format("(%3d) %7.3f %%", 100, best.remnant_rate));
+                     : base::Format("(%3d) %7.3f %%", 100, best.remnant_rate));
   }
   if (best.pattern_count == 0) return over_budget_ ? kSearchTooLarge : kSearchFailed;
   Finalise();

@@ -64,7 +64,7 @@ QtCanvas::QtCanvas(QPainter& painter, const QRect& clip) : painter_(painter), cl
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   ApplyPen();
-  SetFont(drawing::LogicalFont{.height = 16, .face_name = text::Lit("ＭＳ ゴシック")});
+  SetFont(drawing::LogicalFont{.height = 16, .face_name = base::Lit("ＭＳ ゴシック")});
 }
 
 void QtCanvas::ApplyPen() {
@@ -78,7 +78,7 @@ void QtCanvas::ApplyPen() {
 }
 
 void QtCanvas::SetFont(const drawing::LogicalFont& f) {
-  const QString face = QString::fromUtf8(text::Cp932ToUtf8(f.face_name));
+  const QString face = QString::fromUtf8(base::Cp932ToUtf8(f.face_name));
   const QString family = FamilyForFace(face);
   QFont font(family);
   int pixels = 12;
@@ -101,7 +101,7 @@ void QtCanvas::SetFont(const drawing::LogicalFont& f) {
 
 int QtCanvas::TextWidth(const std::string& text) {
   const QFontMetricsF m(font_);
-  const double w = m.horizontalAdvance(QString::fromUtf8(text::Cp932ToUtf8(text))) * font_x_scale_;
+  const double w = m.horizontalAdvance(QString::fromUtf8(base::Cp932ToUtf8(text))) * font_x_scale_;
   return static_cast<int>(std::lround(w));
 }
 
@@ -154,7 +154,7 @@ void QtCanvas::LineTo(int x, int y) {
 }
 
 void QtCanvas::TextOut(int x, int y, const std::string& cp932) {
-  const QString s = QString::fromUtf8(text::Cp932ToUtf8(cp932));
+  const QString s = QString::fromUtf8(base::Cp932ToUtf8(cp932));
   painter_.save();
   painter_.setPen(font_colour_);
   painter_.setFont(font_);

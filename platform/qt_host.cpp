@@ -35,7 +35,7 @@ void LabelProgress::SetProgressText(const std::string& text) {
   if (!label_->property(kBaseFont).isValid()) label_->setProperty(kBaseFont, label_->font());
   QFont font = label_->property(kBaseFont).value<QFont>();
   label_->setFont(font);
-  label_->setText(QString::fromUtf8(text::Cp932ToUtf8(text)));
+  label_->setText(QString::fromUtf8(base::Cp932ToUtf8(text)));
   const int size = font.pixelSize() > 0 ? font.pixelSize() : font.pointSize();
   for (int smaller = size - 1; smaller >= size / 2 && label_->sizeHint().width() > label_->width();
        --smaller) {

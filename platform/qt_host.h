@@ -23,7 +23,7 @@ class QtClock final : public optimiser::Clock {
 };
 
 // The application-wide wait cursor, restored by EndBusy.
-class QtBusyCursor final : public optimiser::BusyCursor {
+class QtBusyCursor final : public run::BusyCursor {
  public:
   void BeginBusy() override;
   void EndBusy() override;

@@ -10,7 +10,7 @@
 #include "text/output.h"
 #include "text/report_lines.h"
 
-namespace zarvel::drawing {
+namespace zarvel::report {
 namespace {
 
 constexpr double kStartAdvance = 5.76;
@@ -18,7 +18,7 @@ constexpr std::size_t kMaxLineText = 999;  // bytes 6..1004 of a template line
 constexpr double kBlockX = 1.0;
 
 std::array<bool, 32>& Flags() {
-  return CurrentPageContext().template_flags;
+  return drawing::CurrentPageContext().template_flags;
 }
 
 std::string TextOf(const std::string& line) {
@@ -27,7 +27,7 @@ std::string TextOf(const std::string& line) {
 
 // The advance a prefix asks for, or `previous` when it names none.
 double Advance(const std::string& prefix, double previous) {
-  const double v = static_cast<double>(text::ParseNumber(prefix));
+  const double v = static_cast<double>(base::ParseNumber(prefix));
   if (prefix.find("+0") != std::string::npos || (!prefix.empty() && prefix[0] == '0') || v != 0)
     return v;
   double advance = previous;
@@ -83,8 +83,8 @@ double ExecPrintBlock(double y, const std::vector<std::string>& input, int table
   text::GetTextStyle(h, w, angle, code);
   text::ResetValueFields();
   double advance = kStartAdvance;
-  const std::string& rule = text::Lit("│");
-  const std::string& thick = text::Lit("┃");
+  const std::string& rule = base::Lit("│");
+  const std::string& thick = base::Lit("┃");
 
   for (std::size_t k = 0; k < lines.size(); ++k) {
     const std::string prefix = lines[k].substr(0, 5);
@@ -125,4 +125,4 @@ double ExecPrintBlock(double y, const std::vector<std::string>& input, int table
   return y;
 }
 
-}  // namespace zarvel::drawing
+}  // namespace zarvel::report

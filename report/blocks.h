@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace zarvel::drawing {
+namespace zarvel::report {
 
 // Prints the block starting below y; table_mode 1 with row_count rows repeats the "&│" row
 // template. Returns y after the last line.
@@ -17,4 +17,4 @@ void SetTemplateFlag(char letter);
 void ClearTemplateFlag(char letter);
 bool TemplateFlag(char letter);
 
-}  // namespace zarvel::drawing
+}  // namespace zarvel::report

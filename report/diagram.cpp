@@ -62,7 +62,7 @@ void Hatch(double x0, double y0, double x1, double y1) {
 }
 
 std::string Length(long long v) {
-  return text::Format("%lld", v);
+  return base::Format("%lld", v);
 }
 
 }  // namespace
@@ -114,7 +114,7 @@ BarLayout LayOutBar(const optimiser::OptimiserRecords& r, const optimiser::BarPa
   for (std::size_t i = 0; i < bar.pieces.size(); ++i)
     for (const auto& [mark, n] : counts[i])
       bar.pieces[i].marks += (bar.pieces[i].marks.empty() ? "" : ",") + mark +
-                             (n > 1 ? text::Lit("×") + Length(n) : std::string());
+                             (n > 1 ? base::Lit("×") + Length(n) : std::string());
   return bar;
 }
 
@@ -149,7 +149,7 @@ std::vector<std::string> NarrowPieceNote(const BarLayout& bar, double scale) {
   int run = 0;
   auto flush = [&] {
     if (run == 0) return;
-    items.push_back(run == 1 ? Length(last) : Length(last) + text::Lit("×") + Length(run));
+    items.push_back(run == 1 ? Length(last) : Length(last) + base::Lit("×") + Length(run));
   };
   for (std::size_t i = 0; i < labels.size(); ++i) {
     if (labels[i] != PieceLabel::kNote) continue;
@@ -165,13 +165,13 @@ std::vector<std::string> NarrowPieceNote(const BarLayout& bar, double scale) {
   flush();
   std::vector<std::string> lines;
   if (items.empty()) return lines;
-  std::string line = text::Lit("＊印の長さ（左から）：");
+  std::string line = base::Lit("＊印の長さ（左から）：");
   bool first = true;
   for (const std::string& item : items) {
     const std::string piece = (first ? "" : ", ") + item;
     if (!first && line.size() + piece.size() > kNoteColumns) {
       lines.push_back(line + ",");
-      line = text::Lit("　　") + item;
+      line = base::Lit("　　") + item;
     } else {
       line += piece;
     }
@@ -195,12 +195,12 @@ std::vector<std::string> MarkNote(const BarLayout& bar, double scale) {
   for (std::size_t i = 0; i < bar.pieces.size(); ++i) {
     const BarPiece& p = bar.pieces[i];
     if (p.marks.empty() || MarksFitUnder(p, labels[i], scale)) continue;
-    const std::string item = text::Format("%zu: ", i + 1) + p.marks;
+    const std::string item = base::Format("%zu: ", i + 1) + p.marks;
     if (line.empty()) {
-      line = text::Lit("符号（左から何番目）：") + item;
+      line = base::Lit("符号（左から何番目）：") + item;
     } else if (line.size() + item.size() + 3 > kNoteColumns) {
       lines.push_back(line + " /");
-      line = text::Lit("　　") + item;
+      line = base::Lit("　　") + item;
     } else {
       line += " / " + item;
     }
@@ -217,7 +217,7 @@ double DiagramHeight(const BarLayout& bar, double scale) {
 
 double DrawDiagramRuler(double y, double longest_extent, double scale) {
   Style(kSmallHeight, kSmallWidth);
-  const std::string& heading = text::Lit("素材長 × 本数");
+  const std::string& heading = base::Lit("素材長 × 本数");
   TextAt(kDiagramLabelRight - TextWidth(heading), y + kDiagramRulerHeight - 1.2 - kSmallHeight,
          heading);
   // Ticks every 1, 2 or 5 × 10^n mm of bar, at least 9 mm of page apart.
@@ -248,9 +248,9 @@ double DrawDiagram(const BarLayout& bar, int number, double y, double scale) {
 
   // Pattern number above, "素材長 × 本数" beside the bar.
   Style(kTinyHeight, kTinyWidth);
-  TextAt(1.8, top - kTinyHeight - 0.3, text::Format("No.%d", number));
+  TextAt(1.8, top - kTinyHeight - 0.3, base::Format("No.%d", number));
   Style(kValueHeight, kValueWidth);
-  const std::string label = Length(bar.stock_length) + text::Lit(" × ") + Length(bar.repeat);
+  const std::string label = Length(bar.stock_length) + base::Lit(" × ") + Length(bar.repeat);
   TextAt(kDiagramLabelRight - TextWidth(label), mid - kValueHeight / 2, label);
 
   // The remnant, hatched in grey, under the outlines.
@@ -316,8 +316,8 @@ double DrawDiagram(const BarLayout& bar, int number, double y, double scale) {
   Style(kValueHeight, kValueWidth);
   const long long rem = static_cast<long long>(std::trunc(bar.remnant));
   const std::string tail = bar.overhang > 0
-                               ? text::Lit("余裕+") + Length(std::llround(bar.overhang))
-                               : text::Lit("残 ") + Length(rem);
+                               ? base::Lit("余裕+") + Length(std::llround(bar.overhang))
+                               : base::Lit("残 ") + Length(rem);
   TextAt(X(bar.Extent()) + 1.5, mid - kValueHeight / 2, tail);
 
   double below = bottom + kBelowBar;

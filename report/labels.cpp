@@ -21,7 +21,7 @@ constexpr double kPrintStep = 25.4 / 300;  // mm
 
 // A field of the QR line: TAB and line ends would split it.
 std::string QrField(const std::string& cp932) {
-  std::string s = text::Cp932ToUtf8(cp932);
+  std::string s = base::Cp932ToUtf8(cp932);
   std::replace_if(
       s.begin(), s.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
   return s;
@@ -35,7 +35,7 @@ void FitTextLine(double x, double y, double height, double room, const std::stri
   std::string shown = s;
   if (shown.size() * column > room) {
     column = std::max(room / static_cast<double>(shown.size()), height * kNarrowest);
-    shown = text::HeadBytes(shown, static_cast<std::size_t>(room / column));
+    shown = base::HeadBytes(shown, static_cast<std::size_t>(room / column));
   }
   text::SetTextStyle(height, column, 0, font);
   text::DrawTextRun(x, y, 0, 0, shown);
@@ -61,15 +61,15 @@ std::vector<Label> ListLabels(const optimiser::OptimiserRecords& r, const CutBar
                               std::size_t limit) {
   std::vector<Label> labels;
   const optimiser::Conditions& c = r.conditions;
-  const std::string date = text::Format("%d", c.year + 2000) + text::Lit("年") +
-                           text::Format("%d", c.month) + text::Lit("月") +
-                           text::Format("%d", c.day) + text::Lit("日");
+  const std::string date = base::Format("%d", c.year + 2000) + base::Lit("年") +
+                           base::Format("%d", c.month) + base::Lit("月") +
+                           base::Format("%d", c.day) + base::Lit("日");
   for (const CutBar& bar : cut.bars) {
     for (std::size_t k = 0; k < bar.pieces.size(); ++k) {
       if (labels.size() >= limit) return labels;
       const CutPiece& p = bar.pieces[k];
       labels.push_back({false, c.project_name, c.member_name, p.mark, p.length,
-                        text::Format("%d-%d-%zu", bar.pattern, bar.bar, k + 1), date});
+                        base::Format("%d-%d-%zu", bar.pattern, bar.bar, k + 1), date});
     }
   }
   for (const CutBar& bar : cut.bars) {
@@ -81,14 +81,14 @@ std::vector<Label> ListLabels(const optimiser::OptimiserRecords& r, const CutBar
                       c.member_name,
                       {},
                       OffcutLength(remnant),
-                      text::Format("%d-%d", bar.pattern, bar.bar),
+                      base::Format("%d-%d", bar.pattern, bar.bar),
                       date});
   }
   return labels;
 }
 
 std::string LabelQrText(const Label& l) {
-  const std::string length = text::Format("%d", l.length);
+  const std::string length = base::Format("%d", l.length);
   if (l.offcut)
     return "残材\t" + QrField(l.member) + "\t" + length + "\t" + QrField(l.project) + " " +
            l.number;
@@ -132,15 +132,15 @@ void DrawLabel(const Label& l, const LabelSheet& sheet, int index) {
   };
   line(small, l.project, kPlainFont);
   line(small, l.member, kPlainFont);
-  line(large, l.offcut ? text::Lit("残材") : (l.mark.empty() ? text::Lit("－") : l.mark),
+  line(large, l.offcut ? base::Lit("残材") : (l.mark.empty() ? base::Lit("－") : l.mark),
        kBoldFont);
-  const std::string length = text::Format("%d", l.length);
+  const std::string length = base::Format("%d", l.length);
   FitTextLine(x, y, large, room, length, kBoldFont);
   // "mm" after the number, standing on its foot line.
   const double after = std::min(length.size() * large * 0.5, room);
   FitTextLine(x + after + 0.5, y + large - small, small, room - after - 0.5, "mm", kPlainFont);
   y += large + gap;
-  line(small, (l.offcut ? text::Lit("元 No.") : std::string("No.")) + l.number, kPlainFont);
+  line(small, (l.offcut ? base::Lit("元 No.") : std::string("No.")) + l.number, kPlainFont);
   line(small, l.date, kPlainFont);
 }
 

@@ -11,7 +11,7 @@ namespace zarvel::report {
 namespace {
 
 std::string Fixed3(double v) {
-  return text::Format("%.3f", v);
+  return base::Format("%.3f", v);
 }
 
 // A comma, a quote or a line break would split the field.
@@ -22,7 +22,7 @@ bool NeedsQuotes(std::string_view field) {
 }  // namespace
 
 std::string CsvLine(const std::vector<std::string>& fields) {
-  return text::JoinFields(fields, NeedsQuotes) + "\r\n";
+  return base::JoinFields(fields, NeedsQuotes) + "\r\n";
 }
 
 std::string PlanCsv(const optimiser::OptimiserRecords& r) {
@@ -30,31 +30,31 @@ std::string PlanCsv(const optimiser::OptimiserRecords& r) {
   const int kinds = r.cut.count;
   // Columns: number, stock length, repeat, a (length, count per bar) pair for every piece
   // length of the cut list in its order, remnant. A pair is empty where the pattern has none.
-  std::vector<std::string> header = {text::Lit("番号"), text::Lit("素材長"), text::Lit("本数")};
+  std::vector<std::string> header = {base::Lit("番号"), base::Lit("素材長"), base::Lit("本数")};
   for (int j = 1; j <= kinds; ++j) {
-    header.push_back(text::Lit("切断長") + text::Format("%d", j));
-    header.push_back(text::Lit("本数") + text::Format("%d", j));
+    header.push_back(base::Lit("切断長") + base::Format("%d", j));
+    header.push_back(base::Lit("本数") + base::Format("%d", j));
   }
-  header.push_back(text::Lit("残材長"));
+  header.push_back(base::Lit("残材長"));
   std::string csv = CsvLine(header);
   for (int p = 1; p <= plan.pattern_count; ++p) {
     const optimiser::BarPattern& b = plan.patterns[p];
-    std::vector<std::string> row = {text::Format("%d", p),
-                                    text::Format("%d", r.stock.entries[b.stock_index].length),
-                                    text::Format("%d", b.repeat_count)};
+    std::vector<std::string> row = {base::Format("%d", p),
+                                    base::Format("%d", r.stock.entries[b.stock_index].length),
+                                    base::Format("%d", b.repeat_count)};
     for (int j = 1; j <= kinds; ++j) {
       const int n = b.piece_counts[j];
-      row.push_back(n == 0 ? std::string() : text::Format("%d", r.cut.entries[j].length));
-      row.push_back(n == 0 ? std::string() : text::Format("%d", n));
+      row.push_back(n == 0 ? std::string() : base::Format("%d", r.cut.entries[j].length));
+      row.push_back(n == 0 ? std::string() : base::Format("%d", n));
     }
     // The remnant as the tables print it: whole millimetres, truncated.
-    row.push_back(text::Format("%lld", static_cast<long long>(std::trunc(b.remnant))));
+    row.push_back(base::Format("%lld", static_cast<long long>(std::trunc(b.remnant))));
     csv += CsvLine(row);
   }
   // The totals of the summary page, with its units and decimals.
   csv += "\r\n";
   auto total = [&](const char* label, double value) {
-    csv += CsvLine({text::Lit(label), Fixed3(value)});
+    csv += CsvLine({base::Lit(label), Fixed3(value)});
   };
   total("素材延長 (m)", plan.stock_length / 1000);
   total("部材延長 (m)", plan.required_length / 1000);
@@ -71,22 +71,22 @@ std::string PlanCsv(const optimiser::OptimiserRecords& r) {
   if (!r.marks.empty()) {
     const CutBars cut = ListCutBars(r);
     csv += "\r\n";
-    csv += CsvLine({text::Lit("切断順"), text::Lit("パターン"), text::Lit("本目"),
-                    text::Lit("素材長"), text::Lit("切断長"), text::Lit("符号")});
+    csv += CsvLine({base::Lit("切断順"), base::Lit("パターン"), base::Lit("本目"),
+                    base::Lit("素材長"), base::Lit("切断長"), base::Lit("符号")});
     int order = 0;
     for (const CutBar& bar : cut.bars) {
-      std::vector<std::string> row = {text::Format("%d", ++order), text::Format("%d", bar.pattern),
-                                      text::Format("%d", bar.bar),
-                                      text::Format("%d", bar.stock_length)};
+      std::vector<std::string> row = {base::Format("%d", ++order), base::Format("%d", bar.pattern),
+                                      base::Format("%d", bar.bar),
+                                      base::Format("%d", bar.stock_length)};
       for (const CutPiece& piece : bar.pieces) {
-        row.push_back(text::Format("%d", piece.length));
+        row.push_back(base::Format("%d", piece.length));
         row.push_back(piece.mark);
       }
       csv += CsvLine(row);
     }
     for (const optimiser::PieceMark& m : cut.unplaced)
-      csv += CsvLine({text::Lit("切断材のない符号"), m.mark, text::Format("%d", m.length),
-                      text::Format("%d", m.count)});
+      csv += CsvLine({base::Lit("切断材のない符号"), m.mark, base::Format("%d", m.length),
+                      base::Format("%d", m.count)});
   }
   return csv;
 }

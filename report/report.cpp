@@ -77,11 +77,11 @@ class Builder {
   double BarPieces(double x0, double y, const BarPattern& b, int64_t rows);
   std::string RemnantText(const BarPattern& b) const {
     const auto rem = static_cast<long long>(std::trunc(b.remnant));
-    return rem == 0 ? text::Lit("－") : text::Format("%lld", rem);
+    return rem == 0 ? base::Lit("－") : base::Format("%lld", rem);
   }
   int StockLength(const BarPattern& b) const { return r_.stock.entries[b.stock_index].length; }
   std::string Times(long long a, long long b) const {
-    return text::Format("%lld", a) + text::Lit("×") + text::Format("%lld", b);
+    return base::Format("%lld", a) + base::Lit("×") + base::Format("%lld", b);
   }
 
   const OptimiserRecords& r_;
@@ -105,7 +105,7 @@ void Builder::NewReportPage() {
         text::SetTextStyle(3.4, 2.4, 0, 1);
         const drawing::DrawingState& d = drawing::Drawing();
         text::PutTextAbove((d.right - d.left) / 2, d.bottom - d.top,
-                           text::Format("%d", index - drawing::kFirstReportSlot));
+                           base::Format("%d", index - drawing::kFirstReportSlot));
         text::RestoreTextStyle(saved);
       }
     }
@@ -115,7 +115,7 @@ void Builder::NewReportPage() {
 
 double Builder::MemberLine(double y) {
   HeadingStyle();
-  y = drawing::ExecPrintBlock(y, Template(kMemberLine), 0, 0);
+  y = report::ExecPrintBlock(y, Template(kMemberLine), 0, 0);
   ValueStyle();
   text::FillTextLeft(-1, r_.conditions.member_name, false);
   text::FmtPrint(-1, r_.conditions.unit_weight, false);
@@ -127,7 +127,7 @@ double Builder::Summary() {
   const optimiser::Conditions& c = r_.conditions;
   const optimiser::CuttingPlan& plan = r_.best;
   HeadingStyle();
-  double y = drawing::ExecPrintBlock(kTopStart, Template(kProjectLine), 0, 0);
+  double y = report::ExecPrintBlock(kTopStart, Template(kProjectLine), 0, 0);
   ValueStyle();
   text::FillTextLeft(-1, c.project_name, false);
   text::FmtPrint(-1, c.year + 2000.0, false);
@@ -138,7 +138,7 @@ double Builder::Summary() {
   y += kHeadingGap;
 
   HeadingStyle();
-  y = drawing::ExecPrintBlock(y, Template(kStockTitle), 0, 0);
+  y = report::ExecPrintBlock(y, Template(kStockTitle), 0, 0);
   ValueStyle();
   text::FmtPrint(-1, c.margin, false);
   text::FmtPrint(-1, c.kerf, false);
@@ -148,21 +148,21 @@ double Builder::Summary() {
   // The grid is laid out in the heading style's columns, like the cut grid below; in the value
   // style's wider columns it would run past the right edge of the page.
   HeadingStyle();
-  y = drawing::ExecPrintBlock(y, Template(kStockGrid), 1, stock_rows);
+  y = report::ExecPrintBlock(y, Template(kStockGrid), 1, stock_rows);
   ValueStyle();
   for (auto [length, bars] : used) text::FillTextCentred(-1, Times(length, bars), false);
 
   HeadingStyle();
-  y = drawing::ExecPrintBlock(y, Template(kCutTitle), 0, 0);
+  y = report::ExecPrintBlock(y, Template(kCutTitle), 0, 0);
   const int cut_rows = (r_.cut.count - 1) / kCellsPerRow + 1;
-  y = drawing::ExecPrintBlock(y, Template(kCutGrid), 1, cut_rows);
+  y = report::ExecPrintBlock(y, Template(kCutGrid), 1, cut_rows);
   ValueStyle();
   for (int j = 1; j <= r_.cut.count; ++j)
     text::FillTextCentred(-1, Times(r_.cut.entries[j].length, r_.cut.entries[j].quantity), false);
 
   HeadingStyle();
-  if (c.unit_weight != 0) drawing::SetTemplateFlag('X');
-  y = drawing::ExecPrintBlock(y, Template(kTotals), 0, 0);
+  if (c.unit_weight != 0) report::SetTemplateFlag('X');
+  y = report::ExecPrintBlock(y, Template(kTotals), 0, 0);
   ValueStyle();
   text::FmtPrint(-1, plan.stock_length / 1000, false);
   text::FmtPrint(-1, plan.required_length / 1000, false);
@@ -180,20 +180,20 @@ double Builder::Summary() {
   if (!unplaced.empty()) {
     y += kHeadingGap;
     HeadingStyle();
-    std::string line = text::Lit("切断材のない符号：");
+    std::string line = base::Lit("切断材のない符号：");
     bool first = true;
     for (std::size_t k = 0; k < unplaced.size(); ++k) {
       const optimiser::PieceMark& m = unplaced[k];
       const std::string item =
-          m.mark + text::Format(" (%d", m.length) + text::Lit("×") + text::Format("%d)", m.count);
+          m.mark + base::Format(" (%d", m.length) + base::Lit("×") + base::Format("%d)", m.count);
       if (!first && line.size() + item.size() + 2 > 88) {
         if (!Fits(y, 3 * (kCharHeight + 1))) {  // the rest would run off the page: counted
-          line += text::Format("  ... %zu", unplaced.size() - k) + text::Lit(" 件");
+          line += base::Format("  ... %zu", unplaced.size() - k) + base::Lit(" 件");
           break;
         }
         text::PutTextAt(kColumnUnit * 6 + 1, y, line);
         y += kCharHeight + 1;
-        line = text::Lit("　　");
+        line = base::Lit("　　");
         first = true;
       }
       line += (first ? "" : "  ") + item;
@@ -296,7 +296,7 @@ double Builder::TableB(double x0, double y) {
       y += kCharHeight;
       ValueStyle();
       const double d = (rows - 1) * kRowPitch * 0.5;
-      Centred(x0 * 9 + 1, y - 0.5 + d, text::Format("%d", StockLength(b)));
+      Centred(x0 * 9 + 1, y - 0.5 + d, base::Format("%d", StockLength(b)));
       Centred(x0 * 89 + 1, y - 0.5 + d, RemnantText(b));
       y = BarPieces(x0, y, b, rows);
     }
@@ -322,7 +322,7 @@ double Builder::BarPieces(double x0, double y, const BarPattern& b, int64_t rows
         for (; row < rows - 1; ++row) y += kRowPitch;
         return y;
       }
-      Centred((7 * c + 15 + 2.5) * x0 + 1, y - 0.5, text::Format("%d", r_.cut.entries[j].length));
+      Centred((7 * c + 15 + 2.5) * x0 + 1, y - 0.5, base::Format("%d", r_.cut.entries[j].length));
     }
   }
   return y;
@@ -341,8 +341,8 @@ double Builder::DiagramHeader(double y, bool continuation) {
   // Under "部材名", like the titles of the summary.
   text::PutTextAt(kColumnUnit * 6 + 1, y, Text(u8"≪切 断 図≫"));
   text::PutTextAt(kColumnUnit * 20 + 1, y,
-                  text::Lit("長さ (mm)　切り代 ") + text::Format("%d", r_.conditions.kerf) +
-                      text::Lit("　素材の余裕 ") + text::Format("%d", r_.conditions.margin));
+                  base::Lit("長さ (mm)　切り代 ") + base::Format("%d", r_.conditions.kerf) +
+                      base::Lit("　素材の余裕 ") + base::Format("%d", r_.conditions.margin));
   return y + kCharHeight + 1;
 }
 
@@ -416,15 +416,15 @@ double Builder::SawListHeader(bool continuation) {
   text::PutTextAt(kTableLeft, y,
                   Text(u8"≪切断指示書≫") + (continuation ? Text(u8"（続き）") : std::string()));
   FitTextLine(kColumnUnit * 30 + 1, y, kCharHeight, 180 - kColumnUnit * 30 - 1,
-              c.project_name + text::Lit("　") + text::Format("%d", c.year + 2000) +
-                  text::Lit("年") + text::Format("%d", c.month) + text::Lit("月") +
-                  text::Format("%d", c.day) + text::Lit("日"),
+              c.project_name + base::Lit("　") + base::Format("%d", c.year + 2000) +
+                  base::Lit("年") + base::Format("%d", c.month) + base::Lit("月") +
+                  base::Format("%d", c.day) + base::Lit("日"),
               1);
   y += kCharHeight + 1.5;
-  FitTextLine(kTableLeft, y, kCharHeight, 100, text::Lit("部材名　") + c.member_name, 1);
+  FitTextLine(kTableLeft, y, kCharHeight, 100, base::Lit("部材名　") + c.member_name, 1);
   text::SetTextStyle(kCharHeight, 0, 0, 1);
   text::PutTextAt(kColumnUnit * 60 + 1, y,
-                  text::Lit("切り代 ") + text::Format("%d", c.kerf) + text::Lit(" mm"));
+                  base::Lit("切り代 ") + base::Format("%d", c.kerf) + base::Lit(" mm"));
   y += kCharHeight + 1.5;
   text::PutTextAt(kTableLeft, y, Text(u8"順  長さ (mm)  符号"));
   text::PutTextAt(kSawBoxLeft, y, Text(u8"切断済（１本ごとに印）"));
@@ -452,9 +452,9 @@ void Builder::SawList() {
     if (full_) break;
     text::SetTextStyle(kCharHeight, 0, 0, 0x11);
     std::string head =
-        text::Format("No.%d  ", p) + text::Lit("素材 ") + text::Format("%d mm", StockLength(b));
-    if (bars.size() > 1) head += text::Lit(" × ") + text::Format("%zu", bars.size());
-    head += text::Lit("　残材 ") + RemnantText(b);
+        base::Format("No.%d  ", p) + base::Lit("素材 ") + base::Format("%d mm", StockLength(b));
+    if (bars.size() > 1) head += base::Lit(" × ") + base::Format("%zu", bars.size());
+    head += base::Lit("　残材 ") + RemnantText(b);
     text::PutTextAt(kTableLeft, y, head);
     y += kCharHeight + 2;
     for (std::size_t k = 0; k < bars[0]->pieces.size() && !full_; ++k) {
@@ -469,7 +469,7 @@ void Builder::SawList() {
       for (const CutBar* bar : bars) {
         if (!marked) break;
         std::string m = k < bar->pieces.size() ? bar->pieces[k].mark : std::string();
-        if (m.empty()) m = text::Lit("－");
+        if (m.empty()) m = base::Lit("－");
         if (!marks.empty() && marks.back().first == m) {
           ++marks.back().second;
         } else {
@@ -479,11 +479,11 @@ void Builder::SawList() {
       std::string mark_text;
       for (const auto& [m, n] : marks)
         mark_text += (mark_text.empty() ? "" : ", ") + m +
-                     (n > 1 ? text::Lit(" ×") + text::Format("%d", n) : std::string());
+                     (n > 1 ? base::Lit(" ×") + base::Format("%d", n) : std::string());
       text::SetTextStyle(kCharHeight, 0, 0, 1);
-      text::PutTextAt(kTableLeft + 1, y + 0.6, text::Format("%zu", k + 1));
+      text::PutTextAt(kTableLeft + 1, y + 0.6, base::Format("%zu", k + 1));
       text::SetTextStyle(kCharHeight, kCharHeight * 0.58, 0, 0x10);
-      text::PutTextAt(kTableLeft + 8, y + 0.6, text::Format("%6d", bars[0]->pieces[k].length));
+      text::PutTextAt(kTableLeft + 8, y + 0.6, base::Format("%6d", bars[0]->pieces[k].length));
       FitTextLine(kTableLeft + 28, y + 0.6, kCharHeight, kSawBoxLeft - kTableLeft - 30, mark_text,
                   0);
       drawing::SetLineColour(0);
@@ -570,7 +570,7 @@ ReportResult BuildReport(const OptimiserRecords& records, const ReportOptions& o
 ReportResult RebuildPages(drawing::Canvas& surface, const OptimiserRecords& records,
                           const ReportOptions& options) {
   drawing::BeginPageDrawing(surface, 0, drawing::kRecordingWidth, drawing::kRecordingHeight);
-  drawing::ClearTemplateFlag(0);
+  report::ClearTemplateFlag(0);
   drawing::ResetPages();
   drawing::SetRecording(true);
   const ReportResult result = BuildReport(records, options);

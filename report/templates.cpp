@@ -53,7 +53,7 @@ const char8_t* const kTableBEnd = u8"└───┴─────────�
 namespace zarvel::report {
 
 const std::string& Text(const char8_t* utf8) {
-  return text::Lit(reinterpret_cast<const char*>(utf8));
+  return base::Lit(reinterpret_cast<const char*>(utf8));
 }
 
 std::vector<std::string> Template(const std::vector<const char8_t*>& block) {

@@ -8,7 +8,7 @@
 #include "run/grid.h"
 #include "run/run_command.h"
 
-namespace zarvel::optimiser {
+namespace zarvel::run {
 
 // Longer stock is named before a run (mm).
 inline constexpr int32_t kLongestUsualStock = 40000;
@@ -30,4 +30,4 @@ std::string DoubtfulCellsText(const std::vector<std::string>& lines);
 // After a run the user let go on: the notes are done with.
 void ForgetTypedTexts(RunForm& form);
 
-}  // namespace zarvel::optimiser
+}  // namespace zarvel::run

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace zarvel::optimiser {
+namespace zarvel::run {
 
 class Grid {
  public:
@@ -24,11 +24,11 @@ class Grid {
   std::vector<std::string> typed_texts;
 };
 
-}  // namespace zarvel::optimiser
+}  // namespace zarvel::run
 
 #include <vector>
 
-namespace zarvel::optimiser {
+namespace zarvel::run {
 
 // A grid held in memory: the headless job form's grids, and the tests'.
 class MemoryGrid : public Grid {
@@ -67,4 +67,4 @@ class MemoryGrid : public Grid {
   std::vector<std::string> cells_;
 };
 
-}  // namespace zarvel::optimiser
+}  // namespace zarvel::run

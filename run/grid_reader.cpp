@@ -4,9 +4,9 @@
 #include "base/format.h"
 #include "run/cell_check.h"
 
-namespace zarvel::optimiser {
+namespace zarvel::run {
 
-void ReadGridIntoList(LengthList& list, Grid& grid, bool vertical) {
+void ReadGridIntoList(optimiser::LengthList& list, Grid& grid, bool vertical) {
   const int rows = grid.RowCount();
   const int cols = grid.ColCount();
   list.count = 0;
@@ -14,7 +14,7 @@ void ReadGridIntoList(LengthList& list, Grid& grid, bool vertical) {
     for (int c = 1; c < cols; ++c) {
       const std::string cell = grid.Cell(c, r);
       NoteTypedText(grid, cell);
-      const text::CellValue v = text::ParseCellText(cell);
+      const base::CellValue v = base::ParseCellText(cell);
       if (v.length > 1) list.Append(v.length, v.count);
     }
   }
@@ -24,8 +24,8 @@ void ReadGridIntoList(LengthList& list, Grid& grid, bool vertical) {
   auto write = [&](int c, int r) {
     ++k;
     if (k <= list.count) {
-      const LengthEntry& e = list.entries[k];
-      grid.SetCell(c, r, text::FormatCellText(text::Format("%d.%d", e.length, e.quantity)));
+      const optimiser::LengthEntry& e = list.entries[k];
+      grid.SetCell(c, r, base::FormatCellText(base::Format("%d.%d", e.length, e.quantity)));
     } else {
       grid.SetCell(c, r, std::string());
     }
@@ -40,4 +40,4 @@ void ReadGridIntoList(LengthList& list, Grid& grid, bool vertical) {
   grid.Refresh();
 }
 
-}  // namespace zarvel::optimiser
+}  // namespace zarvel::run

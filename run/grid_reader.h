@@ -4,7 +4,7 @@
 #include "optimiser/records.h"
 #include "run/grid.h"
 
-namespace zarvel::optimiser {
+namespace zarvel::run {
 
 // Refills `list` from the grid's data cells (row by row), sorts it by length and rewrites the
 // grid: the entries in canonical form packed from the first cell, column by column when
@@ -12,6 +12,6 @@ namespace zarvel::optimiser {
 // list's capacity are not stored, without a word: the grids as laid out hold fewer cells than a
 // list, so only a job file that enlarges a grid for a moment can give more, and the grid frame
 // set-up that follows drops such a file's extra rows just as silently.
-void ReadGridIntoList(LengthList& list, Grid& grid, bool vertical);
+void ReadGridIntoList(optimiser::LengthList& list, Grid& grid, bool vertical);
 
-}  // namespace zarvel::optimiser
+}  // namespace zarvel::run

@@ -7,7 +7,7 @@
 
 #include "optimiser/host.h"
 
-namespace zarvel::optimiser {
+namespace zarvel::run {
 
 class MessageSink {
  public:
@@ -33,4 +33,4 @@ class BusyCursor {
   virtual void EndBusy() = 0;
 };
 
-}  // namespace zarvel::optimiser
+}  // namespace zarvel::run

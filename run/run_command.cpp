@@ -11,24 +11,24 @@
 #include "optimiser/search.h"
 #include "run/grid_reader.h"
 
-namespace zarvel::optimiser {
+namespace zarvel::run {
 namespace {
 
 int32_t WholeNumber(const RunForm& form, JobField field) {
-  return text::TruncToInt32(text::ControlNumber(form.Field(field)));
+  return base::TruncToInt32(base::ControlNumber(form.Field(field)));
 }
 
 void Show(const RunHost& host, const std::string& cp932) {
   if (host.messages != nullptr) host.messages->ShowMessageText(cp932);
 }
 void Show(const RunHost& host, const char* utf8_literal) {
-  Show(host, text::Lit(utf8_literal));
+  Show(host, base::Lit(utf8_literal));
 }
 
 // Whether plan a is better than plan b: less stock (regular, then priority), then fewer patterns.
-bool Better(const OptimiserRecords& a, const OptimiserRecords& b) {
-  const StockUse x = PlanStock(a), y = PlanStock(b);
-  if (UsesLess(x, y) || UsesLess(y, x)) return UsesLess(x, y);
+bool Better(const optimiser::OptimiserRecords& a, const optimiser::OptimiserRecords& b) {
+  const optimiser::StockUse x = optimiser::PlanStock(a), y = optimiser::PlanStock(b);
+  if (optimiser::UsesLess(x, y) || optimiser::UsesLess(y, x)) return optimiser::UsesLess(x, y);
   return a.best.pattern_count < b.best.pattern_count;
 }
 
@@ -39,20 +39,23 @@ double OptimalEffort(int64_t search_draws) {
   return static_cast<double>(kHeavySearchDraws) / static_cast<double>(search_draws);
 }
 
-int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
+int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost& host) {
   // 高 first: its plan is the one to better, and a stopped run keeps the better of the two.
-  auto searched = std::make_unique<OptimiserRecords>(records);
+  auto searched = std::make_unique<optimiser::OptimiserRecords>(records);
   int64_t draws = 0;
-  const int search = RunSearch(*searched, host, AttemptsForPrecision(2), kWorkBudget, &draws);
-  ExactOptions options;
-  if (search == kSearchPlanned) options.start = searched.get();
+  const int search = optimiser::RunSearch(*searched, host, optimiser::AttemptsForPrecision(2),
+                                          optimiser::kWorkBudget, &draws);
+  optimiser::ExactOptions options;
+  if (search == optimiser::kSearchPlanned) options.start = searched.get();
   options.effort = OptimalEffort(draws);
-  const ExactResult exact = ExactPlan(records, host, kDefaultGuardSeconds, options);
+  const optimiser::ExactResult exact =
+      optimiser::ExactPlan(records, host, optimiser::kDefaultGuardSeconds, options);
   int status = exact.status;
-  if (search == kSearchPlanned && (exact.status != kSearchPlanned || Better(*searched, records))) {
+  if (search == optimiser::kSearchPlanned &&
+      (exact.status != optimiser::kSearchPlanned || Better(*searched, records))) {
     records = *searched;
-    status = kSearchPlanned;
-  } else if (exact.status != kSearchPlanned) {
+    status = optimiser::kSearchPlanned;
+  } else if (exact.status != optimiser::kSearchPlanned) {
     status = search;
   }
   records.random = searched->random;  // Alt continues from where the run left the generator
@@ -60,16 +63,16 @@ int RunOptimal(OptimiserRecords& records, const SearchHost& host) {
   records.regular_bound = exact.regular_bound;
   records.priority_bound = exact.priority_bound;
   records.stopped = exact.stopped;
-  const StockUse use = PlanStock(records);
-  records.proven_optimal = exact.applicable && status == kSearchPlanned &&
-                           ReachesBound(use.regular, exact.regular_bound) &&
-                           ReachesBound(use.priority, exact.priority_bound);
-  if (status == kSearchPlanned && exact.applicable && host.progress != nullptr) {
+  const optimiser::StockUse use = optimiser::PlanStock(records);
+  records.proven_optimal = exact.applicable && status == optimiser::kSearchPlanned &&
+                           optimiser::ReachesBound(use.regular, exact.regular_bound) &&
+                           optimiser::ReachesBound(use.priority, exact.priority_bound);
+  if (status == optimiser::kSearchPlanned && exact.applicable && host.progress != nullptr) {
     const double gap =
         use.regular - exact.regular_bound + std::max(0.0, use.priority - exact.priority_bound);
-    host.progress->SetProgressText(OptimalResultText(records.best.remnant_rate,
-                                                     records.proven_optimal, gap, exact.stopped,
-                                                     records.best.pattern_count));
+    host.progress->SetProgressText(
+        optimiser::OptimalResultText(records.best.remnant_rate, records.proven_optimal, gap,
+                                     exact.stopped, records.best.pattern_count));
   }
   return status;
 }
@@ -80,15 +83,16 @@ constexpr const char* kShortMessage = "[#×]素材数不足か素材長が足り
 
 // After a run the stock could not cover: the least addition that makes the job plannable, and
 // the plan with it (the least stock of that job, or the addition's own plan).
-RunOutcome Shortfall(OptimiserRecords& records, const RunHost& host, const SearchHost& search) {
+RunOutcome Shortfall(optimiser::OptimiserRecords& records, const RunHost& host,
+                     const optimiser::SearchHost& search) {
   if (const std::string unfit = UnfitPieceText(records); !unfit.empty()) {
-    Show(host, text::Lit(kShortMessage) + "\n" + unfit);
+    Show(host, base::Lit(kShortMessage) + "\n" + unfit);
     return RunOutcome::kInfeasible;
   }
-  auto with = std::make_shared<OptimiserRecords>(records);
+  auto with = std::make_shared<optimiser::OptimiserRecords>(records);
   with->exact_run = false;  // the plan with the addition carries no bounds of its own
   with->work_limit_reached = false;
-  const Shortage shortage = LeastAddition(*with, search);
+  const optimiser::Shortage shortage = optimiser::LeastAddition(*with, search);
   if (!shortage.found) {
     Show(host, kShortMessage);
     return RunOutcome::kInfeasible;
@@ -97,82 +101,82 @@ RunOutcome Shortfall(OptimiserRecords& records, const RunHost& host, const Searc
     records = *with;
     if (search.progress != nullptr)
       search.progress->SetProgressText(
-          text::Format("(%3d) %7.3f %%", 100, records.best.remnant_rate));
+          base::Format("(%3d) %7.3f %%", 100, records.best.remnant_rate));
     return RunOutcome::kPlanned;
   }
   records.shortage = shortage.bars;
   records.with_shortage = with;
-  Show(host, text::Lit(kShortMessage) + "\n" + ShortageText(shortage.bars));
+  Show(host, base::Lit(kShortMessage) + "\n" + ShortageText(shortage.bars));
   return RunOutcome::kShort;
 }
 
 }  // namespace
 
-std::string ShortageText(const std::vector<StockBarsUsed>& bars) {
-  std::string t = text::Lit("不足: ");
+std::string ShortageText(const std::vector<optimiser::StockBarsUsed>& bars) {
+  std::string t = base::Lit("不足: ");
   for (std::size_t i = 0; i < bars.size(); ++i)
-    t += (i == 0 ? std::string() : text::Lit("、")) +
-         text::Format(text::Lit("%d × %lld 本").c_str(), bars[i].length, bars[i].bars);
-  return t + text::Lit(" を追加すれば計画できます");
+    t += (i == 0 ? std::string() : base::Lit("、")) +
+         base::Format(base::Lit("%d × %lld 本").c_str(), bars[i].length, bars[i].bars);
+  return t + base::Lit(" を追加すれば計画できます");
 }
 
-std::string UnfitPieceText(const OptimiserRecords& r) {
+std::string UnfitPieceText(const optimiser::OptimiserRecords& r) {
   int64_t longest = 0;
   for (int k = 1; k <= r.stock.count; ++k)
     longest = std::max<int64_t>(longest, r.stock.entries[k].length);
   for (int j = 1; j <= r.cut.count; ++j) {
     const int32_t piece = r.cut.entries[j].length;
     if (piece > longest + r.conditions.margin)
-      return text::Format(
-          text::Lit("%d mm の切断材を取れる素材がありません (最長の素材 %lld mm、素材の余裕 %d mm)")
+      return base::Format(
+          base::Lit("%d mm の切断材を取れる素材がありません (最長の素材 %lld mm、素材の余裕 %d mm)")
               .c_str(),
           piece, static_cast<long long>(longest), r.conditions.margin);
   }
   return {};
 }
 
-void ReadConditions(Conditions& c, const RunForm& form) {
+void ReadConditions(optimiser::Conditions& c, const RunForm& form) {
   c.year = WholeNumber(form, JobField::kYear);
   c.month = WholeNumber(form, JobField::kMonth);
   c.day = WholeNumber(form, JobField::kDay);
-  c.project_name = std::string(text::TrimBlanks(form.Field(JobField::kProjectName).Text()));
-  c.member_name = std::string(text::TrimBlanks(form.Field(JobField::kMemberName).Text()));
-  c.unit_weight = static_cast<double>(text::ControlNumber(form.Field(JobField::kUnitWeight)));
+  c.project_name = std::string(base::TrimBlanks(form.Field(JobField::kProjectName).Text()));
+  c.member_name = std::string(base::TrimBlanks(form.Field(JobField::kMemberName).Text()));
+  c.unit_weight = static_cast<double>(base::ControlNumber(form.Field(JobField::kUnitWeight)));
   c.margin = WholeNumber(form, JobField::kMargin);
   c.kerf = WholeNumber(form, JobField::kKerf);
   c.priority_length = WholeNumber(form, JobField::kPriorityLength);
 }
 
-void RelayoutGrids(OptimiserRecords& records, RunForm& form) {
+void RelayoutGrids(optimiser::OptimiserRecords& records, RunForm& form) {
   const bool vertical = form.VerticalOrder();
   ReadGridIntoList(records.stock, form.StockGrid(), vertical);
   ReadGridIntoList(records.cut, form.CutGrid(), vertical);
 }
 
 std::string WorkLimitMessage(int attempts_made) {
-  return text::Format(text::Lit("計算量の上限に達したため、%d回目の試行までで打ち切りました。\n"
+  return base::Format(base::Lit("計算量の上限に達したため、%d回目の試行までで打ち切りました。\n"
                                 "$それまでで最良の計画を表示します。")
                           .c_str(),
                       attempts_made);
 }
 
-std::string NegativeConditionMessage(const Conditions& c) {
+std::string NegativeConditionMessage(const optimiser::Conditions& c) {
   std::string lines;
   for (const auto& [name, value] :
        {std::pair{"素材の余裕", c.margin}, std::pair{"切り代", c.kerf}}) {
     if (value >= 0) continue;
-    lines += (lines.empty() ? text::Lit("[#×]") : std::string("\n")) + text::Lit(name) +
-             text::Format(text::Lit("が負の値 (%d ㎜) です。").c_str(), value);
+    lines += (lines.empty() ? base::Lit("[#×]") : std::string("\n")) + base::Lit(name) +
+             base::Format(base::Lit("が負の値 (%d ㎜) です。").c_str(), value);
   }
-  if (!lines.empty()) lines += text::Lit("\n$切断材が重なるため、0 以上にして下さい。");
+  if (!lines.empty()) lines += base::Lit("\n$切断材が重なるため、0 以上にして下さい。");
   return lines;
 }
 
 std::string PreviewCaption(const std::string& version_text) {
-  return text::ApplicationTitle() + " (" + version_text + text::Lit("版) 印刷プレビュー");
+  return base::ApplicationTitle() + " (" + version_text + base::Lit("版) 印刷プレビュー");
 }
 
-RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& host,
+RunOutcome RunCommand(optimiser::OptimiserRecords& records, RunForm& form, const RunHost& host,
                       bool user_invoked) {
   if (host.preview != nullptr) host.preview->ClosePreview();
   ReadConditions(records.conditions, form);
@@ -180,7 +184,7 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
   records.marks = form.Marks();
   const std::vector<int32_t> measured = form.MeasuredStockLengths();
   for (int k = 1; k <= records.stock.count; ++k) {
-    LengthEntry& e = records.stock.entries[k];
+    optimiser::LengthEntry& e = records.stock.entries[k];
     e.measured = std::find(measured.begin(), measured.end(), e.length) != measured.end();
   }
   records.shortage.clear();
@@ -204,32 +208,33 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
 
   // Pieces so short against bars so long that filling one bar alone would take more work than
   // a whole run may: the search cannot plan it at all.
-  if (!WithinSearchLimits(records)) {
+  if (!optimiser::WithinSearchLimits(records)) {
     if (user_invoked) Show(host, "[#×]1本の素材から切り出す切断材が多すぎます。");
     return RunOutcome::kTooLarge;
   }
 
   // Alt held at the start continues the generator, which usually gives another plan.
-  if (host.keys == nullptr || !host.keys->IsKeyDown(kKeyAlt)) records.random.Seed(0);
-  const int attempts = AttemptsForPrecision(form.PrecisionItem());
+  if (host.keys == nullptr || !host.keys->IsKeyDown(optimiser::kKeyAlt)) records.random.Seed(0);
+  const int attempts = optimiser::AttemptsForPrecision(form.PrecisionItem());
 
   if (host.cursor != nullptr) host.cursor->BeginBusy();
-  const SearchHost search_host{host.progress, host.keys, host.clock};
+  const optimiser::SearchHost search_host{host.progress, host.keys, host.clock};
   records.exact_run = false;
   records.work_limit_reached = false;
-  const int result = form.PrecisionItem() == kPrecisionOptimal
+  const int result = form.PrecisionItem() == optimiser::kPrecisionOptimal
                          ? RunOptimal(records, search_host)
-                         : RunSearch(records, search_host, attempts);
-  if (result == kSearchTooLarge) {
+                         : optimiser::RunSearch(records, search_host, attempts);
+  if (result == optimiser::kSearchTooLarge) {
     Show(host, "[#×]計算量が多すぎるため、Zarvel不能です。\n切断材の本数か種類を減らして下さい。");
     if (host.cursor != nullptr) host.cursor->EndBusy();
     return RunOutcome::kTooLarge;
   }
-  if (result != kSearchPlanned) {
+  if (result != optimiser::kSearchPlanned) {
     const RunOutcome outcome = Shortfall(records, host, search_host);
     if (outcome != RunOutcome::kPlanned) {
       if (host.progress != nullptr)  // the label as a run without a plan leaves it
-        host.progress->SetProgressText(text::Format("(%3d) %7.3f %%", 100, kRateSentinel));
+        host.progress->SetProgressText(
+            base::Format("(%3d) %7.3f %%", 100, optimiser::kRateSentinel));
       if (host.cursor != nullptr) host.cursor->EndBusy();
       return outcome;
     }
@@ -241,4 +246,4 @@ RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& h
   return RunOutcome::kPlanned;
 }
 
-}  // namespace zarvel::optimiser
+}  // namespace zarvel::run

@@ -12,7 +12,7 @@
 #include "run/grid.h"
 #include "run/host.h"
 
-namespace zarvel::optimiser {
+namespace zarvel::run {
 
 enum class JobField {
   kYear,
@@ -30,13 +30,13 @@ enum class JobField {
 class RunForm {
  public:
   virtual ~RunForm() = default;
-  virtual const text::Control& Field(JobField field) const = 0;
+  virtual const base::Control& Field(JobField field) const = 0;
   virtual Grid& StockGrid() = 0;
   virtual Grid& CutGrid() = 0;
   virtual int PrecisionItem() const = 0;  // 0 低, 1 中, 2 高
   virtual bool VerticalOrder() const = 0;
   // The piece marks the job carries beside its cut list (none by default).
-  virtual std::vector<PieceMark> Marks() const { return {}; }
+  virtual std::vector<optimiser::PieceMark> Marks() const { return {}; }
   // Stock lengths whose bars are measured offcuts from the yard (filled without the margin);
   // none for a job typed by hand.
   virtual std::vector<int32_t> MeasuredStockLengths() const { return {}; }
@@ -44,9 +44,9 @@ class RunForm {
 
 struct RunHost {
   MessageSink* messages = nullptr;
-  const KeyState* keys = nullptr;
-  ProgressLabel* progress = nullptr;
-  Clock* clock = nullptr;
+  const optimiser::KeyState* keys = nullptr;
+  optimiser::ProgressLabel* progress = nullptr;
+  optimiser::Clock* clock = nullptr;
   PreviewOpener* preview = nullptr;
   BusyCursor* cursor = nullptr;
   std::string version_text;  // CP932, for the preview's caption
@@ -64,19 +64,19 @@ enum class RunOutcome {
 };
 
 // Reads the condition values from the form's fields into records.conditions.
-void ReadConditions(Conditions& conditions, const RunForm& form);
+void ReadConditions(optimiser::Conditions& conditions, const RunForm& form);
 
 // Re-lays out both grids sorted and packed, as ticking the vertical-order box does.
-void RelayoutGrids(OptimiserRecords& records, RunForm& form);
+void RelayoutGrids(optimiser::OptimiserRecords& records, RunForm& form);
 
 // `user_invoked` is false when the precision changed under an open preview: empty lists then
 // stop the command without a message.
-RunOutcome RunCommand(OptimiserRecords& records, RunForm& form, const RunHost& host,
+RunOutcome RunCommand(optimiser::OptimiserRecords& records, RunForm& form, const RunHost& host,
                       bool user_invoked);
 
 // 最適 on lists read into `records`: the exact planner and the search at 高, the plan using less
 // stock (regular, then priority) kept, so 最適 is never worse than 高. Returns the search's codes.
-int RunOptimal(OptimiserRecords& records, const SearchHost& host);
+int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost& host);
 
 // A search at 高 that makes more bar-fill draws than this marks a heavy job, on which the
 // exact planner's search for a better plan gets the share OptimalEffort of its work limits, so
@@ -88,16 +88,16 @@ double OptimalEffort(int64_t search_draws);
 std::string WorkLimitMessage(int attempts_made);
 
 // The refusal of a negative margin or kerf, naming each (CP932); empty when neither is.
-std::string NegativeConditionMessage(const Conditions& conditions);
+std::string NegativeConditionMessage(const optimiser::Conditions& conditions);
 
 // The second line after a short run (CP932): "不足: 12000 × 1 本 を追加すれば計画できます".
-std::string ShortageText(const std::vector<StockBarsUsed>& bars);
+std::string ShortageText(const std::vector<optimiser::StockBarsUsed>& bars);
 
 // Which piece no stock length can hold (CP932), with the longest bar and the margin; empty when
 // every piece fits some bar.
-std::string UnfitPieceText(const OptimiserRecords& records);
+std::string UnfitPieceText(const optimiser::OptimiserRecords& records);
 
 // The preview's caption: application title, version and "版) 印刷プレビュー".
 std::string PreviewCaption(const std::string& version_text);
 
-}  // namespace zarvel::optimiser
+}  // namespace zarvel::run

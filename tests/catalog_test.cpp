@@ -149,7 +149,7 @@ TEST(SectionNames, ExampleJobsMembersAreRecognised) {
     std::string line;
     while (std::getline(in, line) && line.rfind("edBname = ", 0) != 0) {
     }
-    const std::string name = text::Cp932ToUtf8(line.substr(10));
+    const std::string name = base::Cp932ToUtf8(line.substr(10));
     EXPECT_NE(Recognise(name).section, nullptr) << file << ": " << name;
   }
 }

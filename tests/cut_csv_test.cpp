@@ -23,7 +23,7 @@ Pieces Of(const CutCsv& csv) {
 }
 
 std::string Cp(const char* utf8) {
-  return text::Utf8ToCp932(utf8);
+  return base::Utf8ToCp932(utf8);
 }
 
 TEST(CutCsv, SeparatorsHeadingsAndBlankLines) {
@@ -32,7 +32,7 @@ TEST(CutCsv, SeparatorsHeadingsAndBlankLines) {
   const CutCsv csv = ReadCutCsv(Cp("部材符号 B1～B4 の切断リスト\r\n長さ,本数\r\n\r\n2700,4\n"
                                    "1500\t7\r  \r\n800;9;梁\n3350\n,,\n"),
                                 102);
-  ASSERT_TRUE(csv.ok) << text::Cp932ToUtf8(csv.error);
+  ASSERT_TRUE(csv.ok) << base::Cp932ToUtf8(csv.error);
   EXPECT_EQ(Of(csv), (Pieces{{2700, 4}, {1500, 7}, {800, 9}, {3350, 1}}));
 }
 
@@ -41,7 +41,7 @@ TEST(CutCsv, NumbersAsSpreadsheetsWriteThem) {
   // are added together.
   const CutCsv csv =
       ReadCutCsv(Cp("\"5,450\",12\r\n　４３８０　,１０\r\n2950.0,\"3\"\r\n5450,2\r\n"), 102);
-  ASSERT_TRUE(csv.ok) << text::Cp932ToUtf8(csv.error);
+  ASSERT_TRUE(csv.ok) << base::Cp932ToUtf8(csv.error);
   EXPECT_EQ(Of(csv), (Pieces{{5450, 14}, {4380, 10}, {2950, 3}}));
 }
 
@@ -60,13 +60,13 @@ TEST(CutCsv, EncodingsAreRecognised) {
   for (const std::string& bytes :
        {Cp(utf8.c_str()), utf8, "\xEF\xBB\xBF" + utf8, utf16le, utf16be}) {
     const CutCsv csv = ReadCutCsv(bytes, 102);
-    EXPECT_TRUE(csv.ok) << text::Cp932ToUtf8(csv.error);
+    EXPECT_TRUE(csv.ok) << base::Cp932ToUtf8(csv.error);
     EXPECT_EQ(Of(csv), expected);
   }
   // A heading that only UTF-8 could hold still reads; a bad line quotes it in CP932.
   const CutCsv bad = ReadCutCsv("長さ,本数\r\n27O0,4\r\n", 102);
   ASSERT_FALSE(bad.ok);
-  EXPECT_EQ(text::Cp932ToUtf8(bad.error), "2 行目：長さが読めません「27O0」");
+  EXPECT_EQ(base::Cp932ToUtf8(bad.error), "2 行目：長さが読めません「27O0」");
 }
 
 TEST(CutCsv, EachKindOfBadLineIsNamed) {
@@ -92,7 +92,7 @@ TEST(CutCsv, EachKindOfBadLineIsNamed) {
     const CutCsv csv = ReadCutCsv(Cp(c.file), 102);
     EXPECT_FALSE(csv.ok) << c.file;
     EXPECT_TRUE(csv.pieces.empty());
-    EXPECT_EQ(text::Cp932ToUtf8(csv.error), c.message) << c.file;
+    EXPECT_EQ(base::Cp932ToUtf8(csv.error), c.message) << c.file;
   }
 }
 
@@ -117,7 +117,7 @@ TEST(CutCsv, HeadingsDecideTheColumns) {
   };
   for (const Case& c : cases) {
     const CutCsv csv = ReadCutCsv(Cp(c.file), 102);
-    ASSERT_TRUE(csv.ok) << c.file << " " << text::Cp932ToUtf8(csv.error);
+    ASSERT_TRUE(csv.ok) << c.file << " " << base::Cp932ToUtf8(csv.error);
     EXPECT_EQ(Of(csv), c.pieces) << c.file;
     EXPECT_EQ(csv.titles_skipped * 10 + csv.totals_skipped, c.titles * 10 + c.totals) << c.file;
   }
@@ -139,11 +139,11 @@ TEST(CutCsv, NumbersThatCouldBeReadTwoWaysAreRefused) {
       {"本数,符号\n", "1 行目：見出しに長さの列が見つかりません「本数」"},
   };
   for (const auto& [file, message] : cases)
-    EXPECT_EQ(text::Cp932ToUtf8(ReadCutCsv(Cp(file), 102).error), message) << file;
+    EXPECT_EQ(base::Cp932ToUtf8(ReadCutCsv(Cp(file), 102).error), message) << file;
   std::string le;  // UTF-16 without a byte-order mark is named
   for (char c : std::string("2700,4\r\n")) le += {c, '\0'};
   EXPECT_EQ(
-      text::Cp932ToUtf8(ReadCutCsv(le, 102).error).rfind("UTF-16 (BOM なし) のファイルです。", 0),
+      base::Cp932ToUtf8(ReadCutCsv(le, 102).error).rfind("UTF-16 (BOM なし) のファイルです。", 0),
       0u);
 }
 
@@ -155,7 +155,7 @@ TEST(CutCsv, MoreLengthsThanTheGridHolds) {
   file += "3000,1\n";  // line 105: the 103rd length
   const CutCsv csv = ReadCutCsv(Cp(file.c_str()), 102);
   ASSERT_FALSE(csv.ok);
-  EXPECT_EQ(text::Cp932ToUtf8(csv.error), "105 行目：切断リストに入る 102 種類の長さを超えます");
+  EXPECT_EQ(base::Cp932ToUtf8(csv.error), "105 行目：切断リストに入る 102 種類の長さを超えます");
 }
 
 class CutCsvFileTest : public ::testing::Test {
@@ -171,7 +171,7 @@ class CutCsvFileTest : public ::testing::Test {
 };
 
 TEST_F(CutCsvFileTest, ReplacesTheCutListOrLeavesItAlone) {
-  optimiser::Grid& grid = form.CutGrid();
+  run::Grid& grid = form.CutGrid();
   EXPECT_EQ(GridCapacity(grid), 102);
   grid.SetCell(1, 1, "  999.  9");
   grid.SetCell(6, 17, "  888.  8");
@@ -180,32 +180,32 @@ TEST_F(CutCsvFileTest, ReplacesTheCutListOrLeavesItAlone) {
   EXPECT_EQ(grid.Cell(1, 1), " 2700.  4");
   EXPECT_EQ(grid.Cell(2, 1), " 1500.  7");
   EXPECT_EQ(grid.Cell(6, 17), "");                      // the old list is gone
-  EXPECT_EQ(grid.Cell(1, 0), text::Lit("長さ. 本数"));  // the headings stay
+  EXPECT_EQ(grid.Cell(1, 0), base::Lit("長さ. 本数"));  // the headings stay
   EXPECT_EQ(message, "");
   // Skipped lines are told.
   ASSERT_TRUE(LoadCutCsvFile(Write("t.csv", Cp("工事 A\n長さ,本数\n2700,4\n1500,7\n計,11\n")), grid,
                              message));
-  EXPECT_EQ(text::Cp932ToUtf8(message),
+  EXPECT_EQ(base::Cp932ToUtf8(message),
             "t.csv を切断リストに読み込みました。\n$表題 1 行と合計の行 1 行を読み飛ばしました。");
 
   for (const std::string& bad : {Cp("2700,4\n12a0,3\n"), std::string()}) {
     EXPECT_FALSE(LoadCutCsvFile(Write("bad.csv", bad), grid, message));
     EXPECT_EQ(grid.Cell(1, 1), " 2700.  4");
     EXPECT_EQ(grid.Cell(2, 1), " 1500.  7");
-    EXPECT_EQ(message.rfind(text::Lit("[#×]bad.csv"), 0), 0u) << text::Cp932ToUtf8(message);
-    EXPECT_NE(message.find(text::Lit("切断リストは変更していません。")), std::string::npos);
+    EXPECT_EQ(message.rfind(base::Lit("[#×]bad.csv"), 0), 0u) << base::Cp932ToUtf8(message);
+    EXPECT_NE(message.find(base::Lit("切断リストは変更していません。")), std::string::npos);
   }
   EXPECT_FALSE(LoadCutCsvFile(temp.File("missing.csv"), grid, message));
-  EXPECT_NE(text::Cp932ToUtf8(message).find("は読み込めません"), std::string::npos);
+  EXPECT_NE(base::Cp932ToUtf8(message).find("は読み込めません"), std::string::npos);
   // Beyond the size limit: refused before it is read as a cut list.
   EXPECT_FALSE(
       LoadCutCsvFile(Write("huge.csv", std::string(kMaxCutCsvSize + 1, '\n')), grid, message));
-  EXPECT_NE(text::Cp932ToUtf8(message).find("大きすぎます"), std::string::npos);
+  EXPECT_NE(base::Cp932ToUtf8(message).find("大きすぎます"), std::string::npos);
   EXPECT_EQ(grid.Cell(1, 1), " 2700.  4");
 }
 
 TEST_F(CutCsvFileTest, MarksComeAlongAndOneListHoldsOneSection) {
-  optimiser::Grid& grid = form.CutGrid();
+  run::Grid& grid = form.CutGrid();
   std::vector<optimiser::PieceMark> marks{{"OLD", 1, 1}};
   std::string message;
   ASSERT_TRUE(LoadCutCsvFile(Write("m.csv", Cp("マーク,長さ,本数\nG1,2700,4\nG2,2700,1\n,900,2\n")),
@@ -216,8 +216,8 @@ TEST_F(CutCsvFileTest, MarksComeAlongAndOneListHoldsOneSection) {
   EXPECT_FALSE(LoadCutCsvFile(
       Write("s.csv", Cp("断面,長さ,本数\nH-200x100x5.5x8,2700,4\nL-65x65x6,900,2\n")), grid,
       message, &marks));
-  EXPECT_NE(text::Cp932ToUtf8(message).find("H-200x100x5.5x8、L-65x65x6"), std::string::npos)
-      << text::Cp932ToUtf8(message);
+  EXPECT_NE(base::Cp932ToUtf8(message).find("H-200x100x5.5x8、L-65x65x6"), std::string::npos)
+      << base::Cp932ToUtf8(message);
   EXPECT_EQ(marks.size(), 2u);
 
   // Columns chosen by the user read a list without headings, marks and all.
@@ -225,7 +225,7 @@ TEST_F(CutCsvFileTest, MarksComeAlongAndOneListHoldsOneSection) {
   std::string error;
   ASSERT_TRUE(ParseColumnChoice("mark=1,section=2,length=4,count=5", choice, error));
   const CutCsv csv = ReadCutCsv(Cp("B1,H-200x100x5.5x8,SS400,3500,2\n"), 102, &choice);
-  ASSERT_TRUE(csv.ok) << text::Cp932ToUtf8(csv.error);
+  ASSERT_TRUE(csv.ok) << base::Cp932ToUtf8(csv.error);
   ASSERT_EQ(csv.parts.size(), 1u);
   EXPECT_EQ(csv.parts[0].mark, "B1");
   EXPECT_EQ(csv.parts[0].section, "H-200x100x5.5x8");

@@ -56,7 +56,7 @@ std::vector<Point> LinePoints(int slot, const std::string& colour) {
 // The characters drawn from the diagram section's title on (the summary comes before it).
 std::vector<testing::DrawnChar> DiagramChars(int slot) {
   auto chars = DrawnChars(slot);
-  const auto title = testing::FindRuns(chars, text::Lit("≪切断図≫"));
+  const auto title = testing::FindRuns(chars, base::Lit("≪切断図≫"));
   EXPECT_FALSE(title.empty());
   if (!title.empty()) chars.erase(chars.begin(), chars.begin() + static_cast<long>(title[0]));
   return chars;
@@ -66,7 +66,7 @@ class DiagramTest : public ::testing::Test {
  protected:
   ReportResult Build(const testing::JobLists& job, ReportOptions options = {false, false, true}) {
     records = testing::MakeRecords(job);
-    records->conditions.member_name = text::Lit("梁");
+    records->conditions.member_name = base::Lit("梁");
     EXPECT_EQ(optimiser::RunSearch(*records, {}, 30), 0);
     return RebuildPages(surface, *records, options);
   }
@@ -111,10 +111,10 @@ TEST_F(DiagramTest, SmallPlanIsDrawnToScale) {
   EXPECT_NEAR(chars[pieces[0]].y, chars[pieces[1]].y, 0.1);
 
   // "素材長 × 本数" beside the bar, ending before it; the remnant's length after its end.
-  const auto label = testing::FindRuns(chars, "5500" + text::Lit("×") + "2");
+  const auto label = testing::FindRuns(chars, "5500" + base::Lit("×") + "2");
   ASSERT_EQ(label.size(), 1u);
   EXPECT_LT(chars[label[0]].x, kDiagramBarLeft * kDots);
-  const auto rest = testing::FindRuns(chars, text::Lit("残") + "94");
+  const auto rest = testing::FindRuns(chars, base::Lit("残") + "94");
   ASSERT_EQ(rest.size(), 1u);
   EXPECT_NEAR(chars[rest[0]].x, (kDiagramBarLeft + 5500 * s + 1.5) * kDots, kSnap);
 
@@ -143,7 +143,7 @@ TEST_F(DiagramTest, NarrowPiecesAreWrittenSmallerRotatedOrInANote) {
   ASSERT_EQ(records->best.pattern_count, 1);
   const std::string page = PageText(Slot(1));
   // 40 mm is 0.4 mm at this scale: marked "*" under its box and listed, left to right, below.
-  EXPECT_NE(page.find(text::Lit("＊印の長さ（左から）：40×2")), std::string::npos);
+  EXPECT_NE(page.find(base::Lit("＊印の長さ（左から）：40×2")), std::string::npos);
   const auto chars = DiagramChars(Slot(1));
   EXPECT_EQ(testing::FindRuns(chars, "*").size(), 2u);
   // 300 mm (3.2 mm) is written across the bar, turned by 90 degrees: its characters stand
@@ -175,8 +175,8 @@ TEST_F(DiagramTest, NarrowPiecesAreWrittenSmallerRotatedOrInANote) {
 TEST_F(DiagramTest, MarginUsedIsShownBeyondTheBar) {
   Build({{{2980, 4}}, {{2995, 1}}});
   const std::string page = PageText(Slot(1));
-  EXPECT_NE(page.find(text::Lit("余裕+15")), std::string::npos);
-  EXPECT_TRUE(testing::FindRuns(DiagramChars(Slot(1)), text::Lit("残")).empty());
+  EXPECT_NE(page.find(base::Lit("余裕+15")), std::string::npos);
+  EXPECT_TRUE(testing::FindRuns(DiagramChars(Slot(1)), base::Lit("残")).empty());
   // Dashed: many short strokes beyond the bar's end.
   const double end = (kDiagramBarLeft + kDiagramBarRoom * 2980 / 2995) * kDots;
   const auto black = LinePoints(Slot(1), "0x000000");
@@ -222,8 +222,8 @@ TEST_F(DiagramTest, DiagramsContinueOnNewPagesWithTheirHeader) {
     if (page == 1) continue;
     // Each page of diagrams opens with the member line, then the section's title.
     const std::string t = PageText(Slot(page));
-    const std::size_t member = t.find(text::Lit("部材名"));
-    const std::size_t title = t.find(text::Lit("≪切断図≫"));
+    const std::size_t member = t.find(base::Lit("部材名"));
+    const std::size_t title = t.find(base::Lit("≪切断図≫"));
     ASSERT_NE(member, std::string::npos) << page;
     ASSERT_NE(title, std::string::npos) << page;
     EXPECT_LT(member, title);
@@ -233,7 +233,7 @@ TEST_F(DiagramTest, DiagramsContinueOnNewPagesWithTheirHeader) {
   for (int i = 0; i < 60; ++i) expected[static_cast<std::size_t>(i)] = i + 1;
   EXPECT_EQ(all, expected);
   // The summary's cut grid leaves too little room: the section moves to page 2 as a whole.
-  EXPECT_EQ(PageText(Slot(1)).find(text::Lit("≪切断図≫")), std::string::npos);
+  EXPECT_EQ(PageText(Slot(1)).find(base::Lit("≪切断図≫")), std::string::npos);
 }
 
 TEST_F(DiagramTest, EachPageHasItsOwnScale) {
@@ -249,7 +249,7 @@ TEST_F(DiagramTest, EachPageHasItsOwnScale) {
   int short_pages = 0;
   for (int page = 1; page <= r.pages; ++page) {
     const std::string t = PageText(Slot(page));
-    if (t.find(text::Lit("≪切断図≫")) == std::string::npos) continue;
+    if (t.find(base::Lit("≪切断図≫")) == std::string::npos) continue;
     const std::vector<int> numbers = PatternNumbers(Slot(page));
     if (!numbers.empty() && numbers.back() <= 30) ++short_pages;
     const auto black = LinePoints(Slot(page), "0x000000");
@@ -338,9 +338,9 @@ TEST(PlanCsv, AddsUpToThePlan) {
   ASSERT_GE(rows.size(), 2u + plan.pattern_count);
   const int kinds = records->cut.count;
   ASSERT_EQ(rows[0].size(), 4u + 2 * kinds);
-  EXPECT_EQ(rows[0][0], text::Lit("番号"));
-  EXPECT_EQ(rows[0][1], text::Lit("素材長"));
-  EXPECT_EQ(rows[0].back(), text::Lit("残材長"));
+  EXPECT_EQ(rows[0][0], base::Lit("番号"));
+  EXPECT_EQ(rows[0][1], base::Lit("素材長"));
+  EXPECT_EQ(rows[0].back(), base::Lit("残材長"));
 
   double stock = 0, remnant = 0, required = 0;
   std::map<int, long> pieces;  // length → pieces cut
@@ -373,7 +373,7 @@ TEST(PlanCsv, AddsUpToThePlan) {
   // The closing block: the summary's totals.
   std::map<std::string, double> totals;
   for (std::size_t i = 1 + plan.pattern_count; i < rows.size(); ++i)
-    if (rows[i].size() == 2) totals[text::Cp932ToUtf8(rows[i][0])] = std::stod(rows[i][1]);
+    if (rows[i].size() == 2) totals[base::Cp932ToUtf8(rows[i][0])] = std::stod(rows[i][1]);
   EXPECT_NEAR(totals["素材延長 (m)"], stock / 1000, 6e-4);     // printed with three decimals
   EXPECT_NEAR(totals["部材延長 (m)"], required / 1000, 6e-4);  // printed with three decimals
   EXPECT_NEAR(totals["残材長 (m)"], remnant / 1000, 5e-3);     // whole mm per bar
@@ -386,8 +386,8 @@ TEST(PlanCsv, AddsUpToThePlan) {
 
   records->conditions.unit_weight = 0;
   const std::string light = PlanCsv(*records);
-  EXPECT_EQ(light.find(text::Lit("素材重量")), std::string::npos);
-  EXPECT_EQ(light.find(text::Lit("ロス率")), std::string::npos);
+  EXPECT_EQ(light.find(base::Lit("素材重量")), std::string::npos);
+  EXPECT_EQ(light.find(base::Lit("ロス率")), std::string::npos);
 }
 
 TEST(PlanCsv, FieldsAreQuotedWhenTheyMustBe) {
@@ -407,7 +407,7 @@ TEST(PlanCsv, PlanCommandWritesItAndRefusesAnUnwritablePath) {
   const std::string bytes{std::istreambuf_iterator<char>(in), {}};
   const auto rows = ReadCsv(bytes);
   ASSERT_GT(rows.size(), 3u);
-  EXPECT_EQ(text::Cp932ToUtf8(rows[0][0]), "番号");
+  EXPECT_EQ(base::Cp932ToUtf8(rows[0][0]), "番号");
 
   out.str("");
   err.str("");

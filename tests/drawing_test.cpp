@@ -42,19 +42,19 @@ TEST(CanvasFonts, FacesStylesAndEscapement) {
   EXPECT_EQ(NormaliseEscapement(0), 0);
 
   const LogicalFont bold = MakeLogicalFont(40, 20, 0, 0x11);
-  EXPECT_EQ(bold.face_name, text::Lit("ＭＳ ゴシック"));
+  EXPECT_EQ(bold.face_name, base::Lit("ＭＳ ゴシック"));
   EXPECT_EQ(bold.weight, 700);
   EXPECT_EQ(bold.italic, 0);
   EXPECT_EQ(bold.char_set, 128);
   const LogicalFont meiryo = MakeLogicalFont(40, 20, -900, 4);
-  EXPECT_EQ(meiryo.face_name, text::Lit("メイリオ"));
+  EXPECT_EQ(meiryo.face_name, base::Lit("メイリオ"));
   EXPECT_EQ(meiryo.weight, 400);
   EXPECT_EQ(meiryo.escapement, 2700);
   EXPECT_EQ(MakeLogicalFont(1, 1, 0, 0x20).italic, 1);
-  EXPECT_EQ(FaceForCode(1), text::Lit("ＭＳ 明朝"));
-  EXPECT_EQ(FaceForCode(2), text::Lit("ＭＳ Ｐゴシック"));
-  EXPECT_EQ(FaceForCode(3), text::Lit("ＭＳ Ｐ明朝"));
-  EXPECT_EQ(FaceForCode(0), text::Lit("ＭＳ ゴシック"));
+  EXPECT_EQ(FaceForCode(1), base::Lit("ＭＳ 明朝"));
+  EXPECT_EQ(FaceForCode(2), base::Lit("ＭＳ Ｐゴシック"));
+  EXPECT_EQ(FaceForCode(3), base::Lit("ＭＳ Ｐ明朝"));
+  EXPECT_EQ(FaceForCode(0), base::Lit("ＭＳ ゴシック"));
 }
 
 TEST_F(RecordingTest, CommandWords) {
@@ -73,9 +73,9 @@ TEST_F(RecordingTest, CommandWords) {
 
   SelectPage(3);
   CanvasText(canvas, 0, 0, " ");
-  CanvasText(canvas, 0, 0, text::Lit("　"));
+  CanvasText(canvas, 0, 0, base::Lit("　"));
   EXPECT_TRUE(Words(3).empty());
-  CanvasText(canvas, 0, 0, text::Lit("　　"));
+  CanvasText(canvas, 0, 0, base::Lit("　　"));
   ASSERT_EQ(Words(3).size(), 5u);
   EXPECT_EQ(Words(3)[4] & 0xFFFF, 0x4081u);  // the first full-width space
   EXPECT_TRUE(canvas.calls.empty() || canvas.calls.back().rfind("text", 0) != 0);
@@ -237,7 +237,7 @@ TEST_F(PlaybackTest, HalfSizeBitmap) {
   EXPECT_EQ(target.calls,
             (std::vector<std::string>{
                 "brush E0F0F0", "brushstyle 0", "fill 0 0 900 1350", "penwidth 2", "moveto 63 63",
-                "font 20 10 0 w400 i0 " + text::Lit("ＭＳ ゴシック"), "text 50 100 X"}));
+                "font 20 10 0 w400 i0 " + base::Lit("ＭＳ ゴシック"), "text 50 100 X"}));
 }
 
 TEST_F(PlaybackTest, PrinterAt600Dpi) {

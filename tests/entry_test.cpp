@@ -87,7 +87,7 @@ TEST(GridEntry, PasteFillsFreeCellsInReadingOrderOrNothing) {
     std::vector<CellPos> at;  // where the four readable lines go
   } cases[] = {{false, {{2, 1}, {3, 1}, {4, 1}, {5, 1}}}, {true, {{1, 2}, {1, 3}, {1, 4}, {1, 5}}}};
   for (const auto& c : cases) {
-    optimiser::MemoryGrid cut(7, 18);
+    run::MemoryGrid cut(7, 18);
     cut.SetCell(1, 1, " 2995.  8");
     const PastePlan plan = PlanPaste(cut, clip, c.vertical);
     ASSERT_TRUE(ApplyPaste(cut, plan));
@@ -98,22 +98,22 @@ TEST(GridEntry, PasteFillsFreeCellsInReadingOrderOrNothing) {
     // The heading line is skipped; the line with a number but no length is named.
     ASSERT_EQ(plan.unreadable.size(), 1u);
     EXPECT_EQ(plan.unreadable[0].first, 4);
-    EXPECT_EQ(text::Cp932ToUtf8(PasteMessage(plan, "切断リスト")),
+    EXPECT_EQ(base::Cp932ToUtf8(PasteMessage(plan, "切断リスト")),
               "[#×]次の行は長さが読めないため、貼り付けていません：\n4 行目： abc 3");
   }
   // Three free cells for four lines: nothing changes, and the user is told how many lines.
-  optimiser::MemoryGrid small(3, 3);
+  run::MemoryGrid small(3, 3);
   small.SetCell(2, 2, " 900.  1");
   const PastePlan plan = PlanPaste(small, "1000\n2000\n3000\n4000\n", false);
   EXPECT_FALSE(ApplyPaste(small, plan));
   EXPECT_EQ(small.Cell(1, 1), "");
-  EXPECT_EQ(text::Cp932ToUtf8(PasteMessage(plan, "切断リスト")),
+  EXPECT_EQ(base::Cp932ToUtf8(PasteMessage(plan, "切断リスト")),
             "[#×]4 行を貼り付けようとしましたが、切断リストの空いたセルは 3 個です。\n"
             "1 行が入らないため、何も貼り付けていません。");
 }
 
 TEST(GridEntry, ClearSampleAndDate) {
-  optimiser::MemoryGrid grid(3, 19);
+  run::MemoryGrid grid(3, 19);
   grid.SetCell(0, 1, "1");
   SampleFill(grid, 5000, 500, 99);
   EXPECT_EQ(grid.Cell(1, 1), "5000.99");

@@ -16,6 +16,10 @@
 #include "tests/temp_dir.h"
 
 namespace zarvel::optimiser {
+using run::RunCommand;
+using run::RunHost;
+using run::RunOptimal;
+using run::RunOutcome;
 namespace {
 
 using testing::BinPackingJob;
@@ -183,10 +187,10 @@ TEST(ExactPlanner, LabelShowsTheRemnantRateAndWhereThePlanStands) {
   // The search at 高 goes first, then the bound.
   EXPECT_EQ(host.progress.front()[0], '(');
   EXPECT_NE(std::find(host.progress.begin(), host.progress.end(),
-                      text::Lit("下限を計算中\n[Shift]キーで中止")),
+                      base::Lit("下限を計算中\n[Shift]キーで中止")),
             host.progress.end());
   // Two bars of 5.5 m with 94 mm left on each: proven, as the bound is 11 m.
-  EXPECT_EQ(host.progress.back(), "(100)   1.709 %\n" + text::Lit("最適解 1 パターン"));
+  EXPECT_EQ(host.progress.back(), "(100)   1.709 %\n" + base::Lit("最適解 1 パターン"));
   EXPECT_TRUE(records->proven_optimal);
   EXPECT_FALSE(records->stopped);
   EXPECT_EQ(records->regular_bound, 11000);
@@ -194,13 +198,13 @@ TEST(ExactPlanner, LabelShowsTheRemnantRateAndWhereThePlanStands) {
 
 TEST(ExactPlanner, ResultTextGivesTheGapInMetresRoundedUp) {
   EXPECT_EQ(OptimalResultText(1.5, false, 1450, false, 12),
-            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内 12 パターン"));
+            "(100)   1.500 %\n" + base::Lit("下限まで 1.5 m 以内 12 パターン"));
   EXPECT_EQ(OptimalResultText(1.5, false, 1401, false, 12),
-            "(100)   1.500 %\n" + text::Lit("下限まで 1.5 m 以内 12 パターン"));
+            "(100)   1.500 %\n" + base::Lit("下限まで 1.5 m 以内 12 パターン"));
   EXPECT_EQ(OptimalResultText(12.25, false, 500, true, 3),
-            "(100)  12.250 %\n" + text::Lit("中止 下限まで 0.5 m 3 パターン"));
+            "(100)  12.250 %\n" + base::Lit("中止 下限まで 0.5 m 3 パターン"));
   EXPECT_EQ(OptimalResultText(0, true, 0, true, 1),
-            "(100)   0.000 %\n" + text::Lit("最適解 1 パターン"));
+            "(100)   0.000 %\n" + base::Lit("最適解 1 パターン"));
 }
 
 TEST(ExactPlanner, NeverWorseThanHigh) {

@@ -14,32 +14,32 @@ class FakeCanvas final : public drawing::Canvas {
   void SetFont(const drawing::LogicalFont& f) override {
     font = f;
     calls.push_back(
-        text::Format("font %d %d %d w%d i%d", f.height, f.width, f.escapement, f.weight, f.italic) +
+        base::Format("font %d %d %d w%d i%d", f.height, f.width, f.escapement, f.weight, f.italic) +
         " " + f.face_name);
   }
   void SetFontColour(drawing::Colour c) override {
-    calls.push_back(text::Format("fontcolour %06X", c));
+    calls.push_back(base::Format("fontcolour %06X", c));
   }
   void SetPenColour(drawing::Colour c) override {
-    calls.push_back(text::Format("pencolour %06X", c));
+    calls.push_back(base::Format("pencolour %06X", c));
   }
   void SetPenWidth(int w) override {
     pen_width = w;
-    calls.push_back(text::Format("penwidth %d", w));
+    calls.push_back(base::Format("penwidth %d", w));
   }
   int PenWidth() const override { return pen_width; }
-  void SetPenStyle(int s) override { calls.push_back(text::Format("penstyle %d", s)); }
+  void SetPenStyle(int s) override { calls.push_back(base::Format("penstyle %d", s)); }
   void SetBrushColour(drawing::Colour c) override {
-    calls.push_back(text::Format("brush %06X", c));
+    calls.push_back(base::Format("brush %06X", c));
   }
-  void SetBrushStyle(int s) override { calls.push_back(text::Format("brushstyle %d", s)); }
-  void MoveTo(int x, int y) override { calls.push_back(text::Format("moveto %d %d", x, y)); }
-  void LineTo(int x, int y) override { calls.push_back(text::Format("lineto %d %d", x, y)); }
+  void SetBrushStyle(int s) override { calls.push_back(base::Format("brushstyle %d", s)); }
+  void MoveTo(int x, int y) override { calls.push_back(base::Format("moveto %d %d", x, y)); }
+  void LineTo(int x, int y) override { calls.push_back(base::Format("lineto %d %d", x, y)); }
   void TextOut(int x, int y, const std::string& t) override {
-    calls.push_back(text::Format("text %d %d ", x, y) + t);
+    calls.push_back(base::Format("text %d %d ", x, y) + t);
   }
   void FillRect(const drawing::Rect& r) override {
-    calls.push_back(text::Format("fill %d %d %d %d", r.left, r.top, r.right, r.bottom));
+    calls.push_back(base::Format("fill %d %d %d %d", r.left, r.top, r.right, r.bottom));
   }
   drawing::Rect ClipRect() const override { return clip; }
   drawing::LogicalFont Font() const override { return font; }
@@ -47,7 +47,7 @@ class FakeCanvas final : public drawing::Canvas {
   int TextHeight(const std::string&) override { return drawing::NominalTextHeight(font); }
   void TextOutClipped(const drawing::Rect& r, int x, int y, const std::string& t) override {
     calls.push_back(
-        text::Format("cliptext %d %d %d %d %d %d ", r.left, r.top, r.right, r.bottom, x, y) + t);
+        base::Format("cliptext %d %d %d %d %d %d ", r.left, r.top, r.right, r.bottom, x, y) + t);
   }
 
   std::vector<std::string> calls;

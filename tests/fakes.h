@@ -14,11 +14,11 @@
 
 namespace zarvel::testing {
 
-class FakeControl : public text::Control {
+class FakeControl : public base::Control {
  public:
-  explicit FakeControl(text::ControlKind kind = text::ControlKind::kEdit, std::string text = {})
+  explicit FakeControl(base::ControlKind kind = base::ControlKind::kEdit, std::string text = {})
       : kind_(kind), text_(std::move(text)) {}
-  text::ControlKind Kind() const override { return kind_; }
+  base::ControlKind Kind() const override { return kind_; }
   std::string Text() const override { return text_; }
   bool Checked() const override { return checked_; }
 
@@ -26,42 +26,42 @@ class FakeControl : public text::Control {
   void SetChecked(bool checked) { checked_ = checked; }
 
  private:
-  text::ControlKind kind_;
+  base::ControlKind kind_;
   std::string text_;
   bool checked_ = false;
 };
 
 // The job with its start-up defaults and empty grids of the window's size.
-class FakeForm : public optimiser::RunForm {
+class FakeForm : public run::RunForm {
  public:
   FakeForm() {
     for (const job::ControlEntry& entry : job::kJobControls)
       if (entry.field) Set(*entry.field, job::StartText(entry));
   }
 
-  const text::Control& Field(optimiser::JobField f) const override {
+  const base::Control& Field(run::JobField f) const override {
     return fields_[static_cast<int>(f)];
   }
-  optimiser::Grid& StockGrid() override { return stock; }
-  optimiser::Grid& CutGrid() override { return cut; }
+  run::Grid& StockGrid() override { return stock; }
+  run::Grid& CutGrid() override { return cut; }
   int PrecisionItem() const override { return precision; }
   bool VerticalOrder() const override { return vertical; }
 
-  void Set(optimiser::JobField f, std::string text) {
+  void Set(run::JobField f, std::string text) {
     fields_[static_cast<int>(f)].SetText(std::move(text));
   }
   // Fills data cells row by row from the first.
-  static void Fill(optimiser::Grid& grid, const std::vector<std::string>& cells) {
+  static void Fill(run::Grid& grid, const std::vector<std::string>& cells) {
     std::size_t i = 0;
     for (int r = 1; r < grid.RowCount(); ++r)
       for (int c = 1; c < grid.ColCount(); ++c)
         grid.SetCell(c, r, i < cells.size() ? cells[i++] : std::string());
   }
 
-  optimiser::MemoryGrid stock{job::Entry(job::JobControl::kStockGrid).cols,
-                              job::Entry(job::JobControl::kStockGrid).rows};
-  optimiser::MemoryGrid cut{job::Entry(job::JobControl::kCutGrid).cols,
-                            job::Entry(job::JobControl::kCutGrid).rows};
+  run::MemoryGrid stock{job::Entry(job::JobControl::kStockGrid).cols,
+                        job::Entry(job::JobControl::kStockGrid).rows};
+  run::MemoryGrid cut{job::Entry(job::JobControl::kCutGrid).cols,
+                      job::Entry(job::JobControl::kCutGrid).rows};
   int precision = job::Entry(job::JobControl::kPrecision).value;
   bool vertical = job::Entry(job::JobControl::kVerticalOrder).value != 0;
 
@@ -69,12 +69,12 @@ class FakeForm : public optimiser::RunForm {
   FakeControl fields_[job::kJobFieldCount];
 };
 
-class FakeHost : public optimiser::MessageSink,
+class FakeHost : public run::MessageSink,
                  public optimiser::KeyState,
                  public optimiser::ProgressLabel,
                  public optimiser::Clock,
-                 public optimiser::PreviewOpener,
-                 public optimiser::BusyCursor {
+                 public run::PreviewOpener,
+                 public run::BusyCursor {
  public:
   void ShowMessageText(const std::string& text) override {
     messages.push_back(text);
@@ -88,8 +88,8 @@ class FakeHost : public optimiser::MessageSink,
   void BeginBusy() override { busy = true; }
   void EndBusy() override { busy = false; }
 
-  optimiser::RunHost Host() {
-    optimiser::RunHost h;
+  run::RunHost Host() {
+    run::RunHost h;
     h.messages = this;
     h.keys = this;
     h.progress = this;

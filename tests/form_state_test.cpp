@@ -95,14 +95,14 @@ class SmallGrid final : public SavedControl {
   SmallGrid(std::string name, int capacity) : name_(std::move(name)), capacity_(capacity) {}
   std::string Name() const override { return name_; }
   SavedKind Kind() const override { return SavedKind::kStringGrid; }
-  optimiser::Grid* Cells() override { return &grid; }
+  run::Grid* Cells() override { return &grid; }
   void SetRowCount(int rows) override {
     most_rows = std::max(most_rows, rows);
     grid.Resize(2, rows);
   }
   int Capacity() const override { return capacity_; }
 
-  optimiser::MemoryGrid grid{2, 0};
+  run::MemoryGrid grid{2, 0};
   int most_rows = 0;
 
  private:

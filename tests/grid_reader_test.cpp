@@ -5,7 +5,8 @@
 #include "base/cell_text.h"
 #include "tests/fakes.h"
 
-namespace zarvel::optimiser {
+namespace zarvel::run {
+using namespace zarvel::optimiser;
 namespace {
 
 using testing::FakeForm;
@@ -54,9 +55,9 @@ TEST(GridReader, VerticalOrderFillsDownTheFirstColumn) {
   LengthList list;
   ReadGridIntoList(list, grid, true);
   ASSERT_EQ(list.count, 20);
-  for (int r = 1; r <= 18; ++r) EXPECT_EQ(grid.Cell(1, r), text::FormatCellText(cells[r - 1]));
-  EXPECT_EQ(grid.Cell(2, 1), text::FormatCellText(cells[18]));
-  EXPECT_EQ(grid.Cell(2, 2), text::FormatCellText(cells[19]));
+  for (int r = 1; r <= 18; ++r) EXPECT_EQ(grid.Cell(1, r), base::FormatCellText(cells[r - 1]));
+  EXPECT_EQ(grid.Cell(2, 1), base::FormatCellText(cells[18]));
+  EXPECT_EQ(grid.Cell(2, 2), base::FormatCellText(cells[19]));
   EXPECT_EQ(grid.Cell(2, 3), "");
 }
 
@@ -70,11 +71,11 @@ TEST(GridReader, CellsBeyondCapacityAreNotStored) {
   EXPECT_EQ(list.count, kMaxEntries);
   EXPECT_EQ(list.entries[kMaxEntries].length, 1102);
   // The grid is rewritten from the list: the 103rd cell (row 18, column 1) is the last one.
-  EXPECT_EQ(grid.Cell(1, 18), text::FormatCellText("1102.1"));
+  EXPECT_EQ(grid.Cell(1, 18), base::FormatCellText("1102.1"));
   for (int c = 2; c <= 6; ++c) EXPECT_EQ(grid.Cell(c, 18), "");
   for (int r = 19; r <= 20; ++r)
     for (int c = 1; c <= 6; ++c) EXPECT_EQ(grid.Cell(c, r), "");
 }
 
 }  // namespace
-}  // namespace zarvel::optimiser
+}  // namespace zarvel::run

@@ -43,7 +43,7 @@
 namespace zarvel::app {
 namespace {
 
-using optimiser::JobField;
+using run::JobField;
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -226,7 +226,7 @@ TEST_F(WindowTest, PasteFillsFreeCellsOrNothingAndKeepsTheKeyboard) {
   QGuiApplication::clipboard()->setText(QStringLiteral("1000\n").repeated(100));
   QTest::keyClick(cut, Qt::Key_V, Qt::ControlModifier);
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("2 行が入らないため、何も貼り付けていません"),
+  EXPECT_NE(base::Cp932ToUtf8(messages[1]).find("2 行が入らないため、何も貼り付けていません"),
             std::string::npos);
   EXPECT_EQ(cut->Cell(5, 1), "");
 
@@ -284,7 +284,7 @@ TEST_F(WindowTest, ClosePromptsOnlyWhenModified) {
 TEST_F(WindowTest, RunMessages) {
   window->RunButton()->click();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], text::Lit("[#×]素材が未入力です。"));
+  EXPECT_EQ(messages[0], base::Lit("[#×]素材が未入力です。"));
   window->Grid1()->SetCell(1, 1, "5500.10");
   window->Grid2()->SetCell(1, 1, "2700.4");
   window->RunButton()->click();
@@ -297,7 +297,7 @@ TEST_F(WindowTest, CellsThatReadOtherThanTheyLookAreAskedAboutBeforeARun) {
   std::vector<std::string> questions;
   bool go_on = false;
   window->ask_go_on = [&](const std::string& q) {
-    questions.push_back(text::Cp932ToUtf8(q));
+    questions.push_back(base::Cp932ToUtf8(q));
     return go_on;
   };
   Focus(window->Grid1());
@@ -331,7 +331,7 @@ TEST_F(WindowTest, CutListFromCsvAndPlanAsCsv) {
   ASSERT_NE(write_csv, nullptr);
   write_csv->trigger();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_NE(text::Cp932ToUtf8(messages[0]).find("先に「Zarvel実行」"), std::string::npos);
+  EXPECT_NE(base::Cp932ToUtf8(messages[0]).find("先に「Zarvel実行」"), std::string::npos);
   EXPECT_EQ(asked, 0);
 
   // A CSV cut list replaces the cut grid and marks the job modified.
@@ -361,7 +361,7 @@ TEST_F(WindowTest, CutListFromCsvAndPlanAsCsv) {
   }
   read_csv->trigger();
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("2 行目：本数が読めません「x」"),
+  EXPECT_NE(base::Cp932ToUtf8(messages[1]).find("2 行目：本数が読めません「x」"),
             std::string::npos);
   EXPECT_EQ(window->Grid2()->Cell(1, 1), " 1500.  7");
   EXPECT_EQ(window->Grid2()->Cell(1, 2), " 2700.  4");
@@ -377,7 +377,7 @@ TEST_F(WindowTest, CutListFromCsvAndPlanAsCsv) {
   QFile written(out + QStringLiteral(".csv"));
   ASSERT_TRUE(written.open(QIODevice::ReadOnly));
   EXPECT_TRUE(
-      written.readAll().startsWith(QByteArray::fromStdString(text::Lit("番号,素材長,本数"))));
+      written.readAll().startsWith(QByteArray::fromStdString(base::Lit("番号,素材長,本数"))));
 }
 
 TEST_F(WindowTest, CutDiagramBoxIsSavedWithTheJob) {
@@ -407,7 +407,7 @@ TEST_F(WindowTest, CutDiagramBoxIsSavedWithTheJob) {
   ASSERT_TRUE(window->Preview()->isVisible());
   auto has_title = [&] {
     for (int p = 1; p <= window->Preview()->PageCount(); ++p)
-      if (testing::PageText(p + drawing::kFirstReportSlot).find(text::Lit("≪切断図≫")) !=
+      if (testing::PageText(p + drawing::kFirstReportSlot).find(base::Lit("≪切断図≫")) !=
           std::string::npos)
         return true;
     return false;
@@ -432,13 +432,13 @@ TEST_F(WindowTest, LabelSwitchesAndSheetAreSavedWithTheJob) {
 
 TEST(MessageDialogTest, MarkersLinesAndCopy) {
   MessageDialog d;
-  d.Prepare(text::Lit("[#×]素材が未入力です。"));
+  d.Prepare(base::Lit("[#×]素材が未入力です。"));
   EXPECT_FALSE(d.Cross()->isHidden());
   EXPECT_TRUE(d.CopyButton()->isHidden());
   EXPECT_GT(d.Label(0)->x(), d.Cross()->x() + d.Cross()->width());
   EXPECT_EQ(d.Label(0)->text(), QStringLiteral(" 素材が未入力です。"));
 
-  d.Prepare(text::Lit("[#COPY][#×]一行目\n二行目"));
+  d.Prepare(base::Lit("[#COPY][#×]一行目\n二行目"));
   EXPECT_FALSE(d.Cross()->isHidden());
   EXPECT_FALSE(d.CopyButton()->isHidden());
   d.CopyButton()->click();
@@ -492,7 +492,7 @@ TEST_F(WindowTest, Screenshot) {
 }
 
 TEST_F(WindowTest, SaveThenOpenRestoresTheJob) {
-  window->Edit(JobField::kProjectName)->SetText(text::Lit("Ａ棟"));
+  window->Edit(JobField::kProjectName)->SetText(base::Lit("Ａ棟"));
   window->Grid2()->SetCell(1, 1, " 2700.  4");
   window->SetDataModified(true);
   const QString path = SaveAsTo("job.zv5");
@@ -505,7 +505,7 @@ TEST_F(WindowTest, SaveThenOpenRestoresTheJob) {
   answer = QMessageBox::No;
   window->ask_open_path = [&](const QString&) { return path; };
   window->Open();
-  EXPECT_EQ(window->Edit(JobField::kProjectName)->Text(), text::Lit("Ａ棟"));
+  EXPECT_EQ(window->Edit(JobField::kProjectName)->Text(), base::Lit("Ａ棟"));
   EXPECT_EQ(window->Grid2()->Cell(1, 1), " 2700.  4");
   EXPECT_FALSE(window->DataModified());
 }
@@ -540,7 +540,7 @@ TEST_F(WindowTest, WindowAndHeadlessFormSaveTheSameBytes) {
   EXPECT_EQ(bytes, FileBytes(form_saved));
   EXPECT_NE(bytes, golden);
   // What was loaded comes back: every line of the example is in the saved job.
-  for (const std::string& line : text::SplitLines(FileBytes(example)))
+  for (const std::string& line : base::SplitLines(FileBytes(example)))
     EXPECT_NE(bytes.find(line + "\r\n"), std::string::npos) << line;
 }
 
@@ -625,7 +625,7 @@ TEST_F(WindowTest, OpeningForcesTheExtension) {
   };
   window->Open();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(text::Cp932ToUtf8(messages[0]),
+  EXPECT_EQ(base::Cp932ToUtf8(messages[0]),
             "[×]" + settings->path().string() +
                 "/\njob.zv5\nは読み込めません\nファイルまたはフォルダが見つかりません");
   EXPECT_TRUE(window->CurrentFile().isEmpty());
@@ -635,14 +635,14 @@ TEST_F(WindowTest, UnwritableTargetKeepsTheJobUnsaved) {
   window->SetDataModified(true);
   SaveAsTo("no/such/folder/job.zv5");
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_NE(text::Cp932ToUtf8(messages[0]).find("には書き込めません"), std::string::npos);
+  EXPECT_NE(base::Cp932ToUtf8(messages[0]).find("には書き込めません"), std::string::npos);
   EXPECT_TRUE(window->DataModified());
   EXPECT_TRUE(window->CurrentFile().isEmpty());
 
   // A name CP932 cannot hold is refused before anything is written.
   SaveAsTo("job\xF0\x9F\x94\xA9.zv5");
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("保存できない文字"), std::string::npos);
+  EXPECT_NE(base::Cp932ToUtf8(messages[1]).find("保存できない文字"), std::string::npos);
   EXPECT_TRUE(window->CurrentFile().isEmpty());
 }
 
@@ -787,7 +787,7 @@ TEST_F(WindowTest, NewAnotherJobAndTheOldResults) {
   QTest::keyClick(window->Edit(JobField::kKerf), Qt::Key_5);
   FileCommand(*window, QStringLiteral("CSV出力…"))->trigger();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_NE(text::Cp932ToUtf8(messages[0]).find("古い"), std::string::npos);
+  EXPECT_NE(base::Cp932ToUtf8(messages[0]).find("古い"), std::string::npos);
 
   // Ctrl+N (asks first) gives a fresh job without the old plan.
   QAction* fresh = FileCommand(*window, QStringLiteral("新規(&N)"));
@@ -811,7 +811,7 @@ TEST_F(WindowTest, NewAnotherJobAndTheOldResults) {
   EXPECT_EQ(Shown(JobField::kKerf), "  3");
   FileCommand(*window, QStringLiteral("CSV出力…"))->trigger();
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_NE(text::Cp932ToUtf8(messages[1]).find("先に「Zarvel実行」"), std::string::npos);
+  EXPECT_NE(base::Cp932ToUtf8(messages[1]).find("先に「Zarvel実行」"), std::string::npos);
 }
 
 // ---- What the user types or saves is never lost ----
@@ -862,7 +862,7 @@ std::size_t Cp932Size(const std::string& cp932) {
 }
 
 bool WholeCp932(const std::string& cp932) {
-  return text::Cp932ToUtf8(cp932).find("\xEF\xBF\xBD") == std::string::npos;
+  return base::Cp932ToUtf8(cp932).find("\xEF\xBF\xBD") == std::string::npos;
 }
 
 class EntryTest : public WindowTest {
@@ -946,7 +946,7 @@ TEST_F(EntryTest, DeleteIsNoCharacter) {
   Focus(kname);
   kname->home(false);
   SendKey(kname, Qt::Key_Delete, del);
-  EXPECT_EQ(kname->Text(), text::Lit("工事名>"));  // not typing, but a change of the job
+  EXPECT_EQ(kname->Text(), base::Lit("工事名>"));  // not typing, but a change of the job
   EXPECT_TRUE(window->DataModified());
   window->SetDataModified(false);
   CellGrid* g = window->Grid2();
@@ -982,10 +982,10 @@ TEST_F(EntryTest, InputMethodAndPastesInNamesAreTyping) {
 
   Focus(kname);
   Commit(kname, QStringLiteral("Ａ棟"));
-  EXPECT_EQ(kname->Text(), text::Lit("<工事名>Ａ棟"));
+  EXPECT_EQ(kname->Text(), base::Lit("<工事名>Ａ棟"));
   EXPECT_TRUE(window->DataModified());
   Commit(kname, long_name);  // 12 bytes there: 20 more fit, ten characters
-  EXPECT_EQ(kname->Text(), text::Lit("<工事名>Ａ棟北町物流センター新築"));
+  EXPECT_EQ(kname->Text(), base::Lit("<工事名>Ａ棟北町物流センター新築"));
   EXPECT_EQ(Cp932Size(kname->Text()), limit);
 
   // An odd number of bytes left: a two-byte character that does not fit is left out whole.
@@ -1012,13 +1012,13 @@ TEST_F(EntryTest, InputMethodAndPastesInNamesAreTyping) {
       {"drop", [&] { EXPECT_TRUE(Drop(bname, QGuiApplication::clipboard()->text())); }},
   };
   for (const Paste& p : pastes) {
-    bname->SetText(text::Lit("梁"));
+    bname->SetText(base::Lit("梁"));
     window->SetDataModified(false);
     Focus(bname);
     QGuiApplication::clipboard()->setText(long_name);
     p.paste();
     EXPECT_TRUE(window->DataModified()) << p.how;
-    EXPECT_EQ(bname->Text(), text::Lit("梁北町物流センター新築工事第二期")) << p.how;
+    EXPECT_EQ(bname->Text(), base::Lit("梁北町物流センター新築工事第二期")) << p.how;
   }
   // Closing now asks first.
   answer = QMessageBox::Cancel;
@@ -1057,7 +1057,7 @@ TEST_F(EntryTest, MiddleClickPastesIntoNamesButNeverIntoNumbers) {
                      QClipboard::Selection);
   kname->SetText("");
   QTest::mouseClick(kname, Qt::MiddleButton);
-  EXPECT_EQ(kname->Text(), text::Lit("北町物流センター新築工事第二期工"));
+  EXPECT_EQ(kname->Text(), base::Lit("北町物流センター新築工事第二期工"));
   EXPECT_TRUE(window->DataModified());
 }
 
@@ -1073,7 +1073,7 @@ TEST_F(EntryTest, PastedLineBreaksNeverReachTheFile) {
   const QString path = SaveAsTo("breaks.zv5");
   std::ifstream in(path.toStdString(), std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text::SplitLines(bytes).size(), 58u);  // 54 as before, and the boxes added since
+  EXPECT_EQ(base::SplitLines(bytes).size(), 58u);  // 54 as before, and the boxes added since
 
   window->Grid1()->SetCell(1, 1, "");
   window->Edit(JobField::kMargin)->SetText(" 77");
@@ -1229,17 +1229,17 @@ TEST_F(EntryTest, UnreadableOrUnwritableJobsSayWhy) {
   answer = QMessageBox::No;
   window->Reopen(0);
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(text::Cp932ToUtf8(messages[0]), unreadable);
+  EXPECT_EQ(base::Cp932ToUtf8(messages[0]), unreadable);
   EXPECT_TRUE(window->DataModified());  // what is in the window is still not saved
   EXPECT_EQ(window->Edit(JobField::kProjectName)->Text(), "unsaved");
   window->DropFiles({QUrl::fromLocalFile(path)});
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_EQ(text::Cp932ToUtf8(messages[1]), unreadable);
+  EXPECT_EQ(base::Cp932ToUtf8(messages[1]), unreadable);
 
   files.FailOn(testing::FakeFiles::Fail::kSync, EIO);
   window->Save();
   ASSERT_EQ(messages.size(), 3u);
-  EXPECT_EQ(text::Cp932ToUtf8(messages[2]),
+  EXPECT_EQ(base::Cp932ToUtf8(messages[2]),
             "[×]" + settings->path().string() +
                 "/\njob.zv5\nには書き込めません\n入出力エラーが起きました");
   EXPECT_TRUE(window->DataModified());
@@ -1260,7 +1260,7 @@ TEST_F(EntryTest, ADamagedFileIsRefusedAndAnIncompleteOneSaysSo) {
     ASSERT_EQ(messages.size(), 1u);
     const bool refused = bytes[0] != job[0];
     EXPECT_NE(
-        text::Cp932ToUtf8(messages[0])
+        base::Cp932ToUtf8(messages[0])
             .find(refused ? "仕事のファイルではありません" : "一部が欠けた仕事のファイルです"),
         std::string::npos);
     // Refused: nothing changed. Incomplete: opened, what it lacked is a fresh job's.

@@ -68,7 +68,7 @@ TEST(ImportCommand, PartsGoToOneJobPerSectionWithTheirMarks) {
   write(in / "b1.nc1", Nc1("B1", "4", "ZS175*1.5", "SO", "1200", "0"));
   write(in / "p1.nc1", Nc1("PL1", "1", "PL12*200", "B", "400"));
   write(in / "bad.nc1", Nc1("X", "1", "H200X100X5.5X8", "I", "6236:88"));
-  write(in / "list.csv", text::Utf8ToCp932("符号,断面,材質,長さ,本数\n"
+  write(in / "list.csv", base::Utf8ToCp932("符号,断面,材質,長さ,本数\n"
                                            "C1,L-65x65x6,SS400,2400,3\n"
                                            "C2,L65*65*6,SS400,1800,1\n"
                                            "合計,,,,4\n"));
@@ -87,9 +87,8 @@ TEST(ImportCommand, PartsGoToOneJobPerSectionWithTheirMarks) {
   auto records = std::make_unique<optimiser::OptimiserRecords>();
   job::JobForm form(*records);
   ASSERT_TRUE(job::OpenJobFile(form, out_dir + "/H-200×100×5.5×8.zv5"));
-  EXPECT_EQ(text::Cp932ToUtf8(form.Field(optimiser::JobField::kMemberName).Text()),
-            "H-200×100×5.5×8");
-  EXPECT_EQ(form.Field(optimiser::JobField::kUnitWeight).Text(), "   20.90");
+  EXPECT_EQ(base::Cp932ToUtf8(form.Field(run::JobField::kMemberName).Text()), "H-200×100×5.5×8");
+  EXPECT_EQ(form.Field(run::JobField::kUnitWeight).Text(), "   20.90");
   EXPECT_EQ(*form.MarkList(),
             (std::vector<optimiser::PieceMark>{{"G1", 3501, 2}, {"G2", 3500, 3}}));
   EXPECT_TRUE(fs::exists(out_dir + "/ZS175_1.5.zv5"));  // a file name made safe

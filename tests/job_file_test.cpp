@@ -20,7 +20,7 @@ namespace zarvel::job {
 namespace {
 
 namespace fs = std::filesystem;
-using optimiser::JobField;
+using run::JobField;
 using testing::FakeForm;
 using testing::ReadBytes;
 using testing::WriteBytes;
@@ -37,8 +37,8 @@ class JobFileTest : public ::testing::Test {
 };
 
 TEST(CommaText, QuotesWhatNeedsIt) {
-  EXPECT_EQ(JoinCommaText({"", text::Lit("長さ. 本数"), "a"}),
-            "," + text::Lit("\"長さ. 本数\"") + ",a");
+  EXPECT_EQ(JoinCommaText({"", base::Lit("長さ. 本数"), "a"}),
+            "," + base::Lit("\"長さ. 本数\"") + ",a");
   EXPECT_EQ(JoinCommaText({"1", " 5500.  3", ""}), "1,\" 5500.  3\",");
   EXPECT_EQ(JoinCommaText({"a\"b", "c,d", "tab\there"}), "\"a\"\"b\",\"c,d\",\"tab\there\"");
   EXPECT_EQ(JoinCommaText({""}), "\"\"");
@@ -73,9 +73,9 @@ TEST_F(JobFileTest, FreshJobMatchesTheGoldenFile) {
   // The 54 lines every job file has, then the switches added since: diagrams, labels and their
   // sheet, the saw list.
   EXPECT_EQ(bytes, ReadBytes(ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5") + kAddedLines);
-  EXPECT_EQ(text::SplitLines(bytes).size(), 58u);
-  EXPECT_EQ(text::SplitLines(bytes)[0], text::WindowCaption());
-  EXPECT_EQ(text::Cp932ToUtf8(text::WindowCaption()), "棒材Zarvel５ (2025.04.01版) ");
+  EXPECT_EQ(base::SplitLines(bytes).size(), 58u);
+  EXPECT_EQ(base::SplitLines(bytes)[0], base::WindowCaption());
+  EXPECT_EQ(base::Cp932ToUtf8(base::WindowCaption()), "棒材Zarvel５ (2025.04.01版) ");
 }
 
 TEST_F(JobFileTest, FormIsBuiltFromTheControlTable) {
@@ -129,9 +129,8 @@ TEST_F(JobFileTest, FakeFormStartsAsTheHeadlessForm) {
   }
   EXPECT_EQ(fake.precision, form.PrecisionItem());
   EXPECT_EQ(fake.vertical, form.VerticalOrder());
-  for (auto [fake_grid, grid] :
-       {std::pair<optimiser::Grid*, optimiser::Grid*>{&fake.stock, &form.StockGrid()},
-        {&fake.cut, &form.CutGrid()}}) {
+  for (auto [fake_grid, grid] : {std::pair<run::Grid*, run::Grid*>{&fake.stock, &form.StockGrid()},
+                                 {&fake.cut, &form.CutGrid()}}) {
     EXPECT_EQ(fake_grid->ColCount(), grid->ColCount());
     EXPECT_EQ(fake_grid->RowCount(), grid->RowCount());
   }
@@ -141,7 +140,7 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   form.Find("CbMeisaiC")->SetChecked(true);
   const std::string path = Path("diagrams.zv5");
   ASSERT_TRUE(WriteJobFile(form, path));
-  const std::vector<std::string> lines = text::SplitLines(ReadBytes(path));
+  const std::vector<std::string> lines = base::SplitLines(ReadBytes(path));
   ASSERT_EQ(lines.size(), 58u);
   EXPECT_EQ(lines[52], "CbMeisaiA = 0");
   EXPECT_EQ(lines[53], "CbMeisaiB = 0");
@@ -204,8 +203,8 @@ TEST_F(JobFileTest, LabelAndSawListSwitchesAndTheSheetAreSavedAndDefaultWhenMiss
 }
 
 TEST_F(JobFileTest, LoadingRestoresEveryField) {
-  form.SetFieldText(JobField::kProjectName, text::Lit("Ａ棟 新築工事"));
-  form.SetFieldText(JobField::kMemberName, text::Lit("梁1"));
+  form.SetFieldText(JobField::kProjectName, base::Lit("Ａ棟 新築工事"));
+  form.SetFieldText(JobField::kMemberName, base::Lit("梁1"));
   form.SetFieldText(JobField::kUnitWeight, "   21.30");
   form.SetFieldText(JobField::kMargin, " 15");
   form.SetFieldText(JobField::kKerf, "  2");
@@ -272,9 +271,9 @@ TEST_F(JobFileTest, HandWrittenGridRowsAreLoadedThenTheFrameRestored) {
   JobLoad load;
   ASSERT_TRUE(OpenJobFile(form, path, &load));
   // Fields the file does not name are a fresh job's, never the previous job's.
-  EXPECT_EQ(form.Field(JobField::kProjectName).Text(), text::Lit("<工事名>"));
+  EXPECT_EQ(form.Field(JobField::kProjectName).Text(), base::Lit("<工事名>"));
   EXPECT_EQ(load.missing.size(), 14u);
-  optimiser::Grid& g = form.CutGrid();
+  run::Grid& g = form.CutGrid();
   EXPECT_EQ(g.RowCount(), 18);
   EXPECT_EQ(g.ColCount(), 7);
   // Row 0 is the heading row again; row 1's cells are re-laid out sorted from the first cell,
@@ -283,7 +282,7 @@ TEST_F(JobFileTest, HandWrittenGridRowsAreLoadedThenTheFrameRestored) {
   EXPECT_EQ(g.Cell(1, 2), "  800.  1");
   EXPECT_EQ(g.Cell(1, 3), " 5000.  2");
   EXPECT_EQ(g.Cell(1, 4), "");
-  EXPECT_EQ(g.Cell(1, 0), text::Lit("長さ. 本数"));
+  EXPECT_EQ(g.Cell(1, 0), base::Lit("長さ. 本数"));
   EXPECT_EQ(g.Cell(0, 17), "17");
 }
 
@@ -320,7 +319,7 @@ TEST_F(JobFileTest, WhatIsNotAJobIsRefusedAndChangesNothing) {
     EXPECT_EQ(form.DataModified(), !c.job) << c.name;
     EXPECT_EQ(form.Field(JobField::kKerf).Text(), c.job ? "  3" : " 42") << c.name;
     if (!c.job) {
-      EXPECT_EQ(text::Cp932ToUtf8(r.Reason()), "仕事のファイルではありません");
+      EXPECT_EQ(base::Cp932ToUtf8(r.Reason()), "仕事のファイルではありません");
     }
   }
 }
@@ -333,7 +332,7 @@ TEST_F(JobFileTest, AnIncompleteJobSaysWhatItLacked) {
   EXPECT_TRUE(form.VerticalOrder());  // a fresh job's, not the previous one's
   ASSERT_EQ(load.missing.size(), 13u);
   EXPECT_EQ(
-      text::Cp932ToUtf8(IncompleteJobMessage("/j/part.zv5", load)),
+      base::Cp932ToUtf8(IncompleteJobMessage("/j/part.zv5", load)),
       "/j/"
       "\npart.zv5\nは一部が欠けた仕事のファイルです。\n$欠けていた項目は新しい仕事の値にしました："
       "\n部材名、単位重量、年、月、日\n素材リスト、切断リスト、素材の余裕、精度、優先素材の長さ"
@@ -361,7 +360,7 @@ TEST_F(JobFileTest, AbsurdCountsAndLinesAreBounded) {
   ASSERT_TRUE(OpenJobFile(form, path));
   EXPECT_EQ(form.StockGrid().RowCount(), 19);
   EXPECT_EQ(form.StockGrid().Cell(1, 1), " 6000.  1");
-  EXPECT_EQ(form.StockGrid().Cell(1, 0), text::Lit("長さ. 本数"));
+  EXPECT_EQ(form.StockGrid().Cell(1, 0), base::Lit("長さ. 本数"));
 
   // Negative and non-numeric counts read no rows; an overlong value is cut.
   const std::string long_line = "edKname = " + std::string(200000, 'A');
@@ -373,16 +372,16 @@ TEST_F(JobFileTest, AbsurdCountsAndLinesAreBounded) {
   EXPECT_EQ(form.Field(JobField::kProjectName).Text().size(), kMaxValueLength);
   EXPECT_EQ(form.StockGrid().RowCount(), 19);
   EXPECT_EQ(form.CutGrid().RowCount(), 18);
-  EXPECT_EQ(text::SplitLines(std::string(text::kMaxLineLength + 10, 'x'))[0].size(),
-            text::kMaxLineLength);
+  EXPECT_EQ(base::SplitLines(std::string(base::kMaxLineLength + 10, 'x'))[0].size(),
+            base::kMaxLineLength);
 }
 
 TEST_F(JobFileTest, MissingFileIsReportedAndTheGridsAreStillSetUp) {
   EXPECT_FALSE(OpenJobFile(form, Path("none.zv5")));
   EXPECT_FALSE(OpenJobFile(form, dir.string()));  // a folder is not a job
-  EXPECT_EQ(text::Cp932ToUtf8(CannotReadMessage("/tmp/jobs/a.zv5")),
+  EXPECT_EQ(base::Cp932ToUtf8(CannotReadMessage("/tmp/jobs/a.zv5")),
             "[×]/tmp/jobs/\na.zv5\nは読み込めません");
-  EXPECT_EQ(text::Cp932ToUtf8(CannotWriteMessage("/tmp/jobs/a.zv5")),
+  EXPECT_EQ(base::Cp932ToUtf8(CannotWriteMessage("/tmp/jobs/a.zv5")),
             "[×]/tmp/jobs/\na.zv5\nには書き込めません");
 }
 
@@ -406,18 +405,18 @@ TEST_F(JobFileTest, FailedSaveKeepsTheOldFile) {
 }
 
 TEST(ChangeHistory, VersionComesFromTheSecondLine) {
-  const std::string& history = text::ChangeHistoryText();
-  const std::vector<std::string> lines = text::SplitLines(history);
+  const std::string& history = base::ChangeHistoryText();
+  const std::vector<std::string> lines = base::SplitLines(history);
   ASSERT_GE(lines.size(), 6u);
   EXPECT_EQ(lines[0], std::string(90, '-'));
   EXPECT_EQ(lines[1].substr(0, 10), "2025.04.01");
   EXPECT_EQ(lines.back(), std::string(90, '-'));
-  EXPECT_EQ(text::VersionText(), "2025.04.01");
+  EXPECT_EQ(base::VersionText(), "2025.04.01");
   // This program's own entries come below the version line and leave it as it is.
-  EXPECT_GT(history.find(text::Lit("＜この版で加えたこと＞")), history.find("2025.04.01"));
-  EXPECT_EQ(text::VersionFromHistory("---\n2031.12.24" + std::string(20, ' ') + "\nx"),
+  EXPECT_GT(history.find(base::Lit("＜この版で加えたこと＞")), history.find("2025.04.01"));
+  EXPECT_EQ(base::VersionFromHistory("---\n2031.12.24" + std::string(20, ' ') + "\nx"),
             "2031.12.24");
-  EXPECT_EQ(text::VersionFromHistory("none"), "");
+  EXPECT_EQ(base::VersionFromHistory("none"), "");
 }
 
 }  // namespace

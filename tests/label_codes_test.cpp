@@ -61,13 +61,13 @@ TEST(LabelCodes, PngPagesAndThePrintedPdfDecodeToOneCodePerPieceAndKeptOffcut) {
     auto records = std::make_unique<optimiser::OptimiserRecords>();
     job::JobForm form(*records);
     ASSERT_TRUE(job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5"));
-    optimiser::Grid& cut = form.CutGrid();
+    run::Grid& cut = form.CutGrid();
     for (int r = 1; r < cut.RowCount(); ++r)
       for (int c = 1; c < cut.ColCount(); ++c) cut.SetCell(c, r, "");
     cut.SetCell(1, 1, " 2900.  5");
     cut.SetCell(2, 1, " 1700.  4");
     cut.SetCell(3, 1, "  640.  3");
-    *form.MarkList() = {{"G1", 2900, 5}, {text::Lit("小梁2"), 1700, 2}};
+    *form.MarkList() = {{"G1", 2900, 5}, {base::Lit("小梁2"), 1700, 2}};
     form.Control(job::JobControl::kLabelSheet).SetItemIndex(2);
     ASSERT_TRUE(job::WriteJobFile(form, job));
   }
@@ -83,7 +83,7 @@ TEST(LabelCodes, PngPagesAndThePrintedPdfDecodeToOneCodePerPieceAndKeptOffcut) {
   for (const report::Label& l : labels) expected.push_back(report::LabelQrText(l));
   std::sort(expected.begin(), expected.end());
   ASSERT_GT(std::count_if(labels.begin(), labels.end(), [](auto& l) { return l.offcut; }), 0);
-  const std::string member = text::Cp932ToUtf8(run.records->conditions.member_name);
+  const std::string member = base::Cp932ToUtf8(run.records->conditions.member_name);
 
   auto check = [&](const std::vector<std::string>& codes, const char* what) {
     EXPECT_EQ(codes, expected) << what;

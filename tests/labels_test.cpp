@@ -29,8 +29,8 @@ class LabelTest : public ::testing::Test {
     records->conditions.year = 26;
     records->conditions.month = 12;
     records->conditions.day = 7;
-    records->conditions.project_name = text::Lit("北町");
-    records->conditions.member_name = text::Lit("H-200×100×5.5×8");
+    records->conditions.project_name = base::Lit("北町");
+    records->conditions.member_name = base::Lit("H-200×100×5.5×8");
     records->marks = marks;
     EXPECT_EQ(optimiser::RunSearch(*records, {}, 30), 0);
     return RebuildPages(surface, *records, options);
@@ -66,11 +66,11 @@ TEST(Labels, KeptOffcuts) {
 }
 
 TEST(Labels, QrTextFields) {
-  Label piece{false, text::Lit("北町\t工事"), text::Lit("H-200"), "G1", 2700, "1-2-3", ""};
+  Label piece{false, base::Lit("北町\t工事"), base::Lit("H-200"), "G1", 2700, "1-2-3", ""};
   EXPECT_EQ(LabelQrText(piece), "北町 工事\tH-200\tG1\t2700\t1-2-3");
   piece.mark.clear();
   EXPECT_EQ(LabelQrText(piece), "北町 工事\tH-200\t\t2700\t1-2-3");
-  const Label offcut{true, text::Lit("北町"), text::Lit("H-200"), "", 1500, "4-1", ""};
+  const Label offcut{true, base::Lit("北町"), base::Lit("H-200"), "", 1500, "4-1", ""};
   EXPECT_EQ(LabelQrText(offcut), "残材\tH-200\t1500\t北町 4-1");
 }
 
@@ -108,8 +108,8 @@ TEST_F(LabelTest, OnePerPieceInCuttingOrderThenOnePerKeptOffcut) {
       EXPECT_FALSE(labels[i].offcut);
       EXPECT_EQ(labels[i].length, bar.pieces[k].length);
       EXPECT_EQ(labels[i].mark, bar.pieces[k].mark);
-      EXPECT_EQ(labels[i].number, text::Format("%d-%d-%zu", bar.pattern, bar.bar, k + 1));
-      EXPECT_EQ(labels[i].date, text::Lit("2026年12月7日"));
+      EXPECT_EQ(labels[i].number, base::Format("%d-%d-%zu", bar.pattern, bar.bar, k + 1));
+      EXPECT_EQ(labels[i].date, base::Lit("2026年12月7日"));
     }
   }
   EXPECT_EQ(i, 8u);
@@ -119,7 +119,7 @@ TEST_F(LabelTest, OnePerPieceInCuttingOrderThenOnePerKeptOffcut) {
     ASSERT_LT(i, labels.size());
     EXPECT_TRUE(labels[i].offcut);
     EXPECT_EQ(labels[i].length, OffcutLength(remnant));
-    EXPECT_EQ(labels[i++].number, text::Format("%d-%d", bar.pattern, bar.bar));
+    EXPECT_EQ(labels[i++].number, base::Format("%d-%d", bar.pattern, bar.bar));
   }
   EXPECT_EQ(i, labels.size());
   EXPECT_GT(labels.size(), 8u);  // some bar leaves at least 1000 mm
@@ -140,7 +140,7 @@ TEST_F(LabelTest, TextStaysInsideItsLabelAndClearOfTheCodesQuietZone) {
     o.label_sheet = item;
     const ReportResult r = Build({{{6000, 20}}, {{2900, 6}, {1700, 14}}, 0, 0, 5000}, o);
     // A long project name is narrowed and then cut, never drawn past its room.
-    records->conditions.project_name = text::Lit("（仮称）北町物流センター新築工事第二期増築棟");
+    records->conditions.project_name = base::Lit("（仮称）北町物流センター新築工事第二期増築棟");
     const ReportResult again = RebuildPages(surface, *records, o);
     ASSERT_EQ(again.pages, r.pages);
     const LabelSheet& sheet = LabelSheetOf(item);
@@ -209,7 +209,7 @@ TEST_F(LabelTest, ModulesAreSquaresOfWholeDotsOnPrinters) {
     o.label_sheet = item;
     Build({{{6000, 10}}, {{2900, 3}, {1700, 3}}, 0, 0, 5000}, o);
     for (const int dpi : {300, 600, 1200}) {
-      SCOPED_TRACE(text::Format("sheet %d at %d dpi", item, dpi));
+      SCOPED_TRACE(base::Format("sheet %d at %d dpi", item, dpi));
       testing::FakeCanvas printer;
       drawing::PlayTarget t;
       t.kind = drawing::PlayTarget::Kind::kPrinter;
@@ -238,10 +238,10 @@ TEST_F(LabelTest, SawListGivesEachPatternOnceWithABoxPerBar) {
   const ReportResult r = Build({{{6000, 10}}, {{2900, 6}}, 0, 0, 5000}, o);
   ASSERT_EQ(r.pages, 2);
   const std::string text = testing::PageText(Slot(2));
-  EXPECT_NE(text.find(text::Lit("≪切断指示書≫")), std::string::npos);
-  EXPECT_NE(text.find(text::Lit("No.1素材6000mm×3")), std::string::npos) << text;
+  EXPECT_NE(text.find(base::Lit("≪切断指示書≫")), std::string::npos);
+  EXPECT_NE(text.find(base::Lit("No.1素材6000mm×3")), std::string::npos) << text;
   // Each cut names the marks of its bars in bar order.
-  EXPECT_NE(text.find(text::Lit("G1×2,G2")), std::string::npos) << text;
+  EXPECT_NE(text.find(base::Lit("G1×2,G2")), std::string::npos) << text;
   EXPECT_EQ(text.find("No.2"), std::string::npos);
   // Four sides a box, a box per piece of every bar, and the rule under the heading.
   EXPECT_EQ(PageCommands(Slot(2), "line ").size(), 4u * 6 + 1);
@@ -249,7 +249,7 @@ TEST_F(LabelTest, SawListGivesEachPatternOnceWithABoxPerBar) {
   // A bar without a mark among bars with one.
   marks = {{"G1", 2900, 4}};
   Build({{{6000, 10}}, {{2900, 6}}, 0, 0, 5000}, o);
-  EXPECT_NE(testing::PageText(Slot(2)).find(text::Lit("G1×2,－")), std::string::npos);
+  EXPECT_NE(testing::PageText(Slot(2)).find(base::Lit("G1×2,－")), std::string::npos);
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST(OptimalWindow, LabelShowsTheRateAndThatThePlanIsOptimal) {
   platform::LabelProgress progress(label);
   for (const char* longest : {"(100)  12.345 %\n中止 下限まで 9999.9 m 2000 パターン",
                               "(100)  12.345 %\n下限まで 9999.9 m 以内 2000 パターン"}) {
-    progress.SetProgressText(text::Lit(longest));
+    progress.SetProgressText(base::Lit(longest));
     EXPECT_LE(label->sizeHint().width(), label->width()) << longest;
     EXPECT_LE(label->sizeHint().height(), label->height()) << longest;
     EXPECT_LT(label->font().pixelSize() + label->font().pointSize(),

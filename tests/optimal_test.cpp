@@ -14,6 +14,10 @@
 #include "tests/search_test_util.h"
 
 namespace zarvel::optimiser {
+using run::RunCommand;
+using run::RunHost;
+using run::RunOptimal;
+using run::RunOutcome;
 namespace {
 
 using testing::BinPackingJob;
@@ -158,7 +162,7 @@ TEST(ExactPlanner, ShiftStopsTheRunAndTheResultSaysSo) {
   const std::string json = cli::PlanJson(*records);
   EXPECT_NE(json.find("\"stopped\": true"), std::string::npos) << json;
   if (!records->proven_optimal) {
-    EXPECT_NE(shift.progress.back().find(text::Lit("中止")), std::string::npos);
+    EXPECT_NE(shift.progress.back().find(base::Lit("中止")), std::string::npos);
   }
 }
 

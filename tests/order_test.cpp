@@ -110,8 +110,8 @@ std::string JobCopy(testing::TempDir& temp, const std::string& name, const char*
   auto records = std::make_unique<optimiser::OptimiserRecords>();
   job::JobForm form(*records);
   EXPECT_TRUE(job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/project/minami_girders.zv5"));
-  form.SetFieldText(optimiser::JobField::kMemberName, text::Utf8ToCp932(member));
-  form.SetFieldText(optimiser::JobField::kUnitWeight, unit_weight);
+  form.SetFieldText(run::JobField::kMemberName, base::Utf8ToCp932(member));
+  form.SetFieldText(run::JobField::kUnitWeight, unit_weight);
   const std::string path = temp.File(name);
   EXPECT_TRUE(job::WriteJobFile(form, path));
   return path;
@@ -234,7 +234,7 @@ TEST(OrderCommand, CsvAndUsage) {
   ASSERT_EQ(RunOrderCommand(args, out, err), kExitPlanned) << err.str();
   std::ifstream in(csv, std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-  const std::string utf8 = text::Cp932ToUtf8(bytes);
+  const std::string utf8 = base::Cp932ToUtf8(bytes);
   EXPECT_EQ(utf8.rfind("部材名,単位重量 (kg/m),素材長,本数,延長 (m),重量 (t)\r\n", 0), 0u);
   EXPECT_NE(utf8.find("\r\n全体 計,,"), std::string::npos);
   EXPECT_NE(utf8.find("残材 (1500 mm 以上)"), std::string::npos);

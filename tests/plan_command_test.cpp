@@ -284,7 +284,7 @@ TEST_F(PlanCommandTest, NegativeKerfInAFileRefusesTheRun) {
   auto records = std::make_unique<optimiser::OptimiserRecords>();
   job::JobForm form(*records);
   form.StockGrid().SetCell(1, 1, "12000.20");
-  form.SetFieldText(optimiser::JobField::kKerf, " -3");
+  form.SetFieldText(run::JobField::kKerf, " -3");
   const std::string path = (dir / "negative.zv5").string();
   ASSERT_TRUE(job::WriteJobFile(form, path));
   ASSERT_EQ(Run({path, "--cut-csv", ZARVEL5_SOURCE_DIR "/examples/minami_beams_cut.csv", "--json"}),

@@ -45,10 +45,10 @@ void RecordSamplePage() {
   DrawSheetLine(20, 120, 160, 120, 1, 1);
   CanvasSetFont(surface, 60, 30, 0, 0);
   CanvasFontColour(surface, 0x000000);
-  const std::string title = text::Lit("棒材Zarvel５ 切断計画");
+  const std::string title = base::Lit("棒材Zarvel５ 切断計画");
   float x = SheetToDotX(20);
   for (std::size_t i = 0; i < title.size();) {
-    const std::size_t n = text::CharLength(title, i);
+    const std::size_t n = base::CharLength(title, i);
     CanvasText(surface, x, SheetToDotY(30), title.substr(i, n));
     x += 30.0f * n;
     i += n;
@@ -175,8 +175,8 @@ TEST(QtCanvas, SummaryPageStaysOnThePage) {
   auto records = std::make_unique<optimiser::OptimiserRecords>();
   job::JobForm form(*records);
   ASSERT_TRUE(job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5"));
-  optimiser::RunHost host;
-  ASSERT_EQ(optimiser::RunCommand(*records, form, host, true), optimiser::RunOutcome::kPlanned);
+  run::RunHost host;
+  ASSERT_EQ(run::RunCommand(*records, form, host, true), run::RunOutcome::kPlanned);
   report::RecordingSurface surface;
   ASSERT_EQ(report::RebuildPages(surface, *records, {}).pages, 1);
   QImage image(kRecordingWidth, kRecordingHeight, QImage::Format_RGB32);

@@ -33,7 +33,7 @@ using testing::ReadBytes;
 
 // The bytes WriteJobFile gives for a form whose project name is `name`.
 std::string JobBytes(JobForm& form, const std::string& name) {
-  form.SetFieldText(optimiser::JobField::kProjectName, name);
+  form.SetFieldText(run::JobField::kProjectName, name);
   std::string data;
   for (const std::string& l : JobFileLines(form)) data += l + "\r\n";
   return data;
@@ -53,7 +53,7 @@ TEST(InterruptedSaves, TargetIsAlwaysTheOldOrTheNewFile) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      form.SetFieldText(optimiser::JobField::kProjectName, std::string(3000, 'n'));
+      form.SetFieldText(run::JobField::kProjectName, std::string(3000, 'n'));
       while (true) WriteJobFile(form, path);  // until killed
     }
     std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
@@ -182,7 +182,7 @@ TEST(HostileFiles, NoCountInAFileSizesMemory) {
   {
     std::ofstream out(path, std::ios::binary);
     out << head;
-    const std::string row = std::string(text::kMaxLineLength - 1, ',') + "\n";
+    const std::string row = std::string(base::kMaxLineLength - 1, ',') + "\n";
     for (std::size_t n = head.size(); n + row.size() <= kMaxJobFileSize; n += row.size())
       out << row;
   }
@@ -198,17 +198,16 @@ TEST(OddBytes, JobFilesThatAreNotCleanCp932) {
   const std::string odd = std::string("[FmUnit1]\r\nedKname = A\x82\r\nedBname = \xA0\xFD") +
                           std::string(1, '\0') + "x\r\n";
   LoadJobText(form, &odd);
-  EXPECT_NE(
-      text::Cp932ToUtf8(form.Field(optimiser::JobField::kProjectName).Text()).find("\xEF\xBF\xBD"),
-      std::string::npos);
+  EXPECT_NE(base::Cp932ToUtf8(form.Field(run::JobField::kProjectName).Text()).find("\xEF\xBF\xBD"),
+            std::string::npos);
   const std::string utf8 =
       "[FmUnit1]\r\nedKname = 北町物流センター\r\nGrid1 = 2\r\n,\r\n1,\"6000.２\"\r\n";
   LoadJobText(form, &utf8);
-  EXPECT_FALSE(form.Field(optimiser::JobField::kProjectName).Text().empty());
+  EXPECT_FALSE(form.Field(run::JobField::kProjectName).Text().empty());
   EXPECT_EQ(form.StockGrid().Cell(1, 1), " 6000.  1");  // the full-width 2 in UTF-8 is not read
 }
 
-using optimiser::RunOutcome;
+using run::RunOutcome;
 
 struct JobRun {
   RunOutcome outcome;
@@ -224,10 +223,10 @@ JobRun RunJob(const std::vector<std::string>& stock, const std::vector<std::stri
   form.precision = 2;
   testing::FakeForm::Fill(form.stock, stock);
   testing::FakeForm::Fill(form.cut, cut);
-  form.Set(optimiser::JobField::kMargin, margin);
-  form.Set(optimiser::JobField::kKerf, kerf);
+  form.Set(run::JobField::kMargin, margin);
+  form.Set(run::JobField::kKerf, kerf);
   JobRun run{};
-  run.outcome = optimiser::RunCommand(*records, form, run.host.Host(), true);
+  run.outcome = run::RunCommand(*records, form, run.host.Host(), true);
   run.work_limit_reached = records->work_limit_reached;
   run.shortage = records->shortage;
   return run;
@@ -240,11 +239,11 @@ TEST(AbsurdJobs, EndWithAPlanOrAMessage) {
   EXPECT_EQ(tiny.outcome, RunOutcome::kPlanned);
   EXPECT_TRUE(tiny.work_limit_reached);
   ASSERT_EQ(tiny.host.messages.size(), 1u);
-  EXPECT_EQ(text::Cp932ToUtf8(tiny.host.messages[0]),
+  EXPECT_EQ(base::Cp932ToUtf8(tiny.host.messages[0]),
             "計算量の上限に達したため、1回目の試行までで打ち切りました。\n"
             "$それまでで最良の計画を表示します。");
   // The label: how far the search got (attempt 1 of 500 is 0 %) and why it stopped.
-  const std::string label = text::Cp932ToUtf8(tiny.host.progress.back());
+  const std::string label = base::Cp932ToUtf8(tiny.host.progress.back());
   EXPECT_EQ(label.substr(0, 5), "(  0)");
   EXPECT_EQ(label.substr(label.find('\n')), "\n計算量の上限で打ち切り");
   ASSERT_EQ(tiny.host.preview_captions.size(), 1u);  // the plan is shown after the note
@@ -264,13 +263,13 @@ TEST(AbsurdJobs, EndWithAPlanOrAMessage) {
   EXPECT_TRUE(negative.host.progress.empty());
   EXPECT_EQ(RunJob({"6000.1"}, {"2000.2"}, "-20", " -1").host.messages,
             std::vector<std::string>{
-                text::Lit("[#×]素材の余裕が負の値 (-20 ㎜) です。\n切り代が負の値 "
+                base::Lit("[#×]素材の余裕が負の値 (-20 ㎜) です。\n切り代が負の値 "
                           "(-1 ㎜) です。\n$切断材が重なるため、0 以上にして下さい。")});
   // Tens of millions of pieces to one bar: one fill alone is beyond the search, refused at once.
   JobRun refused = RunJob({"2000000000.1"}, {"2.99999999"}, "0", "0");
   EXPECT_EQ(refused.outcome, RunOutcome::kTooLarge);
   ASSERT_EQ(refused.host.messages.size(), 1u);
-  EXPECT_EQ(text::Cp932ToUtf8(refused.host.messages[0]),
+  EXPECT_EQ(base::Cp932ToUtf8(refused.host.messages[0]),
             "[#×]1本の素材から切り出す切断材が多すぎます。");
   EXPECT_TRUE(refused.host.progress.empty());  // no search ran
   // Not enough stock for a million pieces (six to a bar): the usual message and what to add.

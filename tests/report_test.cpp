@@ -31,8 +31,8 @@ class ReportTest : public ::testing::Test {
     records->conditions.year = 26;
     records->conditions.month = 12;
     records->conditions.day = 7;
-    records->conditions.project_name = text::Lit("北町");
-    records->conditions.member_name = text::Lit("梁");
+    records->conditions.project_name = base::Lit("北町");
+    records->conditions.member_name = base::Lit("梁");
     EXPECT_EQ(optimiser::RunSearch(*records, {}, 30), 0);
     return RebuildPages(surface, *records, options);
   }
@@ -45,24 +45,24 @@ class ReportTest : public ::testing::Test {
 TEST(ReportTemplates, RuleAndHeaderLinesAre90Columns) {
   for (const char8_t* line : {kTableATop, kTableAHead, kTableASep, kTableAEnd, kTableBTop,
                               kTableBHead, kTableBSep, kTableBEnd})
-    EXPECT_EQ(Text(line).size(), 90u) << text::Cp932ToUtf8(Text(line));
+    EXPECT_EQ(Text(line).size(), 90u) << base::Cp932ToUtf8(Text(line));
 }
 
 TEST_F(ReportTest, TotalsWithAndWithoutWeight) {
   const ReportResult r = Build({{{5500, 10}}, {{2700, 4}}});
   EXPECT_EQ(r.pages, 1);
   const std::string page = PageText(Slot(1));
-  EXPECT_NE(page.find(text::Lit("素材重量=")), std::string::npos);
+  EXPECT_NE(page.find(base::Lit("素材重量=")), std::string::npos);
   EXPECT_NE(page.find("0.815"), std::string::npos);  // 11 000 mm × 74.12 kg/m = 0.81532 t
-  EXPECT_NE(page.find(text::Lit("ロス率=")), std::string::npos);
+  EXPECT_NE(page.find(base::Lit("ロス率=")), std::string::npos);
   EXPECT_NE(page.find("11.000"), std::string::npos);
   EXPECT_NE(page.find("2026"), std::string::npos);
 
   Build({{{5500, 10}}, {{2700, 4}}}, {}, 0);
   const std::string light = PageText(Slot(1));
-  EXPECT_NE(light.find(text::Lit("素材延長=")), std::string::npos);
-  EXPECT_EQ(light.find(text::Lit("素材重量=")), std::string::npos);
-  EXPECT_EQ(light.find(text::Lit("ロス率=")), std::string::npos);
+  EXPECT_NE(light.find(base::Lit("素材延長=")), std::string::npos);
+  EXPECT_EQ(light.find(base::Lit("素材重量=")), std::string::npos);
+  EXPECT_EQ(light.find(base::Lit("ロス率=")), std::string::npos);
 }
 
 TEST_F(ReportTest, SevenStockLengthsMakeTwoRows) {
@@ -72,7 +72,7 @@ TEST_F(ReportTest, SevenStockLengthsMakeTwoRows) {
   job.priority = 0;
   Build(job);
   const auto chars = testing::DrawnChars(Slot(1));
-  const std::string& times = text::Lit("×");
+  const std::string& times = base::Lit("×");
   const auto first = testing::FindRuns(chars, "6000" + times + "1");
   const auto seventh = testing::FindRuns(chars, "9000" + times + "1");
   ASSERT_EQ(first.size(), 1u);
@@ -85,7 +85,7 @@ TEST_F(ReportTest, SevenStockLengthsMakeTwoRows) {
 TEST_F(ReportTest, ZeroRemnantShowsADash) {
   Build({{{5400, 2}}, {{2700, 4}}, 6, 0, 0}, {true, false});
   // Two 2700 pieces fill a 5400 bar exactly: the remnant cell holds "－".
-  EXPECT_NE(PageText(Slot(1)).find(text::Lit("－")), std::string::npos);
+  EXPECT_NE(PageText(Slot(1)).find(base::Lit("－")), std::string::npos);
 }
 
 TEST_F(ReportTest, SevenPieceKindsMakeATwoRowGroup) {
@@ -93,7 +93,7 @@ TEST_F(ReportTest, SevenPieceKindsMakeATwoRowGroup) {
   for (int i = 0; i < 7; ++i) job.cut.push_back({1000 + 100 * i, 1});
   Build(job, {true, false});
   const auto chars = testing::DrawnChars(Slot(1));
-  const std::string& times = text::Lit("×");
+  const std::string& times = base::Lit("×");
   // In the table (after the summary's cut grid), the stock cell stands half a row pitch
   // (28.8 dots) below the first row of pieces; the sixth piece opens a second row, one pitch
   // (57.6 dots) lower.
@@ -115,7 +115,7 @@ TEST_F(ReportTest, TableBDrawsEveryBar) {
   const auto chars = testing::DrawnChars(Slot(1));
   // "5500×3" once in the summary, then "5500" alone in each of the three row groups.
   EXPECT_EQ(testing::FindRuns(chars, "5500").size(), 4u);
-  EXPECT_EQ(testing::FindRuns(chars, "5500" + text::Lit("×")).size(), 1u);
+  EXPECT_EQ(testing::FindRuns(chars, "5500" + base::Lit("×")).size(), 1u);
 }
 
 TEST_F(ReportTest, LongTableAContinuesWithItsHeader) {
@@ -129,14 +129,14 @@ TEST_F(ReportTest, LongTableAContinuesWithItsHeader) {
   // then the table's top rule and header.
   for (int page = 2; page <= r.pages; ++page) {
     const std::string t = PageText(Slot(page));
-    const std::size_t member = t.find(text::Lit("部材名"));
-    const std::size_t head = t.find(text::Lit("素材×本数"));
+    const std::size_t member = t.find(base::Lit("部材名"));
+    const std::size_t head = t.find(base::Lit("素材×本数"));
     ASSERT_NE(member, std::string::npos) << page;
     ASSERT_NE(head, std::string::npos) << page;
     EXPECT_LT(member, head);
-    EXPECT_EQ(t.find(text::Lit("工事名")), std::string::npos);
+    EXPECT_EQ(t.find(base::Lit("工事名")), std::string::npos);
   }
-  EXPECT_EQ(PageText(Slot(1)).find(text::Lit("素材×本数")), std::string::npos);
+  EXPECT_EQ(PageText(Slot(1)).find(base::Lit("素材×本数")), std::string::npos);
 }
 
 TEST_F(ReportTest, ManyBarsOfOnePatternContinueOnNewPages) {
@@ -174,11 +174,11 @@ TEST_F(ReportTest, FirstRowGroupWithoutRoomStartsANewPage) {
     EXPECT_EQ(r.pages, 2);
     ExpectAllOnTheSheet(r.pages);
     // The table begins on page 2 with its member line and header; page 1 holds the summary.
-    const std::string head = text::Lit("切断パターン");  // in both tables' header lines
+    const std::string head = base::Lit("切断パターン");  // in both tables' header lines
     EXPECT_EQ(PageText(Slot(1)).find(head), std::string::npos);
     const std::string second = PageText(Slot(2));
-    ASSERT_NE(second.find(text::Lit("部材名")), std::string::npos);
-    EXPECT_LT(second.find(text::Lit("部材名")), second.find(head));
+    ASSERT_NE(second.find(base::Lit("部材名")), std::string::npos);
+    EXPECT_LT(second.find(base::Lit("部材名")), second.find(head));
     EXPECT_NE(second.find("151"), std::string::npos);  // the last piece is drawn
   }
   // A table that fits stays on the summary page.

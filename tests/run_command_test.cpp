@@ -8,7 +8,8 @@
 #include "tests/fakes.h"
 #include "tests/reference_search.h"
 
-namespace zarvel::optimiser {
+namespace zarvel::run {
+using namespace zarvel::optimiser;
 namespace {
 
 using testing::FakeForm;
@@ -24,7 +25,7 @@ class RunCommandTest : public ::testing::Test {
 };
 
 TEST_F(RunCommandTest, ReadsTheConditions) {
-  form.Set(JobField::kProjectName, text::Lit("  ○○ビル新築工事 "));
+  form.Set(JobField::kProjectName, base::Lit("  ○○ビル新築工事 "));
   form.Set(JobField::kKerf, " 3.9");
   form.Set(JobField::kMargin, "-7.9");
   form.Set(JobField::kPriorityLength, "99999999999");
@@ -33,8 +34,8 @@ TEST_F(RunCommandTest, ReadsTheConditions) {
   EXPECT_EQ(c.year, 18);
   EXPECT_EQ(c.month, 10);
   EXPECT_EQ(c.day, 12);
-  EXPECT_EQ(c.project_name, text::Lit("○○ビル新築工事"));
-  EXPECT_EQ(c.member_name, text::Lit("<部材名>"));
+  EXPECT_EQ(c.project_name, base::Lit("○○ビル新築工事"));
+  EXPECT_EQ(c.member_name, base::Lit("<部材名>"));
   EXPECT_DOUBLE_EQ(c.unit_weight, 74.12);
   EXPECT_EQ(c.kerf, 3);  // truncated toward zero
   EXPECT_EQ(c.margin, -7);
@@ -46,8 +47,8 @@ TEST_F(RunCommandTest, EmptyListsAreReportedOnlyWhenTheUserRuns) {
   FakeForm::Fill(form.stock, {"6000.2"});
   EXPECT_EQ(Run(), RunOutcome::kNoCut);
   ASSERT_EQ(host.messages.size(), 2u);
-  EXPECT_EQ(host.messages[0], text::Lit("[#×]素材が未入力です。"));
-  EXPECT_EQ(host.messages[1], text::Lit("[#×]切断材が未入力です。"));
+  EXPECT_EQ(host.messages[0], base::Lit("[#×]素材が未入力です。"));
+  EXPECT_EQ(host.messages[1], base::Lit("[#×]切断材が未入力です。"));
 
   EXPECT_EQ(Run(false), RunOutcome::kNoCut);
   EXPECT_EQ(host.messages.size(), 2u);
@@ -62,7 +63,7 @@ TEST_F(RunCommandTest, SuccessfulRunOpensThePreview) {
   EXPECT_TRUE(host.messages.empty());
   EXPECT_FALSE(host.busy);
   ASSERT_EQ(host.preview_captions.size(), 1u);
-  EXPECT_EQ(host.preview_captions[0], text::Lit("棒材Zarvel５ (2025.04.01版) 印刷プレビュー"));
+  EXPECT_EQ(host.preview_captions[0], base::Lit("棒材Zarvel５ (2025.04.01版) 印刷プレビュー"));
   EXPECT_EQ(records->best.pattern_count, 1);
   EXPECT_EQ(host.progress.back(), "(100)   1.709 %");
   EXPECT_EQ(host.progress.size(), 101u);  // 中 is the default precision
@@ -70,15 +71,15 @@ TEST_F(RunCommandTest, SuccessfulRunOpensThePreview) {
 
 TEST_F(RunCommandTest, CellsThatReadOtherThanTheyLookAreNamed) {
   for (const char* plain : {" 5500.  3", "5500", "5500.", "６０００.１０"})
-    EXPECT_FALSE(ReadsOtherThanItLooks(text::Utf8ToCp932(plain))) << plain;
+    EXPECT_FALSE(ReadsOtherThanItLooks(base::Utf8ToCp932(plain))) << plain;
   for (const char* odd : {"6000,10", "1850*24", "1850x24", "1850.2.4", ".5", "６０００．１０"})
-    EXPECT_TRUE(ReadsOtherThanItLooks(text::Utf8ToCp932(odd))) << odd;
+    EXPECT_TRUE(ReadsOtherThanItLooks(base::Utf8ToCp932(odd))) << odd;
   FakeForm::Fill(form.stock, {"6000,10", "45000.2", "5500.3"});
   FakeForm::Fill(form.cut, {"1850*24", "x2400.3", "2700.4"});  // x2400.3 reads as nothing
   const std::vector<std::string> expected = {
-      text::Lit("素材リスト  6000,10 → 600010 × 1 本"),
-      text::Lit("素材リスト  45000.2 → 45000 × 2 本 (40000 ㎜を超える素材長)"),
-      text::Lit("切断リスト  1850*24 → 1850 × 1 本")};
+      base::Lit("素材リスト  6000,10 → 600010 × 1 本"),
+      base::Lit("素材リスト  45000.2 → 45000 × 2 本 (40000 ㎜を超える素材長)"),
+      base::Lit("切断リスト  1850*24 → 1850 × 1 本")};
   EXPECT_EQ(DoubtfulCells(form), expected);
   // Re-laid out in canonical form, the cells are still named: their texts were noted.
   RelayoutGrids(*records, form);
@@ -98,7 +99,7 @@ TEST_F(RunCommandTest, ShortJobSaysWhatToAddAtEveryPrecision) {
     FakeForm::Fill(form.cut, {"5000.2"});
     EXPECT_EQ(Run(), RunOutcome::kShort);
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0], text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。\n"
+    EXPECT_EQ(host.messages[0], base::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。\n"
                                           "不足: 6000 × 1 本 を追加すれば計画できます"));
     EXPECT_TRUE(host.busy_at_message[0]);  // the hourglass goes after the message
     EXPECT_FALSE(host.busy);
@@ -127,7 +128,7 @@ TEST_F(RunCommandTest, APieceNoBarHoldsIsNamed) {
   EXPECT_EQ(Run(), RunOutcome::kInfeasible);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0],
-            text::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。\n3021 mm "
+            base::Lit("[#×]素材数不足か素材長が足りないため、Zarvel不能です。\n3021 mm "
                       "の切断材を取れる素材がありません (最長の素材 3000 mm、素材の余裕 20 mm)"));
   EXPECT_TRUE(records->shortage.empty());
   EXPECT_EQ(records->with_shortage, nullptr);
@@ -181,4 +182,4 @@ TEST_F(RunCommandTest, PrecisionChoosesTheAttempts) {
 }
 
 }  // namespace
-}  // namespace zarvel::optimiser
+}  // namespace zarvel::run

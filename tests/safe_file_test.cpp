@@ -41,7 +41,7 @@ std::vector<std::string> Names(const fs::path& dir) {
 
 // The message the user reads, as UTF-8.
 std::string WriteMessage(const std::string& path, const FileResult& r) {
-  return text::Cp932ToUtf8(CannotWriteMessage(path, r.Reason()));
+  return base::Cp932ToUtf8(CannotWriteMessage(path, r.Reason()));
 }
 
 class SaveTest : public ::testing::Test {
@@ -160,7 +160,7 @@ TEST_F(SaveTest, FoldersFifosAndDevicesAreNeverReplaced) {
     EXPECT_TRUE(fs::is_character_file(device));
   }
   std::string content;
-  EXPECT_EQ(text::Cp932ToUtf8(ReadWholeFile(fifo, content, 100).Reason()),
+  EXPECT_EQ(base::Cp932ToUtf8(ReadWholeFile(fifo, content, 100).Reason()),
             "通常のファイルではありません");
 }
 
@@ -206,7 +206,7 @@ TEST_F(SaveTest, ReadingSaysWhyAndRefusesOverlongJobs) {
   form.SetDataModified(true);
   const FileResult r = OpenJobFile(form, path);
   EXPECT_EQ(
-      text::Cp932ToUtf8(CannotReadMessage(path, r.Reason())),
+      base::Cp932ToUtf8(CannotReadMessage(path, r.Reason())),
       "[×]" + temp.path().string() + "/\njob.zv5\nは読み込めません\nアクセスが許可されていません");
   EXPECT_TRUE(form.DataModified());  // the unsaved job is still there, and still unsaved
 
@@ -215,11 +215,11 @@ TEST_F(SaveTest, ReadingSaysWhyAndRefusesOverlongJobs) {
   const std::string head = "[FmUnit1]\r\nedSiro = 9\r\n";
   WriteBytes(big, head + std::string(kMaxJobFileSize + 1 - head.size(), '\n'));
   const FileResult too_big = OpenJobFile(form, big);
-  EXPECT_EQ(text::Cp932ToUtf8(too_big.Reason()), "ファイルが大きすぎます");
-  EXPECT_EQ(form.Field(optimiser::JobField::kKerf).Text(), "  3");
+  EXPECT_EQ(base::Cp932ToUtf8(too_big.Reason()), "ファイルが大きすぎます");
+  EXPECT_EQ(form.Field(run::JobField::kKerf).Text(), "  3");
   fs::resize_file(big, kMaxJobFileSize);
   EXPECT_TRUE(OpenJobFile(form, big));
-  EXPECT_EQ(form.Field(optimiser::JobField::kKerf).Text(), "9");
+  EXPECT_EQ(form.Field(run::JobField::kKerf).Text(), "9");
   EXPECT_FALSE(form.DataModified());
 }
 

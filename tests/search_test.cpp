@@ -51,7 +51,7 @@ TEST(BarFill, WorkedFirstFill) {
   EXPECT_EQ(bar.piece_counts[1], 2);  // 1500
   EXPECT_EQ(bar.piece_counts[2], 1);  // 2000
   EXPECT_EQ(bar.remnant, 991);
-  EXPECT_EQ(text::Format("%.3f", bar.remnant_rate), "16.517");
+  EXPECT_EQ(base::Format("%.3f", bar.remnant_rate), "16.517");
   // The fill drew exactly three numbers: the fourth output is next.
   EXPECT_EQ(r->random.Random(99999), 90558u);
 }
@@ -91,8 +91,8 @@ TEST(Search, TwoPiecesPerBar) {
   EXPECT_EQ(plan.stock_length, 11000);
   EXPECT_EQ(plan.required_length, 10800);
   EXPECT_EQ(plan.remnant_length, 188);
-  EXPECT_EQ(text::Format("%.6f", plan.remnant_rate), "1.709091");
-  EXPECT_EQ(text::Format("%.6f", plan.loss_rate), "1.851852");
+  EXPECT_EQ(base::Format("%.6f", plan.remnant_rate), "1.709091");
+  EXPECT_EQ(base::Format("%.6f", plan.loss_rate), "1.851852");
 }
 
 TEST(Search, PriorityStockIsUsedFirst) {
@@ -225,8 +225,8 @@ TEST(Search, ProgressTextsAndPauses) {
   FakeHost host;
   ASSERT_EQ(RunSearch(*r, {&host, &host, &host}, 100), 0);
   ASSERT_EQ(host.progress.size(), 101u);
-  EXPECT_EQ(host.progress[0], text::Lit("(  1)   1.709 %\n[Shift]キーで中止"));
-  EXPECT_EQ(host.progress[49], text::Lit("( 50)   1.709 %\n[Shift]キーで中止"));
+  EXPECT_EQ(host.progress[0], base::Lit("(  1)   1.709 %\n[Shift]キーで中止"));
+  EXPECT_EQ(host.progress[49], base::Lit("( 50)   1.709 %\n[Shift]キーで中止"));
   EXPECT_EQ(host.progress[100], "(100)   1.709 %");
   EXPECT_EQ(host.pauses, (std::vector<int>{100, 100}));
 }

@@ -20,7 +20,7 @@
 namespace zarvel::app {
 namespace {
 
-using optimiser::JobField;
+using run::JobField;
 
 class SectionFieldTest : public ::testing::Test {
  protected:
@@ -61,8 +61,8 @@ class SectionFieldTest : public ::testing::Test {
     QTest::keyClick(Popup(), Qt::Key_Down);
     QTest::keyClick(Popup(), Qt::Key_Return);
   }
-  std::string Member() { return text::Cp932ToUtf8(member->Text()); }
-  std::string Weight() { return text::Cp932ToUtf8(weight->Text()); }
+  std::string Member() { return base::Cp932ToUtf8(member->Text()); }
+  std::string Weight() { return base::Cp932ToUtf8(weight->Text()); }
 
   std::unique_ptr<testing::TempDir> settings;
   optimiser::OptimiserRecords records;
@@ -137,7 +137,7 @@ TEST_F(SectionFieldTest, PartsDialogLoadsOneSectionWithItsMarks) {
   std::set<int32_t> lengths;
   for (int row = 1; row < grid->RowCount(); ++row)
     for (int col = 1; col < grid->ColCount(); ++col)
-      if (const int32_t length = text::ParseCellText(grid->Cell(col, row)).length)
+      if (const int32_t length = base::ParseCellText(grid->Cell(col, row)).length)
         lengths.insert(length);
   EXPECT_EQ(lengths, (std::set<int32_t>{2400, 3500}));
   EXPECT_EQ(*window->MarkList(),

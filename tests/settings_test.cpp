@@ -31,12 +31,12 @@ TEST(Profile, ReadsAndWritesKeysWithoutRegardToCase) {
 TEST(Profile, CaseFoldsOnlyLettersOutsideTwoByteCharacters) {
   // "Ｕ" is 0x82 0x74 and "５" 0x82 0x54: folding the trail byte 't' would make them equal.
   const std::string content =
-      text::Utf8ToCp932("[ZarvelＵ]\r\nLastFile=u\r\n[zARVEL５]\r\nlastFILE=5\r\n");
-  EXPECT_EQ(ProfileValue(content, text::Utf8ToCp932("Zarvel５"), "LastFile", "x"), "5");
-  EXPECT_EQ(ProfileValue(content, text::Utf8ToCp932("ZARVELＵ"), "LASTFILE", "x"), "u");
-  EXPECT_EQ(ProfileValue(content, text::Utf8ToCp932("Zarvelｕ"), "LastFile", "x"), "x");
+      base::Utf8ToCp932("[ZarvelＵ]\r\nLastFile=u\r\n[zARVEL５]\r\nlastFILE=5\r\n");
+  EXPECT_EQ(ProfileValue(content, base::Utf8ToCp932("Zarvel５"), "LastFile", "x"), "5");
+  EXPECT_EQ(ProfileValue(content, base::Utf8ToCp932("ZARVELＵ"), "LASTFILE", "x"), "u");
+  EXPECT_EQ(ProfileValue(content, base::Utf8ToCp932("Zarvelｕ"), "LastFile", "x"), "x");
   // ASCII letters after a two-byte character still fold ("表" ends in a backslash).
-  EXPECT_EQ(ProfileValue(text::Utf8ToCp932("[表t]\nK=1\n"), text::Utf8ToCp932("表T"), "k", "x"),
+  EXPECT_EQ(ProfileValue(base::Utf8ToCp932("[表t]\nK=1\n"), base::Utf8ToCp932("表T"), "k", "x"),
             "1");
 }
 
@@ -49,8 +49,8 @@ TEST(Settings, FolderAndLastFile) {
   WriteLastFile("/jobs/北町.zv5");
   EXPECT_EQ(ReadLastFile(), "/jobs/北町.zv5");
   const std::string on_disk = testing::ReadBytes(SettingsFilePath());
-  EXPECT_NE(on_disk.find(text::Lit("[Zarvel５]")), std::string::npos);  // CP932 on disk
-  EXPECT_NE(on_disk.find(text::Lit("北町")), std::string::npos);
+  EXPECT_NE(on_disk.find(base::Lit("[Zarvel５]")), std::string::npos);  // CP932 on disk
+  EXPECT_NE(on_disk.find(base::Lit("北町")), std::string::npos);
   WriteLastFile("/jobs/\xF0\x9F\x94\xA9.zv5");  // not CP932: nothing damaged is written
   EXPECT_EQ(ReadLastFile(), "");
   unsetenv("ZARVEL5_SETTINGS_DIR");

@@ -10,7 +10,7 @@
 #include "base/numbers.h"
 #include "tests/fakes.h"
 
-namespace zarvel::text {
+namespace zarvel::base {
 namespace {
 
 TEST(ParseNumber, ReadsWhatUsersType) {
@@ -255,4 +255,4 @@ TEST(CellText, NormalisesToTheCanonicalForm) {
 }
 
 }  // namespace
-}  // namespace zarvel::text
+}  // namespace zarvel::base

@@ -26,7 +26,7 @@ class TextPageTest : public ::testing::Test {
     drawing::SelectPage(11);
     ResetValueFields();
     ResetHeadingNumbers();
-    drawing::ClearTemplateFlag(0);
+    report::ClearTemplateFlag(0);
   }
   void TearDown() override { drawing::SetRecording(false); }
 
@@ -62,13 +62,13 @@ TEST_F(TextPageTest, StyleSizes) {
 
 TEST_F(TextPageTest, CellsOnTheByteColumnGrid) {
   Fresh(3.0, 0);  // 15 dots a column
-  PutTextAt(0, 0, "AB" + Lit("漢") + "$C");
-  EXPECT_EQ(
-      PageCommands(11, "text"),
-      (std::vector<std::string>{"text 1.0 1.0 \"A\"", "text 17.0 1.0 \"B\"",
-                                "text 31.0 1.0 \"" + Lit("漢") + "\"", "text 77.0 1.0 \"C\""}));
+  PutTextAt(0, 0, "AB" + base::Lit("漢") + "$C");
+  EXPECT_EQ(PageCommands(11, "text"),
+            (std::vector<std::string>{"text 1.0 1.0 \"A\"", "text 17.0 1.0 \"B\"",
+                                      "text 31.0 1.0 \"" + base::Lit("漢") + "\"",
+                                      "text 77.0 1.0 \"C\""}));
   drawing::SelectPage(11);
-  PutTextAt(0, 0, std::string("A ") + Lit("　") + "\x82");  // blanks and a lone lead byte
+  PutTextAt(0, 0, std::string("A ") + base::Lit("　") + "\x82");  // blanks and a lone lead byte
   EXPECT_EQ(PageCommands(11, "text"), (std::vector<std::string>{"text 1.0 1.0 \"A\""}));
   drawing::SelectPage(11);
   DrawTextCell(10.2, 10.2, "x");
@@ -79,13 +79,15 @@ TEST_F(TextPageTest, CellsOnTheByteColumnGrid) {
 
 TEST_F(TextPageTest, RuleCharactersAreDrawnTwice) {
   Fresh(4, 2);  // 20 dots a column
-  PutTextAt(0, 0, Lit("──│"));
+  PutTextAt(0, 0, base::Lit("──│"));
   // Each "─" a quarter column left and right of its cell; "│" a third above and below.
-  EXPECT_EQ(PageCommands(11, "text"),
-            (std::vector<std::string>{
-                "text -3.0 1.0 \"" + Lit("─") + "\"", "text 7.0 1.0 \"" + Lit("─") + "\"",
-                "text 37.0 1.0 \"" + Lit("─") + "\"", "text 47.0 1.0 \"" + Lit("─") + "\"",
-                "text 81.0 -3.0 \"" + Lit("│") + "\"", "text 81.0 7.0 \"" + Lit("│") + "\""}));
+  EXPECT_EQ(
+      PageCommands(11, "text"),
+      (std::vector<std::string>{
+          "text -3.0 1.0 \"" + base::Lit("─") + "\"", "text 7.0 1.0 \"" + base::Lit("─") + "\"",
+          "text 37.0 1.0 \"" + base::Lit("─") + "\"", "text 47.0 1.0 \"" + base::Lit("─") + "\"",
+          "text 81.0 -3.0 \"" + base::Lit("│") + "\"",
+          "text 81.0 7.0 \"" + base::Lit("│") + "\""}));
 }
 
 TEST_F(TextPageTest, RotatedText) {
@@ -124,40 +126,41 @@ TEST_F(TextPageTest, UnitSuperscripts) {
 
 TEST_F(TextPageTest, SubscriptsPrimesAndEnlargedLetters) {
   Fresh(4, 2);
-  PutNotationText(0, 0, 0, 0, Lit("βy"));
+  PutNotationText(0, 0, 0, 0, base::Lit("βy"));
   // y small (3 mm, 1.75 mm wide) 1.75 columns on and 3/8 H lower; β stays in the line.
-  EXPECT_EQ(
-      PageCommands(11, "text"),
-      (std::vector<std::string>{"text 37.0 17.0 \"y\"", "text 1.0 1.0 \"" + Lit("β") + "\""}));
+  EXPECT_EQ(PageCommands(11, "text"),
+            (std::vector<std::string>{"text 37.0 17.0 \"y\"",
+                                      "text 1.0 1.0 \"" + base::Lit("β") + "\""}));
   EXPECT_EQ(PageCommands(11, "font ").front(), "font 30 16 0 0");
 
   Fresh(4, 2);
-  PutNotationText(0, 0, 0, 0, Lit("σy"));
+  PutNotationText(0, 0, 0, 0, base::Lit("σy"));
   const auto s = PageCommands(11);
   EXPECT_EQ(PageCommands(11, "font ").front(), "font 54 26 0 0");  // 11/8 H, half of that wide
-  EXPECT_EQ(PageText(11), Lit("σ") + "y");
+  EXPECT_EQ(PageText(11), base::Lit("σ") + "y");
 
   Fresh(4, 2);
-  PutNotationText(0, 0, 0, 0, Lit("β'y"));
+  PutNotationText(0, 0, 0, 0, base::Lit("β'y"));
   EXPECT_EQ(PageCommands(11, "text"),
             (std::vector<std::string>{"text 37.0 1.0 \"'\"", "text 41.0 17.0 \"y\"",
-                                      "text 1.0 1.0 \"" + Lit("β") + "\""}));
+                                      "text 1.0 1.0 \"" + base::Lit("β") + "\""}));
 
   Fresh(4, 2);
-  PutNotationText(0, 0, 0, 0, Lit("Ｌx/2"));
-  EXPECT_EQ(PageText(11), Lit("Ｌ") + "x/2");
+  PutNotationText(0, 0, 0, 0, base::Lit("Ｌx/2"));
+  EXPECT_EQ(PageText(11), base::Lit("Ｌ") + "x/2");
   EXPECT_EQ(PageCommands(11, "text")[1], "text 37.0 17.0 \"x\"");
 
   Fresh(4, 2);
-  PutNotationText(0, 0, 0, 0, Lit("αβ"));
-  EXPECT_EQ(PageText(11), Lit("α") + Lit("β"));
-  EXPECT_EQ(PageCommands(11, "text")[0], "text -3.0 -13.0 \"" + Lit("α") + "\"");  // raised, left
+  PutNotationText(0, 0, 0, 0, base::Lit("αβ"));
+  EXPECT_EQ(PageText(11), base::Lit("α") + base::Lit("β"));
+  EXPECT_EQ(PageCommands(11, "text")[0],
+            "text -3.0 -13.0 \"" + base::Lit("α") + "\"");  // raised, left
 
   Fresh(4, 2);
   PutNotationText(0, 0, 0, 0, "N~=100");
-  EXPECT_EQ(PageText(11), Lit("－") + Lit("Ｎ") + "=100");
+  EXPECT_EQ(PageText(11), base::Lit("－") + base::Lit("Ｎ") + "=100");
   EXPECT_EQ(PageCommands(11, "text")[0],
-            "text 1.0 -17.0 \"" + Lit("－") + "\"");          // half a height up
+            "text 1.0 -17.0 \"" + base::Lit("－") + "\"");    // half a height up
   EXPECT_EQ(PageCommands(11, "font ")[0], "font 40 16 0 0");  // Ｎ narrowed
 
   Fresh(4, 2);
@@ -282,8 +285,8 @@ TEST_F(TextPageTest, TextFields) {
   PutNotationText(0, 0, 0, 0, "##########");
   PutNotationText(0, 0, 0, 0, "###");
   drawing::SelectPage(11);
-  FillTextLeft(0, Lit("　梁1　"), false);
-  EXPECT_EQ(PageCommands(11, "text")[0], "text 1.0 1.0 \"" + Lit("梁") + "\"");
+  FillTextLeft(0, base::Lit("　梁1　"), false);
+  EXPECT_EQ(PageCommands(11, "text")[0], "text 1.0 1.0 \"" + base::Lit("梁") + "\"");
   drawing::SelectPage(11);
   FillTextLeft(1, "toolong", false);  // longer than the field: centred
   EXPECT_EQ(PageCommands(11, "text")[0], "text -37.0 1.0 \"t\"");
@@ -296,22 +299,22 @@ TEST_F(TextPageTest, HeadingAndListNumbers) {
   Fresh(4, 2);
   for (const char* line :
        {"%.概要", "%.%目的", "%.%.%範囲", "%)a", "%)b", "%.設計", "%)c", "xxxxxxxxx%.late"}) {
-    PutReportLine(0, 0, Lit(line));
+    PutReportLine(0, 0, base::Lit(line));
   }
-  EXPECT_EQ(PageText(11), Lit("1.概要1.1目的1.1.1範囲1)a2)b2.設計1)cxxxxxxxxx%.late"));
+  EXPECT_EQ(PageText(11), base::Lit("1.概要1.1目的1.1.1範囲1)a2)b2.設計1)cxxxxxxxxx%.late"));
 }
 
 TEST_F(TextPageTest, NotesAreDropped) {
   Fresh(4, 2);
-  PutReportLine(0, 0, Lit("説明　【社内メモ】"));
-  EXPECT_EQ(PageText(11), Lit("説明"));
+  PutReportLine(0, 0, base::Lit("説明　【社内メモ】"));
+  EXPECT_EQ(PageText(11), base::Lit("説明"));
 }
 
 TEST_F(TextPageTest, RuledTable) {
   Fresh(4, 2);
-  PutReportLine(0, 0, Lit("┌─┬─┐"));
-  PutReportLine(0, 4, Lit("│ab│cd│"));
-  PutReportLine(0, 8, Lit("└─┴─┘"));
+  PutReportLine(0, 0, base::Lit("┌─┬─┐"));
+  PutReportLine(0, 4, base::Lit("│ab│cd│"));
+  PutReportLine(0, 8, base::Lit("└─┴─┘"));
   EXPECT_EQ(PageText(11), "abcd");  // no box character as text
   // One rule across the top and one across the bottom, from column 1's centre (2 mm) to
   // column 9's (18 mm) at mid-row (+2 mm); three rules down from the first row's middle to the
@@ -334,30 +337,30 @@ TEST_F(TextPageTest, RulesStopBelowColumn256) {
   // A rule from column 251 closed at column 255 is drawn; the one closed exactly at column 256
   // is not (columns count from 1, the character at byte 255 is column 256).
   std::string line(250, ' ');
-  line += Lit("┌─┐");  // columns 251, 253, 255
+  line += base::Lit("┌─┐");  // columns 251, 253, 255
   std::string beyond(251, ' ');
-  beyond += Lit("┌─┐");  // columns 252, 254, 256
+  beyond += base::Lit("┌─┐");  // columns 252, 254, 256
   std::string kept = line;
   DrawTableRules(0, 0, kept);
   EXPECT_EQ(PageCommands(11, "line ").size(), 1u);  // the rule across
   drawing::SelectPage(11);
   DrawTableRules(0, 0, beyond);
   EXPECT_TRUE(PageCommands(11, "line ").empty());  // no horizontal rule: its end is column 256
-  EXPECT_EQ(beyond.substr(251 + 4, 2), Lit("┐"));  // and the character is left as it was
+  EXPECT_EQ(beyond.substr(251 + 4, 2), base::Lit("┐"));  // and the character is left as it was
 }
 
 TEST_F(TextPageTest, OneResetForThePageContext) {
   Fresh(4, 2);
   PutNotationText(0, 0, 0, 0, "Lx### ###");
-  drawing::SetTemplateFlag('Q');
-  PutReportLine(0, 0, Lit("%.a"));
+  report::SetTemplateFlag('Q');
+  PutReportLine(0, 0, base::Lit("%.a"));
   drawing::CanvasMoveTo(canvas, 1, 1);
   ASSERT_GT(drawing::PageCapacity(11), 0);
   drawing::ResetPageContext();
   EXPECT_EQ(TextStyle().height, 0);
   EXPECT_EQ(AnonymousFieldCount(), 0);
   EXPECT_EQ(FieldAt(kFirstNamedField), nullptr);
-  EXPECT_FALSE(drawing::TemplateFlag('Q'));
+  EXPECT_FALSE(report::TemplateFlag('Q'));
   EXPECT_EQ(drawing::PageCapacity(11), 0);
   EXPECT_EQ(drawing::LastPageIndex(), 0);
   EXPECT_FALSE(drawing::Recording());
@@ -366,20 +369,20 @@ TEST_F(TextPageTest, OneResetForThePageContext) {
   drawing::BeginPageDrawing(canvas, 0, 1800, 2700);
   drawing::SetRecording(true);
   Fresh(4, 2);
-  PutReportLine(0, 0, Lit("%.a"));
+  PutReportLine(0, 0, base::Lit("%.a"));
   EXPECT_EQ(PageText(11), "1.a");
 }
 
 TEST_F(TextPageTest, LoneRuleCharacterIsText) {
   Fresh(4, 2);
-  PutReportLine(0, 0, Lit("a─b"));
-  EXPECT_EQ(PageText(11), "a" + Lit("─") + Lit("─") + "b");
+  PutReportLine(0, 0, base::Lit("a─b"));
+  EXPECT_EQ(PageText(11), "a" + base::Lit("─") + base::Lit("─") + "b");
   EXPECT_TRUE(PageCommands(11, "line ").empty());
 }
 
 TEST_F(TextPageTest, FieldInACellIsWidenedToTheCell) {
   Fresh(4, 2);
-  PutReportLine(0, 0, Lit("│############│"));
+  PutReportLine(0, 0, base::Lit("│############│"));
   ASSERT_EQ(AnonymousFieldCount(), 1);
   const ValueField* f = FieldAt(0);
   EXPECT_EQ(f->length, 12);
@@ -389,51 +392,51 @@ TEST_F(TextPageTest, FieldInACellIsWidenedToTheCell) {
 
 // Template blocks.
 const std::vector<std::string> kStockGrid = {
-    "LF3-|" + Lit("　　　┌──────┬──────┐"),
-    "----|" + Lit("　　 &│############│############│"),
-    "----|" + Lit("　　　├──────┼──────┤"),
-    "----|" + Lit("　　　└──────┴──────┘"),
+    "LF3-|" + base::Lit("　　　┌──────┬──────┐"),
+    "----|" + base::Lit("　　 &│############│############│"),
+    "----|" + base::Lit("　　　├──────┼──────┤"),
+    "----|" + base::Lit("　　　└──────┴──────┘"),
 };
 const std::vector<std::string> kTotals = {
-    "4.0-|" + Lit("　　─────"),
-    "3.2-|" + Lit("　　 素材延長=####.###  (m)"),
-    "4.8-X" + Lit("　　 素材重量=####.###  (t)"),
-    "3.2-|" + Lit("　　─────"),
+    "4.0-|" + base::Lit("　　─────"),
+    "3.2-|" + base::Lit("　　 素材延長=####.###  (m)"),
+    "4.8-X" + base::Lit("　　 素材重量=####.###  (t)"),
+    "3.2-|" + base::Lit("　　─────"),
 };
 
 TEST_F(TextPageTest, TableBlockRepeatsItsRow) {
   SetTextStyle(3.6, 0, 0, 1);
-  EXPECT_NEAR(drawing::ExecPrintBlock(10, kStockGrid, 1, 3), 10 + 20.16, 1e-9);
+  EXPECT_NEAR(report::ExecPrintBlock(10, kStockGrid, 1, 3), 10 + 20.16, 1e-9);
   EXPECT_EQ(AnonymousFieldCount(), 6);  // two per row, row after row
   ResetValueFields();
-  EXPECT_NEAR(drawing::ExecPrintBlock(10, kStockGrid, 1, 1), 10 + 3 * 2.88, 1e-9);
+  EXPECT_NEAR(report::ExecPrintBlock(10, kStockGrid, 1, 1), 10 + 3 * 2.88, 1e-9);
   EXPECT_EQ(AnonymousFieldCount(), 2);
-  EXPECT_NEAR(drawing::ExecPrintBlock(10, kStockGrid, 0, 0), 10 + 4 * 2.88, 1e-9);
+  EXPECT_NEAR(report::ExecPrintBlock(10, kStockGrid, 0, 0), 10 + 4 * 2.88, 1e-9);
 }
 
 TEST_F(TextPageTest, ConditionLetters) {
   SetTextStyle(3.6, 0, 0, 1);
-  EXPECT_NEAR(drawing::ExecPrintBlock(0, kTotals, 0, 0), 10.4, 1e-9);
+  EXPECT_NEAR(report::ExecPrintBlock(0, kTotals, 0, 0), 10.4, 1e-9);
   EXPECT_EQ(AnonymousFieldCount(), 1);
-  drawing::SetTemplateFlag('X');
-  EXPECT_NEAR(drawing::ExecPrintBlock(0, kTotals, 0, 0), 15.2, 1e-9);
+  report::SetTemplateFlag('X');
+  EXPECT_NEAR(report::ExecPrintBlock(0, kTotals, 0, 0), 15.2, 1e-9);
   EXPECT_EQ(AnonymousFieldCount(), 2);
-  EXPECT_FALSE(drawing::TemplateFlag('X'));  // cleared after the block
+  EXPECT_FALSE(report::TemplateFlag('X'));  // cleared after the block
 }
 
 TEST_F(TextPageTest, AdvancesFromPrefixes) {
   SetTextStyle(3.6, 0, 0, 1);
-  EXPECT_NEAR(drawing::ExecPrintBlock(0, {"----|" + Lit("　　 　≪切 断 リ ス ト≫")}, 0, 0), 5.76,
-              1e-9);
-  EXPECT_NEAR(drawing::ExecPrintBlock(20, {"F1--|a", "-F2-|b", "0---|c", "+0--|d", "----|e"}, 0, 0),
+  EXPECT_NEAR(report::ExecPrintBlock(0, {"----|" + base::Lit("　　 　≪切 断 リ ス ト≫")}, 0, 0),
+              5.76, 1e-9);
+  EXPECT_NEAR(report::ExecPrintBlock(20, {"F1--|a", "-F2-|b", "0---|c", "+0--|d", "----|e"}, 0, 0),
               20 + 6.4 - 5.76, 1e-9);
-  EXPECT_NEAR(drawing::ExecPrintBlock(0, {"F4--|a", "----|b", "", "F1--|never"}, 0, 0), 2 * 2.52,
+  EXPECT_NEAR(report::ExecPrintBlock(0, {"F4--|a", "----|b", "", "F1--|never"}, 0, 0), 2 * 2.52,
               1e-9);
   // "-F" turns the advance in force upwards even when no F1..F4 names one: a kept 2.88 and a
   // named 2.52 alike.
-  EXPECT_NEAR(drawing::ExecPrintBlock(20, {"F3--|a", "-F--|b", "-F4-|c"}, 0, 0),
+  EXPECT_NEAR(report::ExecPrintBlock(20, {"F3--|a", "-F--|b", "-F4-|c"}, 0, 0),
               20 + 2.88 - 2.88 - 2.52, 1e-9);
-  EXPECT_NEAR(drawing::ExecPrintBlock(20, {"-Fx-|a"}, 0, 0), 20 - 5.76, 1e-9);
+  EXPECT_NEAR(report::ExecPrintBlock(20, {"-Fx-|a"}, 0, 0), 20 - 5.76, 1e-9);
   // The block leaves the style it found, in font code 1.
   EXPECT_EQ(TextStyle().font_code, 1);
   EXPECT_NEAR(TextStyle().height, 3.6, 1e-12);

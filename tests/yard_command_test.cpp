@@ -35,7 +35,7 @@ class YardCommandTest : public ::testing::Test {
     job::JobForm form(*records);
     for (std::size_t i = 0; i < stock.size(); ++i)
       form.StockGrid().SetCell(1, static_cast<int>(i) + 1, stock[i]);
-    form.SetFieldText(optimiser::JobField::kMemberName, text::Lit("H-200×100×5.5×8 小梁"));
+    form.SetFieldText(run::JobField::kMemberName, base::Lit("H-200×100×5.5×8 小梁"));
     for (std::size_t i = 0; i < cut.size(); ++i)
       form.CutGrid().SetCell(1, static_cast<int>(i) + 1, cut[i]);
     const std::string path = temp.File("job.zv5");
@@ -68,7 +68,7 @@ TEST_F(YardCommandTest, TheJobRemembersItsMeasuredStock) {
   ASSERT_EQ(Plan({Job({"2990.1"}), "--from-yard", "--yard", yard, "--save-job", saved}),
             kExitPlanned);
   const std::string bytes = testing::ReadBytes(saved);
-  EXPECT_NE(bytes.find("\r\nYardSection = " + text::Lit("H-200×100×5.5×8") +
+  EXPECT_NE(bytes.find("\r\nYardSection = " + base::Lit("H-200×100×5.5×8") +
                        "\r\nYardMeasured = 3000\r\n"),
             std::string::npos)
       << bytes;

@@ -16,7 +16,7 @@ class YardGuiTest : public ::testing::Test {
   void SetUp() override {
     qputenv("ZARVEL5_SETTINGS_DIR", QByteArray::fromStdString(temp.File("settings")));
     qputenv("ZARVEL5_YARD", QByteArray::fromStdString(temp.File("yard.sqlite")));
-    SetMessageHandler([this](const std::string& m) { messages.push_back(text::Cp932ToUtf8(m)); });
+    SetMessageHandler([this](const std::string& m) { messages.push_back(base::Cp932ToUtf8(m)); });
     window = std::make_unique<MainWindow>(*records);
     link = std::make_unique<YardLink>(*window, *records);
     window->show();
@@ -56,7 +56,7 @@ TEST_F(YardGuiTest, FillRunCommitAndUndo) {
     int64_t entry = 0;
     ASSERT_TRUE(y->Apply(c, entry));
   }
-  window->Edit(optimiser::JobField::kMemberName)->SetText(text::Lit("C-100×50×5×7.5 胴縁"));
+  window->Edit(run::JobField::kMemberName)->SetText(base::Lit("C-100×50×5×7.5 胴縁"));
   link->FillButton()->click();
   EXPECT_EQ(window->Grid1()->Cell(1, 1), " 2600.  1");
   EXPECT_EQ(window->Grid1()->Cell(window->VerticalOrder() ? 1 : 2, window->VerticalOrder() ? 2 : 1),

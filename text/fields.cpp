@@ -34,7 +34,7 @@ void SetClearBrush() {
 }
 
 std::string Fixed(int width, int decimals, double value) {
-  return Format("%*.*f", std::clamp(width, 0, 400), std::clamp(decimals, 0, 40), value);
+  return base::Format("%*.*f", std::clamp(width, 0, 400), std::clamp(decimals, 0, 40), value);
 }
 
 }  // namespace
@@ -115,7 +115,7 @@ void FillValue(int index, double value, bool use_field_style) {
   if (use_field_style) RestoreTextStyle(f->style);
   const double w = TextStyle().width;
   const int columns = static_cast<int>(std::trunc(f->field_width / std::max(w, 0.1) + 0.1));
-  std::string s(TrimBlanks(Fixed(columns, f->decimals, value)));
+  std::string s(base::TrimBlanks(Fixed(columns, f->decimals, value)));
   if (s.empty() || s[0] != '-') s.insert(s.begin(), ' ');
   while (static_cast<int>(s.size()) > columns && !s.empty()) s.erase(s.begin());
   SetClearBrush();
@@ -181,8 +181,8 @@ void FillTextCentred(int index, const std::string& text, bool use_field_style) {
   const ValueField* f = FieldAt(ResolveIndex(index));
   if (f == nullptr) return;
   const StFont saved = TextStyle();
-  const std::string folded = FoldFullWidthSpaces(text);
-  const std::string t(TrimBlanks(folded));
+  const std::string folded = base::FoldFullWidthSpaces(text);
+  const std::string t(base::TrimBlanks(folded));
   if (use_field_style) RestoreTextStyle(f->style);
   const double w = TextStyle().width;
   const ValueField field = *f;  // drawing may register fields
@@ -196,13 +196,13 @@ void FillTextLeft(int index, const std::string& text, bool use_field_style) {
   const int resolved = ResolveIndex(index);
   const ValueField* f = FieldAt(resolved);
   if (f == nullptr) return;
-  const std::string folded = FoldFullWidthSpaces(text);
-  std::string t(TrimBlanks(folded));
+  const std::string folded = base::FoldFullWidthSpaces(text);
+  std::string t(base::TrimBlanks(folded));
   if (static_cast<int>(t.size()) > f->length) {
     FillTextCentred(resolved, text, use_field_style);  // the same field, as in FmtPrint
     return;
   }
-  t += Spaces(f->length - static_cast<int>(t.size()));
+  t += base::Spaces(f->length - static_cast<int>(t.size()));
   const StFont saved = TextStyle();
   if (use_field_style) RestoreTextStyle(f->style);
   const ValueField field = *f;

@@ -24,7 +24,9 @@ void SetCanvasFont(drawing::Canvas& canvas, int height, int width, double angle,
   f.height = std::max(h, 1);
   f.width = std::max(w, 1);
   f.escapement = static_cast<int32_t>(std::trunc(std::clamp(angle * 10, -1e9, 1e9)));
-  f.face_name = face == 1 ? Lit("ＭＳ ゴシック") : face == 2 ? Lit("ＭＳ 明朝") : current.face_name;
+  f.face_name = face == 1   ? base::Lit("ＭＳ ゴシック")
+                : face == 2 ? base::Lit("ＭＳ 明朝")
+                            : current.face_name;
   canvas.SetFont(f);
 }
 
@@ -54,7 +56,7 @@ void DrawCellLines(drawing::Canvas& canvas, const drawing::Rect& cell, const std
                                                             std::min(text.size(), kMaxCellText)));
   buffer.push_back('\0');
   char* parts[kMaxCellLines];
-  const int n = SplitAt(buffer.data(), kMaxCellLines, ',', parts);
+  const int n = base::SplitAt(buffer.data(), kMaxCellLines, ',', parts);
   const int lh = canvas.TextHeight("#");
   const double gap = (static_cast<double>(cell.bottom - cell.top) - lh * n) / n;
   double y = gap / 2 + 0.5;

@@ -11,7 +11,7 @@ namespace zarvel::text {
 namespace {
 
 bool IsEnlargedGreek(const std::string& ch) {
-  static const std::string& list = Lit("αγεικνπστυχω");
+  static const std::string& list = base::Lit("αγεικνπστυχω");
   for (std::size_t i = 0; i + 1 < list.size(); i += 2)
     if (list.compare(i, 2, ch) == 0) return true;
   return false;
@@ -40,8 +40,8 @@ void PutNotationText(double x, double y, double along, double across, const std:
   while (i + 1 < len) {
     const double c = along + static_cast<double>(i) * w;
     if ((t[i] == 'N' || t[i] == 'B') && t[i + 1] == '~') {
-      PutText(x, y, c, across - 0.5 * h, Lit("－"));
-      const std::string& letter = t[i] == 'N' ? Lit("Ｎ") : Lit("Ｂ");
+      PutText(x, y, c, across - 0.5 * h, base::Lit("－"));
+      const std::string& letter = t[i] == 'N' ? base::Lit("Ｎ") : base::Lit("Ｂ");
       t.replace(i, 2, letter);
     }
     const auto b1 = static_cast<unsigned char>(t[i]);
@@ -83,8 +83,9 @@ void PutNotationText(double x, double y, double along, double across, const std:
       continue;
     }
     if (t[i] == '$') {
-      if (t.compare(i + 1, 2, Lit("Σ")) == 0) {
-        with_style(2 * h, 2 * w, [&] { PutText(x, y, c - 0.75 * w, across - 0.5 * h, Lit("Σ")); });
+      if (t.compare(i + 1, 2, base::Lit("Σ")) == 0) {
+        with_style(2 * h, 2 * w,
+                   [&] { PutText(x, y, c - 0.75 * w, across - 0.5 * h, base::Lit("Σ")); });
         Blank(t, i, 3);
       } else if (t[i + 1] == '(' || t[i + 1] == ')') {
         const std::string paren(1, t[i + 1]);

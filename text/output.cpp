@@ -28,10 +28,10 @@ constexpr Marker kMarkers[] = {
 };
 
 bool IsRuleAcross(const std::string& ch) {
-  return ch == Lit("─") || ch == Lit("━");
+  return ch == base::Lit("─") || ch == base::Lit("━");
 }
 bool IsRuleDown(const std::string& ch) {
-  return ch == Lit("│") || ch == Lit("┃");
+  return ch == base::Lit("│") || ch == base::Lit("┃");
 }
 
 }  // namespace
@@ -131,14 +131,14 @@ void PutText(double x, double y, double along, double across, const std::string&
     std::size_t best = std::string::npos;
     const Marker* marker = nullptr;
     for (const Marker& m : kMarkers) {
-      const std::size_t at = text.find(Lit(m.utf8));
+      const std::size_t at = text.find(base::Lit(m.utf8));
       if (at < best) {
         best = at;
         marker = &m;
       }
     }
     if (marker == nullptr) break;
-    std::size_t n = Lit(marker->utf8).size();
+    std::size_t n = base::Lit(marker->utf8).size();
     bool negative = false;
     if (marker->power_of_ten) {  // "$^6" prints "10" and a small "6"; "$~3" "10" and "-3"
       negative = text[best + 1] == '~';

@@ -25,7 +25,7 @@ ReportLineState& State() {
 
 // Whether the two-byte character `ch` is one of those in `list` (a CP932 string of them).
 bool OneOf(const std::string& ch, const char* utf8_list) {
-  const std::string& list = Lit(utf8_list);
+  const std::string& list = base::Lit(utf8_list);
   for (std::size_t i = 0; i + 1 < list.size(); i += 2)
     if (list.compare(i, 2, ch) == 0) return true;
   return false;
@@ -47,7 +47,8 @@ void DrawTableRules(double x, double y, std::string& line) {
   const StFont& style = TextStyle();
   const double w = style.width;
   const double ym = y + style.height / 2;
-  if (line.find(Lit("┌")) != std::string::npos || line.find(Lit("┏")) != std::string::npos) {
+  if (line.find(base::Lit("┌")) != std::string::npos ||
+      line.find(base::Lit("┏")) != std::string::npos) {
     for (RuleColumn& r : st.rules) r = RuleColumn{};
   }
   std::size_t h = 0;
@@ -69,18 +70,18 @@ void DrawTableRules(double x, double y, std::string& line) {
         h = i;
         hw = OneOf(ch, "┌└├┠") ? 1 : 2;
       }
-      if (ch == Lit("━") && hw != 0) hw = 2;
+      if (ch == base::Lit("━") && hw != 0) hw = 2;
       if (OneOf(ch, "┐┘┤┨┓┛┫┥")) {
         if (hw != 0) Rule(x + h * w, ym, x + i * w, ym, hw);
         hw = 0;
       }
-      if (ch == Lit("┃") && st.rules[i].weight != 0) st.rules[i].weight = 2;
+      if (ch == base::Lit("┃") && st.rules[i].weight != 0) st.rules[i].weight = 2;
       if (OneOf(ch, "┌┐┬┏┓┳┯┰")) st.rules[i] = {ym, OneOf(ch, "┌┐┬┯") ? 1 : 2};
       if (OneOf(ch, "┘└┴┛┗┻┷┸") && st.rules[i].weight != 0) {
         Rule(x + i * w, st.rules[i].start_y, x + i * w, ym, st.rules[i].weight);
         st.rules[i] = RuleColumn{};
       }
-      if (!(ch == Lit("─") && hw == 0)) {
+      if (!(ch == base::Lit("─") && hw == 0)) {
         line[i0] = ' ';
         line[i0 + 1] = ' ';
       }
@@ -92,9 +93,9 @@ void DrawTableRules(double x, double y, std::string& line) {
 void PutReportLine(double x, double y, const std::string& input) {
   ReportLineState& st = State();
   std::string line = input;
-  const std::size_t note = line.find(Lit("【"));
+  const std::size_t note = line.find(base::Lit("【"));
   if (note != std::string::npos) {
-    line = FoldFullWidthSpaces(line.substr(0, note));
+    line = base::FoldFullWidthSpaces(line.substr(0, note));
     while (!line.empty() && static_cast<unsigned char>(line.back()) <= ' ') line.pop_back();
   }
   std::array<int, 4>& n = st.headings;
@@ -104,21 +105,21 @@ void PutReportLine(double x, double y, const std::string& input) {
     if (tail.rfind("%.%.%", 0) == 0) {
       ++n[2];
       n[3] = 0;
-      line.replace(heading, 5, Format("%d.%d.%d", n[0], n[1], n[2]));
+      line.replace(heading, 5, base::Format("%d.%d.%d", n[0], n[1], n[2]));
     } else if (tail.rfind("%.%", 0) == 0) {
       ++n[1];
       n[2] = n[3] = 0;
-      line.replace(heading, 3, Format("%d.%d", n[0], n[1]));
+      line.replace(heading, 3, base::Format("%d.%d", n[0], n[1]));
     } else {
       ++n[0];
       n[1] = n[2] = n[3] = 0;
-      line.replace(heading, 2, Format("%d.", n[0]));
+      line.replace(heading, 2, base::Format("%d.", n[0]));
     }
   }
   const std::size_t list = line.find("%)");
   if (list != std::string::npos && list < kMarkerColumns) {
     ++n[3];
-    line.replace(list, 1, Format("%d", n[3]));
+    line.replace(list, 1, base::Format("%d", n[3]));
   }
 
   line += ' ';
@@ -131,13 +132,13 @@ void PutReportLine(double x, double y, const std::string& input) {
       continue;
     }
     const std::string ch = line.substr(i - 1, 2);
-    if (ch == Lit("　")) {
+    if (ch == base::Lit("　")) {
       line[i - 1] = line[i] = ' ';
     } else if (open == 0 && OneOf(ch, "│├┃┠┣┝")) {
       open = i + 2;
     } else if (open != 0 && OneOf(ch, "│┃┤┫┥")) {
       const std::string cell = line.substr(open - 1, i - open);
-      const std::string t(TrimBlanks(cell));
+      const std::string t(base::TrimBlanks(cell));
       const double along =
           (open - 1) * w +
           (static_cast<double>(cell.size()) - static_cast<double>(t.size())) * w / 2;

@@ -48,14 +48,14 @@ StockFill FillFromItems(const std::string& section, const std::vector<Item>& ite
   return fill;
 }
 
-void WriteStockCells(optimiser::Grid& grid, const StockFill& fill) {
+void WriteStockCells(run::Grid& grid, const StockFill& fill) {
   for (int r = 1; r < grid.RowCount(); ++r)
     for (int c = 1; c < grid.ColCount(); ++c) grid.SetCell(c, r, "");
   const int columns = std::max(grid.ColCount() - 1, 1);
   int k = 0;
   for (const StockLength& l : fill.lengths) {
     grid.SetCell(k % columns + 1, k / columns + 1,
-                 text::Format("%5d.%3lld", l.length, static_cast<long long>(l.count)));
+                 base::Format("%5d.%3lld", l.length, static_cast<long long>(l.count)));
     ++k;
   }
 }
@@ -68,11 +68,11 @@ std::string ChangeSummary(const Change& change, const StockFill& fill) {
         if (i.id == t.item) taken[l.length] += t.count;
   }
   std::string s = fill.section + "\n取り出す素材:";
-  for (auto [length, bars] : taken) s += text::Format(" %d×%lld", length, bars);
+  for (auto [length, bars] : taken) s += base::Format(" %d×%lld", length, bars);
   s += "\n加える端材:";
   if (change.adds.empty()) s += " なし";
   for (const NewItem& n : change.adds)
-    s += text::Format(" %d×%lld", n.length, static_cast<long long>(n.count));
+    s += base::Format(" %d×%lld", n.length, static_cast<long long>(n.count));
   return s;
 }
 
@@ -82,14 +82,14 @@ std::string LeftOutMessage(const StockFill& fill, int cells) {
   std::string named;
   for (std::size_t i = fill.left_out.size(); i-- > 0;) {
     if (fill.left_out.size() - 1 - i == kNamed) {
-      named += text::Format(" ほか %zu 種類", i + 1);
+      named += base::Format(" ほか %zu 種類", i + 1);
       break;
     }
     const StockLength& s = fill.left_out[i];
-    named += text::Format("%s%d×%lld", named.empty() ? "" : "、", s.length,
+    named += base::Format("%s%d×%lld", named.empty() ? "" : "、", s.length,
                           static_cast<long long>(s.count));
   }
-  return text::Format(
+  return base::Format(
       "在庫の長さが %zu 種類あり、素材リストの %d 枠に入りきらないため、"
       "短い端材 %zu 種類を除きました: %s",
       fill.lengths.size() + fill.left_out.size(), cells, fill.left_out.size(), named.c_str());
@@ -105,7 +105,7 @@ bool CommitChange(const optimiser::OptimiserRecords& r, const StockFill& fill, i
     const auto found = std::find_if(fill.lengths.begin(), fill.lengths.end(),
                                     [&](const StockLength& s) { return s.length == used.length; });
     if (found == fill.lengths.end()) {
-      message = text::Format("計画の素材 %d mm は在庫にありません。", used.length);
+      message = base::Format("計画の素材 %d mm は在庫にありません。", used.length);
       return false;
     }
     long long bars = used.bars;
@@ -116,7 +116,7 @@ bool CommitChange(const optimiser::OptimiserRecords& r, const StockFill& fill, i
       bars -= take;
     }
     if (bars > 0) {
-      message = text::Format("計画の素材 %d mm が在庫より %lld 本多く使われています。", used.length,
+      message = base::Format("計画の素材 %d mm が在庫より %lld 本多く使われています。", used.length,
                              bars);
       return false;
     }
@@ -131,7 +131,7 @@ bool CommitChange(const optimiser::OptimiserRecords& r, const StockFill& fill, i
     n.length = length;
     n.count = b.repeat_count;
     n.offcut = true;
-    n.source = text::Format("残材 %s パターン%d %s", job.c_str(), p, date.c_str());
+    n.source = base::Format("残材 %s パターン%d %s", job.c_str(), p, date.c_str());
     change.adds.push_back(n);
   }
   return true;

@@ -38,7 +38,7 @@ StockFill FillFromItems(const std::string& section, const std::vector<Item>& ite
 
 // Empties the grid's data cells and writes the fill's lengths ("%5d.%3d") from the first cell,
 // row by row.
-void WriteStockCells(optimiser::Grid& grid, const StockFill& fill);
+void WriteStockCells(run::Grid& grid, const StockFill& fill);
 
 // What a fill left out and why (UTF-8); empty when it left out nothing.
 std::string LeftOutMessage(const StockFill& fill, int cells = kStockCells);

@@ -96,7 +96,7 @@ std::string Quoted(const std::string& s) {
 
 bool ReadStockCsv(const std::string& raw, std::vector<NewItem>& items, std::string& error) {
   std::string bytes = raw.compare(0, 3, "\xef\xbb\xbf") == 0 ? raw.substr(3) : raw;
-  if (!ValidUtf8(bytes)) bytes = text::Cp932ToUtf8(bytes);
+  if (!ValidUtf8(bytes)) bytes = base::Cp932ToUtf8(bytes);
   std::array<int, kColumns> at = {0, 1, 2, 3, 4, 5};
   items.clear();
   std::size_t start = 0;
@@ -122,7 +122,7 @@ bool ReadStockCsv(const std::string& raw, std::vector<NewItem>& items, std::stri
         if (const int c = ColumnNamed(f[i]); c >= 0)
           at[static_cast<std::size_t>(c)] = static_cast<int>(i);
       if (at[kSection] < 0 || at[kLength] < 0 || at[kCount] < 0) {
-        error = text::Format("%d 行目: 鋼材名・長さ・本数の列が見つかりません。", line_no);
+        error = base::Format("%d 行目: 鋼材名・長さ・本数の列が見つかりません。", line_no);
         return false;
       }
       continue;
@@ -133,17 +133,17 @@ bool ReadStockCsv(const std::string& raw, std::vector<NewItem>& items, std::stri
     n.lot = field(kLot);
     n.source = "棚卸し";
     if (!Number(field(kLength), length) || length < kMinLength || length > kMaxLength) {
-      error = text::Format("%d 行目: 長さ「%s」は %d〜%d mm の整数で書いて下さい。", line_no,
+      error = base::Format("%d 行目: 長さ「%s」は %d〜%d mm の整数で書いて下さい。", line_no,
                            field(kLength).c_str(), kMinLength, kMaxLength);
       return false;
     }
     if (!Number(field(kCount), count) || count < 1 || count > kMaxCount) {
-      error = text::Format("%d 行目: 本数「%s」は 1〜%lld の整数で書いて下さい。", line_no,
+      error = base::Format("%d 行目: 本数「%s」は 1〜%lld の整数で書いて下さい。", line_no,
                            field(kCount).c_str(), static_cast<long long>(kMaxCount));
       return false;
     }
     if (!Offcut(field(kOffcut), n.offcut)) {
-      error = text::Format("%d 行目: 端材の欄「%s」は 1 か 0（端材か定尺）で書いて下さい。",
+      error = base::Format("%d 行目: 端材の欄「%s」は 1 か 0（端材か定尺）で書いて下さい。",
                            line_no, field(kOffcut).c_str());
       return false;
     }
@@ -158,8 +158,8 @@ std::string StockCsv(const std::vector<Item>& items) {
   std::string csv = "id,section,length,count,offcut,location,lot,source\r\n";
   for (const Item& i : items) {
     csv +=
-        text::Format("%lld,", static_cast<long long>(i.id)) + Quoted(i.section) +
-        text::Format(",%d,%lld,%d,", i.length, static_cast<long long>(i.count), i.offcut ? 1 : 0) +
+        base::Format("%lld,", static_cast<long long>(i.id)) + Quoted(i.section) +
+        base::Format(",%d,%lld,%d,", i.length, static_cast<long long>(i.count), i.offcut ? 1 : 0) +
         Quoted(i.location) + "," + Quoted(i.lot) + "," + Quoted(i.source) + "\r\n";
   }
   return csv;

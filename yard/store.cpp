@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Code = Status::Code;
-using text::Format;
+using base::Format;
 
 constexpr int64_t kApplicationId = 0x5a563559;  // "ZV5Y": this program's yard
 constexpr int64_t kSchemaVersion = 2;

@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  zarvel::optimiser::MemoryGrid grid(7, 18);
+  zarvel::run::MemoryGrid grid(7, 18);
   const zarvel::job::CutCsv csv = zarvel::job::ReadCutCsv(bytes, zarvel::job::GridCapacity(grid));
   if (csv.ok == csv.pieces.empty()) __builtin_trap();  // a list, or a reason, never both
   if (!csv.ok) return 0;
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   for (std::size_t k = 0; k < csv.pieces.size(); ++k) {
     const int col = static_cast<int>(k % 6) + 1;
     const int row = static_cast<int>(k / 6) + 1;
-    const zarvel::text::CellValue v = zarvel::text::ParseCellText(grid.Cell(col, row));
+    const zarvel::base::CellValue v = zarvel::base::ParseCellText(grid.Cell(col, row));
     if (v.length != csv.pieces[k].length || v.count != csv.pieces[k].count) __builtin_trap();
     if (v.length < 2 || v.length > zarvel::job::kMaxCutCsvLength || v.count < 1) __builtin_trap();
   }

@@ -18,8 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string content(reinterpret_cast<const char*>(data), size);
   zarvel::job::LoadJobText(form, &content);
   // The run command's steps, with a work budget small enough for a sanitizer build.
-  zarvel::optimiser::ReadConditions(records->conditions, form);
-  zarvel::optimiser::RelayoutGrids(*records, form);
+  zarvel::run::ReadConditions(records->conditions, form);
+  zarvel::run::RelayoutGrids(*records, form);
   if (records->stock.Empty() || records->cut.Empty() ||
       !zarvel::optimiser::WithinSearchLimits(*records, 5'000'000))
     return 0;
