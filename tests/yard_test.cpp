@@ -169,6 +169,17 @@ TEST_F(YardTest, CommitTakesThePlansBarsAndKeepsItsRemnantsUndoRestores) {
   EXPECT_EQ(y->Undo(commit, undo).code, Code::kRefused);
   EXPECT_EQ(y->Undo(undo, undo).code, Code::kRefused);
   EXPECT_TRUE(CountsMatchLedger(path));
+  // Every change raised the revision; a refused one and a place edit leave it.
+  int64_t revision = 0;
+  ASSERT_TRUE(y->Revision(revision));
+  EXPECT_EQ(revision, undo);
+  ASSERT_TRUE(y->SetPlace(items[0].id, "A-1", "L7"));
+  int64_t after = 0;
+  ASSERT_TRUE(y->Revision(after));
+  EXPECT_EQ(after, revision);
+  Add(*y, "H-200x100x5.5x8", 6000, 1);
+  ASSERT_TRUE(y->Revision(after));
+  EXPECT_GT(after, revision);
 }
 
 TEST_F(YardTest, UndoIsRefusedOnceTheAddedOffcutsWereUsed) {

@@ -136,6 +136,7 @@ class SqliteYard final : public Yard {
   Status History(std::vector<Entry>& entries) override;
   Status Undo(int64_t entry, int64_t& undo_entry) override;
   Status SetPlace(int64_t id, const std::string& location, const std::string& lot) override;
+  Status Revision(int64_t& revision) override;
 
  private:
   // Runs `work`, turning SQLite's failures into a status.
@@ -432,6 +433,13 @@ Status SqliteYard::History(std::vector<Entry>& entries) {
       const auto found = at.find(m.Int(0));
       if (found != at.end()) entries[found->second].moves.push_back({m.Int(1), m.Int(2)});
     }
+    return Status{};
+  });
+}
+
+Status SqliteYard::Revision(int64_t& revision) {
+  return Guard([&]() -> Status {
+    revision = db_.QueryInt("SELECT coalesce(max(id), 0) FROM entries");
     return Status{};
   });
 }

@@ -120,6 +120,9 @@ class Yard {
   virtual Status Undo(int64_t entry, int64_t& undo_entry) = 0;
   // Changes where an item lies and its lot (no count changes, so no ledger entry).
   virtual Status SetPlace(int64_t id, const std::string& location, const std::string& lot) = 0;
+  // The yard's revision: raised by every change of counts (each is a ledger entry), so a plan
+  // made from the yard can tell whether what it was made from still stands. 0 for a new yard.
+  virtual Status Revision(int64_t& revision) = 0;
 };
 
 // The yard's file: `explicit_path` (--yard) when given, else $ZARVEL5_YARD, else
