@@ -7,13 +7,13 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/lines.h"
-#include "cli/yard_command.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/cut_csv.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "job/safe_file.h"
+#include "job/settings.h"
 #include "optimiser/exact.h"
 #include "report/cut_bars.h"
 #include "report/plan_csv.h"
@@ -53,23 +53,6 @@ const char* const kTruncatedMessage =
     "zarvel5: 帳票のページが多すぎるため、保持できる最後のページまでで打ち切りました\n";
 
 namespace {
-
-// Messages of the run, kept for stderr.
-class MessageCollector final : public run::MessageSink {
- public:
-  void ShowMessageText(const std::string& text) override { messages.push_back(text); }
-  std::vector<std::string> messages;
-};
-
-// A message for the terminal: UTF-8, without the dialog's markers.
-std::string ForTerminal(const std::string& cp932) {
-  std::string s = cp932;
-  while (const std::size_t e = base::MarkerLength(s)) s.erase(0, e);
-  // A "$" at the start of a line only spaces the dialog's lines.
-  for (std::size_t at = 0; (at = s.find("\n$", at)) != std::string::npos;) s.erase(at + 1, 1);
-  if (!s.empty() && s[0] == '$') s.erase(0, 1);
-  return base::Cp932ToUtf8(s);
-}
 
 std::string Number(double v) {
   return base::Format("%.15g", v);
@@ -359,46 +342,95 @@ EarlyExit RefuseOutputOntoInput(const std::vector<InputFile>& inputs, const std:
   return std::nullopt;
 }
 
+int ExitCode(const base::Error& e) {
+  using Code = base::Error::Code;
+  switch (e.code) {
+    case Code::kOk:
+      return kExitPlanned;
+    case Code::kUsage:
+    case Code::kUnreadable:
+    case Code::kUnwritable:
+    case Code::kYardDamaged:
+    case Code::kYardForeign:
+    case Code::kYardFailed:
+      return kExitUsage;
+    default:
+      return kExitRunMessage;
+  }
+}
+
+const char* StatusWord(const base::Error& e) {
+  using Code = base::Error::Code;
+  switch (e.code) {
+    case Code::kYardChanged:
+      return "yard-changed";
+    case Code::kYardBusy:
+      return "yard-busy";
+    case Code::kYardReadOnly:
+      return "yard-read-only";
+    case Code::kYardDamaged:
+      return "yard-damaged";
+    case Code::kYardForeign:
+      return "yard-foreign";
+    case Code::kYardFailed:
+      return "yard-failed";
+    case Code::kOutdated:
+      return "outdated";
+    case Code::kCommitted:
+      return "committed";
+    case Code::kNotFromYard:
+      return "not-from-yard";
+    default:
+      return "yard-refused";
+  }
+}
+
+namespace {
+
+// Opens and runs the job, its notes and its failure's message on err.
+base::Error OpenRunAndTell(const CommandOptions& o, JobRun& run, std::ostream& err,
+                           const BeforeRun& before_run) {
+  session::JobOptions j;
+  j.job = o.job;
+  j.cut_csv = o.cut_csv;
+  j.precision = o.precision;
+  j.save_job = o.save_job;
+  j.list_doubtful_cells = o.list_doubtful_cells;
+  j.from_yard = o.from_yard;
+  j.yard = o.yard;
+  j.section = o.section;
+  session::BeforeRun hook;
+  if (before_run) {
+    hook = [&](job::JobForm& form) -> base::Error {
+      const EarlyExit code = before_run(form);
+      if (!code) return {};
+      return base::Error::Fail(
+          *code == kExitRunMessage ? base::Error::Code::kRunMessage : base::Error::Code::kUsage,
+          {});
+    };
+  }
+  std::vector<std::string> notes;
+  const base::Error e = session::OpenAndRun(j, run, notes, hook);
+  for (const std::string& n : notes) err << n << "\n";
+  if (!e.message.empty())
+    err << (e.code == base::Error::Code::kUnreadable || e.code == base::Error::Code::kUnwritable
+                ? ""
+                : "zarvel5: ")
+        << e.message << "\n";
+  return e;
+}
+
+bool IsYardError(const base::Error& e) {
+  using Code = base::Error::Code;
+  return e.code >= Code::kYardChanged || e.code == Code::kCommitted || e.code == Code::kOutdated ||
+         e.code == Code::kNotFromYard;
+}
+
+}  // namespace
+
 EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err,
                      const BeforeRun& before_run) {
-  run.records = std::make_unique<OptimiserRecords>();
-  run.form = std::make_unique<job::JobForm>(*run.records);
-  job::JobLoad load;
-  if (const job::FileResult read = job::OpenJobFile(*run.form, o.job, &load); !read) {
-    err << ForTerminal(job::CannotReadMessage(o.job, read.Reason())) << "\n";
-    return kExitUsage;
-  }
-  if (!load.Complete()) err << ForTerminal(job::IncompleteJobMessage(o.job, load)) << "\n";
-  if (!o.cut_csv.empty()) {
-    std::string message;
-    if (!job::LoadCutCsvFile(o.cut_csv, run.form->CutGrid(), message, run.form->MarkList())) {
-      err << ForTerminal(message) << "\n";
-      return kExitUsage;
-    }
-    if (!message.empty()) err << ForTerminal(message) << "\n";
-  }
-  if (before_run) {
-    if (const EarlyExit code = before_run(*run.form)) return code;
-  }
-  if (o.precision) run.form->SetPrecisionItem(*o.precision);
-  // Cells that read other than they look are named; the run goes on as ever.
-  if (o.list_doubtful_cells) {
-    const std::vector<std::string> doubtful = run::DoubtfulCells(*run.form);
-    if (!doubtful.empty()) err << ForTerminal(run::DoubtfulCellsText(doubtful)) << "\n";
-  }
-  MessageCollector messages;
-  run::RunHost host;
-  host.messages = &messages;
-  host.version_text = base::VersionText();
-  run.outcome = run::RunCommand(*run.records, *run.form, host, true);
-  if (!o.save_job.empty()) {
-    if (const job::FileResult saved = job::WriteJobFile(*run.form, o.save_job); !saved) {
-      err << ForTerminal(job::CannotWriteMessage(o.save_job, saved.Reason())) << "\n";
-      return kExitUsage;
-    }
-  }
-  for (const std::string& m : messages.messages) err << ForTerminal(m) << "\n";
-  if (run.outcome != run::RunOutcome::kPlanned) return kExitRunMessage;
+  if (const base::Error e = OpenRunAndTell(o, run, err, before_run); !e) return ExitCode(e);
   return std::nullopt;
 }
 
@@ -439,41 +471,29 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   if (const EarlyExit code = RefuseOutputOntoInput({cut_list}, "--save-job", o.save_job, err))
     return *code;
   JobRun run;
-  YardStock yard;
-  BeforeRun fill;
-  if (o.from_yard) {
-    fill = [&](job::JobForm& form) {
-      const EarlyExit code = FillStockFromYard(o, form, yard, err);
-      // Nothing of the section in the yard: no stock to plan with.
-      if (code == kExitRunMessage) run.outcome = run::RunOutcome::kNoStock;
-      return code;
-    };
-  }
-  if (const EarlyExit code = OpenAndRun(o, run, err, fill)) {
-    if (*code == kExitRunMessage && o.json) {
-      if (run.outcome == run::RunOutcome::kShort)
-        out << ShortJson(*run.records);
-      else
-        out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
-    }
-    return *code;
+  if (const base::Error e = OpenRunAndTell(o, run, err, {}); !e) {
+    if (o.json && IsYardError(e))
+      out << "{\"status\": \"" << StatusWord(e) << "\"}\n";
+    else if (o.json && ExitCode(e) == kExitRunMessage && run.outcome == run::RunOutcome::kShort)
+      out << ShortJson(*run.records);
+    else if (o.json && ExitCode(e) == kExitRunMessage)
+      out << "{\"status\": \"" << StatusName(run.outcome) << "\"}\n";
+    return ExitCode(e);
   }
   if (!o.csv.empty()) {
     if (const job::FileResult written = job::ReplaceFile(o.csv, report::PlanCsv(*run.records));
         !written) {
-      err << ForTerminal(job::CannotWriteMessage(o.csv, written.Reason())) << "\n";
+      err << session::TerminalText(job::CannotWriteMessage(o.csv, written.Reason())) << "\n";
       return kExitUsage;
     }
   }
   int64_t entry = 0;
   if (o.commit) {
-    yard::Status::Code refused = yard::Status::Code::kOk;
-    if (const EarlyExit code = CommitPlan(o, run, yard, entry, refused, err)) {
-      if (o.json)
-        out << "{\"status\": \""
-            << (refused == yard::Status::Code::kChanged ? "yard-changed" : "yard-refused")
-            << "\"}\n";
-      return *code;
+    const int keep = o.keep_given ? o.keep : job::ReadYardKeep();
+    if (const base::Error e = session::CommitRun(run, keep, entry); !e) {
+      err << "zarvel5: " << e.message << "\n";
+      if (o.json) out << "{\"status\": \"" << StatusWord(e) << "\"}\n";
+      return ExitCode(e);
     }
   }
   std::string shown = o.json ? PlanJson(*run.records) : PlanText(*run.records);
@@ -501,11 +521,7 @@ std::string PagesText(int pages) {
 EarlyExit PlanAndRecordPages(const CommandOptions& o, int& pages, std::ostream& err) {
   JobRun run;
   if (const EarlyExit code = OpenAndRun(o, run, err)) return code;
-  report::RecordingSurface surface;
-  const report::ReportResult result =
-      report::RebuildPages(surface, *run.records, TableOptions(o, *run.form));
-  if (result.truncated) err << kTruncatedMessage;
-  pages = result.pages;
+  if (session::RecordPages(run, TableOptions(o, *run.form), pages)) err << kTruncatedMessage;
   return std::nullopt;
 }
 

@@ -14,6 +14,7 @@
 #include "optimiser/records.h"
 #include "report/report.h"
 #include "run/run_command.h"
+#include "session/job_session.h"
 
 namespace zarvel::cli {
 
@@ -47,16 +48,19 @@ struct CommandOptions {
   bool commit = false;               // plan: commit the plan to the yard
 };
 
-// Called after the job is read and before it runs (the yard fills the stock grid here): nothing
-// when the job goes on, else the exit code.
+// Called after the job is read and before it runs: nothing when the job goes on, else the
+// exit code (its message written by the hook).
 using BeforeRun = std::function<std::optional<int>(job::JobForm& form)>;
 
-// A job opened and run.
-struct JobRun {
-  std::unique_ptr<optimiser::OptimiserRecords> records;
-  std::unique_ptr<job::JobForm> form;
-  run::RunOutcome outcome = run::RunOutcome::kInfeasible;
-};
+// A job opened and run (session/).
+using JobRun = session::JobRun;
+
+// The exit code of a failure: 2 for files and words that cannot be used, 1 for what the job,
+// the run or the yard's state refuse.
+int ExitCode(const base::Error& error);
+
+// The JSON status of a failed commit or fill: "yard-changed", "yard-busy", "outdated", ...
+const char* StatusWord(const base::Error& error);
 
 // Parses the words after the command name; `allowed` lists the options the command takes
 // ("--precision", "--json", ...). Returns false (usage printed) on a bad word.
@@ -80,8 +84,9 @@ EarlyExit RefuseOutputOntoInput(const std::vector<InputFile>& inputs, const std:
 // `--help` (or `-h`) among a command's words: the usage on out and exit 0; else nothing.
 EarlyExit HelpRequested(const std::vector<std::string>& args, std::ostream& out);
 
-// Opens and runs the job (and saves it with --save-job). Answers nothing with a plan, else
-// the exit code (messages, with the reason of a file error, on err).
+// Opens and runs the job (and saves it with --save-job; its stock from the yard with
+// --from-yard). Answers nothing with a plan, else the exit code (messages, with the reason of a
+// file error, on err).
 EarlyExit OpenAndRun(const CommandOptions& options, JobRun& run, std::ostream& err,
                      const BeforeRun& before_run = {});
 

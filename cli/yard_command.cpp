@@ -10,6 +10,7 @@
 #include "job/job_form.h"
 #include "job/safe_file.h"
 #include "job/settings.h"
+#include "session/yard_session.h"
 #include "yard/stock_csv.h"
 
 namespace zarvel::cli {
@@ -42,6 +43,10 @@ int Usage(std::ostream& err, const std::string& why = {}) {
 int Fail(std::ostream& err, const Status& s) {
   err << "zarvel5 yard: " << s.message << "\n";
   return YardExitCode(s);
+}
+int Fail(std::ostream& err, const base::Error& e) {
+  err << "zarvel5 yard: " << e.message << "\n";
+  return ExitCode(e);
 }
 
 // A whole number within [low, high]; false with a message naming `what`.
@@ -175,8 +180,6 @@ int Add(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) 
   if (!WholeNumber(a.words[2], yard::kMinLength, yard::kMaxLength, "長さ", length, why) ||
       !WholeNumber(a.words[3], 1, yard::kMaxCount, "本数", count, why))
     return Usage(err, why);
-  yard::Change c;
-  c.reason = "add";
   yard::NewItem n;
   n.section = a.words[1];
   n.length = static_cast<int32_t>(length);
@@ -185,9 +188,8 @@ int Add(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) 
   n.location = a.location;
   n.lot = a.lot;
   n.source = "購入";
-  c.adds.push_back(n);
   int64_t entry = 0;
-  if (Status s = y.Apply(c, entry); !s) return Fail(err, s);
+  if (const base::Error e = session::AddBars(y, n, entry); !e) return Fail(err, e);
   out << base::Format("在庫に加えました（記録 %lld）: %s %d mm × %lld 本\n",
                       static_cast<long long>(entry), yard::CanonicalSection(n.section).c_str(),
                       n.length, static_cast<long long>(count));
@@ -201,11 +203,8 @@ int Take(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err)
   if (!WholeNumber(a.words[1], 1, INT64_MAX, "ID", id, why) ||
       !WholeNumber(a.words[2], 1, yard::kMaxCount, "本数", count, why))
     return Usage(err, why);
-  yard::Change c;
-  c.reason = "take";
-  c.takes.push_back({id, count, -1});
   int64_t entry = 0;
-  if (Status s = y.Apply(c, entry); !s) return Fail(err, s);
+  if (const base::Error e = session::TakeBars(y, id, count, entry); !e) return Fail(err, e);
   out << base::Format("在庫 ID %lld から %lld 本取り出しました（記録 %lld）。\n",
                       static_cast<long long>(id), static_cast<long long>(count),
                       static_cast<long long>(entry));
@@ -226,7 +225,7 @@ int Undo(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err)
   std::string why;
   if (!WholeNumber(a.words[1], 1, INT64_MAX, "記録番号", id, why)) return Usage(err, why);
   int64_t undo = 0;
-  if (Status s = y.Undo(id, undo); !s) return Fail(err, s);
+  if (const base::Error e = session::UndoCommit(y, id, nullptr, undo); !e) return Fail(err, e);
   out << base::Format("記録 %lld を取り消しました（記録 %lld）。\n", static_cast<long long>(id),
                       static_cast<long long>(undo));
   return kExitPlanned;
@@ -242,21 +241,12 @@ int Import(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& er
         << "）。\n";
     return kExitUsage;
   }
-  yard::Change c;
-  c.reason = "import";
-  std::string why;
-  if (!yard::ReadStockCsv(bytes, c.adds, why)) return Usage(err, a.words[1] + ": " + why);
-  if (a.replace) {
-    for (const yard::NewItem& n : c.adds) {
-      const std::string section = yard::CanonicalSection(n.section);
-      if (std::find(c.cleared_sections.begin(), c.cleared_sections.end(), section) ==
-          c.cleared_sections.end())
-        c.cleared_sections.push_back(section);
-    }
-  }
+  std::size_t items = 0;
   int64_t entry = 0;
-  if (Status s = y.Apply(c, entry); !s) return Fail(err, s);
-  out << base::Format("%zu 件を在庫に取り込みました（記録 %lld）。\n", c.adds.size(),
+  if (const base::Error e = session::ImportStock(y, bytes, a.replace, items, entry); !e)
+    return e.code == base::Error::Code::kUsage ? Usage(err, a.words[1] + ": " + e.message)
+                                               : Fail(err, e);
+  out << base::Format("%zu 件を在庫に取り込みました（記録 %lld）。\n", items,
                       static_cast<long long>(entry));
   return kExitPlanned;
 }
@@ -300,54 +290,6 @@ int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std:
   auto y = yard::OpenYard(yard::YardPath(a.path), s);
   if (!y) return Fail(err, s);
   return run(*y, a, out, err);
-}
-
-EarlyExit FillStockFromYard(const CommandOptions& o, job::JobForm& form, YardStock& stock,
-                            std::ostream& err) {
-  Status s;
-  stock.yard = yard::OpenYard(yard::YardPath(o.yard), s);
-  if (!stock.yard) return Fail(err, s);
-  const std::string member =
-      base::Cp932ToUtf8(base::TrimBlanks(form.Field(run::JobField::kMemberName).Text()));
-  const std::string section = yard::CanonicalSection(o.section.empty() ? member : o.section);
-  if (section.empty()) {
-    err << "zarvel5: 鋼材名がわかりません。部材名に鋼材名を書くか、--section で指定して下さい。\n";
-    return kExitUsage;
-  }
-  std::vector<yard::Item> items;
-  if (Status listed = stock.yard->List(section, items); !listed) return Fail(err, listed);
-  stock.fill = yard::FillFromItems(section, items);
-  if (stock.fill.lengths.empty()) {
-    err << "zarvel5: 在庫に " << section << " がありません。\n";
-    return kExitRunMessage;
-  }
-  if (const std::string note = yard::LeftOutMessage(stock.fill); !note.empty())
-    err << "zarvel5: " << note << "\n";
-  yard::WriteStockCells(form.StockGrid(), stock.fill);
-  form.yard_stock = {base::Utf8ToCp932(stock.fill.section), stock.fill.MeasuredLengths()};
-  return std::nullopt;
-}
-
-EarlyExit CommitPlan(const CommandOptions& o, const JobRun& run, YardStock& stock, int64_t& entry,
-                     yard::Status::Code& refused, std::ostream& err) {
-  refused = Code::kInvalid;
-  const optimiser::Conditions& c = run.records->conditions;
-  const std::string date = base::Format("%04d-%02d-%02d", 2000 + c.year, c.month, c.day);
-  const std::size_t slash = o.job.rfind('/');
-  const std::string job = slash == std::string::npos ? o.job : o.job.substr(slash + 1);
-  yard::Change change;
-  std::string message;
-  const int keep = o.keep_given ? o.keep : job::ReadYardKeep();
-  if (!yard::CommitChange(*run.records, stock.fill, keep, job, date, change, message)) {
-    err << "zarvel5: " << message << "\n";
-    return kExitRunMessage;
-  }
-  if (Status s = stock.yard->Apply(change, entry); !s) {
-    refused = s.code;
-    err << "zarvel5: " << s.message << "\n";
-    return YardExitCode(s);
-  }
-  return std::nullopt;
 }
 
 }  // namespace zarvel::cli

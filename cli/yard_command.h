@@ -1,6 +1,5 @@
 // "zarvel5 yard": the yard's items and ledger from the command line (list, add, take, history,
-// undo, import), and what "plan --from-yard" needs: the job's stock filled from the yard and the
-// plan committed to it.
+// undo, import); every change goes through session/.
 #pragma once
 
 #include <memory>
@@ -21,21 +20,5 @@ extern const char* const kYardUsage;
 int YardExitCode(const yard::Status& status);
 
 int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-
-// The yard as "plan --from-yard" uses it: opened, its stock for the job's section written into
-// the job's stock grid (the grid's cells emptied first) and the measured lengths given to the
-// job. Answers nothing when the job can run, else the exit code (the message on err).
-struct YardStock {
-  std::unique_ptr<yard::Yard> yard;
-  yard::StockFill fill;
-};
-EarlyExit FillStockFromYard(const CommandOptions& options, job::JobForm& form, YardStock& stock,
-                            std::ostream& err);
-
-// Commits the plan in `run` to the yard: its bars taken, its remnants of at least options.keep
-// (else the YardKeep setting) added. Answers nothing with the ledger entry in `entry`, else the
-// exit code with the reason's code in `refused`.
-EarlyExit CommitPlan(const CommandOptions& options, const JobRun& run, YardStock& stock,
-                     int64_t& entry, yard::Status::Code& refused, std::ostream& err);
 
 }  // namespace zarvel::cli

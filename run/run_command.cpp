@@ -176,7 +176,7 @@ std::string PreviewCaption(const std::string& version_text) {
   return base::ApplicationTitle() + " (" + version_text + base::Lit("版) 印刷プレビュー");
 }
 
-RunOutcome RunCommand(optimiser::OptimiserRecords& records, RunForm& form, const RunHost& host,
+RunOutcome PrepareRun(optimiser::OptimiserRecords& records, RunForm& form, const RunHost& host,
                       bool user_invoked) {
   if (host.preview != nullptr) host.preview->ClosePreview();
   ReadConditions(records.conditions, form);
@@ -215,35 +215,52 @@ RunOutcome RunCommand(optimiser::OptimiserRecords& records, RunForm& form, const
 
   // Alt held at the start continues the generator, which usually gives another plan.
   if (host.keys == nullptr || !host.keys->IsKeyDown(optimiser::kKeyAlt)) records.random.Seed(0);
-  const int attempts = optimiser::AttemptsForPrecision(form.PrecisionItem());
+  return RunOutcome::kPlanned;
+}
 
-  if (host.cursor != nullptr) host.cursor->BeginBusy();
-  const optimiser::SearchHost search_host{host.progress, host.keys, host.clock};
+RunOutcome ComputeRun(optimiser::OptimiserRecords& records, int precision,
+                      const optimiser::SearchHost& search_host, MessageSink* messages) {
+  RunHost host;
+  host.messages = messages;
+  const int attempts = optimiser::AttemptsForPrecision(precision);
   records.exact_run = false;
   records.work_limit_reached = false;
-  const int result = form.PrecisionItem() == optimiser::kPrecisionOptimal
+  const int result = precision == optimiser::kPrecisionOptimal
                          ? RunOptimal(records, search_host)
                          : optimiser::RunSearch(records, search_host, attempts);
   if (result == optimiser::kSearchTooLarge) {
     Show(host, "[#×]計算量が多すぎるため、Zarvel不能です。\n切断材の本数か種類を減らして下さい。");
-    if (host.cursor != nullptr) host.cursor->EndBusy();
     return RunOutcome::kTooLarge;
   }
   if (result != optimiser::kSearchPlanned) {
     const RunOutcome outcome = Shortfall(records, host, search_host);
     if (outcome != RunOutcome::kPlanned) {
-      if (host.progress != nullptr)  // the label as a run without a plan leaves it
-        host.progress->SetProgressText(
+      if (search_host.progress != nullptr)  // the label as a run without a plan leaves it
+        search_host.progress->SetProgressText(
             base::Format("(%3d) %7.3f %%", 100, optimiser::kRateSentinel));
-      if (host.cursor != nullptr) host.cursor->EndBusy();
       return outcome;
     }
   }
-  if (host.cursor != nullptr) host.cursor->EndBusy();
   if (records.work_limit_reached) Show(host, WorkLimitMessage(records.attempts_made));
-
-  if (host.preview != nullptr) host.preview->OpenPreview(PreviewCaption(host.version_text));
   return RunOutcome::kPlanned;
+}
+
+void FinishRun(RunOutcome outcome, const RunHost& host) {
+  if (outcome == RunOutcome::kPlanned && host.preview != nullptr)
+    host.preview->OpenPreview(PreviewCaption(host.version_text));
+}
+
+RunOutcome RunCommand(optimiser::OptimiserRecords& records, RunForm& form, const RunHost& host,
+                      bool user_invoked) {
+  if (const RunOutcome ready = PrepareRun(records, form, host, user_invoked);
+      ready != RunOutcome::kPlanned)
+    return ready;
+  if (host.cursor != nullptr) host.cursor->BeginBusy();
+  const RunOutcome outcome = ComputeRun(records, form.PrecisionItem(),
+                                        {host.progress, host.keys, host.clock}, host.messages);
+  if (host.cursor != nullptr) host.cursor->EndBusy();
+  FinishRun(outcome, host);
+  return outcome;
 }
 
 }  // namespace zarvel::run

@@ -70,9 +70,24 @@ void ReadConditions(optimiser::Conditions& conditions, const RunForm& form);
 void RelayoutGrids(optimiser::OptimiserRecords& records, RunForm& form);
 
 // `user_invoked` is false when the precision changed under an open preview: empty lists then
-// stop the command without a message.
+// stop the command without a message. The three steps below, one after the other.
 RunOutcome RunCommand(optimiser::OptimiserRecords& records, RunForm& form, const RunHost& host,
                       bool user_invoked);
+
+// The run's first step, on the window's thread: closes the preview, reads the form into the
+// records (the grids laid out again) and refuses what cannot run, with its message. kPlanned
+// when the search may go on.
+RunOutcome PrepareRun(optimiser::OptimiserRecords& records, RunForm& form, const RunHost& host,
+                      bool user_invoked);
+
+// The search on the records read, at `precision` (0 低 … 3 最適). It touches nothing but the
+// records and the search host (progress, keys, pauses), so it may run on a thread of its own;
+// its messages go to `messages` (may be null) in the order the run meets them.
+RunOutcome ComputeRun(optimiser::OptimiserRecords& records, int precision,
+                      const optimiser::SearchHost& search_host, MessageSink* messages);
+
+// The last step, on the window's thread: a plan opens the preview.
+void FinishRun(RunOutcome outcome, const RunHost& host);
 
 // 最適 on lists read into `records`: the exact planner and the search at 高, the plan using less
 // stock (regular, then priority) kept, so 最適 is never worse than 高. Returns the search's codes.

@@ -1,0 +1,66 @@
+// A job's life for the commands: opened from its file (a cut list from CSV read in), its stock
+// filled from the yard, run at a precision, saved, its pages recorded and its plan committed.
+// The window holds its job in its own widgets and uses the same steps (plan_state.h,
+// yard_session.h, and the run's three steps in run/).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/error.h"
+#include "job/job_form.h"
+#include "optimiser/records.h"
+#include "report/report.h"
+#include "run/run_command.h"
+#include "session/plan_state.h"
+#include "session/yard_session.h"
+
+namespace zarvel::session {
+
+struct JobOptions {
+  std::string job;                   // the job file (UTF-8 path)
+  std::string cut_csv;               // a cut list read from CSV before the run
+  std::optional<int> precision;      // the job's own when not given
+  std::string save_job;              // saved there after the run
+  bool list_doubtful_cells = false;  // cells that read other than they look, noted
+  bool from_yard = false;            // the stock from the yard
+  std::string yard;                  // the yard's place (empty: the setting's)
+  std::string section;               // the yard's section, when not the member name's
+};
+
+// A job opened and run.
+struct JobRun {
+  std::string job;  // the job file it was opened from
+  std::unique_ptr<optimiser::OptimiserRecords> records;
+  std::unique_ptr<job::JobForm> form;
+  run::RunOutcome outcome = run::RunOutcome::kInfeasible;
+  PlanState plan;
+  std::unique_ptr<yard::Yard> yard;  // opened when the stock came from the yard
+  YardFill fill;
+};
+
+// Called after the job is read and before it runs; a failure ends the job there.
+using BeforeRun = std::function<base::Error(job::JobForm& form)>;
+
+// A message of the program (CP932, with the dialog's markers) as a terminal shows it: UTF-8,
+// without the markers.
+std::string TerminalText(const std::string& cp932);
+
+// Opens the job, fills its stock from the yard when asked, runs it and saves it when asked.
+// Every message met on the way goes to `notes` (UTF-8, one entry each). Ok with a plan; else
+// kUnreadable or kUnwritable (a file), kUsage, a yard's code, or kRunMessage (the run ended with
+// one of its messages: `run.outcome` says which).
+base::Error OpenAndRun(const JobOptions& options, JobRun& run, std::vector<std::string>& notes,
+                       const BeforeRun& before_run = {});
+
+// Records the report pages of the run's plan; true when they were cut short at the last page
+// the table holds.
+bool RecordPages(const JobRun& run, const report::ReportOptions& options, int& pages);
+
+// Commits the run's plan to its yard: PrepareCommit and ApplyCommit with the job's file name.
+base::Error CommitRun(JobRun& run, int32_t keep, int64_t& entry);
+
+}  // namespace zarvel::session

@@ -1,0 +1,78 @@
+// Every change of the yard, from the window and the command line alike: opening it, filling a
+// job's stock from it, committing a plan and undoing a commit, adding, taking and importing
+// bars. A commit is refused for a plan older than its job, for a plan committed already, and
+// for a plan whose bars are no longer in the yard.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/error.h"
+#include "job/job_window.h"
+#include "optimiser/records.h"
+#include "run/run_command.h"
+#include "session/plan_state.h"
+#include "yard/stock.h"
+#include "yard/yard.h"
+
+namespace zarvel::session {
+
+// The yard's status in the one shape of errors.
+base::Error FromStatus(const yard::Status& status);
+
+// Opens the yard at `place` (a file; empty: the setting's place, see yard::YardPath).
+base::Error OpenYardAt(const std::string& place, std::unique_ptr<yard::Yard>& yard,
+                       std::string* opened_place = nullptr);
+
+// The stock a job took from the yard, and the yard's revision when it was read.
+struct YardFill {
+  std::string place;  // where the yard is
+  yard::StockFill fill;
+  int64_t revision = -1;
+  std::string note;  // what did not fit the grid (UTF-8); empty when everything did
+};
+
+// Writes the yard's stock of `section` (any spelling) into the form's stock grid, its cells
+// emptied first, and notes the measured lengths in `yard_stock`. Refused (and nothing changed)
+// when the section is unknown or the yard holds none of it.
+base::Error FillStock(yard::Yard& yard, const std::string& place, const std::string& section,
+                      run::RunForm& form, job::YardStockNote& yard_stock, YardFill& filled);
+
+// After a run of a job whose stock came from `filled` (null: the job was opened with yard stock
+// but not filled in this session), the plan's yard part of what it was made from.
+void NoteYardBasis(PlanState& plan, const YardFill* filled);
+
+// What a commit names: the job's file name, the plan's date and the shortest remnant kept.
+struct CommitRequest {
+  std::string job_path;  // the job's file (its name goes into the ledger); may be empty
+  int32_t keep = yard::kDefaultKeep;
+};
+
+// The ledger's date of a plan: the job's date as "2026-12-07".
+std::string CommitDate(const optimiser::Conditions& conditions);
+
+// Checks the plan against the job and the yard as they stand and builds its change: the bars
+// it cuts taken (each expecting the count the plan saw), its remnants of at least `keep` kept.
+// `summary` tells the user what it does (UTF-8).
+base::Error PrepareCommit(yard::Yard& yard, const optimiser::OptimiserRecords& records,
+                          PlanState& plan, run::RunForm& form, const job::YardStockNote& yard_stock,
+                          const CommitRequest& request, yard::Change& change, std::string& summary);
+
+// Applies a prepared change in one transaction; the plan is then committed as `entry`.
+base::Error ApplyCommit(yard::Yard& yard, PlanState& plan, const yard::Change& change,
+                        int64_t& entry);
+
+// Undoes a commit by a new ledger entry; a plan committed as `entry` may be committed again.
+base::Error UndoCommit(yard::Yard& yard, int64_t entry, PlanState* plan, int64_t& undo_entry);
+
+// Bars added by hand, and bars taken away by hand.
+base::Error AddBars(yard::Yard& yard, const yard::NewItem& item, int64_t& entry);
+base::Error TakeBars(yard::Yard& yard, int64_t item, int64_t count, int64_t& entry);
+base::Error SetPlace(yard::Yard& yard, int64_t item, const std::string& location,
+                     const std::string& lot);
+// A stock list (yard::ReadStockCsv's form) added; `replace` empties its sections first.
+base::Error ImportStock(yard::Yard& yard, const std::string& csv_bytes, bool replace,
+                        std::size_t& items, int64_t& entry);
+
+}  // namespace zarvel::session
