@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -18,10 +19,14 @@
 #include <QKeySequence>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPointer>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTreeView>
 #include <QUrl>
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 #include "app/history.h"
 #include "app/import_dialog.h"
@@ -79,6 +84,74 @@ CellGrid* NewGrid(JobControl control, QWidget* parent) {
 class DialogMessages final : public run::MessageSink {
  public:
   void ShowMessageText(const std::string& text) override { app::ShowMessageText(text); }
+};
+
+// The modifier keys as the window's thread last saw them, for the search on its own thread;
+// a stop asked for (closing the window) reads as Shift held.
+class SampledKeys final : public optimiser::KeyState {
+ public:
+  void Sample(const optimiser::KeyState& from) {
+    shift_ = from.IsKeyDown(optimiser::kKeyShift);
+    alt_ = from.IsKeyDown(optimiser::kKeyAlt);
+    control_ = from.IsKeyDown(optimiser::kKeyControl);
+  }
+  void Stop() { stop_ = true; }
+  bool IsKeyDown(int key) const override {
+    if (key == optimiser::kKeyShift) return shift_ || stop_;
+    if (key == optimiser::kKeyAlt) return alt_;
+    return key == optimiser::kKeyControl && control_;
+  }
+
+ private:
+  std::atomic<bool> shift_{false}, alt_{false}, control_{false}, stop_{false};
+};
+
+// The search's progress, set on its thread and shown by the window's: the newest text wins.
+class PostedProgress final : public optimiser::ProgressLabel {
+ public:
+  explicit PostedProgress(QLabel* label) : state_(std::make_shared<State>()), label_(label) {}
+  void SetProgressText(const std::string& text) override {
+    {
+      std::lock_guard<std::mutex> lock(state_->mutex);
+      state_->text = text;
+      state_->fresh = true;
+      if (state_->posted) return;
+      state_->posted = true;
+    }
+    QPointer<QLabel> label(label_);
+    QMetaObject::invokeMethod(
+        label_, [state = state_, label] { Show(*state, label); }, Qt::QueuedConnection);
+  }
+  // The last text at once (after the run).
+  void Flush() { Show(*state_, label_); }
+
+ private:
+  struct State {
+    std::mutex mutex;
+    std::string text;
+    bool fresh = false;
+    bool posted = false;
+  };
+  static void Show(State& state, QLabel* label) {
+    std::string text;
+    {
+      std::lock_guard<std::mutex> lock(state.mutex);
+      state.posted = false;
+      if (!state.fresh) return;
+      state.fresh = false;
+      text = state.text;
+    }
+    if (label != nullptr) platform::LabelProgress(label).SetProgressText(text);
+  }
+  std::shared_ptr<State> state_;
+  QLabel* label_;
+};
+
+// Messages of the search's thread, shown in order once it is over.
+class KeptMessages final : public run::MessageSink {
+ public:
+  void ShowMessageText(const std::string& text) override { messages.push_back(text); }
+  std::vector<std::string> messages;
 };
 
 // The preview as the run command sees it.
@@ -187,6 +260,11 @@ MainWindow::MainWindow(optimiser::OptimiserRecords& records, QWidget* parent)
   // The grids are re-laid out once, shortly after start-up.
   connect(&timer_, &QTimer::timeout, this, [this] { TimerTick(); });
   timer_.start(200);
+  // Whatever changed the job, the result label shows soon whether the plan is older than it.
+  connect(&freshness_timer_, &QTimer::timeout, this, [this] {
+    if (plan_.planned) ShowPlanFreshness();
+  });
+  freshness_timer_.start(500);
   GridFrameSetup();
 }
 
@@ -205,6 +283,9 @@ NumEdit* MainWindow::AddEdit(QWidget* parent, JobControl control, QRect geometry
   e->setGeometry(geometry);
   e->setFont(Face("IPAGothic", 16));
   e->on_modified = [this] { Modified(); };
+  connect(e, &QLineEdit::textChanged, this, [this] {
+    if (plan_.planned) ShowPlanFreshness();
+  });
   edits_[static_cast<std::size_t>(*entry.field)] = e;
   return Register(control, e);
 }
@@ -507,9 +588,9 @@ job::FileResult MainWindow::OpenJob(const QString& path, job::JobLoad* load) {
 
 void MainWindow::ClearResults() {
   preview_->hide();
-  planned_ = false;
-  plan_older_ = false;
+  plan_.Clear();
   progress_->setText(kNoResult);
+  ShowPlanFreshness();
 }
 
 bool MainWindow::OpenAndShow(const QString& path) {
@@ -571,15 +652,13 @@ void MainWindow::ImportParts() {
 }
 
 void MainWindow::WritePlanCsv() {
-  if (!planned_) {
+  if (!plan_.planned) {
     ShowMessageText(base::Lit(
         "[#×]先に「Zarvel実行」で切断計画を作って下さい。\n$CSV出力はその計画を書き出します。"));
     return;
   }
-  if (plan_older_) {
-    ShowMessageText(
-        base::Lit("[#×]切断計画は、そのあとに変更された仕事の内容より古いものです。\n"
-                  "$もう一度「Zarvel実行」をしてからCSV出力して下さい。"));
+  if (PlanFreshness() == session::Freshness::kOutdated) {
+    ShowMessageText(session::OutdatedPlanMessage("CSV出力"));
     return;
   }
   const QFileInfo job(CurrentFile());
@@ -660,29 +739,127 @@ bool MainWindow::GoOnWithCells(const std::vector<std::string>& lines) {
 }
 
 void MainWindow::RunClicked(bool user_invoked) {
+  if (running_) return;
   // Cells that read other than they look are named first; going on runs as ever.
   if (user_invoked) {
     const std::vector<std::string> doubtful = run::DoubtfulCells(*this);
     if (!doubtful.empty() && !GoOnWithCells(doubtful)) return;
   }
   DialogMessages messages;
-  platform::LabelProgress progress(progress_);
-  platform::QtClock clock;
   platform::QtBusyCursor cursor;
   PreviewAdapter preview(preview_);
   run::RunHost h;
   h.messages = &messages;
   h.keys = keys;
-  h.progress = &progress;
-  h.clock = &clock;
-  h.cursor = &cursor;
   h.preview = &preview;
-  preview_->keys = keys;
   h.version_text = base::VersionText();
-  planned_ = run::RunCommand(records_, *this, h, user_invoked) == run::RunOutcome::kPlanned;
-  plan_older_ = false;
+  plan_.Clear();
+  ShowPlanFreshness();
+  const run::RunOutcome ready = run::PrepareRun(records_, *this, h, user_invoked);
+  if (ready != run::RunOutcome::kPlanned) {
+    if (user_invoked) run::ForgetTypedTexts(*this);
+    return;
+  }
+  // What the plan is made from, as the lists were just read.
+  session::PlanBasis basis;
+  basis.content = session::JobContent(*this, yard_stock);
+
+  // The search works on a copy of the records, so that nothing the window's thread does can
+  // meet it; the copy comes back whole when it is over.
+  auto working = std::make_unique<optimiser::OptimiserRecords>(records_);
+  const int precision = PrecisionItem();
+  SampledKeys sampled;
+  if (keys != nullptr) sampled.Sample(*keys);
+  PostedProgress progress(progress_);
+  platform::QtClock clock;
+  KeptMessages kept;
+  QTimer sampler;
+  sampler.setInterval(20);
+  connect(&sampler, &QTimer::timeout, this, [&] {
+    if (keys != nullptr) sampled.Sample(*keys);
+  });
+  sampler.start();
+  preview_->keys = keys;
+  running_ = true;
+  stop_run_ = [&sampled] { sampled.Stop(); };
+  LockJobControls(true);
+  cursor.BeginBusy();
+  QEventLoop loop;
+  run::RunOutcome outcome = run::RunOutcome::kInfeasible;
+  std::thread worker([&] {
+    outcome = run::ComputeRun(*working, precision, {&progress, &sampled, &clock}, &kept);
+    QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+  });
+  loop.exec();
+  worker.join();
+  sampler.stop();
+  progress.Flush();
+  cursor.EndBusy();
+  records_ = *working;
+  running_ = false;
+  stop_run_ = nullptr;
+  LockJobControls(false);
+  for (const std::string& m : kept.messages) messages.ShowMessageText(m);
+  if (outcome == run::RunOutcome::kPlanned) {
+    plan_.planned = true;
+    plan_.basis = std::move(basis);
+    // A job whose stock the yard link just filled: the yard's part of what the plan is made of.
+    const session::YardFill* fill = current_yard_fill ? current_yard_fill() : nullptr;
+    if (!yard_stock.Empty() && fill != nullptr &&
+        fill->fill.section == base::Cp932ToUtf8(yard_stock.section))
+      session::NoteYardBasis(plan_, fill);
+  }
+  run::FinishRun(outcome, h);
   preview_->keys = nullptr;
   if (user_invoked) run::ForgetTypedTexts(*this);
+  ShowPlanFreshness();
+  if (close_after_run_) {
+    close_after_run_ = false;
+    QTimer::singleShot(0, this, [this] { close(); });
+  }
+}
+
+void MainWindow::LockJobControls(bool lock) {
+  if (lock) {
+    locked_widgets_.clear();
+    locked_actions_.clear();
+    // Everything that takes input; the labels stay as they are (the progress is one).
+    for (QWidget* w : centralWidget()->findChildren<QWidget*>()) {
+      // Labels take no input, and the panels holding the progress label keep it readable.
+      if (qobject_cast<QLabel*>(w) != nullptr || w->isAncestorOf(progress_) ||
+          w->testAttribute(Qt::WA_ForceDisabled))
+        continue;
+      w->setEnabled(false);
+      locked_widgets_.push_back(w);
+    }
+    for (QAction* a : findChildren<QAction*>()) {
+      if (!a->isEnabled()) continue;
+      a->setEnabled(false);
+      locked_actions_.push_back(a);
+    }
+    menuBar()->setEnabled(false);
+  } else {
+    for (QWidget* w : locked_widgets_) w->setEnabled(true);
+    for (QAction* a : locked_actions_) a->setEnabled(true);
+    menuBar()->setEnabled(true);
+    locked_widgets_.clear();
+    locked_actions_.clear();
+  }
+}
+
+session::Freshness MainWindow::PlanFreshness() {
+  return session::PlanFreshness(plan_, *this, yard_stock);
+}
+
+void MainWindow::ShowPlanFreshness() {
+  if (progress_ == nullptr || running_) return;
+  const bool outdated = PlanFreshness() == session::Freshness::kOutdated;
+  progress_->setEnabled(!outdated);  // greyed, its text kept
+  progress_->setToolTip(outdated
+                            ? QStringLiteral("この結果は、そのあとに変更された仕事の内容より"
+                                             "古いものです。もう一度「Zarvel実行」をして下さい。")
+                            : QString());
+  if (preview_ != nullptr) preview_->SetOutdated(outdated);
 }
 
 void MainWindow::SetToday(const std::string& date) {
@@ -694,6 +871,11 @@ void MainWindow::SetToday(const std::string& date) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // During a run the job takes no input: neither the date's click nor the sample fill.
+  if (running_ &&
+      (watched == date_label_ || watched == stock_caption_ || watched == cut_caption_) &&
+      (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::MouseButtonDblClick))
+    return true;
   if (watched == date_label_ && event->type() == QEvent::MouseButtonRelease) {
     SetToday(QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")).toStdString());
     return true;
@@ -718,6 +900,24 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    // The run goes on unless the user stops it; the window closes once it has stopped.
+    event->ignore();
+    const bool stop = ask_stop_run ? ask_stop_run() : [this] {
+      QMessageBox box(QMessageBox::Question, QStringLiteral("棒材Zarvel５"),
+                      QStringLiteral("計算中です。計算を中止してウィンドウを閉じますか？"),
+                      QMessageBox::Yes | QMessageBox::No, this);
+      box.button(QMessageBox::Yes)->setText(QStringLiteral("中止して閉じる"));
+      box.button(QMessageBox::No)->setText(QStringLiteral("計算を続ける"));
+      box.setDefaultButton(QMessageBox::No);
+      return box.exec() == QMessageBox::Yes;
+    }();
+    if (stop && running_ && stop_run_) {
+      close_after_run_ = true;
+      stop_run_();
+    }
+    return;
+  }
   if (ConfirmSaveChanges() == QMessageBox::Cancel) {
     event->ignore();
     return;

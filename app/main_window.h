@@ -20,6 +20,8 @@
 #include "optimiser/records.h"
 #include "platform/qt_host.h"
 #include "run/run_command.h"
+#include "session/plan_state.h"
+#include "session/yard_session.h"
 
 namespace zarvel::app {
 
@@ -55,7 +57,18 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
 
   bool DataModified() const { return data_modified_; }
   // Whether the last run gave a plan of the job now open.
-  bool Planned() const { return planned_; }
+  bool Planned() const { return plan_.planned; }
+  // The last plan, what it was made from and its commit.
+  session::PlanState& Plan() { return plan_; }
+  // Whether that plan is of the job as it stands, older than it, or absent.
+  session::Freshness PlanFreshness();
+  // A change of the job made from outside the window's own fields (the yard's fill): the
+  // modified flag, and the result shown as older than the job when it is.
+  void JobChanged() { Modified(); }
+  // Whether a run is under way (its search on a thread of its own).
+  bool Running() const { return running_; }
+  // Where the stock of the job was last filled from the yard (YardLink), or null.
+  std::function<const session::YardFill*()> current_yard_fill;
   // The path of the current job (the top panel's caption), UTF-8; empty without a file.
   QString CurrentFile() const;
   void SetCurrentFile(const QString& path);
@@ -69,7 +82,9 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   bool OpenAndShow(const QString& path);
   // The job named on the command line, made absolute first.
   void OpenFromCommandLine(const QString& path);
-  // The run button.
+  // The run button. The search runs on a thread of its own; meanwhile the window stays alive
+  // (progress, Shift to stop) and the job's controls and menus take no input. Returns when the
+  // run is over.
   void RunClicked(bool user_invoked = true);
 
   // Replaceable for tests: the yes/no/cancel question, and the save dialog's answer.
@@ -82,6 +97,8 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   // ... and the question before a run about cells that read other than they look (CP932
   // text): true goes on, false goes back to the grids.
   std::function<bool(const std::string& cp932)> ask_go_on;
+  // ... and the question when the window is closed during a run: true stops it and closes.
+  std::function<bool()> ask_stop_run;
   // The modifier keys the run and the sample fill read; the keyboard unless a test lends its own.
   const optimiser::KeyState* keys = &keyboard_;
 
@@ -158,12 +175,16 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   void TimerTick();
   // The question about doubtful cells: whether to go on.
   bool GoOnWithCells(const std::vector<std::string>& lines);
-  // A change of what the job file saves; one that changes what a run reads makes the last plan
+  // A change of what the job file saves; the result label shows whether the last plan is now
   // older than the job.
   void Modified(bool changes_plan = true) {
     data_modified_ = true;
-    if (changes_plan && planned_) plan_older_ = true;
+    if (changes_plan) ShowPlanFreshness();
   }
+  // The result label greyed while the plan shown is older than the job, its text unchanged.
+  void ShowPlanFreshness();
+  // Every control and menu item of the job off (true) while a run is under way, or back on.
+  void LockJobControls(bool lock);
   // Another job: no preview, no result, no plan.
   void ClearResults();
   // The focus into the grid, on its first free cell, ready for the next key.
@@ -172,9 +193,14 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   optimiser::OptimiserRecords& records_;
   platform::QtKeyState keyboard_;
   bool data_modified_ = false;
-  bool planned_ = false;     // the last run gave a plan (of the job now open)
-  bool plan_older_ = false;  // the job was changed since that plan
-  bool loading_ = false;     // a job file is being read into the controls
+  session::PlanState plan_;  // the last run's plan (of the job now open)
+  bool running_ = false;
+  bool close_after_run_ = false;    // the window was closed during a run: it closes after it
+  std::function<void()> stop_run_;  // asks the run under way to stop
+  std::vector<QWidget*> locked_widgets_;
+  std::vector<QAction*> locked_actions_;
+  QTimer freshness_timer_;
+  bool loading_ = false;  // a job file is being read into the controls
   int ticks_ = 0;
   QTimer timer_;
   QLabel* top_ = nullptr;

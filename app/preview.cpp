@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/message.h"
 #include "app/qt_text.h"
 #include "base/app_info.h"
 #include "drawing/pages.h"
@@ -24,6 +25,7 @@
 #include "platform/qt_host.h"
 #include "report/labels.h"
 #include "report/report.h"
+#include "session/plan_state.h"
 
 namespace zarvel::app {
 namespace {
@@ -92,6 +94,10 @@ PreviewWindow::PreviewWindow(const optimiser::OptimiserRecords& records, QWidget
                                        label_sheet_, new QLabel(QStringLiteral("）"), top_)})
     top_layout->addWidget(w);
   top_layout->addStretch();
+  outdated_note_ = new QLabel(QStringLiteral("仕事の内容より古い計画です"), top_);
+  outdated_note_->setStyleSheet(QStringLiteral("color: #c00000;"));
+  outdated_note_->hide();
+  top_layout->addWidget(outdated_note_);
   print_ = new QPushButton(QStringLiteral("印 刷"), top_);
   top_layout->addWidget(print_);
   layout->addWidget(top_);
@@ -317,7 +323,17 @@ int PreviewWindow::CurrentPage() const {
                     std::max(pages_, 1));
 }
 
+void PreviewWindow::SetOutdated(bool outdated) {
+  if (outdated_ == outdated) return;
+  outdated_ = outdated;
+  outdated_note_->setVisible(outdated);
+}
+
 void PreviewWindow::PrintAll() {
+  if (outdated_) {
+    ShowMessageText(session::OutdatedPlanMessage("印刷"));
+    return;
+  }
   repaint();
   QPrinter printer(QPrinter::HighResolution);
   const QString job = job_file ? job_file() : QString();

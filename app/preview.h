@@ -51,8 +51,12 @@ class PreviewWindow final : public QWidget {
   void Rebuild();
   // The caption without the page-limit note, which every build adds or removes.
   void SetCaption(const QString& caption);
-  // Plays every page onto the printer chosen in the print dialog.
+  // Plays every page onto the printer chosen in the print dialog; a plan older than its job is
+  // not printed (the message says so).
   void PrintAll();
+  // Shows that the plan on the pages is older than the job (a line beside the print button).
+  void SetOutdated(bool outdated);
+  bool Outdated() const { return outdated_; }
 
   int PageCount() const { return pages_; }
   QScrollBar* ScrollBar() const { return scroll_; }
@@ -119,6 +123,8 @@ class PreviewWindow final : public QWidget {
   CheckBox* labels_ = nullptr;
   RadioGroup* label_sheet_ = nullptr;
   QPushButton* print_ = nullptr;
+  QLabel* outdated_note_ = nullptr;
+  bool outdated_ = false;
   QWidget* panel_ = nullptr;
   QScrollBar* scroll_ = nullptr;
 };

@@ -33,10 +33,9 @@ void Tell(const std::string& utf8, bool refused = true) {
   ShowMessageText((refused ? base::Lit("[#×]") : std::string()) + base::Utf8ToCp932(utf8));
 }
 
-std::unique_ptr<yard::Yard> OpenTheYard() {
-  yard::Status s;
-  auto y = yard::OpenYard(yard::YardPath(), s);
-  if (!y) Tell(s.message);
+std::unique_ptr<yard::Yard> OpenTheYard(std::string* place = nullptr) {
+  std::unique_ptr<yard::Yard> y;
+  if (const base::Error e = session::OpenYardAt({}, y, place); !e) Tell(e.message);
   return y;
 }
 
@@ -199,11 +198,8 @@ void YardWindow::AddItem() {
   if (!n) return;
   const auto y = Open();
   if (!y) return;
-  yard::Change c;
-  c.reason = "add";
-  c.adds.push_back(*n);
   int64_t entry = 0;
-  if (yard::Status s = y->Apply(c, entry); !s) return Tell(s.message);
+  if (const base::Error e = session::AddBars(*y, *n, entry); !e) return Tell(e.message);
   Refresh();
 }
 
@@ -214,11 +210,9 @@ void YardWindow::TakeSelected() {
   if (!count) return;
   const auto y = Open();
   if (!y) return;
-  yard::Change c;
-  c.reason = "take";
-  c.takes.push_back({item->id, *count, -1});
   int64_t entry = 0;
-  if (yard::Status s = y->Apply(c, entry); !s) return Tell(s.message);
+  if (const base::Error e = session::TakeBars(*y, item->id, *count, entry); !e)
+    return Tell(e.message);
   Refresh();
 }
 
@@ -229,24 +223,25 @@ void YardWindow::EditPlace() {
   if (!place) return;
   const auto y = Open();
   if (!y) return;
-  if (yard::Status s = y->SetPlace(item->id, place->first, place->second); !s)
-    return Tell(s.message);
+  if (const base::Error e = session::SetPlace(*y, item->id, place->first, place->second); !e)
+    return Tell(e.message);
   Refresh();
 }
 
 YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
     : QObject(&window), main_(window), records_(records) {
   QWidget* panel = window.Grid1()->parentWidget();
-  fill_ = new QPushButton(QStringLiteral("在庫から"), panel);
-  fill_->setGeometry(124, 74, 64, 24);
-  fill_->setFocusPolicy(Qt::NoFocus);
-  fill_->show();
-  connect(fill_, &QPushButton::clicked, this, [this] { FillFromYard(); });
+  fill_button_ = new QPushButton(QStringLiteral("在庫から"), panel);
+  fill_button_->setGeometry(124, 74, 64, 24);
+  fill_button_->setFocusPolicy(Qt::NoFocus);
+  fill_button_->show();
+  connect(fill_button_, &QPushButton::clicked, this, [this] { FillFromYard(); });
   // A cleared stock list is typed by hand again.
   connect(window.ClearStockButton(), &QPushButton::clicked, this, [this] {
     main_.yard_stock = {};
-    fill_stock_ = {};
+    fill_ = {};
   });
+  main_.current_yard_fill = [this]() -> const session::YardFill* { return &fill_; };
   QMenu* menu = window.menuBar()->addMenu(QStringLiteral("在庫"));
   menu->addAction(QStringLiteral("在庫一覧…"), this, [this] {
     if (!window_) window_ = std::make_unique<YardWindow>(&main_);
@@ -256,8 +251,11 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   });
   menu->addAction(QStringLiteral("在庫から素材リストへ"), this, [this] { FillFromYard(); });
   menu->addSeparator();
-  menu->addAction(QStringLiteral("計画を確定（在庫を更新）"), this, [this] { CommitPlan(); });
-  menu->addAction(QStringLiteral("確定の取り消し"), this, [this] { UndoLastCommit(); });
+  commit_ =
+      menu->addAction(QStringLiteral("計画を確定（在庫を更新）"), this, [this] { CommitPlan(); });
+  undo_ = menu->addAction(QStringLiteral("確定の取り消し"), this, [this] { UndoLastCommit(); });
+  // Offered only for a plan not committed yet, and for the last commit.
+  connect(menu, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
   ask_commit = [this](const QString& summary) {
     return QMessageBox::question(&main_, QStringLiteral("計画を確定（在庫を更新）"),
                                  summary + QStringLiteral("\n\n在庫を更新しますか？")) ==
@@ -265,66 +263,68 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   };
 }
 
-YardLink::~YardLink() = default;
+YardLink::~YardLink() {
+  main_.current_yard_fill = nullptr;
+}
+
+void YardLink::UpdateActions() {
+  const session::PlanState& plan = main_.Plan();
+  commit_->setEnabled(!main_.Running() && plan.planned && plan.committed == 0);
+  undo_->setEnabled(!main_.Running() && last_commit_ != 0);
+}
 
 void YardLink::FillFromYard() {
+  if (main_.Running()) return;
   const std::string member =
       base::Cp932ToUtf8(base::TrimBlanks(main_.Edit(run::JobField::kMemberName)->Text()));
-  const std::string section = yard::CanonicalSection(member);
-  if (section.empty()) return Tell("部材名に鋼材名を入れて下さい。");
-  const auto y = OpenTheYard();
+  if (yard::CanonicalSection(member).empty()) return Tell("部材名に鋼材名を入れて下さい。");
+  std::string place;
+  const auto y = OpenTheYard(&place);
   if (!y) return;
-  std::vector<yard::Item> items;
-  if (yard::Status s = y->List(section, items); !s) return Tell(s.message);
-  yard::StockFill fill = yard::FillFromItems(section, items);
-  if (fill.lengths.empty()) return Tell("在庫に " + section + " がありません。");
-  yard::WriteStockCells(*main_.Grid1(), fill);
-  main_.yard_stock = {base::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
-  fill_stock_ = std::move(fill);
+  session::YardFill filled;
+  if (const base::Error e = session::FillStock(*y, place, member, main_, main_.yard_stock, filled);
+      !e)
+    return Tell(e.message);
+  fill_ = std::move(filled);
   main_.RelayoutGrids();
-  main_.SetDataModified(true);
-  if (const std::string note = yard::LeftOutMessage(fill_stock_); !note.empty()) Tell(note, false);
+  main_.JobChanged();
+  if (!fill_.note.empty()) Tell(fill_.note, false);
 }
 
 void YardLink::CommitPlan() {
-  if (!main_.Planned()) return Tell("先に Zarvel実行 で計画して下さい。");
-  if (main_.yard_stock.Empty()) return Tell("素材リストが在庫からではありません（「在庫から」）。");
+  if (main_.Running()) return;
   const auto y = OpenTheYard();
   if (!y) return;
-  // After the job was opened again, the yard is read afresh for its section.
-  const std::string section = base::Cp932ToUtf8(main_.yard_stock.section);
-  if (fill_stock_.section != section) {
-    std::vector<yard::Item> items;
-    if (yard::Status s = y->List(section, items); !s) return Tell(s.message);
-    fill_stock_ = yard::FillFromItems(section, items);
-  }
-  const optimiser::Conditions& c = records_.conditions;
-  const std::string date = base::Format("%04d-%02d-%02d", 2000 + c.year, c.month, c.day);
-  const std::string job = QFileInfo(main_.CurrentFile()).fileName().toStdString();
+  session::CommitRequest request;
+  request.job_path = QFileInfo(main_.CurrentFile()).fileName().toStdString();
+  request.keep = job::ReadYardKeep();
   yard::Change change;
-  std::string message;
-  if (!yard::CommitChange(records_, fill_stock_, job::ReadYardKeep(), job, date, change, message))
-    return Tell(message);
-  if (!ask_commit(U(yard::ChangeSummary(change, fill_stock_)))) return;
+  std::string summary;
+  if (const base::Error e = session::PrepareCommit(*y, records_, main_.Plan(), main_,
+                                                   main_.yard_stock, request, change, summary);
+      !e)
+    return Tell(e.message);
+  if (!ask_commit(U(summary))) return;
   int64_t entry = 0;
-  if (yard::Status s = y->Apply(change, entry); !s) return Tell(s.message);
+  if (const base::Error e = session::ApplyCommit(*y, main_.Plan(), change, entry); !e)
+    return Tell(e.message);
   last_commit_ = entry;
-  fill_stock_ = {};  // the counts it saw are gone: a second commit reads the yard again
   Tell(base::Format("在庫を更新しました（記録 %lld）。", static_cast<long long>(entry)), false);
   if (window_ && window_->isVisible()) window_->Refresh();
 }
 
 void YardLink::UndoLastCommit() {
+  if (main_.Running()) return;
   if (last_commit_ == 0) return Tell("取り消す確定がありません。");
   const auto y = OpenTheYard();
   if (!y) return;
   int64_t undo = 0;
-  if (yard::Status s = y->Undo(last_commit_, undo); !s) return Tell(s.message);
+  if (const base::Error e = session::UndoCommit(*y, last_commit_, &main_.Plan(), undo); !e)
+    return Tell(e.message);
   Tell(base::Format("記録 %lld を取り消しました（記録 %lld）。",
                     static_cast<long long>(last_commit_), static_cast<long long>(undo)),
        false);
   last_commit_ = 0;
-  fill_stock_ = {};
   if (window_ && window_->isVisible()) window_->Refresh();
 }
 

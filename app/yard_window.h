@@ -13,6 +13,7 @@
 #include <string>
 
 #include "optimiser/records.h"
+#include "session/yard_session.h"
 #include "yard/stock.h"
 #include "yard/yard.h"
 
@@ -60,8 +61,12 @@ class YardLink final : public QObject {
   void CommitPlan();
   // Undoes the commit made last from this window.
   void UndoLastCommit();
+  // The menu's commit and undo, enabled as the plan and the last commit allow.
+  void UpdateActions();
+  QAction* CommitAction() const { return commit_; }
+  QAction* UndoAction() const { return undo_; }
 
-  QPushButton* FillButton() const { return fill_; }
+  QPushButton* FillButton() const { return fill_button_; }
   YardWindow* Window() const { return window_.get(); }
   int64_t LastCommit() const { return last_commit_; }
   // Replaceable for tests: whether the user confirms the commit summarised (UTF-8).
@@ -70,9 +75,11 @@ class YardLink final : public QObject {
  private:
   MainWindow& main_;
   optimiser::OptimiserRecords& records_;
-  QPushButton* fill_ = nullptr;
+  QPushButton* fill_button_ = nullptr;
+  QAction* commit_ = nullptr;
+  QAction* undo_ = nullptr;
   std::unique_ptr<YardWindow> window_;
-  yard::StockFill fill_stock_;  // what "在庫から" put in the grid
+  session::YardFill fill_;  // what "在庫から" put in the grid, and the yard's revision then
   int64_t last_commit_ = 0;
 };
 

@@ -784,7 +784,11 @@ TEST_F(WindowTest, NewAnotherJobAndTheOldResults) {
   ASSERT_TRUE(window->Preview()->isVisible());
   // An edit after the run: CSV出力 says the plan is older than the job.
   window->ask_plan_csv_path = [&](const QString&) { return QString(); };
+  // (The first key starts the field's entry, the second enters: the kerf is 5 now.)
   QTest::keyClick(window->Edit(JobField::kKerf), Qt::Key_5);
+  QTest::keyClick(window->Edit(JobField::kKerf), Qt::Key_5);
+  ASSERT_EQ(window->PlanFreshness(), session::Freshness::kOutdated);
+  EXPECT_FALSE(window->ProgressLabel()->isEnabled());  // greyed, its text kept
   FileCommand(*window, QStringLiteral("CSV出力…"))->trigger();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(base::Cp932ToUtf8(messages[0]).find("古い"), std::string::npos);

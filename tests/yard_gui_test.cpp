@@ -6,6 +6,7 @@
 #include "app/message.h"
 #include "app/preview.h"
 #include "app/yard_window.h"
+#include "session/plan_state.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::app {
@@ -81,6 +82,90 @@ TEST_F(YardGuiTest, FillRunCommitAndUndo) {
   ASSERT_EQ(items.size(), 2u);
   EXPECT_EQ(items[0].count, 4);
   EXPECT_EQ(items[1].count, 1);
+}
+
+// A plan is committed once, and never after the job changed under it: both refused with their
+// reason, and the yard and its ledger stay as they were.
+TEST_F(YardGuiTest, ACommitTwiceOrOfAnOlderPlanIsRefused) {
+  {
+    yard::Status s;
+    auto y = yard::OpenYard(temp.File("yard.sqlite"), s);
+    yard::Change c;
+    c.reason = "add";
+    c.adds.push_back({"C-100x50x5x7.5", 6000, 4, false, "", "", "購入"});
+    c.adds.push_back({"C-100x50x5x7.5", 3000, 1, true, "", "", "購入"});
+    int64_t entry = 0;
+    ASSERT_TRUE(y->Apply(c, entry));
+  }
+  auto ledger = [&] {
+    yard::Status s;
+    std::vector<yard::Entry> entries;
+    if (auto y = yard::OpenYard(temp.File("yard.sqlite"), s)) y->History(entries);
+    return entries.size();
+  };
+  window->Edit(run::JobField::kMemberName)->SetText(base::Lit("C-100×50×5×7.5 胴縁"));
+  link->FillButton()->click();
+  window->Grid2()->SetCell(1, 1, " 2990.  1");
+  window->RunButton()->click();
+  ASSERT_TRUE(window->Planned());
+  int asked = 0;
+  link->ask_commit = [&](const QString&) { return ++asked, true; };
+  link->UpdateActions();
+  EXPECT_TRUE(link->CommitAction()->isEnabled());
+  EXPECT_FALSE(link->UndoAction()->isEnabled());
+  link->CommitPlan();
+  ASSERT_NE(link->LastCommit(), 0);
+  const std::size_t after_commit = ledger();
+  const std::vector<yard::Item> committed = Items();
+  // The same plan again: offered no more, and refused when asked anyway.
+  link->UpdateActions();
+  EXPECT_FALSE(link->CommitAction()->isEnabled());
+  EXPECT_TRUE(link->UndoAction()->isEnabled());
+  messages.clear();
+  link->CommitPlan();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("確定済み"), std::string::npos) << messages[0];
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(ledger(), after_commit);
+  EXPECT_EQ(Items().size(), committed.size());
+
+  // Undone, then the cut list edited: the plan is older than the job and is not committed.
+  link->UndoLastCommit();
+  const std::size_t after_undo = ledger();
+  window->Grid2()->SetCell(1, 1, " 2400.  1");
+  EXPECT_EQ(window->PlanFreshness(), session::Freshness::kOutdated);
+  messages.clear();
+  link->CommitPlan();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("古い"), std::string::npos) << messages[0];
+  EXPECT_EQ(ledger(), after_undo);
+  // 在庫から after the run, the same: the stock list is not what the plan was made from.
+  window->Grid2()->SetCell(1, 1, " 2990.  1");
+  EXPECT_EQ(window->PlanFreshness(), session::Freshness::kCurrent);
+  window->Grid1()->SetCell(1, 1, " 5000.  9");
+  EXPECT_EQ(window->PlanFreshness(), session::Freshness::kOutdated);
+  link->FillButton()->click();
+  EXPECT_EQ(window->PlanFreshness(), session::Freshness::kCurrent);  // the same stock again
+  // A bar the plan relied on taken meanwhile: "在庫が変わりました".
+  {
+    yard::Status s;
+    auto y = yard::OpenYard(temp.File("yard.sqlite"), s);
+    std::vector<yard::Item> items;
+    y->List("", items);
+    yard::Change c;
+    c.reason = "take";
+    for (const yard::Item& i : items)
+      if (i.offcut) c.takes.push_back({i.id, 1, -1});
+    int64_t entry = 0;
+    ASSERT_TRUE(y->Apply(c, entry));
+  }
+  const std::size_t before = ledger();
+  messages.clear();
+  link->CommitPlan();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find(yard::kChangedMessage), std::string::npos) << messages[0];
+  EXPECT_EQ(ledger(), before);
+  EXPECT_EQ(asked, 1);
 }
 
 TEST_F(YardGuiTest, TheYardWindowAddsTakesPlacesAndFilters) {
