@@ -792,6 +792,15 @@ TEST_F(WindowTest, NewAnotherJobAndTheOldResults) {
   FileCommand(*window, QStringLiteral("CSV出力…"))->trigger();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(base::Cp932ToUtf8(messages[0]).find("古い"), std::string::npos);
+  // The open preview says so too, and prints nothing.
+  EXPECT_TRUE(window->Preview()->Outdated());
+  bool dialog = false;
+  window->Preview()->ask_print = [&](QPrinter&) { return dialog = true, false; };
+  window->Preview()->PrintAll();
+  EXPECT_FALSE(dialog);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(base::Cp932ToUtf8(messages[1]).find("印刷して下さい"), std::string::npos);
+  messages.erase(messages.begin() + 1);
 
   // Ctrl+N (asks first) gives a fresh job without the old plan.
   QAction* fresh = FileCommand(*window, QStringLiteral("新規(&N)"));
