@@ -87,8 +87,11 @@ TEST_F(SessionTest, ACommitIsOfTheJobAsItStandsAndHappensOnce) {
   JobRun second = Run();
   std::vector<yard::Item> items;
   ASSERT_TRUE(y->List("H-200x100x5.5x8", items));
-  for (const yard::Item& i : items)
-    if (i.count > 0) ASSERT_TRUE(TakeBars(*y, i.id, 1, again));
+  for (const yard::Item& i : items) {
+    if (i.count > 0) {
+      ASSERT_TRUE(TakeBars(*y, i.id, 1, again));
+    }
+  }
   const std::size_t before = Ledger();
   const base::Error changed = CommitRun(second, 1000, again);
   EXPECT_EQ(changed.code, Code::kYardChanged);

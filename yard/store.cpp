@@ -11,6 +11,7 @@
 
 #include "base/format.h"
 #include "catalog/sections.h"
+#include "yard/pg_store.h"
 #include "yard/sqlite.h"
 #include "yard/yard.h"
 
@@ -370,13 +371,7 @@ Status CheckNewItem(NewItem& n) {
 Status SqliteYard::Apply(const Change& original, int64_t& entry) {
   if (Status s = CheckWritable(); !s) return s;
   Change change = original;
-  for (NewItem& n : change.adds)
-    if (Status s = CheckNewItem(n); !s) return s;
-  for (const Take& t : change.takes)
-    if (t.count < 1 || t.count > kMaxCount)
-      return Status::Error(Code::kInvalid, Format("本数 %lld は扱えません（1〜%lld 本）。",
-                                                  static_cast<long long>(t.count),
-                                                  static_cast<long long>(kMaxCount)));
+  if (Status s = CheckChange(change); !s) return s;
   return Guard([&]() -> Status {
     sql::WriteTransaction transaction(db_);
     entry = AddEntry(change.reason, change.job, 0);
@@ -526,6 +521,21 @@ std::string FoldBlanks(const std::string& s) {
 
 }  // namespace
 
+Status CheckChange(Change& change) {
+  for (NewItem& n : change.adds)
+    if (Status s = CheckNewItem(n); !s) return s;
+  for (const Take& t : change.takes)
+    if (t.count < 1 || t.count > kMaxCount)
+      return Status::Error(Code::kInvalid, Format("本数 %lld は扱えません（1〜%lld 本）。",
+                                                  static_cast<long long>(t.count),
+                                                  static_cast<long long>(kMaxCount)));
+  return {};
+}
+
+std::string NowUtc() {
+  return Now();
+}
+
 std::string CanonicalSection(const std::string& section) {
   const std::string folded = FoldBlanks(section);
   const catalog::Recognised r = catalog::Recognise(folded);
@@ -546,6 +556,7 @@ std::string YardPath(const std::string& explicit_path) {
 }
 
 std::unique_ptr<Yard> OpenYard(const std::string& path, Status& status) {
+  if (IsServerPlace(path)) return OpenServerYard(path, status);
   auto yard = std::make_unique<SqliteYard>(path);
   status = yard->Open();
   if (!status) return nullptr;
