@@ -312,8 +312,9 @@ double DrawDiagram(const BarLayout& bar, int number, double y, double scale) {
         break;
     }
     if (!p.marks.empty() && MarksFitUnder(p, labels[i], scale)) {
-      Style(kTinyHeight, kTinyWidth);
-      TextAt(cx - TextWidth(p.marks) / 2, bottom + 0.1, p.marks);
+      const text::FittedText marks =
+          text::FitText(p.marks, kTinyHeight, kTinyWidth, b - a, 0, text::PageFitLimits());
+      text::PutFittedText(cx - text::TextAdvance(p.marks, marks.width) / 2, bottom + 0.1, marks, 0);
     }
   }
 
@@ -326,17 +327,12 @@ double DrawDiagram(const BarLayout& bar, int number, double y, double scale) {
   double below = bottom + kBelowBar;
   std::vector<std::string> note = NarrowPieceNote(bar, scale);
   for (std::string& line : MarkNote(bar, scale)) note.push_back(std::move(line));
-  Style(kSmallHeight, kSmallWidth);
   for (const std::string& line : note) {
-    // A line holds whole marks; one mark longer than a line is fitted into it.
-    if (TextWidth(line) <= kNoteColumns * kSmallWidth) {
-      TextAt(x0, below, line);
-    } else {
-      text::PutFittedText(
-          x0, below, text::FitText(line, kSmallHeight, kSmallWidth, kNoteColumns * kSmallWidth, 0),
-          0);
-      Style(kSmallHeight, kSmallWidth);
-    }
+    // Each character exactly as wide as its cell, so that the line reads as one text.
+    text::PutFittedText(x0, below,
+                        text::FitText(line, kSmallHeight, kSmallWidth, kNoteColumns * kSmallWidth,
+                                      0, text::PageFitLimits()),
+                        0);
     below += kNoteLine;
   }
   Style(kValueHeight, kValueWidth);

@@ -30,7 +30,8 @@ std::string QrField(const std::string& cp932) {
 
 void FitTextLine(double x, double y, double height, double room, const std::string& s, int font,
                  double room_height) {
-  text::PutFittedText(x, y, text::FitText(s, height, height * 0.5, room, room_height), font);
+  text::PutFittedText(
+      x, y, text::FitText(s, height, height * 0.5, room, room_height, text::PageFitLimits()), font);
 }
 
 const LabelSheet& LabelSheetOf(int item) {

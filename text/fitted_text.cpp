@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/cp932.h"
+#include "drawing/primitives.h"
 #include "text/output.h"
 
 namespace zarvel::text {
@@ -36,14 +37,28 @@ std::string WithoutTrailingBlanks(std::string s) {
   return s;
 }
 
+// The column the font really draws: `width` rounded down to a whole step, at least one step.
+double RealColumn(double width, const FitLimits& limits) {
+  if (!(limits.width_step > 0)) return width;
+  return std::max(1.0, std::floor(width / limits.width_step + kSlack)) * limits.width_step;
+}
+
 }  // namespace
+
+FitLimits PageFitLimits() {
+  FitLimits limits;
+  limits.width_step = 2 / drawing::Drawing().dots_per_mm;
+  return limits;
+}
 
 double TextAdvance(std::string_view text, double width) {
   return static_cast<double>(text.size()) * width;
 }
 
-FittedText FitText(const std::string& text, double height, double width, double room,
-                   double room_height, const FitLimits& limits) {
+namespace {
+
+FittedText FitAtAnyWidth(const std::string& text, double height, double width, double room,
+                         double room_height, const FitLimits& limits) {
   FittedText f{height, width, 0, {}, false};
   if (text.empty()) return f;
   if (!(room > 0) || !(height > 0)) {
@@ -92,7 +107,7 @@ FittedText FitText(const std::string& text, double height, double width, double 
   const std::string& ellipsis = base::Lit("…");
   const int count = two_lines ? 2 : 1;
   f.height = smallest;
-  f.width = limits.narrowest * smallest;
+  f.width = RealColumn(limits.narrowest * smallest, limits);
   f.top = std::max(0.0, (height - count * smallest) / 2);
   f.cut = true;
   const auto columns = static_cast<std::size_t>(std::floor(room / f.width + kSlack));
@@ -105,6 +120,15 @@ FittedText FitText(const std::string& text, double height, double width, double 
       f.lines.push_back(base::HeadBytes(rest, columns - ellipsis.size()) + ellipsis);
     }
   }
+  return f;
+}
+
+}  // namespace
+
+FittedText FitText(const std::string& text, double height, double width, double room,
+                   double room_height, const FitLimits& limits) {
+  FittedText f = FitAtAnyWidth(text, height, width, room, room_height, limits);
+  f.width = RealColumn(f.width, limits);
   return f;
 }
 

@@ -17,7 +17,13 @@ struct FitLimits {
   double narrowest = 0.3;  // the narrowest column per unit of height
   double smallest = 2.0;   // the smallest readable character height (mm)
   int max_lines = 2;
+  // The canvas font's width goes in steps of this many mm (0: any width). A column is rounded
+  // down to a whole step, so that each character is exactly as wide as the cell it is put in.
+  double width_step = 0;
 };
+
+// The limits for the page being drawn: its font widths go in steps of two dots.
+FitLimits PageFitLimits();
 
 struct FittedText {
   double height = 0;  // character height (mm), also the step from one line to the next
