@@ -128,9 +128,11 @@ void DrawLabel(const Label& l, const LabelSheet& sheet, int index) {
   line(large, l.offcut ? base::Lit("残材") : (l.mark.empty() ? base::Lit("－") : l.mark),
        kBoldFont);
   const std::string length = base::Format("%d", l.length);
-  FitTextLine(x, y, large, room, length, kBoldFont);
+  const text::FittedText number =
+      text::FitText(length, large, large * 0.5, room, 0, text::PageFitLimits());
+  text::PutFittedText(x, y, number, kBoldFont);
   // "mm" after the number, standing on its foot line.
-  const double after = std::min(length.size() * large * 0.5, room);
+  const double after = std::min(text::TextAdvance(length, number.width), room);
   FitTextLine(x + after + 0.5, y + large - small, small, room - after - 0.5, "mm", kPlainFont);
   y += large + gap;
   line(small, (l.offcut ? base::Lit("元 No.") : std::string("No.")) + l.number, kPlainFont);
