@@ -223,6 +223,10 @@ TEST_P(MarkPagesTest, EveryMarkWholeOncePerPieceAndInsideItsPlace) {
           const Label& l = labels[label++];
           const std::string mark = base::Cp932ToUtf8(l.mark);
           int shown = 0;
+          // The member name's last word whole in every column of every sheet.
+          EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
+                                  [](const TextRun* run) { return run->text == "小梁・間柱"; }))
+              << "label " << n;
           for (const TextRun* run : texts) {
             shown += run->text == mark;
             EXPECT_FALSE(NamesAnotherMark(run->text, mark)) << run->text << " for " << mark;
