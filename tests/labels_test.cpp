@@ -144,6 +144,11 @@ TEST_F(LabelTest, TextStaysInsideItsLabelAndClearOfTheCodesQuietZone) {
     records->conditions.project_name = base::Lit("（仮称）北町物流センター新築工事第二期増築棟");
     const ReportResult again = RebuildPages(surface, *records, o);
     ASSERT_EQ(again.pages, r.pages);
+    // Too long even at the smallest size on the smallest labels: cut, and it says so with "…";
+    // on the larger labels narrower characters take it whole.
+    const std::string shown = testing::PageText(Slot(2));
+    EXPECT_EQ(shown.find(base::Lit("…")) != std::string::npos, item == 2) << item;
+    EXPECT_EQ(shown.find(records->conditions.project_name) != std::string::npos, item != 2) << item;
     const LabelSheet& sheet = LabelSheetOf(item);
     int labels = 0;
     for (int p = 2; p <= r.pages; ++p) {
