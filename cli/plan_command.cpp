@@ -16,6 +16,7 @@
 #include "job/settings.h"
 #include "optimiser/exact.h"
 #include "report/cut_bars.h"
+#include "report/labels.h"
 #include "report/plan_csv.h"
 #include "run/cell_check.h"
 #include "run/run_command.h"
@@ -31,9 +32,9 @@ const char* const kUsage =
     "                    [--from-yard [--yard 在庫ファイル] [--section 断面] [--commit] [--keep "
     "MM]]\n"
     "        zarvel5 pages 仕事.zv5 [--tables none|A|B|C|S|L|AB|...|ABCSL] [--keep MM] "
-    "[--precision ...]\n"
+    "[--label-sheet 12|24|44] [--precision ...]\n"
     "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
-    "[--keep MM] [--precision ...]\n"
+    "[--keep MM] [--label-sheet 12|24|44] [--precision ...]\n"
     "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...]\n"
     "                    [--from-yard [--yard 在庫ファイル]]\n"
     "        zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5] "
@@ -244,6 +245,19 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
             << kUsage;
         return false;
       }
+    } else if (a == "--label-sheet" && takes(a) && has_value) {
+      const std::string& v = args[++i];
+      const auto& sheets = report::kLabelSheets;
+      const auto found = std::find_if(sheets.begin(), sheets.end(), [&](const auto& sheet) {
+        return v == base::Format("%d", sheet.per_sheet);
+      });
+      if (found == sheets.end()) {
+        err << "zarvel5: --label-sheet には 12, 24, 44 のどれか (A4 のラベル用紙の面数) を"
+               "指定して下さい\n"
+            << kUsage;
+        return false;
+      }
+      o.label_sheet = static_cast<int>(found - sheets.begin());
     } else if (a == "--save-job" && takes(a) && has_value) {
       o.save_job = args[++i];
     } else if (a == "--pdf" && takes(a) && has_value) {
@@ -449,7 +463,7 @@ report::ReportOptions TableOptions(const CommandOptions& o, const job::JobForm& 
     r.saw_list = o.tables.find('S') != std::string::npos;
     r.labels = o.tables.find('L') != std::string::npos;
   }
-  r.label_sheet = form.LabelSheetItem();
+  r.label_sheet = o.label_sheet >= 0 ? o.label_sheet : form.LabelSheetItem();
   r.keep = o.keep;
   return r;
 }
@@ -528,7 +542,8 @@ EarlyExit PlanAndRecordPages(const CommandOptions& o, int& pages, std::ostream& 
 int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--tables", "--keep"}, o, err)) return kExitUsage;
+  if (!ParseOptions(args, {"--precision", "--tables", "--keep", "--label-sheet"}, o, err))
+    return kExitUsage;
   int pages = 0;
   if (const EarlyExit code = PlanAndRecordPages(o, pages, err)) return *code;
   out << PagesText(pages);

@@ -46,6 +46,7 @@ struct CommandOptions {
   std::string yard;                  // plan: the yard file (--yard)
   std::string section;               // plan: the yard's section, when not the member name's
   bool commit = false;               // plan: commit the plan to the yard
+  int label_sheet = -1;              // pages, report: the label sheet's item; -1 the job's
 };
 
 // Called after the job is read and before it runs: nothing when the job goes on, else the

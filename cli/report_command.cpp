@@ -76,12 +76,13 @@ bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
       platform::QtCanvas canvas(painter, image.rect());
       drawing::PlayTarget target = platform::BitmapTarget(image, canvas);
       if (on_sheet) {
-        image.fill(platform::ToQColor(drawing::kScreenPaper));
+        image.fill(platform::ToQColor(drawing::kPrinterPaper));
         target.kind = drawing::PlayTarget::Kind::kPrinter;
         target.log_pixels_x = target.log_pixels_y = kSheetPngDpi;
       }
+      // White paper, as printed; the preview's paper colour is for the screen only.
       drawing::PlayReportPage(target, p, drawing::kRecordingWidth, drawing::kRecordingHeight,
-                              drawing::kScreenPaper);
+                              drawing::kPrinterPaper);
     }
     const std::string file = dir + base::Format("/page-%03d.png", p);
     if (!image.save(QString::fromStdString(file), "PNG")) return false;
@@ -95,7 +96,8 @@ bool WritePngs(const std::string& dir, int pages, std::ostream& out) {
 int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--tables", "--pdf", "--png", "--keep"}, o, err))
+  if (!ParseOptions(args, {"--precision", "--tables", "--pdf", "--png", "--keep", "--label-sheet"},
+                    o, err))
     return kExitUsage;
   if (o.pdf.empty() == o.png_dir.empty()) {
     err << "zarvel5: report には --pdf 出力.pdf か --png フォルダーのどちらか一つを指定して下さい\n"

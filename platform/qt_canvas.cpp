@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QHash>
+#include <QPainterPath>
 #include <QPrinter>
 #include <cmath>
 
@@ -86,7 +87,11 @@ void QtCanvas::SetFont(const drawing::LogicalFont& f) {
     pixels = std::max(1, static_cast<int>(std::lround(f.height * CellRatio(family))));
   if (f.height < 0) pixels = std::max(1, -f.height);
   font.setPixelSize(std::min(pixels, 20000));
-  font.setWeight(f.weight >= 700 ? QFont::Bold : QFont::Normal);
+  // Bold is drawn as the plain glyphs with their outlines thickened (see TextOut): the IPA
+  // faces have no bold, and Qt's own emulation puts every character twice into a PDF, which
+  // a reader of the text then takes as separate words.
+  font.setWeight(QFont::Normal);
+  bold_ = f.weight >= 700;
   font.setItalic(f.italic != 0);
   font.setStyleStrategy(QFont::PreferAntialias);
   const QFontMetricsF m(font);
@@ -162,6 +167,11 @@ void QtCanvas::TextOut(int x, int y, const std::string& cp932) {
   if (escapement_ != 0) painter_.rotate(-escapement_ / 10.0);
   if (font_x_scale_ != 1.0) painter_.scale(font_x_scale_, 1.0);
   painter_.drawText(QPointF(0, font_ascent_), s);
+  if (bold_) {
+    QPainterPath outline;
+    outline.addText(QPointF(0, font_ascent_), font_, s);
+    painter_.strokePath(outline, QPen(font_colour_, font_.pixelSize() * kBoldStroke));
+  }
   painter_.restore();
 }
 

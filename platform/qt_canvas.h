@@ -55,6 +55,8 @@ class QtCanvas final : public drawing::Canvas {
   double font_ascent_ = 0;
   double font_x_scale_ = 1;
   int escapement_ = 0;
+  bool bold_ = false;  // glyph outlines thickened by kBoldStroke of the font's size
+  static constexpr double kBoldStroke = 0.045;
 };
 
 // Qt colour of a Windows colour value 0x00BBGGRR.

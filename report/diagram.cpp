@@ -6,6 +6,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "drawing/primitives.h"
+#include "text/fitted_text.h"
 #include "text/output.h"
 
 namespace zarvel::report {
@@ -83,7 +84,7 @@ BarLayout LayOutBar(const optimiser::OptimiserRecords& r, const optimiser::BarPa
   for (int j = 1; j <= r.cut.count; ++j) {
     for (int n = 0; n < b.piece_counts[j]; ++n) {
       const int length = r.cut.entries[j].length;
-      bar.pieces.push_back({at, length, {}});
+      bar.pieces.push_back({at, length, {}, {}});
       end = at + length;
       at = end + bar.kerf;
     }
@@ -111,11 +112,18 @@ BarLayout LayOutBar(const optimiser::OptimiserRecords& r, const optimiser::BarPa
       }
     }
   }
-  for (std::size_t i = 0; i < bar.pieces.size(); ++i)
-    for (const auto& [mark, n] : counts[i])
-      bar.pieces[i].marks += (bar.pieces[i].marks.empty() ? "" : ",") + mark +
-                             (n > 1 ? base::Lit("×") + Length(n) : std::string());
+  for (std::size_t i = 0; i < bar.pieces.size(); ++i) {
+    BarPiece& p = bar.pieces[i];
+    for (const auto& [mark, n] : counts[i]) {
+      p.mark_items.push_back(mark + (n > 1 ? base::Lit("×") + Length(n) : std::string()));
+      p.marks += (p.marks.empty() ? "" : ",") + p.mark_items.back();
+    }
+  }
   return bar;
+}
+
+std::string MarginUsedText(const BarLayout& bar) {
+  return bar.overhang > 0 ? base::Lit("余裕+") + Length(std::llround(bar.overhang)) : std::string();
 }
 
 double DiagramScale(double longest_extent) {
@@ -181,32 +189,29 @@ std::vector<std::string> NarrowPieceNote(const BarLayout& bar, double scale) {
   return lines;
 }
 
-// Marks fit under their box when their tiny text is no wider than the box and the box's length
-// is not itself in the note (its "*" stands there).
+// Marks fit under their box when their tiny text leaves a column free beside it (so that the
+// marks of neighbouring boxes never run into one) and the box's length is not itself in the
+// note (its "*" stands there).
 bool MarksFitUnder(const BarPiece& p, PieceLabel label, double scale) {
   return label != PieceLabel::kNote &&
-         static_cast<double>(p.marks.size()) * kTinyWidth <= p.length * scale;
+         text::TextAdvance(p.marks, kTinyWidth) + kTinyWidth <= p.length * scale;
 }
 
 std::vector<std::string> MarkNote(const BarLayout& bar, double scale) {
   const std::vector<PieceLabel> labels = PieceLabels(bar, scale);
-  std::vector<std::string> lines;
-  std::string line;
+  // "2: G1,G2 / 3: G3", breaking between marks so that each stays whole.
+  std::vector<std::string> runs;
   for (std::size_t i = 0; i < bar.pieces.size(); ++i) {
     const BarPiece& p = bar.pieces[i];
     if (p.marks.empty() || MarksFitUnder(p, labels[i], scale)) continue;
-    const std::string item = base::Format("%zu: ", i + 1) + p.marks;
-    if (line.empty()) {
-      line = base::Lit("符号（左から何番目）：") + item;
-    } else if (line.size() + item.size() + 3 > kNoteColumns) {
-      lines.push_back(line + " /");
-      line = base::Lit("　　") + item;
-    } else {
-      line += " / " + item;
-    }
+    if (!runs.empty()) runs.back() += " / ";
+    for (std::size_t m = 0; m < p.mark_items.size(); ++m)
+      runs.push_back((m == 0 ? base::Format("%zu: ", i + 1) : std::string()) + p.mark_items[m] +
+                     (m + 1 < p.mark_items.size() ? "," : ""));
   }
-  if (!line.empty()) lines.push_back(line);
-  return lines;
+  if (runs.empty()) return {};
+  runs.front() = base::Lit("符号（左から何番目）：") + runs.front();
+  return text::WrapRuns(runs, kNoteColumns * kSmallWidth, kSmallWidth, base::Lit("　　"));
 }
 
 double DiagramHeight(const BarLayout& bar, double scale) {
@@ -307,25 +312,27 @@ double DrawDiagram(const BarLayout& bar, int number, double y, double scale) {
         break;
     }
     if (!p.marks.empty() && MarksFitUnder(p, labels[i], scale)) {
-      Style(kTinyHeight, kTinyWidth);
-      TextAt(cx - TextWidth(p.marks) / 2, bottom + 0.1, p.marks);
+      const text::FittedText marks =
+          text::FitText(p.marks, kTinyHeight, kTinyWidth, b - a, 0, text::PageFitLimits());
+      text::PutFittedText(cx - text::TextAdvance(p.marks, marks.width) / 2, bottom + 0.1, marks, 0);
     }
   }
 
   // The remnant's length (or the margin used) right after the drawing.
   Style(kValueHeight, kValueWidth);
   const long long rem = static_cast<long long>(std::trunc(bar.remnant));
-  const std::string tail = bar.overhang > 0
-                               ? base::Lit("余裕+") + Length(std::llround(bar.overhang))
-                               : base::Lit("残 ") + Length(rem);
+  const std::string tail = bar.overhang > 0 ? MarginUsedText(bar) : base::Lit("残 ") + Length(rem);
   TextAt(X(bar.Extent()) + 1.5, mid - kValueHeight / 2, tail);
 
   double below = bottom + kBelowBar;
   std::vector<std::string> note = NarrowPieceNote(bar, scale);
   for (std::string& line : MarkNote(bar, scale)) note.push_back(std::move(line));
-  Style(kSmallHeight, kSmallWidth);
   for (const std::string& line : note) {
-    TextAt(x0, below, line);
+    // Each character exactly as wide as its cell, so that the line reads as one text.
+    text::PutFittedText(x0, below,
+                        text::FitText(line, kSmallHeight, kSmallWidth, kNoteColumns * kSmallWidth,
+                                      0, text::PageFitLimits()),
+                        0);
     below += kNoteLine;
   }
   Style(kValueHeight, kValueWidth);

@@ -14,6 +14,7 @@ struct BarPiece {
   double start = 0;
   int length = 0;
   std::string marks;  // CP932: the piece marks this box stands for on the pattern's bars
+  std::vector<std::string> mark_items;  // the same one by one ("G1×2"), `marks` joins them
 };
 
 struct BarLayout {
@@ -33,6 +34,9 @@ struct BarLayout {
 // the bars of pattern `pattern`.
 BarLayout LayOutBar(const optimiser::OptimiserRecords& records, const optimiser::BarPattern& bar,
                     const CutBars* cut = nullptr, int pattern = 0);
+
+// "余裕+15" for a bar whose last piece runs 15 mm into the stock's margin; empty otherwise.
+std::string MarginUsedText(const BarLayout& bar);
 
 // Page-body geometry (sheet mm).
 inline constexpr double kDiagramLabelRight = 28;  // "素材長 × 本数" ends here

@@ -6,6 +6,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "report/qr_code.h"
+#include "text/fitted_text.h"
 #include "text/output.h"
 
 namespace zarvel::report {
@@ -13,8 +14,6 @@ namespace {
 
 constexpr int kPlainFont = 0;    // ＭＳ ゴシック
 constexpr int kBoldFont = 0x10;  // ＭＳ ゴシック, bold
-// Narrowest a character may be squeezed to fit its line, per unit of its height.
-constexpr double kNarrowest = 0.3;
 // Smallest QR module worth printing (mm); below it the code's error correction is lowered.
 constexpr double kMinModule = 0.4;
 constexpr double kPrintStep = 25.4 / 300;  // mm
@@ -29,16 +28,10 @@ std::string QrField(const std::string& cp932) {
 
 }  // namespace
 
-void FitTextLine(double x, double y, double height, double room, const std::string& s, int font) {
-  if (s.empty() || room <= 0) return;
-  double column = height * 0.5;
-  std::string shown = s;
-  if (shown.size() * column > room) {
-    column = std::max(room / static_cast<double>(shown.size()), height * kNarrowest);
-    shown = base::HeadBytes(shown, static_cast<std::size_t>(room / column));
-  }
-  text::SetTextStyle(height, column, 0, font);
-  text::DrawTextRun(x, y, 0, 0, shown);
+void FitTextLine(double x, double y, double height, double room, const std::string& s, int font,
+                 double room_height) {
+  text::PutFittedText(
+      x, y, text::FitText(s, height, height * 0.5, room, room_height, text::PageFitLimits()), font);
 }
 
 const LabelSheet& LabelSheetOf(int item) {
@@ -127,7 +120,7 @@ void DrawLabel(const Label& l, const LabelSheet& sheet, int index) {
   const double gap = (h - 2 * pad - 4 * small - 2 * large) / 7;
   double y = top + pad + gap;
   auto line = [&](double height, const std::string& s, int font) {
-    FitTextLine(x, y, height, room, s, font);
+    FitTextLine(x, y, height, room, s, font, height + gap);
     y += height + gap;
   };
   line(small, l.project, kPlainFont);
@@ -135,9 +128,11 @@ void DrawLabel(const Label& l, const LabelSheet& sheet, int index) {
   line(large, l.offcut ? base::Lit("残材") : (l.mark.empty() ? base::Lit("－") : l.mark),
        kBoldFont);
   const std::string length = base::Format("%d", l.length);
-  FitTextLine(x, y, large, room, length, kBoldFont);
+  const text::FittedText number =
+      text::FitText(length, large, large * 0.5, room, 0, text::PageFitLimits());
+  text::PutFittedText(x, y, number, kBoldFont);
   // "mm" after the number, standing on its foot line.
-  const double after = std::min(length.size() * large * 0.5, room);
+  const double after = std::min(text::TextAdvance(length, number.width), room);
   FitTextLine(x + after + 0.5, y + large - small, small, room - after - 0.5, "mm", kPlainFont);
   y += large + gap;
   line(small, (l.offcut ? base::Lit("元 No.") : std::string("No.")) + l.number, kPlainFont);

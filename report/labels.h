@@ -63,10 +63,11 @@ std::vector<Label> ListLabels(const optimiser::OptimiserRecords& records, const 
 // mark, length, No. for a piece; "残材", 部材名, length, origin (工事名 and No.) for an offcut.
 std::string LabelQrText(const Label& label);
 
-// One line of CP932 text `height` mm high, its top at (x, y), kept within `room` mm: a long text
-// gets narrower characters, and when even the narrowest do not fit, it is cut at a character.
+// CP932 text `height` mm high, its top at (x, y), kept within `room` mm by the rule of
+// text/fitted_text.h: narrower, then smaller, then (with `room_height` for two lines) wrapped,
+// and only then cut with "…".
 void FitTextLine(double x, double y, double height, double room, const std::string& text,
-                 int font_code);
+                 int font_code, double room_height = 0);
 
 // Draws label number `index` (from 0) of a sheet, in sheet mm from the paper's corner.
 void DrawLabel(const Label& label, const LabelSheet& sheet, int index);

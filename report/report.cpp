@@ -17,6 +17,7 @@
 #include "report/labels.h"
 #include "report/templates.h"
 #include "text/fields.h"
+#include "text/fitted_text.h"
 #include "text/output.h"
 #include "text/report_lines.h"
 
@@ -64,6 +65,15 @@ class Builder {
   double TableC(double y);
   double DiagramHeader(double y, bool continuation);
   double SawListHeader(bool continuation);
+  // "No.N  素材 L mm × n　残材 r" at y, or "No.N  素材 L mm (続き)"; returns the y below it.
+  double SawPatternHead(double y, int pattern, std::size_t bars, bool continued);
+  // How many of `wanted` lines of rows fit from y down.
+  int SawLinesThatFit(double y, int wanted) const;
+  // The 符号 cell of cut k on the pattern's bars, as lines.
+  std::vector<std::string> SawMarks(const std::vector<const CutBar*>& bars, std::size_t k) const;
+  // Lines [from, to) of cut k's row, the first at y.
+  void DrawSawRow(double y, std::size_t k, const std::vector<const CutBar*>& bars,
+                  const std::vector<std::string>& marks, int from, int to);
   void SawList();
   // A page on the whole sheet, without a page number; false when the page table is full.
   bool NewSheetPage();
@@ -402,11 +412,13 @@ double Builder::TableC(double y) {
 
 // 切断指示書: per pattern in cutting order, its stock and its pieces in the order the saw cuts
 // them, each with its marks and a box per bar for the operator's tick.
-constexpr double kSawRow = 6;  // one line of boxes
+constexpr double kSawRow = 6;  // one line of boxes, and of the marks beside them
 constexpr double kSawBox = 4;
 constexpr double kSawBoxPitch = 5.5;
 constexpr double kSawBoxLeft = 104;
 constexpr int kSawBoxesPerLine = 13;
+constexpr double kSawMarksLeft = kTableLeft + 28;
+constexpr double kSawMarksRoom = kSawBoxLeft - kTableLeft - 30;
 
 double Builder::SawListHeader(bool continuation) {
   NewReportPage();
@@ -435,72 +447,125 @@ double Builder::SawListHeader(bool continuation) {
   return y + 1.5;
 }
 
+double Builder::SawPatternHead(double y, int p, std::size_t bars, bool continued) {
+  const BarPattern& b = r_.best.patterns[p];
+  text::SetTextStyle(kCharHeight, 0, 0, 0x11);
+  std::string head =
+      base::Format("No.%d  ", p) + base::Lit("素材 ") + base::Format("%d mm", StockLength(b));
+  if (continued) {
+    head += base::Lit(" (続き)");
+  } else {
+    if (bars > 1) head += base::Lit(" × ") + base::Format("%zu", bars);
+    // Pieces running into the stock's margin say by how much, as the diagram does.
+    const std::string margin = MarginUsedText(LayOutBar(r_, b));
+    head += margin.empty() ? base::Lit("　残材 ") + RemnantText(b) : base::Lit("　") + margin;
+  }
+  text::PutTextAt(kTableLeft, y, head);
+  return y + kCharHeight + 2;
+}
+
+int Builder::SawLinesThatFit(double y, int wanted) const {
+  int n = 0;
+  while (n < wanted && Fits(y, (n + 1) * kSawRow)) ++n;
+  return n;
+}
+
 void Builder::SawList() {
   const CutBars cut = ListCutBars(r_);
   double y = SawListHeader(false);
+  // The lines of a row a page holds below its heading and a pattern's head.
+  const int page_lines = std::max(SawLinesThatFit(y + kCharHeight + 2, 1 << 20), 1);
   std::size_t first_bar = 0;  // the pattern's first bar in `cut`
   const optimiser::CuttingPlan& plan = r_.best;
   for (int p = 1; p <= plan.pattern_count && !full_; ++p) {
-    const BarPattern& b = plan.patterns[p];
     std::vector<const CutBar*> bars;
     for (; first_bar < cut.bars.size() && cut.bars[first_bar].pattern == p; ++first_bar)
       bars.push_back(&cut.bars[first_bar]);
     if (bars.empty()) break;  // the listing stopped (a plan of too many pieces)
-    const int lines = (static_cast<int>(bars.size()) - 1) / kSawBoxesPerLine + 1;
-    const double piece_height = lines * kSawRow;
-    if (!Fits(y, kCharHeight + 2 + piece_height)) y = SawListHeader(true);
+    const int box_lines = (static_cast<int>(bars.size()) - 1) / kSawBoxesPerLine + 1;
+    std::vector<std::vector<std::string>> marks;  // per cut, the lines of its 符号 cell
+    for (std::size_t k = 0; k < bars[0]->pieces.size(); ++k) marks.push_back(SawMarks(bars, k));
+    auto lines_of = [&](std::size_t k) {
+      return std::max(box_lines, static_cast<int>(marks[k].size()));
+    };
+    // The head never stands alone: it comes with its first row, or as much of it as a page holds.
+    const int with_head = marks.empty() ? 0 : std::min(lines_of(0), page_lines);
+    if (SawLinesThatFit(y + kCharHeight + 2, with_head) < with_head) y = SawListHeader(true);
     if (full_) break;
-    text::SetTextStyle(kCharHeight, 0, 0, 0x11);
-    std::string head =
-        base::Format("No.%d  ", p) + base::Lit("素材 ") + base::Format("%d mm", StockLength(b));
-    if (bars.size() > 1) head += base::Lit(" × ") + base::Format("%zu", bars.size());
-    head += base::Lit("　残材 ") + RemnantText(b);
-    text::PutTextAt(kTableLeft, y, head);
-    y += kCharHeight + 2;
-    for (std::size_t k = 0; k < bars[0]->pieces.size() && !full_; ++k) {
-      if (!Fits(y, piece_height)) y = SawListHeader(true);
-      if (full_) break;
-      // The marks of this cut on the pattern's bars, in bar order ("G1 ×2, G2"); a bar without
-      // one among bars with one is "－".
-      std::vector<std::pair<std::string, int>> marks;
-      const bool marked = std::any_of(bars.begin(), bars.end(), [&](const CutBar* bar) {
-        return k < bar->pieces.size() && !bar->pieces[k].mark.empty();
-      });
-      for (const CutBar* bar : bars) {
-        if (!marked) break;
-        std::string m = k < bar->pieces.size() ? bar->pieces[k].mark : std::string();
-        if (m.empty()) m = base::Lit("－");
-        if (!marks.empty() && marks.back().first == m) {
-          ++marks.back().second;
-        } else {
-          marks.emplace_back(m, 1);
+    y = SawPatternHead(y, p, bars.size(), false);
+    for (std::size_t k = 0; k < marks.size() && !full_; ++k) {
+      const int lines = lines_of(k);
+      int line = 0;
+      while (line < lines && !full_) {
+        int here = SawLinesThatFit(y, lines - line);
+        // A row that fits on a page is never split; a longer one fills the page first.
+        if (here < lines - line && lines - line <= page_lines) here = 0;
+        if (here == 0) {
+          y = SawListHeader(true);
+          if (full_) break;
+          y = SawPatternHead(y, p, bars.size(), true);
+          here = std::max(SawLinesThatFit(y, lines - line), 1);
         }
+        DrawSawRow(y, k, bars, marks[k], line, line + here);
+        y += here * kSawRow;
+        line += here;
       }
-      std::string mark_text;
-      for (const auto& [m, n] : marks)
-        mark_text += (mark_text.empty() ? "" : ", ") + m +
-                     (n > 1 ? base::Lit(" ×") + base::Format("%d", n) : std::string());
-      text::SetTextStyle(kCharHeight, 0, 0, 1);
-      text::PutTextAt(kTableLeft + 1, y + 0.6, base::Format("%zu", k + 1));
-      text::SetTextStyle(kCharHeight, kCharHeight * 0.58, 0, 0x10);
-      text::PutTextAt(kTableLeft + 8, y + 0.6, base::Format("%6d", bars[0]->pieces[k].length));
-      FitTextLine(kTableLeft + 28, y + 0.6, kCharHeight, kSawBoxLeft - kTableLeft - 30, mark_text,
-                  0);
-      drawing::SetLineColour(0);
-      drawing::SetLineWeight(0);
-      for (std::size_t n = 0; n < bars.size(); ++n) {
-        const double bx = kSawBoxLeft + static_cast<double>(n % kSawBoxesPerLine) * kSawBoxPitch;
-        const double by = y + static_cast<double>(n / kSawBoxesPerLine) * kSawRow;
-        drawing::DrawSheetLine(bx, by, bx + kSawBox, by, 0, 1);
-        drawing::LineToSheet(bx + kSawBox, by + kSawBox, 0, 1);
-        drawing::LineToSheet(bx, by + kSawBox, 0, 1);
-        drawing::LineToSheet(bx, by, 0, 1);
-      }
-      y += piece_height;
     }
     y += 1.5;
   }
   HeadingStyle();
+}
+
+std::vector<std::string> Builder::SawMarks(const std::vector<const CutBar*>& bars,
+                                           std::size_t k) const {
+  // The marks of this cut on the pattern's bars, in bar order ("G1 ×2, G2"); a bar without
+  // one among bars with one is "－".
+  std::vector<std::pair<std::string, int>> marks;
+  const bool marked = std::any_of(bars.begin(), bars.end(), [&](const CutBar* bar) {
+    return k < bar->pieces.size() && !bar->pieces[k].mark.empty();
+  });
+  for (const CutBar* bar : bars) {
+    if (!marked) break;
+    std::string m = k < bar->pieces.size() ? bar->pieces[k].mark : std::string();
+    if (m.empty()) m = base::Lit("－");
+    if (!marks.empty() && marks.back().first == m) {
+      ++marks.back().second;
+    } else {
+      marks.emplace_back(m, 1);
+    }
+  }
+  std::vector<std::string> runs;
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    const auto& [m, n] = marks[i];
+    runs.push_back(m + (n > 1 ? base::Lit(" ×") + base::Format("%d", n) : std::string()) +
+                   (i + 1 < marks.size() ? ", " : ""));
+  }
+  // Each mark whole, over as many lines as they need.
+  return text::WrapRuns(runs, kSawMarksRoom, kCharHeight * 0.5);
+}
+
+void Builder::DrawSawRow(double y, std::size_t k, const std::vector<const CutBar*>& bars,
+                         const std::vector<std::string>& marks, int from, int to) {
+  // The cut's number and length open the row, and its part on a further page.
+  text::SetTextStyle(kCharHeight, 0, 0, 1);
+  text::PutTextAt(kTableLeft + 1, y + 0.6, base::Format("%zu", k + 1));
+  text::SetTextStyle(kCharHeight, kCharHeight * 0.58, 0, 0x10);
+  text::PutTextAt(kTableLeft + 8, y + 0.6, base::Format("%6d", bars[0]->pieces[k].length));
+  for (int i = from; i < to && i < static_cast<int>(marks.size()); ++i)
+    FitTextLine(kSawMarksLeft, y + (i - from) * kSawRow + 0.6, kCharHeight, kSawMarksRoom,
+                marks[static_cast<std::size_t>(i)], 0);
+  drawing::SetLineColour(0);
+  drawing::SetLineWeight(0);
+  const std::size_t last = std::min(bars.size(), static_cast<std::size_t>(to) * kSawBoxesPerLine);
+  for (std::size_t n = static_cast<std::size_t>(from) * kSawBoxesPerLine; n < last; ++n) {
+    const double bx = kSawBoxLeft + static_cast<double>(n % kSawBoxesPerLine) * kSawBoxPitch;
+    const double by =
+        y + static_cast<double>(n / kSawBoxesPerLine - static_cast<std::size_t>(from)) * kSawRow;
+    drawing::DrawSheetLine(bx, by, bx + kSawBox, by, 0, 1);
+    drawing::LineToSheet(bx + kSawBox, by + kSawBox, 0, 1);
+    drawing::LineToSheet(bx, by + kSawBox, 0, 1);
+    drawing::LineToSheet(bx, by, 0, 1);
+  }
 }
 
 bool Builder::NewSheetPage() {

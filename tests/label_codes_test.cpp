@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "base/cp932.h"
@@ -116,6 +117,75 @@ TEST(LabelCodes, PngPagesAndThePrintedPdfDecodeToOneCodePerPieceAndKeptOffcut) {
   fs::create_directories(printed);
   Output("pdftoppm -r 300 -png '" + pdf + "' '" + (printed / "sheet").string() + "'");
   check(DecodeFolder(printed), "PDF at 300 dpi");
+}
+
+// The printed PDF read by another program (pdftotext): every mark a whole word, once on its
+// label, once in the saw list and once in the diagrams, and every word inside its page.
+TEST(LabelCodes, PdfTextNamesEveryMarkWholeOncePerPieceInEachPart) {
+  ASSERT_FALSE(Output("command -v pdftotext").empty()) << "pdftotext (poppler-utils) is needed";
+  testing::TempDir dir("zarvel5-pdf-marks");
+  const std::string job = dir.File("marks.zv5");
+  std::vector<std::string> marks;
+  {
+    auto records = std::make_unique<optimiser::OptimiserRecords>();
+    job::JobForm form(*records);
+    ASSERT_TRUE(job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5"));
+    run::Grid& cut = form.CutGrid();
+    for (int r = 1; r < cut.RowCount(); ++r)
+      for (int c = 1; c < cut.ColCount(); ++c) cut.SetCell(c, r, "");
+    cut.SetCell(1, 1, " 1900. 42");
+    cut.SetCell(2, 1, " 2900.  4");
+    for (int i = 1; i <= 42; ++i) marks.push_back("2C" + std::to_string(i));
+    for (const char* m : {"2FG-X1X2-Y3-SPLICE-WEB-PL-00001A", "2FG-X1X2-Y3-SPLICE-WEB-PL-00002B",
+                          "継手添板ウェブ側第一節柱脚部材Ａ", "継手添板ウェブ側第一節柱脚部材Ｂ"})
+      marks.push_back(m);
+    for (const std::string& m : marks)
+      form.MarkList()->push_back(
+          {base::Utf8ToCp932(m), m[0] == '2' && m[1] == 'C' ? 1900 : 2900, 1});
+    form.Control(job::JobControl::kLabelSheet).SetItemIndex(2);
+    ASSERT_TRUE(job::WriteJobFile(form, job));
+  }
+  const std::string pdf = dir.File("marks.pdf");
+  std::ostringstream out, err;
+  ASSERT_EQ(RunReportCommand({job, "--pdf", pdf, "--tables", "CSL"}, out, err), kExitPlanned)
+      << err.str();
+  // pdftotext -bbox: a <page width= height=> per page, a <word xMin= ...>text</word> per word.
+  const std::string html = Output("pdftotext -bbox '" + pdf + "' - 2>/dev/null");
+  ASSERT_FALSE(html.empty());
+  std::map<std::string, int> seen;
+  std::vector<std::string> cut_short;
+  double width = 0, height = 0;
+  int words = 0;
+  std::istringstream lines(html);
+  for (std::string line; std::getline(lines, line);) {
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    if (std::sscanf(line.c_str(), " <page width=\"%lf\" height=\"%lf\"", &width, &height) == 2)
+      continue;
+    if (std::sscanf(line.c_str(), " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &x0,
+                    &y0, &x1, &y1) != 4)
+      continue;
+    ++words;
+    const std::size_t open = line.find('>'), close = line.rfind("</word>");
+    const std::string word = line.substr(open + 1, close - open - 1);
+    EXPECT_TRUE(x0 >= 0 && y0 >= 0 && x1 <= width && y1 <= height) << word;
+    // "2C1,2C4," and "1:" in the lists: the marks between the commas.
+    std::istringstream items(word);
+    for (std::string item; std::getline(items, item, ',');) {
+      // Numbers are lengths, counts and page numbers ("6000 × 2"): no mark here is one.
+      if (item.empty() || item.back() == ':' ||
+          item.find_first_not_of("0123456789") == std::string::npos)
+        continue;
+      if (std::find(marks.begin(), marks.end(), item) != marks.end()) {
+        ++seen[item];
+      } else if (std::any_of(marks.begin(), marks.end(),
+                             [&](const std::string& m) { return m.rfind(item, 0) == 0; })) {
+        cut_short.push_back(item);
+      }
+    }
+  }
+  EXPECT_GT(words, 100);
+  for (const std::string& m : marks) EXPECT_EQ(seen[m], 3) << m;
+  EXPECT_EQ(cut_short, std::vector<std::string>{});
 }
 
 }  // namespace

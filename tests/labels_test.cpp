@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -143,6 +144,11 @@ TEST_F(LabelTest, TextStaysInsideItsLabelAndClearOfTheCodesQuietZone) {
     records->conditions.project_name = base::Lit("（仮称）北町物流センター新築工事第二期増築棟");
     const ReportResult again = RebuildPages(surface, *records, o);
     ASSERT_EQ(again.pages, r.pages);
+    // Too long even at the smallest size on the smallest labels: cut, and it says so with "…";
+    // on the larger labels narrower characters take it whole.
+    const std::string shown = testing::PageText(Slot(2));
+    EXPECT_EQ(shown.find(base::Lit("…")) != std::string::npos, item == 2) << item;
+    EXPECT_EQ(shown.find(records->conditions.project_name) != std::string::npos, item != 2) << item;
     const LabelSheet& sheet = LabelSheetOf(item);
     int labels = 0;
     for (int p = 2; p <= r.pages; ++p) {
@@ -250,6 +256,63 @@ TEST_F(LabelTest, SawListGivesEachPatternOnceWithABoxPerBar) {
   marks = {{"G1", 2900, 4}};
   Build({{{6000, 10}}, {{2900, 6}}, 0, 0, 5000}, o);
   EXPECT_NE(testing::PageText(Slot(2)).find(base::Lit("G1×2,－")), std::string::npos);
+}
+
+TEST_F(LabelTest, SawListRowsOfManyBarsContinueUnderTheirPatternsHead) {
+  for (int i = 1; i <= 360; ++i) marks.push_back({base::Format("2C%d", i), 1900, 1});
+  ReportOptions o;
+  o.saw_list = true;
+  const ReportResult r = Build({{{6000, 130}}, {{1900, 360}}, 0, 0, 5000}, o);
+  ASSERT_EQ(records->best.pattern_count, 1);
+  ASSERT_GE(r.pages, 4);
+  const std::string head = base::Lit("No.1素材6000mm×120");
+  const std::string continued = base::Lit("No.1素材6000mm(続き)");
+  EXPECT_NE(testing::PageText(Slot(2)).find(head), std::string::npos);
+  for (int p = 3; p <= r.pages; ++p) {
+    const std::string text = testing::PageText(Slot(p));
+    // The page's heading, then the pattern it continues, then its rows.
+    const std::size_t at = text.find(continued);
+    ASSERT_NE(at, std::string::npos) << p;
+    EXPECT_LT(text.find(base::Lit("≪切断指示書≫（続き）")), at);
+    EXPECT_GT(text.size(), at + continued.size()) << p;
+  }
+  // Every mark once, in the cells' order; the last page ends with the last of them.
+  const std::string all = testing::PageTextOfReport(r.pages);
+  for (const char* mark : {"2C1,", "2C4,", "2C358", "2C360"})
+    EXPECT_NE(all.find(mark), std::string::npos) << mark;
+}
+
+TEST_F(LabelTest, SawListHeadNeverStandsAloneAndNamesTheMarginUsed) {
+  ReportOptions o;
+  o.saw_list = true;
+  auto each_head_has_a_row_below = [&](const ReportResult& r) {
+    for (int p = 2; p <= r.pages; ++p) {
+      const std::vector<testing::DrawnChar> chars = testing::DrawnChars(Slot(p));
+      const std::vector<std::size_t> heads = testing::FindRuns(chars, "No.");
+      ASSERT_FALSE(heads.empty()) << p;
+      const double head_y = chars[heads.back()].y;
+      EXPECT_TRUE(std::any_of(chars.begin(), chars.end(),
+                              [&](const testing::DrawnChar& c) { return c.y > head_y + 30; }))
+          << "page " << p;
+    }
+  };
+  // Single-bar patterns enough for some head to come near a page's foot.
+  std::vector<std::pair<int, int>> cut;
+  for (int i = 0; i < 60; ++i) cut.emplace_back(5000 - 37 * i, 1);
+  each_head_has_a_row_below(Build({{{6000, 80}}, cut, 0, 3, 5000}, o));
+  // One cut on 360 bars: its row is longer than a page and goes on under its pattern's head.
+  for (int i = 1; i <= 360; ++i) marks.push_back({base::Format("B%d", i), 5900, 1});
+  const ReportResult r = Build({{{6000, 360}}, {{5900, 360}}, 0, 3, 5000}, o);
+  ASSERT_GE(r.pages, 3);
+  each_head_has_a_row_below(r);
+  EXPECT_NE(testing::PageText(Slot(3)).find(base::Lit("No.1素材6000mm(続き)1")), std::string::npos);
+  marks.clear();
+
+  // A piece longer than its bar, through the margin: the head says by how much.
+  Build({{{12000, 1}}, {{12015, 1}}, 20, 3, 5000}, o);
+  const std::string text = testing::PageText(Slot(2));
+  EXPECT_NE(text.find(base::Lit("No.1素材12000mm余裕+15")), std::string::npos) << text;
+  EXPECT_EQ(text.find(base::Lit("残材")), std::string::npos);
 }
 
 }  // namespace

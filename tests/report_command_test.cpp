@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "cli/plan_command.h"
+#include "report/cut_bars.h"
+#include "report/labels.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::cli {
@@ -52,6 +55,55 @@ TEST(ReportCommand, NeverWritesOverTheJob) {
   EXPECT_EQ(fs::file_size(job), fs::file_size(ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5"));
   EXPECT_NE(err.str().find("--png の出力先 " + job + " は読み込む仕事のファイルです。"),
             std::string::npos);
+}
+
+// Pages are white paper in PNG files as on the printer; the label sheet is chosen on the command
+// line or taken from the job.
+TEST(ReportCommand, WhitePngPagesAndTheLabelSheetChosen) {
+  testing::TempDir dir("zarvel5-png-white");
+  const std::string job = ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5";
+  std::ostringstream out, err;
+  ASSERT_EQ(RunReportCommand({job, "--png", dir.path().string(), "--tables", "SL", "--keep",
+                              "99999", "--label-sheet", "44"},
+                             out, err),
+            kExitPlanned)
+      << err.str();
+  int files = 0;
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    const QImage page(QString::fromStdString(e.path().string()));
+    ASSERT_FALSE(page.isNull()) << e.path();
+    EXPECT_EQ(page.pixel(2, 2), qRgb(255, 255, 255)) << e.path();
+    ++files;
+  }
+  auto pages = [&](std::vector<std::string> args) {
+    std::ostringstream listing, errors;
+    args.insert(args.begin(), job);
+    const int code = RunPagesCommand(args, listing, errors);
+    err.str(errors.str());
+    int n = 0;
+    std::istringstream lines(listing.str());
+    for (std::string line; std::getline(lines, line);) n += line.rfind("page ", 0) == 0;
+    return code == kExitPlanned ? n : -code;
+  };
+  EXPECT_EQ(files, pages({"--tables", "SL", "--keep", "99999", "--label-sheet", "44"}));
+  // A sheet of labels a page after the summary, however many labels the sheet holds.
+  CommandOptions o;
+  o.job = job;
+  JobRun run;
+  ASSERT_EQ(OpenAndRun(o, run, err), std::nullopt) << err.str();
+  const int labels = static_cast<int>(
+      report::ListLabels(*run.records, report::ListCutBars(*run.records), 99999, 100000).size());
+  for (const int sheet : {12, 24, 44}) {
+    EXPECT_EQ(pages({"--tables", "L", "--keep", "99999", "--label-sheet", std::to_string(sheet)}),
+              1 + (labels + sheet - 1) / sheet)
+        << sheet;
+  }
+  // Without the option, the job's own sheet (12 in the example).
+  EXPECT_EQ(pages({"--tables", "L", "--keep", "99999"}), 1 + (labels + 11) / 12);
+  for (const char* bad : {"13", "", "044", "12x"}) {
+    EXPECT_EQ(pages({"--label-sheet", bad}), -kExitUsage) << bad;
+    EXPECT_NE(err.str().find("--label-sheet には 12, 24, 44 のどれか"), std::string::npos) << bad;
+  }
 }
 
 }  // namespace

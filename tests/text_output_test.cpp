@@ -7,6 +7,7 @@
 #include "tests/fake_canvas.h"
 #include "tests/page_reader.h"
 #include "text/fields.h"
+#include "text/fitted_text.h"
 #include "text/output.h"
 #include "text/report_lines.h"
 
@@ -440,6 +441,74 @@ TEST_F(TextPageTest, AdvancesFromPrefixes) {
   // The block leaves the style it found, in font code 1.
   EXPECT_EQ(TextStyle().font_code, 1);
   EXPECT_NEAR(TextStyle().height, 3.6, 1e-12);
+}
+
+// Every start on the page and every room that is exactly as wide as the text: whatever the
+// rounding of the division, the text fits whole.
+TEST(FittedText, ATextExactlyAsWideAsItsRoomKeepsEveryCharacter) {
+  const std::string mark = "2G1-X3Y4-ABCD15";
+  for (int i = 0; i < 2000; ++i) {
+    const double room = 9.5 + i * 0.0137;
+    const FittedText f = FitText(mark, 5.08, 2.54, room, 0);
+    ASSERT_EQ(f.lines, std::vector<std::string>{mark}) << room;
+    EXPECT_FALSE(f.cut);
+    EXPECT_LE(TextAdvance(f.lines[0], f.width), room + 1e-9);
+  }
+}
+
+TEST(FittedText, NarrowerThenSmallerThenTwoLinesThenCut) {
+  const std::string dots = base::Lit("…");
+  struct Case {
+    const char* text;
+    double room;
+    double room_height;
+    std::vector<std::string> lines;
+    double height;  // 0: as given (4)
+    bool cut;
+  };
+  const Case cases[] = {
+      {"ABCD", 8, 0, {"ABCD"}, 0, false},                      // as it is: 2 mm a column
+      {"ABCDEFGH", 12, 0, {"ABCDEFGH"}, 0, false},             // narrower: 1.5 mm
+      {"ABCDEFGHIJ", 6, 0, {"ABCDEFGHIJ"}, 2, false},          // 0.6 mm is 0.3 of 2 mm: smaller
+      {"ABCDEFGHIJKL", 6, 4, {"ABCDEF", "GHIJKL"}, 2, false},  // two lines of 2 mm
+      {"ABCDEFGHIJKL", 6, 3, {"ABCDEFGH" + dots}, 2, true},    // no room for two: cut
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", 6, 8, {"ABCDEFGHIJ", "KLMNOPQR" + dots}, 2, true},
+      {"", 6, 8, {}, 0, false},
+      {"AB", 0, 8, {}, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " in " + std::to_string(c.room));
+    const FittedText f = FitText(c.text, 4, 2, c.room, c.room_height);
+    EXPECT_EQ(f.lines, c.lines);
+    EXPECT_EQ(f.cut, c.cut);
+    EXPECT_NEAR(f.height, c.height == 0 ? 4 : c.height, 1e-9);
+    for (const std::string& line : f.lines) EXPECT_LE(TextAdvance(line, f.width), c.room + 1e-9);
+    EXPECT_LE(f.top + f.height * static_cast<double>(f.lines.size()),
+              std::max(4.0, c.room_height) + 1e-9);
+  }
+  // Two lines break between whole characters, the first the longer on a tie.
+  const std::string wide = base::Lit("小梁・間柱") + "X";
+  const FittedText two = FitText(wide, 4, 2, 4, 4);
+  ASSERT_EQ(two.lines.size(), 2u);
+  EXPECT_EQ(two.lines[0] + two.lines[1], wide);
+  EXPECT_EQ(two.lines[0], base::Lit("小梁・"));
+}
+
+TEST(FittedText, RunsWrapBetweenWholeRuns) {
+  struct Case {
+    std::vector<std::string> runs;
+    double room;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {{"G1 ×2, ", "G2"}, 20, {"G1 ×2, G2"}},
+      {{"2C1, ", "2C14, ", "2C31"}, 10, {"2C1, 2C14,", "  2C31"}},
+      {{"LONGER-THAN-A-LINE, ", "B"}, 5, {"LONGER-THAN-A-LINE,", "  B"}},
+      {{"A, ", "B"}, 3, {"A,", "  B"}},
+      {{}, 5, {}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(WrapRuns(c.runs, c.room, 1, "  "), c.lines) << c.runs.size() << " " << c.room;
 }
 
 }  // namespace
