@@ -172,6 +172,11 @@ TEST_F(ImportTest, PartsGoToOneJobPerMaterialWithTheirMarks) {
   EXPECT_EQ(Run({(in / "g1.nc1").string()}), 0);
   EXPECT_TRUE(fs::exists(out_dir + "/H-200×100×5.5×8 SS400 (2).zv5")) << out.str();
   EXPECT_EQ(cli::RunImportCommand({in.string()}, out, err), 2);
+
+  // A part file named whatever its extension is read as one.
+  Write("other/part.dat", Nc1("D1", "1", "L-65x65x6", "L", "900"));
+  EXPECT_EQ(Run({(in / "other/part.dat").string()}), 0) << out.str();
+  EXPECT_NE(out.str().find("\"section\": \"L-65×65×6\""), std::string::npos);
 }
 
 // The cases a fabricator's office meets: each a few files, the command's answer and the jobs.
