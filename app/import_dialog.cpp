@@ -15,6 +15,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/numbers.h"
+#include "exchange/part_list.h"
 #include "job/job_controls.h"
 #include "job/safe_file.h"
 
@@ -158,7 +159,7 @@ void ImportDialog::Read() {
   options.include_plates = plates_->isChecked();
   options.sum_repeats = sum_repeats_->isChecked();
   if (!column_text.empty()) {
-    if (!job::ParseColumnChoice(column_text, choice, error)) {
+    if (!exchange::ParseColumnChoice(column_text, choice, error)) {
       summary_->setText(Qs(error));
       return;
     }
@@ -191,7 +192,7 @@ void ImportDialog::Read() {
   std::string bytes;
   if (!files_.last_list.empty() &&
       job::ReadWholeFile(files_.last_list, bytes, job::kMaxCutCsvSize)) {
-    const auto rows = job::CsvPreview(bytes, 8);
+    const auto rows = job::CutCsvLines(bytes, 8);
     std::size_t width = 0;
     for (const auto& r : rows) width = std::max(width, r.size());
     preview_->setColumnCount(static_cast<int>(width));

@@ -7,6 +7,7 @@
 #include "base/format.h"
 #include "exchange/part_files.h"
 #include "exchange/part_import.h"
+#include "exchange/part_list.h"
 #include "job/cut_csv.h"
 #include "job/job_controls.h"
 
@@ -59,7 +60,7 @@ bool Parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
       o.template_path = args[++i];
     } else if (a == "--columns" && has_value) {
       std::string error;
-      if (!job::ParseColumnChoice(args[++i], o.columns, error)) {
+      if (!exchange::ParseColumnChoice(args[++i], o.columns, error)) {
         err << "zarvel5: " << base::Cp932ToUtf8(error) << "\n" << kImportUsage;
         code = 2;
         return false;

@@ -11,6 +11,7 @@
 #include "base/numbers.h"
 #include "base/outside_text.h"
 #include "exchange/dstv.h"
+#include "exchange/part_list.h"
 #include "job/file_result.h"
 #include "job/safe_file.h"
 
@@ -87,51 +88,6 @@ std::vector<Found> Files(const std::vector<std::string>& inputs, std::vector<Lis
     files.insert(files.end(), found.begin(), found.end());
   }
   return files;
-}
-
-std::string Utf8(const std::string& cp932) {
-  return base::Cp932ToUtf8(cp932);
-}
-
-// "3, 5, 9 行目" (at most ten lines named).
-std::string LineList(const std::vector<int>& lines) {
-  std::string s;
-  for (std::size_t i = 0; i < lines.size() && i < 10; ++i)
-    s += (i ? ", " : "") + std::to_string(lines[i]);
-  if (lines.size() > 10) s += base::Format(" ほか %zu 行", lines.size() - 10);
-  return s + " 行目";
-}
-
-// The list's rows as parts; a list with a section column whose cell is blank on some rows is
-// refused, naming them (a merged cell is not filled from above).
-void AddListParts(const std::string& file, const job::CutCsv& csv, PartFiles& r) {
-  std::vector<int> blank;
-  std::vector<ImportPart> parts;
-  for (const job::CsvPart& p : csv.parts) {
-    if (csv.columns.section >= 0 && p.section.empty()) {
-      blank.push_back(p.line);
-      continue;
-    }
-    // A list without a section column is one job, named after the file.
-    const std::string profile = p.section.empty()
-                                    ? fs::path(file).stem().string()
-                                    : base::FoldAllBlanks(Utf8(p.section), base::Encoding::kUtf8);
-    parts.push_back({file, Utf8(p.mark), profile, Utf8(p.grade), Utf8(p.usage),
-                     static_cast<double>(p.length), p.count, 0, p.rounded});
-  }
-  if (blank.empty()) {
-    r.parts.insert(r.parts.end(), parts.begin(), parts.end());
-    return;
-  }
-  ListedFile refused{file, "断面が空の行があります (" + LineList(blank) + ")", {}};
-  for (const ImportPart& p : parts) {
-    const std::string key = MaterialKey(p.profile, p.grade);
-    if (std::find(refused.materials.begin(), refused.materials.end(), key) ==
-        refused.materials.end())
-      refused.materials.push_back(key);
-  }
-  if (parts.empty()) refused.materials.clear();
-  r.refused.push_back(std::move(refused));
 }
 
 std::string PieceText(const ImportPart& p) {
@@ -223,21 +179,21 @@ PartFiles ReadPartFiles(const std::vector<std::string>& inputs, const PartFileOp
       }
       continue;
     }
-    const job::CutCsv csv = job::ReadCutCsv(bytes, INT_MAX, options.columns);
+    PartList list = ReadPartList(file, bytes, options.columns);
     const bool txt = base::UpperAscii(fs::path(file).extension().string()) == ".TXT";
-    if (txt && !found.named && options.columns == nullptr && !csv.headed) {
+    if (txt && !found.named && options.columns == nullptr && !list.headed) {
       // A log or a note beside the lists: a list in a ".txt" names its columns.
       r.left_out.push_back({file, "見出しのない .txt は部品表として読みません", {}});
       continue;
     }
-    r.columns = csv.columns;
+    r.columns = list.columns;
     r.last_list = file;
-    if (!csv.ok) {
-      r.refused.push_back({file, base::Cp932ToUtf8(csv.error), {}});
+    if (!list.ok) {
+      r.refused.push_back(std::move(list.refused));
       continue;
     }
-    r.skipped_lines += csv.titles_skipped + csv.totals_skipped;
-    AddListParts(file, csv, r);
+    r.skipped_lines += list.skipped_lines;
+    r.parts.insert(r.parts.end(), list.parts.begin(), list.parts.end());
   }
   ResolveRepeats(r, options.sum_repeats);
   return r;

@@ -318,41 +318,6 @@ CutCsv ReadCutCsv(const std::string& bytes, int capacity, const ColumnChoice* ch
   return result;
 }
 
-bool ParseColumnChoice(const std::string& text, ColumnChoice& choice, std::string& error) {
-  choice = {};
-  std::size_t at = 0;
-  while (at <= text.size()) {
-    std::size_t end = text.find(',', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string item = text.substr(at, end - at);
-    at = end + 1;
-    const std::size_t eq = item.find('=');
-    const std::string name = item.substr(0, eq);
-    const std::string number = eq == std::string::npos ? std::string() : item.substr(eq + 1);
-    const bool digits =
-        !number.empty() && number.size() <= 3 &&
-        std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
-    int* slot = name == "length"    ? &choice.length
-                : name == "count"   ? &choice.count
-                : name == "mark"    ? &choice.mark
-                : name == "section" ? &choice.section
-                : name == "grade"   ? &choice.grade
-                : name == "usage"   ? &choice.usage
-                                    : nullptr;
-    if (slot == nullptr || !digits || std::stoi(number) < 1) {
-      error = base::Lit("列の指定が読めません: ") + item +
-              base::Lit(" (例: mark=1,section=2,length=4,count=5)");
-      return false;
-    }
-    *slot = std::stoi(number) - 1;
-  }
-  if (choice.length < 0) {
-    error = base::Lit("列の指定に length がありません");
-    return false;
-  }
-  return true;
-}
-
 namespace {
 
 CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* choice) {
@@ -510,20 +475,19 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
 
 }  // namespace
 
-std::vector<std::vector<std::string>> CsvPreview(const std::string& bytes, int rows) {
-  std::vector<std::vector<std::string>> preview;
+std::vector<std::vector<std::string>> CutCsvLines(const std::string& bytes, int rows) {
+  std::vector<std::vector<std::string>> lines;
   const bool utf16_mark = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
                                                 (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
-  if (!utf16_mark && bytes.find('\0') != std::string::npos) return preview;
+  if (!utf16_mark && bytes.find('\0') != std::string::npos) return lines;
   for (const std::string& raw : base::SplitLines(ToCp932(bytes))) {
-    if (static_cast<int>(preview.size()) >= rows) break;
+    if (static_cast<int>(lines.size()) >= rows) break;
     const std::string line = NarrowPunctuation(raw);
-    const char separator = base::FieldSeparator(line);
-    std::vector<std::string> f = Fields(line, separator);
+    std::vector<std::string> f = Fields(line, base::FieldSeparator(line));
     if (std::any_of(f.begin(), f.end(), [](const std::string& s) { return !s.empty(); }))
-      preview.push_back(std::move(f));
+      lines.push_back(std::move(f));
   }
-  return preview;
+  return lines;
 }
 
 int GridCapacity(const run::Grid& grid) {

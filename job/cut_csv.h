@@ -34,7 +34,8 @@ struct CsvPart {
   bool rounded = false;  // the file gave the length with decimals
 };
 
-// Columns chosen by the user instead of by a heading (0-based; -1: none).
+// Columns chosen by the user instead of by a heading (0-based; -1: none; exchange/part_list.h
+// reads them from the user's text).
 struct ColumnChoice {
   int length = -1;
   int count = -1;
@@ -43,10 +44,6 @@ struct ColumnChoice {
   int grade = -1;
   int usage = -1;
 };
-
-// Reads "mark=1,section=2,length=4,count=5" (1-based columns; grade and usage too). A length
-// column is needed. On a bad text answers false with the reason (CP932) in `error`.
-bool ParseColumnChoice(const std::string& text, ColumnChoice& choice, std::string& error);
 
 struct CutCsv {
   bool ok = false;
@@ -76,8 +73,8 @@ struct CutCsv {
 CutCsv ReadCutCsv(const std::string& bytes, int capacity, const ColumnChoice* choice = nullptr);
 
 // The first `rows` lines that hold anything, split into their fields (CP932), as the reader
-// splits them: for showing which column is which.
-std::vector<std::vector<std::string>> CsvPreview(const std::string& bytes, int rows);
+// splits them.
+std::vector<std::vector<std::string>> CutCsvLines(const std::string& bytes, int rows);
 
 // The cut list's capacity in the grid: its data cells.
 int GridCapacity(const run::Grid& grid);

@@ -7,6 +7,7 @@
 
 #include "base/cp932.h"
 #include "cli/plan_command.h"
+#include "exchange/part_list.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "tests/temp_dir.h"
@@ -184,7 +185,7 @@ TEST(CutCsv, ColumnsAreReadByTheirMeaning) {
   // A column chosen beyond the line is refused, never read as one piece.
   ColumnChoice choice;
   std::string error;
-  ASSERT_TRUE(ParseColumnChoice("length=4,count=9", choice, error));
+  ASSERT_TRUE(exchange::ParseColumnChoice("length=4,count=9", choice, error));
   const CutCsv csv = ReadCutCsv(Cp("B1,H-200x100x5.5x8,SS400,3500,2,x\n"), 102, &choice);
   EXPECT_EQ(base::Cp932ToUtf8(csv.error),
             "1 行目：9 列目がありません「B1,H-200x100x5.5x8,SS400,3500,2,x」");
@@ -266,7 +267,7 @@ TEST_F(CutCsvFileTest, MarksComeAlongAndOneListHoldsOneSection) {
   // Columns chosen by the user read a list without headings, marks and all.
   ColumnChoice choice;
   std::string error;
-  ASSERT_TRUE(ParseColumnChoice("mark=1,section=2,length=4,count=5", choice, error));
+  ASSERT_TRUE(exchange::ParseColumnChoice("mark=1,section=2,length=4,count=5", choice, error));
   const CutCsv csv = ReadCutCsv(Cp("B1,H-200x100x5.5x8,SS400,3500,2\n"), 102, &choice);
   ASSERT_TRUE(csv.ok) << base::Cp932ToUtf8(csv.error);
   ASSERT_EQ(csv.parts.size(), 1u);
@@ -275,7 +276,7 @@ TEST_F(CutCsvFileTest, MarksComeAlongAndOneListHoldsOneSection) {
   EXPECT_EQ(csv.parts[0].length, 3500);
   EXPECT_EQ(csv.parts[0].count, 2);
   for (const char* bad : {"mark=1", "length=0", "length=x", "width=2,length=1", ""})
-    EXPECT_FALSE(ParseColumnChoice(bad, choice, error)) << bad;
+    EXPECT_FALSE(exchange::ParseColumnChoice(bad, choice, error)) << bad;
 }
 
 TEST_F(CutCsvFileTest, PlanCommandMakesAJobFromACsv) {
