@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -147,6 +148,11 @@ void ResolveRepeats(PartFiles& r, bool sum_repeats) {
 PartFiles ReadPartFiles(const std::vector<std::string>& inputs, const PartFileOptions& options) {
   PartFiles r;
   std::vector<job::FileId> seen;
+  struct ReadList {
+    std::size_t hash, size;
+    std::string file;
+  };
+  std::vector<ReadList> lists;
   for (const Found& found : Files(inputs, r.refused)) {
     const std::string& file = found.file;
     if (const std::optional<job::FileId> id = job::IdentityOf(file)) {
@@ -165,6 +171,21 @@ PartFiles ReadPartFiles(const std::vector<std::string>& inputs, const PartFileOp
       continue;
     }
     ++r.files_read;
+    // A list copied whole (revisions, a backup beside it) holds no marks to tell its parts
+    // apart: the same bytes are counted once, unless repeats are to be summed.
+    if (!dstv && !options.sum_repeats) {
+      const std::size_t hash = std::hash<std::string>{}(bytes);
+      const auto same = std::find_if(lists.begin(), lists.end(), [&](const ReadList& l) {
+        std::string first;
+        return l.hash == hash && l.size == bytes.size() &&
+               job::ReadWholeFile(l.file, first, bytes.size() + 1) && first == bytes;
+      });
+      if (same != lists.end()) {
+        r.repeats.push_back({file, "中身が " + same->file + " と同じです。1 回だけ数えました", {}});
+        continue;
+      }
+      lists.push_back({hash, bytes.size(), file});
+    }
     if (dstv) {
       const DstvRead d = ReadDstv(bytes);
       if (!d.ok) {
