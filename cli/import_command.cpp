@@ -137,6 +137,7 @@ int RunImportCommand(const std::vector<std::string>& args, std::ostream& out, st
     for (const exchange::ImportedJob& j : jobs) {
       if (j.file.empty()) continue;
       s += std::string(first ? "" : ",") + "\n  {\"file\": " + base::JsonString(j.file) +
+           ", \"name\": " + base::JsonString(j.Name()) +
            ", \"profile\": " + base::JsonString(j.profile) +
            ", \"section\": " + base::JsonString(j.section) +
            ", \"grade\": " + base::JsonString(j.grade) +
