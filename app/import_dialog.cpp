@@ -30,11 +30,9 @@ QString U(const std::string& utf8) {
 // "mark=1,section=2,length=4,count=5" from the columns a list was read by (1-based).
 QString ColumnText(const job::ColumnChoice& c) {
   QStringList items;
-  const std::pair<const char*, int> named[] = {{"mark", c.mark},
-                                               {"section", c.section},
-                                               {"grade", c.grade},
-                                               {"length", c.length},
-                                               {"count", c.count}};
+  const std::pair<const char*, int> named[] = {
+      {"mark", c.mark},     {"section", c.section}, {"grade", c.grade}, {"usage", c.usage},
+      {"weight", c.weight}, {"length", c.length},   {"count", c.count}};
   for (const auto& [name, column] : named)
     if (column >= 0) items << QStringLiteral("%1=%2").arg(QLatin1String(name)).arg(column + 1);
   return items.join(QLatin1Char(','));

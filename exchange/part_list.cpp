@@ -52,7 +52,7 @@ PartList ReadPartList(const std::string& file, const std::string& bytes,
                                     ? fs::path(file).stem().string()
                                     : base::FoldAllBlanks(Utf8(p.section), base::Encoding::kUtf8);
     parts.push_back({file, Utf8(p.mark), profile, Utf8(p.grade), Utf8(p.usage),
-                     static_cast<double>(p.length), p.count, 0, p.rounded});
+                     static_cast<double>(p.length), p.count, p.kg_per_m, p.rounded});
   }
   if (blank.empty()) {
     r.ok = true;
@@ -91,6 +91,7 @@ bool ParseColumnChoice(const std::string& text, job::ColumnChoice& choice, std::
                 : name == "section" ? &choice.section
                 : name == "grade"   ? &choice.grade
                 : name == "usage"   ? &choice.usage
+                : name == "weight"  ? &choice.weight
                                     : nullptr;
     if (slot == nullptr || !digits || std::stoi(number) < 1) {
       error = base::Lit("列の指定が読めません: ") + item +

@@ -11,8 +11,8 @@
 
 namespace zarvel::exchange {
 
-// Reads "mark=1,section=2,length=4,count=5" (1-based columns; grade and usage too). A length
-// column is needed. On a bad text answers false with the reason (CP932) in `error`.
+// Reads "mark=1,section=2,length=4,count=5" (1-based columns; grade, usage and weight too). A
+// length column is needed. On a bad text answers false with the reason (CP932) in `error`.
 bool ParseColumnChoice(const std::string& text, job::ColumnChoice& choice, std::string& error);
 
 struct PartList {

@@ -193,6 +193,10 @@ bool NamesSection(const std::string& word) {
 bool NamesUsage(const std::string& word) {
   return OneOf(word, {"部材", "名称", "部材名", "品名", "用途", "NAME", "DESCRIPTION"});
 }
+// The weight per metre; 重量 alone is a piece's weight in kg, not this.
+bool NamesWeight(const std::string& word) {
+  return OneOf(word, {"単位重量", "単重", "単位質量", "KG/M", "WEIGHT/M", "UNITWEIGHT"});
+}
 bool NamesGrade(const std::string& word) {
   return OneOf(word, {"材質", "規格", "鋼種", "GRADE", "MATERIAL"});
 }
@@ -239,7 +243,7 @@ int64_t RuledNumber(const std::string& field, const FieldRule& rule, int line, s
 struct Columns {
   std::size_t length = 0;
   std::size_t count = 1;
-  std::optional<std::size_t> mark, section, grade, usage;
+  std::optional<std::size_t> mark, section, grade, usage, weight;
   std::size_t named = 0;       // fields of the heading line; 0 without one
   std::vector<bool> untitled;  // the heading left that field blank
   bool has_count = true;
@@ -252,7 +256,7 @@ bool ReadHeading(const std::vector<std::string>& f, Columns& columns, int line,
                  std::string& error) {
   // A line with a number is a piece, whatever words stand beside it ("3500,4,本").
   if (std::any_of(f.begin(), f.end(), StartsWithNumber)) return false;
-  std::optional<std::size_t> length, count, mark, number_mark, section, grade, usage;
+  std::optional<std::size_t> length, count, mark, number_mark, section, grade, usage, weight;
   for (std::size_t i = 0; i < f.size(); ++i) {
     const std::string word = HeadingWord(f[i]);
     if (!length && NamesLength(word)) length = i;
@@ -262,6 +266,7 @@ bool ReadHeading(const std::vector<std::string>& f, Columns& columns, int line,
     if (!section && NamesSection(word)) section = i;
     if (!grade && NamesGrade(word)) grade = i;
     if (!usage && NamesUsage(word)) usage = i;
+    if (!weight && NamesWeight(word)) weight = i;
   }
   if (!mark) mark = number_mark;
   if (!length && !count) return false;
@@ -274,6 +279,7 @@ bool ReadHeading(const std::vector<std::string>& f, Columns& columns, int line,
   columns.section = section;
   columns.grade = grade;
   columns.usage = usage;
+  columns.weight = weight;
   columns.has_count = count.has_value();
   columns.count = count.value_or(0);
   columns.named = f.size();
@@ -345,6 +351,7 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
     columns.section = at(choice->section);
     columns.grade = at(choice->grade);
     columns.usage = at(choice->usage);
+    columns.weight = at(choice->weight);
     columns.named = 1000;  // every column is as the user chose: none is refused for a number
     columns.untitled.assign(columns.named, false);
   }
@@ -386,7 +393,8 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
                         at(columns.mark),
                         at(columns.section),
                         at(columns.grade),
-                        at(columns.usage)};
+                        at(columns.usage),
+                        at(columns.weight)};
     }
     data_seen = true;
     const std::string shown = Trim(lines[i]);
@@ -398,7 +406,7 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
     const std::size_t known = columns.named > 0 ? columns.named : 2;
     for (std::size_t k = 0; k < f.size(); ++k) {
       if (k == columns.length || (columns.has_count && k == columns.count) || k == columns.mark ||
-          k == columns.section || k == columns.grade || k == columns.usage)
+          k == columns.section || k == columns.grade || k == columns.usage || k == columns.weight)
         continue;
       const bool unnamed = k >= known || (columns.named > 0 && columns.untitled[k]);
       if (unnamed && StartsWithNumber(f[k])) {
@@ -441,9 +449,11 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
     const auto field = [&](const std::optional<std::size_t>& c) {
       return c && *c < f.size() ? f[*c] : std::string();
     };
+    double kg_per_m = 0;  // a weight that does not read is not known, never a guess
+    if (!DecimalNumber(field(columns.weight), kg_per_m)) kg_per_m = 0;
     result.parts.push_back({field(columns.mark), field(columns.section), field(columns.grade),
                             field(columns.usage), static_cast<int32_t>(length),
-                            static_cast<int32_t>(count), number, rounded});
+                            static_cast<int32_t>(count), number, rounded, kg_per_m});
     const std::string& section = result.parts.back().section;
     if (!section.empty() &&
         std::find(result.sections.begin(), result.sections.end(), section) == result.sections.end())

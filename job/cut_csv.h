@@ -32,6 +32,7 @@ struct CsvPart {
   int32_t count = 0;
   int line = 0;          // 1-based, in the file
   bool rounded = false;  // the file gave the length with decimals
+  double kg_per_m = 0;   // the weight column's (単位重量, kg/m); 0: none or unreadable
 };
 
 // Columns chosen by the user instead of by a heading (0-based; -1: none; exchange/part_list.h
@@ -43,6 +44,7 @@ struct ColumnChoice {
   int section = -1;
   int grade = -1;
   int usage = -1;
+  int weight = -1;
 };
 
 struct CutCsv {
