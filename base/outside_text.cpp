@@ -93,11 +93,12 @@ std::string DecodeToUtf8(std::string_view bytes) {
     std::size_t n = 0;  // CP932 bytes of a readable character here; 0: none
     if (b < 0x80 || (b >= 0xA1 && b <= 0xDF)) {
       n = 1;
-    } else if (IsLeadByte(b) && (b < 0xF0 || b > 0xF9) && i + 1 < bytes.size()) {
-      // (0xF0-0xF9 lead the user-defined characters: no text a writer means)
+    } else if (IsLeadByte(b) && (b < 0x85 || b > 0x86) && (b < 0xEB || b > 0xF9) &&
+               i + 1 < bytes.size()) {
+      // (0x85-0x86 and 0xEB-0xEF lead no character, 0xF0-0xF9 the user-defined ones: no text
+      // a writer means)
       const auto t = static_cast<unsigned char>(bytes[i + 1]);
-      if (t >= 0x40 && t <= 0xFC && t != 0x7F && Cp932ToUtf8(bytes.substr(i, 2)) != "\xEF\xBF\xBD")
-        n = 2;
+      if (t >= 0x40 && t <= 0xFC && t != 0x7F) n = 2;
     }
     if (n > 0) {
       cp932.append(bytes.substr(i, n));

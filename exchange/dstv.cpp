@@ -93,13 +93,13 @@ DstvRead ReadDstv(std::string_view bytes) {
     r.error = "文字のファイルではありません";
     return r;
   }
-  // UTF-8 when the bytes are, else Shift_JIS (Japanese marks and sections), else Latin-1.
-  const std::string decoded = base::DecodeToUtf8(bytes);
-  bytes = decoded;
-  std::vector<std::string_view> fields;
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);  // a byte-order mark
+  // The lines are found in the bytes as they are (a line end is never part of a two-byte
+  // character); the header alone is decoded.
+  std::vector<std::string_view> raw;
   bool in_header = false;
   std::size_t at = 0;
-  while (at < bytes.size() && fields.size() < kFieldsRead) {
+  while (at < bytes.size() && raw.size() < kFieldsRead) {
     std::size_t end = bytes.find_first_of("\r\n", at);
     if (end == std::string_view::npos) end = bytes.size();
     const std::string_view line = bytes.substr(at, end - at);
@@ -110,7 +110,17 @@ DstvRead ReadDstv(std::string_view bytes) {
       continue;
     }
     // An empty line is an empty field; the values stand by their position.
-    fields.push_back(Trim(line));
+    raw.push_back(line);
+  }
+  // UTF-8 when the header is, else Shift_JIS (Japanese marks and sections), else Latin-1.
+  std::string joined;
+  for (const std::string_view line : raw) (joined += line) += '\n';
+  const std::string decoded = base::DecodeToUtf8(joined);
+  std::vector<std::string_view> fields;
+  for (std::size_t from = 0; fields.size() < raw.size();) {
+    const std::size_t end = decoded.find('\n', from);
+    fields.push_back(Trim(std::string_view(decoded).substr(from, end - from)));
+    from = end + 1;
   }
   if (!in_header) {
     r.error = "ST ブロック（ヘッダー）がありません";
