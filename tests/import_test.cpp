@@ -90,6 +90,15 @@ TEST(Dstv, TextsNumbersAndWeightsAsWritersGiveThem) {
   EXPECT_FALSE(LooksLikeDstv("長さ,本数\n900,1\n"));
 }
 
+TEST(PartImport, FileNamesKeepEveryCharacter) {
+  EXPECT_EQ(SafeFileName("大梁"), "大梁");
+  EXPECT_EQ(SafeFileName("ZS175*1.5 SS400"), "ZS175_1.5 SS400");
+  std::string long_name;
+  for (int i = 0; i < 100; ++i) long_name += "梁";  // 300 bytes: cut between characters
+  EXPECT_EQ(SafeFileName(long_name), long_name.substr(0, 180));
+  EXPECT_EQ(SafeFileName("H" + long_name), "H" + long_name.substr(0, 177));
+}
+
 TEST(PartImport, LongSectionsAreSplitIntoJobsOfMixedLengths) {
   std::vector<job::CutPiece> pieces;
   for (int i = 0; i < 7; ++i) pieces.push_back({7000 - 1000 * i, 1});
