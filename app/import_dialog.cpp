@@ -1,8 +1,12 @@
 #include "app/import_dialog.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMessageBox>
+#include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <filesystem>
 
@@ -11,6 +15,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/numbers.h"
+#include "exchange/part_list.h"
 #include "job/job_controls.h"
 #include "job/safe_file.h"
 
@@ -25,11 +30,9 @@ QString U(const std::string& utf8) {
 // "mark=1,section=2,length=4,count=5" from the columns a list was read by (1-based).
 QString ColumnText(const job::ColumnChoice& c) {
   QStringList items;
-  const std::pair<const char*, int> named[] = {{"mark", c.mark},
-                                               {"section", c.section},
-                                               {"grade", c.grade},
-                                               {"length", c.length},
-                                               {"count", c.count}};
+  const std::pair<const char*, int> named[] = {
+      {"mark", c.mark},     {"section", c.section}, {"grade", c.grade}, {"usage", c.usage},
+      {"weight", c.weight}, {"length", c.length},   {"count", c.count}};
   for (const auto& [name, column] : named)
     if (column >= 0) items << QStringLiteral("%1=%2").arg(QLatin1String(name)).arg(column + 1);
   return items.join(QLatin1Char(','));
@@ -37,23 +40,35 @@ QString ColumnText(const job::ColumnChoice& c) {
 
 }  // namespace
 
-ImportDialog::ImportDialog(const std::string& template_path, QWidget* parent)
+ImportDialog::ImportDialog(const std::string& template_text, const std::string& job_member,
+                           QWidget* parent)
     : QDialog(parent),
-      template_path_(template_path),
-      sections_(new QTableWidget(0, 4, this)),
+      template_text_(template_text),
+      job_member_(job_member),
+      sections_(new QTableWidget(0, 5, this)),
       preview_(new QTableWidget(0, 0, this)),
       columns_(new QLineEdit(this)),
       plates_(new QCheckBox(QStringLiteral("板 (断面コード B) も読み込む"), this)),
+      sum_repeats_(
+          new QCheckBox(QStringLiteral("別のファイルの同じ部品をファイルごとに数える"), this)),
+      partial_(new QCheckBox(QStringLiteral("読めなかったファイルがある断面も書き出す"), this)),
       summary_(new QLabel(this)),
       load_(new QPushButton(QStringLiteral("選んだ断面を切断リストに読み込む"), this)),
       write_all_(new QPushButton(QStringLiteral("全部を仕事として書き出す…"), this)) {
   setWindowTitle(QStringLiteral("部材データ読み込み（DSTV・CSV）"));
-  resize(820, 560);
+  // Within the screen, whatever the lists hold: they and the summary scroll instead.
+  const QRect screen =
+      (parent != nullptr && parent->screen() != nullptr ? parent->screen()
+                                                        : QGuiApplication::primaryScreen())
+          ->availableGeometry();
+  setMaximumSize(screen.size());
+  resize(std::min(820, screen.width()), std::min(600, screen.height()));
   auto* add_files = new QPushButton(QStringLiteral("ファイルを追加…"), this);
   auto* add_folder = new QPushButton(QStringLiteral("フォルダーを追加…"), this);
   auto* close = new QPushButton(QStringLiteral("閉じる"), this);
-  sections_->setHorizontalHeaderLabels({QStringLiteral("断面"), QStringLiteral("ファイルの断面"),
-                                        QStringLiteral("本数"), QStringLiteral("長さの種類")});
+  sections_->setHorizontalHeaderLabels({QStringLiteral("断面・材質"),
+                                        QStringLiteral("ファイルの断面"), QStringLiteral("本数"),
+                                        QStringLiteral("長さの種類"), QStringLiteral("注意")});
   sections_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   sections_->setSelectionBehavior(QAbstractItemView::SelectRows);
   sections_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -61,6 +76,11 @@ ImportDialog::ImportDialog(const std::string& template_path, QWidget* parent)
   preview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   summary_->setWordWrap(true);
   summary_->setTextFormat(Qt::PlainText);
+  summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  auto* summary_area = new QScrollArea(this);
+  summary_area->setWidget(summary_);
+  summary_area->setWidgetResizable(true);
+  summary_area->setMinimumHeight(60);
   columns_->setPlaceholderText(
       QStringLiteral("見出しから (例: mark=1,section=2,length=4,count=5)"));
 
@@ -68,7 +88,11 @@ ImportDialog::ImportDialog(const std::string& template_path, QWidget* parent)
   files_row->addWidget(add_files);
   files_row->addWidget(add_folder);
   files_row->addStretch();
-  files_row->addWidget(plates_);
+  auto* checks = new QVBoxLayout;
+  checks->addWidget(plates_);
+  checks->addWidget(sum_repeats_);
+  checks->addWidget(partial_);
+  files_row->addLayout(checks);
   auto* columns_row = new QHBoxLayout;
   columns_row->addWidget(new QLabel(QStringLiteral("CSV の列:"), this));
   columns_row->addWidget(columns_, 1);
@@ -83,7 +107,7 @@ ImportDialog::ImportDialog(const std::string& template_path, QWidget* parent)
   layout->addLayout(columns_row);
   layout->addWidget(new QLabel(QStringLiteral("CSV の始めの行:"), this));
   layout->addWidget(preview_, 1);
-  layout->addWidget(summary_);
+  layout->addWidget(summary_area, 1);
   layout->addLayout(buttons);
 
   pick_files = [this] {
@@ -104,9 +128,12 @@ ImportDialog::ImportDialog(const std::string& template_path, QWidget* parent)
   });
   connect(columns_, &QLineEdit::editingFinished, this, [this] { Read(); });
   connect(plates_, &QCheckBox::toggled, this, [this] { Read(); });
-  connect(load_, &QPushButton::clicked, this, [this] {
-    if (Chosen() != nullptr) accept();
-  });
+  connect(sum_repeats_, &QCheckBox::toggled, this, [this] { Read(); });
+  connect(partial_, &QCheckBox::toggled, this, [this] { Read(); });
+  ask = [this](const QString& question) {
+    return QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+  };
+  connect(load_, &QPushButton::clicked, this, [this] { Load(); });
   connect(write_all_, &QPushButton::clicked, this, [this] { WriteAll(); });
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   connect(sections_, &QTableWidget::itemSelectionChanged, this,
@@ -128,8 +155,9 @@ void ImportDialog::Read() {
   const std::string column_text = columns_->text().trimmed().toStdString();
   exchange::PartFileOptions options;
   options.include_plates = plates_->isChecked();
+  options.sum_repeats = sum_repeats_->isChecked();
   if (!column_text.empty()) {
-    if (!job::ParseColumnChoice(column_text, choice, error)) {
+    if (!exchange::ParseColumnChoice(column_text, choice, error)) {
       summary_->setText(Qs(error));
       return;
     }
@@ -137,16 +165,19 @@ void ImportDialog::Read() {
   }
   files_ = exchange::ReadPartFiles(inputs, options);
   jobs_ = exchange::GroupParts(files_.parts, (job::kCutGridCols - 1) * (job::kCutGridRows - 1));
+  exchange::NoteMissing(jobs_, files_.refused);
 
   sections_->setRowCount(static_cast<int>(jobs_.size()));
   for (int row = 0; row < static_cast<int>(jobs_.size()); ++row) {
     const exchange::ImportedJob& j = jobs_[static_cast<std::size_t>(row)];
     long long pieces = 0;
     for (const job::CutPiece& c : j.pieces) pieces += c.count;
-    QString name = U(j.section);
+    QString name = U(j.Name());
     if (j.parts > 1) name += QStringLiteral(" (%1/%2)").arg(j.part).arg(j.parts);
-    const QStringList cells = {name, U(j.profile), QString::number(pieces),
-                               QString::number(j.pieces.size())};
+    if (!j.usage.empty()) name += QStringLiteral("  ") + U(j.usage);
+    const QStringList cells = {
+        name, U(j.profile), QString::number(pieces), QString::number(j.pieces.size()),
+        j.missing.empty() ? QString() : QStringLiteral("読めなかったファイルの部品が欠けます")};
     for (int c = 0; c < cells.size(); ++c)
       sections_->setItem(row, c, new QTableWidgetItem(cells[c]));
   }
@@ -159,7 +190,7 @@ void ImportDialog::Read() {
   std::string bytes;
   if (!files_.last_list.empty() &&
       job::ReadWholeFile(files_.last_list, bytes, job::kMaxCutCsvSize)) {
-    const auto rows = job::CsvPreview(bytes, 8);
+    const auto rows = job::CutCsvLines(bytes, 8);
     std::size_t width = 0;
     for (const auto& r : rows) width = std::max(width, r.size());
     preview_->setColumnCount(static_cast<int>(width));
@@ -178,9 +209,44 @@ void ImportDialog::Read() {
     summary += QStringLiteral("\n読み込まなかった部品: %1: %2").arg(U(l.file), U(l.reason));
   for (const exchange::ListedFile& l : files_.refused)
     summary += QStringLiteral("\n読めなかったファイル: %1: %2").arg(U(l.file), U(l.reason));
+  for (const exchange::ListedFile& l : files_.repeats)
+    summary +=
+        QStringLiteral("\n重複した部品 (1 回だけ数えました): %1: %2").arg(U(l.file), U(l.reason));
+  for (const exchange::ImportedJob& j : jobs_) {
+    if (j.missing.empty()) continue;
+    summary += QStringLiteral("\n%1: 読めなかったファイルの部品が欠けます").arg(U(j.Name()));
+    if (!partial_->isChecked()) summary += QStringLiteral("（書き出しません）");
+  }
   summary_->setText(summary);
   load_->setEnabled(Chosen() != nullptr);
   write_all_->setEnabled(!jobs_.empty());
+}
+
+bool ImportDialog::ChangesSection() const {
+  const exchange::ImportedJob* chosen = Chosen();
+  return chosen != nullptr &&
+         exchange::MaterialKey(job_member_, "") != exchange::MaterialKey(chosen->profile, "");
+}
+
+void ImportDialog::Load() {
+  const exchange::ImportedJob* chosen = Chosen();
+  if (chosen == nullptr) return;
+  QString question;
+  if (!chosen->missing.empty())
+    question = QStringLiteral("%1 には読めなかったファイルの部品が欠けています。\n")
+                   .arg(U(chosen->Name()));
+  const bool blank_member = std::string(base::TrimBlanks(job_member_)).empty();
+  if (ChangesSection() && !blank_member) {
+    const QString weight = chosen->unit_weight > 0
+                               ? QStringLiteral("%1 kg/m").arg(chosen->unit_weight, 0, 'f', 2)
+                               : QStringLiteral("空 (分かりません)");
+    question += QStringLiteral(
+                    "仕事の部材名は %1 です。%2 を読み込むと、部材名を %3、単位重量を %4 "
+                    "にします。")
+                    .arg(U(job_member_), U(chosen->Name()), U(chosen->section), weight);
+  }
+  if (!question.isEmpty() && !ask(question + QStringLiteral("\n読み込みますか？"))) return;
+  accept();
 }
 
 const exchange::ImportedJob* ImportDialog::Chosen() const {
@@ -193,19 +259,29 @@ const exchange::ImportedJob* ImportDialog::Chosen() const {
 void ImportDialog::WriteAll() {
   const QString folder = pick_out_folder();
   if (folder.isEmpty()) return;
-  std::string written, failed;
+  std::string written, failed, held;
   for (exchange::ImportedJob job : jobs_) {
+    if (!job.missing.empty() && !partial_->isChecked()) {
+      held += "\n" + job.Name();
+      continue;
+    }
     if (const job::FileResult r =
-            exchange::WriteImportedJob(job, folder.toStdString(), template_path_);
+            exchange::WriteImportedJobFromText(job, folder.toStdString(), template_text_);
         !r) {
       failed += "\n" + job.file + ": " + base::Cp932ToUtf8(r.Reason());
       continue;
     }
     written += "\n" + job.file;
     for (const std::string& w : job.warnings) written += "\n　注意: " + w;
+    for (const std::string& m : job.missing) written += "\n　欠けている部品: " + m;
   }
   std::string message = "仕事を書き出しました。" + written;
-  if (!failed.empty()) message = "[#×]書き出せなかった仕事があります。" + failed + "\n" + message;
+  if (!held.empty())
+    message = "[#×]読めなかったファイルの部品が欠けるので、書き出さなかった仕事があります。" +
+              held + "\n" + message;
+  if (!failed.empty())
+    message = (held.empty() ? "[#×]" : "") + std::string("書き出せなかった仕事があります。") +
+              failed + "\n" + message;
   ShowMessageText(base::Utf8ToCp932(message));
 }
 

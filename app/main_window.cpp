@@ -36,6 +36,7 @@
 #include "app/section_assist.h"
 #include "base/app_info.h"
 #include "base/cell_text.h"
+#include "base/format.h"
 #include "base/numbers.h"
 #include "job/cut_csv.h"
 #include "job/grid_entry.h"
@@ -639,11 +640,19 @@ void MainWindow::ReadCutListCsv() {
 }
 
 void MainWindow::ImportParts() {
-  // Written jobs take their stock and conditions from the job open now, when it has a file.
-  ImportDialog dialog(CurrentFile().toStdString(), this);
+  // Written jobs take their stock and conditions from the window as it stands.
+  std::string text;
+  for (const std::string& line : job::JobFileLines(*this)) text += line + "\r\n";
+  ImportDialog dialog(text, base::Cp932ToUtf8(Edit(JobField::kMemberName)->Text()), this);
   if (on_import_dialog) on_import_dialog(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == nullptr) return;
   const exchange::ImportedJob& chosen = *dialog.Chosen();
+  if (dialog.ChangesSection()) {  // the user agreed: the job is now of that section
+    Edit(JobField::kMemberName)->SetText(base::Utf8ToCp932(chosen.section));
+    Edit(JobField::kUnitWeight)
+        ->SetText(chosen.unit_weight > 0 ? base::Format("%8.2f", chosen.unit_weight) : "");
+  }
+  grade = base::Utf8ToCp932(chosen.grade);
   job::FillGrid(*cut_grid_, chosen.pieces);
   marks_ = chosen.marks;
   RelayoutGrids();

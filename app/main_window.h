@@ -54,6 +54,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   bool VerticalOrder() const override { return vertical_->isChecked(); }
   std::vector<optimiser::PieceMark> Marks() const override { return marks_; }
   std::vector<int32_t> MeasuredStockLengths() const override { return yard_stock.measured; }
+  std::string Grade() const override { return grade; }
 
   bool DataModified() const { return data_modified_; }
   // Whether the last run gave a plan of the job now open.

@@ -47,13 +47,19 @@ struct GroupKey {
   const catalog::Section* section = nullptr;
 };
 
-GroupKey GroupOf(const std::string& member_cp932, double unit_weight) {
+// A job with a grade is its own steel: "H-400×200×8×13 SN490B" is bought apart from SS400.
+GroupKey GroupOf(const std::string& member_cp932, double unit_weight,
+                 const std::string& grade_cp932) {
   const std::string member = Utf8(member_cp932);
+  const std::string grade = Utf8(grade_cp932);
+  const std::string with_grade = grade.empty() ? "" : " " + grade;
   const catalog::Recognised r = catalog::Recognise(member);
-  if (r.section != nullptr) return {"S:" + r.section->name, r.section->name, r.usage, r.section};
+  if (r.section != nullptr)
+    return {"S:" + r.section->name + "|" + grade, r.section->name + with_grade, r.usage, r.section};
   // Without a section, one name with two unit weights is two different steels.
   const std::string name = member.empty() ? kNoMemberName : member;
-  return {"N:" + member + "|" + KgPerMetre(unit_weight), name, "", nullptr};
+  return {"N:" + member + "|" + KgPerMetre(unit_weight) + "|" + grade, name + with_grade, "",
+          nullptr};
 }
 
 OrderMember& MemberFor(Order& order, std::vector<std::string>& keys, const GroupKey& g) {
@@ -78,11 +84,12 @@ void Add(OrderTotals& t, const OrderTotals& more) {
 
 // Adds one planned job's stock and offcuts. `yard` holds, per stock length, the bars the yard
 // gave the job: those are taken first and counted as the rack's, not as bought.
-void AddPlan(Order& order, std::vector<std::string>& keys, const optimiser::OptimiserRecords& r,
+void AddPlan(Order& order, std::vector<std::string>& keys, const JobRun& run,
              std::map<int32_t, long long> yard = {}) {
+  const optimiser::OptimiserRecords& r = *run.records;
   const optimiser::CuttingPlan& plan = r.best;
   const double unit_weight = r.conditions.unit_weight;  // kg/m
-  const GroupKey g = GroupOf(r.conditions.member_name, unit_weight);
+  const GroupKey g = GroupOf(r.conditions.member_name, unit_weight, run.form->grade);
   OrderMember& m = MemberFor(order, keys, g);
   if (!g.usage.empty() && std::find(m.usages.begin(), m.usages.end(), g.usage) == m.usages.end())
     m.usages.push_back(g.usage);
@@ -308,9 +315,9 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
       for (char& c : job.message)
         if (c == '\n') c = ' ';
     } else if (yard_stock.store) {
-      AddPlan(order, keys, *run.records, TakeYardBars(yard_stock, *run.records));
+      AddPlan(order, keys, run, TakeYardBars(yard_stock, *run.records));
     } else {
-      AddPlan(order, keys, *run.records);
+      AddPlan(order, keys, run);
     }
     order.jobs.push_back(job);
   }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/outside_text.h"
+
 namespace zarvel::exchange {
 
 namespace {
@@ -32,62 +34,57 @@ const char* const kFieldNames[kFieldsRead] = {
     "注文番号", "図面番号", "工区", "符号",       "材質",     "数量", "断面",    "断面コード",
     "長さ",     "高さ",     "幅",   "フランジ厚", "ウェブ厚", "半径", "単位重量"};
 
-// Latin-1 bytes as UTF-8: every byte is a character, so nothing is lost.
-std::string Latin1ToUtf8(std::string_view s) {
-  std::string out;
-  for (const char ch : s) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\0')) s.remove_suffix(1);
-  return s;
+  return base::TrimAllBlanks(s, base::Encoding::kUtf8);
 }
 
-// A decimal number and nothing else: digits with at most one point, an optional sign.
+// A decimal number and nothing else: digits with at most one decimal point or comma ("42,3",
+// as European writers put it), an optional sign.
 bool StrictNumber(std::string_view s, double& value) {
   if (s.empty() || s.size() > 40) return false;
+  std::string text(s);
   std::size_t i = (s[0] == '+' || s[0] == '-') ? 1 : 0;
   int digits = 0, points = 0;
-  for (std::size_t k = i; k < s.size(); ++k) {
-    if (s[k] >= '0' && s[k] <= '9') {
+  for (std::size_t k = i; k < text.size(); ++k) {
+    if (text[k] >= '0' && text[k] <= '9') {
       ++digits;
-    } else if (s[k] == '.' && points == 0) {
+    } else if ((text[k] == '.' || text[k] == ',') && points == 0) {
       ++points;
+      text[k] = '.';
     } else {
       return false;
     }
   }
   if (digits == 0) return false;
-  value = std::strtod(std::string(s).c_str(), nullptr);
+  value = std::strtod(text.c_str(), nullptr);
   return std::isfinite(value);
+}
+
+// The length field: a decimal comma ("6236,88") is a decimal; otherwise a comma ends the length
+// and a saw length or such follows it ("3500.40,3505.00", "3500,3505").
+std::string_view LengthText(std::string_view field) {
+  const std::size_t comma = field.find(',');
+  if (comma == std::string_view::npos) return field;
+  const std::string_view after = field.substr(comma + 1);
+  const bool decimal = field.find('.') == std::string_view::npos && !after.empty() &&
+                       after.size() <= 3 &&
+                       after.find_first_not_of("0123456789") == std::string_view::npos;
+  return decimal ? field : Trim(field.substr(0, comma));
 }
 
 }  // namespace
 
-std::string FoldBlanks(std::string_view text) {
-  std::string out;
-  for (const char c : Trim(text)) {
-    if (IsBlank(c)) {
-      if (!out.empty() && out.back() != ' ') out += ' ';
-    } else {
-      out += c;
-    }
+bool LooksLikeDstv(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  for (std::size_t at = 0; at < bytes.size() && at < 64 * 1024;) {
+    std::size_t end = bytes.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view line = Trim(bytes.substr(at, end - at));
+    at = end + 1;
+    if (line.empty() || line.substr(0, 2) == "**") continue;
+    return line == "ST";
   }
-  return out;
+  return false;
 }
 
 DstvRead ReadDstv(std::string_view bytes) {
@@ -97,10 +94,12 @@ DstvRead ReadDstv(std::string_view bytes) {
     return r;
   }
   if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);  // a byte-order mark
-  std::vector<std::string_view> fields;
+  // The lines are found in the bytes as they are (a line end is never part of a two-byte
+  // character); the header alone is decoded.
+  std::vector<std::string_view> raw;
   bool in_header = false;
   std::size_t at = 0;
-  while (at < bytes.size() && fields.size() < kFieldsRead) {
+  while (at < bytes.size() && raw.size() < kFieldsRead) {
     std::size_t end = bytes.find_first_of("\r\n", at);
     if (end == std::string_view::npos) end = bytes.size();
     const std::string_view line = bytes.substr(at, end - at);
@@ -111,7 +110,17 @@ DstvRead ReadDstv(std::string_view bytes) {
       continue;
     }
     // An empty line is an empty field; the values stand by their position.
-    fields.push_back(Trim(line));
+    raw.push_back(line);
+  }
+  // UTF-8 when the header is, else Shift_JIS (Japanese marks and sections), else Latin-1.
+  std::string joined;
+  for (const std::string_view line : raw) (joined += line) += '\n';
+  const std::string decoded = base::DecodeToUtf8(joined);
+  std::vector<std::string_view> fields;
+  for (std::size_t from = 0; fields.size() < raw.size();) {
+    const std::size_t end = decoded.find('\n', from);
+    fields.push_back(Trim(std::string_view(decoded).substr(from, end - from)));
+    from = end + 1;
   }
   if (!in_header) {
     r.error = "ST ブロック（ヘッダー）がありません";
@@ -122,7 +131,7 @@ DstvRead ReadDstv(std::string_view bytes) {
               "の行がありません）";
     return r;
   }
-  const auto text = [&](Field f) { return Latin1ToUtf8(fields[f]); };
+  const auto text = [&](Field f) { return std::string(fields[f]); };
   const auto refuse = [&](Field f, const char* why) {
     r.error = std::string(kFieldNames[f]) + "「" + text(f) + "」" + why;
     return r;
@@ -132,21 +141,26 @@ DstvRead ReadDstv(std::string_view bytes) {
   p.drawing = text(kDrawing);
   p.mark = text(kMark);
   p.grade = text(kGrade);
-  p.profile = FoldBlanks(text(kProfile));
-  p.profile_code = FoldBlanks(text(kProfileCode));
+  p.profile = base::FoldAllBlanks(text(kProfile), base::Encoding::kUtf8);
+  p.profile_code = base::FoldAllBlanks(text(kProfileCode), base::Encoding::kUtf8);
   if (p.profile.empty()) return refuse(kProfile, "がありません");
   double quantity = 0;
   if (!StrictNumber(fields[kQuantity], quantity)) return refuse(kQuantity, "は数ではありません");
   if (quantity < 1 || quantity != std::floor(quantity) || quantity > 99999)
     return refuse(kQuantity, "は 1～99999 の整数ではありません");
   p.quantity = static_cast<long long>(quantity);
-  // Some writers put further numbers after the length, separated by a comma.
-  const std::string_view length = Trim(fields[kLength].substr(0, fields[kLength].find(',')));
-  if (!StrictNumber(length, p.length)) return refuse(kLength, "は数ではありません");
-  if (p.length <= 0 || p.length > 99999) return refuse(kLength, "は 0～99999 mm の外です");
-  double weight = 0;
-  if (fields.size() > kWeight && StrictNumber(fields[kWeight], weight) && weight > 0)
-    p.kg_per_m = weight;
+  if (!StrictNumber(LengthText(fields[kLength]), p.length))
+    return refuse(kLength, "は数ではありません");
+  if (p.length <= 0) return refuse(kLength, "は 0 mm より長くなければなりません");
+  if (p.length > 99999) return refuse(kLength, "は 99999 mm を超えます");
+  double weight = 0, height = 0;
+  if (fields.size() > kWeight && StrictNumber(fields[kWeight], weight) && weight > 0) {
+    if (p.profile_code != "B") {
+      p.kg_per_m = weight;
+    } else if (StrictNumber(fields[kHeight], height) && height > 0) {
+      p.kg_per_m = weight * height / 1000;  // a plate's weight is per square metre
+    }
+  }
   r.ok = true;
   return r;
 }

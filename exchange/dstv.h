@@ -8,7 +8,7 @@
 namespace zarvel::exchange {
 
 struct DstvPart {
-  std::string order;    // UTF-8 (the file's Latin text decoded)
+  std::string order;    // UTF-8 (the file's text decoded: UTF-8, Shift_JIS or Latin-1)
   std::string drawing;  // UTF-8
   std::string mark;     // UTF-8
   std::string grade;    // UTF-8
@@ -16,7 +16,7 @@ struct DstvPart {
   std::string profile;       // UTF-8, blanks folded to one
   std::string profile_code;  // "I", "U", "L", "B", "RU", "RO", "M", "C", "T", "SO"
   double length = 0;         // mm, as written (decimals kept)
-  double kg_per_m = 0;       // 0 when the writer left it out
+  double kg_per_m = 0;       // 0 when the writer left it out (plates: per m² × the width)
 };
 
 struct DstvRead {
@@ -28,12 +28,14 @@ struct DstvRead {
 // Largest part file read.
 inline constexpr std::size_t kMaxDstvSize = 16 * 1024 * 1024;
 
-// Reads the header of a part file. Numbers are read strictly as decimal numbers ("6236:88" or
-// "x" are refused, naming the field); a length may carry further numbers after a comma (a saw
-// length), which are ignored.
+// Reads the header of a part file. Numbers are read strictly as decimal numbers with a point or a
+// decimal comma ("6236:88" or "x" are refused, naming the field); a length may carry further
+// numbers after a comma (a saw length), which are ignored. When a field is refused, `part`
+// still holds the profile when it was read, so the job it belongs to is known.
 DstvRead ReadDstv(std::string_view bytes);
 
-// Blanks trimmed and runs of blanks folded to one: "HEA  200 " → "HEA 200".
-std::string FoldBlanks(std::string_view text);
+// Whether the bytes begin, after comments, with the "ST" line of a part file: a part file
+// whatever its name.
+bool LooksLikeDstv(std::string_view bytes);
 
 }  // namespace zarvel::exchange

@@ -1,6 +1,7 @@
 #include "job/cut_csv.h"
 
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 #include <optional>
 
@@ -9,30 +10,13 @@
 #include "base/format.h"
 #include "base/lines.h"
 #include "base/numbers.h"
+#include "base/outside_text.h"
 #include "job/job_file.h"
 #include "job/piece_marks.h"
 #include "job/safe_file.h"
 
 namespace zarvel::job {
 namespace {
-
-bool ValidUtf8(const std::string& s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    const int n = b < 0x80             ? 0
-                  : (b & 0xE0) == 0xC0 ? 1
-                  : (b & 0xF0) == 0xE0 ? 2
-                  : (b & 0xF8) == 0xF0 ? 3
-                                       : -1;
-    if (n < 0 || (n == 1 && b < 0xC2) || i + static_cast<std::size_t>(n) >= s.size() + (n == 0))
-      return false;
-    for (int k = 1; k <= n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    i += static_cast<std::size_t>(n) + 1;
-  }
-  return true;
-}
 
 bool HasHighBytes(const std::string& s) {
   return std::any_of(s.begin(), s.end(),
@@ -88,49 +72,16 @@ std::string ToCp932(const std::string& bytes) {
   if (bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF')
     return base::Utf8ToCp932(Utf16ToUtf8(bytes, false));
   // Japanese CP932 text is almost never valid UTF-8; UTF-8 with Japanese always is.
-  if (HasHighBytes(bytes) && ValidUtf8(bytes)) return base::Utf8ToCp932(bytes);
+  if (HasHighBytes(bytes) && base::IsValidUtf8(bytes)) return base::Utf8ToCp932(bytes);
   return bytes;
 }
 
-// Blanks, full-width blanks included, off both ends.
 std::string Trim(const std::string& s) {
-  const std::string& wide = base::Lit("　");
-  std::string_view v = base::TrimBlanks(s);
-  while (true) {
-    if (v.size() >= 2 && v.compare(0, 2, wide) == 0) {
-      v = base::TrimBlanks(v.substr(2));
-    } else if (v.size() >= 2 && v.compare(v.size() - 2, 2, wide) == 0) {
-      v = base::TrimBlanks(v.substr(0, v.size() - 2));
-    } else {
-      break;
-    }
-  }
-  return std::string(v);
+  return std::string(base::TrimAllBlanks(s, base::Encoding::kCp932));
 }
 
-// Fields of a line: double quotes enclose a field (a doubled quote inside stands for one).
 std::vector<std::string> Fields(const std::string& line, char separator) {
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); i += base::CharLength(line, i)) {
-    const char c = line[i];
-    if (base::CharLength(line, i) == 2) {
-      fields.back() += line.substr(i, 2);
-    } else if (c == '"') {
-      if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
-        fields.back() += '"';
-        ++i;
-      } else {
-        quoted = !quoted;
-      }
-    } else if (c == separator && !quoted) {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
-  for (std::string& f : fields) f = Trim(f);
-  return fields;
+  return base::SplitFields(line, separator, base::Encoding::kCp932);
 }
 
 // Whether a field is meant as a number: it starts with a digit, or a sign or point and one.
@@ -141,33 +92,43 @@ bool StartsWithNumber(const std::string& s) {
   return !half.empty() && (half[0] == '-' || half[0] == '+' || half[0] == '.') && digit(1);
 }
 
-// A whole number as a spreadsheet writes it: digits (full-width too), commas only between
-// groups of three digits, and a decimal part of zeros only. -1 when the text is anything else.
-int64_t WholeNumber(const std::string& field) {
-  const std::string s = base::HalfWidthDigits(field);
-  int64_t v = 0;
+// A number as a spreadsheet writes it: digits (full-width too), commas only between groups of
+// three digits, and a decimal part after a point, or after a decimal comma ("6236,88": one
+// comma, one or two digits after it, no point). False when the text is anything else.
+bool DecimalNumber(const std::string& field, double& value) {
+  std::string s = base::HalfWidthDigits(field);
+  const std::size_t comma = s.find(',');
+  if (comma != std::string::npos && s.find('.') == std::string::npos &&
+      s.find(',', comma + 1) == std::string::npos && s.size() - comma - 1 >= 1 &&
+      s.size() - comma - 1 <= 2)
+    s[comma] = '.';
+  double v = 0;
   int digits = 0;
   int group = 0;  // digits since the last comma
   bool grouped = false;
   std::size_t i = 0;
   for (; i < s.size() && s[i] != '.'; ++i) {
     if (s[i] == ',') {
-      if (digits == 0 || (grouped ? group != 3 : group > 3)) return -1;
+      if (digits == 0 || (grouped ? group != 3 : group > 3)) return false;
       grouped = true;
       group = 0;
       continue;
     }
-    if (s[i] < '0' || s[i] > '9') return -1;
-    if (v < 1'000'000'000) v = v * 10 + (s[i] - '0');
+    if (s[i] < '0' || s[i] > '9') return false;
+    if (v < 1e9) v = v * 10 + (s[i] - '0');
     ++digits;
     ++group;
   }
-  if (digits == 0 || (grouped && group != 3)) return -1;
-  if (i < s.size()) {  // ".", then zeros only
-    for (++i; i < s.size(); ++i)
-      if (s[i] != '0') return -1;
+  if (digits == 0 || (grouped && group != 3)) return false;
+  if (i < s.size()) {  // ".", then digits only
+    double scale = 0.1;
+    for (++i; i < s.size(); ++i, scale /= 10) {
+      if (s[i] < '0' || s[i] > '9') return false;
+      v += (s[i] - '0') * scale;
+    }
   }
-  return v;
+  value = v;
+  return true;
 }
 
 // The full-width comma and point read as their ASCII forms (walking whole characters).
@@ -219,15 +180,29 @@ bool NamesMark(const std::string& word) {
   return OneOf(word, {"符号", "マーク", "部材符号", "製品符号", "部品符号", "MARK", "PIECEMARK",
                       "PARTMARK", "POS", "POSITION"});
 }
+// A number column that stands for the mark when no column above names one.
+bool NamesNumberMark(const std::string& word) {
+  return OneOf(word, {"NO", "番号", "部品番号", "品番", "NUMBER"});
+}
+// The section the pieces are cut from: what the jobs are made by. 部材 (the member: 大梁,
+// 小梁), 規格 (the grade) and 形状 (H形鋼) are not sections.
 bool NamesSection(const std::string& word) {
-  return OneOf(word, {"断面", "部材", "鋼材", "部材名", "断面寸法", "規格", "形状", "PROFILE",
-                      "SECTION", "SIZE"});
+  return OneOf(word,
+               {"断面", "部材断面", "鋼材", "断面寸法", "寸法形状", "PROFILE", "SECTION", "SIZE"});
+}
+bool NamesUsage(const std::string& word) {
+  return OneOf(word, {"部材", "名称", "部材名", "品名", "用途", "NAME", "DESCRIPTION"});
+}
+// The weight per metre; 重量 alone is a piece's weight in kg, not this.
+bool NamesWeight(const std::string& word) {
+  return OneOf(word, {"単位重量", "単重", "単位質量", "KG/M", "WEIGHT/M", "UNITWEIGHT"});
 }
 bool NamesGrade(const std::string& word) {
-  return OneOf(word, {"材質", "鋼種", "GRADE", "MATERIAL"});
+  return OneOf(word, {"材質", "規格", "鋼種", "GRADE", "MATERIAL"});
 }
 bool NamesTotal(const std::string& word) {
-  return OneOf(word, {"合計", "計", "総計", "小計", "TOTAL", "SUM"});
+  return OneOf(word,
+               {"合計", "計", "総計", "総合計", "小計", "累計", "TOTAL", "SUM", "GRANDTOTAL"});
 }
 
 std::string LineError(int line, const char* what, const std::string& field) {
@@ -247,10 +222,19 @@ constexpr FieldRule kLengthRule{2, kMaxCutCsvLength, "長さが読めません",
 constexpr FieldRule kCountRule{1, kMaxCutCsvCount, "本数が読めません",
                                "本数は 1～99999 にして下さい"};
 
-// The field's whole number, or -1 with the line's error when it breaks the rule.
-int64_t RuledNumber(const std::string& field, const FieldRule& rule, int line, std::string& error) {
-  const int64_t v = WholeNumber(field);
-  if (v >= rule.least && v <= rule.most) return v;
+// The field's number, or -1 with the line's error when it breaks the rule. A length with
+// decimals is rounded up to a whole millimetre (and `rounded` set), as the part files' are; a
+// count must be whole.
+int64_t RuledNumber(const std::string& field, const FieldRule& rule, int line, std::string& error,
+                    bool* rounded = nullptr) {
+  double exact = 0;
+  const bool read =
+      DecimalNumber(field, exact) && (rounded != nullptr || exact == std::floor(exact));
+  const auto v = read ? static_cast<int64_t>(std::ceil(exact - 1e-9)) : -1;
+  if (v >= rule.least && v <= rule.most) {
+    if (rounded != nullptr) *rounded = static_cast<double>(v) != exact;
+    return v;
+  }
   error = LineError(line, v < 0 ? rule.unreadable : rule.out_of_range, field);
   return -1;
 }
@@ -259,7 +243,7 @@ int64_t RuledNumber(const std::string& field, const FieldRule& rule, int line, s
 struct Columns {
   std::size_t length = 0;
   std::size_t count = 1;
-  std::optional<std::size_t> mark, section, grade;
+  std::optional<std::size_t> mark, section, grade, usage, weight;
   std::size_t named = 0;       // fields of the heading line; 0 without one
   std::vector<bool> untitled;  // the heading left that field blank
   bool has_count = true;
@@ -272,15 +256,19 @@ bool ReadHeading(const std::vector<std::string>& f, Columns& columns, int line,
                  std::string& error) {
   // A line with a number is a piece, whatever words stand beside it ("3500,4,本").
   if (std::any_of(f.begin(), f.end(), StartsWithNumber)) return false;
-  std::optional<std::size_t> length, count, mark, section, grade;
+  std::optional<std::size_t> length, count, mark, number_mark, section, grade, usage, weight;
   for (std::size_t i = 0; i < f.size(); ++i) {
     const std::string word = HeadingWord(f[i]);
     if (!length && NamesLength(word)) length = i;
     if (!count && NamesCount(word)) count = i;
     if (!mark && NamesMark(word)) mark = i;
+    if (!number_mark && NamesNumberMark(word)) number_mark = i;
     if (!section && NamesSection(word)) section = i;
     if (!grade && NamesGrade(word)) grade = i;
+    if (!usage && NamesUsage(word)) usage = i;
+    if (!weight && NamesWeight(word)) weight = i;
   }
+  if (!mark) mark = number_mark;
   if (!length && !count) return false;
   if (!length && *count != 1) {
     error = LineError(line, "見出しに長さの列が見つかりません", f[*count]);
@@ -290,6 +278,8 @@ bool ReadHeading(const std::vector<std::string>& f, Columns& columns, int line,
   columns.mark = mark;
   columns.section = section;
   columns.grade = grade;
+  columns.usage = usage;
+  columns.weight = weight;
   columns.has_count = count.has_value();
   columns.count = count.value_or(0);
   columns.named = f.size();
@@ -334,40 +324,6 @@ CutCsv ReadCutCsv(const std::string& bytes, int capacity, const ColumnChoice* ch
   return result;
 }
 
-bool ParseColumnChoice(const std::string& text, ColumnChoice& choice, std::string& error) {
-  choice = {};
-  std::size_t at = 0;
-  while (at <= text.size()) {
-    std::size_t end = text.find(',', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string item = text.substr(at, end - at);
-    at = end + 1;
-    const std::size_t eq = item.find('=');
-    const std::string name = item.substr(0, eq);
-    const std::string number = eq == std::string::npos ? std::string() : item.substr(eq + 1);
-    const bool digits =
-        !number.empty() && number.size() <= 3 &&
-        std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
-    int* slot = name == "length"    ? &choice.length
-                : name == "count"   ? &choice.count
-                : name == "mark"    ? &choice.mark
-                : name == "section" ? &choice.section
-                : name == "grade"   ? &choice.grade
-                                    : nullptr;
-    if (slot == nullptr || !digits || std::stoi(number) < 1) {
-      error = base::Lit("列の指定が読めません: ") + item +
-              base::Lit(" (例: mark=1,section=2,length=4,count=5)");
-      return false;
-    }
-    *slot = std::stoi(number) - 1;
-  }
-  if (choice.length < 0) {
-    error = base::Lit("列の指定に length がありません");
-    return false;
-  }
-  return true;
-}
-
 namespace {
 
 CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* choice) {
@@ -394,6 +350,8 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
     columns.mark = at(choice->mark);
     columns.section = at(choice->section);
     columns.grade = at(choice->grade);
+    columns.usage = at(choice->usage);
+    columns.weight = at(choice->weight);
     columns.named = 1000;  // every column is as the user chose: none is refused for a number
     columns.untitled.assign(columns.named, false);
   }
@@ -401,13 +359,12 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const int number = static_cast<int>(i) + 1;
     const std::string line = NarrowPunctuation(lines[i]);
-    const char separator = line.find('\t') != std::string::npos  ? '\t'
-                           : line.find(';') != std::string::npos ? ';'
-                                                                 : ',';
+    const char separator = base::FieldSeparator(line);
     const std::vector<std::string> f = Fields(line, separator);
     if (std::all_of(f.begin(), f.end(), [](const std::string& s) { return s.empty(); })) continue;
     if (choice == nullptr && ReadHeading(f, columns, number, result.error)) {
       if (!result.error.empty()) return result;
+      result.headed = true;
       continue;
     }
     const std::string length_field = columns.length < f.size() ? f[columns.length] : std::string();
@@ -432,8 +389,12 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
         return c ? static_cast<int>(*c) : -1;
       };
       result.columns = {static_cast<int>(columns.length),
-                        columns.has_count ? static_cast<int>(columns.count) : -1, at(columns.mark),
-                        at(columns.section), at(columns.grade)};
+                        columns.has_count ? static_cast<int>(columns.count) : -1,
+                        at(columns.mark),
+                        at(columns.section),
+                        at(columns.grade),
+                        at(columns.usage),
+                        at(columns.weight)};
     }
     data_seen = true;
     const std::string shown = Trim(lines[i]);
@@ -445,7 +406,7 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
     const std::size_t known = columns.named > 0 ? columns.named : 2;
     for (std::size_t k = 0; k < f.size(); ++k) {
       if (k == columns.length || (columns.has_count && k == columns.count) || k == columns.mark ||
-          k == columns.section || k == columns.grade)
+          k == columns.section || k == columns.grade || k == columns.usage || k == columns.weight)
         continue;
       const bool unnamed = k >= known || (columns.named > 0 && columns.untitled[k]);
       if (unnamed && StartsWithNumber(f[k])) {
@@ -458,7 +419,18 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
         return result;
       }
     }
-    const int64_t length = RuledNumber(length_field, kLengthRule, number, result.error);
+    // A column chosen by the user that the line does not reach reads nothing, never "one".
+    if (choice != nullptr) {
+      for (const int c : {choice->length, choice->count}) {
+        if (c >= 0 && static_cast<std::size_t>(c) >= f.size()) {
+          result.error =
+              LineError(number, base::Format("%d 列目がありません", c + 1).c_str(), shown);
+          return result;
+        }
+      }
+    }
+    bool rounded = false;
+    const int64_t length = RuledNumber(length_field, kLengthRule, number, result.error, &rounded);
     if (length < 0) return result;
     int64_t count = 1;  // a line with only a length is one piece, as pasting takes it
     const std::string count_field =
@@ -466,12 +438,22 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
     if (!count_field.empty()) {
       count = RuledNumber(count_field, kCountRule, number, result.error);
       if (count < 0) return result;
+    } else if (columns.has_count && (columns.named > 0 || choice != nullptr) &&
+               columns.count < f.size()) {
+      // A blank cell under 本数 is a count not written, not one piece (a line that stops
+      // before the column, as typed by hand, is one piece).
+      result.error = LineError(number, "本数がありません", shown);
+      return result;
     }
+    if (rounded) result.rounded += static_cast<int>(count);
     const auto field = [&](const std::optional<std::size_t>& c) {
       return c && *c < f.size() ? f[*c] : std::string();
     };
+    double kg_per_m = 0;  // a weight that does not read is not known, never a guess
+    if (!DecimalNumber(field(columns.weight), kg_per_m)) kg_per_m = 0;
     result.parts.push_back({field(columns.mark), field(columns.section), field(columns.grade),
-                            static_cast<int32_t>(length), static_cast<int32_t>(count)});
+                            field(columns.usage), static_cast<int32_t>(length),
+                            static_cast<int32_t>(count), number, rounded, kg_per_m});
     const std::string& section = result.parts.back().section;
     if (!section.empty() &&
         std::find(result.sections.begin(), result.sections.end(), section) == result.sections.end())
@@ -503,22 +485,19 @@ CutCsv ReadLines(const std::string& bytes, int capacity, const ColumnChoice* cho
 
 }  // namespace
 
-std::vector<std::vector<std::string>> CsvPreview(const std::string& bytes, int rows) {
-  std::vector<std::vector<std::string>> preview;
+std::vector<std::vector<std::string>> CutCsvLines(const std::string& bytes, int rows) {
+  std::vector<std::vector<std::string>> lines;
   const bool utf16_mark = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') ||
                                                 (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
-  if (!utf16_mark && bytes.find('\0') != std::string::npos) return preview;
+  if (!utf16_mark && bytes.find('\0') != std::string::npos) return lines;
   for (const std::string& raw : base::SplitLines(ToCp932(bytes))) {
-    if (static_cast<int>(preview.size()) >= rows) break;
+    if (static_cast<int>(lines.size()) >= rows) break;
     const std::string line = NarrowPunctuation(raw);
-    const char separator = line.find('\t') != std::string::npos  ? '\t'
-                           : line.find(';') != std::string::npos ? ';'
-                                                                 : ',';
-    std::vector<std::string> f = Fields(line, separator);
+    std::vector<std::string> f = Fields(line, base::FieldSeparator(line));
     if (std::any_of(f.begin(), f.end(), [](const std::string& s) { return !s.empty(); }))
-      preview.push_back(std::move(f));
+      lines.push_back(std::move(f));
   }
-  return preview;
+  return lines;
 }
 
 int GridCapacity(const run::Grid& grid) {
@@ -577,6 +556,10 @@ bool LoadCutCsvFile(const std::string& path, run::Grid& grid, std::string& messa
       if (!p.mark.empty()) AddMark(*marks, p.mark, p.length, p.count);
   }
   message.clear();
+  if (csv.rounded > 0)
+    message = name + base::Lit(" を切断リストに読み込みました。\n$") +
+              base::Format(base::Lit("小数のある長さを 1 mm 単位に切り上げました: %d 本").c_str(),
+                           csv.rounded);
   if (csv.titles_skipped > 0 || csv.totals_skipped > 0) {
     std::string skipped;
     if (csv.titles_skipped > 0)
@@ -584,8 +567,8 @@ bool LoadCutCsvFile(const std::string& path, run::Grid& grid, std::string& messa
     if (csv.totals_skipped > 0)
       skipped += (skipped.empty() ? "" : base::Lit("と")) +
                  base::Format(base::Lit("合計の行 %d 行").c_str(), csv.totals_skipped);
-    message = name + base::Lit(" を切断リストに読み込みました。\n$") + skipped +
-              base::Lit("を読み飛ばしました。");
+    message = (message.empty() ? name + base::Lit(" を切断リストに読み込みました。") : message) +
+              base::Lit("\n$") + skipped + base::Lit("を読み飛ばしました。");
   }
   return true;
 }

@@ -27,22 +27,25 @@ struct CsvPart {
   std::string mark;
   std::string section;
   std::string grade;
-  int32_t length = 0;
+  std::string usage;   // the member's word (大梁, 小梁): not the section
+  int32_t length = 0;  // whole mm, rounded up
   int32_t count = 0;
+  int line = 0;          // 1-based, in the file
+  bool rounded = false;  // the file gave the length with decimals
+  double kg_per_m = 0;   // the weight column's (単位重量, kg/m); 0: none or unreadable
 };
 
-// Columns chosen by the user instead of by a heading (0-based; -1: none).
+// Columns chosen by the user instead of by a heading (0-based; -1: none; exchange/part_list.h
+// reads them from the user's text).
 struct ColumnChoice {
   int length = -1;
   int count = -1;
   int mark = -1;
   int section = -1;
   int grade = -1;
+  int usage = -1;
+  int weight = -1;
 };
-
-// Reads "mark=1,section=2,length=4,count=5" (1-based columns; grade too). A length column is
-// needed. On a bad text answers false with the reason (CP932) in `error`.
-bool ParseColumnChoice(const std::string& text, ColumnChoice& choice, std::string& error);
 
 struct CutCsv {
   bool ok = false;
@@ -53,6 +56,8 @@ struct CutCsv {
   std::string error;       // CP932, without the file name: what is wrong and on which line
   int titles_skipped = 0;  // lines before the list that are neither heading nor piece
   int totals_skipped = 0;  // total rows (合計, 計, ...)
+  int rounded = 0;         // pieces whose length had decimals, rounded up to a whole millimetre
+  bool headed = false;     // a heading line named the columns
 };
 
 // Reads the bytes of a cut-list file: CP932 or UTF-8 (with or without a byte-order mark;
@@ -64,12 +69,14 @@ struct CutCsv {
 // (合計, 計) are skipped and counted. A number written with an unquoted comma ("3,500,4",
 // "3,50") is refused. At most `capacity` different lengths.
 // A heading may also name the piece mark (符号, マーク, Mark), the section (断面, 部材, 鋼材,
-// Profile, Section) and the grade (材質, Grade); `choice` (may be null) overrides the heading.
+// Profile, Section; not 部材 or 形状), the grade (材質, 規格, Grade) and the member's usage word
+// (部材, 名称); `choice` (may be null) overrides the heading. Under a heading or a choice that
+// names the count, a blank count is refused; a length with decimals is rounded up and counted.
 CutCsv ReadCutCsv(const std::string& bytes, int capacity, const ColumnChoice* choice = nullptr);
 
 // The first `rows` lines that hold anything, split into their fields (CP932), as the reader
-// splits them: for showing which column is which.
-std::vector<std::vector<std::string>> CsvPreview(const std::string& bytes, int rows);
+// splits them.
+std::vector<std::vector<std::string>> CutCsvLines(const std::string& bytes, int rows);
 
 // The cut list's capacity in the grid: its data cells.
 int GridCapacity(const run::Grid& grid);

@@ -83,12 +83,21 @@ void SetFresh(SavedControl& c, const ControlEntry& entry) {
   }
 }
 
-// The yard's lines of the job's section.
-YardStockNote ReadYardStock(const std::string& content) {
-  YardStockNote note;
+// The lines of the job's section that follow its controls: the yard's, the grade and the note.
+struct ExtraLines {
+  YardStockNote yard;
+  std::string grade;
+  std::string import_note;
+};
+
+ExtraLines ReadExtraLines(const std::string& content) {
+  ExtraLines extra;
+  YardStockNote& note = extra.yard;
   bool inside = false;
   const std::string section_key = std::string(kYardSectionKey) + " = ";
   const std::string measured_key = std::string(kYardMeasuredKey) + " = ";
+  const std::string grade_key = std::string(kGradeKey) + " = ";
+  const std::string note_key = std::string(kImportNoteKey) + " = ";
   // Walked in place: a hostile file of millions of lines must not become millions of strings.
   const std::string_view all(content);
   for (std::size_t at = 0; at < all.size();) {
@@ -96,11 +105,16 @@ YardStockNote ReadYardStock(const std::string& content) {
     if (end == std::string_view::npos) end = all.size();
     const std::string_view view = all.substr(at, std::min(end - at, base::kMaxLineLength));
     at = end + 1;
-    if (view.empty() || (view[0] != '[' && view[0] != 'Y')) continue;
+    if (view.empty() || (view[0] != '[' && view[0] != 'Y' && view[0] != 'G' && view[0] != 'I'))
+      continue;
     const std::string line(view);
     if (line[0] == '[') {
       if (inside) break;
       inside = line == std::string("[") + kFormSection + "]";
+    } else if (inside && line.rfind(grade_key, 0) == 0) {
+      extra.grade = line.substr(grade_key.size());
+    } else if (inside && line.rfind(note_key, 0) == 0) {
+      extra.import_note = line.substr(note_key.size());
     } else if (inside && line.rfind(section_key, 0) == 0) {
       note.section = line.substr(section_key.size());
     } else if (inside && line.rfind(measured_key, 0) == 0) {
@@ -116,7 +130,15 @@ YardStockNote ReadYardStock(const std::string& content) {
     }
   }
   if (note.section.empty()) note.measured.clear();
-  return note;
+  return extra;
+}
+
+// One line of a key's value: line ends and other control bytes become blanks.
+std::string OneLine(const std::string& s) {
+  std::string out = s;
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  return out;
 }
 
 }  // namespace
@@ -141,7 +163,10 @@ FileResult OpenJobFile(JobWindow& window, const std::string& path, JobLoad* load
 void LoadJobText(JobWindow& window, const std::string* content, JobLoad* load) {
   if (load != nullptr) load->missing.clear();
   if (content != nullptr) {
-    window.yard_stock = ReadYardStock(*content);
+    ExtraLines extra = ReadExtraLines(*content);
+    window.yard_stock = std::move(extra.yard);
+    window.grade = std::move(extra.grade);
+    window.import_note = std::move(extra.import_note);
     const std::vector<SavedControl*> controls = window.PersistentControls();
     // What the file does not name is a fresh job's, never what the previous job left.
     std::vector<bool> named;
@@ -163,6 +188,8 @@ void LoadJobText(JobWindow& window, const std::string* content, JobLoad* load) {
 }
 
 void ApplyFreshJob(JobWindow& window) {
+  window.grade.clear();
+  window.import_note.clear();
   for (SavedControl* c : window.PersistentControls())
     if (const ControlEntry* entry = EntryNamed(c->Name())) SetFresh(*c, *entry);
   window.GridFrameSetup();
@@ -183,6 +210,10 @@ std::vector<std::string> JobFileLines(JobWindow& window) {
     }
     lines.push_back(std::string(kYardMeasuredKey) + " = " + measured);
   }
+  if (!window.grade.empty())
+    lines.push_back(std::string(kGradeKey) + " = " + OneLine(window.grade));
+  if (!window.import_note.empty())
+    lines.push_back(std::string(kImportNoteKey) + " = " + OneLine(window.import_note));
   // The marks' section comes last: every key of the controls' section stays before it.
   if (const std::vector<optimiser::PieceMark>* marks = window.MarkList()) {
     for (std::string& line : MarkLines(*marks)) lines.push_back(std::move(line));

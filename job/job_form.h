@@ -42,6 +42,7 @@ class JobForm final : public JobWindow, public run::RunForm {
   bool VerticalOrder() const override;
   std::vector<optimiser::PieceMark> Marks() const override { return marks_; }
   std::vector<int32_t> MeasuredStockLengths() const override { return yard_stock.measured; }
+  std::string Grade() const override { return grade; }
 
   bool DataModified() const { return data_modified_; }
   // The saved control of that name, or null.

@@ -18,6 +18,10 @@ inline constexpr const char* kCutDiagramControl = "CbMeisaiC";
 // Keys of the lines a job whose stock came from the yard adds to its section.
 inline constexpr const char* kYardSectionKey = "YardSection";
 inline constexpr const char* kYardMeasuredKey = "YardMeasured";
+// Keys written after those, each only when it holds something: the steel grade of the pieces
+// (a job without one takes stock of any grade), and what an import knew to be missing.
+inline constexpr const char* kGradeKey = "Grade";
+inline constexpr const char* kImportNoteKey = "ImportNote";
 
 // A job's stock taken from the yard: the section, and the lengths that are measured offcuts
 // (planned without the margin). Empty for a job typed by hand, which then writes nothing of it.
@@ -45,8 +49,10 @@ class JobWindow {
   // keeps none.
   virtual std::vector<optimiser::PieceMark>* MarkList() { return nullptr; }
 
-  // Saved with the job and read back by a load (which empties it when the file has none).
+  // Saved with the job and read back by a load (which empties them when the file has none).
   YardStockNote yard_stock;
+  std::string grade;        // CP932, one line; empty: not known
+  std::string import_note;  // CP932, one line; empty: nothing missing
 };
 
 }  // namespace zarvel::job

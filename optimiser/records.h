@@ -79,6 +79,7 @@ struct Conditions {
   int32_t day = 0;
   std::string project_name;  // CP932, trimmed
   std::string member_name;   // CP932, trimmed
+  std::string grade;         // CP932: the steel grade; empty when not known
   double unit_weight = 0;    // kg/m
   int32_t margin = 0;        // stock margin, mm
   int32_t kerf = 0;          // mm

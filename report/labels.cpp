@@ -54,6 +54,8 @@ std::vector<Label> ListLabels(const optimiser::OptimiserRecords& r, const CutBar
                               std::size_t limit) {
   std::vector<Label> labels;
   const optimiser::Conditions& c = r.conditions;
+  // The steel is its section and, when the job knows it, its grade.
+  const std::string member = c.grade.empty() ? c.member_name : c.member_name + " " + c.grade;
   const std::string date = base::Format("%d", c.year + 2000) + base::Lit("年") +
                            base::Format("%d", c.month) + base::Lit("月") +
                            base::Format("%d", c.day) + base::Lit("日");
@@ -61,7 +63,7 @@ std::vector<Label> ListLabels(const optimiser::OptimiserRecords& r, const CutBar
     for (std::size_t k = 0; k < bar.pieces.size(); ++k) {
       if (labels.size() >= limit) return labels;
       const CutPiece& p = bar.pieces[k];
-      labels.push_back({false, c.project_name, c.member_name, p.mark, p.length,
+      labels.push_back({false, c.project_name, member, p.mark, p.length,
                         base::Format("%d-%d-%zu", bar.pattern, bar.bar, k + 1), date});
     }
   }
@@ -71,7 +73,7 @@ std::vector<Label> ListLabels(const optimiser::OptimiserRecords& r, const CutBar
     if (labels.size() >= limit) return labels;
     labels.push_back({true,
                       c.project_name,
-                      c.member_name,
+                      member,
                       {},
                       OffcutLength(remnant),
                       base::Format("%d-%d", bar.pattern, bar.bar),

@@ -47,7 +47,7 @@ int OffcutLength(double remnant);
 struct Label {
   bool offcut = false;
   std::string project;  // CP932: the job's 工事名
-  std::string member;   // CP932: 部材名 as the job holds it
+  std::string member;   // CP932: 部材名 as the job holds it, and the grade when it has one
   std::string mark;     // CP932; empty for a piece without a mark (and for an offcut)
   int length = 0;
   std::string number;  // "pattern-bar-piece" for a piece, "pattern-bar" for an offcut

@@ -141,6 +141,7 @@ void ReadConditions(optimiser::Conditions& c, const RunForm& form) {
   c.day = WholeNumber(form, JobField::kDay);
   c.project_name = std::string(base::TrimBlanks(form.Field(JobField::kProjectName).Text()));
   c.member_name = std::string(base::TrimBlanks(form.Field(JobField::kMemberName).Text()));
+  c.grade = form.Grade();
   c.unit_weight = static_cast<double>(base::ControlNumber(form.Field(JobField::kUnitWeight)));
   c.margin = WholeNumber(form, JobField::kMargin);
   c.kerf = WholeNumber(form, JobField::kKerf);

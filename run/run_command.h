@@ -40,6 +40,8 @@ class RunForm {
   // Stock lengths whose bars are measured offcuts from the yard (filled without the margin);
   // none for a job typed by hand.
   virtual std::vector<int32_t> MeasuredStockLengths() const { return {}; }
+  // The steel grade of the job's pieces (CP932; empty when not known).
+  virtual std::string Grade() const { return {}; }
 };
 
 struct RunHost {

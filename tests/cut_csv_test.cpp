@@ -7,6 +7,7 @@
 
 #include "base/cp932.h"
 #include "cli/plan_command.h"
+#include "exchange/part_list.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "tests/temp_dir.h"
@@ -78,7 +79,9 @@ TEST(CutCsv, EachKindOfBadLineIsNamed) {
       {"長さ,本数\n2700,4\n12a0,3\n", "3 行目：長さが読めません「12a0」"},
       {"長さ,本数\n2700,4\n\nA1800,1\n", "4 行目：長さが読めません「A1800」"},
       {"2700,4\n-300,2\n", "2 行目：長さが読めません「-300」"},
-      {"2700,4\n1500.5,2\n", "2 行目：長さが読めません「1500.5」"},
+      {"2700,4\n1500.5.1,2\n", "2 行目：長さが読めません「1500.5.1」"},
+      {"長さ,本数\n2700,\n", "2 行目：本数がありません「2700,」"},
+      {"長さ,本数\n2700,4\n\"1800\",\"\"\n", "3 行目：本数がありません「\"1800\",\"\"」"},
       {"0,5\n", "1 行目：長さは 2～99999 (mm) にして下さい「0」"},
       {"2700,4\n100000,1\n", "2 行目：長さは 2～99999 (mm) にして下さい「100000」"},
       {"2700,four\n", "1 行目：本数が読めません「four」"},
@@ -132,7 +135,7 @@ TEST(CutCsv, NumbersThatCouldBeReadTwoWaysAreRefused) {
       {"長さ,本数\n3,500,4\n", "2 " + comma + "「3,500,4」"},
       {"3,50\n", "1 " + comma + "「3,50」"},
       {"１，２５０\n", "1 " + comma + "「１，２５０」"},
-      {"\"3,50\",2\n", "1 行目：長さが読めません「3,50」"},
+      {"\"3,5,0\",2\n", "1 行目：長さが読めません「3,5,0」"},
       {"101,3500,4\n", third + "「101,3500,4」"},
       {"2700,,4\n", third + "「2700,,4」"},
       {"長さ,本数\n2700,4,5\n", "2 行目：見出しのない列に数があります「2700,4,5」"},
@@ -145,6 +148,47 @@ TEST(CutCsv, NumbersThatCouldBeReadTwoWaysAreRefused) {
   EXPECT_EQ(
       base::Cp932ToUtf8(ReadCutCsv(le, 102).error).rfind("UTF-16 (BOM なし) のファイルです。", 0),
       0u);
+}
+
+TEST(CutCsv, ColumnsAreReadByTheirMeaning) {
+  // 部材 is the member's word, 規格/材質 the grade, 形状 nothing: only 断面 names the section.
+  struct Case {
+    const char* file;
+    const char *mark, *section, *grade, *usage;
+    int32_t length, count;
+    int rounded, totals;
+  };
+  const Case cases[] = {
+      {"符号,部材,断面,長さ(mm),数量,材質\nG1,大梁,H-400x200x8x13,6000,2,SN490B\n", "G1",
+       "H-400x200x8x13", "SN490B", "大梁", 6000, 2, 0, 0},
+      {"形状,規格,部材断面,長さ,本数\nH形鋼,SS400,H-200x100x5.5x8,3500,1\n", "", "H-200x100x5.5x8",
+       "SS400", "", 3500, 1, 0, 0},
+      {"No.,長さ,本数\n12,3500,4\n総合計,,4\n", "12", "", "", "", 3500, 4, 0, 1},
+      {"No.,符号,長さ,本数\n1,B7,3500,4\n", "B7", "", "", "", 3500, 4, 0, 0},
+      {"長さ,本数\n4125.5,3\n", "", "", "", "", 4126, 3, 3, 0},
+      {"長さ;本数\n6236,88;2\n", "", "", "", "", 6237, 2, 2, 0},
+      {"名称\t長さ\t本数\n小梁\t\"1,250.0\"\t2\n", "", "", "", "小梁", 1250, 2, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const CutCsv csv = ReadCutCsv(Cp(c.file), 102);
+    ASSERT_TRUE(csv.ok) << c.file << base::Cp932ToUtf8(csv.error);
+    ASSERT_EQ(csv.parts.size(), 1u) << c.file;
+    const CsvPart& p = csv.parts[0];
+    EXPECT_EQ(base::Cp932ToUtf8(p.mark), c.mark) << c.file;
+    EXPECT_EQ(base::Cp932ToUtf8(p.section), c.section) << c.file;
+    EXPECT_EQ(base::Cp932ToUtf8(p.grade), c.grade) << c.file;
+    EXPECT_EQ(base::Cp932ToUtf8(p.usage), c.usage) << c.file;
+    EXPECT_EQ(p.length * 100000 + p.count, c.length * 100000 + c.count) << c.file;
+    EXPECT_EQ(csv.rounded, c.rounded) << c.file;
+    EXPECT_EQ(csv.totals_skipped, c.totals) << c.file;
+  }
+  // A column chosen beyond the line is refused, never read as one piece.
+  ColumnChoice choice;
+  std::string error;
+  ASSERT_TRUE(exchange::ParseColumnChoice("length=4,count=9", choice, error));
+  const CutCsv csv = ReadCutCsv(Cp("B1,H-200x100x5.5x8,SS400,3500,2,x\n"), 102, &choice);
+  EXPECT_EQ(base::Cp932ToUtf8(csv.error),
+            "1 行目：9 列目がありません「B1,H-200x100x5.5x8,SS400,3500,2,x」");
 }
 
 TEST(CutCsv, MoreLengthsThanTheGridHolds) {
@@ -223,7 +267,7 @@ TEST_F(CutCsvFileTest, MarksComeAlongAndOneListHoldsOneSection) {
   // Columns chosen by the user read a list without headings, marks and all.
   ColumnChoice choice;
   std::string error;
-  ASSERT_TRUE(ParseColumnChoice("mark=1,section=2,length=4,count=5", choice, error));
+  ASSERT_TRUE(exchange::ParseColumnChoice("mark=1,section=2,length=4,count=5", choice, error));
   const CutCsv csv = ReadCutCsv(Cp("B1,H-200x100x5.5x8,SS400,3500,2\n"), 102, &choice);
   ASSERT_TRUE(csv.ok) << base::Cp932ToUtf8(csv.error);
   ASSERT_EQ(csv.parts.size(), 1u);
@@ -232,7 +276,7 @@ TEST_F(CutCsvFileTest, MarksComeAlongAndOneListHoldsOneSection) {
   EXPECT_EQ(csv.parts[0].length, 3500);
   EXPECT_EQ(csv.parts[0].count, 2);
   for (const char* bad : {"mark=1", "length=0", "length=x", "width=2,length=1", ""})
-    EXPECT_FALSE(ParseColumnChoice(bad, choice, error)) << bad;
+    EXPECT_FALSE(exchange::ParseColumnChoice(bad, choice, error)) << bad;
 }
 
 TEST_F(CutCsvFileTest, PlanCommandMakesAJobFromACsv) {

@@ -174,6 +174,35 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
   EXPECT_TRUE(other.TableC());
 }
 
+TEST_F(JobFileTest, GradeAndImportNoteComeAfterTheYardsKeysOnlyWhenKnown) {
+  const std::size_t fresh = JobFileLines(form).size();
+  form.yard_stock = {"L-65x65x6", {3000}};
+  form.grade = "SN490B";
+  form.import_note = base::Lit("欠けた部品\nあり");  // one line on disk
+  const std::string path = Path("grade.zv5");
+  ASSERT_TRUE(WriteJobFile(form, path));
+  const std::vector<std::string> lines = base::SplitLines(ReadBytes(path));
+  ASSERT_EQ(lines.size(), fresh + 4);
+  EXPECT_EQ(lines[fresh].rfind("YardSection = ", 0), 0u);
+  EXPECT_EQ(lines[fresh + 2], "Grade = SN490B");
+  EXPECT_EQ(lines[fresh + 3], "ImportNote = " + base::Lit("欠けた部品 あり"));
+
+  auto other_records = std::make_unique<optimiser::OptimiserRecords>();
+  JobForm other(*other_records);
+  ASSERT_TRUE(OpenJobFile(other, path));
+  EXPECT_EQ(other.grade, "SN490B");
+  EXPECT_EQ(other.Grade(), "SN490B");
+  EXPECT_EQ(other.import_note, base::Lit("欠けた部品 あり"));
+  // A job without them leaves none of the last job's, and a fresh job has none.
+  ASSERT_TRUE(OpenJobFile(other, ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5"));
+  EXPECT_EQ(other.grade, "");
+  EXPECT_EQ(other.import_note, "");
+  other.grade = "SS400";
+  ApplyFreshJob(other);
+  EXPECT_EQ(other.grade, "");
+  EXPECT_EQ(JobFileLines(other).size(), fresh);
+}
+
 TEST_F(JobFileTest, LabelAndSawListSwitchesAndTheSheetAreSavedAndDefaultWhenMissing) {
   form.Find("CbMeisaiL")->SetChecked(true);
   form.Find("RgLabelSheet")->SetItemIndex(2);

@@ -125,6 +125,13 @@ TEST_F(LabelTest, OnePerPieceInCuttingOrderThenOnePerKeptOffcut) {
   EXPECT_EQ(i, labels.size());
   EXPECT_GT(labels.size(), 8u);  // some bar leaves at least 1000 mm
   EXPECT_EQ(ListLabels(*records, cut, 1000, 3).size(), 3u);
+  // The steel on every label: the member, and its grade when the job knows one.
+  for (const Label& l : labels) EXPECT_EQ(l.member, base::Lit("H-200×100×5.5×8"));
+  records->conditions.grade = "SN490B";
+  for (const Label& l : ListLabels(*records, cut, 1000, 1000)) {
+    EXPECT_EQ(l.member, base::Lit("H-200×100×5.5×8 SN490B"));
+    EXPECT_NE(LabelQrText(l).find("H-200×100×5.5×8 SN490B"), std::string::npos);
+  }
 }
 
 // Where a label's text and code are drawn, read back from the page (mm from the sheet corner).

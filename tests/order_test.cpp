@@ -106,10 +106,11 @@ TEST(OrderCommand, ExampleProjectTotalsAreTheSumOfItsPlans) {
 
 // A job file with the example beams' lists under another member name and unit weight.
 std::string JobCopy(testing::TempDir& temp, const std::string& name, const char* member,
-                    const char* unit_weight) {
+                    const char* unit_weight, const char* grade = "") {
   auto records = std::make_unique<optimiser::OptimiserRecords>();
   job::JobForm form(*records);
   EXPECT_TRUE(job::OpenJobFile(form, ZARVEL5_SOURCE_DIR "/examples/project/minami_girders.zv5"));
+  form.grade = grade;
   form.SetFieldText(run::JobField::kMemberName, base::Utf8ToCp932(member));
   form.SetFieldText(run::JobField::kUnitWeight, unit_weight);
   const std::string path = temp.File(name);
@@ -137,6 +138,18 @@ TEST(OrderCommand, GroupsBySectionNeverBySameNameAndPlansAFileOnce) {
   EXPECT_EQ(m.unit_weights.size(), 2u);
   for (const OrderLine& l : m.lines) EXPECT_TRUE(l.unit_weight == 65.4 || l.unit_weight == 66.0);
   EXPECT_NE(OrderText(order).find("単位重量が 2 通りあります"), std::string::npos);
+
+  // Two grades of one section are two steels to buy; a job without a grade is a third.
+  o.jobs = {JobCopy(temp, "g1.zv5", "H-400x200x8x13", "65.4", "SS400"),
+            JobCopy(temp, "g2.zv5", "H-400x200x8x13", "65.4", "SN490B"),
+            JobCopy(temp, "g3.zv5", "H-400x200x8x13", "65.4", "SS400"),
+            JobCopy(temp, "g4.zv5", "H-400x200x8x13", "65.4")};
+  order = BuildOrder(o, nullptr);
+  ASSERT_EQ(order.members.size(), 3u);
+  EXPECT_EQ(order.members[0].name, "H-400×200×8×13 SS400");
+  EXPECT_EQ(order.members[1].name, "H-400×200×8×13 SN490B");
+  EXPECT_EQ(order.members[2].name, "H-400×200×8×13");
+  EXPECT_EQ(order.members[0].bought.bars, 2 * order.members[1].bought.bars);
 
   // The same file named twice, once through a link, is bought once; a weightless job makes the
   // weights partial.

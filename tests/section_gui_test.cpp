@@ -145,5 +145,69 @@ TEST_F(SectionFieldTest, PartsDialogLoadsOneSectionWithItsMarks) {
   EXPECT_TRUE(window->DataModified());
 }
 
+// The dialog writes with the window's values as they stand, asks before another section comes
+// into the job, and stays within the screen however many files it names.
+TEST_F(SectionFieldTest, PartsDialogWorksWithTheWindowAsItStands) {
+  const std::string folder = settings->File("parts2");
+  std::filesystem::create_directories(folder);
+  const auto part = [&](const std::string& name, const char* grade, const char* profile,
+                        const char* code) {
+    std::ofstream(folder + "/" + name, std::ios::binary)
+        << "ST\r\n  P1\r\n  D1\r\n  1\r\n  " << name << "\r\n  " << grade << "\r\n  2\r\n  "
+        << profile << "\r\n  " << code << "\r\n  3000\r\nEN\r\n";
+  };
+  part("a.nc1", "SS400", "L-65x65x6", "L");
+  for (int i = 0; i < 200; ++i) part("p" + std::to_string(i) + ".nc1", "SS400", "PL9*100", "B");
+  // On screen only, never saved: the stock and the margin the written jobs must take.
+  window->Grid1()->SetCell(1, 1, " 7777.  3");
+  window->RelayoutGrids();
+  member->SetText(base::Utf8ToCp932("H-200×100×5.5×8"));
+  weight->SetText("   21.30");
+  const std::string out = settings->File("out");
+  std::filesystem::create_directories(out);
+  struct Answer {
+    bool load;
+    QString member, weight;
+    std::string grade;
+  };
+  for (const Answer& answer :
+       {Answer{false, QStringLiteral("H-200×100×5.5×8"), QStringLiteral("21.30"), ""},
+        Answer{true, QStringLiteral("L-65×65×6"), QStringLiteral("5.91"), "SS400"}}) {
+    QStringList questions;
+    bool fits = false;
+    window->on_import_dialog = [&](ImportDialog& dialog) {
+      dialog.pick_out_folder = [&] { return QString::fromStdString(out); };
+      dialog.ask = [&](const QString& q) {
+        questions << q;
+        return answer.load;
+      };
+      dialog.AddPaths({QString::fromStdString(folder)});
+      dialog.show();
+      const QRect screen = dialog.screen()->availableGeometry();
+      fits = dialog.frameGeometry().height() <= screen.height() &&
+             dialog.LoadButton()->isVisible() &&
+             dialog.LoadButton()->mapTo(&dialog, QPoint(0, dialog.LoadButton()->height())).y() <=
+                 dialog.height();
+      QTest::mouseClick(dialog.WriteAllButton(), Qt::LeftButton);
+      dialog.Sections()->selectRow(0);
+      QTimer::singleShot(0, &dialog, [&dialog] {
+        QTest::mouseClick(dialog.LoadButton(), Qt::LeftButton);
+        if (dialog.isVisible()) dialog.reject();  // the answer was no
+      });
+    };
+    window->ImportParts();
+    EXPECT_TRUE(fits);
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains(QStringLiteral("部材名を L-65×65×6")))
+        << questions[0].toStdString();
+    EXPECT_EQ(Qs(member->Text()), answer.member);
+    EXPECT_EQ(Qs(weight->Text()).trimmed(), answer.weight);
+    EXPECT_EQ(window->grade, answer.grade);
+  }
+  const std::string job = testing::ReadBytes(out + "/L-65×65×6 SS400.zv5");
+  EXPECT_NE(job.find(" 7777.  3"), std::string::npos) << job;
+  EXPECT_NE(job.find("Grade = SS400"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zarvel::app

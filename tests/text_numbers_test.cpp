@@ -8,10 +8,50 @@
 #include "base/cp932.h"
 #include "base/lines.h"
 #include "base/numbers.h"
+#include "base/outside_text.h"
 #include "tests/fakes.h"
 
 namespace zarvel::base {
 namespace {
+
+TEST(OutsideText, BlanksEncodingsAndFields) {
+  // One blank rule in both encodings: the full-width space too, never a trail byte.
+  const std::string cp_wide = Lit("　Ｈ　２００ ");
+  EXPECT_EQ(FoldAllBlanks(cp_wide, Encoding::kCp932), Lit("Ｈ ２００"));
+  EXPECT_EQ(FoldAllBlanks("\t\xE3\x80\x80HEA \xE3\x80\x80 200 ", Encoding::kUtf8), "HEA 200");
+  const std::string trail_like = "\x88\x81\x40";  // a character ending in 0x81, then "@"
+  EXPECT_EQ(TrimAllBlanks(trail_like, Encoding::kCp932), trail_like);
+
+  const struct {
+    std::string bytes, utf8;
+  } texts[] = {
+      {"\xEF\xBB\xBF大梁", "大梁"},
+      {"大梁", "大梁"},
+      {Utf8ToCp932("大梁G1 ｱ"), "大梁G1 ｱ"},
+      {"Gr\xF6\xDF"
+       "e",
+       "Gr\xC3\xB6\xEF\xBE\x9F"
+       "e"},  // ö is Latin-1, then a half-width kana
+      {"\x80\xFF", "\xC2\x80\xC3\xBF"},
+  };
+  for (const auto& t : texts) EXPECT_EQ(DecodeToUtf8(t.bytes), t.utf8) << t.bytes;
+  for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xE3\x80", "\xF4\x90\x80\x80"})
+    EXPECT_FALSE(IsValidUtf8(bad)) << bad;
+
+  const struct {
+    const char* line;
+    char separator;
+    std::vector<std::string> fields;
+  } lines[] = {
+      {"a, \"b,\"\"c\"\"\" , d", ',', {"a", "b,\"c\"", "d"}},
+      {"a;\"x\tb\";c", ';', {"a", "x\tb", "c"}},
+      {"a,b\tc", '\t', {"a,b", "c"}},
+  };
+  for (const auto& l : lines) {
+    EXPECT_EQ(FieldSeparator(l.line), l.separator) << l.line;
+    EXPECT_EQ(SplitFields(l.line, l.separator, Encoding::kUtf8), l.fields) << l.line;
+  }
+}
 
 TEST(ParseNumber, ReadsWhatUsersType) {
   EXPECT_DOUBLE_EQ(static_cast<double>(ParseNumber("1,234.5")), 1234.5);

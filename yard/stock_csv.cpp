@@ -5,52 +5,12 @@
 
 #include "base/cp932.h"
 #include "base/format.h"
+#include "base/outside_text.h"
 
 namespace zarvel::yard {
 namespace {
 
 enum Column { kSection, kLength, kCount, kOffcut, kLocation, kLot, kColumns };
-
-bool ValidUtf8(const std::string& s) {
-  for (std::size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    const int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + static_cast<std::size_t>(n) > s.size()) return false;
-    for (int k = 1; k < n; ++k)
-      if ((static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]) >> 6) != 2) return false;
-    i += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-std::vector<std::string> SplitFields(const std::string& line) {
-  std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-        fields.back() += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        fields.back() += c;
-      }
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ',' || c == '\t') {
-      fields.emplace_back();
-    } else {
-      fields.back() += c;
-    }
-  }
-  for (std::string& f : fields) {
-    while (!f.empty() && (f.back() == ' ' || f.back() == '\r')) f.pop_back();
-    while (!f.empty() && f.front() == ' ') f.erase(0, 1);
-  }
-  return fields;
-}
 
 int ColumnNamed(const std::string& name) {
   static const std::array<std::vector<std::string>, kColumns> names = {{
@@ -95,8 +55,7 @@ std::string Quoted(const std::string& s) {
 }  // namespace
 
 bool ReadStockCsv(const std::string& raw, std::vector<NewItem>& items, std::string& error) {
-  std::string bytes = raw.compare(0, 3, "\xef\xbb\xbf") == 0 ? raw.substr(3) : raw;
-  if (!ValidUtf8(bytes)) bytes = base::Cp932ToUtf8(bytes);
+  const std::string bytes = base::DecodeToUtf8(raw);
   std::array<int, kColumns> at = {0, 1, 2, 3, 4, 5};
   items.clear();
   std::size_t start = 0;
@@ -104,7 +63,9 @@ bool ReadStockCsv(const std::string& raw, std::vector<NewItem>& items, std::stri
   for (int line_no = 1; start < bytes.size(); ++line_no) {
     std::size_t end = bytes.find('\n', start);
     if (end == std::string::npos) end = bytes.size();
-    const std::vector<std::string> f = SplitFields(bytes.substr(start, end - start));
+    const std::string line = bytes.substr(start, end - start);
+    const std::vector<std::string> f =
+        base::SplitFields(line, base::FieldSeparator(line), base::Encoding::kUtf8);
     start = end + 1;
     if (f.size() == 1 && f[0].empty()) continue;
     int64_t length = 0, count = 0;

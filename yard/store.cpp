@@ -10,6 +10,7 @@
 #include <map>
 
 #include "base/format.h"
+#include "base/outside_text.h"
 #include "catalog/sections.h"
 #include "yard/pg_store.h"
 #include "yard/sqlite.h"
@@ -500,25 +501,6 @@ Status SqliteYard::SetPlace(int64_t id, const std::string& location, const std::
   });
 }
 
-// Blanks (ASCII and ideographic) trimmed at both ends and folded to one ASCII blank.
-std::string FoldBlanks(const std::string& s) {
-  std::string out;
-  bool blank = false;
-  for (std::size_t i = 0; i < s.size();) {
-    const bool ideographic = s.compare(i, 3, "\xe3\x80\x80") == 0;
-    const bool ascii = s[i] == ' ' || s[i] == '\t';
-    if (ideographic || ascii) {
-      blank = true;
-      i += ideographic ? 3 : 1;
-      continue;
-    }
-    if (blank && !out.empty()) out += ' ';
-    blank = false;
-    out += s[i++];
-  }
-  return out;
-}
-
 }  // namespace
 
 Status CheckChange(Change& change) {
@@ -537,7 +519,7 @@ std::string NowUtc() {
 }
 
 std::string CanonicalSection(const std::string& section) {
-  const std::string folded = FoldBlanks(section);
+  const std::string folded = base::FoldAllBlanks(section, base::Encoding::kUtf8);
   const catalog::Recognised r = catalog::Recognise(folded);
   return r.section != nullptr ? r.section->name : folded;
 }

@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const zarvel::exchange::DstvPart& p = r.part;
   if (p.quantity < 1 || p.quantity > 99999 || !(p.length > 0) || p.length > 99999) __builtin_trap();
   const auto jobs = zarvel::exchange::GroupParts(
-      {{"f", p.mark, p.profile, p.grade, p.length, p.quantity, p.kg_per_m}}, 102);
+      {{"f", p.mark, p.profile, p.grade, "", p.length, p.quantity, p.kg_per_m, false}}, 102);
   if (jobs.size() != 1 || jobs[0].pieces.size() != 1) __builtin_trap();
   if (jobs[0].pieces[0].length != static_cast<int32_t>(std::ceil(p.length - 1e-9)))
     __builtin_trap();
