@@ -22,19 +22,6 @@ QString U(const std::string& utf8) {
   return QString::fromStdString(utf8);
 }
 
-// "mark=1,section=2,length=4,count=5" from the columns a list was read by (1-based).
-QString ColumnText(const job::ColumnChoice& c) {
-  QStringList items;
-  const std::pair<const char*, int> named[] = {{"mark", c.mark},
-                                               {"section", c.section},
-                                               {"grade", c.grade},
-                                               {"length", c.length},
-                                               {"count", c.count}};
-  for (const auto& [name, column] : named)
-    if (column >= 0) items << QStringLiteral("%1=%2").arg(QLatin1String(name)).arg(column + 1);
-  return items.join(QLatin1Char(','));
-}
-
 }  // namespace
 
 ImportDialog::ImportDialog(const std::string& template_path, QWidget* parent)
@@ -61,8 +48,7 @@ ImportDialog::ImportDialog(const std::string& template_path, QWidget* parent)
   preview_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   summary_->setWordWrap(true);
   summary_->setTextFormat(Qt::PlainText);
-  columns_->setPlaceholderText(
-      QStringLiteral("見出しから (例: mark=1,section=2,length=4,count=5)"));
+  columns_->setPlaceholderText(QStringLiteral("見出しから (例: 符号=1,断面=2,長さ=4,本数=5)"));
 
   auto* files_row = new QHBoxLayout;
   files_row->addWidget(add_files);
@@ -125,7 +111,7 @@ void ImportDialog::Read() {
   for (const QString& p : paths_) inputs.push_back(p.toStdString());
   job::ColumnChoice choice;
   std::string error;
-  const std::string column_text = columns_->text().trimmed().toStdString();
+  const std::string column_text = Cp(columns_->text().trimmed());
   exchange::PartFileOptions options;
   options.include_plates = plates_->isChecked();
   if (!column_text.empty()) {
@@ -168,7 +154,8 @@ void ImportDialog::Read() {
       for (std::size_t c = 0; c < rows[r].size(); ++c)
         preview_->setItem(static_cast<int>(r), static_cast<int>(c),
                           new QTableWidgetItem(Qs(rows[r][c])));
-    if (column_text.empty()) columns_->setPlaceholderText(ColumnText(files_.columns));
+    if (column_text.empty())
+      columns_->setPlaceholderText(Qs(job::ColumnChoiceText(files_.columns)));
   }
 
   QString summary = QStringLiteral("読み込んだ部品 %1 件").arg(files_.parts.size());

@@ -368,7 +368,7 @@ EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err,
     err << ForTerminal(job::CannotReadMessage(o.job, read.Reason())) << "\n";
     return kExitUsage;
   }
-  if (!load.Complete()) err << ForTerminal(job::IncompleteJobMessage(o.job, load)) << "\n";
+  if (load.Noteworthy()) err << ForTerminal(job::IncompleteJobMessage(o.job, load)) << "\n";
   if (!o.cut_csv.empty()) {
     std::string message;
     if (!job::LoadCutCsvFile(o.cut_csv, run.form->CutGrid(), message, run.form->MarkList())) {

@@ -334,6 +334,34 @@ CutCsv ReadCutCsv(const std::string& bytes, int capacity, const ColumnChoice* ch
   return result;
 }
 
+namespace {
+
+// The columns' names in the order they are shown: the Japanese ones, and the English ones that
+// earlier versions showed (still read).
+struct ColumnName {
+  const char* japanese;  // UTF-8
+  const char* english;
+  int ColumnChoice::*member;
+};
+constexpr ColumnName kColumnNames[] = {
+    {"符号", "mark", &ColumnChoice::mark},   {"断面", "section", &ColumnChoice::section},
+    {"材質", "grade", &ColumnChoice::grade}, {"長さ", "length", &ColumnChoice::length},
+    {"本数", "count", &ColumnChoice::count},
+};
+
+}  // namespace
+
+std::string ColumnChoiceText(const ColumnChoice& choice) {
+  std::string text;
+  for (const ColumnName& c : kColumnNames) {
+    const int column = choice.*c.member;
+    if (column < 0) continue;
+    if (!text.empty()) text += ',';
+    text += base::Lit(c.japanese) + "=" + std::to_string(column + 1);
+  }
+  return text;
+}
+
 bool ParseColumnChoice(const std::string& text, ColumnChoice& choice, std::string& error) {
   choice = {};
   std::size_t at = 0;
@@ -348,21 +376,18 @@ bool ParseColumnChoice(const std::string& text, ColumnChoice& choice, std::strin
     const bool digits =
         !number.empty() && number.size() <= 3 &&
         std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
-    int* slot = name == "length"    ? &choice.length
-                : name == "count"   ? &choice.count
-                : name == "mark"    ? &choice.mark
-                : name == "section" ? &choice.section
-                : name == "grade"   ? &choice.grade
-                                    : nullptr;
+    int* slot = nullptr;
+    for (const ColumnName& c : kColumnNames)
+      if (name == c.english || name == base::Lit(c.japanese)) slot = &(choice.*c.member);
     if (slot == nullptr || !digits || std::stoi(number) < 1) {
-      error = base::Lit("列の指定が読めません: ") + item +
-              base::Lit(" (例: mark=1,section=2,length=4,count=5)");
+      error = base::Lit("列の指定が読めません: ") + item + base::Lit(" (例: ") +
+              ColumnChoiceText({.length = 3, .count = 4, .mark = 0, .section = 1}) + ")";
       return false;
     }
     *slot = std::stoi(number) - 1;
   }
   if (choice.length < 0) {
-    error = base::Lit("列の指定に length がありません");
+    error = base::Lit("列の指定に 長さ がありません");
     return false;
   }
   return true;

@@ -40,9 +40,12 @@ struct ColumnChoice {
   int grade = -1;
 };
 
-// Reads "mark=1,section=2,length=4,count=5" (1-based columns; grade too). A length column is
-// needed. On a bad text answers false with the reason (CP932) in `error`.
+// Reads "符号=1,断面=2,長さ=4,本数=5" (CP932; 1-based columns; 材質 too), or the same with the
+// English names mark, section, grade, length and count. A length column is needed. On a bad
+// text answers false with the reason (CP932) in `error`.
 bool ParseColumnChoice(const std::string& text, ColumnChoice& choice, std::string& error);
+// The columns as ParseColumnChoice reads them, with the Japanese names (CP932).
+std::string ColumnChoiceText(const ColumnChoice& choice);
 
 struct CutCsv {
   bool ok = false;
