@@ -68,8 +68,8 @@ JobGuard::Claim JobGuard::ClaimFor(const QString& path, QWidget* parent) {
   if (ask_open_locked) return ask_open_locked(text);
   std::unique_ptr<QMessageBox> box(Question(parent, text));
   QPushButton* read_only =
-      box->addButton(QStringLiteral("読み取り専用で開く"), QMessageBox::AcceptRole);
-  QPushButton* cancel = box->addButton(QStringLiteral("開かない"), QMessageBox::RejectRole);
+      box->addButton(QStringLiteral("読み取り専用で開く(&R)"), QMessageBox::AcceptRole);
+  QPushButton* cancel = box->addButton(QStringLiteral("開かない(&N)"), QMessageBox::RejectRole);
   box->setDefaultButton(cancel);
   box->exec();
   return box->clickedButton() == read_only ? Claim::kReadOnly : Claim::kCancel;
@@ -108,20 +108,21 @@ JobGuard::SaveChoice JobGuard::BeforeSave(const QString& path, QWidget* parent) 
                                  "上書きすると、読めなかった部分はファイルからも無くなります。");
   } else if (!path_.isEmpty() && stamp_.exists) {
     const job::FileStamp now = job::StampOfFile(path.toStdString(), job::kMaxJobFileSize);
-    if (!job::ChangedSince(stamp_, now)) return SaveChoice::kOverwrite;
-    text = PathLines(path) +
-           (now.exists ? QStringLiteral("\nは、開いた後でほかから変更されています（%1）。")
-                             .arg(Qs(job::StampTime(now)))
-                       : QStringLiteral("\nは、開いた後でほかから削除されたか移されています。")) +
-           QStringLiteral("\n上書きすると、その変更は失われます。");
+    // A file gone since holds nothing a save could lose: it is written again (or fails).
+    if (!now.exists || !job::ChangedSince(stamp_, now)) return SaveChoice::kOverwrite;
+    text = PathLines(path) + QStringLiteral(
+                                 "\nは、開いた後でほかから変更されています（%1）。\n"
+                                 "上書きすると、その変更は失われます。")
+                                 .arg(Qs(job::StampTime(now)));
   } else {
     return SaveChoice::kOverwrite;
   }
   if (ask_before_save) return ask_before_save(text);
   std::unique_ptr<QMessageBox> box(Question(parent, text));
-  QPushButton* overwrite = box->addButton(QStringLiteral("上書き"), QMessageBox::DestructiveRole);
+  QPushButton* overwrite =
+      box->addButton(QStringLiteral("上書き(&O)"), QMessageBox::DestructiveRole);
   QPushButton* save_as =
-      box->addButton(QStringLiteral("名前を付けて保存"), QMessageBox::AcceptRole);
+      box->addButton(QStringLiteral("名前を付けて保存(&A)"), QMessageBox::AcceptRole);
   QPushButton* cancel = box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
   box->setDefaultButton(save_as);
   box->setEscapeButton(cancel);
@@ -154,7 +155,8 @@ bool JobGuard::ClaimForSaveAs(const QString& path, const QString& current, QWidg
     replace = ask_replace(text);
   } else {
     std::unique_ptr<QMessageBox> box(Question(parent, text));
-    QPushButton* yes = box->addButton(QStringLiteral("置き換える"), QMessageBox::DestructiveRole);
+    QPushButton* yes =
+        box->addButton(QStringLiteral("置き換える(&Y)"), QMessageBox::DestructiveRole);
     QPushButton* no = box->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
     box->setDefaultButton(no);
     box->exec();
