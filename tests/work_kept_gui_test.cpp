@@ -388,6 +388,7 @@ TEST(KeptWorkTexts, NoEnglishWordInPaperNamesOrTheHistoryWindow) {
 
   HistoryWindow history;
   history.ShowHistory();
+  EXPECT_TRUE(history.windowTitle().startsWith(QStringLiteral("変更履歴")));
   const QString text = history.Memo()->toPlainText();
   for (const char* screen :
        {"在庫", "ラベル", "切断指示書", "部材データ読み込み", "規格鋼材の候補"})
