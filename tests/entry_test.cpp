@@ -133,10 +133,10 @@ TEST(DateEntry, OnlyDatesACalendarHas) {
     const char *year, *month, *day;
     bool possible;
   } cases[] = {
-      {"26", "12", "31", true},  {"26", "25", "", false}, {"26", " 0", "", false},
-      {"26", "10", "45", false}, {"26", " 2", "28", true}, {"26", " 2", "29", false},
+      {"26", "12", "31", true},  {"26", "25", "", false},   {"26", " 0", "", false},
+      {"26", "10", "45", false}, {"26", " 2", "28", true},  {"26", " 2", "29", false},
       {"28", " 2", "29", true},  {"26", " 4", "31", false}, {"26", "", "31", true},
-      {"26", "", "32", false},   {"26", "1x", "", false},  {"  ", "", "", false},
+      {"26", "", "32", false},   {"26", "1x", "", false},   {"  ", "", "", false},
       {" 5", " 1", " 1", true},
   };
   for (const auto& c : cases)

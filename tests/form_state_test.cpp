@@ -143,8 +143,8 @@ TEST(FormState, ListsThatStopBeforeTheirCountAreCutShort) {
     int rows;  // the grid's rows after the load
   } cases[] = {
       {"[F]\nGrid = 3\n0,a\n1,b\n2,c\nlbFiles = 1\nx\n", false, false, 3},
-      {"[F]\nGrid = 3\n0,a\n1,b", true, false, 2},                    // the file ends
-      {"[F]\nGrid = 3\n0,a\n[Marks]\n1,b\n2,c\n", true, false, 1},  // its section ends
+      {"[F]\nGrid = 3\n0,a\n1,b", true, false, 2},                        // the file ends
+      {"[F]\nGrid = 3\n0,a\n[Marks]\n1,b\n2,c\n", true, false, 1},        // its section ends
       {"[F]\nGrid = 9\n0,a\n1,b\n2,c\n3,d\n4,e\n5,f\n", true, false, 5},  // beyond: short
       {"[F]\nlbFiles = 2\nx\n", false, true, 0},
       {"[F]\nGrid = 2\n", true, false, 0},
