@@ -467,6 +467,8 @@ void MainWindow::RelayoutGrids() {
 }
 
 void MainWindow::AfterLoad() {
+  // Another job's grids are entered from their first cell, not where the last job left them.
+  for (CellGrid* grid : {stock_grid_, cut_grid_}) grid->Rewind();
   if (isVisible()) Edit(JobField::kProjectName)->setFocus();
 }
 
@@ -573,8 +575,6 @@ void MainWindow::NewJob() {
   SetCurrentFile(QString());
   guard_.Release();
   ShowReadOnly();
-  // The grids' entry starts again from their first cell, not where the last job left it.
-  for (CellGrid* grid : {stock_grid_, cut_grid_}) grid->Rewind();
 }
 
 void MainWindow::OpenFromCommandLine(const QString& path) {
