@@ -700,7 +700,12 @@ void MainWindow::SaveAs() {
     ShowMessageText(job::UnsavableNameMessage(path.toStdString()));
     return;
   }
-  if (!guard_.ClaimForSaveAs(path, guard_.ReadOnly() ? QString() : CurrentFile(), this)) return;
+  const QString own = guard_.ReadOnly() ? QString() : CurrentFile();
+  if (!guard_.ClaimForSaveAs(path, own, this)) return;
+  // Saving as the job's own file is a save over it: a change made outside is asked about.
+  if (!own.isEmpty() && job::SameFile(path.toStdString(), own.toStdString()) &&
+      guard_.BeforeSave(path, this) != JobGuard::SaveChoice::kOverwrite)
+    return;
   job::FileStamp stamp;
   if (const job::FileResult saved = job::WriteJobFile(*this, path.toStdString(), &stamp); saved) {
     guard_.Opened(path, stamp, false, false);

@@ -224,6 +224,12 @@ TEST_F(KeptWorkTest, AFileChangedOnDiskIsNotOverwrittenWithoutAsking) {
   Write(job, same);
   window->Save();
   EXPECT_TRUE(asked.isEmpty());
+  // Save As onto the job's own file is a save over it.
+  Write(job, outside);
+  save_answer = JobGuard::SaveChoice::kCancel;
+  SaveAs(*window, job);
+  EXPECT_EQ(asked.size(), 1);
+  EXPECT_EQ(ReadBytes(job.toStdString()), outside);
 }
 
 TEST_F(KeptWorkTest, ATruncatedJobNamesItsListsAndIsNotSavedOverSilently) {
