@@ -35,10 +35,15 @@ QString JobGuard::LockPath(const QString& job) {
   return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".lock");
 }
 
+bool JobGuard::HoldsLockOf(const QString& path) const {
+  return lock_ != nullptr && !path_.isEmpty() &&
+         job::SameFile(path.toStdString(), path_.toStdString());
+}
+
 bool JobGuard::TryLock(const QString& path, QString& holder) {
   pending_.reset();
-  // The job open now is already ours.
-  if (!path_.isEmpty() && job::SameFile(path.toStdString(), path_.toStdString())) return true;
+  // The job open now is already ours when we hold its lock (not when it was opened read-only).
+  if (HoldsLockOf(path)) return true;
   auto lock = std::make_unique<QLockFile>(LockPath(path));
   // A lock is stale only when the program that took it is gone (after a crash): never by age.
   lock->setStaleLockTime(0);
@@ -77,8 +82,7 @@ JobGuard::Claim JobGuard::ClaimFor(const QString& path, QWidget* parent) {
 
 void JobGuard::Opened(const QString& path, const job::FileStamp& stamp, bool damaged,
                       bool read_only) {
-  if (path_.isEmpty() || !job::SameFile(path.toStdString(), path_.toStdString()) || pending_)
-    lock_ = std::move(pending_);
+  if (pending_ || !HoldsLockOf(path)) lock_ = std::move(pending_);
   pending_.reset();
   if (read_only) lock_.reset();
   path_ = path;

@@ -53,6 +53,7 @@ class JobGuard final {
  private:
   // Takes the lock of `path` into pending_; false with the holder's words when another has it.
   bool TryLock(const QString& path, QString& holder);
+  bool HoldsLockOf(const QString& path) const;
 
   QString path_;                     // the open job's file (empty: none)
   std::unique_ptr<QLockFile> lock_;  // its lock (none when the folder takes no lock file)

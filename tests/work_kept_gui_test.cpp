@@ -157,11 +157,14 @@ TEST_F(KeptWorkTest, ASecondCopySaysWhoHasTheJobAndOpensItReadOnly) {
   other->Save();
   EXPECT_EQ(save_as, 1);
   EXPECT_EQ(ReadBytes(job.toStdString()), before);
-  // ... and may not take its name either while the first copy has it.
+  // ... and may not take its name either while the first copy has it, nor reopen it writable.
   asked.clear();
   SaveAs(*other, job);
   EXPECT_EQ(asked.size(), 1);
   EXPECT_EQ(ReadBytes(job.toStdString()), before);
+  locked_answer = JobGuard::Claim::kCancel;
+  EXPECT_FALSE(other->OpenAndShow(job));
+  EXPECT_EQ(asked.size(), 2);
 
   // The first copy closes the job: the lock goes with it.
   window->NewJob();
