@@ -180,6 +180,14 @@ void NumEdit::focusInEvent(QFocusEvent* event) {
   Paint(this, kFocused);
   if (KeepsEntry(event) && job::Entry().target == this) return;
   job::BeginEntry(this, Text(), std::max(job::TagWidth(tag_), 1));
+  // Reached by the keyboard, a text field offers its whole text to be typed over (the
+  // placeholder "<部材名>" goes with the first key); a click places the cursor.
+  const bool by_keyboard =
+      event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+  if (tag_ == 0 && by_keyboard) {
+    selectAll();
+    return;
+  }
   end(false);
 }
 
@@ -245,7 +253,17 @@ void NumEdit::ApplyKey(int key) {
     job::BeginEntry(this, Text(), std::max(job::TagWidth(tag_), 1));
     return;
   }
-  SetText(job::ShiftInChar(Text(), key));
+  std::string next = job::ShiftInChar(Text(), key);
+  if (accepts && !accepts(next)) {
+    // "25" as a month: the 5 starts a month of its own; a key that cannot start one is dropped.
+    e.key_count = 0;
+    next = job::ShiftInChar(Text(), key);
+    if (!accepts(next)) {
+      e.key_count = 0;
+      return;
+    }
+  }
+  SetText(next);
   end(false);
 }
 
@@ -473,6 +491,12 @@ void CellGrid::mousePressEvent(QMouseEvent* event) {
   const job::CellPos cell = CellAt(event->position().toPoint());
   setFocus(Qt::MouseFocusReason);
   if (cell.col >= 1) SelectCell(cell);
+  if (event->button() == Qt::MiddleButton && on_paste_selection) on_paste_selection();
+}
+
+void CellGrid::Rewind() {
+  current_ = {1, 1};
+  update();
 }
 
 bool CellGrid::event(QEvent* event) {
@@ -517,6 +541,26 @@ RadioGroup::RadioGroup(const QString& name, const QString& caption, const QStrin
   connect(group_, &QButtonGroup::idClicked, this, [this](int) {
     if (on_change) on_change();
   });
+  for (QAbstractButton* b : group_->buttons()) b->installEventFilter(this);
+}
+
+bool RadioGroup::eventFilter(QObject* watched, QEvent* event) {
+  // Enter moves on to the next field, as it does from every edit field.
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      auto* button = static_cast<QWidget*>(watched);
+      QWidget* next = button->nextInFocusChain();
+      // Past the group's own buttons, to the first control after it that takes Tab.
+      while (next != nullptr && next != button &&
+             (isAncestorOf(next) || !next->isEnabled() || !next->isVisible() ||
+              (next->focusPolicy() & Qt::TabFocus) != Qt::TabFocus))
+        next = next->nextInFocusChain();
+      if (next != nullptr && next != button) next->setFocus(Qt::TabFocusReason);
+      return true;
+    }
+  }
+  return QGroupBox::eventFilter(watched, event);
 }
 
 int RadioGroup::ItemIndex() const {

@@ -41,6 +41,10 @@ class NumEdit final : public QLineEdit, public job::SavedControl {
   const base::Control& AsNumber() const { return number_; }
 
   ModifiedHook on_modified;
+  // Whether a numeric text may stand (a date field holds a possible date); null: any. A key
+  // whose result may not stand starts the entry afresh with that key alone, and is dropped when
+  // even that may not stand.
+  std::function<bool(const std::string& cp932)> accepts;
 
   // Most bytes (CP932) the user can put into a free-text field.
   static constexpr std::size_t kFreeTextMaxBytes = 32;
@@ -115,7 +119,10 @@ class CellGrid final : public QWidget, public run::Grid, public job::SavedContro
   ModifiedHook on_modified;
   // The hint shown when the mouse rests on a cell (empty: none), such as a length's marks.
   std::function<QString(int col, int row)> cell_hint;
-  std::function<void()> on_paste;  // Ctrl+V
+  std::function<void()> on_paste;            // Ctrl+V
+  std::function<void()> on_paste_selection;  // the middle button: the X11 selection
+  // Entry starts again from the first data cell (another job), without taking the keyboard.
+  void Rewind();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -152,6 +159,9 @@ class RadioGroup final : public QGroupBox, public job::SavedControl {
   int ItemCount() const override { return static_cast<int>(group_->buttons().size()); }
 
   std::function<void()> on_change;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   std::string name_;

@@ -10,7 +10,8 @@
 namespace zarvel::app {
 
 HistoryWindow::HistoryWindow(QWidget* parent) : QDialog(parent), memo_(new QPlainTextEdit(this)) {
-  setWindowTitle(Qs(base::ApplicationTitle()));
+  // Named for what it shows: the message boxes carry the plain application title.
+  setWindowTitle(QStringLiteral("変更履歴 - ") + Qs(base::ApplicationTitle()));
   setModal(false);
   resize(762, 629);
   auto* layout = new QVBoxLayout(this);

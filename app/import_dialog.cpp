@@ -27,17 +27,6 @@ QString U(const std::string& utf8) {
   return QString::fromStdString(utf8);
 }
 
-// "mark=1,section=2,length=4,count=5" from the columns a list was read by (1-based).
-QString ColumnText(const job::ColumnChoice& c) {
-  QStringList items;
-  const std::pair<const char*, int> named[] = {
-      {"mark", c.mark},     {"section", c.section}, {"grade", c.grade}, {"usage", c.usage},
-      {"weight", c.weight}, {"length", c.length},   {"count", c.count}};
-  for (const auto& [name, column] : named)
-    if (column >= 0) items << QStringLiteral("%1=%2").arg(QLatin1String(name)).arg(column + 1);
-  return items.join(QLatin1Char(','));
-}
-
 }  // namespace
 
 ImportDialog::ImportDialog(const std::string& template_text, const std::string& job_member,
@@ -82,7 +71,7 @@ ImportDialog::ImportDialog(const std::string& template_text, const std::string& 
   summary_area->setWidgetResizable(true);
   summary_area->setMinimumHeight(60);
   columns_->setPlaceholderText(
-      QStringLiteral("見出しから (例: mark=1,section=2,length=4,count=5)"));
+      QStringLiteral("見出しから (例: 符号=1,断面=2,長さ=4,本数=5)"));
 
   auto* files_row = new QHBoxLayout;
   files_row->addWidget(add_files);
@@ -152,7 +141,7 @@ void ImportDialog::Read() {
   for (const QString& p : paths_) inputs.push_back(p.toStdString());
   job::ColumnChoice choice;
   std::string error;
-  const std::string column_text = columns_->text().trimmed().toStdString();
+  const std::string column_text = Cp(columns_->text().trimmed());
   exchange::PartFileOptions options;
   options.include_plates = plates_->isChecked();
   options.sum_repeats = sum_repeats_->isChecked();
@@ -199,7 +188,8 @@ void ImportDialog::Read() {
       for (std::size_t c = 0; c < rows[r].size(); ++c)
         preview_->setItem(static_cast<int>(r), static_cast<int>(c),
                           new QTableWidgetItem(Qs(rows[r][c])));
-    if (column_text.empty()) columns_->setPlaceholderText(ColumnText(files_.columns));
+    if (column_text.empty())
+      columns_->setPlaceholderText(Qs(exchange::ColumnChoiceText(files_.columns)));
   }
 
   QString summary = QStringLiteral("読み込んだ部品 %1 件").arg(files_.parts.size());

@@ -30,6 +30,7 @@
 
 #include "app/history.h"
 #include "app/import_dialog.h"
+#include "app/job_guard.h"
 #include "app/message.h"
 #include "app/preview.h"
 #include "app/qt_text.h"
@@ -203,10 +204,13 @@ class JapaneseFileColumns final : public QIdentityProxyModel {
 // caller gives it its extension and says when there is no such job); the CSV opens only an
 // existing file.
 QString AskFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
-                const QString& start, const QString& filter, bool existing_only = false) {
+                const QString& start, const QString& filter, bool existing_only = false,
+                bool confirm_overwrite = true) {
   QFileDialog dialog(parent, title, start, filter);
   // Qt's own dialog, so that the size, the columns and their texts are ours to set.
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // A job's name gets its extension after the dialog: the caller asks about the file it names.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirm_overwrite);
   dialog.setProxyModel(new JapaneseFileColumns(&dialog));
   dialog.setAcceptMode(mode);
   dialog.setFileMode(existing_only ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
@@ -248,6 +252,12 @@ MainWindow::MainWindow(optimiser::OptimiserRecords& records, QWidget* parent)
   top_->setGeometry(0, 0, kClientWidth, kTopPanelHeight);
   top_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   top_->setFont(Face("IPAexGothic", 13));
+  read_only_ = new QLabel(QStringLiteral("読み取り専用"), top_);
+  read_only_->setFont(Face("IPAexGothic", 13, true));
+  read_only_->setStyleSheet(QStringLiteral("color: rgb(192, 0, 0)"));
+  read_only_->adjustSize();
+  read_only_->move(kClientWidth - read_only_->width() - 8, 4);
+  read_only_->hide();
   auto* panel = new QWidget(central);
   panel->setGeometry(0, kTopPanelHeight, kClientWidth, kClientHeight - kTopPanelHeight);
   panel->setAutoFillBackground(true);
@@ -255,6 +265,7 @@ MainWindow::MainWindow(optimiser::OptimiserRecords& records, QWidget* parent)
   pp.setColor(QPalette::Window, kPanel);
   panel->setPalette(pp);
   BuildControls(panel);
+  GuardDateFields();
   BuildMenus();
   setFixedSize(sizeHint());
 
@@ -356,6 +367,8 @@ void MainWindow::BuildGrids(QWidget* panel) {
     g->vertical_order = [this] { return VerticalOrder(); };
     g->on_modified = [this] { Modified(); };
     g->on_paste = [this, g] { PasteInto(g); };
+    // The middle button pastes the X11 selection, as it does into the name fields.
+    g->on_paste_selection = [this, g] { PasteInto(g, QClipboard::Selection); };
   }
 }
 
@@ -425,6 +438,21 @@ void MainWindow::BuildRunArea(QWidget* panel) {
   connect(run_, &QPushButton::clicked, this, [this] { RunClicked(true); });
 }
 
+void MainWindow::GuardDateFields() {
+  // A month or a day no calendar has is refused key by key, as a digit beyond a field's width.
+  NumEdit* year = Edit(JobField::kYear);
+  NumEdit* month = Edit(JobField::kMonth);
+  Edit(JobField::kMonth)->accepts = [](const std::string& text) {
+    return job::PossibleDate("00", text);
+  };
+  Edit(JobField::kDay)->accepts = [year, month](const std::string& text) {
+    if (job::PossibleDate(year->Text(), month->Text())) {
+      return job::PossibleDate(year->Text(), month->Text(), text);
+    }
+    return job::PossibleDate("00", {}, text);
+  };
+}
+
 void MainWindow::SetTabOrder() {
   std::vector<QWidget*> order;
   for (const job::ControlEntry& entry : job::kJobControls) {
@@ -455,8 +483,8 @@ void MainWindow::ClearGrid(CellGrid* grid) {
   EnterFirstFreeCell(grid);
 }
 
-void MainWindow::PasteInto(CellGrid* grid) {
-  const std::string clip = Cp(QGuiApplication::clipboard()->text());
+void MainWindow::PasteInto(CellGrid* grid, QClipboard::Mode mode) {
+  const std::string clip = Cp(QGuiApplication::clipboard()->text(mode));
   grid->Refresh();  // the cell being entered counts as it will be left
   const job::PastePlan plan = job::PlanPaste(*grid, clip, VerticalOrder());
   if (job::ApplyPaste(*grid, plan)) Modified();
@@ -494,7 +522,7 @@ void MainWindow::BuildMenus() {
   file->addSeparator();
   file->addAction(QStringLiteral("終了(&X)"), this, [this] { close(); });
   menuBar()->addAction(QStringLiteral("最新バージョンのチェック"), this,
-                       [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kProductPage))); });
+                       [this] { OpenWebPage(kProductPage); });
   menuBar()->addAction(QStringLiteral("変更履歴"), this, [this] {
     if (history_ != nullptr) history_->ShowHistory();
   });
@@ -521,6 +549,8 @@ void MainWindow::RelayoutGrids() {
 }
 
 void MainWindow::AfterLoad() {
+  // Another job's grids are entered from their first cell, not where the last job left them.
+  for (CellGrid* grid : {stock_grid_, cut_grid_}) grid->Rewind();
   if (isVisible()) Edit(JobField::kProjectName)->setFocus();
 }
 
@@ -595,16 +625,29 @@ void MainWindow::ClearResults() {
 }
 
 bool MainWindow::OpenAndShow(const QString& path) {
+  const JobGuard::Claim claim = guard_.ClaimFor(path, this);
+  if (claim == JobGuard::Claim::kCancel) return false;
   job::JobLoad load;
   const job::FileResult read = OpenJob(path, &load);
   if (read) {
-    SetCurrentFile(path);
-    UpdateRecentFiles(path);
-    if (!load.Complete()) ShowMessageText(job::IncompleteJobMessage(path.toStdString(), load));
+    TakeOpenedJob(path, load, claim == JobGuard::Claim::kReadOnly);
+    if (load.Noteworthy()) ShowMessageText(job::IncompleteJobMessage(path.toStdString(), load));
   } else {
+    guard_.Abandon();
     ShowMessageText(job::CannotReadMessage(path.toStdString(), read.Reason()));
   }
   return read.Ok();
+}
+
+void MainWindow::TakeOpenedJob(const QString& path, const job::JobLoad& load, bool read_only) {
+  guard_.Opened(path, load.stamp, !load.Complete(), read_only);
+  SetCurrentFile(path);
+  UpdateRecentFiles(path);
+  ShowReadOnly();
+}
+
+void MainWindow::ShowReadOnly() {
+  read_only_->setVisible(guard_.ReadOnly());
 }
 
 void MainWindow::NewJob() {
@@ -612,6 +655,8 @@ void MainWindow::NewJob() {
   ClearResults();
   job::ApplyFreshJob(*this);
   SetCurrentFile(QString());
+  guard_.Release();
+  ShowReadOnly();
 }
 
 void MainWindow::OpenFromCommandLine(const QString& path) {
@@ -628,6 +673,10 @@ void MainWindow::ReadCutListCsv() {
           : AskFile(this, QFileDialog::AcceptOpen, QStringLiteral("切断リストの CSV を開く"),
                     proposed, QStringLiteral("CSV(*.csv *.txt);;すべて(*)"), true);
   if (path.isEmpty()) return;
+  LoadCutList(path);
+}
+
+void MainWindow::LoadCutList(const QString& path) {
   std::string message;
   if (!job::LoadCutCsvFile(path.toStdString(), *cut_grid_, message, &marks_)) {
     ShowMessageText(message);
@@ -696,12 +745,23 @@ void MainWindow::Open() {
 }
 
 void MainWindow::Save() {
-  if (CurrentFile().isEmpty()) {
+  if (CurrentFile().isEmpty() || guard_.ReadOnly()) {
     SaveAs();
     return;
   }
   const QString path = WithJobExtension(CurrentFile());
-  if (const job::FileResult saved = job::WriteJobFile(*this, path.toStdString()); saved) {
+  switch (guard_.BeforeSave(path, this)) {
+    case JobGuard::SaveChoice::kOverwrite:
+      break;
+    case JobGuard::SaveChoice::kSaveAs:
+      SaveAs();
+      return;
+    case JobGuard::SaveChoice::kCancel:
+      return;
+  }
+  job::FileStamp stamp;
+  if (const job::FileResult saved = job::WriteJobFile(*this, path.toStdString(), &stamp); saved) {
+    guard_.Saved(stamp);
     UpdateRecentFiles(path);
   } else {
     ShowMessageText(job::CannotWriteMessage(path.toStdString(), saved.Reason()));
@@ -718,19 +778,30 @@ void MainWindow::SaveAs() {
   const QString chosen =
       ask_save_path ? ask_save_path(proposed)
                     : AskFile(this, QFileDialog::AcceptSave, QStringLiteral("名前を付けて保存"),
-                              proposed, QStringLiteral("Zarvel(*.zv5)"));
+                              proposed, QStringLiteral("Zarvel(*.zv5)"), false, false);
   if (chosen.isEmpty()) return;
-  const QString path = WithJobExtension(chosen);
+  // The suggested name holds points of its own ("H-200×100×5.5×8"): nothing is replaced.
+  const QString path = QString::fromStdString(job::SaveName(chosen.toStdString()));
   // The path goes into the recent list and the settings, which are CP932: a name that CP932
   // cannot hold would come back damaged, so it is refused here.
   if (!job::FitsCp932(path.toStdString())) {
     ShowMessageText(job::UnsavableNameMessage(path.toStdString()));
     return;
   }
-  if (const job::FileResult saved = job::WriteJobFile(*this, path.toStdString()); saved) {
+  const QString own = guard_.ReadOnly() ? QString() : CurrentFile();
+  if (!guard_.ClaimForSaveAs(path, own, this)) return;
+  // Saving as the job's own file is a save over it: a change made outside is asked about.
+  if (!own.isEmpty() && job::SameFile(path.toStdString(), own.toStdString()) &&
+      guard_.BeforeSave(path, this) != JobGuard::SaveChoice::kOverwrite)
+    return;
+  job::FileStamp stamp;
+  if (const job::FileResult saved = job::WriteJobFile(*this, path.toStdString(), &stamp); saved) {
+    guard_.Opened(path, stamp, false, false);
     SetCurrentFile(path);
     UpdateRecentFiles(path);
+    ShowReadOnly();
   } else {
+    guard_.Abandon();
     ShowMessageText(job::CannotWriteMessage(path.toStdString(), saved.Reason()));
   }
 }
@@ -890,7 +961,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (watched == maker_ && event->type() == QEvent::MouseButtonRelease) {
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerPage)));
+    OpenWebPage(kMakerPage);
     return true;
   }
   if ((watched == stock_caption_ || watched == cut_caption_) &&
@@ -946,13 +1017,60 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::DropFiles(const QList<QUrl>& urls) {
-  if (urls.isEmpty() || ConfirmSaveChanges() == QMessageBox::Cancel) return;
-  raise();
-  activateWindow();
+  if (urls.isEmpty()) return;
   const QString path = urls.first().toLocalFile();
   const QFileInfo info(path);
-  if (info.isFile() && info.suffix().compare(QStringLiteral("zv5"), Qt::CaseInsensitive) == 0)
+  const bool job = info.suffix().compare(QStringLiteral("zv5"), Qt::CaseInsensitive) == 0;
+  const bool list = info.suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0 ||
+                    info.suffix().compare(QStringLiteral("txt"), Qt::CaseInsensitive) == 0;
+  // A cut list replaces only the cut list: the job stays, and is not offered for saving.
+  if (!job && !list) {
+    ShowMessageText(DroppedFileMessage(path, info.isFile()));
+    return;
+  }
+  if (job && ConfirmSaveChanges() == QMessageBox::Cancel) return;
+  raise();
+  activateWindow();
+  if (!info.isFile()) {
+    ShowMessageText(DroppedFileMessage(path, false));
+  } else if (job) {
     OpenAndShow(path);  // a job that cannot be read says why, as Open does
+  } else if (AskReadDroppedList(path)) {
+    LoadCutList(path);
+  }
+}
+
+std::string MainWindow::DroppedFileMessage(const QString& path, bool exists) {
+  const std::string name =
+      Cp(QFileInfo(path).fileName().isEmpty() ? path : QFileInfo(path).fileName());
+  if (!exists) return base::Lit("[#×]") + name + base::Lit("\nは有りません。");
+  return base::Lit("[#×]") + name +
+         base::Lit(
+             "\nは開けません。\n$置けるのは、仕事のファイル（.zv5）と"
+             "切断リストの CSV（.csv、.txt）です。");
+}
+
+bool MainWindow::AskReadDroppedList(const QString& path) {
+  const QString text =
+      QFileInfo(path).fileName() + QStringLiteral(
+                                       "\nを切断リストとして読み込みますか？\n"
+                                       "いまの切断リストは、読み込んだ内容に置き換わります。");
+  if (ask_read_list) return ask_read_list(text);
+  QMessageBox box(QMessageBox::Question, Qs(base::ApplicationTitle()), text,
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("読み込む"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("キャンセル"));
+  box.setDefaultButton(QMessageBox::Yes);
+  return box.exec() == QMessageBox::Yes;
+}
+
+void MainWindow::OpenWebPage(const char* address) {
+  const QString url = QString::fromLatin1(address);
+  if (open_url ? open_url(url) : QDesktopServices::openUrl(QUrl(url))) return;
+  // Without a browser nothing would happen at all: the address is given to open by hand.
+  ShowMessageText(
+      base::Lit("[#COPY][#×]ブラウザーを開けませんでした。\n$次のアドレスを開いて下さい：\n") +
+      address);
 }
 
 void MainWindow::ShowRecentItems() {
@@ -975,11 +1093,13 @@ void MainWindow::StartUp() {
   const std::string last = job::ReadLastFile();
   const QString path = QString::fromStdString(last);
   job::JobLoad load;
-  if (!last.empty() && OpenJob(path, &load)) {  // not reported when it cannot be read
-    SetCurrentFile(path);
-    UpdateRecentFiles(path);
-    if (!load.Complete()) ShowMessageText(job::IncompleteJobMessage(last, load));
+  const JobGuard::Claim claim =
+      last.empty() ? JobGuard::Claim::kCancel : guard_.ClaimFor(path, this);
+  if (claim != JobGuard::Claim::kCancel && OpenJob(path, &load)) {  // unreadable: not reported
+    TakeOpenedJob(path, load, claim == JobGuard::Claim::kReadOnly);
+    if (load.Noteworthy()) ShowMessageText(job::IncompleteJobMessage(last, load));
   } else {
+    guard_.Abandon();
     SetCurrentFile(QString());
   }
   cut_grid_->update();

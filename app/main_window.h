@@ -1,6 +1,7 @@
 // The main window: the whole job in its fields and grids, the run button, the menus.
 #pragma once
 
+#include <QClipboard>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -12,6 +13,7 @@
 #include <memory>
 
 #include "app/controls.h"
+#include "app/job_guard.h"
 #include "job/file_result.h"
 #include "job/job_controls.h"
 #include "job/job_file.h"
@@ -128,7 +130,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   // File menu "新規": a fresh job, once the old one is saved or given up.
   void NewJob();
   // [貼り付け] (also Ctrl+V in a grid): the clipboard's lines into the grid's free cells.
-  void PasteInto(CellGrid* grid);
+  void PasteInto(CellGrid* grid, QClipboard::Mode mode = QClipboard::Clipboard);
   // [ｸﾘｱ]: every data cell emptied.
   void ClearGrid(CellGrid* grid);
   // File menu "切断リスト読み込み…": a CSV cut list replaces the cut grid.
@@ -149,9 +151,16 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   QAction* RecentItem(int i) const { return recent_items_[static_cast<std::size_t>(i)]; }
   QAction* RecentWork() const { return recent_work_; }
   QAction* RecentClear() const { return recent_clear_; }
-  // Opens the first of the dropped files when it is a job (".zv5" in any case).
+  // The first of the dropped files: a job (".zv5" in any case) is opened; a CSV cut list
+  // (".csv", ".txt") is read into the cut list once the user agrees; anything else says why not.
   void DropFiles(const QList<QUrl>& urls);
+  // Replaceable for tests: the question before a dropped list is read, and the browser.
+  std::function<bool(const QString& text)> ask_read_list;
+  std::function<bool(const QString& url)> open_url;
   void SetToday(const std::string& yyyy_mm_dd);
+  // The lock beside the open job and what its file was: consulted before opening and saving.
+  JobGuard& Guard() { return guard_; }
+  QLabel* ReadOnlyLabel() const { return read_only_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -167,6 +176,14 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   void BuildConditions(QWidget* panel);
   void BuildRunArea(QWidget* panel);
   void SetTabOrder();
+  // The month and day fields take only dates a calendar has.
+  void GuardDateFields();
+  // A CSV cut list into the cut grid, or the reason it could not be read.
+  void LoadCutList(const QString& path);
+  static std::string DroppedFileMessage(const QString& path, bool exists);
+  bool AskReadDroppedList(const QString& path);
+  // A web address in the browser; without one, a message with the address to open.
+  void OpenWebPage(const char* address);
   void ConnectGridButtons();
   // A job field as the table declares it, at its place on the panel.
   NumEdit* AddEdit(QWidget* parent, job::JobControl control, QRect geometry);
@@ -233,6 +250,12 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   QAction* recent_work_ = nullptr;
   QAction* recent_clear_ = nullptr;
   void ShowRecentItems();
+  // An opened job becomes the window's: its lock, its file, the recent list, the read-only mark.
+  void TakeOpenedJob(const QString& path, const job::JobLoad& load, bool read_only);
+  void ShowReadOnly();
+
+  JobGuard guard_;
+  QLabel* read_only_ = nullptr;  // shown while the job is open read-only
 };
 
 // The modified-data prompt: a warning with the buttons はい, いいえ and キャンセル.

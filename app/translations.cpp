@@ -42,6 +42,15 @@ constexpr OwnText kOwnTexts[] = {
     {"QPageSize", "B5 Extra", "B5 エクストラ"},
     {"QPageSize", "Super A", "スーパー A"},
     {"QPageSize", "Super B", "スーパー B"},
+    {"QPageSize", "Legal Extra", "リーガル エクストラ"},
+    {"QPageSize", "Letter Extra", "レター エクストラ"},
+    {"QPageSize", "Letter Plus", "レター プラス"},
+    {"QPageSize", "Letter Small", "レター スモール"},
+    {"QPageSize", "Architect A", "米国建築 A"},
+    {"QPageSize", "Architect B", "米国建築 B"},
+    {"QPageSize", "Architect C", "米国建築 C"},
+    {"QPageSize", "Architect D", "米国建築 D"},
+    {"QPageSize", "Architect E", "米国建築 E"},
 };
 
 // Our own texts, asked before Qt's translation.

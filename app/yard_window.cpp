@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -23,6 +24,22 @@
 
 namespace zarvel::app {
 namespace {
+
+// A window of its own opens beside the main window (to its right, else to its left, else over
+// it), on the screen the main window is on; never at the screen's corner.
+void PlaceBeside(QWidget& window, const QWidget& main) {
+  const QScreen* screen = main.screen();
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  const QRect frame = main.frameGeometry();
+  const QSize size = window.frameGeometry().size().expandedTo(window.sizeHint());
+  QPoint at(frame.right() + 8, frame.top());
+  if (at.x() + size.width() > area.right()) at.setX(frame.left() - 8 - size.width());
+  if (at.x() < area.left()) at = frame.center() - QPoint(size.width() / 2, size.height() / 2);
+  at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+  at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+  window.move(at);
+}
 
 QString U(const std::string& utf8) {
   return QString::fromUtf8(utf8);
@@ -244,8 +261,10 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   main_.current_yard_fill = [this]() -> const session::YardFill* { return &fill_; };
   QMenu* menu = window.menuBar()->addMenu(QStringLiteral("在庫"));
   menu->addAction(QStringLiteral("在庫一覧…"), this, [this] {
-    if (!window_) window_ = std::make_unique<YardWindow>(&main_);
+    const bool first = !window_;
+    if (first) window_ = std::make_unique<YardWindow>(&main_);
     window_->Refresh();
+    if (first) PlaceBeside(*window_, main_);
     window_->show();
     window_->raise();
   });

@@ -18,7 +18,7 @@ namespace {
 const char* const kImportUsage =
     "使い方: zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5]\n"
     "                      [--json] [--include-plates] [--sum-repeats] [--partial]\n"
-    "                      [--columns mark=1,section=2,grade=3,length=4,count=5]\n"
+    "                      [--columns 符号=1,断面=2,材質=3,長さ=4,本数=5]\n"
     "  DSTV の部品ファイル (.nc1/.nc) と部品表の CSV を読み、断面と材質ごとに仕事のファイルを"
     "書きます。\n"
     "  --sum-repeats  別のファイルにある同じ符号・長さの部品をファイルごとに数えます\n"
@@ -60,7 +60,7 @@ bool Parse(const std::vector<std::string>& args, Options& o, std::ostream& out, 
       o.template_path = args[++i];
     } else if (a == "--columns" && has_value) {
       std::string error;
-      if (!exchange::ParseColumnChoice(args[++i], o.columns, error)) {
+      if (!exchange::ParseColumnChoice(base::Utf8ToCp932(args[++i]), o.columns, error)) {
         err << "zarvel5: " << base::Cp932ToUtf8(error) << "\n" << kImportUsage;
         code = 2;
         return false;

@@ -71,6 +71,35 @@ PartList ReadPartList(const std::string& file, const std::string& bytes,
   return r;
 }
 
+namespace {
+
+// The columns' names in the order they are shown: the Japanese ones, and the English ones that
+// earlier versions showed (still read).
+struct ColumnName {
+  const char* japanese;  // UTF-8
+  const char* english;
+  int job::ColumnChoice::*member;
+};
+constexpr ColumnName kColumnNames[] = {
+    {"符号", "mark", &job::ColumnChoice::mark},     {"断面", "section", &job::ColumnChoice::section},
+    {"材質", "grade", &job::ColumnChoice::grade},   {"用途", "usage", &job::ColumnChoice::usage},
+    {"長さ", "length", &job::ColumnChoice::length}, {"本数", "count", &job::ColumnChoice::count},
+    {"単位重量", "weight", &job::ColumnChoice::weight},
+};
+
+}  // namespace
+
+std::string ColumnChoiceText(const job::ColumnChoice& choice) {
+  std::string text;
+  for (const ColumnName& c : kColumnNames) {
+    const int column = choice.*c.member;
+    if (column < 0) continue;
+    if (!text.empty()) text += ',';
+    text += base::Lit(c.japanese) + "=" + std::to_string(column + 1);
+  }
+  return text;
+}
+
 bool ParseColumnChoice(const std::string& text, job::ColumnChoice& choice, std::string& error) {
   choice = {};
   std::size_t at = 0;
@@ -85,23 +114,23 @@ bool ParseColumnChoice(const std::string& text, job::ColumnChoice& choice, std::
     const bool digits =
         !number.empty() && number.size() <= 3 &&
         std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
-    int* slot = name == "length"    ? &choice.length
-                : name == "count"   ? &choice.count
-                : name == "mark"    ? &choice.mark
-                : name == "section" ? &choice.section
-                : name == "grade"   ? &choice.grade
-                : name == "usage"   ? &choice.usage
-                : name == "weight"  ? &choice.weight
-                                    : nullptr;
+    int* slot = nullptr;
+    for (const ColumnName& c : kColumnNames)
+      if (name == c.english || name == base::Lit(c.japanese)) slot = &(choice.*c.member);
     if (slot == nullptr || !digits || std::stoi(number) < 1) {
-      error = base::Lit("列の指定が読めません: ") + item +
-              base::Lit(" (例: mark=1,section=2,length=4,count=5)");
+      job::ColumnChoice example;
+      example.mark = 0;
+      example.section = 1;
+      example.length = 3;
+      example.count = 4;
+      error = base::Lit("列の指定が読めません: ") + item + base::Lit(" (例: ") +
+              ColumnChoiceText(example) + ")";
       return false;
     }
     *slot = std::stoi(number) - 1;
   }
   if (choice.length < 0) {
-    error = base::Lit("列の指定に length がありません");
+    error = base::Lit("列の指定に 長さ がありません");
     return false;
   }
   return true;

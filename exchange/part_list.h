@@ -11,9 +11,12 @@
 
 namespace zarvel::exchange {
 
-// Reads "mark=1,section=2,length=4,count=5" (1-based columns; grade, usage and weight too). A
+// Reads "符号=1,断面=2,長さ=4,本数=5" (CP932; 1-based columns; 材質, 用途 and 単位重量 too), or
+// the same with the English names mark, section, grade, usage, length, count and weight. A
 // length column is needed. On a bad text answers false with the reason (CP932) in `error`.
 bool ParseColumnChoice(const std::string& text, job::ColumnChoice& choice, std::string& error);
+// The columns as ParseColumnChoice reads them, with the Japanese names (CP932).
+std::string ColumnChoiceText(const job::ColumnChoice& choice);
 
 struct PartList {
   bool ok = false;

@@ -122,8 +122,11 @@ bool StartsSection(std::string_view line) {
 
 template <typename Lines>
 bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedControl*>& controls,
-                 std::vector<bool>* named) {
-  if (named != nullptr) named->assign(controls.size(), false);
+                 SectionLoad* report) {
+  if (report != nullptr) {
+    report->named.assign(controls.size(), false);
+    report->cut_short.assign(controls.size(), false);
+  }
   const std::string header = "[" + form + "]";
   std::string_view line;
   bool found = false;
@@ -150,7 +153,7 @@ bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedCo
           key.compare(0, names[k].size(), names[k]) != 0 || key.substr(names[k].size()) != " = ")
         continue;
       SavedControl& c = *controls[k];
-      if (named != nullptr) (*named)[k] = true;
+      if (report != nullptr) report->named[k] = true;
       const std::string value(line.substr(std::min(key.size(), line.size()), kMaxValueLength));
       switch (c.Kind()) {
         case SavedKind::kEdit:
@@ -170,21 +173,22 @@ bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedCo
           break;
         case SavedKind::kListBox:
         case SavedKind::kStringGrid: {
-          // A count beyond the lines that follow reads the lines there are; beyond what the
-          // control holds, the rest of its lines are skipped.
-          const std::size_t n = std::min<std::size_t>(std::max(base::AtoI(value), 0), left);
-          const std::size_t kept = std::min<std::size_t>(n, std::max(c.Capacity(), 0));
+          // A count beyond the lines that follow reads the lines there are (and says the list
+          // was cut short); beyond what the control holds, the rest of its lines are skipped.
+          const std::size_t declared = static_cast<std::size_t>(std::max(base::AtoI(value), 0));
+          const std::size_t kept = std::min<std::size_t>(declared, std::max(c.Capacity(), 0));
+          std::size_t read = 0;
           if (c.Kind() == SavedKind::kListBox) {
             std::vector<std::string> items;
-            for (std::size_t r = 0; r < kept && next(line); ++r) items.emplace_back(line);
+            for (; read < kept && next(line); ++read) items.emplace_back(line);
             c.SetItems(items);
           } else {
             c.SetRowCount(static_cast<int>(kept));
             run::Grid* grid = c.Cells();
-            for (std::size_t r = 0; r < kept && next(line); ++r) {
+            for (; read < kept && next(line); ++read) {
               if (grid == nullptr) continue;
               const std::vector<std::string> values = SplitCommaText(line);
-              const int row = static_cast<int>(r);
+              const int row = static_cast<int>(read);
               for (int col = 0; col < grid->ColCount(); ++col) {
                 const auto v = static_cast<std::size_t>(col);
                 grid->SetCell(col, row,
@@ -192,7 +196,11 @@ bool LoadSection(Lines lines, const std::string& form, const std::vector<SavedCo
               }
             }
           }
-          for (std::size_t r = kept; r < n; ++r) next(line);
+          bool whole = read == kept;
+          // Rows the file did not reach hold nothing of the job before.
+          if (!whole && c.Kind() == SavedKind::kStringGrid) c.SetRowCount(static_cast<int>(read));
+          for (std::size_t r = kept; whole && r < declared; ++r) whole = next(line);
+          if (!whole && report != nullptr) report->cut_short[k] = true;
           break;
         }
         case SavedKind::kOther:
@@ -211,8 +219,8 @@ bool LoadFormState(const std::vector<std::string>& lines, const std::string& for
 }
 
 bool LoadFormStateText(std::string_view content, const std::string& form,
-                       const std::vector<SavedControl*>& controls, std::vector<bool>* named) {
-  return LoadSection(TextLines(content), form, controls, named);
+                       const std::vector<SavedControl*>& controls, SectionLoad* found) {
+  return LoadSection(TextLines(content), form, controls, found);
 }
 
 }  // namespace zarvel::job

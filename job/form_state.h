@@ -66,10 +66,17 @@ void SaveFormState(std::vector<std::string>& lines, const std::string& form,
 // is no such section (nothing is loaded).
 bool LoadFormState(const std::vector<std::string>& lines, const std::string& form,
                    const std::vector<SavedControl*>& controls);
-// The same on a file's whole text, split into lines (CR LF, LF or CR) as it is read. `named`,
-// when given, tells for each control whether a line of the section named it.
+// What a load found beside the values, per control (in list order).
+struct SectionLoad {
+  std::vector<bool> named;  // a line of the section named it
+  // A grid or list whose lines stopped before the count its line declared: the file or the
+  // section ended first (a file cut short).
+  std::vector<bool> cut_short;
+};
+
+// The same on a file's whole text, split into lines (CR LF, LF or CR) as it is read. `found`,
+// when given, tells what was named and what was cut short.
 bool LoadFormStateText(std::string_view content, const std::string& form,
-                       const std::vector<SavedControl*>& controls,
-                       std::vector<bool>* named = nullptr);
+                       const std::vector<SavedControl*>& controls, SectionLoad* found = nullptr);
 
 }  // namespace zarvel::job

@@ -128,4 +128,36 @@ DateParts SplitDate(const std::string& d) {
   return {part(2, 2), part(5, 2), part(8, 2)};
 }
 
+namespace {
+
+// The number a date field holds; -1 when it holds anything but blanks and one or two digits.
+int DateNumber(std::string_view text) {
+  int value = 0, digits = 0;
+  for (const char c : text) {
+    if (c == ' ') {
+      if (digits > 0) return -1;
+      continue;
+    }
+    if (c < '0' || c > '9' || ++digits > 2) return -1;
+    value = value * 10 + (c - '0');
+  }
+  return digits == 0 ? -1 : value;
+}
+
+}  // namespace
+
+bool PossibleDate(std::string_view year, std::string_view month, std::string_view day) {
+  const int y = DateNumber(year);
+  if (y < 0) return false;
+  if (month.empty() && day.empty()) return true;
+  const int m = month.empty() ? 0 : DateNumber(month);
+  if (!month.empty() && (m < 1 || m > 12)) return false;
+  if (day.empty()) return true;
+  const int d = DateNumber(day);
+  constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (2000 + y) % 4 == 0;  // 2000 to 2099: every fourth year
+  const int last = m < 1 ? 31 : kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+  return d >= 1 && d <= last;
+}
+
 }  // namespace zarvel::job

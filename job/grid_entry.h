@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run/grid.h"
@@ -55,5 +56,11 @@ struct DateParts {
   std::string year, month, day;
 };
 DateParts SplitDate(const std::string& yyyy_mm_dd);
+
+// Whether the date fields' texts ("yy", "mm", "dd", blanks allowed) can stand: a month of 1 to
+// 12, a day of 1 to the days of that month in 20yy (31 while the month is not one). An empty
+// text stands for a part not given: `month` and `day` may be left out to check the year or the
+// month alone.
+bool PossibleDate(std::string_view year, std::string_view month = {}, std::string_view day = {});
 
 }  // namespace zarvel::job

@@ -6,6 +6,7 @@
 #include "base/format.h"
 #include "base/lines.h"
 #include "base/numbers.h"
+#include "job/grid_entry.h"
 #include "job/piece_marks.h"
 #include "job/safe_file.h"
 
@@ -141,6 +142,24 @@ std::string OneLine(const std::string& s) {
   return out;
 }
 
+// The date fields' texts: year, month, day.
+struct DateTexts {
+  std::string year, month, day;
+};
+DateTexts DateOf(const std::vector<SavedControl*>& controls) {
+  DateTexts d;
+  for (SavedControl* c : controls) {
+    const std::string name = c->Name();
+    if (name == Entry(JobControl::kYear).key) d.year = c->Text();
+    if (name == Entry(JobControl::kMonth).key) d.month = c->Text();
+    if (name == Entry(JobControl::kDay).key) d.day = c->Text();
+  }
+  return d;
+}
+bool PossibleDate(const DateTexts& d) {
+  return job::PossibleDate(d.year, d.month, d.day);
+}
+
 }  // namespace
 
 bool IsJobText(std::string_view content) {
@@ -157,11 +176,12 @@ FileResult OpenJobFile(JobWindow& window, const std::string& path, JobLoad* load
   if (!read) return read;
   if (!IsJobText(content)) return FileResult::Refused(EINVAL, NotAJobReason());
   LoadJobText(window, &content, load);
+  if (load != nullptr) load->stamp = StampOfContent(path, content);
   return read;
 }
 
 void LoadJobText(JobWindow& window, const std::string* content, JobLoad* load) {
-  if (load != nullptr) load->missing.clear();
+  if (load != nullptr) *load = JobLoad();
   if (content != nullptr) {
     ExtraLines extra = ReadExtraLines(*content);
     window.yard_stock = std::move(extra.yard);
@@ -169,15 +189,18 @@ void LoadJobText(JobWindow& window, const std::string* content, JobLoad* load) {
     window.import_note = std::move(extra.import_note);
     const std::vector<SavedControl*> controls = window.PersistentControls();
     // What the file does not name is a fresh job's, never what the previous job left.
-    std::vector<bool> named;
-    if (LoadFormStateText(*content, kFormSection, controls, &named)) {
+    SectionLoad found;
+    if (LoadFormStateText(*content, kFormSection, controls, &found)) {
       for (std::size_t k = 0; k < controls.size(); ++k) {
         const ControlEntry* entry = EntryNamed(controls[k]->Name());
-        if (named[k] || entry == nullptr) continue;
+        if (entry == nullptr) continue;
+        if (found.cut_short[k] && load != nullptr) load->cut_short.push_back(entry->control);
+        if (found.named[k]) continue;
         SetFresh(*controls[k], *entry);
         if (load != nullptr && !entry->added_later) load->missing.push_back(entry->control);
       }
     }
+    if (load != nullptr) load->impossible_date = !PossibleDate(DateOf(controls));
     // A file without marks leaves none of the previous job's.
     if (std::vector<optimiser::PieceMark>* marks = window.MarkList()) *marks = ReadMarks(*content);
   }
@@ -221,7 +244,7 @@ std::vector<std::string> JobFileLines(JobWindow& window) {
   return lines;
 }
 
-FileResult WriteJobFile(JobWindow& window, const std::string& path) {
+FileResult WriteJobFile(JobWindow& window, const std::string& path, FileStamp* written) {
   std::string data;
   for (const std::string& line : JobFileLines(window)) {
     data += line;
@@ -229,6 +252,7 @@ FileResult WriteJobFile(JobWindow& window, const std::string& path) {
   }
   FileResult result = ReplaceFile(path, data);
   if (result) window.SetDataModified(false);
+  if (result && written != nullptr) *written = StampOfContent(path, data);
   return result;
 }
 
@@ -242,6 +266,14 @@ std::string WithJobExtension(const std::string& path) {
   return (has_extension ? path.substr(0, dot) : path) + ".zv5";
 }
 
+std::string SaveName(const std::string& path) {
+  constexpr std::string_view kExtension = ".ZV5";
+  if (path.size() >= kExtension.size() && base::UpperAscii(std::string_view(path).substr(
+                                              path.size() - kExtension.size())) == kExtension)
+    return path;
+  return path + ".zv5";
+}
+
 std::string CannotReadMessage(const std::string& path, const std::string& reason) {
   return PathMessage(path, "\nは読み込めません") + (reason.empty() ? "" : "\n" + reason);
 }
@@ -251,14 +283,28 @@ std::string CannotWriteMessage(const std::string& path, const std::string& reaso
 }
 
 std::string IncompleteJobMessage(const std::string& path, const JobLoad& load) {
-  std::string message = FolderAndName(path, "\nは一部が欠けた仕事のファイルです。") +
-                        base::Lit("\n$欠けていた項目は新しい仕事の値にしました：");
+  std::string message = FolderAndName(
+      path, load.Complete() ? "\nを開きました。" : "\nは一部が欠けた仕事のファイルです。");
   // A few names a line, so that the dialog stays narrow.
   constexpr std::size_t kPerLine = 5;
-  for (std::size_t i = 0; i < load.missing.size(); ++i) {
-    message += i % kPerLine == 0 ? "\n" : base::Lit("、");
-    message += base::Lit(Entry(load.missing[i]).label);
+  const auto names = [&](const std::vector<JobControl>& controls) {
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      message += i % kPerLine == 0 ? "\n" : base::Lit("、");
+      message += base::Lit(Entry(controls[i]).label);
+    }
+  };
+  if (!load.cut_short.empty()) {
+    message += base::Lit("\n$途中で切れていたリスト（ファイルにあった行だけを入れました）：");
+    names(load.cut_short);
   }
+  if (!load.missing.empty()) {
+    message += base::Lit("\n$欠けていた項目は新しい仕事の値にしました：");
+    names(load.missing);
+  }
+  if (load.impossible_date)
+    message += base::Lit("\n$日付がありえない日付です（ファイルのまま表示しています）。");
+  if (!load.Complete())
+    message += base::Lit("\n$上書き保存するときは、元のファイルに上書きしてよいか確かめます。");
   return message;
 }
 

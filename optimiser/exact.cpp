@@ -915,13 +915,18 @@ std::string OptimalProgressText(OptimalStage stage, double gap_mm) {
 
 std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
                               int patterns) {
-  std::string line = base::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
   // Each pattern is a set-up of the saw.
   const std::string count = base::Format(base::Lit(" %d パターン").c_str(), patterns);
-  if (proven) return line + base::Lit("最適解") + count;
   const std::string gap = base::Format(" %.1f m", std::ceil(std::max(gap_mm, 0.0) / 100) / 10);
-  // Stopped: the gap is what was left to close.
-  if (stopped) return line + base::Lit("中止 下限まで") + gap + count;
+  if (stopped && !proven) {
+    // Said plainly: the run did not finish, and the plan is this far above the bound (when the
+    // bound was reached at all before the stop).
+    const std::string line = base::Format(base::Lit("(中止) %7.3f %%\n").c_str(), remnant_rate);
+    if (gap_mm < 0) return line + base::Lit("下限は未計算") + count;
+    return line + base::Lit("下限との差") + gap + count;
+  }
+  const std::string line = base::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
+  if (proven) return line + base::Lit("最適解") + count;
   return line + base::Lit("下限まで") + gap + base::Lit(" 以内") + count;
 }
 

@@ -59,8 +59,9 @@ enum class OptimalStage { kBound, kSearching };
 std::string OptimalProgressText(OptimalStage stage, double gap_mm = -1);
 
 // The label after a 最適 run: the remnant rate as the other precisions show it, then
-// "最適解" or the gap to the bound in metres (rounded up), said to be unfinished when stopped,
-// and the plan's pattern count.
+// "最適解" or the gap to the bound in metres (rounded up), and the plan's pattern count. A stopped
+// run says "(中止)" in place of the percentage done and names the gap as the plan's distance
+// from the bound; a gap below 0 there means the bound was not reached before the stop.
 std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
                               int patterns);
 

@@ -68,8 +68,11 @@ int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost
                            optimiser::ReachesBound(use.regular, exact.regular_bound) &&
                            optimiser::ReachesBound(use.priority, exact.priority_bound);
   if (status == optimiser::kSearchPlanned && exact.applicable && host.progress != nullptr) {
-    const double gap =
-        use.regular - exact.regular_bound + std::max(0.0, use.priority - exact.priority_bound);
+    // Stopped before the bound was computed, there is no distance to name.
+    const bool no_bound = exact.stopped && exact.regular_bound <= 0;
+    const double gap = no_bound ? -1
+                                : use.regular - exact.regular_bound +
+                                      std::max(0.0, use.priority - exact.priority_bound);
     host.progress->SetProgressText(
         optimiser::OptimalResultText(records.best.remnant_rate, records.proven_optimal, gap,
                                      exact.stopped, records.best.pattern_count));

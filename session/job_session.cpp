@@ -42,7 +42,7 @@ base::Error OpenAndRun(const JobOptions& o, JobRun& run, std::vector<std::string
     return base::Error::Fail(Code::kUnreadable,
                              TerminalText(job::CannotReadMessage(o.job, read.Reason())),
                              read.Error());
-  if (!load.Complete()) notes.push_back(TerminalText(job::IncompleteJobMessage(o.job, load)));
+  if (load.Noteworthy()) notes.push_back(TerminalText(job::IncompleteJobMessage(o.job, load)));
   if (!o.cut_csv.empty()) {
     std::string message;
     if (!job::LoadCutCsvFile(o.cut_csv, run.form->CutGrid(), message, run.form->MarkList()))

@@ -277,6 +277,15 @@ TEST_F(CutCsvFileTest, MarksComeAlongAndOneListHoldsOneSection) {
   EXPECT_EQ(csv.parts[0].count, 2);
   for (const char* bad : {"mark=1", "length=0", "length=x", "width=2,length=1", ""})
     EXPECT_FALSE(exchange::ParseColumnChoice(bad, choice, error)) << bad;
+  // The Japanese names read the same; the columns are shown with them.
+  ColumnChoice japanese;
+  ASSERT_TRUE(exchange::ParseColumnChoice(Cp("符号=1,断面=2,長さ=4,本数=5"), japanese, error))
+      << base::Cp932ToUtf8(error);
+  ASSERT_TRUE(exchange::ParseColumnChoice("mark=1,section=2,length=4,count=5", choice, error));
+  for (const ColumnChoice& c : {japanese, choice})
+    EXPECT_EQ(base::Cp932ToUtf8(exchange::ColumnChoiceText(c)), "符号=1,断面=2,長さ=4,本数=5");
+  EXPECT_FALSE(exchange::ParseColumnChoice(Cp("符号=1"), choice, error));
+  EXPECT_EQ(base::Cp932ToUtf8(error), "列の指定に 長さ がありません");
 }
 
 TEST_F(CutCsvFileTest, PlanCommandMakesAJobFromACsv) {

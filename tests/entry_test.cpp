@@ -128,6 +128,22 @@ TEST(GridEntry, ClearSampleAndDate) {
   EXPECT_EQ(d.day, "06");
 }
 
+TEST(DateEntry, OnlyDatesACalendarHas) {
+  const struct {
+    const char *year, *month, *day;
+    bool possible;
+  } cases[] = {
+      {"26", "12", "31", true},  {"26", "25", "", false},   {"26", " 0", "", false},
+      {"26", "10", "45", false}, {"26", " 2", "28", true},  {"26", " 2", "29", false},
+      {"28", " 2", "29", true},  {"26", " 4", "31", false}, {"26", "", "31", true},
+      {"26", "", "32", false},   {"26", "1x", "", false},   {"  ", "", "", false},
+      {" 5", " 1", " 1", true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(PossibleDate(c.year, c.month, c.day), c.possible)
+        << c.year << "/" << c.month << "/" << c.day;
+}
+
 TEST(CellText, LinesSpreadOverTheCell) {
   testing::FakeCanvas canvas;
   canvas.font.height = 16;

@@ -201,8 +201,12 @@ TEST(ExactPlanner, ResultTextGivesTheGapInMetresRoundedUp) {
             "(100)   1.500 %\n" + base::Lit("下限まで 1.5 m 以内 12 パターン"));
   EXPECT_EQ(OptimalResultText(1.5, false, 1401, false, 12),
             "(100)   1.500 %\n" + base::Lit("下限まで 1.5 m 以内 12 パターン"));
+  // Stopped: said so in place of the percentage, with the plan's distance from the bound, or
+  // that there was no bound yet.
   EXPECT_EQ(OptimalResultText(12.25, false, 500, true, 3),
-            "(100)  12.250 %\n" + base::Lit("中止 下限まで 0.5 m 3 パターン"));
+            base::Lit("(中止)  12.250 %\n下限との差 0.5 m 3 パターン"));
+  EXPECT_EQ(OptimalResultText(0.016, false, -1, true, 3),
+            base::Lit("(中止)   0.016 %\n下限は未計算 3 パターン"));
   EXPECT_EQ(OptimalResultText(0, true, 0, true, 1),
             "(100)   0.000 %\n" + base::Lit("最適解 1 パターン"));
 }

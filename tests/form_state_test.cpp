@@ -134,6 +134,31 @@ TEST(FormState, CountsBeyondWhatAControlHoldsSkipTheirLines) {
   EXPECT_EQ(b.text, "");
 }
 
+TEST(FormState, ListsThatStopBeforeTheirCountAreCutShort) {
+  SmallGrid grid("Grid", 5);
+  AnyControl list("lbFiles", SavedKind::kListBox);
+  const struct {
+    const char* text;
+    bool grid_short, list_short;
+    int rows;  // the grid's rows after the load
+  } cases[] = {
+      {"[F]\nGrid = 3\n0,a\n1,b\n2,c\nlbFiles = 1\nx\n", false, false, 3},
+      {"[F]\nGrid = 3\n0,a\n1,b", true, false, 2},                        // the file ends
+      {"[F]\nGrid = 3\n0,a\n[Marks]\n1,b\n2,c\n", true, false, 1},        // its section ends
+      {"[F]\nGrid = 9\n0,a\n1,b\n2,c\n3,d\n4,e\n5,f\n", true, false, 5},  // beyond: short
+      {"[F]\nlbFiles = 2\nx\n", false, true, 0},
+      {"[F]\nGrid = 2\n", true, false, 0},
+  };
+  for (const auto& c : cases) {
+    grid.grid.Resize(2, 0);
+    SectionLoad found;
+    ASSERT_TRUE(LoadFormStateText(c.text, "F", {&grid, &list}, &found)) << c.text;
+    EXPECT_EQ(found.cut_short[0], c.grid_short) << c.text;
+    EXPECT_EQ(found.cut_short[1], c.list_short) << c.text;
+    EXPECT_EQ(grid.grid.RowCount(), c.rows) << c.text;
+  }
+}
+
 TEST(FormState, TextIsReadAsItsLines) {
   AnyControl a("edA", SavedKind::kEdit);
   AnyControl b("edB", SavedKind::kEdit);

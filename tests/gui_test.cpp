@@ -737,6 +737,8 @@ TEST_F(WindowTest, DroppedFiles) {
   ASSERT_TRUE(text.open(QIODevice::WriteOnly));
   text.write("hello");
   text.close();
+  // A text file is offered as a cut list; declined, nothing changes.
+  window->ask_read_list = [](const QString&) { return false; };
   window->DropFiles({QUrl::fromLocalFile(text.fileName())});
   EXPECT_EQ(window->CurrentFile(), QString::fromStdString(settings->File("UPPER.ZV5")));
   EXPECT_TRUE(messages.empty());

@@ -365,7 +365,8 @@ TEST_F(JobFileTest, AnIncompleteJobSaysWhatItLacked) {
       "/j/"
       "\npart.zv5\nは一部が欠けた仕事のファイルです。\n$欠けていた項目は新しい仕事の値にしました："
       "\n部材名、単位重量、年、月、日\n素材リスト、切断リスト、素材の余裕、精度、優先素材の長さ"
-      "\n縦順表示、［長さ×本数］、［１本毎］");
+      "\n縦順表示、［長さ×本数］、［１本毎］"
+      "\n$上書き保存するときは、元のファイルに上書きしてよいか確かめます。");
   // A file of the first 54 lines lacks only what was added later: it is complete.
   ASSERT_TRUE(OpenJobFile(form, ZARVEL5_SOURCE_DIR "/tests/data/fresh_job.zv5", &load));
   EXPECT_TRUE(load.Complete());

@@ -43,7 +43,7 @@ TEST(OptimalWindow, LabelShowsTheRateAndThatThePlanIsOptimal) {
   // short one gets the label's own font back.
   const QFont own = label->font();
   platform::LabelProgress progress(label);
-  for (const char* longest : {"(100)  12.345 %\n中止 下限まで 9999.9 m 2000 パターン",
+  for (const char* longest : {"(中止)  12.345 %\n下限との差 9999.9 m 2000 パターン",
                               "(100)  12.345 %\n下限まで 9999.9 m 以内 2000 パターン"}) {
     progress.SetProgressText(base::Lit(longest));
     EXPECT_LE(label->sizeHint().width(), label->width()) << longest;

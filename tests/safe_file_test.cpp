@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "base/cp932.h"
+#include "job/file_stamp.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "tests/fake_files.h"
@@ -232,6 +233,46 @@ TEST(JobExtension, ZV5InAnyCaseIsKept) {
   EXPECT_EQ(WithJobExtension("/a.b/job"), "/a.b/job.zv5");  // a point in a folder is no extension
   EXPECT_EQ(WithJobExtension("/a/job.zv55"), "/a/job.zv5");
   EXPECT_EQ(WithJobExtension("job.ZV5"), "job.ZV5");
+}
+
+TEST(JobExtension, SaveNamesKeepEveryPointOfTheirOwn) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/a/北町：H-200×100×5.5×8 小梁", "/a/北町：H-200×100×5.5×8 小梁.zv5"},
+      {"/a/C-100×50×5×7.5", "/a/C-100×50×5×7.5.zv5"},
+      {"/a/job.ZV5", "/a/job.ZV5"},
+      {"/a/job.zV5", "/a/job.zV5"},
+      {"/a/job.txt", "/a/job.txt.zv5"},
+      {"/a/job", "/a/job.zv5"},
+      {"zv5", "zv5.zv5"},
+  };
+  for (const auto& [chosen, saved] : cases) EXPECT_EQ(SaveName(chosen), saved) << chosen;
+}
+
+TEST(FileStamps, OnlyAnotherContentIsAChange) {
+  testing::TempDir dir("zarvel5-stamp");
+  const std::string path = dir.File("job.zv5");
+  testing::WriteBytes(path, "caption\r\n[FmUnit1]\r\n");
+  const FileStamp read = StampOfFile(path, kMaxJobFileSize);
+  ASSERT_TRUE(read.exists);
+  EXPECT_EQ(read, StampOfContent(path, "caption\r\n[FmUnit1]\r\n"));
+  const struct {
+    const char* name;
+    const char* bytes;  // null: the file removed
+    bool changed;
+  } cases[] = {
+      {"the same bytes again", "caption\r\n[FmUnit1]\r\n", false},
+      {"one byte other, same size", "caption\r\n[FmUnit2]\r\n", true},
+      {"longer", "caption\r\n[FmUnit1]\r\nedSiro = 5\r\n", true},
+      {"removed", nullptr, true},
+  };
+  for (const auto& c : cases) {
+    if (c.bytes != nullptr) {
+      testing::WriteBytes(path, c.bytes);
+    } else {
+      std::filesystem::remove(path);
+    }
+    EXPECT_EQ(ChangedSince(read, StampOfFile(path, kMaxJobFileSize)), c.changed) << c.name;
+  }
 }
 
 }  // namespace
