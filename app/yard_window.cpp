@@ -1,5 +1,6 @@
 #include "app/yard_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -11,15 +12,18 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/qt_text.h"
+#include "base/cell_text.h"
 #include "base/format.h"
 #include "base/numbers.h"
 #include "job/settings.h"
+#include "yard/history.h"
 
 namespace zarvel::app {
 namespace {
@@ -33,9 +37,44 @@ void Tell(const std::string& utf8, bool refused = true) {
   ShowMessageText((refused ? base::Lit("[#×]") : std::string()) + base::Utf8ToCp932(utf8));
 }
 
+// A wait for a busy yard file: the wait cursor and a line with a button to stop waiting, from
+// the first wait step until the call returns.
+class BusyWait {
+ public:
+  bool Begin() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    dialog_ = std::make_unique<QProgressDialog>(
+        QStringLiteral(
+            "在庫ファイルを他のプログラムが使用中です。空くまで待っています（最大 10 秒）…"),
+        QStringLiteral("待つのをやめる"), 0, 0, QApplication::activeWindow());
+    dialog_->setWindowTitle(QStringLiteral("在庫"));
+    dialog_->setMinimumDuration(0);
+    dialog_->show();
+    return Step();
+  }
+  bool Step() {
+    QCoreApplication::processEvents();
+    return dialog_ == nullptr || !dialog_->wasCanceled();
+  }
+  void End() {
+    if (dialog_ == nullptr) return;
+    dialog_.reset();
+    QApplication::restoreOverrideCursor();
+  }
+  ~BusyWait() { End(); }
+
+ private:
+  std::unique_ptr<QProgressDialog> dialog_;
+};
+
 std::unique_ptr<yard::Yard> OpenTheYard() {
+  auto wait = std::make_shared<BusyWait>();
+  yard::OpenOptions options;
+  options.waiting = [wait] { return wait->Begin(); };
+  options.keep_waiting = [wait] { return wait->Step(); };
+  options.waited = [wait] { wait->End(); };
   yard::Status s;
-  auto y = yard::OpenYard(yard::YardPath(), s);
+  auto y = yard::OpenYard(yard::YardPath(), s, options);
   if (!y) Tell(s.message);
   return y;
 }
@@ -97,7 +136,8 @@ YardWindow::YardWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* add = new QPushButton(QStringLiteral("追加…"), this);
   auto* take = new QPushButton(QStringLiteral("取り出し…"), this);
   auto* place = new QPushButton(QStringLiteral("置場・ロット…"), this);
-  for (QPushButton* b : {add, take, place}) top->addWidget(b);
+  auto* undo = new QPushButton(QStringLiteral("記録の取り消し…"), this);
+  for (QPushButton* b : {add, take, place, undo}) top->addWidget(b);
   layout->addLayout(top);
   items_ = new QTableWidget(0, 8, this);
   items_->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("鋼材名"),
@@ -110,15 +150,22 @@ YardWindow::YardWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(items_, 3);
   layout->addWidget(new QLabel(QStringLiteral("履歴"), this));
   ledger_ = new QTableWidget(0, 5, this);
-  ledger_->setHorizontalHeaderLabels({QStringLiteral("記録"), QStringLiteral("日時 (UTC)"),
+  ledger_->setHorizontalHeaderLabels({QStringLiteral("記録"), QStringLiteral("日時"),
                                       QStringLiteral("理由"), QStringLiteral("仕事"),
-                                      QStringLiteral("増減 (ID 本数)")});
+                                      QStringLiteral("動いた材")});
+  ledger_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ledger_->setSelectionMode(QAbstractItemView::SingleSelection);
   ledger_->horizontalHeader()->setStretchLastSection(true);
   layout->addWidget(ledger_, 2);
   connect(filter_, &QLineEdit::textChanged, this, [this] { Refresh(); });
   connect(add, &QPushButton::clicked, this, [this] { AddItem(); });
   connect(take, &QPushButton::clicked, this, [this] { TakeSelected(); });
   connect(place, &QPushButton::clicked, this, [this] { EditPlace(); });
+  connect(undo, &QPushButton::clicked, this, [this] { UndoSelected(); });
+  ask_undo = [this](const QString& summary) {
+    return QMessageBox::question(this, QStringLiteral("記録の取り消し"), summary) ==
+           QMessageBox::Yes;
+  };
   ask_new_item = [this] { return AskNewItem(this); };
   ask_take = [this](const yard::Item& item) -> std::optional<int64_t> {
     bool ok = false;
@@ -170,17 +217,18 @@ void YardWindow::Refresh() {
   }
   std::vector<yard::Entry> entries;
   if (yard::Status s = y->History(entries); !s) return Tell(s.message);
-  ledger_->setRowCount(static_cast<int>(entries.size()));
-  for (std::size_t r = 0; r < entries.size(); ++r) {
-    const yard::Entry& e = entries[entries.size() - 1 - r];  // the newest first
-    QString moves;
+  entries_.assign(entries.rbegin(), entries.rend());  // the newest first
+  ledger_->setRowCount(static_cast<int>(entries_.size()));
+  for (std::size_t r = 0; r < entries_.size(); ++r) {
+    const yard::Entry& e = entries_[r];
+    std::string moves;
     for (const yard::Move& m : e.moves)
-      moves += QStringLiteral("%1 %2  ").arg(m.item).arg(
-          m.delta > 0 ? QStringLiteral("+%1").arg(m.delta) : QString::number(m.delta));
+      moves += (moves.empty() ? "" : "\n") + yard::MoveText(*y, m);
     SetRow(ledger_, static_cast<int>(r),
-           {QString::number(e.id), U(e.time), U(yard::ReasonText(e.reason)), U(e.job),
-            moves.trimmed()});
+           {QString::number(e.id), U(yard::LocalTimeText(e.time)),
+            U(yard::ReasonText(e.reason) + yard::UndoesText(entries, e)), U(e.job), U(moves)});
   }
+  ledger_->resizeRowsToContents();
   items_->resizeColumnsToContents();
   ledger_->resizeColumnsToContents();
 }
@@ -234,6 +282,22 @@ void YardWindow::EditPlace() {
   Refresh();
 }
 
+void YardWindow::UndoSelected() {
+  const int row = ledger_->currentRow();
+  if (row < 0 || row >= static_cast<int>(entries_.size())) return Tell("履歴の行を選んで下さい。");
+  const yard::Entry& e = entries_[static_cast<std::size_t>(row)];
+  const auto y = Open();
+  if (!y) return;
+  std::string back = base::Format(
+      "記録 %lld（%s %s）を取り消すと、次のように戻ります:", static_cast<long long>(e.id),
+      yard::LocalTimeText(e.time).c_str(), yard::ReasonText(e.reason).c_str());
+  for (const yard::Move& m : e.moves) back += "\n  " + yard::MoveText(*y, {m.item, -m.delta});
+  if (!ask_undo(U(back + "\n\n取り消しますか？"))) return;
+  int64_t undo = 0;
+  if (yard::Status s = y->Undo(e.id, undo); !s) return Tell(s.message);
+  Refresh();
+}
+
 YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
     : QObject(&window), main_(window), records_(records) {
   QWidget* panel = window.Grid1()->parentWidget();
@@ -259,9 +323,15 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   menu->addAction(QStringLiteral("計画を確定（在庫を更新）"), this, [this] { CommitPlan(); });
   menu->addAction(QStringLiteral("確定の取り消し"), this, [this] { UndoLastCommit(); });
   ask_commit = [this](const QString& summary) {
-    return QMessageBox::question(&main_, QStringLiteral("計画を確定（在庫を更新）"),
-                                 summary + QStringLiteral("\n\n在庫を更新しますか？")) ==
+    return QMessageBox::question(&main_, QStringLiteral("在庫の更新"),
+                                 QStringLiteral("計画を確定（在庫を更新）\n\n") + summary +
+                                     QStringLiteral("\n\n在庫を更新しますか？")) ==
            QMessageBox::Yes;
+  };
+  ask_replace = [this] {
+    return QMessageBox::question(&main_, QStringLiteral("在庫から"),
+                                 QStringLiteral("素材リストに入力した素材を、在庫の素材に置き換え"
+                                                "ますか？")) == QMessageBox::Yes;
   };
 }
 
@@ -272,14 +342,23 @@ void YardLink::FillFromYard() {
       base::Cp932ToUtf8(base::TrimBlanks(main_.Edit(run::JobField::kMemberName)->Text()));
   const std::string section = yard::CanonicalSection(member);
   if (section.empty()) return Tell("部材名に鋼材名を入れて下さい。");
+  // A stock list typed by hand is replaced only when the user says so.
+  bool typed = false;
+  const run::Grid& stock = *main_.Grid1();
+  for (int r = 1; r < stock.RowCount() && !typed; ++r)
+    for (int c = 1; c < stock.ColCount() && !typed; ++c)
+      typed = base::ParseCellText(stock.Cell(c, r)).length > 1;
+  if (typed && main_.yard_stock.Empty() && !ask_replace()) return;
   const auto y = OpenTheYard();
   if (!y) return;
   std::vector<yard::Item> items;
   if (yard::Status s = y->List(section, items); !s) return Tell(s.message);
-  yard::StockFill fill = yard::FillFromItems(section, items);
+  yard::FillWants wants;
+  wants.shortest_piece = yard::ShortestPiece(*main_.Grid2());
+  yard::StockFill fill = yard::FillFromItems(section, items, wants);
   if (fill.lengths.empty()) return Tell("在庫に " + section + " がありません。");
   yard::WriteStockCells(*main_.Grid1(), fill);
-  main_.yard_stock = {base::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
+  main_.yard_stock = {base::Utf8ToCp932(fill.section), fill.Measured()};
   fill_stock_ = std::move(fill);
   main_.RelayoutGrids();
   main_.SetDataModified(true);

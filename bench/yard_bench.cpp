@@ -93,7 +93,7 @@ void BM_FillJobFromYard(benchmark::State& state) {
       grid.SetCell(static_cast<int>(k % 2) + 1, static_cast<int>(k / 2) + 1,
                    base::Format("%5d.%3lld", l.length, static_cast<long long>(l.count)));
     }
-    form.yard_stock = {base::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
+    form.yard_stock = {base::Utf8ToCp932(fill.section), fill.Measured()};
     benchmark::DoNotOptimize(fill.left_out.size());
   }
 }

@@ -275,6 +275,8 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.commit = true;
     } else if (a == "--yard" && takes(a) && has_value) {
       o.yard = args[++i];
+    } else if (a == "--allow-network-file" && takes(a)) {
+      o.allow_network_file = true;
     } else if (a == "--section" && takes(a) && has_value) {
       o.section = args[++i];
     } else if (a == "--cut-csv" && takes(a) && has_value) {
@@ -427,7 +429,7 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   CommandOptions o;
   if (!ParseOptions(args,
                     {"--precision", "--json", "--save-job", "--csv", "--cut-csv", "--from-yard",
-                     "--yard", "--section", "--commit", "--keep"},
+                     "--yard", "--section", "--commit", "--keep", "--allow-network-file"},
                     o, err))
     return kExitUsage;
   o.list_doubtful_cells = true;
@@ -450,7 +452,9 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     };
   }
   if (const EarlyExit code = OpenAndRun(o, run, err, fill)) {
-    if (*code == kExitRunMessage && o.json) {
+    if (o.json && !yard.status.Ok()) {
+      out << YardStatusJson(yard.status);
+    } else if (*code == kExitRunMessage && o.json) {
       if (run.outcome == run::RunOutcome::kShort)
         out << ShortJson(*run.records);
       else
@@ -469,10 +473,12 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   if (o.commit) {
     yard::Status::Code refused = yard::Status::Code::kOk;
     if (const EarlyExit code = CommitPlan(o, run, yard, entry, refused, err)) {
-      if (o.json)
-        out << "{\"status\": \""
-            << (refused == yard::Status::Code::kChanged ? "yard-changed" : "yard-refused")
-            << "\"}\n";
+      if (o.json) {
+        if (!yard.status.Ok())
+          out << YardStatusJson(yard.status);
+        else
+          out << "{\"status\": \"" << yard::StatusName(refused) << "\"}\n";
+      }
       return *code;
     }
   }

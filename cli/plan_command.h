@@ -43,6 +43,7 @@ struct CommandOptions {
   std::vector<std::string> jobs;     // order: every job named
   bool from_yard = false;            // plan: the stock from the yard
   std::string yard;                  // plan: the yard file (--yard)
+  bool allow_network_file = false;   // plan: a yard on a network drive is read (never changed)
   std::string section;               // plan: the yard's section, when not the member name's
   bool commit = false;               // plan: commit the plan to the yard
 };

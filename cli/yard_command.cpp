@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 
 #include "base/cp932.h"
 #include "base/format.h"
@@ -10,6 +11,8 @@
 #include "job/job_form.h"
 #include "job/safe_file.h"
 #include "job/settings.h"
+#include "yard/history.h"
+#include "yard/sqlite_file.h"
 #include "yard/stock_csv.h"
 
 namespace zarvel::cli {
@@ -19,15 +22,21 @@ using yard::Status;
 const char* const kYardUsage =
     "使い方: zarvel5 yard [--yard FILE] list [鋼材名] [--json|--csv]\n"
     "        zarvel5 yard [--yard FILE] add 鋼材名 長さ 本数 [--offcut] [--location 置場] [--lot "
-    "ロット]\n"
+    "ロット] [--grade 材質]\n"
     "        zarvel5 yard [--yard FILE] take ID 本数\n"
     "        zarvel5 yard [--yard FILE] history [--json]\n"
     "        zarvel5 yard [--yard FILE] undo 記録番号\n"
     "        zarvel5 yard [--yard FILE] import CSV [--replace]\n"
+    "        zarvel5 yard [--yard FILE] check [--json]\n"
+    "        zarvel5 yard [--yard FILE] repair [--yes]\n"
+    "        zarvel5 yard [--yard FILE] backup [控えのファイル]\n"
+    "        zarvel5 yard [--yard FILE] restore 控えのファイル\n"
     "        zarvel5 plan JOB.zv5 --from-yard [--yard FILE] [--section 鋼材名] [--commit] [--keep "
     "MM]\n"
     "在庫ファイルは --yard、環境変数 ZARVEL5_YARD、"
-    "$XDG_DATA_HOME/VADAVAVUR/Zarvel5/yard.sqlite の順に決まります。\n";
+    "$XDG_DATA_HOME/VADAVAVUR/Zarvel5/yard.sqlite の順に決まります。\n"
+    "ネットワーク上のフォルダにある在庫ファイルは、--allow-network-file を付けたときだけ"
+    "読めます（変更はできません）。\n";
 
 namespace {
 
@@ -42,6 +51,12 @@ int Usage(std::ostream& err, const std::string& why = {}) {
 int Fail(std::ostream& err, const Status& s) {
   err << "zarvel5 yard: " << s.message << "\n";
   return YardExitCode(s);
+}
+
+// Refused: the message on err, and with --json the object on out too.
+int Refuse(std::ostream& out, std::ostream& err, const Status& s, bool json) {
+  if (json) out << YardStatusJson(s);
+  return Fail(err, s);
 }
 
 // A whole number within [low, high]; false with a message naming `what`.
@@ -59,7 +74,7 @@ bool WholeNumber(const std::string& text, int64_t low, int64_t high, const char*
 
 std::string ItemJson(const yard::Item& i) {
   return base::Format("{\"id\": %lld, \"section\": ", static_cast<long long>(i.id)) +
-         base::JsonString(i.section) +
+         base::JsonString(i.section) + ", \"grade\": " + base::JsonString(i.grade) +
          base::Format(", \"length\": %d, \"count\": %lld, \"offcut\": %s, \"location\": ", i.length,
                       static_cast<long long>(i.count), i.offcut ? "true" : "false") +
          base::JsonString(i.location) + ", \"lot\": " + base::JsonString(i.lot) +
@@ -70,8 +85,9 @@ std::string ItemsText(const std::vector<yard::Item>& items) {
   if (items.empty()) return "在庫はありません。\n";
   std::string t = "     ID  鋼材名 / 長さ × 本数  種別  置場  ロット  由来\n";
   for (const yard::Item& i : items) {
-    t += base::Format("%7lld  %s / %d × %lld  %s", static_cast<long long>(i.id), i.section.c_str(),
-                      i.length, static_cast<long long>(i.count), i.offcut ? "端材" : "定尺");
+    t += base::Format("%7lld  %s%s%s / %d × %lld  %s", static_cast<long long>(i.id),
+                      i.section.c_str(), i.grade.empty() ? "" : " ", i.grade.c_str(), i.length,
+                      static_cast<long long>(i.count), i.offcut ? "端材" : "定尺");
     t += "  " + (i.location.empty() ? std::string("-") : i.location) + "  " +
          (i.lot.empty() ? std::string("-") : i.lot) + "  " + i.source + "\n";
   }
@@ -84,8 +100,9 @@ std::string HistoryJson(const std::vector<yard::Entry>& entries) {
     const yard::Entry& x = entries[e];
     j += e == 0 ? "\n  " : ",\n  ";
     j += base::Format("{\"id\": %lld, \"time\": ", static_cast<long long>(x.id)) +
-         base::JsonString(x.time) + ", \"reason\": " + base::JsonString(x.reason) +
-         ", \"job\": " + base::JsonString(x.job);
+         base::JsonString(x.time) +
+         ", \"local_time\": " + base::JsonString(yard::LocalTimeText(x.time)) +
+         ", \"reason\": " + base::JsonString(x.reason) + ", \"job\": " + base::JsonString(x.job);
     if (x.undoes != 0) j += base::Format(", \"undoes\": %lld", static_cast<long long>(x.undoes));
     j += ", \"moves\": [";
     for (std::size_t m = 0; m < x.moves.size(); ++m)
@@ -97,20 +114,16 @@ std::string HistoryJson(const std::vector<yard::Entry>& entries) {
   return j + "]}\n";
 }
 
-std::string HistoryText(const std::vector<yard::Entry>& entries) {
+std::string HistoryText(yard::Yard& y, const std::vector<yard::Entry>& entries) {
   if (entries.empty()) return "記録はありません。\n";
   std::string t;
   for (const yard::Entry& x : entries) {
-    t += base::Format("記録 %lld  %s  %s", static_cast<long long>(x.id), x.time.c_str(),
-                      yard::ReasonText(x.reason).c_str());
-    if (x.undoes != 0)
-      t += base::Format("（記録 %lld の取り消し）", static_cast<long long>(x.undoes));
+    t += base::Format("記録 %lld  %s  %s", static_cast<long long>(x.id),
+                      yard::LocalTimeText(x.time).c_str(), yard::ReasonText(x.reason).c_str());
+    t += yard::UndoesText(entries, x);
     if (!x.job.empty()) t += "  " + x.job;
-    t += "\n   ";
-    for (const yard::Move& m : x.moves)
-      t += base::Format(" ID %lld %+lld", static_cast<long long>(m.item),
-                        static_cast<long long>(m.delta));
     t += "\n";
+    for (const yard::Move& m : x.moves) t += "    " + yard::MoveText(y, m) + "\n";
   }
   return t;
 }
@@ -118,8 +131,9 @@ std::string HistoryText(const std::vector<yard::Entry>& entries) {
 struct YardArgs {
   std::string path;
   std::vector<std::string> words;  // the subcommand and its operands
-  bool json = false, csv = false, offcut = false, replace = false;
-  std::string location, lot;
+  bool json = false, csv = false, offcut = false, replace = false, yes = false;
+  bool allow_network_file = false;
+  std::string location, lot, grade;
 };
 
 bool ParseYardArgs(const std::vector<std::string>& args, YardArgs& a, std::string& why) {
@@ -132,6 +146,12 @@ bool ParseYardArgs(const std::vector<std::string>& args, YardArgs& a, std::strin
       a.location = args[++i];
     } else if (w == "--lot" && has_value) {
       a.lot = args[++i];
+    } else if (w == "--grade" && has_value) {
+      a.grade = args[++i];
+    } else if (w == "--yes") {
+      a.yes = true;
+    } else if (w == "--allow-network-file") {
+      a.allow_network_file = true;
     } else if (w == "--json") {
       a.json = true;
     } else if (w == "--csv") {
@@ -154,7 +174,7 @@ int List(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err)
   if (a.words.size() > 2 || (a.json && a.csv)) return Usage(err);
   std::vector<yard::Item> items;
   if (Status s = y.List(a.words.size() == 2 ? a.words[1] : std::string(), items); !s)
-    return Fail(err, s);
+    return Refuse(out, err, s, a.json);
   if (a.json) {
     out << "{\"items\": [";
     for (std::size_t i = 0; i < items.size(); ++i)
@@ -184,6 +204,7 @@ int Add(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) 
   n.offcut = a.offcut;
   n.location = a.location;
   n.lot = a.lot;
+  n.grade = a.grade;
   n.source = "購入";
   c.adds.push_back(n);
   int64_t entry = 0;
@@ -215,8 +236,8 @@ int Take(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err)
 int History(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
   if (a.words.size() != 1) return Usage(err);
   std::vector<yard::Entry> entries;
-  if (Status s = y.History(entries); !s) return Fail(err, s);
-  out << (a.json ? HistoryJson(entries) : HistoryText(entries));
+  if (Status s = y.History(entries); !s) return Refuse(out, err, s, a.json);
+  out << (a.json ? HistoryJson(entries) : HistoryText(y, entries));
   return kExitPlanned;
 }
 
@@ -261,7 +282,57 @@ int Import(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& er
   return kExitPlanned;
 }
 
+// The yard's rule checked over the whole yard.
+int Check(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() != 1) return Usage(err);
+  std::vector<yard::Mismatch> mismatches;
+  const Status s = y.Check(mismatches);
+  if (!s) return Refuse(out, err, s, a.json);
+  out << (a.json ? std::string("{\"status\": \"ok\"}\n")
+                 : std::string("在庫の本数はすべて記録と合っています。\n"));
+  return kExitPlanned;
+}
+
+// Shows what a repair writes; writes it only with --yes (the user's confirmation).
+int Repair(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() != 1) return Usage(err);
+  std::vector<yard::Mismatch> mismatches;
+  if (Status s = y.Check(mismatches); !s && s.code != Code::kMismatch) return Fail(err, s);
+  if (mismatches.empty()) {
+    out << "在庫の本数はすべて記録と合っています。直すものはありません。\n";
+    return kExitPlanned;
+  }
+  std::string t = "記録と合わない在庫:\n";
+  for (const yard::Mismatch& m : mismatches) {
+    yard::Item i;
+    const std::string what = y.Get(m.item, i) ? base::Format("%s %d mm %s", i.section.c_str(),
+                                                             i.length, i.offcut ? "端材" : "定尺")
+                                              : std::string("-");
+    t += base::Format(
+        "  在庫 ID %lld  %s  ファイルの本数 %lld、記録の本数 %lld → %lld 本とし、"
+        "差 %+lld 本を記録します\n",
+        static_cast<long long>(m.item), what.c_str(), static_cast<long long>(m.count),
+        static_cast<long long>(m.ledger), static_cast<long long>(std::max<int64_t>(m.count, 0)),
+        static_cast<long long>(std::max<int64_t>(m.count, 0) - m.ledger));
+  }
+  out << t;
+  if (!a.yes) {
+    out << "今の本数を正しいものとして記録を直すには zarvel5 yard repair --yes を、"
+           "控えの本数に戻すには zarvel5 yard restore 控えのファイル を実行して下さい。\n";
+    return kExitRunMessage;
+  }
+  int64_t entry = 0;
+  if (Status s = y.Repair(mismatches, entry); !s) return Fail(err, s);
+  out << base::Format("記録を直しました（記録 %lld）。\n", static_cast<long long>(entry));
+  return kExitPlanned;
+}
+
 }  // namespace
+
+std::string YardStatusJson(const Status& s) {
+  return std::string("{\"status\": \"") + yard::StatusName(s.code) +
+         "\", \"message\": " + base::JsonString(s.message) + "}\n";
+}
 
 int YardExitCode(const Status& s) {
   switch (s.code) {
@@ -271,6 +342,10 @@ int YardExitCode(const Status& s) {
     case Code::kRefused:
     case Code::kReadOnly:
     case Code::kBusy:
+    case Code::kMismatch:
+    case Code::kDiskFull:
+    case Code::kNetwork:
+    case Code::kCancelled:
       return kExitRunMessage;
     default:
       return kExitUsage;
@@ -287,6 +362,26 @@ int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std:
   if (!ParseYardArgs(args, a, why)) return Usage(err, why);
   if (a.words.empty()) return Usage(err);
   const std::string& command = a.words[0];
+  const std::string path = yard::YardPath(a.path);
+  const yard::OpenOptions options = YardOptions(err, a.allow_network_file);
+  if (command == "backup") {
+    if (a.words.size() > 2) return Usage(err);
+    const std::string copy = a.words.size() == 2 ? a.words[1] : yard::TimedBackupName(path);
+    if (Status s = yard::BackUpYard(path, copy, options); !s) return Fail(err, s);
+    out << "在庫ファイルの控えを作りました: " << copy << "\n";
+    return kExitPlanned;
+  }
+  if (command == "restore") {
+    if (a.words.size() != 2) return Usage(err);
+    int64_t entry = 0;
+    std::string saved;
+    if (Status s = yard::RestoreYard(path, a.words[1], entry, saved, options); !s)
+      return Fail(err, s);
+    if (!saved.empty()) out << "戻す前の在庫ファイルを控えました: " << saved << "\n";
+    out << base::Format("在庫を %s の時点に戻しました（記録 %lld）。\n", a.words[1].c_str(),
+                        static_cast<long long>(entry));
+    return kExitPlanned;
+  }
   int (*run)(yard::Yard&, const YardArgs&, std::ostream&, std::ostream&) =
       command == "list"      ? List
       : command == "add"     ? Add
@@ -294,18 +389,35 @@ int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std:
       : command == "history" ? History
       : command == "undo"    ? Undo
       : command == "import"  ? Import
+      : command == "check"   ? Check
+      : command == "repair"  ? Repair
                              : nullptr;
   if (run == nullptr) return Usage(err, "知らない操作です: " + command);
   Status s;
-  auto y = yard::OpenYard(yard::YardPath(a.path), s);
-  if (!y) return Fail(err, s);
+  auto y = yard::OpenYard(path, s, options);
+  if (!y) return Refuse(out, err, s, a.json);
+  // Reading goes on while changes are refused (a read-only file, a ledger in doubt); the user
+  // hears why.
+  if (run != Check && run != Repair && !y->ReadOnlyReason().empty())
+    err << "zarvel5 yard: " << y->ReadOnlyReason() << "\n";
   return run(*y, a, out, err);
+}
+
+yard::OpenOptions YardOptions(std::ostream& err, bool allow_network_file) {
+  yard::OpenOptions o;
+  o.allow_network_file = allow_network_file;
+  o.waiting = [&err] {
+    err << "zarvel5: 在庫ファイルを他のプログラムが使用中です。空くまで最大 10 秒待ちます…\n"
+        << std::flush;
+    return true;
+  };
+  return o;
 }
 
 EarlyExit FillStockFromYard(const CommandOptions& o, job::JobForm& form, YardStock& stock,
                             std::ostream& err) {
-  Status s;
-  stock.yard = yard::OpenYard(yard::YardPath(o.yard), s);
+  Status& s = stock.status;
+  stock.yard = yard::OpenYard(yard::YardPath(o.yard), s, YardOptions(err, o.allow_network_file));
   if (!stock.yard) return Fail(err, s);
   const std::string member =
       base::Cp932ToUtf8(base::TrimBlanks(form.Field(run::JobField::kMemberName).Text()));
@@ -315,8 +427,11 @@ EarlyExit FillStockFromYard(const CommandOptions& o, job::JobForm& form, YardSto
     return kExitUsage;
   }
   std::vector<yard::Item> items;
-  if (Status listed = stock.yard->List(section, items); !listed) return Fail(err, listed);
-  stock.fill = yard::FillFromItems(section, items);
+  if (s = stock.yard->List(section, items); !s) return Fail(err, s);
+  // Offcuts the job's pieces cannot use are the first left out of a full grid.
+  yard::FillWants wants;
+  wants.shortest_piece = yard::ShortestPiece(form.CutGrid());
+  stock.fill = yard::FillFromItems(section, items, wants);
   if (stock.fill.lengths.empty()) {
     err << "zarvel5: 在庫に " << section << " がありません。\n";
     return kExitRunMessage;
@@ -324,7 +439,7 @@ EarlyExit FillStockFromYard(const CommandOptions& o, job::JobForm& form, YardSto
   if (const std::string note = yard::LeftOutMessage(stock.fill); !note.empty())
     err << "zarvel5: " << note << "\n";
   yard::WriteStockCells(form.StockGrid(), stock.fill);
-  form.yard_stock = {base::Utf8ToCp932(stock.fill.section), stock.fill.MeasuredLengths()};
+  form.yard_stock = {base::Utf8ToCp932(stock.fill.section), stock.fill.Measured()};
   return std::nullopt;
 }
 
@@ -344,6 +459,7 @@ EarlyExit CommitPlan(const CommandOptions& o, const JobRun& run, YardStock& stoc
   }
   if (Status s = stock.yard->Apply(change, entry); !s) {
     refused = s.code;
+    stock.status = s;
     err << "zarvel5: " << s.message << "\n";
     return YardExitCode(s);
   }

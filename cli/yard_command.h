@@ -20,6 +20,9 @@ extern const char* const kYardUsage;
 // value or an unreadable file (exit 2).
 int YardExitCode(const yard::Status& status);
 
+// How the commands open the yard: a wait for a busy file is told on `err`.
+yard::OpenOptions YardOptions(std::ostream& err, bool allow_network_file = false);
+
 int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The yard as "plan --from-yard" uses it: opened, its stock for the job's section written into
@@ -28,7 +31,11 @@ int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std:
 struct YardStock {
   std::unique_ptr<yard::Yard> yard;
   yard::StockFill fill;
+  yard::Status status;  // why the yard could not be opened or read
 };
+
+// A yard's refusal as --json prints it: {"status": "yard-busy", "message": "..."}.
+std::string YardStatusJson(const yard::Status& status);
 EarlyExit FillStockFromYard(const CommandOptions& options, job::JobForm& form, YardStock& stock,
                             std::ostream& err);
 

@@ -51,17 +51,24 @@ TEST_F(YardGuiTest, FillRunCommitAndUndo) {
     auto y = yard::OpenYard(temp.File("yard.sqlite"), s);
     yard::Change c;
     c.reason = "add";
-    c.adds.push_back({"C-100x50x5x7.5", 6000, 4, false, "", "", "購入"});
-    c.adds.push_back({"C-100x50x5x7.5", 2600, 1, true, "", "", "購入"});
+    c.adds.push_back({"C-100x50x5x7.5", 6000, 4, false, "A-1", "M5", "購入", ""});
+    c.adds.push_back({"C-100x50x5x7.5", 2600, 1, true, "B-2", "R9", "購入", ""});
     int64_t entry = 0;
     ASSERT_TRUE(y->Apply(c, entry));
   }
   window->Edit(run::JobField::kMemberName)->SetText(base::Lit("C-100×50×5×7.5 胴縁"));
+  // A stock list typed by hand is kept unless the user says to replace it.
+  window->Grid1()->SetCell(1, 1, " 5500.  2");
+  int asked_replace = 0;
+  link->ask_replace = [&] { return ++asked_replace > 1; };
   link->FillButton()->click();
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), " 5500.  2");
+  link->FillButton()->click();
+  EXPECT_EQ(asked_replace, 2);
   EXPECT_EQ(window->Grid1()->Cell(1, 1), " 2600.  1");
   EXPECT_EQ(window->Grid1()->Cell(window->VerticalOrder() ? 1 : 2, window->VerticalOrder() ? 2 : 1),
             " 6000.  4");
-  EXPECT_EQ(window->yard_stock.measured, std::vector<int32_t>{2600});
+  EXPECT_EQ(window->yard_stock.measured, (std::vector<optimiser::MeasuredBars>{{2600, 1}}));
   window->Grid2()->SetCell(1, 1, " 2590.  3");  // one on the offcut, two on a 6000 bar
   window->RunButton()->click();
   ASSERT_TRUE(window->Planned());
@@ -71,7 +78,11 @@ TEST_F(YardGuiTest, FillRunCommitAndUndo) {
     return true;
   };
   link->CommitPlan();
-  EXPECT_TRUE(asked.contains(QStringLiteral("取り出す素材: 2600×1 6000×1"))) << asked.toStdString();
+  // Each bar with its place and lot, for the saw operator.
+  EXPECT_TRUE(asked.contains(QStringLiteral("2600 mm × 1 本（端材、置場 B-2、ロット R9）")))
+      << asked.toStdString();
+  EXPECT_TRUE(asked.contains(QStringLiteral("6000 mm × 1 本（定尺、置場 A-1、ロット M5）")))
+      << asked.toStdString();
   ASSERT_NE(link->LastCommit(), 0);
   std::vector<yard::Item> items = Items();
   ASSERT_EQ(items.size(), 1u);  // the 6000 bars left; the remnant (807) is below the keep length
@@ -87,7 +98,7 @@ TEST_F(YardGuiTest, TheYardWindowAddsTakesPlacesAndFilters) {
   YardWindow w;
   for (const char* section : {"H200x100x5.5x8", "IPE 300"}) {
     w.ask_new_item = [&] {
-      return std::optional<yard::NewItem>({section, 6000, 5, false, "", "", "購入"});
+      return std::optional<yard::NewItem>({section, 6000, 5, false, "", "", "購入", ""});
     };
     w.AddItem();
   }
@@ -105,7 +116,28 @@ TEST_F(YardGuiTest, TheYardWindowAddsTakesPlacesAndFilters) {
   EXPECT_EQ(w.Items()->item(0, 5)->text(), QStringLiteral("B-2"));
   EXPECT_EQ(w.Items()->item(0, 6)->text(), QStringLiteral("K77"));
   ASSERT_EQ(w.Ledger()->rowCount(), 3);  // the take first: the newest on top
-  EXPECT_EQ(w.Ledger()->item(0, 4)->text(), QStringLiteral("1 -2"));
+  EXPECT_EQ(w.Ledger()->item(0, 4)->text(),
+            QStringLiteral("H-200×100×5.5×8 6000 mm 定尺 置場 B-2 ロット K77 -2 本"));
+  EXPECT_FALSE(w.Ledger()->item(0, 1)->text().contains(QLatin1Char('T')));  // local time
+  // Any entry can be undone, after a confirmation that lists what comes back.
+  QString shown;
+  w.ask_undo = [&](const QString& summary) {
+    shown = summary;
+    return true;
+  };
+  w.Ledger()->setCurrentCell(2, 0);  // the first add
+  w.UndoSelected();
+  EXPECT_TRUE(
+      shown.contains(QStringLiteral("H-200×100×5.5×8 6000 mm 定尺 置場 B-2 ロット K77 -5 本")))
+      << shown.toStdString();
+  ASSERT_EQ(w.Ledger()->rowCount(), 3);  // refused: two of its bars were taken since
+  EXPECT_EQ(messages.size(), 1u);
+  messages.clear();
+  w.Ledger()->setCurrentCell(1, 0);  // the second add
+  w.UndoSelected();
+  ASSERT_EQ(w.Ledger()->rowCount(), 4);
+  EXPECT_TRUE(w.Ledger()->item(0, 2)->text().contains(QStringLiteral("（記録 2 ")))
+      << w.Ledger()->item(0, 2)->text().toStdString();
   w.Filter()->setText(QStringLiteral("ＩＰＥ"));  // no part of a name: nothing listed
   EXPECT_EQ(w.Items()->rowCount(), 0);
   w.Filter()->setText(QStringLiteral("H-200x100x5.5x8"));
