@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <QApplication>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "app/main_window.h"
 #include "app/message.h"
@@ -143,6 +148,43 @@ TEST_F(YardGuiTest, TheYardWindowAddsTakesPlacesAndFilters) {
   w.Filter()->setText(QStringLiteral("H-200x100x5.5x8"));
   EXPECT_EQ(w.Items()->rowCount(), 1);
   EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(YardGuiTest, AWaitForABusyYardShowsTheCursorAndALineAndCanBeStopped) {
+  ASSERT_FALSE(Items().size());  // makes the yard
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(temp.File("yard.sqlite").c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  YardWindow w;
+  w.ask_new_item = [] {
+    return std::optional<yard::NewItem>({"H200x100x5.5x8", 6000, 5, false, "", "", "購入", ""});
+  };
+  bool busy_cursor = false;
+  QString line;
+  // While the yard waits, the user clicks the line's button.
+  std::function<void()> stop = [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QProgressDialog*>(top);
+      if (dialog == nullptr || !dialog->isVisible()) continue;
+      busy_cursor = QApplication::overrideCursor() != nullptr &&
+                    QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+      line = dialog->labelText();
+      for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        QTest::mouseClick(b, Qt::LeftButton);
+      return;
+    }
+    QTimer::singleShot(20, stop);
+  };
+  QTimer::singleShot(20, stop);
+  w.AddItem();
+  sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  EXPECT_TRUE(busy_cursor);
+  EXPECT_TRUE(line.contains(QStringLiteral("使用中"))) << line.toStdString();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // given back when the wait ends
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("待つのをやめました"), std::string::npos) << messages[0];
+  EXPECT_TRUE(Items().empty());
 }
 
 }  // namespace
