@@ -216,9 +216,9 @@ TEST_F(YardCommandTest, ACommittedPlanTakesItsBarsAndKeepsItsRemnantsThenUndoes)
   ASSERT_EQ(Yard({"undo", "3"}), kExitPlanned) << err.str();
   ASSERT_EQ(Yard({"list", "--csv"}), kExitPlanned);
   EXPECT_EQ(out.str(),
-            "id,section,length,count,offcut,location,lot,source\r\n"
-            "1,H-200×100×5.5×8,6000,5,0,,,購入\r\n"
-            "2,H-200×100×5.5×8,4000,1,1,,,購入\r\n");
+            "id,section,length,count,offcut,location,lot,source,grade\r\n"
+            "1,H-200×100×5.5×8,6000,5,0,,,購入,\r\n"
+            "2,H-200×100×5.5×8,4000,1,1,,,購入,\r\n");
 }
 
 TEST_F(YardCommandTest, TheOrderTakesTheYardsBarsBeforeItBuys) {
@@ -256,15 +256,16 @@ TEST_F(YardCommandTest, BadWordsGetTheirReasonAndTheYardKeepsItsItems) {
 
 TEST_F(YardCommandTest, ImportAddsOrReplacesTheSectionsItNames) {
   testing::WriteBytes(temp.File("count.csv"),
-                      "鋼材名,長さ,本数,端材,置場\r\nH-200x100x5.5x8,6000,3,0,A\r\n"
-                      "\"IPE 300\",12000,1,,B\r\n");
+                      "鋼材名,長さ,本数,端材,置場,材質\r\nH-200x100x5.5x8,6000,3,0,A,ss400\r\n"
+                      "\"IPE 300\",12000,1,,B,\r\n");
   ASSERT_EQ(Yard({"add", "H-200x100x5.5x8", "9000", "2"}), kExitPlanned);
   ASSERT_EQ(Yard({"import", temp.File("count.csv")}), kExitPlanned) << err.str();
   ASSERT_EQ(Yard({"import", temp.File("count.csv"), "--replace"}), kExitPlanned) << err.str();
   ASSERT_EQ(Yard({"list"}), kExitPlanned);
   // The 9000 bars are gone, the 6000 counted once, not twice.
   EXPECT_EQ(out.str().find("9000"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("6000 × 3  定尺  A"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("H-200×100×5.5×8 SS400 / 6000 × 3  定尺  A"), std::string::npos)
+      << out.str();
   for (const char* bad : {"H-200x100x5.5x8,long,1\n", "H-200x100x5.5x8,6000,-4\n"}) {
     testing::WriteBytes(temp.File("bad.csv"), std::string("H-200x100x5.5x8,6000,3\n") + bad);
     EXPECT_EQ(Yard({"import", temp.File("bad.csv")}), kExitUsage);

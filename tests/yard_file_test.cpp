@@ -305,6 +305,13 @@ TEST_F(YardFileTest, EachFailureHasItsOwnStatusAndAJapaneseSentence) {
     EXPECT_EQ(Take(*y, 1, 1).code, Code::kReadOnly);
   }
   fs::permissions(temp.path(), fs::perms::owner_all);
+  // A folder that cannot be made: named in Japanese, not by the system's English.
+  testing::WriteBytes(temp.File("plain"), "x");
+  Status folder;
+  EXPECT_EQ(OpenYard(temp.File("plain/yard.sqlite"), folder), nullptr);
+  EXPECT_EQ(folder.code, Code::kFailed);
+  EXPECT_NE(folder.message.find("フォルダ"), std::string::npos) << folder.message;
+  EXPECT_EQ(folder.message.find("directory"), std::string::npos) << folder.message;
   // A full disk, as a file size limit shows it to SQLite: its own status, the yard unchanged.
   const pid_t pid = fork();
   if (pid == 0) {
