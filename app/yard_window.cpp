@@ -306,6 +306,14 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   fill_->setFocusPolicy(Qt::NoFocus);
   fill_->show();
   connect(fill_, &QPushButton::clicked, this, [this] { FillFromYard(); });
+  // Stock cells whose length has measured offcuts carry a corner mark and say how many.
+  window.Grid1()->cell_marked = [this](int col, int row) { return MeasuredBars(col, row) > 0; };
+  window.Grid1()->cell_hint = [this](int col, int row) {
+    const long long bars = MeasuredBars(col, row);
+    return bars == 0
+               ? QString()
+               : QStringLiteral("在庫の端材（実測）%1 本：素材の余裕なしで計算します").arg(bars);
+  };
   // A cleared stock list is typed by hand again.
   connect(window.ClearStockButton(), &QPushButton::clicked, this, [this] {
     main_.yard_stock = {};
@@ -336,6 +344,16 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
 }
 
 YardLink::~YardLink() = default;
+
+long long YardLink::MeasuredBars(int col, int row) const {
+  const int32_t length = base::ParseCellText(main_.Grid1()->Cell(col, row)).length;
+  for (const optimiser::MeasuredBars& m : main_.yard_stock.measured)
+    if (m.length == length && length > 1) {
+      const long long cell = base::ParseCellText(main_.Grid1()->Cell(col, row)).count;
+      return std::min(m.bars, cell);
+    }
+  return 0;
+}
 
 void YardLink::FillFromYard() {
   const std::string member =

@@ -67,6 +67,8 @@ class YardLink final : public QObject {
   void UndoLastCommit();
 
   QPushButton* FillButton() const { return fill_; }
+  // The bars of a stock cell that are measured offcuts from the yard (0: none).
+  long long MeasuredBars(int col, int row) const;
   YardWindow* Window() const { return window_.get(); }
   int64_t LastCommit() const { return last_commit_; }
   // Replaceable for tests: whether the user confirms the commit summarised (UTF-8), and

@@ -74,6 +74,11 @@ TEST_F(YardGuiTest, FillRunCommitAndUndo) {
   EXPECT_EQ(window->Grid1()->Cell(window->VerticalOrder() ? 1 : 2, window->VerticalOrder() ? 2 : 1),
             " 6000.  4");
   EXPECT_EQ(window->yard_stock.measured, (std::vector<optimiser::MeasuredBars>{{2600, 1}}));
+  // The grid shows which cells are measured offcuts.
+  EXPECT_TRUE(window->Grid1()->cell_marked(1, 1));
+  EXPECT_FALSE(window->Grid1()->cell_marked(window->VerticalOrder() ? 1 : 2,
+                                            window->VerticalOrder() ? 2 : 1));
+  EXPECT_TRUE(window->Grid1()->cell_hint(1, 1).contains(QStringLiteral("端材（実測）1 本")));
   window->Grid2()->SetCell(1, 1, " 2590.  3");  // one on the offcut, two on a 6000 bar
   window->RunButton()->click();
   ASSERT_TRUE(window->Planned());
