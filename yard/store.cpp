@@ -327,8 +327,9 @@ class SqliteYard final : public Yard {
     if (announced_ && options_.waited) options_.waited();
     return s;
   }
-  // Before a change: writable, the ledger sound, and the day's copy made.
-  Status BeforeChange();
+  // Before a change: writable, the ledger sound (unless it is the repair), and the day's copy
+  // made.
+  Status BeforeChange(bool repair = false);
   // Inside a change's transaction: the file's own check and the yard's rule.
   Status CheckInside();
   Status MismatchStatus(const std::vector<Mismatch>& mismatches) const;
@@ -564,9 +565,9 @@ Status SqliteYard::CheckInside() {
   return s;
 }
 
-Status SqliteYard::BeforeChange() {
+Status SqliteYard::BeforeChange(bool repair) {
   if (!read_only_.empty()) return Status::Error(Code::kReadOnly, read_only_);
-  if (!mismatch_.empty()) return Status::Error(Code::kMismatch, mismatch_);
+  if (!mismatch_.empty() && !repair) return Status::Error(Code::kMismatch, mismatch_);
   return Guard([&]() -> Status {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -747,8 +748,8 @@ Status SqliteYard::Revision(int64_t& revision) {
 }
 
 Status SqliteYard::Repair(const std::vector<Mismatch>& confirmed, int64_t& entry) {
-  if (!read_only_.empty()) return Status::Error(Code::kReadOnly, read_only_);
   if (confirmed.empty()) return Status::Error(Code::kInvalid, "直す在庫がありません。");
+  if (Status s = BeforeChange(true); !s) return s;
   return Guard([&]() -> Status {
     sql::WriteTransaction transaction(db_);
     if (FindMismatches() != confirmed) return Status::Error(Code::kChanged, kChangedMessage);
