@@ -10,6 +10,7 @@
 #include "base/format.h"
 #include "base/numbers.h"
 #include "catalog/sections.h"
+#include "cli/yard_command.h"
 #include "job/job_form.h"
 #include "job/safe_file.h"
 #include "report/labels.h"
@@ -268,7 +269,10 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
     open.allow_network_file = options.allow_network_file;  // the order only reads the yard
     yard_stock.store = yard::OpenYard(yard::YardPath(options.yard), s, open);
     if (yard_stock.store) s = yard_stock.store->List("", yard_stock.items);
-    if (!s) order.yard_message = s.message;
+    if (!s) {
+      order.yard_message = s.message;
+      order.yard_status = s;
+    }
   }
   std::vector<std::string> keys;  // one per member
   std::vector<std::pair<job::FileId, std::string>> seen;
@@ -503,8 +507,9 @@ int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std
       return *code;
   const Order order = BuildOrder(o, &err);
   if (!order.yard_message.empty()) {
+    if (o.json) out << YardStatusJson(order.yard_status);
     err << "zarvel5: " << order.yard_message << "\n";
-    return kExitUsage;
+    return YardExitCode(order.yard_status);
   }
   int code = kExitPlanned;
   for (const OrderJob& job : order.jobs) {

@@ -169,7 +169,14 @@ TEST_F(YardCommandTest, JsonAlwaysGivesAnObjectWithTheYardsOwnStatus) {
   EXPECT_EQ(out.str().rfind("{\"status\": \"yard-damaged\", \"message\": \"", 0), 0u) << out.str();
   EXPECT_EQ(Plan({job, "--from-yard", "--yard", yard, "--json"}), kExitUsage);
   EXPECT_EQ(out.str().rfind("{\"status\": \"yard-damaged\"", 0), 0u) << out.str();
+  out.str("");
+  EXPECT_EQ(RunOrderCommand({job, "--from-yard", "--yard", yard, "--json"}, out, err), kExitUsage);
+  EXPECT_EQ(out.str().rfind("{\"status\": \"yard-damaged\"", 0), 0u) << out.str();
   EXPECT_EQ(testing::ReadBytes(yard), "");
+  // A wait for a busy file is said on stderr.
+  std::ostringstream said;
+  ASSERT_TRUE(YardOptions(said).waiting());
+  EXPECT_NE(said.str().find("空くまで最大 10 秒待ちます"), std::string::npos) << said.str();
 }
 
 TEST_F(YardCommandTest, TheJobRemembersItsMeasuredStock) {
