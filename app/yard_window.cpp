@@ -330,11 +330,16 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   menu->addSeparator();
   menu->addAction(QStringLiteral("計画を確定（在庫を更新）"), this, [this] { CommitPlan(); });
   menu->addAction(QStringLiteral("確定の取り消し"), this, [this] { UndoLastCommit(); });
+  menu->addSeparator();
+  menu->addAction(QStringLiteral("点検・修復…"), this, [this] { CheckAndRepair(); });
   ask_commit = [this](const QString& summary) {
     return QMessageBox::question(&main_, QStringLiteral("在庫の更新"),
                                  QStringLiteral("計画を確定（在庫を更新）\n\n") + summary +
                                      QStringLiteral("\n\n在庫を更新しますか？")) ==
            QMessageBox::Yes;
+  };
+  ask_repair = [this](const QString& summary) {
+    return QMessageBox::question(&main_, QStringLiteral("在庫の点検"), summary) == QMessageBox::Yes;
   };
   ask_replace = [this] {
     return QMessageBox::question(&main_, QStringLiteral("在庫から"),
@@ -408,6 +413,24 @@ void YardLink::CommitPlan() {
   last_commit_ = entry;
   fill_stock_ = {};  // the counts it saw are gone: a second commit reads the yard again
   Tell(base::Format("在庫を更新しました（記録 %lld）。", static_cast<long long>(entry)), false);
+  if (window_ && window_->isVisible()) window_->Refresh();
+}
+
+void YardLink::CheckAndRepair() {
+  const auto y = OpenTheYard();
+  if (!y) return;
+  std::vector<yard::Mismatch> mismatches;
+  if (yard::Status s = y->Check(mismatches); !s && s.code != yard::Status::Code::kMismatch)
+    return Tell(s.message);
+  if (mismatches.empty()) return Tell("在庫の本数はすべて記録と合っています。", false);
+  if (!ask_repair(U(yard::RepairText(*y, mismatches) +
+                    "\n今の本数を正しいものとして、記録を直しますか？\n"
+                    "（本数のほうが違うときは「いいえ」を選び、zarvel5 yard restore で"
+                    "控えから戻して下さい。）")))
+    return;
+  int64_t entry = 0;
+  if (yard::Status s = y->Repair(mismatches, entry); !s) return Tell(s.message);
+  Tell(base::Format("記録を直しました（記録 %lld）。", static_cast<long long>(entry)), false);
   if (window_ && window_->isVisible()) window_->Refresh();
 }
 

@@ -65,6 +65,8 @@ class YardLink final : public QObject {
   void CommitPlan();
   // Undoes the commit made last from this window.
   void UndoLastCommit();
+  // "点検・修復…": the yard's counts against its ledger; a repair once the user confirms it.
+  void CheckAndRepair();
 
   QPushButton* FillButton() const { return fill_; }
   // The bars of a stock cell that are measured offcuts from the yard (0: none).
@@ -75,6 +77,7 @@ class YardLink final : public QObject {
   // whether a stock list typed by hand may be replaced by the yard's.
   std::function<bool(const QString& summary)> ask_commit;
   std::function<bool()> ask_replace;
+  std::function<bool(const QString& summary)> ask_repair;
 
  private:
   MainWindow& main_;

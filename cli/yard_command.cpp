@@ -302,20 +302,7 @@ int Repair(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& er
     out << "在庫の本数はすべて記録と合っています。直すものはありません。\n";
     return kExitPlanned;
   }
-  std::string t = "記録と合わない在庫:\n";
-  for (const yard::Mismatch& m : mismatches) {
-    yard::Item i;
-    const std::string what = y.Get(m.item, i) ? base::Format("%s %d mm %s", i.section.c_str(),
-                                                             i.length, i.offcut ? "端材" : "定尺")
-                                              : std::string("-");
-    t += base::Format(
-        "  在庫 ID %lld  %s  ファイルの本数 %lld、記録の本数 %lld → %lld 本とし、"
-        "差 %+lld 本を記録します\n",
-        static_cast<long long>(m.item), what.c_str(), static_cast<long long>(m.count),
-        static_cast<long long>(m.ledger), static_cast<long long>(std::max<int64_t>(m.count, 0)),
-        static_cast<long long>(std::max<int64_t>(m.count, 0) - m.ledger));
-  }
-  out << t;
+  out << yard::RepairText(y, mismatches);
   if (!a.yes) {
     out << "今の本数を正しいものとして記録を直すには zarvel5 yard repair --yes を、"
            "控えの本数に戻すには zarvel5 yard restore 控えのファイル を実行して下さい。\n";

@@ -155,6 +155,39 @@ TEST_F(YardGuiTest, TheYardWindowAddsTakesPlacesAndFilters) {
   EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(YardGuiTest, ACountChangedBehindTheYardsBackIsRepairedOnceConfirmed) {
+  {
+    yard::Status s;
+    auto y = yard::OpenYard(temp.File("yard.sqlite"), s);
+    yard::Change c;
+    c.reason = "add";
+    c.adds.push_back({"C-100x50x5x7.5", 6000, 4, false, "", "", "購入", ""});
+    int64_t entry = 0;
+    ASSERT_TRUE(y->Apply(c, entry));
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(temp.File("yard.sqlite").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "UPDATE items SET count = 9", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  QString shown;
+  bool confirm = false;
+  link->ask_repair = [&](const QString& summary) {
+    shown = summary;
+    return confirm;
+  };
+  for (const bool yes : {false, true}) {
+    confirm = yes;
+    link->CheckAndRepair();
+    EXPECT_TRUE(shown.contains(QStringLiteral("ファイルの本数 9、記録の本数 4")))
+        << shown.toStdString();
+  }
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("記録を直しました"), std::string::npos) << messages[0];
+  link->CheckAndRepair();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(messages[1].find("すべて記録と合っています"), std::string::npos) << messages[1];
+}
+
 TEST_F(YardGuiTest, AWaitForABusyYardShowsTheCursorAndALineAndCanBeStopped) {
   ASSERT_FALSE(Items().size());  // makes the yard
   sqlite3* holder = nullptr;

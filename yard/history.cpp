@@ -30,4 +30,23 @@ std::string UndoesText(const std::vector<Entry>& entries, const Entry& e) {
   return t + " の取り消し）";
 }
 
+std::string RepairText(Yard& yard, const std::vector<Mismatch>& mismatches) {
+  std::string t = "記録と合わない在庫:\n";
+  for (const Mismatch& m : mismatches) {
+    Item i;
+    const std::string what =
+        yard.Get(m.item, i)
+            ? base::Format("%s %d mm %s", i.section.c_str(), i.length, i.offcut ? "端材" : "定尺")
+            : std::string("-");
+    const int64_t kept = std::max<int64_t>(m.count, 0);
+    t += base::Format(
+        "  在庫 ID %lld  %s  ファイルの本数 %lld、記録の本数 %lld → %lld 本とし、"
+        "差 %+lld 本を記録します\n",
+        static_cast<long long>(m.item), what.c_str(), static_cast<long long>(m.count),
+        static_cast<long long>(m.ledger), static_cast<long long>(kept),
+        static_cast<long long>(kept - m.ledger));
+  }
+  return t;
+}
+
 }  // namespace zarvel::yard

@@ -16,4 +16,7 @@ std::string MoveText(Yard& yard, const Move& move);
 // "（記録 12 2026-12-08 09:15 計画の確定 の取り消し）" for an undo, else empty.
 std::string UndoesText(const std::vector<Entry>& entries, const Entry& entry);
 
+// What a repair of `mismatches` writes, one line an item, for the user to confirm (UTF-8).
+std::string RepairText(Yard& yard, const std::vector<Mismatch>& mismatches);
+
 }  // namespace zarvel::yard
