@@ -264,8 +264,11 @@ Header ReadHeader(const std::string& path, std::uintmax_t size) {
   };
   const uint32_t pages = word(28);
   if (page_size < 512 || size % page_size != 0) return Header::kCut;
-  // The page count is kept only while the change counter matches its "valid for" number.
-  if (word(92) == word(24) && pages > 0 && size < std::uintmax_t{pages} * page_size)
+  // The page count is kept only while the change counter matches its "valid for" number, and a
+  // WAL beside the file may still hold pages a checkpoint was writing back.
+  std::error_code ec;
+  const bool wal = fs::file_size(path + "-wal", ec) > 0 && !ec;
+  if (!wal && word(92) == word(24) && pages > 0 && size < std::uintmax_t{pages} * page_size)
     return Header::kCut;
   return Header::kSound;
 }
