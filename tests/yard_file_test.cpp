@@ -215,6 +215,7 @@ TEST_F(YardFileTest, ARestoreGivesTheCopysCountsAndIsItselfALedgerEntry) {
   const std::string copy = temp.File("kept.bak");
   ASSERT_TRUE(BackUpYard(path, copy));
   EXPECT_EQ(BackUpYard(path, copy).code, Code::kInvalid);  // never over a file
+  const std::string copy_bytes = testing::ReadBytes(copy);
   ASSERT_TRUE(Take(*y, 1, 3));
   y.reset();
   // Restored over the yard as it stands, and over a yard damaged beyond opening.
@@ -235,6 +236,7 @@ TEST_F(YardFileTest, ARestoreGivesTheCopysCountsAndIsItselfALedgerEntry) {
     EXPECT_EQ(history.back().id, entry);
     EXPECT_EQ(history.back().reason, "restore");
     EXPECT_EQ(history.back().job, "kept.bak");
+    EXPECT_EQ(testing::ReadBytes(copy), copy_bytes);  // the copy is only read
     std::vector<Mismatch> mismatches;
     EXPECT_TRUE(y->Check(mismatches));
     y.reset();

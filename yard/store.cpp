@@ -277,6 +277,9 @@ class SqliteYard final : public Yard {
  public:
   SqliteYard(std::string path, OpenOptions options)
       : path_(std::move(path)), options_(std::move(options)) {}
+  // Opens without writing anything (no migration): a file that is only copied from.
+  static constexpr const char* kOnlyRead = "在庫ファイルの控えとして読むだけです。";
+  void OnlyRead() { only_read_ = true; }
 
   Status Open();
   const std::string& ReadOnlyReason() const override {
@@ -355,6 +358,7 @@ class SqliteYard final : public Yard {
   std::string mismatch_;  // why changes wait for a repair; empty when the ledger holds
   bool cancelled_ = false;
   bool announced_ = false;
+  bool only_read_ = false;
   sql::Database db_;
 };
 
@@ -487,6 +491,8 @@ Status SqliteYard::Open() {
           path_.c_str(), static_cast<long long>(version));
     } else if (!network.empty()) {
       read_only_ = NetworkMessage(path_, network);
+    } else if (only_read_) {
+      read_only_ = kOnlyRead;
     } else {
       read_only_ = NotWritable(path_, st);
     }
@@ -887,6 +893,7 @@ Status BackUpYard(const std::string& path, const std::string& copy, const OpenOp
   OpenOptions reading = options;
   reading.allow_network_file = true;  // a copy may always be taken
   SqliteYard yard(path, reading);
+  yard.OnlyRead();
   if (Status s = yard.Open(); !s) return s;
   return yard.CopyTo(copy);
 }
@@ -905,6 +912,7 @@ Status RestoreYard(const std::string& path, const std::string& copy, int64_t& en
     OpenOptions reading = options;
     reading.allow_network_file = true;
     SqliteYard source(copy, reading);
+    source.OnlyRead();
     std::vector<Mismatch> mismatches;
     Status s = source.Open();
     if (s && !source.ReadOnlyReason().empty() &&
@@ -921,6 +929,7 @@ Status RestoreYard(const std::string& path, const std::string& copy, int64_t& en
   if (::stat(path.c_str(), &st) == 0 && st.st_size > 0) {
     saved = TimedBackupName(path);
     SqliteYard current(path, options);
+    current.OnlyRead();
     Status s = current.Open();
     if (s) s = current.CopyTo(saved);
     if (!s) {
