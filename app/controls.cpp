@@ -403,9 +403,11 @@ void CellGrid::paintEvent(QPaintEvent*) {
       painter.fillRect(QRect(x, y, w, kRowHeight), background);
       if (!fixed && cell_marked && cell_marked(c, r)) {
         const QPoint corner[] = {{x, y}, {x + 10, y}, {x, y + 10}};
+        painter.save();
         painter.setPen(Qt::NoPen);
         painter.setBrush(kMarked);
         painter.drawPolygon(corner, 3);
+        painter.restore();
       }
       canvas.SetFont(font);
       canvas.SetFontColour(colour);

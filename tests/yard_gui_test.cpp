@@ -79,6 +79,19 @@ TEST_F(YardGuiTest, FillRunCommitAndUndo) {
   EXPECT_FALSE(window->Grid1()->cell_marked(window->VerticalOrder() ? 1 : 2,
                                             window->VerticalOrder() ? 2 : 1));
   EXPECT_TRUE(window->Grid1()->cell_hint(1, 1).contains(QStringLiteral("端材（実測）1 本")));
+  // Drawn: one corner mark, and the cells' blue text still there.
+  const QImage drawn = window->Grid1()->grab().toImage();
+  int marked = 0, text = 0;
+  for (int y = 0; y < drawn.height(); ++y) {
+    for (int x = 0; x < drawn.width(); ++x) {
+      const QColor c = drawn.pixelColor(x, y);
+      marked += c == QColor(0, 150, 70);
+      text += c.blue() > 200 && c.red() < 80 && c.green() < 80;
+    }
+  }
+  EXPECT_GT(marked, 20);
+  EXPECT_LT(marked, 80);  // one small triangle
+  EXPECT_GT(text, 50);
   window->Grid2()->SetCell(1, 1, " 2590.  3");  // one on the offcut, two on a 6000 bar
   window->RunButton()->click();
   ASSERT_TRUE(window->Planned());
