@@ -29,18 +29,19 @@ const char* const kUsage =
     "使い方: zarvel5 plan 仕事.zv5 [--precision low|medium|high|optimal] [--json]\n"
     "                    [--save-job 出力.zv5] [--csv 出力.csv] [--cut-csv 切断リスト.csv]\n"
     "                    [--from-yard [--yard 在庫ファイル] [--section 断面] [--commit] [--keep "
-    "MM]]\n"
+    "MM]\n"
+    "                     [--allow-network-file]]\n"
     "        zarvel5 pages 仕事.zv5 [--tables none|A|B|C|S|L|AB|...|ABCSL] [--keep MM] "
     "[--precision ...]\n"
     "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
     "[--keep MM] [--precision ...]\n"
     "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...]\n"
-    "                    [--from-yard [--yard 在庫ファイル]]\n"
+    "                    [--from-yard [--yard 在庫ファイル] [--allow-network-file]]\n"
     "        zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5] "
     "[--json]\n"
     "        zarvel5 sections [探す名前] [--json]\n"
-    "        zarvel5 yard [--yard 在庫ファイル] list|add|take|history|undo|import ...  (zarvel5 "
-    "yard --help)\n";
+    "        zarvel5 yard [--yard 在庫ファイル] "
+    "list|add|take|history|undo|import|check|repair|backup|restore ...  (zarvel5 yard --help)\n";
 
 const char* const kWindowUsage =
     "        zarvel5 [仕事.zv5]              (ウィンドウで開きます。画面が必要です)\n";
