@@ -24,6 +24,7 @@ namespace zarvel::app {
 namespace {
 
 const QColor kRest(240, 240, 224);
+const QColor kMarked(0, 150, 70);  // a cell's corner mark
 const QColor kFocused(255, 255, 136);
 const QColor kHeading(208, 208, 208);
 const QColor kRowNumbers(224, 208, 224);
@@ -418,6 +419,14 @@ void CellGrid::paintEvent(QPaintEvent*) {
         colour = 0xFF0000;  // blue
       }
       painter.fillRect(QRect(x, y, w, kRowHeight), background);
+      if (!fixed && cell_marked && cell_marked(c, r)) {
+        const QPoint corner[] = {{x, y}, {x + 10, y}, {x, y + 10}};
+        painter.save();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kMarked);
+        painter.drawPolygon(corner, 3);
+        painter.restore();
+      }
       canvas.SetFont(font);
       canvas.SetFontColour(colour);
       text::DrawCellLines(canvas, {x, y, x + w, y + kRowHeight}, s);

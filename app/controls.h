@@ -119,6 +119,8 @@ class CellGrid final : public QWidget, public run::Grid, public job::SavedContro
   ModifiedHook on_modified;
   // The hint shown when the mouse rests on a cell (empty: none), such as a length's marks.
   std::function<QString(int col, int row)> cell_hint;
+  // Cells drawn with a corner mark (none when empty), such as the stock's measured offcuts.
+  std::function<bool(int col, int row)> cell_marked;
   std::function<void()> on_paste;            // Ctrl+V
   std::function<void()> on_paste_selection;  // the middle button: the X11 selection
   // Entry starts again from the first data cell (another job), without taking the keyboard.

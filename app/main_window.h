@@ -55,7 +55,9 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   int PrecisionItem() const override { return precision_->ItemIndex(); }
   bool VerticalOrder() const override { return vertical_->isChecked(); }
   std::vector<optimiser::PieceMark> Marks() const override { return marks_; }
-  std::vector<int32_t> MeasuredStockLengths() const override { return yard_stock.measured; }
+  std::vector<optimiser::MeasuredBars> MeasuredStock() const override {
+    return yard_stock.measured;
+  }
   std::string Grade() const override { return grade; }
 
   bool DataModified() const { return data_modified_; }

@@ -1,5 +1,6 @@
 #include "app/yard_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -18,9 +20,11 @@
 #include "app/main_window.h"
 #include "app/message.h"
 #include "app/qt_text.h"
+#include "base/cell_text.h"
 #include "base/format.h"
 #include "base/numbers.h"
 #include "job/settings.h"
+#include "yard/history.h"
 
 namespace zarvel::app {
 namespace {
@@ -50,9 +54,44 @@ void Tell(const std::string& utf8, bool refused = true) {
   ShowMessageText((refused ? base::Lit("[#×]") : std::string()) + base::Utf8ToCp932(utf8));
 }
 
+// A wait for a busy yard file: the wait cursor and a line with a button to stop waiting, from
+// the first wait step until the call returns.
+class BusyWait {
+ public:
+  bool Begin() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    dialog_ = std::make_unique<QProgressDialog>(
+        QStringLiteral(
+            "在庫ファイルを他のプログラムが使用中です。空くまで待っています（最大 10 秒）…"),
+        QStringLiteral("待つのをやめる"), 0, 0, QApplication::activeWindow());
+    dialog_->setWindowTitle(QStringLiteral("在庫"));
+    dialog_->setMinimumDuration(0);
+    dialog_->show();
+    return Step();
+  }
+  bool Step() {
+    QCoreApplication::processEvents();
+    return dialog_ == nullptr || !dialog_->wasCanceled();
+  }
+  void End() {
+    if (dialog_ == nullptr) return;
+    dialog_.reset();
+    QApplication::restoreOverrideCursor();
+  }
+  ~BusyWait() { End(); }
+
+ private:
+  std::unique_ptr<QProgressDialog> dialog_;
+};
+
 std::unique_ptr<yard::Yard> OpenTheYard(std::string* place = nullptr) {
+  auto wait = std::make_shared<BusyWait>();
+  yard::OpenOptions options;
+  options.waiting = [wait] { return wait->Begin(); };
+  options.keep_waiting = [wait] { return wait->Step(); };
+  options.waited = [wait] { wait->End(); };
   std::unique_ptr<yard::Yard> y;
-  if (const base::Error e = session::OpenYardAt({}, y, place); !e) Tell(e.message);
+  if (const base::Error e = session::OpenYardAt({}, y, place, options); !e) Tell(e.message);
   return y;
 }
 
@@ -113,7 +152,8 @@ YardWindow::YardWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* add = new QPushButton(QStringLiteral("追加…"), this);
   auto* take = new QPushButton(QStringLiteral("取り出し…"), this);
   auto* place = new QPushButton(QStringLiteral("置場・ロット…"), this);
-  for (QPushButton* b : {add, take, place}) top->addWidget(b);
+  auto* undo = new QPushButton(QStringLiteral("記録の取り消し…"), this);
+  for (QPushButton* b : {add, take, place, undo}) top->addWidget(b);
   layout->addLayout(top);
   items_ = new QTableWidget(0, 8, this);
   items_->setHorizontalHeaderLabels({QStringLiteral("ID"), QStringLiteral("鋼材名"),
@@ -126,15 +166,22 @@ YardWindow::YardWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(items_, 3);
   layout->addWidget(new QLabel(QStringLiteral("履歴"), this));
   ledger_ = new QTableWidget(0, 5, this);
-  ledger_->setHorizontalHeaderLabels({QStringLiteral("記録"), QStringLiteral("日時 (UTC)"),
+  ledger_->setHorizontalHeaderLabels({QStringLiteral("記録"), QStringLiteral("日時"),
                                       QStringLiteral("理由"), QStringLiteral("仕事"),
-                                      QStringLiteral("増減 (ID 本数)")});
+                                      QStringLiteral("動いた材")});
+  ledger_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ledger_->setSelectionMode(QAbstractItemView::SingleSelection);
   ledger_->horizontalHeader()->setStretchLastSection(true);
   layout->addWidget(ledger_, 2);
   connect(filter_, &QLineEdit::textChanged, this, [this] { Refresh(); });
   connect(add, &QPushButton::clicked, this, [this] { AddItem(); });
   connect(take, &QPushButton::clicked, this, [this] { TakeSelected(); });
   connect(place, &QPushButton::clicked, this, [this] { EditPlace(); });
+  connect(undo, &QPushButton::clicked, this, [this] { UndoSelected(); });
+  ask_undo = [this](const QString& summary) {
+    return QMessageBox::question(this, QStringLiteral("記録の取り消し"), summary) ==
+           QMessageBox::Yes;
+  };
   ask_new_item = [this] { return AskNewItem(this); };
   ask_take = [this](const yard::Item& item) -> std::optional<int64_t> {
     bool ok = false;
@@ -186,17 +233,18 @@ void YardWindow::Refresh() {
   }
   std::vector<yard::Entry> entries;
   if (yard::Status s = y->History(entries); !s) return Tell(s.message);
-  ledger_->setRowCount(static_cast<int>(entries.size()));
-  for (std::size_t r = 0; r < entries.size(); ++r) {
-    const yard::Entry& e = entries[entries.size() - 1 - r];  // the newest first
-    QString moves;
+  entries_.assign(entries.rbegin(), entries.rend());  // the newest first
+  ledger_->setRowCount(static_cast<int>(entries_.size()));
+  for (std::size_t r = 0; r < entries_.size(); ++r) {
+    const yard::Entry& e = entries_[r];
+    std::string moves;
     for (const yard::Move& m : e.moves)
-      moves += QStringLiteral("%1 %2  ").arg(m.item).arg(
-          m.delta > 0 ? QStringLiteral("+%1").arg(m.delta) : QString::number(m.delta));
+      moves += (moves.empty() ? "" : "\n") + yard::MoveText(*y, m);
     SetRow(ledger_, static_cast<int>(r),
-           {QString::number(e.id), U(e.time), U(yard::ReasonText(e.reason)), U(e.job),
-            moves.trimmed()});
+           {QString::number(e.id), U(yard::LocalTimeText(e.time)),
+            U(yard::ReasonText(e.reason) + yard::UndoesText(entries, e)), U(e.job), U(moves)});
   }
+  ledger_->resizeRowsToContents();
   items_->resizeColumnsToContents();
   ledger_->resizeColumnsToContents();
 }
@@ -245,6 +293,23 @@ void YardWindow::EditPlace() {
   Refresh();
 }
 
+void YardWindow::UndoSelected() {
+  const int row = ledger_->currentRow();
+  if (row < 0 || row >= static_cast<int>(entries_.size())) return Tell("履歴の行を選んで下さい。");
+  const yard::Entry& e = entries_[static_cast<std::size_t>(row)];
+  const auto y = Open();
+  if (!y) return;
+  std::string back = base::Format(
+      "記録 %lld（%s %s）を取り消すと、次のように戻ります:", static_cast<long long>(e.id),
+      yard::LocalTimeText(e.time).c_str(), yard::ReasonText(e.reason).c_str());
+  for (const yard::Move& m : e.moves) back += "\n  " + yard::MoveText(*y, {m.item, -m.delta});
+  if (!ask_undo(U(back + "\n\n取り消しますか？"))) return;
+  int64_t undo = 0;
+  if (const base::Error e2 = session::UndoCommit(*y, e.id, nullptr, undo); !e2)
+    return Tell(e2.message);
+  Refresh();
+}
+
 YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
     : QObject(&window), main_(window), records_(records) {
   QWidget* panel = window.Grid1()->parentWidget();
@@ -253,6 +318,14 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   fill_button_->setFocusPolicy(Qt::NoFocus);
   fill_button_->show();
   connect(fill_button_, &QPushButton::clicked, this, [this] { FillFromYard(); });
+  // Stock cells whose length has measured offcuts carry a corner mark and say how many.
+  window.Grid1()->cell_marked = [this](int col, int row) { return MeasuredBars(col, row) > 0; };
+  window.Grid1()->cell_hint = [this](int col, int row) {
+    const long long bars = MeasuredBars(col, row);
+    return bars == 0
+               ? QString()
+               : QStringLiteral("在庫の端材（実測）%1 本：素材の余裕なしで計算します").arg(bars);
+  };
   // A cleared stock list is typed by hand again.
   connect(window.ClearStockButton(), &QPushButton::clicked, this, [this] {
     main_.yard_stock = {};
@@ -275,10 +348,21 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   undo_ = menu->addAction(QStringLiteral("確定の取り消し"), this, [this] { UndoLastCommit(); });
   // Offered only for a plan not committed yet, and for the last commit.
   connect(menu, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
+  menu->addSeparator();
+  menu->addAction(QStringLiteral("点検・修復…"), this, [this] { CheckAndRepair(); });
   ask_commit = [this](const QString& summary) {
-    return QMessageBox::question(&main_, QStringLiteral("計画を確定（在庫を更新）"),
-                                 summary + QStringLiteral("\n\n在庫を更新しますか？")) ==
+    return QMessageBox::question(&main_, QStringLiteral("在庫の更新"),
+                                 QStringLiteral("計画を確定（在庫を更新）\n\n") + summary +
+                                     QStringLiteral("\n\n在庫を更新しますか？")) ==
            QMessageBox::Yes;
+  };
+  ask_repair = [this](const QString& summary) {
+    return QMessageBox::question(&main_, QStringLiteral("在庫の点検"), summary) == QMessageBox::Yes;
+  };
+  ask_replace = [this] {
+    return QMessageBox::question(&main_, QStringLiteral("在庫から"),
+                                 QStringLiteral("素材リストに入力した素材を、在庫の素材に置き換え"
+                                                "ますか？")) == QMessageBox::Yes;
   };
 }
 
@@ -292,11 +376,28 @@ void YardLink::UpdateActions() {
   undo_->setEnabled(!main_.Running() && last_commit_ != 0);
 }
 
+long long YardLink::MeasuredBars(int col, int row) const {
+  const int32_t length = base::ParseCellText(main_.Grid1()->Cell(col, row)).length;
+  for (const optimiser::MeasuredBars& m : main_.yard_stock.measured)
+    if (m.length == length && length > 1) {
+      const long long cell = base::ParseCellText(main_.Grid1()->Cell(col, row)).count;
+      return std::min(m.bars, cell);
+    }
+  return 0;
+}
+
 void YardLink::FillFromYard() {
   if (main_.Running()) return;
   const std::string member =
       base::Cp932ToUtf8(base::TrimBlanks(main_.Edit(run::JobField::kMemberName)->Text()));
   if (yard::CanonicalSection(member).empty()) return Tell("部材名に鋼材名を入れて下さい。");
+  // A stock list typed by hand is replaced only when the user says so.
+  bool typed = false;
+  const run::Grid& stock = *main_.Grid1();
+  for (int r = 1; r < stock.RowCount() && !typed; ++r)
+    for (int c = 1; c < stock.ColCount() && !typed; ++c)
+      typed = base::ParseCellText(stock.Cell(c, r)).length > 1;
+  if (typed && main_.yard_stock.Empty() && !ask_replace()) return;
   std::string place;
   const auto y = OpenTheYard(&place);
   if (!y) return;
@@ -329,6 +430,24 @@ void YardLink::CommitPlan() {
     return Tell(e.message);
   last_commit_ = entry;
   Tell(base::Format("在庫を更新しました（記録 %lld）。", static_cast<long long>(entry)), false);
+  if (window_ && window_->isVisible()) window_->Refresh();
+}
+
+void YardLink::CheckAndRepair() {
+  const auto y = OpenTheYard();
+  if (!y) return;
+  std::vector<yard::Mismatch> mismatches;
+  if (yard::Status s = y->Check(mismatches); !s && s.code != yard::Status::Code::kMismatch)
+    return Tell(s.message);
+  if (mismatches.empty()) return Tell("在庫の本数はすべて記録と合っています。", false);
+  if (!ask_repair(U(yard::RepairText(*y, mismatches) +
+                    "\n今の本数を正しいものとして、記録を直しますか？\n"
+                    "（本数のほうが違うときは「いいえ」を選び、zarvel5 yard restore で"
+                    "控えから戻して下さい。）")))
+    return;
+  int64_t entry = 0;
+  if (const base::Error e = session::RepairYard(*y, mismatches, entry); !e) return Tell(e.message);
+  Tell(base::Format("記録を直しました（記録 %lld）。", static_cast<long long>(entry)), false);
   if (window_ && window_->isVisible()) window_->Refresh();
 }
 

@@ -1,6 +1,7 @@
 // The yard in the window: the "在庫" menu with the yard window (items by section with a filter,
-// add, take, location and lot, the ledger), the "在庫から" button beside the stock list, and
-// committing the last plan to the yard and undoing that commit.
+// add, take, location and lot, the ledger in local time with undo of any entry), the "在庫から"
+// button beside the stock list, and committing the last plan to the yard and undoing that
+// commit. A busy yard file shows the wait cursor and a line the user can cancel.
 #pragma once
 
 #include <QLineEdit>
@@ -30,6 +31,8 @@ class YardWindow final : public QWidget {
   void AddItem();
   void TakeSelected();
   void EditPlace();
+  // Undoes the ledger entry selected, once the user confirmed what comes back.
+  void UndoSelected();
 
   QLineEdit* Filter() const { return filter_; }
   QTableWidget* Items() const { return items_; }
@@ -39,6 +42,7 @@ class YardWindow final : public QWidget {
   std::function<std::optional<yard::NewItem>()> ask_new_item;
   std::function<std::optional<int64_t>(const yard::Item&)> ask_take;
   std::function<std::optional<std::pair<std::string, std::string>>(const yard::Item&)> ask_place;
+  std::function<bool(const QString& summary)> ask_undo;
 
  private:
   std::unique_ptr<yard::Yard> Open();
@@ -48,6 +52,7 @@ class YardWindow final : public QWidget {
   QTableWidget* items_ = nullptr;
   QTableWidget* ledger_ = nullptr;
   std::vector<yard::Item> shown_;
+  std::vector<yard::Entry> entries_;  // the ledger as shown, the newest first
 };
 
 class YardLink final : public QObject {
@@ -67,10 +72,17 @@ class YardLink final : public QObject {
   QAction* UndoAction() const { return undo_; }
 
   QPushButton* FillButton() const { return fill_button_; }
+  // "点検・修復…": the yard's counts against its ledger; a repair once the user confirms it.
+  void CheckAndRepair();
+  // The bars of a stock cell that are measured offcuts from the yard (0: none).
+  long long MeasuredBars(int col, int row) const;
   YardWindow* Window() const { return window_.get(); }
   int64_t LastCommit() const { return last_commit_; }
-  // Replaceable for tests: whether the user confirms the commit summarised (UTF-8).
+  // Replaceable for tests: whether the user confirms the commit summarised (UTF-8), and
+  // whether a stock list typed by hand may be replaced by the yard's.
   std::function<bool(const QString& summary)> ask_commit;
+  std::function<bool()> ask_replace;
+  std::function<bool(const QString& summary)> ask_repair;
 
  private:
   MainWindow& main_;

@@ -18,10 +18,15 @@ struct Error {
     kNotFromYard,  // a plan whose stock was not taken from the yard
     kYardChanged,  // the yard's bars a plan relied on are no longer there
     kYardRefused,  // a change the yard's state does not allow
+    kYardInvalid,  // a value the yard does not take, an unknown id
     kYardReadOnly,
     kYardBusy,
+    kYardCancelled,  // the user stopped waiting for a busy yard
     kYardDamaged,
     kYardForeign,
+    kYardMismatch,  // counts that are not the sums of their ledger moves
+    kYardDiskFull,
+    kYardNetwork,  // a yard file on a network filesystem
     kYardFailed,
   };
   Code code = Code::kOk;

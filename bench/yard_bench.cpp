@@ -10,6 +10,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "job/job_form.h"
+#include "yard/sqlite_file.h"
 #include "yard/stock.h"
 #include "yard/yard.h"
 
@@ -50,6 +51,7 @@ const std::string& YardFile() {
     int64_t entry = 0;
     if (!y || !y->Apply(c, entry)) std::abort();
     std::atexit([] {
+      for (const std::string& copy : yard::DailyBackups(YardFile())) fs::remove(copy);
       for (const char* end : {"", "-wal", "-shm"}) fs::remove(YardFile() + end);
     });
     return p;
@@ -65,6 +67,42 @@ void BM_OpenYard(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpenYard)->Unit(benchmark::kMillisecond);
+
+// The yard's rule over every item, as opening and every change run it.
+void BM_LedgerCheck(benchmark::State& state) {
+  yard::Status s;
+  auto y = yard::OpenYard(YardFile(), s);
+  std::vector<yard::Mismatch> mismatches;
+  for (auto _ : state) benchmark::DoNotOptimize(y->Check(mismatches));
+}
+BENCHMARK(BM_LedgerCheck)->Unit(benchmark::kMillisecond);
+
+// One commit: a bar taken and a remnant added, with the file's and the ledger's checks.
+void BM_CommitOne(benchmark::State& state) {
+  yard::Status s;
+  auto y = yard::OpenYard(YardFile(), s);
+  std::vector<yard::Item> items;
+  y->List(Section(7), items);
+  const yard::Item bar = items.front();
+  for (auto _ : state) {
+    yard::Change c;
+    c.reason = "commit";
+    c.takes.push_back({bar.id, 1, -1});
+    yard::NewItem n;
+    n.section = Section(7);
+    n.length = 1234;
+    n.count = 1;
+    n.offcut = true;
+    c.adds.push_back(n);
+    int64_t entry = 0;
+    if (!y->Apply(c, entry)) std::abort();
+    int64_t undo = 0;
+    state.PauseTiming();
+    if (!y->Undo(entry, undo)) std::abort();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_CommitOne)->Unit(benchmark::kMillisecond);
 
 void BM_ListSection(benchmark::State& state) {
   yard::Status s;
@@ -93,7 +131,7 @@ void BM_FillJobFromYard(benchmark::State& state) {
       grid.SetCell(static_cast<int>(k % 2) + 1, static_cast<int>(k / 2) + 1,
                    base::Format("%5d.%3lld", l.length, static_cast<long long>(l.count)));
     }
-    form.yard_stock = {base::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
+    form.yard_stock = {base::Utf8ToCp932(fill.section), fill.Measured()};
     benchmark::DoNotOptimize(fill.left_out.size());
   }
 }

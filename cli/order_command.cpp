@@ -10,6 +10,7 @@
 #include "base/format.h"
 #include "base/numbers.h"
 #include "catalog/sections.h"
+#include "cli/yard_command.h"
 #include "job/job_form.h"
 #include "job/safe_file.h"
 #include "report/labels.h"
@@ -226,7 +227,9 @@ EarlyExit AddYardStock(OrderYard& y, job::JobForm& form) {
   run::ReadGridIntoList(typed, form.StockGrid(), form.VerticalOrder());
   const std::string member =
       base::Cp932ToUtf8(base::TrimBlanks(form.Field(run::JobField::kMemberName).Text()));
-  y.fill = yard::FillFromItems(member, y.items, yard::kStockCells - typed.count);
+  yard::FillWants wants;
+  wants.cells = yard::kStockCells - typed.count;
+  y.fill = yard::FillFromItems(member, y.items, wants);
   run::Grid& grid = form.StockGrid();
   const int columns = std::max(grid.ColCount() - 1, 1);
   int k = 0;
@@ -236,7 +239,7 @@ EarlyExit AddYardStock(OrderYard& y, job::JobForm& form) {
   };
   for (int i = 1; i <= typed.count; ++i) put(typed.entries[i].length, typed.entries[i].quantity);
   for (const yard::StockLength& l : y.fill.lengths) put(l.length, l.count);
-  form.yard_stock = {base::Utf8ToCp932(y.fill.section), y.fill.MeasuredLengths()};
+  form.yard_stock = {base::Utf8ToCp932(y.fill.section), y.fill.Measured()};
   return std::nullopt;
 }
 
@@ -269,9 +272,14 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
   OrderYard yard_stock;
   if (options.from_yard) {
     yard::Status s;
-    yard_stock.store = yard::OpenYard(yard::YardPath(options.yard), s);
+    yard::OpenOptions open;
+    open.allow_network_file = options.allow_network_file;  // the order only reads the yard
+    yard_stock.store = yard::OpenYard(yard::YardPath(options.yard), s, open);
     if (yard_stock.store) s = yard_stock.store->List("", yard_stock.items);
-    if (!s) order.yard_message = s.message;
+    if (!s) {
+      order.yard_message = s.message;
+      order.yard_status = s;
+    }
   }
   std::vector<std::string> keys;  // one per member
   std::vector<std::pair<job::FileId, std::string>> seen;
@@ -492,7 +500,8 @@ int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
   if (!ParseOptions(args,
-                    {"JOB...", "--precision", "--json", "--csv", "--keep", "--from-yard", "--yard"},
+                    {"JOB...", "--precision", "--json", "--csv", "--keep", "--from-yard", "--yard",
+                     "--allow-network-file"},
                     o, err))
     return kExitUsage;
   if (o.json && !o.csv.empty()) {
@@ -505,8 +514,9 @@ int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std
       return *code;
   const Order order = BuildOrder(o, &err);
   if (!order.yard_message.empty()) {
+    if (o.json) out << YardStatusJson(order.yard_status);
     err << "zarvel5: " << order.yard_message << "\n";
-    return kExitUsage;
+    return YardExitCode(order.yard_status);
   }
   int code = kExitPlanned;
   for (const OrderJob& job : order.jobs) {

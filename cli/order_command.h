@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/plan_command.h"
+#include "yard/yard.h"
 
 namespace zarvel::cli {
 
@@ -67,6 +68,7 @@ struct Order {
   int keep = 0;
   bool from_yard = false;    // the jobs also took the yard's stock for their sections
   std::string yard_message;  // UTF-8: why the yard could not be read
+  yard::Status yard_status;  // and its status
   long long Failed() const;
 };
 

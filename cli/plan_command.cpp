@@ -7,6 +7,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/lines.h"
+#include "cli/yard_command.h"
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "job/cut_csv.h"
@@ -30,18 +31,19 @@ const char* const kUsage =
     "使い方: zarvel5 plan 仕事.zv5 [--precision low|medium|high|optimal] [--json]\n"
     "                    [--save-job 出力.zv5] [--csv 出力.csv] [--cut-csv 切断リスト.csv]\n"
     "                    [--from-yard [--yard 在庫ファイル] [--section 断面] [--commit] [--keep "
-    "MM]]\n"
+    "MM]\n"
+    "                     [--allow-network-file]]\n"
     "        zarvel5 pages 仕事.zv5 [--tables none|A|B|C|S|L|AB|...|ABCSL] [--keep MM] "
     "[--label-sheet 12|24|44] [--precision ...]\n"
     "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
     "[--keep MM] [--label-sheet 12|24|44] [--precision ...]\n"
     "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...]\n"
-    "                    [--from-yard [--yard 在庫ファイル]]\n"
+    "                    [--from-yard [--yard 在庫ファイル] [--allow-network-file]]\n"
     "        zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5] "
     "[--json]\n"
     "        zarvel5 sections [探す名前] [--json]\n"
-    "        zarvel5 yard [--yard 在庫ファイル] list|add|take|history|undo|import ...  (zarvel5 "
-    "yard --help)\n";
+    "        zarvel5 yard [--yard 在庫ファイル] "
+    "list|add|take|history|undo|import|check|repair|backup|restore ...  (zarvel5 yard --help)\n";
 
 const char* const kWindowUsage =
     "        zarvel5 [仕事.zv5]              (ウィンドウで開きます。画面が必要です)\n";
@@ -272,6 +274,8 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.commit = true;
     } else if (a == "--yard" && takes(a) && has_value) {
       o.yard = args[++i];
+    } else if (a == "--allow-network-file" && takes(a)) {
+      o.allow_network_file = true;
     } else if (a == "--section" && takes(a) && has_value) {
       o.section = args[++i];
     } else if (a == "--cut-csv" && takes(a) && has_value) {
@@ -364,6 +368,7 @@ int ExitCode(const base::Error& e) {
     case Code::kUsage:
     case Code::kUnreadable:
     case Code::kUnwritable:
+    case Code::kYardInvalid:
     case Code::kYardDamaged:
     case Code::kYardForeign:
     case Code::kYardFailed:
@@ -375,28 +380,22 @@ int ExitCode(const base::Error& e) {
 
 const char* StatusWord(const base::Error& e) {
   using Code = base::Error::Code;
-  switch (e.code) {
-    case Code::kYardChanged:
-      return "yard-changed";
-    case Code::kYardBusy:
-      return "yard-busy";
-    case Code::kYardReadOnly:
-      return "yard-read-only";
-    case Code::kYardDamaged:
-      return "yard-damaged";
-    case Code::kYardForeign:
-      return "yard-foreign";
-    case Code::kYardFailed:
-      return "yard-failed";
-    case Code::kOutdated:
-      return "outdated";
-    case Code::kCommitted:
-      return "committed";
-    case Code::kNotFromYard:
-      return "not-from-yard";
-    default:
-      return "yard-refused";
-  }
+  static const std::pair<Code, const char*> words[] = {
+      {Code::kYardChanged, "yard-changed"},     {Code::kYardInvalid, "yard-invalid"},
+      {Code::kYardReadOnly, "yard-read-only"},  {Code::kYardBusy, "yard-busy"},
+      {Code::kYardCancelled, "yard-cancelled"}, {Code::kYardDamaged, "yard-damaged"},
+      {Code::kYardForeign, "yard-foreign"},     {Code::kYardMismatch, "yard-mismatch"},
+      {Code::kYardDiskFull, "yard-disk-full"},  {Code::kYardNetwork, "yard-network-file"},
+      {Code::kYardFailed, "yard-failed"},       {Code::kOutdated, "outdated"},
+      {Code::kCommitted, "committed"},          {Code::kNotFromYard, "not-from-yard"}};
+  for (const auto& [code, word] : words)
+    if (e.code == code) return word;
+  return "yard-refused";
+}
+
+std::string ErrorJson(const base::Error& e) {
+  return std::string("{\"status\": \"") + StatusWord(e) +
+         "\", \"message\": " + base::JsonString(e.message) + "}\n";
 }
 
 namespace {
@@ -413,6 +412,7 @@ base::Error OpenRunAndTell(const CommandOptions& o, JobRun& run, std::ostream& e
   j.from_yard = o.from_yard;
   j.yard = o.yard;
   j.section = o.section;
+  j.yard_options = YardOptions(err, o.allow_network_file);
   session::BeforeRun hook;
   if (before_run) {
     hook = [&](job::JobForm& form) -> base::Error {
@@ -473,7 +473,7 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   CommandOptions o;
   if (!ParseOptions(args,
                     {"--precision", "--json", "--save-job", "--csv", "--cut-csv", "--from-yard",
-                     "--yard", "--section", "--commit", "--keep"},
+                     "--yard", "--section", "--commit", "--keep", "--allow-network-file"},
                     o, err))
     return kExitUsage;
   o.list_doubtful_cells = true;
@@ -487,7 +487,7 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
   JobRun run;
   if (const base::Error e = OpenRunAndTell(o, run, err, {}); !e) {
     if (o.json && IsYardError(e))
-      out << "{\"status\": \"" << StatusWord(e) << "\"}\n";
+      out << ErrorJson(e);
     else if (o.json && ExitCode(e) == kExitRunMessage && run.outcome == run::RunOutcome::kShort)
       out << ShortJson(*run.records);
     else if (o.json && ExitCode(e) == kExitRunMessage)
@@ -506,7 +506,7 @@ int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std:
     const int keep = o.keep_given ? o.keep : job::ReadYardKeep();
     if (const base::Error e = session::CommitRun(run, keep, entry); !e) {
       err << "zarvel5: " << e.message << "\n";
-      if (o.json) out << "{\"status\": \"" << StatusWord(e) << "\"}\n";
+      if (o.json) out << ErrorJson(e);
       return ExitCode(e);
     }
   }

@@ -44,6 +44,7 @@ struct CommandOptions {
   std::vector<std::string> jobs;     // order: every job named
   bool from_yard = false;            // plan: the stock from the yard
   std::string yard;                  // plan: the yard file (--yard)
+  bool allow_network_file = false;   // plan: a yard on a network drive is read (never changed)
   std::string section;               // plan: the yard's section, when not the member name's
   bool commit = false;               // plan: commit the plan to the yard
   int label_sheet = -1;              // pages, report: the label sheet's item; -1 the job's
@@ -62,6 +63,8 @@ int ExitCode(const base::Error& error);
 
 // The JSON status of a failed commit or fill: "yard-changed", "yard-busy", "outdated", ...
 const char* StatusWord(const base::Error& error);
+// A failed commit or fill as --json prints it: {"status": "yard-busy", "message": "..."}.
+std::string ErrorJson(const base::Error& error);
 
 // Parses the words after the command name; `allowed` lists the options the command takes
 // ("--precision", "--json", ...). Returns false (usage printed) on a bad word.

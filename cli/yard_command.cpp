@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 
 #include "base/cp932.h"
 #include "base/format.h"
@@ -11,6 +12,8 @@
 #include "job/safe_file.h"
 #include "job/settings.h"
 #include "session/yard_session.h"
+#include "yard/history.h"
+#include "yard/sqlite_file.h"
 #include "yard/stock_csv.h"
 
 namespace zarvel::cli {
@@ -20,15 +23,21 @@ using yard::Status;
 const char* const kYardUsage =
     "使い方: zarvel5 yard [--yard FILE] list [鋼材名] [--json|--csv]\n"
     "        zarvel5 yard [--yard FILE] add 鋼材名 長さ 本数 [--offcut] [--location 置場] [--lot "
-    "ロット]\n"
+    "ロット] [--grade 材質]\n"
     "        zarvel5 yard [--yard FILE] take ID 本数\n"
     "        zarvel5 yard [--yard FILE] history [--json]\n"
     "        zarvel5 yard [--yard FILE] undo 記録番号\n"
     "        zarvel5 yard [--yard FILE] import CSV [--replace]\n"
+    "        zarvel5 yard [--yard FILE] check [--json]\n"
+    "        zarvel5 yard [--yard FILE] repair [--yes]\n"
+    "        zarvel5 yard [--yard FILE] backup [控えのファイル]\n"
+    "        zarvel5 yard [--yard FILE] restore 控えのファイル\n"
     "        zarvel5 plan JOB.zv5 --from-yard [--yard FILE] [--section 鋼材名] [--commit] [--keep "
     "MM]\n"
     "在庫ファイルは --yard、環境変数 ZARVEL5_YARD、"
-    "$XDG_DATA_HOME/VADAVAVUR/Zarvel5/yard.sqlite の順に決まります。\n";
+    "$XDG_DATA_HOME/VADAVAVUR/Zarvel5/yard.sqlite の順に決まります。\n"
+    "ネットワーク上のフォルダにある在庫ファイルは、--allow-network-file を付けたときだけ"
+    "読めます（変更はできません）。\n";
 
 namespace {
 
@@ -49,6 +58,16 @@ int Fail(std::ostream& err, const base::Error& e) {
   return ExitCode(e);
 }
 
+// Refused: the message on err, and with --json the object on out too.
+int Refuse(std::ostream& out, std::ostream& err, const Status& s, bool json) {
+  if (json) out << YardStatusJson(s);
+  return Fail(err, s);
+}
+int Refuse(std::ostream& out, std::ostream& err, const base::Error& e, bool json) {
+  if (json) out << ErrorJson(e);
+  return Fail(err, e);
+}
+
 // A whole number within [low, high]; false with a message naming `what`.
 bool WholeNumber(const std::string& text, int64_t low, int64_t high, const char* what,
                  int64_t& value, std::string& message) {
@@ -64,7 +83,7 @@ bool WholeNumber(const std::string& text, int64_t low, int64_t high, const char*
 
 std::string ItemJson(const yard::Item& i) {
   return base::Format("{\"id\": %lld, \"section\": ", static_cast<long long>(i.id)) +
-         base::JsonString(i.section) +
+         base::JsonString(i.section) + ", \"grade\": " + base::JsonString(i.grade) +
          base::Format(", \"length\": %d, \"count\": %lld, \"offcut\": %s, \"location\": ", i.length,
                       static_cast<long long>(i.count), i.offcut ? "true" : "false") +
          base::JsonString(i.location) + ", \"lot\": " + base::JsonString(i.lot) +
@@ -75,8 +94,9 @@ std::string ItemsText(const std::vector<yard::Item>& items) {
   if (items.empty()) return "在庫はありません。\n";
   std::string t = "     ID  鋼材名 / 長さ × 本数  種別  置場  ロット  由来\n";
   for (const yard::Item& i : items) {
-    t += base::Format("%7lld  %s / %d × %lld  %s", static_cast<long long>(i.id), i.section.c_str(),
-                      i.length, static_cast<long long>(i.count), i.offcut ? "端材" : "定尺");
+    t += base::Format("%7lld  %s%s%s / %d × %lld  %s", static_cast<long long>(i.id),
+                      i.section.c_str(), i.grade.empty() ? "" : " ", i.grade.c_str(), i.length,
+                      static_cast<long long>(i.count), i.offcut ? "端材" : "定尺");
     t += "  " + (i.location.empty() ? std::string("-") : i.location) + "  " +
          (i.lot.empty() ? std::string("-") : i.lot) + "  " + i.source + "\n";
   }
@@ -89,8 +109,9 @@ std::string HistoryJson(const std::vector<yard::Entry>& entries) {
     const yard::Entry& x = entries[e];
     j += e == 0 ? "\n  " : ",\n  ";
     j += base::Format("{\"id\": %lld, \"time\": ", static_cast<long long>(x.id)) +
-         base::JsonString(x.time) + ", \"reason\": " + base::JsonString(x.reason) +
-         ", \"job\": " + base::JsonString(x.job);
+         base::JsonString(x.time) +
+         ", \"local_time\": " + base::JsonString(yard::LocalTimeText(x.time)) +
+         ", \"reason\": " + base::JsonString(x.reason) + ", \"job\": " + base::JsonString(x.job);
     if (x.undoes != 0) j += base::Format(", \"undoes\": %lld", static_cast<long long>(x.undoes));
     j += ", \"moves\": [";
     for (std::size_t m = 0; m < x.moves.size(); ++m)
@@ -102,20 +123,16 @@ std::string HistoryJson(const std::vector<yard::Entry>& entries) {
   return j + "]}\n";
 }
 
-std::string HistoryText(const std::vector<yard::Entry>& entries) {
+std::string HistoryText(yard::Yard& y, const std::vector<yard::Entry>& entries) {
   if (entries.empty()) return "記録はありません。\n";
   std::string t;
   for (const yard::Entry& x : entries) {
-    t += base::Format("記録 %lld  %s  %s", static_cast<long long>(x.id), x.time.c_str(),
-                      yard::ReasonText(x.reason).c_str());
-    if (x.undoes != 0)
-      t += base::Format("（記録 %lld の取り消し）", static_cast<long long>(x.undoes));
+    t += base::Format("記録 %lld  %s  %s", static_cast<long long>(x.id),
+                      yard::LocalTimeText(x.time).c_str(), yard::ReasonText(x.reason).c_str());
+    t += yard::UndoesText(entries, x);
     if (!x.job.empty()) t += "  " + x.job;
-    t += "\n   ";
-    for (const yard::Move& m : x.moves)
-      t += base::Format(" ID %lld %+lld", static_cast<long long>(m.item),
-                        static_cast<long long>(m.delta));
     t += "\n";
+    for (const yard::Move& m : x.moves) t += "    " + yard::MoveText(y, m) + "\n";
   }
   return t;
 }
@@ -123,8 +140,9 @@ std::string HistoryText(const std::vector<yard::Entry>& entries) {
 struct YardArgs {
   std::string path;
   std::vector<std::string> words;  // the subcommand and its operands
-  bool json = false, csv = false, offcut = false, replace = false;
-  std::string location, lot;
+  bool json = false, csv = false, offcut = false, replace = false, yes = false;
+  bool allow_network_file = false;
+  std::string location, lot, grade;
 };
 
 bool ParseYardArgs(const std::vector<std::string>& args, YardArgs& a, std::string& why) {
@@ -137,6 +155,12 @@ bool ParseYardArgs(const std::vector<std::string>& args, YardArgs& a, std::strin
       a.location = args[++i];
     } else if (w == "--lot" && has_value) {
       a.lot = args[++i];
+    } else if (w == "--grade" && has_value) {
+      a.grade = args[++i];
+    } else if (w == "--yes") {
+      a.yes = true;
+    } else if (w == "--allow-network-file") {
+      a.allow_network_file = true;
     } else if (w == "--json") {
       a.json = true;
     } else if (w == "--csv") {
@@ -159,7 +183,7 @@ int List(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err)
   if (a.words.size() > 2 || (a.json && a.csv)) return Usage(err);
   std::vector<yard::Item> items;
   if (Status s = y.List(a.words.size() == 2 ? a.words[1] : std::string(), items); !s)
-    return Fail(err, s);
+    return Refuse(out, err, s, a.json);
   if (a.json) {
     out << "{\"items\": [";
     for (std::size_t i = 0; i < items.size(); ++i)
@@ -187,9 +211,10 @@ int Add(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) 
   n.offcut = a.offcut;
   n.location = a.location;
   n.lot = a.lot;
+  n.grade = a.grade;
   n.source = "購入";
   int64_t entry = 0;
-  if (const base::Error e = session::AddBars(y, n, entry); !e) return Fail(err, e);
+  if (const base::Error e = session::AddBars(y, n, entry); !e) return Refuse(out, err, e, a.json);
   out << base::Format("在庫に加えました（記録 %lld）: %s %d mm × %lld 本\n",
                       static_cast<long long>(entry), yard::CanonicalSection(n.section).c_str(),
                       n.length, static_cast<long long>(count));
@@ -204,7 +229,8 @@ int Take(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err)
       !WholeNumber(a.words[2], 1, yard::kMaxCount, "本数", count, why))
     return Usage(err, why);
   int64_t entry = 0;
-  if (const base::Error e = session::TakeBars(y, id, count, entry); !e) return Fail(err, e);
+  if (const base::Error e = session::TakeBars(y, id, count, entry); !e)
+    return Refuse(out, err, e, a.json);
   out << base::Format("在庫 ID %lld から %lld 本取り出しました（記録 %lld）。\n",
                       static_cast<long long>(id), static_cast<long long>(count),
                       static_cast<long long>(entry));
@@ -214,8 +240,8 @@ int Take(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err)
 int History(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
   if (a.words.size() != 1) return Usage(err);
   std::vector<yard::Entry> entries;
-  if (Status s = y.History(entries); !s) return Fail(err, s);
-  out << (a.json ? HistoryJson(entries) : HistoryText(entries));
+  if (Status s = y.History(entries); !s) return Refuse(out, err, s, a.json);
+  out << (a.json ? HistoryJson(entries) : HistoryText(y, entries));
   return kExitPlanned;
 }
 
@@ -225,7 +251,8 @@ int Undo(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err)
   std::string why;
   if (!WholeNumber(a.words[1], 1, INT64_MAX, "記録番号", id, why)) return Usage(err, why);
   int64_t undo = 0;
-  if (const base::Error e = session::UndoCommit(y, id, nullptr, undo); !e) return Fail(err, e);
+  if (const base::Error e = session::UndoCommit(y, id, nullptr, undo); !e)
+    return Refuse(out, err, e, a.json);
   out << base::Format("記録 %lld を取り消しました（記録 %lld）。\n", static_cast<long long>(id),
                       static_cast<long long>(undo));
   return kExitPlanned;
@@ -245,13 +272,50 @@ int Import(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& er
   int64_t entry = 0;
   if (const base::Error e = session::ImportStock(y, bytes, a.replace, items, entry); !e)
     return e.code == base::Error::Code::kUsage ? Usage(err, a.words[1] + ": " + e.message)
-                                               : Fail(err, e);
+                                               : Refuse(out, err, e, a.json);
   out << base::Format("%zu 件を在庫に取り込みました（記録 %lld）。\n", items,
                       static_cast<long long>(entry));
   return kExitPlanned;
 }
 
+// The yard's rule checked over the whole yard.
+int Check(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() != 1) return Usage(err);
+  std::vector<yard::Mismatch> mismatches;
+  const Status s = y.Check(mismatches);
+  if (!s) return Refuse(out, err, s, a.json);
+  out << (a.json ? std::string("{\"status\": \"ok\"}\n")
+                 : std::string("在庫の本数はすべて記録と合っています。\n"));
+  return kExitPlanned;
+}
+
+// Shows what a repair writes; writes it only with --yes (the user's confirmation).
+int Repair(yard::Yard& y, const YardArgs& a, std::ostream& out, std::ostream& err) {
+  if (a.words.size() != 1) return Usage(err);
+  std::vector<yard::Mismatch> mismatches;
+  if (Status s = y.Check(mismatches); !s && s.code != Code::kMismatch) return Fail(err, s);
+  if (mismatches.empty()) {
+    out << "在庫の本数はすべて記録と合っています。直すものはありません。\n";
+    return kExitPlanned;
+  }
+  out << yard::RepairText(y, mismatches);
+  if (!a.yes) {
+    out << "今の本数を正しいものとして記録を直すには zarvel5 yard repair --yes を、"
+           "控えの本数に戻すには zarvel5 yard restore 控えのファイル を実行して下さい。\n";
+    return kExitRunMessage;
+  }
+  int64_t entry = 0;
+  if (const base::Error e = session::RepairYard(y, mismatches, entry); !e) return Fail(err, e);
+  out << base::Format("記録を直しました（記録 %lld）。\n", static_cast<long long>(entry));
+  return kExitPlanned;
+}
+
 }  // namespace
+
+std::string YardStatusJson(const Status& s) {
+  return std::string("{\"status\": \"") + yard::StatusName(s.code) +
+         "\", \"message\": " + base::JsonString(s.message) + "}\n";
+}
 
 int YardExitCode(const Status& s) {
   switch (s.code) {
@@ -261,6 +325,10 @@ int YardExitCode(const Status& s) {
     case Code::kRefused:
     case Code::kReadOnly:
     case Code::kBusy:
+    case Code::kMismatch:
+    case Code::kDiskFull:
+    case Code::kNetwork:
+    case Code::kCancelled:
       return kExitRunMessage;
     default:
       return kExitUsage;
@@ -277,6 +345,26 @@ int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std:
   if (!ParseYardArgs(args, a, why)) return Usage(err, why);
   if (a.words.empty()) return Usage(err);
   const std::string& command = a.words[0];
+  const std::string path = yard::YardPath(a.path);
+  const yard::OpenOptions options = YardOptions(err, a.allow_network_file);
+  if (command == "backup") {
+    if (a.words.size() > 2) return Usage(err);
+    const std::string copy = a.words.size() == 2 ? a.words[1] : yard::TimedBackupName(path);
+    if (const base::Error e = session::BackUpYardFile(path, copy, options); !e) return Fail(err, e);
+    out << "在庫ファイルの控えを作りました: " << copy << "\n";
+    return kExitPlanned;
+  }
+  if (command == "restore") {
+    if (a.words.size() != 2) return Usage(err);
+    int64_t entry = 0;
+    std::string saved;
+    if (const base::Error e = session::RestoreYardFile(path, a.words[1], entry, saved, options); !e)
+      return Fail(err, e);
+    if (!saved.empty()) out << "戻す前の在庫ファイルを控えました: " << saved << "\n";
+    out << base::Format("在庫を %s の時点に戻しました（記録 %lld）。\n", a.words[1].c_str(),
+                        static_cast<long long>(entry));
+    return kExitPlanned;
+  }
   int (*run)(yard::Yard&, const YardArgs&, std::ostream&, std::ostream&) =
       command == "list"      ? List
       : command == "add"     ? Add
@@ -284,12 +372,29 @@ int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std:
       : command == "history" ? History
       : command == "undo"    ? Undo
       : command == "import"  ? Import
+      : command == "check"   ? Check
+      : command == "repair"  ? Repair
                              : nullptr;
   if (run == nullptr) return Usage(err, "知らない操作です: " + command);
   Status s;
-  auto y = yard::OpenYard(yard::YardPath(a.path), s);
-  if (!y) return Fail(err, s);
+  auto y = yard::OpenYard(path, s, options);
+  if (!y) return Refuse(out, err, s, a.json);
+  // Reading goes on while changes are refused (a read-only file, a ledger in doubt); the user
+  // hears why.
+  if (run != Check && run != Repair && !y->ReadOnlyReason().empty())
+    err << "zarvel5 yard: " << y->ReadOnlyReason() << "\n";
   return run(*y, a, out, err);
+}
+
+yard::OpenOptions YardOptions(std::ostream& err, bool allow_network_file) {
+  yard::OpenOptions o;
+  o.allow_network_file = allow_network_file;
+  o.waiting = [&err] {
+    err << "zarvel5: 在庫ファイルを他のプログラムが使用中です。空くまで最大 10 秒待ちます…\n"
+        << std::flush;
+    return true;
+  };
+  return o;
 }
 
 }  // namespace zarvel::cli

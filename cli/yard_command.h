@@ -19,6 +19,12 @@ extern const char* const kYardUsage;
 // value or an unreadable file (exit 2).
 int YardExitCode(const yard::Status& status);
 
+// How the commands open the yard: a wait for a busy file is told on `err`.
+yard::OpenOptions YardOptions(std::ostream& err, bool allow_network_file = false);
+
 int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// A yard's refusal as --json prints it: {"status": "yard-busy", "message": "..."}.
+std::string YardStatusJson(const yard::Status& status);
 
 }  // namespace zarvel::cli

@@ -1,6 +1,7 @@
 #include "job/job_file.h"
 
 #include <cerrno>
+#include <cstdint>
 
 #include "base/cp932.h"
 #include "base/format.h"
@@ -84,6 +85,9 @@ void SetFresh(SavedControl& c, const ControlEntry& entry) {
   }
 }
 
+// A measured length without a count: every bar of it.
+constexpr long long kAllBars = INT32_MAX;
+
 // The lines of the job's section that follow its controls: the yard's, the grade and the note.
 struct ExtraLines {
   YardStockNote yard;
@@ -121,11 +125,17 @@ ExtraLines ReadExtraLines(const std::string& content) {
     } else if (inside && line.rfind(measured_key, 0) == 0) {
       note.measured.clear();
       const std::string list = line.substr(measured_key.size());
+      // "3000*2": two bars of 3000 are measured; a length alone (older files): all its bars.
       for (std::size_t from = 0; from < list.size();) {
         std::size_t comma = list.find(',', from);
         if (comma == std::string::npos) comma = list.size();
-        const int32_t length = base::AtoI(list.substr(from, comma - from));
-        if (length > 1 && note.measured.size() < 1000) note.measured.push_back(length);
+        const std::string item = list.substr(from, comma - from);
+        const int32_t length = base::AtoI(item);
+        const std::size_t star = item.find('*');
+        const long long bars =
+            star == std::string::npos ? kAllBars : base::AtoI(item.substr(star + 1));
+        if (length > 1 && bars > 0 && note.measured.size() < 1000)
+          note.measured.push_back({length, bars});
         from = comma + 1;
       }
     }
@@ -227,9 +237,10 @@ std::vector<std::string> JobFileLines(JobWindow& window) {
   if (!window.yard_stock.Empty()) {
     lines.push_back(std::string(kYardSectionKey) + " = " + window.yard_stock.section);
     std::string measured;
-    for (const int32_t length : window.yard_stock.measured) {
+    for (const optimiser::MeasuredBars& m : window.yard_stock.measured) {
       if (!measured.empty()) measured += ',';
-      measured += std::to_string(length);
+      measured += std::to_string(m.length);
+      if (m.bars < kAllBars) measured += "*" + std::to_string(m.bars);
     }
     lines.push_back(std::string(kYardMeasuredKey) + " = " + measured);
   }

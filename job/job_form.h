@@ -41,7 +41,9 @@ class JobForm final : public JobWindow, public run::RunForm {
   int PrecisionItem() const override;
   bool VerticalOrder() const override;
   std::vector<optimiser::PieceMark> Marks() const override { return marks_; }
-  std::vector<int32_t> MeasuredStockLengths() const override { return yard_stock.measured; }
+  std::vector<optimiser::MeasuredBars> MeasuredStock() const override {
+    return yard_stock.measured;
+  }
   std::string Grade() const override { return grade; }
 
   bool DataModified() const { return data_modified_; }

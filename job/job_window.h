@@ -23,11 +23,12 @@ inline constexpr const char* kYardMeasuredKey = "YardMeasured";
 inline constexpr const char* kGradeKey = "Grade";
 inline constexpr const char* kImportNoteKey = "ImportNote";
 
-// A job's stock taken from the yard: the section, and the lengths that are measured offcuts
-// (planned without the margin). Empty for a job typed by hand, which then writes nothing of it.
+// A job's stock taken from the yard: the section, and per length the bars that are measured
+// offcuts (planned without the margin; the length's other bars keep it). Empty for a job typed
+// by hand, which then writes nothing of it.
 struct YardStockNote {
-  std::string section;            // CP932; empty: the stock was not taken from the yard
-  std::vector<int32_t> measured;  // ascending
+  std::string section;  // CP932; empty: the stock was not taken from the yard
+  std::vector<optimiser::MeasuredBars> measured;  // ascending by length
   bool Empty() const { return section.empty(); }
 };
 

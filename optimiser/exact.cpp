@@ -977,6 +977,7 @@ std::vector<Addition> SmallerAdditions(const LengthList& stock, double bound, do
       return;
     }
     for (int i = k; i >= 1; --i) {
+      if (stock.entries[i].measured) continue;  // an offcut cannot be bought
       a.length += stock.entries[i].length;
       ++a.bars;
       ++a.counts[static_cast<std::size_t>(i)];
@@ -1009,13 +1010,16 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
     return shortage;
   }
   // Each stock length twice: the bars the job has, then as many more as there are pieces (no
-  // plan needs more), which cost what they add.
+  // plan needs more), which cost what they add. Measured offcuts are what the yard holds: none
+  // can be bought.
   int64_t pieces = 0;
   for (int j = 1; j <= records.cut.count; ++j) pieces += records.cut.entries[j].quantity;
   auto model = std::make_unique<OptimiserRecords>(records);
   for (int k = 1; k <= owned; ++k)
     model->stock.Append(records.stock.entries[k].length,
-                        static_cast<int32_t>(std::min<int64_t>(pieces, INT32_MAX)));
+                        records.stock.entries[k].measured
+                            ? 0
+                            : static_cast<int32_t>(std::min<int64_t>(pieces, INT32_MAX)));
   Planner planner(*model, host, guard_seconds, 0, owned);
   const ExactResult result = planner.RunShortage();
   shortage.applicable = result.applicable;
@@ -1050,7 +1054,7 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
   for (const auto [length, bars] : shortage.bars) {
     for (int k = 1; k <= owned; ++k) {
       LengthEntry& e = records.stock.entries[k];
-      if (e.length == length)
+      if (e.length == length && !e.measured)
         e.quantity = static_cast<int32_t>(std::min<int64_t>(int64_t{e.quantity} + bars, INT32_MAX));
     }
   }

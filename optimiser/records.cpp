@@ -14,7 +14,8 @@ bool LengthList::Append(int32_t length, int32_t quantity) {
 void LengthList::SortByLength() {
   for (int i = 1; i < count; ++i) {
     for (int j = i + 1; j <= count; ++j) {
-      if (entries[i].length > entries[j].length) {
+      if (entries[i].length > entries[j].length ||
+          (entries[i].length == entries[j].length && entries[i].measured && !entries[j].measured)) {
         entries[0] = entries[i];
         entries[i] = entries[j];
         entries[j] = entries[0];
@@ -26,11 +27,11 @@ void LengthList::SortByLength() {
 void LengthList::MergeEqualLengths() {
   int k = 1;
   while (k < count) {
-    if (entries[k].length == entries[k + 1].length) {
+    if (entries[k].length == entries[k + 1].length &&
+        entries[k].measured == entries[k + 1].measured) {
       // Saturate: two huge quantities must not wrap around to a negative count.
       const int64_t sum = int64_t{entries[k].quantity} + entries[k + 1].quantity;
       entries[k].quantity = static_cast<int32_t>(std::min<int64_t>(sum, INT32_MAX));
-      entries[k].measured = entries[k].measured || entries[k + 1].measured;
       for (int m = k + 1; m < count; ++m) entries[m] = entries[m + 1];
       --count;
     } else {
@@ -60,6 +61,28 @@ void CuttingPlan::CopyFrom(const CuttingPlan& other) {
   remnant_rate = other.remnant_rate;
   loss_rate = other.loss_rate;
   std::copy(other.patterns + 1, other.patterns + 1 + other.pattern_count, patterns + 1);
+}
+
+void MarkMeasured(LengthList& list, const std::vector<MeasuredBars>& measured) {
+  for (int k = 1; k <= list.count; ++k) list.entries[k].measured = false;
+  for (const MeasuredBars& m : measured) {
+    long long left = m.bars;
+    const int count = list.count;  // split parts are appended: they are not visited again
+    for (int k = 1; k <= count && left > 0; ++k) {
+      LengthEntry& e = list.entries[k];
+      if (e.length != m.length || e.quantity <= 0) continue;
+      if (left >= e.quantity) {
+        e.measured = true;
+        left -= e.quantity;
+      } else if (list.Append(e.length, static_cast<int32_t>(left))) {
+        e.quantity -= static_cast<int32_t>(left);
+        list.entries[list.count].measured = true;
+        left = 0;
+      } else {
+        left = 0;  // a full list: the bars keep their margin, which never overfills a bar
+      }
+    }
+  }
 }
 
 std::vector<StockBarsUsed> StockUsed(const OptimiserRecords& r) {

@@ -41,9 +41,11 @@ struct LengthList {
   bool Empty() const { return count == 0; }
   // Appends an entry; returns false (and stores nothing) when the list is full.
   bool Append(int32_t length, int32_t quantity);
-  // Exchange sort by length ascending through entry 0 (not stable).
+  // Exchange sort by length ascending through entry 0 (not stable); of one length, bars with
+  // their margin before measured offcuts.
   void SortByLength();
-  // Adds the quantities of equal lengths into one entry; the list must be sorted.
+  // Adds the quantities of equal lengths (and equal measure) into one entry; the list must be
+  // sorted.
   void MergeEqualLengths();
   // The sum of length × quantity, in mm.
   double TotalLength() const;
@@ -92,6 +94,18 @@ struct StockBarsUsed {
   long long bars = 0;
   bool operator==(const StockBarsUsed&) const = default;
 };
+
+// Bars of one stock length that are measured offcuts from the yard.
+struct MeasuredBars {
+  int32_t length = 0;
+  long long bars = 0;
+  bool operator==(const MeasuredBars&) const = default;
+};
+
+// Marks `measured` bars of each length in `list` as measured offcuts: an entry of such a length
+// is split when only some of its bars are (the measured part after it), so that the margin
+// stays with the other bars. Lengths the list does not hold are ignored.
+void MarkMeasured(LengthList& list, const std::vector<MeasuredBars>& measured);
 
 // Everything the run reads and writes. The window and each command own one, made on the heap
 // (about 2 MB); tests make their own.

@@ -186,11 +186,7 @@ RunOutcome PrepareRun(optimiser::OptimiserRecords& records, RunForm& form, const
   ReadConditions(records.conditions, form);
   RelayoutGrids(records, form);
   records.marks = form.Marks();
-  const std::vector<int32_t> measured = form.MeasuredStockLengths();
-  for (int k = 1; k <= records.stock.count; ++k) {
-    optimiser::LengthEntry& e = records.stock.entries[k];
-    e.measured = std::find(measured.begin(), measured.end(), e.length) != measured.end();
-  }
+  optimiser::MarkMeasured(records.stock, form.MeasuredStock());
   records.shortage.clear();
   records.with_shortage.reset();
 

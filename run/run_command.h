@@ -37,9 +37,9 @@ class RunForm {
   virtual bool VerticalOrder() const = 0;
   // The piece marks the job carries beside its cut list (none by default).
   virtual std::vector<optimiser::PieceMark> Marks() const { return {}; }
-  // Stock lengths whose bars are measured offcuts from the yard (filled without the margin);
-  // none for a job typed by hand.
-  virtual std::vector<int32_t> MeasuredStockLengths() const { return {}; }
+  // Bars of stock lengths that are measured offcuts from the yard (filled without the margin),
+  // per length; the other bars of a length keep it. None for a job typed by hand.
+  virtual std::vector<optimiser::MeasuredBars> MeasuredStock() const { return {}; }
   // The steel grade of the job's pieces (CP932; empty when not known).
   virtual std::string Grade() const { return {}; }
 };

@@ -51,7 +51,7 @@ base::Error OpenAndRun(const JobOptions& o, JobRun& run, std::vector<std::string
   }
   if (o.from_yard) {
     std::string place;
-    if (base::Error e = OpenYardAt(o.yard, run.yard, &place); !e) return e;
+    if (base::Error e = OpenYardAt(o.yard, run.yard, &place, o.yard_options); !e) return e;
     const std::string member =
         base::Cp932ToUtf8(base::TrimBlanks(run.form->Field(run::JobField::kMemberName).Text()));
     if (base::Error e = FillStock(*run.yard, place, o.section.empty() ? member : o.section,

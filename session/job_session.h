@@ -29,6 +29,7 @@ struct JobOptions {
   bool from_yard = false;            // the stock from the yard
   std::string yard;                  // the yard's place (empty: the setting's)
   std::string section;               // the yard's section, when not the member name's
+  yard::OpenOptions yard_options;    // a busy yard's waiting, a network file read only
 };
 
 // A job opened and run.

@@ -31,7 +31,8 @@ std::string JobContent(run::RunForm& form, const job::YardStockNote& yard_stock)
                   ListText(form.CutGrid(), vertical) +
                   base::Format("\nmargin %d kerf %d priority %d precision %d\nmeasured", c.margin,
                                c.kerf, c.priority_length, form.PrecisionItem());
-  for (const int32_t length : form.MeasuredStockLengths()) t += base::Format(" %d", length);
+  for (const optimiser::MeasuredBars& m : form.MeasuredStock())
+    t += base::Format(" %d*%lld", m.length, m.bars);
   t += "\nyard " + yard_stock.section + "\nmarks";
   for (const optimiser::PieceMark& m : form.Marks())
     t += base::Format(" %zu:", m.mark.size()) + m.mark + base::Format("=%d.%d", m.length, m.count);

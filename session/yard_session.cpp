@@ -5,6 +5,7 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/numbers.h"
+#include "yard/sqlite_file.h"
 #include "yard/stock_csv.h"
 
 namespace zarvel::session {
@@ -38,35 +39,26 @@ std::string FileName(const std::string& path) {
 }  // namespace
 
 base::Error FromStatus(const yard::Status& s) {
-  switch (s.code) {
-    case yard::Status::Code::kOk:
-      return {};
-    case yard::Status::Code::kChanged:
-      return Refuse(Code::kYardChanged, s.message);
-    case yard::Status::Code::kInvalid:
-      return Refuse(Code::kUsage, s.message);
-    case yard::Status::Code::kRefused:
-      return Refuse(Code::kYardRefused, s.message);
-    case yard::Status::Code::kReadOnly:
-      return Refuse(Code::kYardReadOnly, s.message);
-    case yard::Status::Code::kBusy:
-      return Refuse(Code::kYardBusy, s.message);
-    case yard::Status::Code::kDamaged:
-      return Refuse(Code::kYardDamaged, s.message);
-    case yard::Status::Code::kForeign:
-      return Refuse(Code::kYardForeign, s.message);
-    case yard::Status::Code::kFailed:
-      break;
-  }
+  using Y = yard::Status::Code;
+  static const std::pair<Y, Code> codes[] = {
+      {Y::kChanged, Code::kYardChanged},   {Y::kInvalid, Code::kYardInvalid},
+      {Y::kRefused, Code::kYardRefused},   {Y::kReadOnly, Code::kYardReadOnly},
+      {Y::kBusy, Code::kYardBusy},         {Y::kCancelled, Code::kYardCancelled},
+      {Y::kDamaged, Code::kYardDamaged},   {Y::kForeign, Code::kYardForeign},
+      {Y::kMismatch, Code::kYardMismatch}, {Y::kDiskFull, Code::kYardDiskFull},
+      {Y::kNetwork, Code::kYardNetwork},   {Y::kFailed, Code::kYardFailed}};
+  if (s.Ok()) return {};
+  for (const auto& [from, to] : codes)
+    if (s.code == from) return Refuse(to, s.message);
   return Refuse(Code::kYardFailed, s.message);
 }
 
 base::Error OpenYardAt(const std::string& place, std::unique_ptr<yard::Yard>& y,
-                       std::string* opened_place) {
+                       std::string* opened_place, const yard::OpenOptions& options) {
   const std::string path = yard::YardPath(place);
   if (opened_place != nullptr) *opened_place = path;
   yard::Status s;
-  y = yard::OpenYard(path, s);
+  y = yard::OpenYard(path, s, options);
   if (!y) return FromStatus(s.Ok() ? yard::Status::Error(yard::Status::Code::kFailed, path) : s);
   return {};
 }
@@ -83,11 +75,16 @@ base::Error FillStock(yard::Yard& y, const std::string& place, const std::string
   if (yard::Status s = y.Revision(revision); !s) return FromStatus(s);
   std::vector<yard::Item> items;
   if (yard::Status s = y.List(section, items); !s) return FromStatus(s);
-  yard::StockFill fill = yard::FillFromItems(section, items);
+  // A job of one grade takes that grade's bars; offcuts its pieces cannot use go first when the
+  // grid is full.
+  yard::FillWants wants;
+  wants.grade = base::Cp932ToUtf8(form.Grade());
+  wants.shortest_piece = yard::ShortestPiece(form.CutGrid());
+  yard::StockFill fill = yard::FillFromItems(section, items, wants);
   if (fill.lengths.empty())
     return Refuse(Code::kRunMessage, "在庫に " + section + " がありません。");
   yard::WriteStockCells(form.StockGrid(), fill);
-  yard_stock = {base::Utf8ToCp932(fill.section), fill.MeasuredLengths()};
+  yard_stock = {base::Utf8ToCp932(fill.section), fill.Measured()};
   filled.place = place;
   filled.revision = revision;
   filled.note = yard::LeftOutMessage(fill);
@@ -130,7 +127,10 @@ base::Error PrepareCommit(yard::Yard& y, const optimiser::OptimiserRecords& reco
     // section's bars as they stand now must be those the plan was made from.
     std::vector<yard::Item> items;
     if (yard::Status s = y.List(section, items); !s) return FromStatus(s);
-    yard::StockFill now = yard::FillFromItems(section, items);
+    yard::FillWants wants;
+    wants.grade = base::Cp932ToUtf8(form.Grade());
+    wants.shortest_piece = yard::ShortestPiece(form.CutGrid());
+    yard::StockFill now = yard::FillFromItems(section, items, wants);
     if (plan.fill.section == section && !SameBars(now, plan.fill))
       return Refuse(Code::kYardChanged, yard::kChangedMessage);
     plan.fill = std::move(now);
@@ -195,6 +195,21 @@ base::Error ImportStock(yard::Yard& y, const std::string& bytes, bool replace, s
   }
   items = c.adds.size();
   return FromStatus(y.Apply(c, entry));
+}
+
+base::Error RepairYard(yard::Yard& y, const std::vector<yard::Mismatch>& confirmed,
+                       int64_t& entry) {
+  return FromStatus(y.Repair(confirmed, entry));
+}
+
+base::Error BackUpYardFile(const std::string& path, const std::string& copy,
+                           const yard::OpenOptions& options) {
+  return FromStatus(yard::BackUpYard(path, copy, options));
+}
+
+base::Error RestoreYardFile(const std::string& path, const std::string& copy, int64_t& entry,
+                            std::string& saved, const yard::OpenOptions& options) {
+  return FromStatus(yard::RestoreYard(path, copy, entry, saved, options));
 }
 
 }  // namespace zarvel::session

@@ -23,7 +23,7 @@ base::Error FromStatus(const yard::Status& status);
 
 // Opens the yard at `place` (a file; empty: the setting's place, see yard::YardPath).
 base::Error OpenYardAt(const std::string& place, std::unique_ptr<yard::Yard>& yard,
-                       std::string* opened_place = nullptr);
+                       std::string* opened_place = nullptr, const yard::OpenOptions& options = {});
 
 // The stock a job took from the yard, and the yard's revision when it was read.
 struct YardFill {
@@ -74,5 +74,16 @@ base::Error SetPlace(yard::Yard& yard, int64_t item, const std::string& location
 // A stock list (yard::ReadStockCsv's form) added; `replace` empties its sections first.
 base::Error ImportStock(yard::Yard& yard, const std::string& csv_bytes, bool replace,
                         std::size_t& items, int64_t& entry);
+
+// A correcting ledger entry for the mismatches the user confirmed (Yard::Repair).
+base::Error RepairYard(yard::Yard& yard, const std::vector<yard::Mismatch>& confirmed,
+                       int64_t& entry);
+
+// A copy of a yard file beside it or at `copy`, and a yard put back from such a copy (itself a
+// ledger entry of the restored yard; the file as it was saved first, named in `saved`).
+base::Error BackUpYardFile(const std::string& path, const std::string& copy,
+                           const yard::OpenOptions& options);
+base::Error RestoreYardFile(const std::string& path, const std::string& copy, int64_t& entry,
+                            std::string& saved, const yard::OpenOptions& options);
 
 }  // namespace zarvel::session

@@ -378,7 +378,7 @@ TEST_F(ImportTest, TheTemplateGivesStockAndConditionsButNotItsYardOrWeight) {
   form.SetFieldText(run::JobField::kMargin, "20");
   form.StockGrid().SetCell(1, 1, "12000.  5");
   form.RelayoutGrids();
-  form.yard_stock = {"H-200x100x5.5x8", {12000}};
+  form.yard_stock = {"H-200x100x5.5x8", {{12000, 5}}};
   form.grade = "SS400";
   const std::string template_path = temp.File("template.zv5");
   ASSERT_TRUE(job::WriteJobFile(form, template_path));

@@ -176,7 +176,7 @@ TEST_F(JobFileTest, CutDiagramSwitchIsSavedAfterTheOldLines) {
 
 TEST_F(JobFileTest, GradeAndImportNoteComeAfterTheYardsKeysOnlyWhenKnown) {
   const std::size_t fresh = JobFileLines(form).size();
-  form.yard_stock = {"L-65x65x6", {3000}};
+  form.yard_stock = {"L-65x65x6", {{3000, 1}}};
   form.grade = "SN490B";
   form.import_note = base::Lit("欠けた部品\nあり");  // one line on disk
   const std::string path = Path("grade.zv5");

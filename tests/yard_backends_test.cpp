@@ -23,7 +23,7 @@ namespace {
 using Code = Status::Code;
 
 NewItem Bars(const std::string& section, int32_t length, int64_t count, bool offcut = false) {
-  return {section, length, count, offcut, "", "", "購入"};
+  return {section, length, count, offcut, "", "", "購入", ""};
 }
 Change Adding(std::vector<NewItem> adds) {
   Change c;

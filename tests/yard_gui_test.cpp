@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <QApplication>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "app/main_window.h"
 #include "app/message.h"
@@ -52,17 +57,42 @@ TEST_F(YardGuiTest, FillRunCommitAndUndo) {
     auto y = yard::OpenYard(temp.File("yard.sqlite"), s);
     yard::Change c;
     c.reason = "add";
-    c.adds.push_back({"C-100x50x5x7.5", 6000, 4, false, "", "", "購入"});
-    c.adds.push_back({"C-100x50x5x7.5", 2600, 1, true, "", "", "購入"});
+    c.adds.push_back({"C-100x50x5x7.5", 6000, 4, false, "A-1", "M5", "購入", ""});
+    c.adds.push_back({"C-100x50x5x7.5", 2600, 1, true, "B-2", "R9", "購入", ""});
     int64_t entry = 0;
     ASSERT_TRUE(y->Apply(c, entry));
   }
   window->Edit(run::JobField::kMemberName)->SetText(base::Lit("C-100×50×5×7.5 胴縁"));
+  // A stock list typed by hand is kept unless the user says to replace it.
+  window->Grid1()->SetCell(1, 1, " 5500.  2");
+  int asked_replace = 0;
+  link->ask_replace = [&] { return ++asked_replace > 1; };
   link->FillButton()->click();
+  EXPECT_EQ(window->Grid1()->Cell(1, 1), " 5500.  2");
+  link->FillButton()->click();
+  EXPECT_EQ(asked_replace, 2);
   EXPECT_EQ(window->Grid1()->Cell(1, 1), " 2600.  1");
   EXPECT_EQ(window->Grid1()->Cell(window->VerticalOrder() ? 1 : 2, window->VerticalOrder() ? 2 : 1),
             " 6000.  4");
-  EXPECT_EQ(window->yard_stock.measured, std::vector<int32_t>{2600});
+  EXPECT_EQ(window->yard_stock.measured, (std::vector<optimiser::MeasuredBars>{{2600, 1}}));
+  // The grid shows which cells are measured offcuts.
+  EXPECT_TRUE(window->Grid1()->cell_marked(1, 1));
+  EXPECT_FALSE(window->Grid1()->cell_marked(window->VerticalOrder() ? 1 : 2,
+                                            window->VerticalOrder() ? 2 : 1));
+  EXPECT_TRUE(window->Grid1()->cell_hint(1, 1).contains(QStringLiteral("端材（実測）1 本")));
+  // Drawn: one corner mark, and the cells' blue text still there.
+  const QImage drawn = window->Grid1()->grab().toImage();
+  int marked = 0, text = 0;
+  for (int y = 0; y < drawn.height(); ++y) {
+    for (int x = 0; x < drawn.width(); ++x) {
+      const QColor c = drawn.pixelColor(x, y);
+      marked += c == QColor(0, 150, 70);
+      text += c.blue() > 200 && c.red() < 80 && c.green() < 80;
+    }
+  }
+  EXPECT_GT(marked, 20);
+  EXPECT_LT(marked, 80);  // one small triangle
+  EXPECT_GT(text, 50);
   window->Grid2()->SetCell(1, 1, " 2590.  3");  // one on the offcut, two on a 6000 bar
   window->RunButton()->click();
   ASSERT_TRUE(window->Planned());
@@ -72,7 +102,11 @@ TEST_F(YardGuiTest, FillRunCommitAndUndo) {
     return true;
   };
   link->CommitPlan();
-  EXPECT_TRUE(asked.contains(QStringLiteral("取り出す素材: 2600×1 6000×1"))) << asked.toStdString();
+  // Each bar with its place and lot, for the saw operator.
+  EXPECT_TRUE(asked.contains(QStringLiteral("2600 mm × 1 本（端材、置場 B-2、ロット R9）")))
+      << asked.toStdString();
+  EXPECT_TRUE(asked.contains(QStringLiteral("6000 mm × 1 本（定尺、置場 A-1、ロット M5）")))
+      << asked.toStdString();
   ASSERT_NE(link->LastCommit(), 0);
   std::vector<yard::Item> items = Items();
   ASSERT_EQ(items.size(), 1u);  // the 6000 bars left; the remnant (807) is below the keep length
@@ -92,8 +126,8 @@ TEST_F(YardGuiTest, ACommitTwiceOrOfAnOlderPlanIsRefused) {
     auto y = yard::OpenYard(temp.File("yard.sqlite"), s);
     yard::Change c;
     c.reason = "add";
-    c.adds.push_back({"C-100x50x5x7.5", 6000, 4, false, "", "", "購入"});
-    c.adds.push_back({"C-100x50x5x7.5", 3000, 1, true, "", "", "購入"});
+    c.adds.push_back({"C-100x50x5x7.5", 6000, 4, false, "", "", "購入", ""});
+    c.adds.push_back({"C-100x50x5x7.5", 3000, 1, true, "", "", "購入", ""});
     int64_t entry = 0;
     ASSERT_TRUE(y->Apply(c, entry));
   }
@@ -172,7 +206,7 @@ TEST_F(YardGuiTest, TheYardWindowAddsTakesPlacesAndFilters) {
   YardWindow w;
   for (const char* section : {"H200x100x5.5x8", "IPE 300"}) {
     w.ask_new_item = [&] {
-      return std::optional<yard::NewItem>({section, 6000, 5, false, "", "", "購入"});
+      return std::optional<yard::NewItem>({section, 6000, 5, false, "", "", "購入", ""});
     };
     w.AddItem();
   }
@@ -190,12 +224,103 @@ TEST_F(YardGuiTest, TheYardWindowAddsTakesPlacesAndFilters) {
   EXPECT_EQ(w.Items()->item(0, 5)->text(), QStringLiteral("B-2"));
   EXPECT_EQ(w.Items()->item(0, 6)->text(), QStringLiteral("K77"));
   ASSERT_EQ(w.Ledger()->rowCount(), 3);  // the take first: the newest on top
-  EXPECT_EQ(w.Ledger()->item(0, 4)->text(), QStringLiteral("1 -2"));
+  EXPECT_EQ(w.Ledger()->item(0, 4)->text(),
+            QStringLiteral("H-200×100×5.5×8 6000 mm 定尺 置場 B-2 ロット K77 -2 本"));
+  EXPECT_FALSE(w.Ledger()->item(0, 1)->text().contains(QLatin1Char('T')));  // local time
+  // Any entry can be undone, after a confirmation that lists what comes back.
+  QString shown;
+  w.ask_undo = [&](const QString& summary) {
+    shown = summary;
+    return true;
+  };
+  w.Ledger()->setCurrentCell(2, 0);  // the first add
+  w.UndoSelected();
+  EXPECT_TRUE(
+      shown.contains(QStringLiteral("H-200×100×5.5×8 6000 mm 定尺 置場 B-2 ロット K77 -5 本")))
+      << shown.toStdString();
+  ASSERT_EQ(w.Ledger()->rowCount(), 3);  // refused: two of its bars were taken since
+  EXPECT_EQ(messages.size(), 1u);
+  messages.clear();
+  w.Ledger()->setCurrentCell(1, 0);  // the second add
+  w.UndoSelected();
+  ASSERT_EQ(w.Ledger()->rowCount(), 4);
+  EXPECT_TRUE(w.Ledger()->item(0, 2)->text().contains(QStringLiteral("（記録 2 ")))
+      << w.Ledger()->item(0, 2)->text().toStdString();
   w.Filter()->setText(QStringLiteral("ＩＰＥ"));  // no part of a name: nothing listed
   EXPECT_EQ(w.Items()->rowCount(), 0);
   w.Filter()->setText(QStringLiteral("H-200x100x5.5x8"));
   EXPECT_EQ(w.Items()->rowCount(), 1);
   EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(YardGuiTest, ACountChangedBehindTheYardsBackIsRepairedOnceConfirmed) {
+  {
+    yard::Status s;
+    auto y = yard::OpenYard(temp.File("yard.sqlite"), s);
+    yard::Change c;
+    c.reason = "add";
+    c.adds.push_back({"C-100x50x5x7.5", 6000, 4, false, "", "", "購入", ""});
+    int64_t entry = 0;
+    ASSERT_TRUE(y->Apply(c, entry));
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(temp.File("yard.sqlite").c_str(), &db), SQLITE_OK);
+  sqlite3_exec(db, "UPDATE items SET count = 9", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  QString shown;
+  bool confirm = false;
+  link->ask_repair = [&](const QString& summary) {
+    shown = summary;
+    return confirm;
+  };
+  for (const bool yes : {false, true}) {
+    confirm = yes;
+    link->CheckAndRepair();
+    EXPECT_TRUE(shown.contains(QStringLiteral("ファイルの本数 9、記録の本数 4")))
+        << shown.toStdString();
+  }
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("記録を直しました"), std::string::npos) << messages[0];
+  link->CheckAndRepair();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_NE(messages[1].find("すべて記録と合っています"), std::string::npos) << messages[1];
+}
+
+TEST_F(YardGuiTest, AWaitForABusyYardShowsTheCursorAndALineAndCanBeStopped) {
+  ASSERT_FALSE(Items().size());  // makes the yard
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(temp.File("yard.sqlite").c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  YardWindow w;
+  w.ask_new_item = [] {
+    return std::optional<yard::NewItem>({"H200x100x5.5x8", 6000, 5, false, "", "", "購入", ""});
+  };
+  bool busy_cursor = false;
+  QString line;
+  // While the yard waits, the user clicks the line's button.
+  std::function<void()> stop = [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<QProgressDialog*>(top);
+      if (dialog == nullptr || !dialog->isVisible()) continue;
+      busy_cursor = QApplication::overrideCursor() != nullptr &&
+                    QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+      line = dialog->labelText();
+      for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        QTest::mouseClick(b, Qt::LeftButton);
+      return;
+    }
+    QTimer::singleShot(20, stop);
+  };
+  QTimer::singleShot(20, stop);
+  w.AddItem();
+  sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  EXPECT_TRUE(busy_cursor);
+  EXPECT_TRUE(line.contains(QStringLiteral("使用中"))) << line.toStdString();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);  // given back when the wait ends
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("待つのをやめました"), std::string::npos) << messages[0];
+  EXPECT_TRUE(Items().empty());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <random>
 
+#include "optimiser/exact.h"
 #include "optimiser/search.h"
 #include "tests/search_test_util.h"
 #include "tests/temp_dir.h"
@@ -133,7 +134,7 @@ TEST_F(YardTest, CommitTakesThePlansBarsAndKeepsItsRemnantsUndoRestores) {
   std::vector<Item> items;
   ASSERT_TRUE(y->List("H-200x100x5.5x8", items));
   const StockFill fill = FillFromItems("H-200x100x5.5x8", items);
-  EXPECT_EQ(fill.MeasuredLengths(), std::vector<int32_t>{4000});
+  EXPECT_EQ(fill.Measured(), (std::vector<optimiser::MeasuredBars>{{4000, 3}}));
   // The offcuts first; 1900 × 8: three 4000 bars of two (remnant 194), one 6000 bar of two.
   auto r = testing::MakeRecords({{{4000, 3}, {6000, 10}}, {{1900, 8}}});
   r->stock.entries[1].measured = true;
@@ -197,23 +198,126 @@ TEST_F(YardTest, UndoIsRefusedOnceTheAddedOffcutsWereUsed) {
   EXPECT_EQ(CountOf(*y, id), 0);
 }
 
-TEST(StockFillTest, BeyondTheGridTheShortestOffcutsAreLeftOutAndNamed) {
+Item Stocked(int64_t id, int32_t length, int64_t count, bool offcut, std::string lot = {},
+             std::string grade = {}) {
+  return {id, "FB-9x50", length, count, offcut, "", std::move(lot), "", std::move(grade)};
+}
+
+TEST(StockFillTest, BeyondTheGridOffcutsThePiecesCannotUseGoFirstThenTheShortest) {
   std::vector<Item> items;
-  for (int i = 0; i < 40; ++i)
-    items.push_back({i + 1, "FB-9x50", 1000 + 100 * i, 1, true, "", "", ""});
-  items.push_back({99, "FB-9x50", 6000, 4, false, "", "", ""});
-  items.push_back({100, "FB-9x50", 1000, 2, false, "", "", ""});  // joins the 1000 offcut
-  const StockFill fill = FillFromItems("FB-9x50", items);
-  ASSERT_EQ(fill.lengths.size(), 36u);
-  ASSERT_EQ(fill.left_out.size(), 5u);
-  EXPECT_EQ(fill.left_out.front().length, 1000);
-  EXPECT_EQ(fill.left_out.front().count, 3);
-  EXPECT_EQ(fill.left_out.back().length, 1400);
-  EXPECT_EQ(fill.lengths.back().length, 6000);
-  EXPECT_FALSE(fill.lengths.back().offcut);
-  const std::string message = LeftOutMessage(fill);
-  EXPECT_NE(message.find("36 枠"), std::string::npos) << message;
-  EXPECT_NE(message.find("1400×1、1300×1、1200×1、1100×1、1000×3"), std::string::npos) << message;
+  for (int i = 0; i < 40; ++i) items.push_back(Stocked(i + 1, 1000 + 100 * i, 1, true));
+  items.push_back(Stocked(99, 6000, 4, false));
+  items.push_back(Stocked(100, 1000, 2, false));  // standard bars: 1000 stays
+  struct Case {
+    int32_t shortest_piece;
+    std::vector<int32_t> left_out;
+    const char* named;
+  } cases[] = {
+      {0, {1100, 1200, 1300, 1400, 1500}, "1500×1、1400×1、1300×1、1200×1、1100×1"},
+      {1000, {1100, 1200, 1300, 1400, 1500}, "1500×1、1400×1、1300×1、1200×1、1100×1"},
+      // 1000 can give no piece: it goes before offcuts that can, standard bars or not.
+      {1050, {1000, 1100, 1200, 1300, 1400}, "1400×1、1300×1、1200×1、1100×1、1000×3"},
+      {4500, {1000, 1100, 1200, 1300, 1400}, "1400×1、1300×1、1200×1、1100×1、1000×3"},
+  };
+  for (const Case& c : cases) {
+    FillWants wants;
+    wants.shortest_piece = c.shortest_piece;
+    const StockFill fill = FillFromItems("FB-9x50", items, wants);
+    ASSERT_EQ(fill.lengths.size(), 36u);
+    std::vector<int32_t> left_out;
+    for (const StockLength& l : fill.left_out) left_out.push_back(l.length);
+    EXPECT_EQ(left_out, c.left_out) << c.shortest_piece;
+    EXPECT_EQ(fill.lengths.back().length, 6000);
+    const StockLength& mixed =
+        fill.left_out.front().length == 1000 ? fill.left_out.front() : fill.lengths.front();
+    EXPECT_EQ(mixed.length, 1000);
+    EXPECT_EQ(mixed.count, 3);
+    EXPECT_EQ(mixed.offcut_bars, 1);
+    EXPECT_FALSE(mixed.offcut);
+    const std::string message = LeftOutMessage(fill);
+    EXPECT_NE(message.find("36 枠"), std::string::npos) << message;
+    EXPECT_NE(message.find(c.named), std::string::npos) << message;
+  }
+}
+
+// Mill 3000 × 2 and an offcut 3000 × 1, margin 20: the mill bars keep their margin.
+TEST(MarginPerBarTest, OnlyTheMeasuredBarsOfALengthLoseTheMargin) {
+  struct Case {
+    std::vector<optimiser::MeasuredBars> measured;
+    int pieces_3015;
+    bool planned;
+  } cases[] = {
+      {{{3000, 1}}, 2, true}, {{{3000, 1}}, 3, false}, {{{3000, 3}}, 1, false},
+      {{}, 3, true},          {{{3000, 9}}, 1, false}, {{{2000, 1}}, 3, true},
+  };
+  for (const Case& c : cases) {
+    auto r = testing::MakeRecords({{{3000, 3}}, {{3015, c.pieces_3015}}, 20, 0});
+    optimiser::MarkMeasured(r->stock, c.measured);
+    EXPECT_EQ(optimiser::RunSearch(*r, {}, 30) == optimiser::kSearchPlanned, c.planned)
+        << c.pieces_3015;
+  }
+  // What is bought is never an offcut: the least addition is a mill length.
+  auto r = testing::MakeRecords({{{3000, 1}, {6000, 1}}, {{2900, 4}}, 0, 0});
+  optimiser::MarkMeasured(r->stock, {{3000, 1}});
+  ASSERT_NE(optimiser::RunSearch(*r, {}, 30), optimiser::kSearchPlanned);
+  const optimiser::Shortage shortage = optimiser::LeastAddition(*r, {});
+  ASSERT_TRUE(shortage.found);
+  EXPECT_EQ(shortage.bars, (std::vector<optimiser::StockBarsUsed>{{6000, 1}}));
+}
+
+TEST(StockCommitTest, MeasuredBarsComeFromOffcutsAndRemnantsKeepTheirLotAndGrade) {
+  const std::vector<Item> items = {
+      {1, "FB-9x50", 6000, 2, false, "A-1", "M-1", "購入", "SS400"},
+      {2, "FB-9x50", 6000, 1, true, "B-2", "R-9", "残材", "SS400"},
+      {3, "FB-9x50", 6000, 5, false, "A-1", "M-2", "購入", "SN490B"},
+  };
+  FillWants wants;
+  wants.grade = "ss400";
+  const StockFill fill = FillFromItems("FB-9x50", items, wants);
+  ASSERT_EQ(fill.lengths.size(), 1u);
+  EXPECT_EQ(fill.lengths[0].count, 3);  // the SN490B bars are not this job's
+  EXPECT_EQ(fill.Measured(), (std::vector<optimiser::MeasuredBars>{{6000, 1}}));
+  EXPECT_EQ(FillFromItems("FB-9x50", items).lengths[0].count, 8);  // no grade: any
+  // 6010 fits a mill bar only; 2000 goes on the offcut, whose 4000 remnant keeps lot R-9.
+  auto r = testing::MakeRecords({{{6000, 3}}, {{6010, 2}, {2000, 1}}, 20, 0});
+  optimiser::MarkMeasured(r->stock, fill.Measured());
+  ASSERT_EQ(optimiser::RunSearch(*r, {}, 30), optimiser::kSearchPlanned);
+  Change change;
+  std::string message;
+  ASSERT_TRUE(CommitChange(*r, fill, 1000, "job.zv5", "2026-12-07", change, message)) << message;
+  ASSERT_EQ(change.takes.size(), 2u);  // offcuts first, as the fill lists them
+  EXPECT_EQ(change.takes[0].item, 2);
+  EXPECT_EQ(change.takes[0].count, 1);
+  EXPECT_EQ(change.takes[1].item, 1);
+  EXPECT_EQ(change.takes[1].count, 2);
+  ASSERT_EQ(change.adds.size(), 1u);
+  EXPECT_EQ(change.adds[0].length, 4000);
+  EXPECT_EQ(change.adds[0].lot, "R-9");
+  EXPECT_EQ(change.adds[0].grade, "SS400");
+  // The confirmation names where each bar lies and its lot.
+  const std::string summary = ChangeSummary(change, fill);
+  EXPECT_NE(summary.find("6000 mm × 2 本（定尺、置場 A-1、ロット M-1）"), std::string::npos)
+      << summary;
+  EXPECT_NE(summary.find("6000 mm × 1 本（端材、置場 B-2、ロット R-9）"), std::string::npos)
+      << summary;
+}
+
+TEST_F(YardTest, GradesAreStoredCanonicallyAndKeepItemsApart) {
+  auto y = Open();
+  NewItem a = Bars("FB-9x50", 6000, 2);
+  a.grade = " ss400 ";
+  NewItem b = Bars("FB-9x50", 6000, 3);
+  b.grade = "SN490B";
+  int64_t entry = 0;
+  ASSERT_TRUE(y->Apply(Adding(a), entry));
+  ASSERT_TRUE(y->Apply(Adding(b), entry));
+  ASSERT_TRUE(y->Apply(Adding(a), entry));
+  std::vector<Item> items;
+  ASSERT_TRUE(y->List("FB-9x50", items));
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].grade, "SS400");
+  EXPECT_EQ(items[0].count, 4);
+  EXPECT_EQ(items[1].grade, "SN490B");
 }
 
 TEST_F(YardTest, DamagedAndForeignFilesAreLeftAsTheyWere) {
@@ -302,6 +406,18 @@ TEST_F(YardTest, AnOlderSchemaIsMigratedAfterABackup) {
   int64_t undo = 0;
   ASSERT_TRUE(y->Undo(1, undo));
   EXPECT_EQ(CountOf(*y, 1), 0);
+  // Items gained a grade: the old ones have none, new ones keep theirs.
+  NewItem graded = Bars("H-200x100x5.5x8", 6000, 1);
+  graded.grade = "SS400";
+  int64_t entry = 0;
+  ASSERT_TRUE(y->Apply(Adding(graded), entry));
+  std::vector<Item> items;
+  ASSERT_TRUE(y->List("", items));
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].grade, "SS400");
+  Item old;
+  ASSERT_TRUE(y->Get(1, old));
+  EXPECT_EQ(old.grade, "");
 }
 
 // Runs `child` in a forked process; its exit code.

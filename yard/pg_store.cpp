@@ -8,6 +8,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <random>
@@ -36,7 +37,8 @@ CREATE TABLE zarvel5.items(
   offcut boolean NOT NULL DEFAULT false,
   location text NOT NULL DEFAULT '',
   lot text NOT NULL DEFAULT '',
-  source text NOT NULL DEFAULT '');
+  source text NOT NULL DEFAULT '',
+  grade text NOT NULL DEFAULT '');
 CREATE TABLE zarvel5.entries(
   id bigserial PRIMARY KEY,
   time text NOT NULL,
@@ -66,7 +68,14 @@ INSERT INTO zarvel5.meta VALUES ('application', 'zarvel5-yard'), ('schema', '1')
 )sql";
 
 constexpr const char* kItemColumns =
-    "SELECT id, section, length, count, offcut, location, lot, source FROM zarvel5.items ";
+    "SELECT id, section, length, count, offcut, location, lot, source, grade FROM zarvel5.items ";
+
+// Items whose count is not the sum of their ledger moves, by one grouped query.
+constexpr const char* kMismatchQuery =
+    "SELECT i.id, i.count, coalesce(l.total, 0) FROM zarvel5.items i LEFT JOIN "
+    "(SELECT item, sum(delta) AS total FROM zarvel5.moves GROUP BY item) l ON l.item = i.id "
+    "WHERE i.count IS DISTINCT FROM coalesce(l.total, 0) ORDER BY i.id";
+constexpr std::size_t kNamedMismatches = 10;
 
 // A failure the server or the connection reported: its SQLSTATE ("" when the connection went).
 struct PgError {
@@ -108,8 +117,14 @@ class PgYard final : public Yard {
   Status Undo(int64_t entry, int64_t& undo_entry) override;
   Status SetPlace(int64_t id, const std::string& location, const std::string& lot) override;
   Status Revision(int64_t& revision) override;
+  Status Check(std::vector<Mismatch>& mismatches) override;
+  Status Repair(const std::vector<Mismatch>& confirmed, int64_t& entry) override;
 
  private:
+  std::vector<Mismatch> FindMismatches();
+  Status MismatchStatus(const std::vector<Mismatch>& mismatches) const;
+  // Inside a change: the ledger's rule first (kMismatch refuses the change).
+  Status CheckInside();
   Status Connect();
   // One statement with its parameters (text; an empty optional is NULL). Throws PgError.
   Result Exec(const char* sql, const std::vector<std::string>& params = {});
@@ -297,7 +312,65 @@ Status PgYard::Open() {
 Item PgYard::ReadItem(const Result& r, int row) {
   return Item{Int(r, row, 0),  Text(r, row, 1),        static_cast<int32_t>(Int(r, row, 2)),
               Int(r, row, 3),  Text(r, row, 4) == "t", Text(r, row, 5),
-              Text(r, row, 6), Text(r, row, 7)};
+              Text(r, row, 6), Text(r, row, 7),        Text(r, row, 8)};
+}
+
+std::vector<Mismatch> PgYard::FindMismatches() {
+  std::vector<Mismatch> found;
+  const Result r = Exec(kMismatchQuery);
+  for (int row = 0; row < PQntuples(r.get()); ++row)
+    found.push_back({Int(r, row, 0), Int(r, row, 1), Int(r, row, 2)});
+  return found;
+}
+
+Status PgYard::MismatchStatus(const std::vector<Mismatch>& mismatches) const {
+  std::string named;
+  for (std::size_t i = 0; i < mismatches.size() && i < kNamedMismatches; ++i)
+    named += Format("%s在庫 ID %lld（%lld 本、記録では %lld 本）", i == 0 ? "" : "、",
+                    static_cast<long long>(mismatches[i].item),
+                    static_cast<long long>(mismatches[i].count),
+                    static_cast<long long>(mismatches[i].ledger));
+  if (mismatches.size() > kNamedMismatches)
+    named += Format(" ほか %zu 件", mismatches.size() - kNamedMismatches);
+  return Status::Error(
+      Code::kMismatch,
+      Format("在庫サーバー %s の本数が記録と合いません: %s。在庫の変更はできません。"
+             "zarvel5 yard repair で記録に合わせて下さい。",
+             shown_.c_str(), named.c_str()));
+}
+
+Status PgYard::CheckInside() {
+  const std::vector<Mismatch> mismatches = FindMismatches();
+  return mismatches.empty() ? Status{} : MismatchStatus(mismatches);
+}
+
+Status PgYard::Check(std::vector<Mismatch>& mismatches) {
+  return Read([&]() -> Status {
+    mismatches = FindMismatches();
+    return mismatches.empty() ? Status{} : MismatchStatus(mismatches);
+  });
+}
+
+Status PgYard::Repair(const std::vector<Mismatch>& confirmed, int64_t& entry) {
+  if (confirmed.empty()) return Status::Error(Code::kInvalid, "直す在庫がありません。");
+  if (Status s = CheckWritable(); !s) return s;
+  const std::string token = RandomToken();
+  return Transaction(
+      [&]() -> Status {
+        if (FindMismatches() != confirmed) return Status::Error(Code::kChanged, kChangedMessage);
+        entry = AddEntry("repair", "", 0, token);
+        for (const Mismatch& m : confirmed) {
+          Exec("UPDATE zarvel5.items SET count = 0 WHERE id = $1 AND count < 0",
+               {std::to_string(m.item)});
+          Exec("INSERT INTO zarvel5.moves(entry, item, delta) VALUES($1, $2, $3)",
+               {std::to_string(entry), std::to_string(m.item),
+                std::to_string(std::max<int64_t>(m.count, 0) - m.ledger)});
+        }
+        if (!FindMismatches().empty())
+          return Status::Error(Code::kFailed, "在庫を記録に合わせられませんでした。");
+        return {};
+      },
+      token);
 }
 
 Status PgYard::List(const std::string& section, std::vector<Item>& items) {
@@ -378,6 +451,7 @@ Status PgYard::Apply(const Change& original, int64_t& entry) {
   const std::string token = RandomToken();
   return Transaction(
       [&]() -> Status {
+        if (Status s = CheckInside(); !s) return s;
         entry = AddEntry(change.reason, change.job, 0, token);
         int moves = 0;
         for (const std::string& section : change.cleared_sections) {
@@ -451,6 +525,7 @@ Status PgYard::Undo(int64_t id, int64_t& undo_entry) {
   const std::string token = RandomToken();
   return Transaction(
       [&]() -> Status {
+        if (Status s = CheckInside(); !s) return s;
         const auto number = static_cast<long long>(id);
         const Result e =
             Exec("SELECT reason, job FROM zarvel5.entries WHERE id = $1", {std::to_string(id)});

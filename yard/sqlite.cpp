@@ -7,8 +7,9 @@ void Database::Open(const std::string& name, int flags) {
   const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
   if (rc != SQLITE_OK) {
     const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    const int system_errno = db_ != nullptr ? sqlite3_system_errno(db_) : 0;
     Close();
-    throw SqlError(rc & 0xff, message);
+    throw SqlError(rc & 0xff, message, system_errno);
   }
   sqlite3_extended_result_codes(db_, 0);
 }
@@ -20,7 +21,8 @@ void Database::Close() {
 
 void Database::Check(int rc) const {
   if (rc == SQLITE_OK || rc == SQLITE_ROW || rc == SQLITE_DONE) return;
-  throw SqlError(rc & 0xff, db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc));
+  throw SqlError(rc & 0xff, db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc),
+                 db_ != nullptr ? sqlite3_system_errno(db_) : 0);
 }
 
 void Database::Exec(const std::string& sql) {

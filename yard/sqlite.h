@@ -13,11 +13,14 @@ namespace zarvel::yard::sql {
 
 class SqlError : public std::runtime_error {
  public:
-  SqlError(int code, const std::string& what) : std::runtime_error(what), code_(code) {}
-  int Code() const { return code_; }  // the primary SQLite result code
+  SqlError(int code, const std::string& what, int system_errno = 0)
+      : std::runtime_error(what), code_(code), errno_(system_errno) {}
+  int Code() const { return code_; }          // the primary SQLite result code
+  int SystemErrno() const { return errno_; }  // the system's errno behind it, 0 when none
 
  private:
   int code_;
+  int errno_;
 };
 
 class Database {

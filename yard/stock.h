@@ -18,23 +18,36 @@ inline constexpr int32_t kDefaultKeep = 1000;  // remnants at least this long ar
 // One stock length taken from the yard and the items behind it (offcuts first).
 struct StockLength {
   int32_t length = 0;
-  int64_t count = 0;    // every bar of the items, at most kMaxCount
-  bool offcut = false;  // some item is an offcut: the length is measured, without margin
+  int64_t count = 0;        // every bar of the items, at most kMaxCount
+  int64_t offcut_bars = 0;  // of them measured offcuts (planned without the margin)
+  bool offcut = false;      // every bar is an offcut
   std::vector<Item> items;
 };
 
 struct StockFill {
   std::string section;
+  std::string grade;                  // the grade filled from; empty: any
   std::vector<StockLength> lengths;   // what the grid receives, ascending
-  std::vector<StockLength> left_out;  // beyond the grid's cells: the shortest offcuts
-  // Lengths of measured bars (no margin): the offcuts'.
-  std::vector<int32_t> MeasuredLengths() const;
+  std::vector<StockLength> left_out;  // beyond the grid's cells
+  // Per length, the bars that are measured offcuts (no margin); a length's standard bars keep
+  // the margin.
+  std::vector<optimiser::MeasuredBars> Measured() const;
 };
 
-// The section's items as stock: standard lengths with their counts, offcuts as they are. When
-// there are more lengths than `cells`, standard lengths stay and the shortest offcuts go.
+// What a fill takes: the section's items of `grade` (empty: of any grade), at most `cells`
+// lengths. When the yard holds more lengths, those shorter than the job's shortest piece go
+// first (they can give it nothing), then the shortest offcuts; standard lengths stay.
+struct FillWants {
+  std::string grade;
+  int32_t shortest_piece = 0;  // 0: not known
+  int cells = kStockCells;
+};
+
 StockFill FillFromItems(const std::string& section, const std::vector<Item>& items,
-                        int cells = kStockCells);
+                        const FillWants& wants = {});
+
+// The shortest piece a cut grid holds (its cells read, not rewritten); 0 when it holds none.
+int32_t ShortestPiece(const run::Grid& cut_grid);
 
 // Empties the grid's data cells and writes the fill's lengths ("%5d.%3d") from the first cell,
 // row by row.
@@ -44,15 +57,17 @@ void WriteStockCells(run::Grid& grid, const StockFill& fill);
 std::string LeftOutMessage(const StockFill& fill, int cells = kStockCells);
 
 // The change that commits the best plan of `records`, planned from `fill`: every bar it cuts
-// taken from the items behind its length (each take expecting the count the fill saw), every
-// remnant of at least `keep` mm added as an offcut of the section, its source naming the job,
-// the pattern and `date`. False (and `message`, UTF-8) when the plan cuts a length the fill
-// does not hold.
+// taken from the items behind its length (measured bars from the offcuts, the others from the
+// standard bars; each take expecting the count the fill saw), every remnant of at least `keep`
+// mm added as an offcut of the section with the lot and grade of the bar it was cut from, its
+// source naming the job, the pattern and `date`. False (and `message`, UTF-8) when the plan
+// cuts a length the fill does not hold.
 bool CommitChange(const optimiser::OptimiserRecords& records, const StockFill& fill, int32_t keep,
                   const std::string& job, const std::string& date, Change& change,
                   std::string& message);
 
-// What a commit takes and adds, for the user to confirm (UTF-8, one line each).
+// What a commit takes and adds, for the user to confirm (UTF-8, one line each); the bars taken
+// name their place and lot, so that the saw operator knows where to fetch them.
 std::string ChangeSummary(const Change& change, const StockFill& fill);
 
 }  // namespace zarvel::yard

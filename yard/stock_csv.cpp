@@ -10,7 +10,7 @@
 namespace zarvel::yard {
 namespace {
 
-enum Column { kSection, kLength, kCount, kOffcut, kLocation, kLot, kColumns };
+enum Column { kSection, kLength, kCount, kOffcut, kLocation, kLot, kGrade, kColumns };
 
 int ColumnNamed(const std::string& name) {
   static const std::array<std::vector<std::string>, kColumns> names = {{
@@ -20,6 +20,7 @@ int ColumnNamed(const std::string& name) {
       {"offcut", "端材", "種別"},
       {"location", "置場", "置き場", "場所"},
       {"lot", "ロット", "チャージ", "ヒート"},
+      {"grade", "材質", "規格", "鋼種"},
   }};
   for (int c = 0; c < kColumns; ++c)
     for (const std::string& n : names[static_cast<std::size_t>(c)])
@@ -56,7 +57,7 @@ std::string Quoted(const std::string& s) {
 
 bool ReadStockCsv(const std::string& raw, std::vector<NewItem>& items, std::string& error) {
   const std::string bytes = base::DecodeToUtf8(raw);
-  std::array<int, kColumns> at = {0, 1, 2, 3, 4, 5};
+  std::array<int, kColumns> at = {0, 1, 2, 3, 4, 5, 6};
   items.clear();
   std::size_t start = 0;
   bool first = true;  // only the first line may be a heading
@@ -92,6 +93,7 @@ bool ReadStockCsv(const std::string& raw, std::vector<NewItem>& items, std::stri
     n.section = field(kSection);
     n.location = field(kLocation);
     n.lot = field(kLot);
+    n.grade = field(kGrade);
     n.source = "棚卸し";
     if (!Number(field(kLength), length) || length < kMinLength || length > kMaxLength) {
       error = base::Format("%d 行目: 長さ「%s」は %d〜%d mm の整数で書いて下さい。", line_no,
@@ -116,12 +118,13 @@ bool ReadStockCsv(const std::string& raw, std::vector<NewItem>& items, std::stri
 }
 
 std::string StockCsv(const std::vector<Item>& items) {
-  std::string csv = "id,section,length,count,offcut,location,lot,source\r\n";
+  std::string csv = "id,section,length,count,offcut,location,lot,source,grade\r\n";
   for (const Item& i : items) {
     csv +=
         base::Format("%lld,", static_cast<long long>(i.id)) + Quoted(i.section) +
         base::Format(",%d,%lld,%d,", i.length, static_cast<long long>(i.count), i.offcut ? 1 : 0) +
-        Quoted(i.location) + "," + Quoted(i.lot) + "," + Quoted(i.source) + "\r\n";
+        Quoted(i.location) + "," + Quoted(i.lot) + "," + Quoted(i.source) + "," + Quoted(i.grade) +
+        "\r\n";
   }
   return csv;
 }

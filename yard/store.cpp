@@ -1,19 +1,28 @@
-// The yard in one SQLite file: WAL, full sync, one connection per process with a busy timeout,
+// The yard in one SQLite file: WAL, full sync, one connection per process with a busy handler,
 // every change in one BEGIN IMMEDIATE transaction, the schema version in PRAGMA user_version.
+// The yard's rule (every count is the sum of its ledger moves) and the file's own check are run
+// on open and inside every change; a day's first change copies the file beside itself first.
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 #include "base/format.h"
 #include "base/outside_text.h"
 #include "catalog/sections.h"
 #include "yard/pg_store.h"
 #include "yard/sqlite.h"
+#include "yard/sqlite_file.h"
 #include "yard/yard.h"
 
 namespace zarvel::yard {
@@ -24,10 +33,15 @@ using Code = Status::Code;
 using base::Format;
 
 constexpr int64_t kApplicationId = 0x5a563559;  // "ZV5Y": this program's yard
-constexpr int64_t kSchemaVersion = 2;
-constexpr int kBusyMilliseconds = 10000;
+constexpr int64_t kSchemaVersion = 3;
+// A busy file is waited for in steps: 200 of 50 ms, ten seconds in all.
+constexpr int kBusySteps = 200;
+constexpr int kBusyStepMilliseconds = 50;
+// Mismatched items named in a message; the rest are counted.
+constexpr std::size_t kNamedMismatches = 10;
 
-// Version 1 lacked the undo link and kept a plain index; version 2 is the schema below.
+// Version 1 lacked the undo link and kept a plain index; version 2 lacked the grade; version 3
+// is the schema below.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE items(
   id INTEGER PRIMARY KEY,
@@ -37,7 +51,8 @@ CREATE TABLE items(
   offcut INTEGER NOT NULL DEFAULT 0,
   location TEXT NOT NULL DEFAULT '',
   lot TEXT NOT NULL DEFAULT '',
-  source TEXT NOT NULL DEFAULT '');
+  source TEXT NOT NULL DEFAULT '',
+  grade TEXT NOT NULL DEFAULT '');
 CREATE TABLE entries(
   id INTEGER PRIMARY KEY,
   time TEXT NOT NULL,
@@ -50,7 +65,7 @@ CREATE TABLE moves(
   delta INTEGER NOT NULL);
 CREATE INDEX items_in_stock ON items(section, offcut, length DESC) WHERE count > 0;
 CREATE INDEX moves_by_entry ON moves(entry);
-CREATE INDEX moves_by_item ON moves(item);
+CREATE INDEX moves_by_item ON moves(item, delta);
 CREATE TRIGGER entries_kept BEFORE UPDATE ON entries BEGIN SELECT RAISE(ABORT, 'append-only'); END;
 CREATE TRIGGER entries_not_deleted BEFORE DELETE ON entries BEGIN SELECT RAISE(ABORT, 'append-only'); END;
 CREATE TRIGGER moves_kept BEFORE UPDATE ON moves BEGIN SELECT RAISE(ABORT, 'append-only'); END;
@@ -62,6 +77,19 @@ ALTER TABLE entries ADD COLUMN undoes INTEGER REFERENCES entries(id);
 DROP INDEX IF EXISTS items_by_section;
 CREATE INDEX items_in_stock ON items(section, offcut, length DESC) WHERE count > 0;
 )sql";
+constexpr const char* kMigrateFrom2 = R"sql(
+ALTER TABLE items ADD COLUMN grade TEXT NOT NULL DEFAULT '';
+DROP INDEX IF EXISTS moves_by_item;
+CREATE INDEX moves_by_item ON moves(item, delta);
+)sql";
+
+// Every item whose count is not the sum of its moves, by one grouped pass over the moves (the
+// index on item and delta holds all it reads).
+constexpr const char* kMismatchQuery =
+    "SELECT items.id, items.count, coalesce(ledger.total, 0) FROM items LEFT JOIN "
+    "(SELECT item, sum(delta) AS total FROM moves GROUP BY item) AS ledger "
+    "ON ledger.item = items.id WHERE items.count IS NOT coalesce(ledger.total, 0) "
+    "ORDER BY items.id";
 
 std::string Now() {
   const std::time_t now = std::time(nullptr);
@@ -72,27 +100,84 @@ std::string Now() {
   return buffer;
 }
 
+std::string Folder(const std::string& path) {
+  return fs::absolute(path).parent_path().string();
+}
+
+bool DiskFull(int system_errno) {
+  return system_errno == ENOSPC || system_errno == EDQUOT || system_errno == EFBIG;
+}
+
+// After a failed write whose errno SQLite no longer has: whether the file could not grow (the
+// disk nearly full, or the file at the process's size limit).
+bool NoRoomToGrow(const std::string& path) {
+  struct statvfs fs_stat {};
+  if (::statvfs(Folder(path).c_str(), &fs_stat) == 0 &&
+      static_cast<unsigned long long>(fs_stat.f_bavail) * fs_stat.f_frsize < (1u << 20))
+    return true;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+  std::error_code ec;
+  for (const char* extra : {"", "-wal"}) {
+    const std::uintmax_t size = fs::file_size(path + extra, ec);
+    if (!ec && size + 65536 >= limit.rlim_cur) return true;
+  }
+  return false;
+}
+
+// One sentence and what to do, for each way SQLite or the system fails (never SQLite's English).
 Status FromSql(const sql::SqlError& e, const std::string& path) {
+  if (e.Code() == SQLITE_FULL || DiskFull(e.SystemErrno()) ||
+      (e.Code() == SQLITE_IOERR && NoRoomToGrow(path)))
+    return Status::Error(Code::kDiskFull,
+                         Format("ディスクがいっぱいで、在庫ファイル %s に書き込めません。"
+                                "ディスクに空きを作ってから、もう一度実行して下さい。",
+                                path.c_str()));
   switch (e.Code()) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      return Status::Error(Code::kBusy,
-                           "在庫ファイルが他の処理で使用中です。しばらくしてから、"
-                           "もう一度実行して下さい。");
+      return Status::Error(Code::kBusy, Format("在庫ファイル %s は他のプログラムが使用中です。"
+                                               "しばらくしてから、もう一度実行して下さい。",
+                                               path.c_str()));
     case SQLITE_READONLY:
-      return Status::Error(
-          Code::kReadOnly,
-          Format("在庫ファイル %s に書き込めません（読み取り専用）。", path.c_str()));
+      return Status::Error(Code::kReadOnly,
+                           Format("在庫ファイル %s に書き込めません（読み取り専用）。"
+                                  "ファイルとフォルダの書き込みの権限を確かめて下さい。",
+                                  path.c_str()));
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-      return Status::Error(
-          Code::kDamaged, Format("在庫ファイル %s は壊れています（%s）。", path.c_str(), e.what()));
+      return Status::Error(Code::kDamaged, Format("在庫ファイル %s は壊れています。"
+                                                  "zarvel5 yard restore で控えから戻して下さい。",
+                                                  path.c_str()));
     case SQLITE_CONSTRAINT:  // the schema's own guards (counts never below 0)
-      return Status::Error(Code::kRefused, Format("在庫を変更できません（%s）。", e.what()));
-    default:
+      return Status::Error(Code::kRefused, "在庫を変更できません（本数が 0 本未満になります）。");
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
       return Status::Error(Code::kFailed,
-                           Format("在庫ファイル %s を扱えません（%s）。", path.c_str(), e.what()));
+                           Format("在庫ファイル %s を開けません（%s）。フォルダがあり、"
+                                  "読み書きの権限があるかを確かめて下さい。",
+                                  path.c_str(),
+                                  e.SystemErrno() == EACCES ? "権限がありません"
+                                                            : "フォルダかファイルがありません"));
+    case SQLITE_IOERR:
+      return Status::Error(Code::kFailed,
+                           Format("在庫ファイル %s の読み書きに失敗しました。ディスクや"
+                                  "接続を確かめてから、もう一度実行して下さい。",
+                                  path.c_str()));
+    default:
+      return Status::Error(
+          Code::kFailed,
+          Format("在庫ファイル %s を扱えません（SQLite の結果 %d）。", path.c_str(), e.Code()));
   }
+}
+
+Status DamagedFile(const std::string& path, const char* why) {
+  return Status::Error(Code::kDamaged,
+                       Format("在庫ファイル %s は%s。ファイルはそのままにしてあります。"
+                              "zarvel5 yard restore で控えから戻すか、別の名前の在庫ファイル"
+                              "を使って下さい。",
+                              path.c_str(), why));
 }
 
 // A path as a file: URI, for the flags only a URI can carry.
@@ -109,12 +194,24 @@ std::string FileUri(const std::string& path) {
   return uri;
 }
 
-// A file without write permission is read-only for everyone (the superuser too); WAL also needs
-// to make its files in the folder.
-bool Writable(const std::string& path, const struct stat& st) {
-  const fs::path folder = fs::absolute(path).parent_path();
-  return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0 &&
-         ::access(folder.c_str(), W_OK) == 0;
+// Why the file cannot be changed by this user, or empty: a file or folder without write
+// permission is read-only for everyone (the superuser too); WAL also needs to make its files
+// in the folder.
+std::string NotWritable(const std::string& path, const struct stat& st) {
+  struct stat folder {};
+  const bool folder_read_only =
+      ::stat(Folder(path).c_str(), &folder) == 0 && (folder.st_mode & 0222) == 0;
+  if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)
+    return Format(
+        "在庫ファイル %s は読み取り専用なので、変更できません。"
+        "変更するには、ファイルの書き込みの権限を確かめて下さい。",
+        path.c_str());
+  if (folder_read_only || ::access(Folder(path).c_str(), W_OK) != 0)
+    return Format(
+        "在庫ファイル %s のフォルダ %s に書き込めないため、変更できません"
+        "（作業ファイルを作れません）。フォルダの書き込みの権限を確かめて下さい。",
+        path.c_str(), Folder(path).c_str());
+  return {};
 }
 
 // A free name beside the file for the copy kept before a migration.
@@ -125,12 +222,71 @@ std::string BackupName(const std::string& path, int64_t version) {
   return name;
 }
 
+// Copies the open database `from` into the file `copy`, which must not exist: written under a
+// temporary name and linked into place, so that no half copy ever has the name.
+void CopyDatabase(sql::Database& from, const std::string& copy) {
+  const std::string temporary = copy + Format(".%d.tmp", static_cast<int>(::getpid()));
+  {
+    sql::Database to;
+    to.Open(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    sqlite3_backup* backup = sqlite3_backup_init(to.Handle(), "main", from.Handle(), "main");
+    if (backup == nullptr) to.Check(sqlite3_errcode(to.Handle()));
+    sqlite3_backup_step(backup, -1);
+    const int rc = sqlite3_backup_finish(backup);
+    if (rc != SQLITE_OK) {
+      to.Close();
+      std::error_code ec;
+      fs::remove(temporary, ec);
+      to.Check(rc);
+    }
+    // The copy stands alone: no WAL beside it.
+    to.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+  }
+  const int linked = ::link(temporary.c_str(), copy.c_str());
+  const int link_errno = errno;
+  std::error_code ec;
+  fs::remove(temporary, ec);
+  if (linked != 0 && link_errno != EEXIST)
+    throw sql::SqlError(DiskFull(link_errno) ? SQLITE_FULL : SQLITE_CANTOPEN, "link", link_errno);
+}
+
+// The first bytes of an SQLite file, and whether it holds every page its header counts.
+enum class Header { kSound, kNotSqlite, kCut };
+Header ReadHeader(const std::string& path, std::uintmax_t size) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char h[100] = {};
+  in.read(reinterpret_cast<char*>(h), sizeof h);
+  if (!in || std::string(reinterpret_cast<char*>(h), 16) != std::string("SQLite format 3\0", 16))
+    return Header::kNotSqlite;
+  uint32_t page_size = (uint32_t{h[16]} << 8) | h[17];
+  if (page_size == 1) page_size = 65536;
+  auto word = [&](int at) {
+    return (uint32_t{h[at]} << 24) | (uint32_t{h[at + 1]} << 16) | (uint32_t{h[at + 2]} << 8) |
+           h[at + 3];
+  };
+  const uint32_t pages = word(28);
+  if (page_size < 512 || size % page_size != 0) return Header::kCut;
+  // The page count is kept only while the change counter matches its "valid for" number, and a
+  // WAL beside the file may still hold pages a checkpoint was writing back.
+  std::error_code ec;
+  const bool wal = fs::file_size(path + "-wal", ec) > 0 && !ec;
+  if (!wal && word(92) == word(24) && pages > 0 && size < std::uintmax_t{pages} * page_size)
+    return Header::kCut;
+  return Header::kSound;
+}
+
 class SqliteYard final : public Yard {
  public:
-  explicit SqliteYard(std::string path) : path_(std::move(path)) {}
+  SqliteYard(std::string path, OpenOptions options)
+      : path_(std::move(path)), options_(std::move(options)) {}
+  // Opens without writing anything (no migration): a file that is only copied from.
+  static constexpr const char* kOnlyRead = "在庫ファイルの控えとして読むだけです。";
+  void OnlyRead() { only_read_ = true; }
 
   Status Open();
-  const std::string& ReadOnlyReason() const override { return read_only_; }
+  const std::string& ReadOnlyReason() const override {
+    return read_only_.empty() ? mismatch_ : read_only_;
+  }
   Status List(const std::string& section, std::vector<Item>& items) override;
   Status Sections(std::vector<std::string>& sections) override;
   Status Get(int64_t id, Item& item) override;
@@ -139,148 +295,301 @@ class SqliteYard final : public Yard {
   Status Undo(int64_t entry, int64_t& undo_entry) override;
   Status SetPlace(int64_t id, const std::string& location, const std::string& lot) override;
   Status Revision(int64_t& revision) override;
+  Status Check(std::vector<Mismatch>& mismatches) override;
+  Status Repair(const std::vector<Mismatch>& confirmed, int64_t& entry) override;
+
+  // A consistent copy of the yard as it stands, in a file that must not exist yet.
+  Status CopyTo(const std::string& copy) {
+    return Guard([&]() -> Status {
+      if (fs::exists(copy))
+        return Status::Error(Code::kInvalid,
+                             Format("%s はもうあります。別の名前を指定して下さい。", copy.c_str()));
+      CopyDatabase(db_, copy);
+      return {};
+    });
+  }
+  // The restore's entry, written into the yard just put back.
+  Status NoteRestore(const std::string& copy, int64_t& entry) {
+    return Guard([&]() -> Status {
+      sql::WriteTransaction transaction(db_);
+      entry = AddEntry("restore", fs::path(copy).filename().string(), 0);
+      transaction.Commit();
+      return {};
+    });
+  }
+  sql::Database& Db() { return db_; }
 
  private:
   // Runs `work`, turning SQLite's failures into a status.
   template <class Work>
   Status Guard(Work&& work) {
+    cancelled_ = false;
+    announced_ = false;
+    Status s;
     try {
-      return work();
+      s = work();
     } catch (const sql::SqlError& e) {
-      return FromSql(e, path_);
+      s = cancelled_ ? Status::Error(Code::kCancelled, "在庫ファイルが空くのを待つのをやめました。")
+                     : FromSql(e, path_);
     }
+    if (announced_ && options_.waited) options_.waited();
+    return s;
   }
-  Status CheckWritable() const {
-    return read_only_.empty() ? Status{} : Status::Error(Code::kReadOnly, read_only_);
-  }
+  // Before a change: writable, the ledger sound (unless it is the repair), and the day's copy
+  // made.
+  Status BeforeChange(bool repair = false);
+  // Inside a change's transaction: the file's own check and the yard's rule.
+  Status CheckInside();
+  Status MismatchStatus(const std::vector<Mismatch>& mismatches) const;
+  std::vector<Mismatch> FindMismatches();
   Status Inspect(int64_t& version);
   void OpenForReading();
+  void Create();
   void BackUp(int64_t version);
   void Migrate();
+  void WaitWhenBusy();
+  static int Busy(void* self, int step);
   int64_t AddEntry(const std::string& reason, const std::string& job, int64_t undoes);
   void AddMove(int64_t entry, int64_t item, int64_t delta);
   int64_t FindOrAddItem(const NewItem& item);
   static Item ReadItem(const sql::Statement& s);
 
   std::string path_;
+  OpenOptions options_;
   std::string read_only_;
+  std::string mismatch_;  // why changes wait for a repair; empty when the ledger holds
+  bool cancelled_ = false;
+  bool announced_ = false;
+  bool only_read_ = false;
   sql::Database db_;
 };
 
 constexpr const char* kItemColumns =
-    "SELECT id, section, length, count, offcut, location, lot, source FROM items ";
+    "SELECT id, section, length, count, offcut, location, lot, source, grade FROM items ";
 
 Item SqliteYard::ReadItem(const sql::Statement& s) {
   return Item{s.Int(0),  s.Text(1),     static_cast<int32_t>(s.Int(2)),
               s.Int(3),  s.Int(4) != 0, s.Text(5),
-              s.Text(6), s.Text(7)};
+              s.Text(6), s.Text(7),     s.Text(8)};
+}
+
+// Waits for a busy file in counted steps, telling the caller once and letting it cancel.
+int SqliteYard::Busy(void* self, int step) {
+  auto* yard = static_cast<SqliteYard*>(self);
+  if (step >= kBusySteps) return 0;
+  if (!yard->announced_) {
+    yard->announced_ = true;
+    if (yard->options_.waiting && !yard->options_.waiting()) {
+      yard->cancelled_ = true;
+      return 0;
+    }
+  } else if (yard->options_.keep_waiting && !yard->options_.keep_waiting()) {
+    yard->cancelled_ = true;
+    return 0;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(kBusyStepMilliseconds));
+  return 1;
+}
+
+void SqliteYard::WaitWhenBusy() {
+  db_.Check(sqlite3_busy_handler(db_.Handle(), &SqliteYard::Busy, this));
 }
 
 // Looks at an existing file without writing to it: whose database it is, and its version.
 Status SqliteYard::Inspect(int64_t& version) {
-  {
-    std::ifstream in(path_, std::ios::binary);
-    char header[16] = {};
-    in.read(header, sizeof header);
-    if (!in || std::string(header, 16) != std::string("SQLite format 3\0", 16)) {
-      return Status::Error(Code::kDamaged,
-                           Format("%s は在庫ファイルとして読めません（データベースではないか、"
-                                  "壊れています）。ファイルはそのままにしてあります。",
-                                  path_.c_str()));
-    }
-  }
+  std::error_code ec;
+  const Header header = ReadHeader(path_, fs::file_size(path_, ec));
+  if (header == Header::kNotSqlite)
+    return DamagedFile(path_,
+                       "在庫ファイルとして読めません（データベースではないか、壊れています）");
+  if (header == Header::kCut) return DamagedFile(path_, "途中で切れています（壊れています）");
   OpenForReading();
   const int64_t application = db_.QueryInt("PRAGMA application_id");
   version = db_.QueryInt("PRAGMA user_version");
   const int64_t objects = db_.QueryInt("SELECT count(*) FROM sqlite_master");
-  if (application == 0 && version == 0 && objects == 0) return {};  // an empty database
+  if (application == 0 && version == 0 && objects == 0)
+    return DamagedFile(path_, "空のデータベースで、在庫の表がありません");
   if (application != kApplicationId) {
     return Status::Error(Code::kForeign, Format("%s はこのプログラムの在庫ファイルではありません。"
                                                 "ファイルはそのままにしてあります。",
                                                 path_.c_str()));
   }
   sql::Statement check(db_, "PRAGMA quick_check");
-  if (check.Step() && check.Text(0) != "ok") {
-    return Status::Error(Code::kDamaged, Format("在庫ファイル %s は壊れています（%s）。"
-                                                "ファイルはそのままにしてあります。",
-                                                path_.c_str(), check.Text(0).c_str()));
-  }
+  if (check.Step() && check.Text(0) != "ok") return DamagedFile(path_, "壊れています");
   return {};
 }
 
 // Read-only; in a folder where WAL's shared-memory file cannot be made, as an immutable file.
 void SqliteYard::OpenForReading() {
   db_.Open(path_, SQLITE_OPEN_READONLY);
-  db_.Check(sqlite3_busy_timeout(db_.Handle(), kBusyMilliseconds));
+  WaitWhenBusy();
   try {
     db_.QueryInt("SELECT count(*) FROM sqlite_master");
   } catch (const sql::SqlError& e) {
-    if (e.Code() == SQLITE_NOTADB || e.Code() == SQLITE_CORRUPT) throw;
+    if (e.Code() == SQLITE_NOTADB || e.Code() == SQLITE_CORRUPT || cancelled_) throw;
     db_.Open(FileUri(path_) + "?immutable=1", SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
   }
 }
 
+// A new yard is made whole under a temporary name and linked into place, so that no other
+// program ever finds the name holding an empty file; when another made it first, theirs stays.
+void SqliteYard::Create() {
+  const std::string temporary = path_ + Format(".%d.new", static_cast<int>(::getpid()));
+  std::error_code ec;
+  fs::remove(temporary, ec);
+  {
+    sql::Database fresh;
+    fresh.Open(temporary, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    fresh.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL");
+    fresh.Exec("BEGIN");
+    fresh.Exec(kSchema);
+    fresh.Exec(Format("PRAGMA application_id=%lld", static_cast<long long>(kApplicationId)));
+    fresh.Exec(Format("PRAGMA user_version=%lld", static_cast<long long>(kSchemaVersion)));
+    fresh.Exec("COMMIT");
+    fresh.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+  }
+  const int linked = ::link(temporary.c_str(), path_.c_str());
+  const int link_errno = errno;
+  fs::remove(temporary, ec);
+  fs::remove(temporary + "-wal", ec);
+  fs::remove(temporary + "-shm", ec);
+  if (linked != 0 && link_errno != EEXIST)
+    throw sql::SqlError(DiskFull(link_errno)   ? SQLITE_FULL
+                        : link_errno == EACCES ? SQLITE_CANTOPEN
+                        : link_errno == EROFS  ? SQLITE_READONLY
+                                               : SQLITE_CANTOPEN,
+                        "link", link_errno);
+}
+
 Status SqliteYard::Open() {
   return Guard([&]() -> Status {
+    const std::string network = NetworkFilesystem(path_, options_);
+    if (!network.empty() && !options_.allow_network_file)
+      return Status::Error(Code::kNetwork, NetworkMessage(path_, network));
     struct stat st {};
-    const bool exists = ::stat(path_.c_str(), &st) == 0;
+    bool exists = ::stat(path_.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode))
       return Status::Error(Code::kInvalid, Format("%s はファイルではありません。", path_.c_str()));
-    int64_t version = 0;
-    if (exists && st.st_size > 0) {
-      if (Status s = Inspect(version); !s) return s;
-    } else {
+    if (exists && st.st_size == 0)
+      return DamagedFile(path_, "空（0 バイト）で、在庫の記録がありません");
+    if (!exists) {
+      if (!network.empty()) return Status::Error(Code::kNetwork, NetworkMessage(path_, network));
       std::error_code ec;
-      fs::create_directories(fs::absolute(path_).parent_path(), ec);
+      fs::create_directories(Folder(path_), ec);
       if (ec)
-        return Status::Error(Code::kFailed, Format("在庫ファイルのフォルダを作れません（%s）。",
-                                                   ec.message().c_str()));
+        return Status::Error(Code::kFailed,
+                             Format("在庫ファイルのフォルダ %s を作れません。フォルダの権限を"
+                                    "確かめるか、--yard で別の場所を指定して下さい。",
+                                    Folder(path_).c_str()));
+      Create();
+      exists = ::stat(path_.c_str(), &st) == 0;
     }
+    int64_t version = 0;
+    if (Status s = Inspect(version); !s) return s;
     if (version > kSchemaVersion) {
       read_only_ = Format(
           "在庫ファイル %s は新しい版のプログラムのもの（版 %lld）なので、"
           "変更できません。",
           path_.c_str(), static_cast<long long>(version));
-      return {};
+    } else if (!network.empty()) {
+      read_only_ = NetworkMessage(path_, network);
+    } else if (only_read_) {
+      read_only_ = kOnlyRead;
+    } else {
+      read_only_ = NotWritable(path_, st);
     }
-    if (exists && st.st_size > 0 && !Writable(path_, st)) {
-      read_only_ = Format("在庫ファイル %s に書き込めません（読み取り専用）。", path_.c_str());
-      return {};
+    if (read_only_.empty()) {
+      db_.Open(path_, SQLITE_OPEN_READWRITE);
+      WaitWhenBusy();
+      const int64_t found = db_.QueryInt("PRAGMA user_version");
+      if (found > 0 && found < kSchemaVersion) BackUp(found);  // before anything is changed
+      db_.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON");
+      Migrate();
     }
-    db_.Open(path_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    db_.Check(sqlite3_busy_timeout(db_.Handle(), kBusyMilliseconds));
-    const int64_t found = db_.QueryInt("PRAGMA user_version");
-    if (found > 0 && found < kSchemaVersion) BackUp(found);  // before anything is changed
-    db_.Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; PRAGMA foreign_keys=ON");
-    Migrate();
+    if (version <= kSchemaVersion) {
+      const std::vector<Mismatch> mismatches = FindMismatches();
+      if (!mismatches.empty()) mismatch_ = MismatchStatus(mismatches).message;
+    }
     return {};
   });
 }
 
 // A consistent copy of the file as it is, beside it, through SQLite's online backup.
 void SqliteYard::BackUp(int64_t version) {
-  sql::Database copy;
-  copy.Open(BackupName(path_, version), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-  sqlite3_backup* backup = sqlite3_backup_init(copy.Handle(), "main", db_.Handle(), "main");
-  if (backup == nullptr) copy.Check(sqlite3_errcode(copy.Handle()));
-  sqlite3_backup_step(backup, -1);
-  copy.Check(sqlite3_backup_finish(backup));
+  CopyDatabase(db_, BackupName(path_, version));
 }
 
-// Makes the schema in a new file, or brings an older one up to date after a backup copy.
+// Brings an older schema up to date (after its backup copy).
 void SqliteYard::Migrate() {
   if (db_.QueryInt("PRAGMA user_version") == kSchemaVersion) return;
   sql::WriteTransaction t(db_);
   // Another process may have done it meanwhile.
   const int64_t now = db_.QueryInt("PRAGMA user_version");
-  if (now == 0) {
-    db_.Exec(kSchema);
-    db_.Exec(Format("PRAGMA application_id=%lld", static_cast<long long>(kApplicationId)));
-  } else if (now == 1) {
-    db_.Exec(kMigrateFrom1);
-  }
+  if (now == kSchemaVersion) return;
+  if (now <= 1) db_.Exec(kMigrateFrom1);
+  if (now <= 2) db_.Exec(kMigrateFrom2);
   db_.Exec(Format("PRAGMA user_version=%lld", static_cast<long long>(kSchemaVersion)));
   t.Commit();
+}
+
+std::vector<Mismatch> SqliteYard::FindMismatches() {
+  std::vector<Mismatch> found;
+  sql::Statement s(db_, kMismatchQuery);
+  while (s.Step()) found.push_back({s.Int(0), s.Int(1), s.Int(2)});
+  return found;
+}
+
+Status SqliteYard::MismatchStatus(const std::vector<Mismatch>& mismatches) const {
+  std::string named;
+  for (std::size_t i = 0; i < mismatches.size() && i < kNamedMismatches; ++i)
+    named += Format("%s在庫 ID %lld（%lld 本、記録では %lld 本）", i == 0 ? "" : "、",
+                    static_cast<long long>(mismatches[i].item),
+                    static_cast<long long>(mismatches[i].count),
+                    static_cast<long long>(mismatches[i].ledger));
+  if (mismatches.size() > kNamedMismatches)
+    named += Format(" ほか %zu 件", mismatches.size() - kNamedMismatches);
+  return Status::Error(
+      Code::kMismatch,
+      Format("在庫ファイル %s の本数が記録と合いません: %s。在庫の変更はできません。"
+             "zarvel5 yard repair で記録に合わせるか、zarvel5 yard restore で控えから戻して"
+             "下さい。",
+             path_.c_str(), named.c_str()));
+}
+
+Status SqliteYard::Check(std::vector<Mismatch>& mismatches) {
+  return Guard([&]() -> Status {
+    mismatches = FindMismatches();
+    mismatch_ = mismatches.empty() ? std::string() : MismatchStatus(mismatches).message;
+    return mismatches.empty() ? Status{} : MismatchStatus(mismatches);
+  });
+}
+
+Status SqliteYard::CheckInside() {
+  {
+    sql::Statement check(db_, "PRAGMA quick_check");
+    if (check.Step() && check.Text(0) != "ok") throw sql::SqlError(SQLITE_CORRUPT, "quick_check");
+  }
+  const std::vector<Mismatch> mismatches = FindMismatches();
+  if (mismatches.empty()) return {};
+  const Status s = MismatchStatus(mismatches);
+  mismatch_ = s.message;
+  return s;
+}
+
+Status SqliteYard::BeforeChange(bool repair) {
+  if (!read_only_.empty()) return Status::Error(Code::kReadOnly, read_only_);
+  if (!mismatch_.empty() && !repair) return Status::Error(Code::kMismatch, mismatch_);
+  return Guard([&]() -> Status {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::string copy = DailyBackupName(path_, local);
+    if (!fs::exists(copy)) {
+      CopyDatabase(db_, copy);
+      PruneBackups(path_);
+    }
+    return {};
+  });
 }
 
 Status SqliteYard::List(const std::string& section, std::vector<Item>& items) {
@@ -337,23 +646,25 @@ void SqliteYard::AddMove(int64_t entry, int64_t item, int64_t delta) {
 
 // Bars alike in every respect join the item in stock that holds them already.
 int64_t SqliteYard::FindOrAddItem(const NewItem& n) {
-  sql::Statement find(
-      db_,
-      "SELECT id FROM items WHERE section = ?1 AND length = ?2 AND offcut = ?3 "
-      "AND location = ?4 AND lot = ?5 AND source = ?6 AND count > 0 ORDER BY id LIMIT 1");
+  sql::Statement find(db_,
+                      "SELECT id FROM items WHERE section = ?1 AND length = ?2 AND offcut = ?3 "
+                      "AND location = ?4 AND lot = ?5 AND source = ?6 AND grade = ?7 AND count > 0 "
+                      "ORDER BY id LIMIT 1");
   find.Bind(1, n.section).Bind(2, n.length).Bind(3, int64_t{n.offcut});
-  find.Bind(4, n.location).Bind(5, n.lot).Bind(6, n.source);
+  find.Bind(4, n.location).Bind(5, n.lot).Bind(6, n.source).Bind(7, n.grade);
   if (find.Step()) return find.Int(0);
-  sql::Statement add(db_,
-                     "INSERT INTO items(section, length, count, offcut, location, lot, source) "
-                     "VALUES(?1, ?2, 0, ?3, ?4, ?5, ?6)");
+  sql::Statement add(
+      db_,
+      "INSERT INTO items(section, length, count, offcut, location, lot, source, grade) "
+      "VALUES(?1, ?2, 0, ?3, ?4, ?5, ?6, ?7)");
   add.Bind(1, n.section).Bind(2, n.length).Bind(3, int64_t{n.offcut});
-  add.Bind(4, n.location).Bind(5, n.lot).Bind(6, n.source).Run();
+  add.Bind(4, n.location).Bind(5, n.lot).Bind(6, n.source).Bind(7, n.grade).Run();
   return db_.LastInsertId();
 }
 
 Status CheckNewItem(NewItem& n) {
   n.section = CanonicalSection(n.section);
+  n.grade = CanonicalGrade(n.grade);
   if (n.section.empty()) return Status::Error(Code::kInvalid, "鋼材名（断面）がありません。");
   if (n.length < kMinLength || n.length > kMaxLength)
     return Status::Error(Code::kInvalid, Format("長さ %d mm は扱えません（%d〜%d mm）。", n.length,
@@ -362,7 +673,7 @@ Status CheckNewItem(NewItem& n) {
     return Status::Error(
         Code::kInvalid, Format("本数 %lld は扱えません（1〜%lld 本）。",
                                static_cast<long long>(n.count), static_cast<long long>(kMaxCount)));
-  for (const std::string* t : {&n.section, &n.location, &n.lot, &n.source})
+  for (const std::string* t : {&n.section, &n.location, &n.lot, &n.source, &n.grade})
     if (t->size() > kMaxTextBytes)
       return Status::Error(Code::kInvalid, Format("文字が長すぎます（%zu バイトまで）: %.40s…",
                                                   kMaxTextBytes, t->c_str()));
@@ -370,11 +681,12 @@ Status CheckNewItem(NewItem& n) {
 }
 
 Status SqliteYard::Apply(const Change& original, int64_t& entry) {
-  if (Status s = CheckWritable(); !s) return s;
+  if (Status s = BeforeChange(); !s) return s;
   Change change = original;
   if (Status s = CheckChange(change); !s) return s;
   return Guard([&]() -> Status {
     sql::WriteTransaction transaction(db_);
+    if (Status s = CheckInside(); !s) return s;
     entry = AddEntry(change.reason, change.job, 0);
     int moves = 0;
     for (const std::string& section : change.cleared_sections) {
@@ -440,10 +752,34 @@ Status SqliteYard::Revision(int64_t& revision) {
   });
 }
 
-Status SqliteYard::Undo(int64_t id, int64_t& undo_entry) {
-  if (Status s = CheckWritable(); !s) return s;
+Status SqliteYard::Repair(const std::vector<Mismatch>& confirmed, int64_t& entry) {
+  if (confirmed.empty()) return Status::Error(Code::kInvalid, "直す在庫がありません。");
+  if (Status s = BeforeChange(true); !s) return s;
   return Guard([&]() -> Status {
     sql::WriteTransaction transaction(db_);
+    if (FindMismatches() != confirmed) return Status::Error(Code::kChanged, kChangedMessage);
+    entry = AddEntry("repair", "", 0);
+    sql::Statement floor(db_, "UPDATE items SET count = 0 WHERE id = ?1 AND count < 0");
+    sql::Statement move(db_, "INSERT INTO moves(entry, item, delta) VALUES(?1, ?2, ?3)");
+    for (const Mismatch& m : confirmed) {
+      floor.Reset();
+      floor.Bind(1, m.item).Run();
+      move.Reset();
+      move.Bind(1, entry).Bind(2, m.item).Bind(3, std::max<int64_t>(m.count, 0) - m.ledger).Run();
+    }
+    if (!FindMismatches().empty())
+      return Status::Error(Code::kFailed, "在庫を記録に合わせられませんでした。");
+    transaction.Commit();
+    mismatch_.clear();
+    return Status{};
+  });
+}
+
+Status SqliteYard::Undo(int64_t id, int64_t& undo_entry) {
+  if (Status s = BeforeChange(); !s) return s;
+  return Guard([&]() -> Status {
+    sql::WriteTransaction transaction(db_);
+    if (Status s = CheckInside(); !s) return s;
     sql::Statement e(db_, "SELECT reason, job FROM entries WHERE id = ?1");
     e.Bind(1, id);
     const auto number = static_cast<long long>(id);
@@ -485,7 +821,7 @@ Status SqliteYard::Undo(int64_t id, int64_t& undo_entry) {
 }
 
 Status SqliteYard::SetPlace(int64_t id, const std::string& location, const std::string& lot) {
-  if (Status s = CheckWritable(); !s) return s;
+  if (Status s = BeforeChange(); !s) return s;
   if (location.size() > kMaxTextBytes || lot.size() > kMaxTextBytes)
     return Status::Error(Code::kInvalid,
                          Format("文字が長すぎます（%zu バイトまで）。", kMaxTextBytes));
@@ -537,12 +873,157 @@ std::string YardPath(const std::string& explicit_path) {
   return base + "/VADAVAVUR/Zarvel5/yard.sqlite";
 }
 
-std::unique_ptr<Yard> OpenYard(const std::string& path, Status& status) {
+std::unique_ptr<Yard> OpenYard(const std::string& path, Status& status,
+                               const OpenOptions& options) {
   if (IsServerPlace(path)) return OpenServerYard(path, status);
-  auto yard = std::make_unique<SqliteYard>(path);
+  auto yard = std::make_unique<SqliteYard>(path, options);
   status = yard->Open();
   if (!status) return nullptr;
   return yard;
+}
+
+Status BackUpYard(const std::string& path, const std::string& copy, const OpenOptions& options) {
+  OpenOptions reading = options;
+  reading.allow_network_file = true;  // a copy may always be taken
+  SqliteYard yard(path, reading);
+  yard.OnlyRead();
+  if (Status s = yard.Open(); !s) return s;
+  return yard.CopyTo(copy);
+}
+
+Status RestoreYard(const std::string& path, const std::string& copy, int64_t& entry,
+                   std::string& saved, const OpenOptions& options) {
+  saved.clear();
+  if (const std::string network = NetworkFilesystem(path, options); !network.empty())
+    return Status::Error(Code::kNetwork, NetworkMessage(path, network));
+  // The copy must be a sound yard of a version this program knows.
+  {
+    struct stat st {};
+    if (::stat(copy.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+      return Status::Error(Code::kInvalid,
+                           Format("控えのファイル %s がありません。", copy.c_str()));
+    OpenOptions reading = options;
+    reading.allow_network_file = true;
+    SqliteYard source(copy, reading);
+    source.OnlyRead();
+    std::vector<Mismatch> mismatches;
+    Status s = source.Open();
+    if (s && !source.ReadOnlyReason().empty() &&
+        source.ReadOnlyReason().find("新しい版") != std::string::npos)
+      s = Status::Error(Code::kForeign, source.ReadOnlyReason());
+    if (s) s = source.Check(mismatches);
+    if (!s)
+      return Status::Error(
+          s.code == Code::kBusy ? Code::kBusy : Code::kInvalid,
+          Format("控えのファイル %s からは戻せません: %s", copy.c_str(), s.message.c_str()));
+  }
+  // The yard as it was, kept beside it: through SQLite when it still opens, else byte for byte.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && st.st_size > 0) {
+    saved = TimedBackupName(path);
+    SqliteYard current(path, options);
+    current.OnlyRead();
+    Status s = current.Open();
+    if (s) s = current.CopyTo(saved);
+    if (!s) {
+      if (s.code == Code::kBusy || s.code == Code::kCancelled || s.code == Code::kDiskFull)
+        return s;
+      std::error_code ec;
+      fs::copy_file(path, saved, ec);
+      if (ec)
+        return Status::Error(Code::kFailed, Format("在庫ファイル %s の控えを作れません（%s）。",
+                                                   path.c_str(), saved.c_str()));
+    }
+  }
+  // The copy's pages into the yard's file under SQLite's locks; a file SQLite cannot open as a
+  // database is replaced whole.
+  try {
+    sql::Database from;
+    from.Open(copy, SQLITE_OPEN_READONLY);
+    bool copied = false;
+    try {
+      sql::Database to;
+      to.Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+      sqlite3_busy_timeout(to.Handle(), kBusySteps * kBusyStepMilliseconds);
+      to.QueryInt("SELECT count(*) FROM sqlite_master");
+      sqlite3_backup* backup = sqlite3_backup_init(to.Handle(), "main", from.Handle(), "main");
+      if (backup == nullptr) to.Check(sqlite3_errcode(to.Handle()));
+      sqlite3_backup_step(backup, -1);
+      to.Check(sqlite3_backup_finish(backup));
+      copied = true;
+    } catch (const sql::SqlError& e) {
+      if (e.Code() != SQLITE_NOTADB && e.Code() != SQLITE_CORRUPT) throw;
+    }
+    if (!copied) {
+      std::error_code ec;
+      for (const char* extra : {"-wal", "-shm"}) fs::remove(path + extra, ec);
+      const std::string temporary = path + Format(".%d.restore", static_cast<int>(::getpid()));
+      fs::remove(temporary, ec);
+      CopyDatabase(from, temporary);
+      fs::rename(temporary, path, ec);
+      if (ec) {
+        fs::remove(temporary, ec);
+        return Status::Error(Code::kFailed,
+                             Format("在庫ファイル %s を置き換えられません。", path.c_str()));
+      }
+    }
+  } catch (const sql::SqlError& e) {
+    return FromSql(e, path);
+  }
+  SqliteYard restored(path, options);
+  if (Status s = restored.Open(); !s) return s;
+  return restored.NoteRestore(copy, entry);
+}
+
+const char* StatusName(Status::Code code) {
+  switch (code) {
+    case Code::kOk:
+      return "ok";
+    case Code::kChanged:
+      return "yard-changed";
+    case Code::kInvalid:
+      return "yard-invalid";
+    case Code::kRefused:
+      return "yard-refused";
+    case Code::kReadOnly:
+      return "yard-read-only";
+    case Code::kBusy:
+      return "yard-busy";
+    case Code::kDamaged:
+      return "yard-damaged";
+    case Code::kForeign:
+      return "yard-foreign";
+    case Code::kFailed:
+      return "yard-failed";
+    case Code::kMismatch:
+      return "yard-mismatch";
+    case Code::kDiskFull:
+      return "yard-disk-full";
+    case Code::kNetwork:
+      return "yard-network-file";
+    case Code::kCancelled:
+      return "yard-cancelled";
+  }
+  return "yard-failed";
+}
+
+std::string LocalTimeText(const std::string& utc) {
+  std::tm tm{};
+  const char* end = strptime(utc.c_str(), "%Y-%m-%dT%H:%M:%SZ", &tm);
+  if (end == nullptr || *end != '\0') return utc;
+  const std::time_t t = timegm(&tm);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M", &local);
+  return buffer;
+}
+
+std::string CanonicalGrade(const std::string& grade) {
+  std::string g = base::FoldAllBlanks(grade, base::Encoding::kUtf8);
+  for (char& c : g)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return g;
 }
 
 std::string ReasonText(const std::string& reason) {
@@ -550,7 +1031,9 @@ std::string ReasonText(const std::string& reason) {
                                                               {"take", "取り出し"},
                                                               {"import", "取り込み"},
                                                               {"commit", "計画の確定"},
-                                                              {"undo", "取り消し"}};
+                                                              {"undo", "取り消し"},
+                                                              {"repair", "修復"},
+                                                              {"restore", "控えから復元"}};
   for (const auto& [code, text] : names)
     if (reason == code) return text;
   return reason;

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         n.location.find_first_of("\r\n") != std::string::npos ||
         n.lot.find_first_of("\r\n") != std::string::npos)
       return 0;
-    listed.push_back({1, n.section, n.length, n.count, n.offcut, n.location, n.lot, n.source});
+    listed.push_back(
+        {1, n.section, n.length, n.count, n.offcut, n.location, n.lot, n.source, n.grade});
   }
   std::vector<zarvel::yard::NewItem> again;
   if (!zarvel::yard::ReadStockCsv(zarvel::yard::StockCsv(listed), again, error) ||
