@@ -1,6 +1,7 @@
 #include "run/run_command.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "base/app_info.h"
@@ -32,7 +33,41 @@ bool Better(const optimiser::OptimiserRecords& a, const optimiser::OptimiserReco
   return a.best.pattern_count < b.best.pattern_count;
 }
 
+// The planner's stages on the progress label.
+optimiser::StageReport StageLabel(optimiser::ProgressLabel* label) {
+  if (label == nullptr) return {};
+  return [label](optimiser::OptimalStage stage, double gap_mm) {
+    label->SetProgressText(OptimalProgressText(stage, gap_mm));
+  };
+}
+
 }  // namespace
+
+std::string OptimalProgressText(optimiser::OptimalStage stage, double gap_mm) {
+  std::string line;
+  if (stage == optimiser::OptimalStage::kBound) {
+    line = base::Lit("下限を計算中");
+  } else if (stage == optimiser::OptimalStage::kPatterns) {
+    line = base::Lit("パターン数を削減中");
+  } else if (gap_mm < 0) {
+    line = base::Lit("解を探索中");
+  } else {
+    line = base::Lit("探索中 下限まで") + base::Format(" %.1f m", std::ceil(gap_mm / 100) / 10);
+  }
+  return line + base::Lit("\n[Shift]キーで中止");
+}
+
+std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
+                              int patterns) {
+  std::string line = base::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
+  // Each pattern is a set-up of the saw.
+  const std::string count = base::Format(base::Lit(" %d パターン").c_str(), patterns);
+  if (proven) return line + base::Lit("最適解") + count;
+  const std::string gap = base::Format(" %.1f m", std::ceil(std::max(gap_mm, 0.0) / 100) / 10);
+  // Stopped: the gap is what was left to close.
+  if (stopped) return line + base::Lit("中止 下限まで") + gap + count;
+  return line + base::Lit("下限まで") + gap + base::Lit(" 以内") + count;
+}
 
 double OptimalEffort(int64_t search_draws) {
   if (search_draws <= kHeavySearchDraws) return 1.0;
@@ -40,16 +75,32 @@ double OptimalEffort(int64_t search_draws) {
 }
 
 int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost& host) {
-  // 高 first: its plan is the one to better, and a stopped run keeps the better of the two.
-  auto searched = std::make_unique<optimiser::OptimiserRecords>(records);
+  // A few attempts of the search first: a cheap plan to better, and from their draws how heavy
+  // the job is for 高 (counted, so every machine gives the same plan).
+  const auto job = std::make_unique<const optimiser::OptimiserRecords>(records);
+  auto quick = std::make_unique<optimiser::OptimiserRecords>(*job);
   int64_t draws = 0;
-  const int search = optimiser::RunSearch(*searched, host, optimiser::AttemptsForPrecision(2),
-                                          optimiser::kWorkBudget, &draws);
+  const int quick_status =
+      optimiser::RunSearch(*quick, host, kQuickAttempts, optimiser::kWorkBudget, &draws);
+  // 高's whole run, only where the exact step leaves a gap (or stops) without it: a stopped run
+  // keeps the better plan of the two.
+  std::unique_ptr<optimiser::OptimiserRecords> searched;
+  int search = optimiser::kSearchFailed;
+  auto run_search = [&]() -> const optimiser::OptimiserRecords* {
+    if (searched == nullptr) {
+      searched = std::make_unique<optimiser::OptimiserRecords>(*job);
+      search = optimiser::RunSearch(*searched, host, optimiser::AttemptsForPrecision(2));
+    }
+    return search == optimiser::kSearchPlanned ? searched.get() : nullptr;
+  };
   optimiser::ExactOptions options;
-  if (search == optimiser::kSearchPlanned) options.start = searched.get();
-  options.effort = OptimalEffort(draws);
+  if (quick_status == optimiser::kSearchPlanned) options.start = quick.get();
+  options.search = run_search;
+  options.effort = OptimalEffort(draws * (optimiser::AttemptsForPrecision(2) / kQuickAttempts));
+  options.report = StageLabel(host.progress);
   const optimiser::ExactResult exact =
       optimiser::ExactPlan(records, host, optimiser::kDefaultGuardSeconds, options);
+  if (exact.status != optimiser::kSearchPlanned || exact.stopped) run_search();
   int status = exact.status;
   if (search == optimiser::kSearchPlanned &&
       (exact.status != optimiser::kSearchPlanned || Better(*searched, records))) {
@@ -58,7 +109,8 @@ int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost
   } else if (exact.status != optimiser::kSearchPlanned) {
     status = search;
   }
-  records.random = searched->random;  // Alt continues from where the run left the generator
+  // Alt continues from where the run left the generator.
+  records.random = searched != nullptr ? searched->random : quick->random;
   records.exact_run = true;
   records.regular_bound = exact.regular_bound;
   records.priority_bound = exact.priority_bound;
@@ -70,9 +122,9 @@ int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost
   if (status == optimiser::kSearchPlanned && exact.applicable && host.progress != nullptr) {
     const double gap =
         use.regular - exact.regular_bound + std::max(0.0, use.priority - exact.priority_bound);
-    host.progress->SetProgressText(
-        optimiser::OptimalResultText(records.best.remnant_rate, records.proven_optimal, gap,
-                                     exact.stopped, records.best.pattern_count));
+    host.progress->SetProgressText(OptimalResultText(records.best.remnant_rate,
+                                                     records.proven_optimal, gap, exact.stopped,
+                                                     records.best.pattern_count));
   }
   return status;
 }
@@ -92,7 +144,8 @@ RunOutcome Shortfall(optimiser::OptimiserRecords& records, const RunHost& host,
   auto with = std::make_shared<optimiser::OptimiserRecords>(records);
   with->exact_run = false;  // the plan with the addition carries no bounds of its own
   with->work_limit_reached = false;
-  const optimiser::Shortage shortage = optimiser::LeastAddition(*with, search);
+  const optimiser::Shortage shortage = optimiser::LeastAddition(
+      *with, search, optimiser::kDefaultGuardSeconds, StageLabel(search.progress));
   if (!shortage.found) {
     Show(host, kShortMessage);
     return RunOutcome::kInfeasible;

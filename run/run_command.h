@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/control.h"
+#include "optimiser/exact.h"
 #include "optimiser/records.h"
 #include "optimiser/search.h"
 #include "run/grid.h"
@@ -74,15 +75,29 @@ void RelayoutGrids(optimiser::OptimiserRecords& records, RunForm& form);
 RunOutcome RunCommand(optimiser::OptimiserRecords& records, RunForm& form, const RunHost& host,
                       bool user_invoked);
 
-// 最適 on lists read into `records`: the exact planner and the search at 高, the plan using less
-// stock (regular, then priority) kept, so 最適 is never worse than 高. Returns the search's codes.
+// 最適 on lists read into `records`: the exact planner, started from a few attempts of the
+// search, and the search at 高 wherever the planner cannot prove its plan at once or stops; the
+// plan using less stock (regular, then priority) kept, so 最適 is never worse than 高. Returns
+// the search's codes.
 int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost& host);
+
+// The attempts of the search that give 最適 its first plan to better.
+inline constexpr int kQuickAttempts = 5;
 
 // A search at 高 that makes more bar-fill draws than this marks a heavy job, on which the
 // exact planner's search for a better plan gets the share OptimalEffort of its work limits, so
 // that 最適 costs little more than 高 (counted, so every machine gives the same plan).
 inline constexpr int64_t kHeavySearchDraws = 150'000'000;
 double OptimalEffort(int64_t search_draws);
+
+// The progress label while 最適 works, in plain words (CP932).
+std::string OptimalProgressText(optimiser::OptimalStage stage, double gap_mm = -1);
+
+// The label after a 最適 run: the remnant rate as the other precisions show it, then
+// "最適解" or the gap to the bound in metres (rounded up), said to be unfinished when stopped,
+// and the plan's pattern count.
+std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
+                              int patterns);
 
 // The note after a plan that the work limit cut short (CP932): how many attempts were made.
 std::string WorkLimitMessage(int attempts_made);

@@ -16,6 +16,7 @@
 #include "tests/temp_dir.h"
 
 namespace zarvel::optimiser {
+using run::OptimalResultText;
 using run::RunCommand;
 using run::RunHost;
 using run::RunOptimal;
