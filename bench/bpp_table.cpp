@@ -1,7 +1,7 @@
 // Quality tables of 最適. Usage:
 //   bpp_table DIR OPTIMUM.tsv [--max-kinds 102] [--search] [--limit N] [--every N]
 //       public instances with proven optima (one stock length, kerf 0, margin 0), every Nth;
-//   bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor]
+//   bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor] [--kinds LEAST MOST]
 //       steel-like jobs drawn with a fixed seed, against 高 and the MIP over the LP's columns;
 //   bpp_table --steel-files DIR
 //       the .zv5 jobs of DIR run as the window runs them, against DIR/anchors.tsv;
@@ -164,8 +164,9 @@ bool Feasible(const OptimiserRecords& r) {
 
 // A steel-like job: 2 to 8 standard lengths (500 mm steps from 6 000 to 12 000 mm), the
 // shorter ones often limited to 3-30 bars, the longest ample; margin 20, kerf 3, no priority
-// stock; 15 to 90 piece lengths of 300-9 000 mm (never longer than the longest bar), 1-40 each.
-std::unique_ptr<OptimiserRecords> SteelJob(std::mt19937& rng) {
+// stock; 15 to 90 piece lengths (or as asked) of 300-9 000 mm (never longer than the longest
+// bar), 1-40 each.
+std::unique_ptr<OptimiserRecords> SteelJob(std::mt19937& rng, int least_kinds, int most_kinds) {
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   auto r = std::make_unique<OptimiserRecords>();
   std::vector<int> lengths;
@@ -177,7 +178,7 @@ std::unique_ptr<OptimiserRecords> SteelJob(std::mt19937& rng) {
     const bool ample = k + 1 == lengths.size() || pick(0, 1) == 0;
     r->stock.Append(lengths[k], ample ? 999 : pick(3, 30));
   }
-  const int kinds = pick(15, 90);
+  const int kinds = pick(least_kinds, most_kinds);
   for (int j = 0; j < kinds; ++j)
     r->cut.Append(pick(300, std::min(9000, lengths.back())), pick(1, 40));
   r->conditions.margin = 20;
@@ -237,7 +238,8 @@ int HeavyTable(int jobs, unsigned seed) {
   return 0;
 }
 
-int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
+int SteelTable(int jobs, unsigned seed, int only, bool with_anchor, int least_kinds,
+               int most_kinds) {
   std::mt19937 rng(seed);
   int planned = 0, feasible = 0, at_bound = 0, over_high = 0, over_anchor = 0, below_anchor = 0,
       proven = 0;
@@ -248,7 +250,7 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
   std::printf("%-4s %5s %5s %12s %12s %12s %12s %8s %7s %7s %5s %4s %4s\n", "job", "stock", "kinds",
               "bound", "高", "anchor", "最適", "gap %", "seconds", "cpu", "proven", "p高", "p最適");
   for (int n = 0; n < jobs; ++n) {
-    auto job = SteelJob(rng);
+    auto job = SteelJob(rng, least_kinds, most_kinds);
     if (only >= 0 && n != only) continue;
     auto high = std::make_unique<OptimiserRecords>(*job);
     const bool high_ok = opt::RunSearch(*high, {}, opt::AttemptsForPrecision(2)) == 0;
@@ -495,13 +497,18 @@ int main(int argc, char** argv) {
     unsigned seed = 2026;
     int only = -1;
     bool with_anchor = true;
+    int least_kinds = 15, most_kinds = 90;
     for (int i = 3; i < argc; ++i) {
       if (!std::strcmp(argv[i], "--no-anchor")) with_anchor = false;
       if (i + 1 >= argc) break;
       if (!std::strcmp(argv[i], "--seed")) seed = static_cast<unsigned>(std::stoul(argv[++i]));
       if (!std::strcmp(argv[i], "--only")) only = std::stoi(argv[++i]);
+      if (!std::strcmp(argv[i], "--kinds") && i + 2 < argc) {
+        least_kinds = std::stoi(argv[++i]);
+        most_kinds = std::min(102, std::stoi(argv[++i]));
+      }
     }
-    return SteelTable(std::stoi(argv[2]), seed, only, with_anchor);
+    return SteelTable(std::stoi(argv[2]), seed, only, with_anchor, least_kinds, most_kinds);
   }
   if (argc >= 3 && !std::strcmp(argv[1], "--steel-files")) return SteelFiles(argv[2]);
   if (argc >= 3 && !std::strcmp(argv[1], "--heavy"))
@@ -512,7 +519,7 @@ int main(int argc, char** argv) {
     std::fprintf(
         stderr,
         "usage: bpp_table DIR OPTIMUM.tsv [--max-kinds N] [--search] [--limit N] [--every N]\n"
-        "       bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor]\n"
+        "       bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor] [--kinds A B]\n"
         "       bpp_table --steel-files DIR\n");
     return 2;
   }

@@ -41,7 +41,7 @@ constexpr int64_t kPatternShare = 4;
 constexpr int64_t kKnapsackStepsPerUnit = 16;
 constexpr int64_t kMipUnitsPerIteration = 3;
 constexpr int64_t kNodeUnits = 10;
-constexpr int kPatternLeastIterations = 50;  // fewer do not reach the root's solution
+constexpr int kPatternLeastIterations = 50;  // fewer hardly leave the start
 
 // Tolerances of the LP.
 constexpr double kReducedCostTolerance = 1e-7;  // of the dearest bar: a column must gain more
@@ -662,8 +662,6 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool fir
   if (first && heavy) keep(StartFrom(options_.start));
   if (!reached() && (!best.ok || !heavy)) keep(Dive());
   if (first && !heavy && !reached()) keep(StartFrom(options_.start));
-  // The dearer plan to better is asked for only when the cheap ones leave a gap.
-  if (first && !reached() && options_.search) keep(StartFrom(options_.search()));
   if (!reached() && !Stop() && best.ok) {  // the MIP over few columns is quick per node
     keep(Mip(best, bound, true));
   }
@@ -800,7 +798,17 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
     if (times[static_cast<std::size_t>(index)] == 0) columns.push_back(index);
     times[static_cast<std::size_t>(index)] += t;
   }
-  for (std::size_t i = 0; i < patterns_.size() && columns.size() < kPatternColumns; ++i)
+  // A share of the work the stock took, in three: the root's solution (about one iteration a
+  // row), the nodes and the simplex iterations after it. The model takes the patterns it allows.
+  const int64_t share = ExactWork() / kPatternShare / 3;
+  auto root = [&](std::size_t patterns) {
+    const auto rows = static_cast<int64_t>(n_ + m_ + 2) + static_cast<int64_t>(patterns);
+    return rows * (rows + 2 * static_cast<int64_t>(patterns));
+  };
+  if (root(columns.size()) > share) return c;
+  for (std::size_t i = 0; i < patterns_.size() && columns.size() < kPatternColumns &&
+                          root(columns.size() + 1) <= share;
+       ++i)
     if (times[i] == 0) columns.push_back(static_cast<int>(i));
   double regular = 0, priority = 0;
   for (auto [index, t] : plan.uses) {
@@ -857,10 +865,8 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
     const auto used = start[static_cast<std::size_t>(2 * i)];
     if (used > model.columnUpper()[2 * i]) return c;
   }
-  // A share of the work the stock took: half of it for nodes, half for simplex iterations.
   MipLimits limits;
   const int64_t size = int64_t{rows} + 2 * p;
-  const int64_t share = ExactWork() / kPatternShare / 2;
   limits.nodes = static_cast<int>(std::min<int64_t>(share / (kNodeUnits * size), kPatternMipNodes));
   limits.iterations = static_cast<int>(std::min<int64_t>(share / size, kMipIterations));
   if (limits.nodes < 1 || limits.iterations < kPatternLeastIterations) return c;

@@ -65,11 +65,9 @@ using StageReport = std::function<void(OptimalStage stage, double gap_mm)>;
 // applicable to jobs whose kerf makes a piece weigh nothing or whose bars are longer than
 // 400 m; the caller then uses the search. `host` gives the progress label and Shift.
 struct ExactOptions {
-  // Plans of the same lists (their records.best, as the search leaves them) that the planner is
-  // to better; it ends as soon as a plan, these included, reaches the bound. `start` is cheap
-  // and taken at once; `search` is asked for only when the root and the first dive leave a gap.
+  // A plan of the same lists (its records.best, as the search leaves it) that the planner is to
+  // better; the planner ends as soon as a plan, this one included, reaches the bound.
   const OptimiserRecords* start = nullptr;
-  std::function<const OptimiserRecords*()> search;
   // The share (0..1) of the work limits of the search for a better plan after the first one.
   double effort = 1.0;
   StageReport report;  // may be empty

@@ -75,32 +75,18 @@ double OptimalEffort(int64_t search_draws) {
 }
 
 int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost& host) {
-  // A few attempts of the search first: a cheap plan to better, and from their draws how heavy
-  // the job is for 高 (counted, so every machine gives the same plan).
-  const auto job = std::make_unique<const optimiser::OptimiserRecords>(records);
-  auto quick = std::make_unique<optimiser::OptimiserRecords>(*job);
+  // 高 first: its plan is the one to better, its draws tell how heavy the job is, and a stopped
+  // run keeps the better of the two.
+  auto searched = std::make_unique<optimiser::OptimiserRecords>(records);
   int64_t draws = 0;
-  const int quick_status =
-      optimiser::RunSearch(*quick, host, kQuickAttempts, optimiser::kWorkBudget, &draws);
-  // 高's whole run, only where the exact step leaves a gap (or stops) without it: a stopped run
-  // keeps the better plan of the two.
-  std::unique_ptr<optimiser::OptimiserRecords> searched;
-  int search = optimiser::kSearchFailed;
-  auto run_search = [&]() -> const optimiser::OptimiserRecords* {
-    if (searched == nullptr) {
-      searched = std::make_unique<optimiser::OptimiserRecords>(*job);
-      search = optimiser::RunSearch(*searched, host, optimiser::AttemptsForPrecision(2));
-    }
-    return search == optimiser::kSearchPlanned ? searched.get() : nullptr;
-  };
+  const int search = optimiser::RunSearch(*searched, host, optimiser::AttemptsForPrecision(2),
+                                          optimiser::kWorkBudget, &draws);
   optimiser::ExactOptions options;
-  if (quick_status == optimiser::kSearchPlanned) options.start = quick.get();
-  options.search = run_search;
-  options.effort = OptimalEffort(draws * (optimiser::AttemptsForPrecision(2) / kQuickAttempts));
+  if (search == optimiser::kSearchPlanned) options.start = searched.get();
+  options.effort = OptimalEffort(draws);
   options.report = StageLabel(host.progress);
   const optimiser::ExactResult exact =
       optimiser::ExactPlan(records, host, optimiser::kDefaultGuardSeconds, options);
-  if (exact.status != optimiser::kSearchPlanned || exact.stopped) run_search();
   int status = exact.status;
   if (search == optimiser::kSearchPlanned &&
       (exact.status != optimiser::kSearchPlanned || Better(*searched, records))) {
@@ -109,8 +95,7 @@ int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost
   } else if (exact.status != optimiser::kSearchPlanned) {
     status = search;
   }
-  // Alt continues from where the run left the generator.
-  records.random = searched != nullptr ? searched->random : quick->random;
+  records.random = searched->random;  // Alt continues from where the run left the generator
   records.exact_run = true;
   records.regular_bound = exact.regular_bound;
   records.priority_bound = exact.priority_bound;

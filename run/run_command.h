@@ -75,14 +75,9 @@ void RelayoutGrids(optimiser::OptimiserRecords& records, RunForm& form);
 RunOutcome RunCommand(optimiser::OptimiserRecords& records, RunForm& form, const RunHost& host,
                       bool user_invoked);
 
-// 最適 on lists read into `records`: the exact planner, started from a few attempts of the
-// search, and the search at 高 wherever the planner cannot prove its plan at once or stops; the
-// plan using less stock (regular, then priority) kept, so 最適 is never worse than 高. Returns
-// the search's codes.
+// 最適 on lists read into `records`: the exact planner and the search at 高, the plan using less
+// stock (regular, then priority) kept, so 最適 is never worse than 高. Returns the search's codes.
 int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost& host);
-
-// The attempts of the search that give 最適 its first plan to better.
-inline constexpr int kQuickAttempts = 5;
 
 // A search at 高 that makes more bar-fill draws than this marks a heavy job, on which the
 // exact planner's search for a better plan gets the share OptimalEffort of its work limits, so
