@@ -3,7 +3,7 @@
 //       public instances with proven optima (one stock length, kerf 0, margin 0), every Nth;
 //   bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor] [--kinds LEAST MOST]
 //       steel-like jobs drawn with a fixed seed, against 高 and the MIP over the LP's columns;
-//   bpp_table --steel-files DIR
+//   bpp_table --steel-files DIR [--every N]
 //       the .zv5 jobs of DIR run as the window runs them, against DIR/anchors.tsv;
 //   bpp_table --heavy JOBS [--seed S]
 //       jobs of 5 000 short pieces on 36 stock lengths: 最適's processor time against 高's.
@@ -35,8 +35,8 @@ using opt::OptimiserRecords;
 
 namespace {
 
-// Branch-and-bound nodes of the anchor, the MIP over the LP's own columns.
-constexpr int kAnchorNodes = 20000;
+// Branch-and-bound nodes of the anchor, the MIP over the LP's own columns (--anchor-nodes).
+int anchor_nodes = 20000;
 
 struct Instance {
   std::string name;
@@ -247,15 +247,18 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor, int least_ki
   double gap_sum = 0, worst_gap = 0, worst_time = 0, worst_cpu = 0, total_exact = 0,
          total_anchor = 0;
   std::vector<double> times;
-  std::printf("%-4s %5s %5s %12s %12s %12s %12s %8s %7s %7s %5s %4s %4s\n", "job", "stock", "kinds",
-              "bound", "高", "anchor", "最適", "gap %", "seconds", "cpu", "proven", "p高", "p最適");
+  std::printf("%-4s %5s %5s %12s %12s %12s %12s %8s %7s %7s %5s %4s %4s %7s\n", "job", "stock",
+              "kinds", "bound", "高", "anchor", "最適", "gap %", "seconds", "cpu", "proven", "p高",
+              "p最適", "cpu錨");
   for (int n = 0; n < jobs; ++n) {
     auto job = SteelJob(rng, least_kinds, most_kinds);
     if (only >= 0 && n != only) continue;
     auto high = std::make_unique<OptimiserRecords>(*job);
     const bool high_ok = opt::RunSearch(*high, {}, opt::AttemptsForPrecision(2)) == 0;
     auto anchor = std::make_unique<OptimiserRecords>(*job);
-    const auto a = !with_anchor ? opt::ExactResult{} : opt::PriceAndBranch(*anchor, kAnchorNodes);
+    const std::clock_t a0 = std::clock();
+    const auto a = !with_anchor ? opt::ExactResult{} : opt::PriceAndBranch(*anchor, anchor_nodes);
+    const double anchor_cpu = CpuSeconds(a0);
     const bool anchor_ok = a.status == opt::kSearchPlanned;
     auto r = std::make_unique<OptimiserRecords>(*job);
     const auto t0 = std::chrono::steady_clock::now();
@@ -287,11 +290,11 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor, int least_ki
     worst_gap = std::max(worst_gap, gap);
     worst_time = std::max(worst_time, t);
     times.push_back(t);
-    std::printf("%-4d %5d %5d %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %5s %4d %4d\n", n,
+    std::printf("%-4d %5d %5d %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %5s %4d %4d %7.3f\n", n,
                 job->stock.count, r->cut.count, bound, high_ok ? high->best.stock_length : -1.0,
                 anchor_ok ? anchor->best.stock_length : -1.0, best, gap, t, cpu,
                 r->proven_optimal ? "yes" : "no", high_ok ? high->best.pattern_count : -1,
-                r->best.pattern_count);
+                r->best.pattern_count, anchor_cpu);
     std::fflush(stdout);
   }
   std::sort(times.begin(), times.end());
@@ -309,12 +312,12 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor, int least_ki
 }
 
 // The jobs of a folder with an anchors.tsv beside them (independent LP and MIP figures).
-int SteelFiles(const fs::path& dir) {
+int SteelFiles(const fs::path& dir, int every) {
   std::ifstream tsv(dir / "anchors.tsv");
   std::string line;
   std::getline(tsv, line);
-  int n = 0, at_bound = 0, over_anchor = 0, below_anchor = 0, weaker_bound = 0, feasible = 0,
-      proven = 0, over_high = 0;
+  int n = 0, seen = 0, at_bound = 0, over_anchor = 0, below_anchor = 0, weaker_bound = 0,
+      feasible = 0, proven = 0, over_high = 0;
   long patterns = 0, high_patterns = 0;
   double gap_sum = 0, worst_time = 0, worst_cpu = 0, cpu_sum = 0, high_cpu_sum = 0;
   std::vector<double> cpus, steps[SplitLabel::kSteps];
@@ -329,6 +332,7 @@ int SteelFiles(const fs::path& dir) {
     int stock_lengths = 0, piece_lengths = 0, pieces = 0;
     double lp = 0, bound = 0, mip = 0;
     if (!(s >> name >> stock_lengths >> piece_lengths >> pieces >> lp >> bound >> mip)) continue;
+    if (seen++ % every != 0) continue;
     auto r = std::make_unique<OptimiserRecords>();
     zarvel::job::JobForm form(*r);
     if (!zarvel::job::OpenJobFile(form, (dir / name).string())) continue;
@@ -503,6 +507,7 @@ int main(int argc, char** argv) {
       if (i + 1 >= argc) break;
       if (!std::strcmp(argv[i], "--seed")) seed = static_cast<unsigned>(std::stoul(argv[++i]));
       if (!std::strcmp(argv[i], "--only")) only = std::stoi(argv[++i]);
+      if (!std::strcmp(argv[i], "--anchor-nodes")) anchor_nodes = std::stoi(argv[++i]);
       if (!std::strcmp(argv[i], "--kinds") && i + 2 < argc) {
         least_kinds = std::stoi(argv[++i]);
         most_kinds = std::min(102, std::stoi(argv[++i]));
@@ -510,7 +515,10 @@ int main(int argc, char** argv) {
     }
     return SteelTable(std::stoi(argv[2]), seed, only, with_anchor, least_kinds, most_kinds);
   }
-  if (argc >= 3 && !std::strcmp(argv[1], "--steel-files")) return SteelFiles(argv[2]);
+  if (argc >= 3 && !std::strcmp(argv[1], "--steel-files"))
+    return SteelFiles(argv[2], argc >= 5 && !std::strcmp(argv[3], "--every")
+                                   ? std::max(1, std::stoi(argv[4]))
+                                   : 1);
   if (argc >= 3 && !std::strcmp(argv[1], "--heavy"))
     return HeavyTable(std::stoi(argv[2]), argc >= 5 && !std::strcmp(argv[3], "--seed")
                                               ? static_cast<unsigned>(std::stoul(argv[4]))
@@ -520,7 +528,7 @@ int main(int argc, char** argv) {
         stderr,
         "usage: bpp_table DIR OPTIMUM.tsv [--max-kinds N] [--search] [--limit N] [--every N]\n"
         "       bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor] [--kinds A B]\n"
-        "       bpp_table --steel-files DIR\n");
+        "       bpp_table --steel-files DIR [--every N]\n");
     return 2;
   }
   return BppTable(argc, argv);

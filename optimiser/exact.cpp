@@ -197,7 +197,10 @@ class Planner {
     return static_cast<int64_t>(static_cast<double>(work) * std::clamp(options_.effort, 0.0, 1.0));
   }
   // The plan to better, in this planner's patterns.
+  bool SameLists(const OptimiserRecords* from) const;
   Candidate StartFrom(const OptimiserRecords* from);
+  // Whether the plan of `from` reaches `bound` in the current objective.
+  bool StartReaches(const OptimiserRecords* from, double bound) const;
   // Work done so far, in the units of kPatternShare (see there).
   int64_t ExactWork() const {
     return knapsack_steps_ / kKnapsackStepsPerUnit + lp_work_ + kMipUnitsPerIteration * mip_work_;
@@ -235,8 +238,8 @@ class Planner {
   int64_t knapsack_steps_ = 0;
   int pricing_rounds_ = 0;
   int64_t lp_iterations_ = 0;  // simplex iterations of every LP so far
-  int64_t lp_work_ = 0;        // and those iterations times the rows of their LP
-  int64_t mip_work_ = 0;       // simplex iterations of the MIPs times their rows
+  int64_t lp_work_ = 0;        // and those iterations times the rows and columns of their LP
+  int64_t mip_work_ = 0;       // simplex iterations of the MIPs times their rows and columns
   int64_t pieces_ = 0;         // all pieces: no trimmed plan cuts more bars
   bool stopped_ = false;
 };
@@ -659,7 +662,7 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool fir
   // The plans to better come in after the root, so that the bound and the dive are the job's own.
   // On a heavy job the search's plan stands in for the dive's, which is rarely better there.
   const bool heavy = options_.effort < 1;
-  if (first && heavy) keep(StartFrom(options_.start));
+  if (first && (heavy || StartReaches(options_.start, bound))) keep(StartFrom(options_.start));
   if (!reached() && (!best.ok || !heavy)) keep(Dive());
   if (first && !heavy && !reached()) keep(StartFrom(options_.start));
   if (!reached() && !Stop() && best.ok) {  // the MIP over few columns is quick per node
@@ -836,15 +839,15 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
     const Pattern& q = patterns_[static_cast<std::size_t>(columns[static_cast<std::size_t>(i)])];
     std::vector<int> at;
     std::vector<double> value;
-    int64_t most = 0;  // more copies than this cut nothing more
+    // The pieces are cut exactly as often as required: more copies than this cut too many.
+    int64_t most = r_.stock.entries[q.stock].quantity;
     for (int j = 1; j <= n_; ++j) {
       const int32_t a = q.counts[static_cast<std::size_t>(j)];
       if (a == 0) continue;
       at.push_back(j - 1);
       value.push_back(a);
-      most = std::max<int64_t>(most, (r_.cut.entries[j].quantity + a - 1) / a);
+      most = std::min<int64_t>(most, r_.cut.entries[j].quantity / a);
     }
-    most = std::min<int64_t>(most, r_.stock.entries[q.stock].quantity);
     at.push_back(n_ + q.stock - 1);
     value.push_back(1);
     at.push_back(n_ + m_ + (Priority(q.stock) ? 1 : 0));
@@ -897,16 +900,27 @@ Candidate Planner::PlanOf(const CuttingPlan& plan) {
   return c;
 }
 
-Candidate Planner::StartFrom(const OptimiserRecords* from) {
-  Candidate c;
+bool Planner::SameLists(const OptimiserRecords* from) const {
   if (from == nullptr || from->best.pattern_count == 0 || from->stock.count != m_ ||
       from->cut.count != n_)
-    return c;
+    return false;
   for (int k = 1; k <= m_; ++k)
-    if (from->stock.entries[k].length != r_.stock.entries[k].length) return c;
+    if (from->stock.entries[k].length != r_.stock.entries[k].length) return false;
   for (int j = 1; j <= n_; ++j)
-    if (from->cut.entries[j].length != r_.cut.entries[j].length) return c;
-  return PlanOf(from->best);
+    if (from->cut.entries[j].length != r_.cut.entries[j].length) return false;
+  return true;
+}
+
+Candidate Planner::StartFrom(const OptimiserRecords* from) {
+  return SameLists(from) ? PlanOf(from->best) : Candidate{};
+}
+
+bool Planner::StartReaches(const OptimiserRecords* from, double bound) const {
+  if (!SameLists(from)) return false;
+  double cost = 0;
+  for (int p = 1; p <= from->best.pattern_count; ++p)
+    cost += Cost(from->best.patterns[p].stock_index) * from->best.patterns[p].repeat_count;
+  return ReachesBound(cost, bound);
 }
 
 ExactResult Planner::RunShortage() {
