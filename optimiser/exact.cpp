@@ -206,6 +206,14 @@ class Planner {
     return knapsack_steps_ / kKnapsackStepsPerUnit + lp_work_ + kMipUnitsPerIteration * mip_work_;
   }
   int32_t PatternLowerBound() const;
+  // The pieces are cut exactly as often as required: more copies of p than this cut too many.
+  int64_t MostCopies(const Pattern& p) const {
+    int64_t most = r_.stock.entries[p.stock].quantity;
+    for (int j = 1; j <= n_; ++j)
+      if (const int32_t a = p.counts[static_cast<std::size_t>(j)]; a > 0)
+        most = std::min<int64_t>(most, r_.cut.entries[j].quantity / a);
+    return most;
+  }
   int64_t NodeSize() const {
     return std::max<int64_t>(1, int64_t{lp_.numberColumns()} * lp_.numberRows());
   }
@@ -809,10 +817,20 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
     return rows * (rows + 2 * static_cast<int64_t>(patterns));
   };
   if (root(columns.size()) > share) return c;
-  for (std::size_t i = 0; i < patterns_.size() && columns.size() < kPatternColumns &&
-                          root(columns.size() + 1) <= share;
+  // The others, those that can be cut most often first: only a pattern cut many times saves
+  // set-ups.
+  std::vector<std::pair<int64_t, int>> others;
+  for (std::size_t i = 0; i < patterns_.size(); ++i) {
+    if (times[i] > 0) continue;
+    const int64_t most = MostCopies(patterns_[i]);
+    if (most > 1) others.emplace_back(most, static_cast<int>(i));
+  }
+  std::stable_sort(others.begin(), others.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  for (std::size_t i = 0;
+       i < others.size() && columns.size() < kPatternColumns && root(columns.size() + 1) <= share;
        ++i)
-    if (times[i] == 0) columns.push_back(static_cast<int>(i));
+    columns.push_back(others[i].second);
   double regular = 0, priority = 0;
   for (auto [index, t] : plan.uses) {
     const int k = patterns_[static_cast<std::size_t>(index)].stock;
@@ -839,14 +857,12 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
     const Pattern& q = patterns_[static_cast<std::size_t>(columns[static_cast<std::size_t>(i)])];
     std::vector<int> at;
     std::vector<double> value;
-    // The pieces are cut exactly as often as required: more copies than this cut too many.
-    int64_t most = r_.stock.entries[q.stock].quantity;
+    const int64_t most = MostCopies(q);
     for (int j = 1; j <= n_; ++j) {
       const int32_t a = q.counts[static_cast<std::size_t>(j)];
       if (a == 0) continue;
       at.push_back(j - 1);
       value.push_back(a);
-      most = std::min<int64_t>(most, r_.cut.entries[j].quantity / a);
     }
     at.push_back(n_ + q.stock - 1);
     value.push_back(1);
