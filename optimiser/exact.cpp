@@ -38,7 +38,7 @@ constexpr int kPatternMipNodes = 1000;
 // the LP's rows and columns; a knapsack step, an iteration of the MIPs and a node of the pattern
 // programme (per row and column) are counted at what each costs against that unit, measured.
 constexpr int64_t kPatternShare = 4;
-constexpr int64_t kKnapsackStepsPerUnit = 16;
+constexpr int64_t kKnapsackStepsPerUnit = 64;
 constexpr int64_t kMipUnitsPerIteration = 3;
 constexpr int64_t kNodeUnits = 10;
 constexpr int kPatternLeastIterations = 50;  // fewer hardly leave the start
