@@ -1,9 +1,9 @@
 // Quality tables of 最適. Usage:
-//   bpp_table DIR OPTIMUM.tsv [--max-kinds 102] [--search] [--limit N]
-//       public instances with proven optima (one stock length, kerf 0, margin 0);
-//   bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor]
+//   bpp_table DIR OPTIMUM.tsv [--max-kinds 102] [--search] [--limit N] [--every N]
+//       public instances with proven optima (one stock length, kerf 0, margin 0), every Nth;
+//   bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor] [--kinds LEAST MOST]
 //       steel-like jobs drawn with a fixed seed, against 高 and the MIP over the LP's columns;
-//   bpp_table --steel-files DIR
+//   bpp_table --steel-files DIR [--every N]
 //       the .zv5 jobs of DIR run as the window runs them, against DIR/anchors.tsv;
 //   bpp_table --heavy JOBS [--seed S]
 //       jobs of 5 000 short pieces on 36 stock lengths: 最適's processor time against 高's.
@@ -17,6 +17,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <sstream>
 #include <string>
@@ -34,8 +35,8 @@ using opt::OptimiserRecords;
 
 namespace {
 
-// Branch-and-bound nodes of the anchor, the MIP over the LP's own columns.
-constexpr int kAnchorNodes = 20000;
+// Branch-and-bound nodes of the anchor, the MIP over the LP's own columns (--anchor-nodes).
+int anchor_nodes = 20000;
 
 struct Instance {
   std::string name;
@@ -86,6 +87,43 @@ double CpuSeconds(std::clock_t since) {
   return static_cast<double>(std::clock() - since) / CLOCKS_PER_SEC;
 }
 
+// Where 最適's processor time goes, told apart by the progress label's texts: the search's
+// attempts, the bound at the root, the integer step and the pattern step.
+class SplitLabel final : public opt::ProgressLabel {
+ public:
+  enum Step { kSearch, kRoot, kInteger, kPatterns, kSteps };
+  void SetProgressText(const std::string& text) override {
+    Close();
+    if (text.empty() || text[0] == '(') {
+      step_ = kSearch;
+    } else if (text == zarvel::run::OptimalProgressText(opt::OptimalStage::kBound)) {
+      step_ = kRoot;
+    } else if (text == zarvel::run::OptimalProgressText(opt::OptimalStage::kPatterns)) {
+      step_ = kPatterns;
+    } else {
+      step_ = kInteger;
+    }
+  }
+  // Ends the run: the time since the last text goes to its step.
+  void Close() {
+    const std::clock_t now = std::clock();
+    seconds[step_] += static_cast<double>(now - last_) / CLOCKS_PER_SEC;
+    last_ = now;
+  }
+  double seconds[kSteps] = {};
+
+ private:
+  Step step_ = kSearch;
+  std::clock_t last_ = std::clock();
+};
+
+const char* const kStepNames[] = {"cpu探索", "cpu根", "cpu整数", "cpuパタ"};
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
 bool Why(const char* reason) {
   std::fprintf(stderr, "infeasible plan: %s\n", reason);
   return false;
@@ -126,8 +164,9 @@ bool Feasible(const OptimiserRecords& r) {
 
 // A steel-like job: 2 to 8 standard lengths (500 mm steps from 6 000 to 12 000 mm), the
 // shorter ones often limited to 3-30 bars, the longest ample; margin 20, kerf 3, no priority
-// stock; 15 to 90 piece lengths of 300-9 000 mm (never longer than the longest bar), 1-40 each.
-std::unique_ptr<OptimiserRecords> SteelJob(std::mt19937& rng) {
+// stock; 15 to 90 piece lengths (or as asked) of 300-9 000 mm (never longer than the longest
+// bar), 1-40 each.
+std::unique_ptr<OptimiserRecords> SteelJob(std::mt19937& rng, int least_kinds, int most_kinds) {
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   auto r = std::make_unique<OptimiserRecords>();
   std::vector<int> lengths;
@@ -139,7 +178,7 @@ std::unique_ptr<OptimiserRecords> SteelJob(std::mt19937& rng) {
     const bool ample = k + 1 == lengths.size() || pick(0, 1) == 0;
     r->stock.Append(lengths[k], ample ? 999 : pick(3, 30));
   }
-  const int kinds = pick(15, 90);
+  const int kinds = pick(least_kinds, most_kinds);
   for (int j = 0; j < kinds; ++j)
     r->cut.Append(pick(300, std::min(9000, lengths.back())), pick(1, 40));
   r->conditions.margin = 20;
@@ -199,7 +238,8 @@ int HeavyTable(int jobs, unsigned seed) {
   return 0;
 }
 
-int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
+int SteelTable(int jobs, unsigned seed, int only, bool with_anchor, int least_kinds,
+               int most_kinds) {
   std::mt19937 rng(seed);
   int planned = 0, feasible = 0, at_bound = 0, over_high = 0, over_anchor = 0, below_anchor = 0,
       proven = 0;
@@ -207,15 +247,18 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
   double gap_sum = 0, worst_gap = 0, worst_time = 0, worst_cpu = 0, total_exact = 0,
          total_anchor = 0;
   std::vector<double> times;
-  std::printf("%-4s %5s %5s %12s %12s %12s %12s %8s %7s %7s %5s %4s %4s\n", "job", "stock", "kinds",
-              "bound", "高", "anchor", "最適", "gap %", "seconds", "cpu", "proven", "p高", "p最適");
+  std::printf("%-4s %5s %5s %12s %12s %12s %12s %8s %7s %7s %5s %4s %4s %7s\n", "job", "stock",
+              "kinds", "bound", "高", "anchor", "最適", "gap %", "seconds", "cpu", "proven", "p高",
+              "p最適", "cpu錨");
   for (int n = 0; n < jobs; ++n) {
-    auto job = SteelJob(rng);
+    auto job = SteelJob(rng, least_kinds, most_kinds);
     if (only >= 0 && n != only) continue;
     auto high = std::make_unique<OptimiserRecords>(*job);
     const bool high_ok = opt::RunSearch(*high, {}, opt::AttemptsForPrecision(2)) == 0;
     auto anchor = std::make_unique<OptimiserRecords>(*job);
-    const auto a = !with_anchor ? opt::ExactResult{} : opt::PriceAndBranch(*anchor, kAnchorNodes);
+    const std::clock_t a0 = std::clock();
+    const auto a = !with_anchor ? opt::ExactResult{} : opt::PriceAndBranch(*anchor, anchor_nodes);
+    const double anchor_cpu = CpuSeconds(a0);
     const bool anchor_ok = a.status == opt::kSearchPlanned;
     auto r = std::make_unique<OptimiserRecords>(*job);
     const auto t0 = std::chrono::steady_clock::now();
@@ -247,11 +290,11 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
     worst_gap = std::max(worst_gap, gap);
     worst_time = std::max(worst_time, t);
     times.push_back(t);
-    std::printf("%-4d %5d %5d %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %5s %4d %4d\n", n,
+    std::printf("%-4d %5d %5d %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %5s %4d %4d %7.3f\n", n,
                 job->stock.count, r->cut.count, bound, high_ok ? high->best.stock_length : -1.0,
                 anchor_ok ? anchor->best.stock_length : -1.0, best, gap, t, cpu,
                 r->proven_optimal ? "yes" : "no", high_ok ? high->best.pattern_count : -1,
-                r->best.pattern_count);
+                r->best.pattern_count, anchor_cpu);
     std::fflush(stdout);
   }
   std::sort(times.begin(), times.end());
@@ -269,23 +312,27 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor) {
 }
 
 // The jobs of a folder with an anchors.tsv beside them (independent LP and MIP figures).
-int SteelFiles(const fs::path& dir) {
+int SteelFiles(const fs::path& dir, int every) {
   std::ifstream tsv(dir / "anchors.tsv");
   std::string line;
   std::getline(tsv, line);
-  int n = 0, at_bound = 0, over_anchor = 0, below_anchor = 0, weaker_bound = 0, feasible = 0,
-      proven = 0, over_high = 0;
+  int n = 0, seen = 0, at_bound = 0, over_anchor = 0, below_anchor = 0, weaker_bound = 0,
+      feasible = 0, proven = 0, over_high = 0;
   long patterns = 0, high_patterns = 0;
   double gap_sum = 0, worst_time = 0, worst_cpu = 0, cpu_sum = 0, high_cpu_sum = 0;
-  std::printf("%-12s %12s %12s %12s %12s %12s %8s %7s %7s %7s %6s %4s %4s\n", "job", "their bound",
+  std::vector<double> cpus, steps[SplitLabel::kSteps];
+  std::printf("%-12s %12s %12s %12s %12s %12s %8s %7s %7s %7s %6s %4s %4s", "job", "their bound",
               "our bound", "their MIP", "高", "最適", "gap %", "seconds", "cpu", "cpu高", "proven",
               "p高", "p最適");
+  for (const char* step : kStepNames) std::printf(" %8s", step);
+  std::printf("\n");
   while (std::getline(tsv, line)) {
     std::istringstream s(line);
     std::string name;
     int stock_lengths = 0, piece_lengths = 0, pieces = 0;
     double lp = 0, bound = 0, mip = 0;
     if (!(s >> name >> stock_lengths >> piece_lengths >> pieces >> lp >> bound >> mip)) continue;
+    if (seen++ % every != 0) continue;
     auto r = std::make_unique<OptimiserRecords>();
     zarvel::job::JobForm form(*r);
     if (!zarvel::job::OpenJobFile(form, (dir / name).string())) continue;
@@ -300,11 +347,16 @@ int SteelFiles(const fs::path& dir) {
     form.SetPrecisionItem(opt::kPrecisionOptimal);
     const auto t0 = std::chrono::steady_clock::now();
     const std::clock_t c0 = std::clock();
+    SplitLabel split;
     zarvel::run::RunHost host;
+    host.progress = &split;
     if (zarvel::run::RunCommand(*r, form, host, true) != zarvel::run::RunOutcome::kPlanned)
       continue;
+    split.Close();
     const double t = Seconds(t0);
     const double cpu = CpuSeconds(c0);
+    cpus.push_back(cpu);
+    for (int k = 0; k < SplitLabel::kSteps; ++k) steps[k].push_back(split.seconds[k]);
     worst_cpu = std::max(worst_cpu, cpu);
     cpu_sum += cpu;
     high_cpu_sum += high_cpu;
@@ -322,9 +374,11 @@ int SteelFiles(const fs::path& dir) {
     const double gap = 100.0 * (ours - r->regular_bound) / r->regular_bound;
     gap_sum += gap;
     worst_time = std::max(worst_time, t);
-    std::printf("%-12s %12.0f %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %7.3f %6s %4d %4d\n",
+    std::printf("%-12s %12.0f %12.0f %12.0f %12.0f %12.0f %8.4f %7.3f %7.3f %7.3f %6s %4d %4d",
                 name.c_str(), bound, r->regular_bound, mip, high, ours, gap, t, cpu, high_cpu,
                 r->proven_optimal ? "yes" : "no", high_count, r->best.pattern_count);
+    for (int k = 0; k < SplitLabel::kSteps; ++k) std::printf(" %8.3f", split.seconds[k]);
+    std::printf("\n");
     std::fflush(stdout);
   }
   std::printf(
@@ -334,20 +388,27 @@ int SteelFiles(const fs::path& dir) {
       weaker_bound, gap_sum / std::max(n, 1), worst_time, worst_cpu);
   std::printf(
       "proven %d; more stock than 高 on %d; patterns 最適 %ld against 高 %ld (%.3f); "
-      "processor time 最適 %.3f s against 高 %.3f s\n",
+      "processor time 最適 %.3f s (median %.3f s) against 高 %.3f s\n",
       proven, over_high, patterns, high_patterns,
-      static_cast<double>(patterns) / std::max(high_patterns, 1L), cpu_sum, high_cpu_sum);
+      static_cast<double>(patterns) / std::max(high_patterns, 1L), cpu_sum, Median(cpus),
+      high_cpu_sum);
+  std::printf("split (median / total processor s):");
+  for (int k = 0; k < SplitLabel::kSteps; ++k)
+    std::printf(" %s %.3f / %.1f", kStepNames[k], Median(steps[k]),
+                std::accumulate(steps[k].begin(), steps[k].end(), 0.0));
+  std::printf("\n");
   return 0;
 }
 
 int BppTable(int argc, char** argv) {
   std::size_t max_kinds = 102;
   bool search = false;
-  int limit = 1 << 30;
+  int limit = 1 << 30, every = 1;
   for (int i = 3; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--max-kinds") && i + 1 < argc) max_kinds = std::stoul(argv[++i]);
     if (!std::strcmp(argv[i], "--search")) search = true;
     if (!std::strcmp(argv[i], "--limit") && i + 1 < argc) limit = std::stoi(argv[++i]);
+    if (!std::strcmp(argv[i], "--every") && i + 1 < argc) every = std::max(1, std::stoi(argv[++i]));
   }
   std::map<std::string, int> optimum;
   std::ifstream tsv(argv[2]);
@@ -363,54 +424,70 @@ int BppTable(int argc, char** argv) {
   for (const auto& e : fs::recursive_directory_iterator(argv[1]))
     if (e.path().extension() == ".txt") files.push_back(e.path());
   std::sort(files.begin(), files.end());
-  int n = 0, exact_opt = 0, proven = 0, search_opt = 0, infeasible = 0;
+  int n = 0, seen = 0, exact_opt = 0, proven = 0, search_opt = 0, infeasible = 0;
   double exact_excess = 0, search_excess = 0, worst_time = 0;
-  std::vector<double> times, cpus;
-  std::printf("%-28s %5s %6s %6s %6s %8s %8s\n", "instance", "opt", "search", "exact", "proven",
+  std::vector<double> times, cpus, steps[SplitLabel::kSteps];
+  std::printf("%-28s %5s %6s %6s %6s %8s %8s", "instance", "opt", "search", "最適", "proven",
               "seconds", "cpu");
+  for (const char* name : kStepNames) std::printf(" %8s", name);
+  std::printf("\n");
   for (const fs::path& p : files) {
     Instance in;
     if (!Read(p, in) || in.items.size() > max_kinds || !optimum.count(in.name)) continue;
+    if (seen++ % every != 0) continue;
     if (n >= limit) break;
     const int opt = optimum[in.name];
     int s_bars = -1;
     if (search) {
       auto r = Records(in);
-      if (opt::RunSearch(*r, {}, 500) == 0) s_bars = Bars(*r);
+      if (opt::RunSearch(*r, {}, opt::AttemptsForPrecision(2)) == 0) s_bars = Bars(*r);
     }
     auto r = Records(in);
+    SplitLabel split;
+    const opt::SearchHost host{&split, nullptr, nullptr};
     const auto t0 = std::chrono::steady_clock::now();
     const std::clock_t c0 = std::clock();
-    const auto result = opt::ExactPlan(*r, {});
+    const int status = zarvel::run::RunOptimal(*r, host);
+    split.Close();
     const double t = Seconds(t0);
     const double cpu = CpuSeconds(c0);
     cpus.push_back(cpu);
-    const int e_bars = result.status == 0 ? Bars(*r) : -1;
-    std::printf("%-28s %5d %6d %6d %6s %8.3f %8.3f\n", in.name.c_str(), opt, s_bars, e_bars,
-                result.proven_optimal ? "yes" : "no", t, cpu);
+    const int e_bars = status == 0 ? Bars(*r) : -1;
+    std::printf("%-28s %5d %6d %6d %6s %8.3f %8.3f", in.name.c_str(), opt, s_bars, e_bars,
+                r->proven_optimal ? "yes" : "no", t, cpu);
+    for (int k = 0; k < SplitLabel::kSteps; ++k) {
+      std::printf(" %8.3f", split.seconds[k]);
+      steps[k].push_back(split.seconds[k]);
+    }
+    std::printf("\n");
     std::fflush(stdout);
     ++n;
     times.push_back(t);
     worst_time = std::max(worst_time, t);
-    infeasible += result.status == 0 && !Feasible(*r) ? 1 : 0;
+    infeasible += status == 0 && !Feasible(*r) ? 1 : 0;
     if (e_bars == opt) ++exact_opt;
-    if (result.proven_optimal) ++proven;
+    if (r->proven_optimal) ++proven;
     if (e_bars > 0) exact_excess += 100.0 * (e_bars - opt) / opt;
     if (s_bars == opt) ++search_opt;
     if (s_bars > 0) search_excess += 100.0 * (s_bars - opt) / opt;
   }
   std::sort(times.begin(), times.end());
   std::sort(cpus.begin(), cpus.end());
-  auto median = [](const std::vector<double>& v) { return v.empty() ? 0 : v[v.size() / 2]; };
   std::printf(
-      "\n%d instances; exact: optimum on %d (%.1f %%), proven on %d (%.1f %%), mean excess "
+      "\n%d instances; 最適: optimum on %d (%.1f %%), proven on %d (%.1f %%), mean excess "
       "%.3f %%, infeasible plans %d; wall: median %.3f s, max %.3f s, over 5 s %ld; processor: "
-      "median %.3f s, max %.3f s, over 5 s %ld\n",
+      "median %.3f s, max %.3f s, over 3.6 s %ld, total %.1f s\n",
       n, exact_opt, 100.0 * exact_opt / std::max(n, 1), proven, 100.0 * proven / std::max(n, 1),
-      exact_excess / std::max(n, 1), infeasible, median(times), worst_time,
-      std::count_if(times.begin(), times.end(), [](double x) { return x > 5; }), median(cpus),
+      exact_excess / std::max(n, 1), infeasible, Median(times), worst_time,
+      std::count_if(times.begin(), times.end(), [](double x) { return x > 5; }), Median(cpus),
       cpus.empty() ? 0 : cpus.back(),
-      std::count_if(cpus.begin(), cpus.end(), [](double x) { return x > 5; }));
+      std::count_if(cpus.begin(), cpus.end(), [](double x) { return x > 3.6; }),
+      std::accumulate(cpus.begin(), cpus.end(), 0.0));
+  std::printf("split (median / total processor s):");
+  for (int k = 0; k < SplitLabel::kSteps; ++k)
+    std::printf(" %s %.3f / %.1f", kStepNames[k], Median(steps[k]),
+                std::accumulate(steps[k].begin(), steps[k].end(), 0.0));
+  std::printf("\n");
   if (search)
     std::printf("search at 高: optimum on %d (%.1f %%), mean excess %.3f %%\n", search_opt,
                 100.0 * search_opt / std::max(n, 1), search_excess / std::max(n, 1));
@@ -424,24 +501,34 @@ int main(int argc, char** argv) {
     unsigned seed = 2026;
     int only = -1;
     bool with_anchor = true;
+    int least_kinds = 15, most_kinds = 90;
     for (int i = 3; i < argc; ++i) {
       if (!std::strcmp(argv[i], "--no-anchor")) with_anchor = false;
       if (i + 1 >= argc) break;
       if (!std::strcmp(argv[i], "--seed")) seed = static_cast<unsigned>(std::stoul(argv[++i]));
       if (!std::strcmp(argv[i], "--only")) only = std::stoi(argv[++i]);
+      if (!std::strcmp(argv[i], "--anchor-nodes")) anchor_nodes = std::stoi(argv[++i]);
+      if (!std::strcmp(argv[i], "--kinds") && i + 2 < argc) {
+        least_kinds = std::stoi(argv[++i]);
+        most_kinds = std::min(102, std::stoi(argv[++i]));
+      }
     }
-    return SteelTable(std::stoi(argv[2]), seed, only, with_anchor);
+    return SteelTable(std::stoi(argv[2]), seed, only, with_anchor, least_kinds, most_kinds);
   }
-  if (argc >= 3 && !std::strcmp(argv[1], "--steel-files")) return SteelFiles(argv[2]);
+  if (argc >= 3 && !std::strcmp(argv[1], "--steel-files"))
+    return SteelFiles(argv[2], argc >= 5 && !std::strcmp(argv[3], "--every")
+                                   ? std::max(1, std::stoi(argv[4]))
+                                   : 1);
   if (argc >= 3 && !std::strcmp(argv[1], "--heavy"))
     return HeavyTable(std::stoi(argv[2]), argc >= 5 && !std::strcmp(argv[3], "--seed")
                                               ? static_cast<unsigned>(std::stoul(argv[4]))
                                               : 2026u);
   if (argc < 3) {
-    std::fprintf(stderr,
-                 "usage: bpp_table DIR OPTIMUM.tsv [--max-kinds N] [--search] [--limit N]\n"
-                 "       bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor]\n"
-                 "       bpp_table --steel-files DIR\n");
+    std::fprintf(
+        stderr,
+        "usage: bpp_table DIR OPTIMUM.tsv [--max-kinds N] [--search] [--limit N] [--every N]\n"
+        "       bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor] [--kinds A B]\n"
+        "       bpp_table --steel-files DIR [--every N]\n");
     return 2;
   }
   return BppTable(argc, argv);

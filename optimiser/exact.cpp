@@ -8,8 +8,6 @@
 #include <memory>
 #include <vector>
 
-#include "base/cp932.h"
-#include "base/format.h"
 #include "optimiser/exact_bound.h"
 #include "optimiser/exact_mip.h"
 
@@ -35,8 +33,15 @@ constexpr int kMipIterations = 2'000'000;  // simplex iterations per MIP
 constexpr int kMipNodes = 1000;            // and of the last
 // The integer programme for fewer patterns at the same stock: its columns and nodes.
 constexpr std::size_t kPatternColumns = 800;
-constexpr int64_t kPatternMipWork = 400'000'000;
 constexpr int kPatternMipNodes = 1000;
+// Its work is a share of the work that found the stock, counted in simplex iterations times
+// the LP's rows and columns; a knapsack step, an iteration of the MIPs and a node of the pattern
+// programme (per row and column) are counted at what each costs against that unit, measured.
+constexpr int64_t kPatternShare = 4;
+constexpr int64_t kKnapsackStepsPerUnit = 64;
+constexpr int64_t kMipUnitsPerIteration = 3;
+constexpr int64_t kNodeUnits = 10;
+constexpr int kPatternLeastIterations = 50;  // fewer hardly leave the start
 
 // Tolerances of the LP.
 constexpr double kReducedCostTolerance = 1e-7;  // of the dearest bar: a column must gain more
@@ -56,6 +61,50 @@ struct Candidate {
   double cost = 0;  // the objective of the phase it was found in
   bool ok = false;
 };
+
+// Writes a plan's patterns into records.best and finishes it. One pattern cut in two places of
+// the plan is one set-up: such uses are merged, in the order of their first use.
+void WriteBars(OptimiserRecords& r, std::vector<std::pair<Pattern, int64_t>> plan) {
+  std::vector<std::pair<Pattern, int64_t>> merged;
+  for (auto& use : plan) {
+    const Pattern& p = use.first;
+    auto same = std::find_if(merged.begin(), merged.end(), [&](const auto& e) {
+      return e.first.stock == p.stock && e.first.counts == p.counts;
+    });
+    if (same != merged.end()) {
+      same->second += use.second;
+    } else {
+      merged.push_back(std::move(use));
+    }
+  }
+  CuttingPlan& best = r.best;
+  best.pattern_count = 0;
+  if (merged.size() > static_cast<std::size_t>(kMaxPatterns)) return;
+  const int n = r.cut.count;
+  best.pattern_count = static_cast<int32_t>(merged.size());
+  best.required_length = r.cut.TotalLength();
+  best.stock_length = 0;
+  best.remnant_length = 0;
+  for (std::size_t i = 0; i < merged.size(); ++i) {
+    const Pattern& p = merged[i].first;
+    BarPattern& b = best.patterns[i + 1];
+    b = BarPattern{};
+    b.stock_index = p.stock;
+    int64_t used = 0;
+    for (int j = 1; j <= n; ++j) {
+      b.piece_counts[j] = p.counts[static_cast<std::size_t>(j)];
+      used += b.piece_counts[j] * (int64_t{r.cut.entries[j].length} + r.conditions.kerf);
+    }
+    const int64_t length = r.stock.entries[p.stock].length;
+    b.remnant = static_cast<double>(std::max<int64_t>(length - used, 0));
+    b.remnant_rate = 100.0 * b.remnant / static_cast<double>(length);
+    b.repeat_count = static_cast<int32_t>(merged[i].second);
+    best.stock_length += static_cast<double>(length) * b.repeat_count;
+    best.remnant_length += b.remnant * b.repeat_count;
+  }
+  best.SetRates();
+  FinalisePlan(r);
+}
 
 // The objectives, minimised one after the other: regular then priority stock for a plan; for
 // a job the stock cannot cover, the length added then the bars added.
@@ -80,7 +129,8 @@ class Planner {
   // Stages of a run.
   bool Prepare();
   void BuildMaster();
-  Candidate MinimisePhase(const Candidate* start, double& bound);
+  // `first`: the job's first objective, where the plans of ExactOptions come in.
+  Candidate MinimisePhase(const Candidate* start, double& bound, bool first = false);
   void EnterPhase(Phase next, double cap);
   void WritePlan(const Candidate& plan);
 
@@ -147,7 +197,23 @@ class Planner {
     return static_cast<int64_t>(static_cast<double>(work) * std::clamp(options_.effort, 0.0, 1.0));
   }
   // The plan to better, in this planner's patterns.
-  Candidate Start();
+  bool SameLists(const OptimiserRecords* from) const;
+  Candidate StartFrom(const OptimiserRecords* from);
+  // Whether the plan of `from` reaches `bound` in the current objective.
+  bool StartReaches(const OptimiserRecords* from, double bound) const;
+  // Work done so far, in the units of kPatternShare (see there).
+  int64_t ExactWork() const {
+    return knapsack_steps_ / kKnapsackStepsPerUnit + lp_work_ + kMipUnitsPerIteration * mip_work_;
+  }
+  int32_t PatternLowerBound() const;
+  // The pieces are cut exactly as often as required: more copies of p than this cut too many.
+  int64_t MostCopies(const Pattern& p) const {
+    int64_t most = r_.stock.entries[p.stock].quantity;
+    for (int j = 1; j <= n_; ++j)
+      if (const int32_t a = p.counts[static_cast<std::size_t>(j)]; a > 0)
+        most = std::min<int64_t>(most, r_.cut.entries[j].quantity / a);
+    return most;
+  }
   int64_t NodeSize() const {
     return std::max<int64_t>(1, int64_t{lp_.numberColumns()} * lp_.numberRows());
   }
@@ -158,7 +224,7 @@ class Planner {
     return stopped_;
   }
   void Progress(OptimalStage stage, double gap = -1) {
-    if (host_.progress != nullptr) host_.progress->SetProgressText(OptimalProgressText(stage, gap));
+    if (options_.report) options_.report(stage, gap);
   }
 
   int baseline_nodes_;  // > 0: the MIP over the root's columns only, with this many nodes
@@ -180,6 +246,8 @@ class Planner {
   int64_t knapsack_steps_ = 0;
   int pricing_rounds_ = 0;
   int64_t lp_iterations_ = 0;  // simplex iterations of every LP so far
+  int64_t lp_work_ = 0;        // and those iterations times the rows and columns of their LP
+  int64_t mip_work_ = 0;       // simplex iterations of the MIPs times their rows and columns
   int64_t pieces_ = 0;         // all pieces: no trimmed plan cuts more bars
   bool stopped_ = false;
 };
@@ -314,10 +382,12 @@ bool Planner::Price(double* lagrangian) {
 void Planner::Solve(double* bound) {
   lp_.primal();
   lp_iterations_ += lp_.numberIterations();
+  lp_work_ += int64_t{lp_.numberIterations()} * (lp_.numberRows() + lp_.numberColumns());
   while (!stopped_) {
     if (!Price(bound)) break;
     lp_.primal(1);
     lp_iterations_ += lp_.numberIterations();
+    lp_work_ += int64_t{lp_.numberIterations()} * (lp_.numberRows() + lp_.numberColumns());
     Stop();
   }
 }
@@ -488,6 +558,7 @@ Candidate Planner::Mip(const Candidate& start, double target, bool rich) {
   limits.stop = [this] { return Stop(); };
   if (!start.ok) x.clear();
   const MipResult mip = SolvePatternMip(lp_, row_lower_, row_upper_, x, limits);
+  mip_work_ += mip.iterations * (lp_.numberRows() + lp_.numberColumns());
   for (int j = 0; j < n_; ++j) lp_.setColumnUpper(j, COIN_DBL_MAX);
   if (!mip.found) return c;
   for (std::size_t i = static_cast<std::size_t>(n_); i < columns; ++i)
@@ -573,7 +644,7 @@ void Planner::EnterPhase(Phase next, double cap) {
 
 // The least objective of the current phase: the LP bound (rounded up to what the stock can
 // make), then dives and the MIP over their columns until a plan reaches the bound.
-Candidate Planner::MinimisePhase(const Candidate* start, double& bound) {
+Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool first) {
   for (std::size_t row = 0; row < row_lower_.size(); ++row)
     lp_.setRowBounds(static_cast<int>(row), row_lower_[row], row_upper_[row]);
   for (int j = 1; j <= n_; ++j) residual_[static_cast<std::size_t>(j)] = r_.cut.entries[j].quantity;
@@ -596,8 +667,12 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound) {
     keep(Mip(best, bound, false));
     return best;
   }
+  // The plans to better come in after the root, so that the bound and the dive are the job's own.
   // On a heavy job the search's plan stands in for the dive's, which is rarely better there.
-  if (!reached() && (start == nullptr || options_.effort >= 1)) keep(Dive());
+  const bool heavy = options_.effort < 1;
+  if (first && (heavy || StartReaches(options_.start, bound))) keep(StartFrom(options_.start));
+  if (!reached() && (!best.ok || !heavy)) keep(Dive());
+  if (first && !heavy && !reached()) keep(StartFrom(options_.start));
   if (!reached() && !Stop() && best.ok) {  // the MIP over few columns is quick per node
     keep(Mip(best, bound, true));
   }
@@ -658,46 +733,7 @@ void Planner::WritePlan(const Candidate& chosen) {
                               return true;  // a bar with no piece left is not cut at all
                             }),
              plan.end());
-  // One pattern cut in two places of the plan is one set-up.
-  std::vector<std::pair<Pattern, int64_t>> merged;
-  for (auto& use : plan) {
-    const Pattern& p = use.first;
-    auto same = std::find_if(merged.begin(), merged.end(), [&](const auto& e) {
-      return e.first.stock == p.stock && e.first.counts == p.counts;
-    });
-    if (same != merged.end()) {
-      same->second += use.second;
-    } else {
-      merged.push_back(std::move(use));
-    }
-  }
-  plan = std::move(merged);
-  CuttingPlan& best = r_.best;
-  best.pattern_count = 0;
-  if (plan.size() > static_cast<std::size_t>(kMaxPatterns)) return;
-  best.pattern_count = static_cast<int32_t>(plan.size());
-  best.required_length = r_.cut.TotalLength();
-  best.stock_length = 0;
-  best.remnant_length = 0;
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    const Pattern& p = plan[i].first;
-    BarPattern& b = best.patterns[i + 1];
-    b = BarPattern{};
-    b.stock_index = p.stock;
-    int64_t used = 0;
-    for (int j = 1; j <= n_; ++j) {
-      b.piece_counts[j] = p.counts[static_cast<std::size_t>(j)];
-      used += b.piece_counts[j] * Weight(j);
-    }
-    const int64_t length = r_.stock.entries[p.stock].length;
-    b.remnant = static_cast<double>(std::max<int64_t>(length - used, 0));
-    b.remnant_rate = 100.0 * b.remnant / static_cast<double>(length);
-    b.repeat_count = static_cast<int32_t>(plan[i].second);
-    best.stock_length += static_cast<double>(length) * b.repeat_count;
-    best.remnant_length += b.remnant * b.repeat_count;
-  }
-  best.SetRates();
-  FinalisePlan(r_);
+  WriteBars(r_, std::move(plan));
 }
 
 ExactResult Planner::Run() {
@@ -707,8 +743,7 @@ ExactResult Planner::Run() {
     return result;
   }
   BuildMaster();
-  const Candidate start = Start();
-  Candidate plan = MinimisePhase(start.ok ? &start : nullptr, result.regular_bound);
+  Candidate plan = MinimisePhase(nullptr, result.regular_bound, true);
   result.stopped = stopped_;
   if (!plan.ok) return result;
   bool has_priority = false;
@@ -723,8 +758,9 @@ ExactResult Planner::Run() {
   if (r_.best.pattern_count == 0) return result;
   // Third, at the same stock, fewer patterns: fewer set-ups of the saw (not on a heavy job,
   // where the integer programme's root alone costs more than the time allowed).
-  if (!Stop() && options_.effort >= 1) {
+  if (!Stop() && options_.effort >= 1 && r_.best.pattern_count > PatternLowerBound()) {
     const int32_t patterns = r_.best.pattern_count;
+    Progress(OptimalStage::kPatterns);
     const Candidate fewer = FewerPatterns(PlanOf(r_.best));
     if (fewer.ok) {
       WritePlan(fewer);
@@ -739,6 +775,29 @@ ExactResult Planner::Run() {
   return result;
 }
 
+// No plan has fewer patterns: each piece length is in one at least, and a bar takes at most so
+// many lengths; a pattern is cut at most as often as its most wanted piece, and the pieces need
+// so many bars at least.
+int32_t Planner::PatternLowerBound() const {
+  std::vector<int64_t> weights;
+  int64_t demand = 0, total = 0, capacity = 0;
+  for (int j = 1; j <= n_; ++j) {
+    weights.push_back(Weight(j));
+    demand = std::max<int64_t>(demand, r_.cut.entries[j].quantity);
+    total += Weight(j) * r_.cut.entries[j].quantity;
+  }
+  for (int k = 1; k <= m_; ++k) capacity = std::max(capacity, Capacity(k));
+  std::sort(weights.begin(), weights.end());
+  int64_t kinds = 0;
+  for (int64_t used = 0; kinds < n_ && used + weights[static_cast<std::size_t>(kinds)] <= capacity;
+       ++kinds)
+    used += weights[static_cast<std::size_t>(kinds)];
+  if (kinds == 0 || demand == 0 || capacity <= 0) return 1;
+  const int64_t bars = (total + capacity - 1) / capacity;
+  return static_cast<int32_t>(
+      std::max<int64_t>((n_ + kinds - 1) / kinds, (bars + demand - 1) / demand));
+}
+
 // Of the plans using no more regular or priority stock than `plan`, one with fewer patterns: the
 // integer programme over the generated patterns with a switch per pattern that it must turn on
 // to cut the pattern at all, and the switches' count to minimise.
@@ -750,8 +809,28 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
     if (times[static_cast<std::size_t>(index)] == 0) columns.push_back(index);
     times[static_cast<std::size_t>(index)] += t;
   }
-  for (std::size_t i = 0; i < patterns_.size() && columns.size() < kPatternColumns; ++i)
-    if (times[i] == 0) columns.push_back(static_cast<int>(i));
+  // A share of the work the stock took, in three: the root's solution (about one iteration a
+  // row), the nodes and the simplex iterations after it. The model takes the patterns it allows.
+  const int64_t share = ExactWork() / kPatternShare / 3;
+  auto root = [&](std::size_t patterns) {
+    const auto rows = static_cast<int64_t>(n_ + m_ + 2) + static_cast<int64_t>(patterns);
+    return rows * (rows + 2 * static_cast<int64_t>(patterns));
+  };
+  if (root(columns.size()) > share) return c;
+  // The others, those that can be cut most often first: only a pattern cut many times saves
+  // set-ups.
+  std::vector<std::pair<int64_t, int>> others;
+  for (std::size_t i = 0; i < patterns_.size(); ++i) {
+    if (times[i] > 0) continue;
+    const int64_t most = MostCopies(patterns_[i]);
+    if (most > 1) others.emplace_back(most, static_cast<int>(i));
+  }
+  std::stable_sort(others.begin(), others.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  for (std::size_t i = 0;
+       i < others.size() && columns.size() < kPatternColumns && root(columns.size() + 1) <= share;
+       ++i)
+    columns.push_back(others[i].second);
   double regular = 0, priority = 0;
   for (auto [index, t] : plan.uses) {
     const int k = patterns_[static_cast<std::size_t>(index)].stock;
@@ -778,15 +857,13 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
     const Pattern& q = patterns_[static_cast<std::size_t>(columns[static_cast<std::size_t>(i)])];
     std::vector<int> at;
     std::vector<double> value;
-    int64_t most = 0;  // more copies than this cut nothing more
+    const int64_t most = MostCopies(q);
     for (int j = 1; j <= n_; ++j) {
       const int32_t a = q.counts[static_cast<std::size_t>(j)];
       if (a == 0) continue;
       at.push_back(j - 1);
       value.push_back(a);
-      most = std::max<int64_t>(most, (r_.cut.entries[j].quantity + a - 1) / a);
     }
-    most = std::min<int64_t>(most, r_.stock.entries[q.stock].quantity);
     at.push_back(n_ + q.stock - 1);
     value.push_back(1);
     at.push_back(n_ + m_ + (Priority(q.stock) ? 1 : 0));
@@ -808,11 +885,11 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
     if (used > model.columnUpper()[2 * i]) return c;
   }
   MipLimits limits;
-  const int64_t per_node = std::max<int64_t>(1, int64_t{rows} * 2 * p);
-  limits.nodes = static_cast<int>(
-      std::clamp<int64_t>(Effort(kPatternMipWork) / per_node, 10, kPatternMipNodes));
-  limits.rich = true;
-  limits.iterations = kMipIterations;
+  const int64_t size = int64_t{rows} + 2 * p;
+  limits.nodes = static_cast<int>(std::min<int64_t>(share / (kNodeUnits * size), kPatternMipNodes));
+  limits.iterations = static_cast<int>(std::min<int64_t>(share / size, kMipIterations));
+  if (limits.nodes < 1 || limits.iterations < kPatternLeastIterations) return c;
+  limits.rich = false;
   limits.target = 1;
   limits.stop = [this] { return Stop(); };
   const MipResult mip = SolvePatternMip(model, lower, upper, start, limits);
@@ -839,17 +916,27 @@ Candidate Planner::PlanOf(const CuttingPlan& plan) {
   return c;
 }
 
-Candidate Planner::Start() {
-  Candidate c;
-  const OptimiserRecords* from = options_.start;
+bool Planner::SameLists(const OptimiserRecords* from) const {
   if (from == nullptr || from->best.pattern_count == 0 || from->stock.count != m_ ||
       from->cut.count != n_)
-    return c;
+    return false;
   for (int k = 1; k <= m_; ++k)
-    if (from->stock.entries[k].length != r_.stock.entries[k].length) return c;
+    if (from->stock.entries[k].length != r_.stock.entries[k].length) return false;
   for (int j = 1; j <= n_; ++j)
-    if (from->cut.entries[j].length != r_.cut.entries[j].length) return c;
-  return PlanOf(from->best);
+    if (from->cut.entries[j].length != r_.cut.entries[j].length) return false;
+  return true;
+}
+
+Candidate Planner::StartFrom(const OptimiserRecords* from) {
+  return SameLists(from) ? PlanOf(from->best) : Candidate{};
+}
+
+bool Planner::StartReaches(const OptimiserRecords* from, double bound) const {
+  if (!SameLists(from)) return false;
+  double cost = 0;
+  for (int p = 1; p <= from->best.pattern_count; ++p)
+    cost += Cost(from->best.patterns[p].stock_index) * from->best.patterns[p].repeat_count;
+  return ReachesBound(cost, bound);
 }
 
 ExactResult Planner::RunShortage() {
@@ -899,35 +986,6 @@ bool UsesLess(const StockUse& a, const StockUse& b) {
 
 bool ReachesBound(double value, double bound) {
   return value <= bound + kBoundRoundOff * std::max(1.0, std::abs(bound)) + kWholeTolerance;
-}
-
-std::string OptimalProgressText(OptimalStage stage, double gap_mm) {
-  std::string line;
-  if (stage == OptimalStage::kBound) {
-    line = base::Lit("下限を計算中");
-  } else if (gap_mm < 0) {
-    line = base::Lit("解を探索中");
-  } else {
-    line = base::Lit("探索中 下限まで") + base::Format(" %.1f m", std::ceil(gap_mm / 100) / 10);
-  }
-  return line + base::Lit("\n[Shift]キーで中止");
-}
-
-std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
-                              int patterns) {
-  // Each pattern is a set-up of the saw.
-  const std::string count = base::Format(base::Lit(" %d パターン").c_str(), patterns);
-  const std::string gap = base::Format(" %.1f m", std::ceil(std::max(gap_mm, 0.0) / 100) / 10);
-  if (stopped && !proven) {
-    // Said plainly: the run did not finish, and the plan is this far above the bound (when the
-    // bound was reached at all before the stop).
-    const std::string line = base::Format(base::Lit("(中止) %7.3f %%\n").c_str(), remnant_rate);
-    if (gap_mm < 0) return line + base::Lit("下限は未計算") + count;
-    return line + base::Lit("下限との差") + gap + count;
-  }
-  const std::string line = base::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
-  if (proven) return line + base::Lit("最適解") + count;
-  return line + base::Lit("下限まで") + gap + base::Lit(" 以内") + count;
 }
 
 ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host, double guard_seconds,
@@ -998,7 +1056,10 @@ std::vector<Addition> SmallerAdditions(const LengthList& stock, double bound, do
 
 }  // namespace
 
-Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double guard_seconds) {
+Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double guard_seconds,
+                       const StageReport& report) {
+  ExactOptions options;
+  options.report = report;
   Shortage shortage;
   for (LengthList* list : {&records.stock, &records.cut}) {
     list->SortByLength();
@@ -1020,7 +1081,7 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
                         records.stock.entries[k].measured
                             ? 0
                             : static_cast<int32_t>(std::min<int64_t>(pieces, INT32_MAX)));
-  Planner planner(*model, host, guard_seconds, 0, owned);
+  Planner planner(*model, host, guard_seconds, 0, owned, options);
   const ExactResult result = planner.RunShortage();
   shortage.applicable = result.applicable;
   shortage.stopped = result.stopped;
@@ -1039,7 +1100,7 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
       for (int k = 1; k <= owned; ++k)
         trial->stock.entries[k].quantity = static_cast<int32_t>(std::min<int64_t>(
             trial->stock.entries[k].quantity + a.counts[static_cast<std::size_t>(k)], INT32_MAX));
-      if (ExactPlan(*trial, host, guard_seconds).status != kSearchPlanned) continue;
+      if (ExactPlan(*trial, host, guard_seconds, options).status != kSearchPlanned) continue;
       shortage.bars.clear();
       for (int k = 1; k <= owned; ++k)
         if (a.counts[static_cast<std::size_t>(k)] > 0)
@@ -1058,28 +1119,18 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
         e.quantity = static_cast<int32_t>(std::min<int64_t>(int64_t{e.quantity} + bars, INT32_MAX));
     }
   }
-  CuttingPlan& plan = records.best;
-  plan.CopyFrom(model->best);
-  int count = 0;
-  for (int p = 1; p <= plan.pattern_count; ++p) {
-    BarPattern b = plan.patterns[p];
-    if (b.stock_index > owned) b.stock_index -= owned;
-    int same = 1;
-    while (same <= count && (plan.patterns[same].stock_index != b.stock_index ||
-                             !std::equal(b.piece_counts, b.piece_counts + kMaxEntries + 1,
-                                         plan.patterns[same].piece_counts)))
-      ++same;
-    if (same <= count) {
-      plan.patterns[same].repeat_count += b.repeat_count;
-    } else {
-      plan.patterns[++count] = b;
-    }
+  std::vector<std::pair<Pattern, int64_t>> plan;
+  for (int p = 1; p <= model->best.pattern_count; ++p) {
+    const BarPattern& b = model->best.patterns[p];
+    Pattern q{b.stock_index > owned ? b.stock_index - owned : b.stock_index,
+              std::vector<int32_t>(b.piece_counts, b.piece_counts + records.cut.count + 1)};
+    q.counts[0] = 0;
+    plan.emplace_back(std::move(q), b.repeat_count);
   }
-  plan.pattern_count = count;
-  FinalisePlan(records);
+  WriteBars(records, std::move(plan));
   // The least stock with that addition, when the planner finds a plan using less.
   auto least = std::make_unique<OptimiserRecords>(records);
-  if (ExactPlan(*least, host, guard_seconds).status == kSearchPlanned &&
+  if (ExactPlan(*least, host, guard_seconds, options).status == kSearchPlanned &&
       UsesLess(PlanStock(*least), PlanStock(records)))
     records = *least;
   return shortage;

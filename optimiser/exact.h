@@ -18,6 +18,7 @@
 // says so.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,16 +55,11 @@ struct ExactResult {
   bool stopped = false;  // Shift or the time guard ended it early
 };
 
-// The progress label while 最適 works, in plain words.
-enum class OptimalStage { kBound, kSearching };
-std::string OptimalProgressText(OptimalStage stage, double gap_mm = -1);
-
-// The label after a 最適 run: the remnant rate as the other precisions show it, then
-// "最適解" or the gap to the bound in metres (rounded up), and the plan's pattern count. A stopped
-// run says "(中止)" in place of the percentage done and names the gap as the plan's distance
-// from the bound; a gap below 0 there means the bound was not reached before the stop.
-std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
-                              int patterns);
+// Where the planner stands, for the progress label: working out the bound, searching with the
+// gap (mm) of the best plan so far to it (negative before the first plan), or looking for fewer
+// patterns at the stock found.
+enum class OptimalStage { kBound, kSearching, kPatterns };
+using StageReport = std::function<void(OptimalStage stage, double gap_mm)>;
 
 // Plans records (lists sorted and merged here) into records.best in the final order. Not
 // applicable to jobs whose kerf makes a piece weigh nothing or whose bars are longer than
@@ -74,6 +70,7 @@ struct ExactOptions {
   const OptimiserRecords* start = nullptr;
   // The share (0..1) of the work limits of the search for a better plan after the first one.
   double effort = 1.0;
+  StageReport report;  // may be empty
 };
 
 ExactResult ExactPlan(OptimiserRecords& records, const SearchHost& host,
@@ -93,7 +90,7 @@ struct Shortage {
 // Sorts and merges the lists; when an addition is found, the records become the job with it
 // (stock quantities raised) and records.best a plan of that job.
 Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host,
-                       double guard_seconds = kDefaultGuardSeconds);
+                       double guard_seconds = kDefaultGuardSeconds, const StageReport& report = {});
 
 // The bars of the stock entries after the first `owned` that records.best cuts.
 std::vector<StockBarsUsed> AddedBars(const OptimiserRecords& records, int owned);

@@ -83,6 +83,8 @@ MipResult SolvePatternMip(const ClpSimplex& model, const std::vector<double>& ro
   }
   cbc.setMaximumNumberIterations(limits.iterations);
   cbc.branchAndBound();
+  result.iterations = cbc.getIterationCount();
+  result.nodes = cbc.getNodeCount();
   const auto* copied = dynamic_cast<const StopAtTarget*>(cbc.getEventHandler());
   result.stopped = copied != nullptr && copied->stopped_;
   const double* best = cbc.bestSolution();

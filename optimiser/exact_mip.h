@@ -1,6 +1,7 @@
 // The integer programme over a fixed set of cutting patterns, solved by COIN-OR CBC.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -21,6 +22,8 @@ struct MipResult {
   bool stopped = false;
   std::vector<double> x;  // per column of the model, whole numbers
   double objective = 0;
+  int64_t iterations = 0;  // simplex iterations spent
+  int nodes = 0;           // branch-and-bound nodes spent
 };
 
 // Minimises the objective of `model` (its matrix, costs and column bounds) over whole column

@@ -1,6 +1,7 @@
 #include "run/run_command.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "base/app_info.h"
@@ -32,7 +33,46 @@ bool Better(const optimiser::OptimiserRecords& a, const optimiser::OptimiserReco
   return a.best.pattern_count < b.best.pattern_count;
 }
 
+// The planner's stages on the progress label.
+optimiser::StageReport StageLabel(optimiser::ProgressLabel* label) {
+  if (label == nullptr) return {};
+  return [label](optimiser::OptimalStage stage, double gap_mm) {
+    label->SetProgressText(OptimalProgressText(stage, gap_mm));
+  };
+}
+
 }  // namespace
+
+std::string OptimalProgressText(optimiser::OptimalStage stage, double gap_mm) {
+  std::string line;
+  if (stage == optimiser::OptimalStage::kBound) {
+    line = base::Lit("下限を計算中");
+  } else if (stage == optimiser::OptimalStage::kPatterns) {
+    line = base::Lit("パターン数を削減中");
+  } else if (gap_mm < 0) {
+    line = base::Lit("解を探索中");
+  } else {
+    line = base::Lit("探索中 下限まで") + base::Format(" %.1f m", std::ceil(gap_mm / 100) / 10);
+  }
+  return line + base::Lit("\n[Shift]キーで中止");
+}
+
+std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
+                              int patterns) {
+  // Each pattern is a set-up of the saw.
+  const std::string count = base::Format(base::Lit(" %d パターン").c_str(), patterns);
+  const std::string gap = base::Format(" %.1f m", std::ceil(std::max(gap_mm, 0.0) / 100) / 10);
+  if (stopped && !proven) {
+    // Said plainly: the run did not finish, and the plan is this far above the bound (when the
+    // bound was reached at all before the stop).
+    const std::string line = base::Format(base::Lit("(中止) %7.3f %%\n").c_str(), remnant_rate);
+    if (gap_mm < 0) return line + base::Lit("下限は未計算") + count;
+    return line + base::Lit("下限との差") + gap + count;
+  }
+  const std::string line = base::Format("(%3d) %7.3f %%\n", 100, remnant_rate);
+  if (proven) return line + base::Lit("最適解") + count;
+  return line + base::Lit("下限まで") + gap + base::Lit(" 以内") + count;
+}
 
 double OptimalEffort(int64_t search_draws) {
   if (search_draws <= kHeavySearchDraws) return 1.0;
@@ -40,7 +80,8 @@ double OptimalEffort(int64_t search_draws) {
 }
 
 int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost& host) {
-  // 高 first: its plan is the one to better, and a stopped run keeps the better of the two.
+  // 高 first: its plan is the one to better, its draws tell how heavy the job is, and a stopped
+  // run keeps the better of the two.
   auto searched = std::make_unique<optimiser::OptimiserRecords>(records);
   int64_t draws = 0;
   const int search = optimiser::RunSearch(*searched, host, optimiser::AttemptsForPrecision(2),
@@ -48,6 +89,7 @@ int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost
   optimiser::ExactOptions options;
   if (search == optimiser::kSearchPlanned) options.start = searched.get();
   options.effort = OptimalEffort(draws);
+  options.report = StageLabel(host.progress);
   const optimiser::ExactResult exact =
       optimiser::ExactPlan(records, host, optimiser::kDefaultGuardSeconds, options);
   int status = exact.status;
@@ -73,9 +115,9 @@ int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost
     const double gap = no_bound ? -1
                                 : use.regular - exact.regular_bound +
                                       std::max(0.0, use.priority - exact.priority_bound);
-    host.progress->SetProgressText(
-        optimiser::OptimalResultText(records.best.remnant_rate, records.proven_optimal, gap,
-                                     exact.stopped, records.best.pattern_count));
+    host.progress->SetProgressText(OptimalResultText(records.best.remnant_rate,
+                                                     records.proven_optimal, gap, exact.stopped,
+                                                     records.best.pattern_count));
   }
   return status;
 }
@@ -95,7 +137,8 @@ RunOutcome Shortfall(optimiser::OptimiserRecords& records, const RunHost& host,
   auto with = std::make_shared<optimiser::OptimiserRecords>(records);
   with->exact_run = false;  // the plan with the addition carries no bounds of its own
   with->work_limit_reached = false;
-  const optimiser::Shortage shortage = optimiser::LeastAddition(*with, search);
+  const optimiser::Shortage shortage = optimiser::LeastAddition(
+      *with, search, optimiser::kDefaultGuardSeconds, StageLabel(search.progress));
   if (!shortage.found) {
     Show(host, kShortMessage);
     return RunOutcome::kInfeasible;

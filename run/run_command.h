@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/control.h"
+#include "optimiser/exact.h"
 #include "optimiser/records.h"
 #include "optimiser/search.h"
 #include "run/grid.h"
@@ -100,6 +101,16 @@ int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost
 // that 最適 costs little more than 高 (counted, so every machine gives the same plan).
 inline constexpr int64_t kHeavySearchDraws = 150'000'000;
 double OptimalEffort(int64_t search_draws);
+
+// The progress label while 最適 works, in plain words (CP932).
+std::string OptimalProgressText(optimiser::OptimalStage stage, double gap_mm = -1);
+
+// The label after a 最適 run: the remnant rate as the other precisions show it, then
+// "最適解" or the gap to the bound in metres (rounded up), and the plan's pattern count. A stopped
+// run says "(中止)" in place of the percentage done and names the gap as the plan's distance
+// from the bound; a gap below 0 there means the bound was not reached before the stop.
+std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, bool stopped,
+                              int patterns);
 
 // The note after a plan that the work limit cut short (CP932): how many attempts were made.
 std::string WorkLimitMessage(int attempts_made);

@@ -16,6 +16,7 @@
 #include "tests/temp_dir.h"
 
 namespace zarvel::optimiser {
+using run::OptimalResultText;
 using run::RunCommand;
 using run::RunHost;
 using run::RunOptimal;
@@ -47,6 +48,13 @@ void ExpectSoundPlan(const OptimiserRecords& r) {
     EXPECT_LE(used, length + r.conditions.margin + r.conditions.kerf);
     EXPECT_EQ(b.remnant, std::max(length - used, 0L));
     EXPECT_GT(b.repeat_count, 0);
+    // One pattern is one set-up: it appears once in the plan.
+    for (int q = 1; q < p; ++q) {
+      const BarPattern& a = plan.patterns[q];
+      EXPECT_FALSE(a.stock_index == b.stock_index &&
+                   std::equal(a.piece_counts, a.piece_counts + kMaxEntries + 1, b.piece_counts))
+          << "patterns " << q << " and " << p;
+    }
   }
 }
 
@@ -97,6 +105,17 @@ TEST(ExactPlanner, RandomJobsMeetDemandAndStock) {
     EXPECT_GE(result.plan.regular + 1e-6, result.regular_bound);
     EXPECT_GE(result.plan.priority + 1e-6, result.priority_bound);
     EXPECT_EQ(result.plan.regular + result.plan.priority, r->best.stock_length);
+    // Given its own plan to better, the planner keeps its stock and proof.
+    auto again = MakeRecords(job);
+    ExactOptions options;
+    options.start = r.get();
+    const ExactResult second = ExactPlan(*again, {}, 600, options);
+    ASSERT_EQ(second.status, kSearchPlanned);
+    EXPECT_FALSE(UsesLess(result.plan, second.plan));
+    EXPECT_EQ(second.regular_bound, result.regular_bound);
+    if (result.proven_optimal) {
+      EXPECT_TRUE(second.proven_optimal);
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 // a stopped run said so, and what the command line reports.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 #include <random>
 
@@ -111,6 +112,15 @@ TEST(ExactPlanner, WorkLimitsDecideThePlanNotTheClock) {
   EXPECT_EQ(Plan(*a), Plan(*b));
   EXPECT_EQ(ra.regular_bound, rb.regular_bound);
   EXPECT_EQ(ra.proven_optimal, rb.proven_optimal);
+  // The whole of 最適 (高 first, its plan to better, the pattern step's share of the counted
+  // work) gives the same plan run after run; on half the lengths, to stay quick.
+  job.cut.resize(20);
+  auto c = MakeRecords(job);
+  auto d = MakeRecords(job);
+  ASSERT_EQ(RunOptimal(*c, {}), kSearchPlanned);
+  ASSERT_EQ(RunOptimal(*d, {}), kSearchPlanned);
+  EXPECT_EQ(Plan(*c), Plan(*d));
+  EXPECT_EQ(c->proven_optimal, d->proven_optimal);
 }
 
 TEST(ExactPlanner, RegularStockFirstThenTheLeastPriorityStock) {
@@ -164,6 +174,35 @@ TEST(ExactPlanner, ShiftStopsTheRunAndTheResultSaysSo) {
   if (!records->proven_optimal) {
     EXPECT_NE(shift.progress.back().find(base::Lit("中止")), std::string::npos);
   }
+}
+
+TEST(ExactPlanner, LooksForFewerPatternsOnlyWhereAPlanCanHaveFewer) {
+  // 6 m bars take pieces up to 6023 mm with their kerfs.
+  struct Case {
+    std::vector<std::pair<int, int>> cut;
+    bool looked;
+  } cases[] = {
+      // Every piece once: each bar is a pattern of its own, and two bars are the least.
+      {{{2900, 1}, {2800, 1}, {2700, 1}, {2600, 1}}, false},
+      // One piece length, two on a bar: one pattern.
+      {{{2900, 4}}, false},
+      // Three 2 m pieces fill a bar, two 2.9 m pieces another: no single pattern cuts both.
+      {{{2900, 2}, {2000, 3}}, true},
+  };
+  for (const Case& c : cases) {
+    auto r = MakeRecords({{{6000, 99}}, c.cut, 20, 3, 0});
+    std::vector<OptimalStage> stages;
+    ExactOptions options;
+    options.report = [&](OptimalStage stage, double) { stages.push_back(stage); };
+    const ExactResult result = ExactPlan(*r, {}, kDefaultGuardSeconds, options);
+    ASSERT_EQ(result.status, kSearchPlanned);
+    EXPECT_TRUE(result.proven_optimal);
+    EXPECT_EQ(std::count(stages.begin(), stages.end(), OptimalStage::kPatterns), c.looked ? 1 : 0)
+        << c.cut.front().first << " x " << c.cut.front().second;
+  }
+  // The label's words for the stage come from the run.
+  EXPECT_EQ(run::OptimalProgressText(OptimalStage::kPatterns),
+            base::Lit("パターン数を削減中\n[Shift]キーで中止"));
 }
 
 TEST(ExactPlanner, JsonGivesTheStockAndTheBoundsInMillimetres) {
