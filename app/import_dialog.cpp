@@ -70,8 +70,7 @@ ImportDialog::ImportDialog(const std::string& template_text, const std::string& 
   summary_area->setWidget(summary_);
   summary_area->setWidgetResizable(true);
   summary_area->setMinimumHeight(60);
-  columns_->setPlaceholderText(
-      QStringLiteral("見出しから (例: 符号=1,断面=2,長さ=4,本数=5)"));
+  columns_->setPlaceholderText(QStringLiteral("見出しから (例: 符号=1,断面=2,長さ=4,本数=5)"));
 
   auto* files_row = new QHBoxLayout;
   files_row->addWidget(add_files);

@@ -81,9 +81,12 @@ struct ColumnName {
   int job::ColumnChoice::*member;
 };
 constexpr ColumnName kColumnNames[] = {
-    {"符号", "mark", &job::ColumnChoice::mark},     {"断面", "section", &job::ColumnChoice::section},
-    {"材質", "grade", &job::ColumnChoice::grade},   {"用途", "usage", &job::ColumnChoice::usage},
-    {"長さ", "length", &job::ColumnChoice::length}, {"本数", "count", &job::ColumnChoice::count},
+    {"符号", "mark", &job::ColumnChoice::mark},
+    {"断面", "section", &job::ColumnChoice::section},
+    {"材質", "grade", &job::ColumnChoice::grade},
+    {"用途", "usage", &job::ColumnChoice::usage},
+    {"長さ", "length", &job::ColumnChoice::length},
+    {"本数", "count", &job::ColumnChoice::count},
     {"単位重量", "weight", &job::ColumnChoice::weight},
 };
 
