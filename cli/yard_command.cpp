@@ -13,6 +13,7 @@
 #include "job/settings.h"
 #include "session/yard_session.h"
 #include "yard/history.h"
+#include "yard/pg_store.h"
 #include "yard/sqlite_file.h"
 #include "yard/stock_csv.h"
 
@@ -32,10 +33,13 @@ const char* const kYardUsage =
     "        zarvel5 yard [--yard FILE] repair [--yes]\n"
     "        zarvel5 yard [--yard FILE] backup [控えのファイル]\n"
     "        zarvel5 yard [--yard FILE] restore 控えのファイル\n"
+    "        zarvel5 yard copy 元の在庫 先の在庫 [--replace]\n"
     "        zarvel5 plan JOB.zv5 --from-yard [--yard FILE] [--section 鋼材名] [--commit] [--keep "
     "MM]\n"
     "在庫ファイルは --yard、環境変数 ZARVEL5_YARD、"
     "$XDG_DATA_HOME/VADAVAVUR/Zarvel5/yard.sqlite の順に決まります。\n"
+    "在庫サーバー（PostgreSQL）は postgresql://ユーザー@サーバー:ポート/データベース で指定します"
+    "（パスワードは ~/.pgpass か PGPASSWORD）。\n"
     "ネットワーク上のフォルダにある在庫ファイルは、--allow-network-file を付けたときだけ"
     "読めます（変更はできません）。\n";
 
@@ -347,6 +351,18 @@ int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std:
   const std::string& command = a.words[0];
   const std::string path = yard::YardPath(a.path);
   const yard::OpenOptions options = YardOptions(err, a.allow_network_file);
+  if (command == "copy") {
+    // A shop's yard moved from a file onto a server, or a server's yard kept as a file.
+    if (a.words.size() != 3) return Usage(err);
+    std::size_t items = 0, entries = 0;
+    if (const base::Error e =
+            session::CopyYard(a.words[1], a.words[2], a.replace, options, items, entries);
+        !e)
+      return Refuse(out, err, e, a.json);
+    out << base::Format("在庫を写しました: 在庫 %zu 件、記録 %zu 件（%s → %s）。\n", items, entries,
+                        yard::ShownPlace(a.words[1]).c_str(), yard::ShownPlace(a.words[2]).c_str());
+    return kExitPlanned;
+  }
   if (command == "backup") {
     if (a.words.size() > 2) return Usage(err);
     const std::string copy = a.words.size() == 2 ? a.words[1] : yard::TimedBackupName(path);

@@ -1,6 +1,7 @@
 #include "session/yard_session.h"
 
 #include <algorithm>
+#include <set>
 
 #include "base/cp932.h"
 #include "base/format.h"
@@ -195,6 +196,36 @@ base::Error ImportStock(yard::Yard& y, const std::string& bytes, bool replace, s
   }
   items = c.adds.size();
   return FromStatus(y.Apply(c, entry));
+}
+
+base::Error CopyYard(const std::string& from, const std::string& to, bool replace,
+                     const yard::OpenOptions& options, std::size_t& item_count,
+                     std::size_t& entry_count) {
+  std::unique_ptr<yard::Yard> source, target;
+  if (base::Error e = OpenYardAt(from, source, nullptr, options); !e) return e;
+  std::vector<yard::Entry> entries;
+  std::vector<yard::Item> items;
+  if (yard::Status s = source->History(entries); !s) return FromStatus(s);
+  if (yard::Status s = source->List({}, items); !s) return FromStatus(s);
+  // Items used up (count 0) are not listed, but the ledger names them: copied too.
+  std::set<int64_t> have;
+  for (const yard::Item& i : items) have.insert(i.id);
+  for (const yard::Entry& e : entries)
+    for (const yard::Move& m : e.moves) {
+      if (!have.insert(m.item).second) continue;
+      yard::Item i;
+      if (yard::Status s = source->Get(m.item, i); !s) return FromStatus(s);
+      items.push_back(i);
+    }
+  std::sort(items.begin(), items.end(),
+            [](const yard::Item& a, const yard::Item& b) { return a.id < b.id; });
+  if (base::Error e = OpenYardAt(to, target, nullptr, options); !e) return e;
+  if (yard::Status s = target->Load(items, entries, replace); !s) return FromStatus(s);
+  std::vector<yard::Mismatch> mismatches;
+  if (yard::Status s = target->Check(mismatches); !s) return FromStatus(s);
+  item_count = items.size();
+  entry_count = entries.size();
+  return {};
 }
 
 base::Error RepairYard(yard::Yard& y, const std::vector<yard::Mismatch>& confirmed,

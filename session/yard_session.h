@@ -75,6 +75,12 @@ base::Error SetPlace(yard::Yard& yard, int64_t item, const std::string& location
 base::Error ImportStock(yard::Yard& yard, const std::string& csv_bytes, bool replace,
                         std::size_t& items, int64_t& entry);
 
+// Copies the yard at `from` into the yard at `to` (a file or a server either way), items and
+// ledger as they stand; a target that holds anything is refused unless `replace`. `items` and
+// `entries` say what was copied.
+base::Error CopyYard(const std::string& from, const std::string& to, bool replace,
+                     const yard::OpenOptions& options, std::size_t& items, std::size_t& entries);
+
 // A correcting ledger entry for the mismatches the user confirmed (Yard::Repair).
 base::Error RepairYard(yard::Yard& yard, const std::vector<yard::Mismatch>& confirmed,
                        int64_t& entry);

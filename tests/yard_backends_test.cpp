@@ -13,6 +13,7 @@
 #include <map>
 #include <random>
 
+#include "session/yard_session.h"
 #include "tests/temp_dir.h"
 #include "yard/pg_store.h"
 #include "yard/yard.h"
@@ -63,6 +64,12 @@ int ExitCode(pid_t pid) {
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// "yard copy" as the command does it.
+bool session_copy(const std::string& from, const std::string& to, bool replace, std::size_t& items,
+                  std::size_t& entries) {
+  return session::CopyYard(from, to, replace, {}, items, entries).Ok();
 }
 
 class Backends : public ::testing::TestWithParam<const char*> {
@@ -294,6 +301,53 @@ TEST_P(Backends, KilledCommitsLeaveTheYardBeforeOrAfter) {
     ASSERT_NE(y, nullptr);
     ASSERT_TRUE(CountsMatchLedger(*y)) << "kill " << kill_no;
   }
+}
+
+// A yard copied onto the other store and back holds the same items and ledger, and goes on
+// from there; a target that holds anything is refused unless replaced.
+TEST_P(Backends, ACopyBothWaysKeepsItemsAndLedger) {
+  const std::string file = temp.File("source.sqlite");
+  {
+    Status s;
+    auto y = OpenYard(file, s);
+    ASSERT_NE(y, nullptr) << s.message;
+    int64_t entry = 0, commit = 0, undo = 0;
+    ASSERT_TRUE(
+        y->Apply(Adding({Bars("H-300x150x6.5x9", 12000, 5), Bars("L-65x65x6", 5500, 2)}), entry));
+    std::vector<Item> items;
+    ASSERT_TRUE(y->List("L-65x65x6", items));
+    Change c = Taking({items[0].id, 2, 2});  // the item used up: count 0, still in the ledger
+    c.adds.push_back(Bars("L-65x65x6", 2400, 1, true));
+    ASSERT_TRUE(y->Apply(c, commit));
+    ASSERT_TRUE(y->Undo(commit, undo));
+    ASSERT_TRUE(y->Apply(c, commit));
+  }
+  const std::string back = temp.File("back.sqlite");
+  std::size_t items = 0, entries = 0;
+  ASSERT_TRUE(session_copy(file, place, false, items, entries));
+  EXPECT_EQ(entries, 4u);
+  ASSERT_TRUE(session_copy(place, back, false, items, entries));
+  for (const std::string& where : {place, back}) {
+    Status s;
+    auto y = OpenYard(where, s);
+    ASSERT_NE(y, nullptr) << s.message;
+    std::vector<Entry> history;
+    ASSERT_TRUE(y->History(history));
+    ASSERT_EQ(history.size(), 4u) << where;
+    EXPECT_EQ(history[2].undoes, history[1].id);
+    EXPECT_TRUE(CountsMatchLedger(*y)) << where;
+    // It goes on from where the copy left it: new ids after the copied ones.
+    int64_t entry = 0;
+    ASSERT_TRUE(y->Apply(Adding({Bars("FB-9x50", 5500, 1)}), entry));
+    EXPECT_EQ(entry, history.back().id + 1);
+    EXPECT_TRUE(CountsMatchLedger(*y));
+  }
+  EXPECT_FALSE(session_copy(file, place, false, items, entries));
+  ASSERT_TRUE(session_copy(file, place, true, items, entries));
+  auto y = Open();
+  std::vector<Entry> history;
+  ASSERT_TRUE(y->History(history));
+  EXPECT_EQ(history.size(), 4u);
 }
 
 TEST(ServerPlace, PasswordsAreNeverShown) {

@@ -119,6 +119,8 @@ class PgYard final : public Yard {
   Status Revision(int64_t& revision) override;
   Status Check(std::vector<Mismatch>& mismatches) override;
   Status Repair(const std::vector<Mismatch>& confirmed, int64_t& entry) override;
+  Status Load(const std::vector<Item>& items, const std::vector<Entry>& entries,
+              bool replace) override;
 
  private:
   std::vector<Mismatch> FindMismatches();
@@ -516,6 +518,47 @@ Status PgYard::History(std::vector<Entry>& entries) {
 Status PgYard::Revision(int64_t& revision) {
   return Read([&]() -> Status {
     revision = Int(Exec("SELECT coalesce(max(id), 0) FROM zarvel5.entries"), 0, 0);
+    return {};
+  });
+}
+
+Status PgYard::Load(const std::vector<Item>& items, const std::vector<Entry>& entries,
+                    bool replace) {
+  if (Status s = CheckWritable(); !s) return s;
+  return Transaction([&]() -> Status {
+    const Result held = Exec(
+        "SELECT (SELECT count(*) FROM zarvel5.items) + (SELECT count(*) FROM zarvel5.entries)");
+    if (Int(held, 0, 0) > 0 && !replace)
+      return Status::Error(Code::kRefused,
+                           Format("コピー先の在庫 %s は空ではありません。置き換えるときは "
+                                  "--replace を付けて下さい。",
+                                  shown_.c_str()));
+    if (Int(held, 0, 0) > 0) {
+      // The schema made anew: its rows go without their triggers, which guard each row.
+      ExecScript("DROP SCHEMA zarvel5 CASCADE");
+      ExecScript(kSchema);
+    }
+    for (const Item& i : items)
+      Exec(
+          "INSERT INTO zarvel5.items(id, section, length, count, offcut, location, lot, source, "
+          "grade) VALUES($1, $2, $3, $4, $5, $6, $7, $8, $9)",
+          {std::to_string(i.id), i.section, std::to_string(i.length), std::to_string(i.count),
+           i.offcut ? "t" : "f", i.location, i.lot, i.source, i.grade});
+    for (const Entry& e : entries) {
+      Exec(
+          "INSERT INTO zarvel5.entries(id, time, reason, job, undoes) "
+          "VALUES($1, $2, $3, $4, NULLIF($5, '0')::bigint)",
+          {std::to_string(e.id), e.time, e.reason, e.job, std::to_string(e.undoes)});
+      for (const Move& m : e.moves)
+        Exec("INSERT INTO zarvel5.moves(entry, item, delta) VALUES($1, $2, $3)",
+             {std::to_string(e.id), std::to_string(m.item), std::to_string(m.delta)});
+    }
+    // New ids go on after the copied ones.
+    ExecScript(
+        "SELECT setval('zarvel5.items_id_seq', greatest(1, (SELECT max(id) FROM zarvel5.items)), "
+        "(SELECT count(*) > 0 FROM zarvel5.items)); "
+        "SELECT setval('zarvel5.entries_id_seq', greatest(1, (SELECT max(id) FROM "
+        "zarvel5.entries)), (SELECT count(*) > 0 FROM zarvel5.entries))");
     return {};
   });
 }

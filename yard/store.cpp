@@ -297,6 +297,8 @@ class SqliteYard final : public Yard {
   Status Revision(int64_t& revision) override;
   Status Check(std::vector<Mismatch>& mismatches) override;
   Status Repair(const std::vector<Mismatch>& confirmed, int64_t& entry) override;
+  Status Load(const std::vector<Item>& items, const std::vector<Entry>& entries,
+              bool replace) override;
 
   // A consistent copy of the yard as it stands, in a file that must not exist yet.
   Status CopyTo(const std::string& copy) {
@@ -769,6 +771,51 @@ Status SqliteYard::Repair(const std::vector<Mismatch>& confirmed, int64_t& entry
     }
     if (!FindMismatches().empty())
       return Status::Error(Code::kFailed, "在庫を記録に合わせられませんでした。");
+    transaction.Commit();
+    mismatch_.clear();
+    return Status{};
+  });
+}
+
+Status SqliteYard::Load(const std::vector<Item>& items, const std::vector<Entry>& entries,
+                        bool replace) {
+  if (Status s = BeforeChange(true); !s) return s;
+  return Guard([&]() -> Status {
+    sql::WriteTransaction transaction(db_);
+    const int64_t held =
+        db_.QueryInt("SELECT count(*) FROM items") + db_.QueryInt("SELECT count(*) FROM entries");
+    if (held > 0 && !replace)
+      return Status::Error(Code::kRefused,
+                           Format("コピー先の在庫 %s は空ではありません。置き換えるときは "
+                                  "--replace を付けて下さい。",
+                                  path_.c_str()));
+    if (held > 0) {
+      // The tables made anew: their rows go without their triggers, which guard each row.
+      db_.Exec("DROP TABLE moves; DROP TABLE entries; DROP TABLE items;");
+      db_.Exec(kSchema);
+    }
+    sql::Statement item(db_,
+                        "INSERT INTO items(id, section, length, count, offcut, location, lot, "
+                        "source, grade) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+    for (const Item& i : items) {
+      item.Reset();
+      item.Bind(1, i.id).Bind(2, i.section).Bind(3, i.length).Bind(4, i.count);
+      item.Bind(5, int64_t{i.offcut}).Bind(6, i.location).Bind(7, i.lot).Bind(8, i.source);
+      item.Bind(9, i.grade).Run();
+    }
+    sql::Statement entry(
+        db_, "INSERT INTO entries(id, time, reason, job, undoes) VALUES(?1, ?2, ?3, ?4, ?5)");
+    sql::Statement move(db_, "INSERT INTO moves(entry, item, delta) VALUES(?1, ?2, ?3)");
+    for (const Entry& e : entries) {
+      entry.Reset();
+      entry.Bind(1, e.id).Bind(2, e.time).Bind(3, e.reason).Bind(4, e.job);
+      if (e.undoes != 0) entry.Bind(5, e.undoes);
+      entry.Run();
+      for (const Move& m : e.moves) {
+        move.Reset();
+        move.Bind(1, e.id).Bind(2, m.item).Bind(3, m.delta).Run();
+      }
+    }
     transaction.Commit();
     mismatch_.clear();
     return Status{};

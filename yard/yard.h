@@ -157,6 +157,10 @@ class Yard {
   // stands becomes its ledger's (a count below 0 becomes 0). kChanged when they are no longer
   // what the yard finds.
   virtual Status Repair(const std::vector<Mismatch>& confirmed, int64_t& entry) = 0;
+  // The yard made a copy of another: its items (every one, with its id) and its ledger as they
+  // stand, in one transaction. Refused for a yard that holds anything unless `replace`.
+  virtual Status Load(const std::vector<Item>& items, const std::vector<Entry>& entries,
+                      bool replace) = 0;
 };
 
 // The yard's file: `explicit_path` (--yard) when given, else $ZARVEL5_YARD, else
