@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -26,12 +27,17 @@ std::string Section(int s) {
   return base::Format("H-%d×%d×9×14", 300 + 10 * s, 150 + s);
 }
 
-// A yard file made once per process, removed at exit.
+// A yard file made once per process, removed at exit; or the server's yard that
+// ZARVEL5_BENCH_YARD names (postgresql://…, an empty database the bench fills).
 const std::string& YardFile() {
   static const std::string path = [] {
+    const char* server = std::getenv("ZARVEL5_BENCH_YARD");
     const std::string p =
-        (fs::temp_directory_path() / base::Format("zarvel5-yard-bench-%d.sqlite", ::getpid()))
-            .string();
+        server != nullptr && *server != '\0'
+            ? std::string(server)
+            : (fs::temp_directory_path() /
+               base::Format("zarvel5-yard-bench-%d.sqlite", ::getpid()))
+                  .string();
     yard::Status s;
     auto y = yard::OpenYard(p, s);
     yard::Change c;
@@ -50,6 +56,7 @@ const std::string& YardFile() {
     }
     int64_t entry = 0;
     if (!y || !y->Apply(c, entry)) std::abort();
+    if (server != nullptr && *server != '\0') return p;
     std::atexit([] {
       for (const std::string& copy : yard::DailyBackups(YardFile())) fs::remove(copy);
       for (const char* end : {"", "-wal", "-shm"}) fs::remove(YardFile() + end);
