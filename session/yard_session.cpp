@@ -32,6 +32,15 @@ bool SameBars(const yard::StockFill& a, const yard::StockFill& b) {
   return true;
 }
 
+// What a job wants of the yard: a job of one grade takes that grade's bars; offcuts its pieces
+// cannot use go first when the grid is full.
+yard::FillWants WantsOf(run::RunForm& form) {
+  yard::FillWants wants;
+  wants.grade = base::Cp932ToUtf8(form.Grade());
+  wants.shortest_piece = yard::ShortestPiece(form.CutGrid());
+  return wants;
+}
+
 std::string FileName(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -76,12 +85,7 @@ base::Error FillStock(yard::Yard& y, const std::string& place, const std::string
   if (yard::Status s = y.Revision(revision); !s) return FromStatus(s);
   std::vector<yard::Item> items;
   if (yard::Status s = y.List(section, items); !s) return FromStatus(s);
-  // A job of one grade takes that grade's bars; offcuts its pieces cannot use go first when the
-  // grid is full.
-  yard::FillWants wants;
-  wants.grade = base::Cp932ToUtf8(form.Grade());
-  wants.shortest_piece = yard::ShortestPiece(form.CutGrid());
-  yard::StockFill fill = yard::FillFromItems(section, items, wants);
+  yard::StockFill fill = yard::FillFromItems(section, items, WantsOf(form));
   if (fill.lengths.empty())
     return Refuse(Code::kRunMessage, "在庫に " + section + " がありません。");
   yard::WriteStockCells(form.StockGrid(), fill);
@@ -128,10 +132,7 @@ base::Error PrepareCommit(yard::Yard& y, const optimiser::OptimiserRecords& reco
     // section's bars as they stand now must be those the plan was made from.
     std::vector<yard::Item> items;
     if (yard::Status s = y.List(section, items); !s) return FromStatus(s);
-    yard::FillWants wants;
-    wants.grade = base::Cp932ToUtf8(form.Grade());
-    wants.shortest_piece = yard::ShortestPiece(form.CutGrid());
-    yard::StockFill now = yard::FillFromItems(section, items, wants);
+    yard::StockFill now = yard::FillFromItems(section, items, WantsOf(form));
     if (plan.fill.section == section && !SameBars(now, plan.fill))
       return Refuse(Code::kYardChanged, yard::kChangedMessage);
     plan.fill = std::move(now);

@@ -75,7 +75,6 @@ constexpr const char* kMismatchQuery =
     "SELECT i.id, i.count, coalesce(l.total, 0) FROM zarvel5.items i LEFT JOIN "
     "(SELECT item, sum(delta) AS total FROM zarvel5.moves GROUP BY item) l ON l.item = i.id "
     "WHERE i.count IS DISTINCT FROM coalesce(l.total, 0) ORDER BY i.id";
-constexpr std::size_t kNamedMismatches = 10;
 
 // A failure the server or the connection reported: its SQLSTATE ("" when the connection went).
 struct PgError {
@@ -326,14 +325,7 @@ std::vector<Mismatch> PgYard::FindMismatches() {
 }
 
 Status PgYard::MismatchStatus(const std::vector<Mismatch>& mismatches) const {
-  std::string named;
-  for (std::size_t i = 0; i < mismatches.size() && i < kNamedMismatches; ++i)
-    named += Format("%s在庫 ID %lld（%lld 本、記録では %lld 本）", i == 0 ? "" : "、",
-                    static_cast<long long>(mismatches[i].item),
-                    static_cast<long long>(mismatches[i].count),
-                    static_cast<long long>(mismatches[i].ledger));
-  if (mismatches.size() > kNamedMismatches)
-    named += Format(" ほか %zu 件", mismatches.size() - kNamedMismatches);
+  const std::string named = MismatchNames(mismatches);
   return Status::Error(
       Code::kMismatch,
       Format("在庫サーバー %s の本数が記録と合いません: %s。在庫の変更はできません。"

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "yard/yard.h"
 
@@ -20,6 +21,9 @@ std::unique_ptr<Yard> OpenServerYard(const std::string& uri, Status& status);
 
 // Every add's section made canonical, and every value in range; the reason otherwise.
 Status CheckChange(Change& change);
+
+// The items whose counts are not their ledger's, named for a message (the first ten).
+std::string MismatchNames(const std::vector<Mismatch>& mismatches);
 
 // The ledger's time of now: UTC, "2026-12-07T15:30:00Z".
 std::string NowUtc();

@@ -542,14 +542,7 @@ std::vector<Mismatch> SqliteYard::FindMismatches() {
 }
 
 Status SqliteYard::MismatchStatus(const std::vector<Mismatch>& mismatches) const {
-  std::string named;
-  for (std::size_t i = 0; i < mismatches.size() && i < kNamedMismatches; ++i)
-    named += Format("%s在庫 ID %lld（%lld 本、記録では %lld 本）", i == 0 ? "" : "、",
-                    static_cast<long long>(mismatches[i].item),
-                    static_cast<long long>(mismatches[i].count),
-                    static_cast<long long>(mismatches[i].ledger));
-  if (mismatches.size() > kNamedMismatches)
-    named += Format(" ほか %zu 件", mismatches.size() - kNamedMismatches);
+  const std::string named = MismatchNames(mismatches);
   return Status::Error(
       Code::kMismatch,
       Format("在庫ファイル %s の本数が記録と合いません: %s。在庫の変更はできません。"
@@ -885,6 +878,18 @@ Status SqliteYard::SetPlace(int64_t id, const std::string& location, const std::
 }
 
 }  // namespace
+
+std::string MismatchNames(const std::vector<Mismatch>& mismatches) {
+  std::string named;
+  for (std::size_t i = 0; i < mismatches.size() && i < kNamedMismatches; ++i)
+    named += Format("%s在庫 ID %lld（%lld 本、記録では %lld 本）", i == 0 ? "" : "、",
+                    static_cast<long long>(mismatches[i].item),
+                    static_cast<long long>(mismatches[i].count),
+                    static_cast<long long>(mismatches[i].ledger));
+  if (mismatches.size() > kNamedMismatches)
+    named += Format(" ほか %zu 件", mismatches.size() - kNamedMismatches);
+  return named;
+}
 
 Status CheckChange(Change& change) {
   for (NewItem& n : change.adds)
