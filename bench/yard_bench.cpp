@@ -35,8 +35,7 @@ const std::string& YardFile() {
     const std::string p =
         server != nullptr && *server != '\0'
             ? std::string(server)
-            : (fs::temp_directory_path() /
-               base::Format("zarvel5-yard-bench-%d.sqlite", ::getpid()))
+            : (fs::temp_directory_path() / base::Format("zarvel5-yard-bench-%d.sqlite", ::getpid()))
                   .string();
     yard::Status s;
     auto y = yard::OpenYard(p, s);
