@@ -8,71 +8,19 @@
 #include <vector>
 
 #include "cli/plan_command.h"
+#include "session/order.h"
 #include "yard/yard.h"
 
 namespace zarvel::cli {
 
-// Bars, their length and weight. Weights are whole kilograms, each line's rounded as it is shown,
-// so that every total is the sum of the lines printed above it.
-struct OrderTotals {
-  long long bars = 0;
-  double total_length = 0;  // mm
-  long long weight_kg = 0;  // of the bars with a unit weight
-};
+// The order's model lives in session/; the command prints it.
+using session::Offcut;
+using session::Order;
+using session::OrderJob;
+using session::OrderLine;
+using session::OrderMember;
+using session::OrderTotals;
 
-struct OrderLine {
-  int stock_length = 0;
-  double unit_weight = 0;  // kg/m of the jobs behind the line; 0: none given
-  bool rack = false;       // from the rack: stock below the job's priority length, or the yard's
-  OrderTotals totals;
-};
-
-// One group of the order: a section the table recognises in the member names (whatever usage
-// words come with it), otherwise one member name with one unit weight.
-struct OrderMember {
-  std::string name;                  // UTF-8: the section's name, else the member name
-  std::string section;               // UTF-8 canonical name; empty when none is recognised
-  std::vector<std::string> usages;   // UTF-8 usage words of its jobs, each once
-  std::vector<double> unit_weights;  // each weight its jobs gave, in the order met
-  double table_weight = 0;           // the section table's kg/m; 0 without a section
-  bool weighed = true;               // every job of the group gave a unit weight
-  std::vector<OrderLine> lines;      // bought first, then the rack's; by stock length
-  OrderTotals bought;
-  OrderTotals rack;
-};
-
-struct Offcut {
-  std::string member;  // UTF-8, the group's name
-  int length = 0;
-  long long count = 0;
-};
-
-struct OrderJob {
-  std::string file;
-  std::string member;                              // UTF-8, empty when the job could not be read
-  std::string message;                             // UTF-8; empty when planned
-  std::string lacks;                               // UTF-8: for a job short of stock, what it lacks
-  std::vector<optimiser::StockBarsUsed> shortage;  // the least bars to add, when one helps
-  int exit_code = kExitPlanned;
-  bool duplicate = false;  // the same file named before: planned once
-};
-
-struct Order {
-  std::vector<OrderJob> jobs;
-  std::vector<OrderMember> members;  // in the order the jobs name them
-  std::vector<Offcut> offcuts;       // by member, then longest first
-  std::vector<std::string> notes;    // UTF-8
-  OrderTotals bought;
-  OrderTotals rack;
-  bool weight_partial = false;  // some bars have no unit weight: the weights are partial
-  int keep = 0;
-  bool from_yard = false;    // the jobs also took the yard's stock for their sections
-  std::string yard_message;  // UTF-8: why the yard could not be read
-  yard::Status yard_status;  // and its status
-  long long Failed() const;
-};
-
-// Plans every job and sums the stock. `progress` (may be null) gets a line per job.
 Order BuildOrder(const CommandOptions& options, std::ostream* progress);
 
 std::string OrderText(const Order& order);  // UTF-8

@@ -361,21 +361,7 @@ EarlyExit RefuseOutputOntoInput(const std::vector<InputFile>& inputs, const std:
 }
 
 int ExitCode(const base::Error& e) {
-  using Code = base::Error::Code;
-  switch (e.code) {
-    case Code::kOk:
-      return kExitPlanned;
-    case Code::kUsage:
-    case Code::kUnreadable:
-    case Code::kUnwritable:
-    case Code::kYardInvalid:
-    case Code::kYardDamaged:
-    case Code::kYardForeign:
-    case Code::kYardFailed:
-      return kExitUsage;
-    default:
-      return kExitRunMessage;
-  }
+  return session::FailureClass(e);
 }
 
 const char* StatusWord(const base::Error& e) {

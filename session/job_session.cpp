@@ -93,6 +93,23 @@ base::Error OpenAndRun(const JobOptions& o, JobRun& run, std::vector<std::string
   return {};
 }
 
+int FailureClass(const base::Error& e) {
+  switch (e.code) {
+    case Code::kOk:
+      return 0;
+    case Code::kUsage:
+    case Code::kUnreadable:
+    case Code::kUnwritable:
+    case Code::kYardInvalid:
+    case Code::kYardDamaged:
+    case Code::kYardForeign:
+    case Code::kYardFailed:
+      return 2;
+    default:
+      return 1;
+  }
+}
+
 bool RecordPages(const JobRun& run, const report::ReportOptions& options, int& pages) {
   report::RecordingSurface surface;
   const report::ReportResult result = report::RebuildPages(surface, *run.records, options);

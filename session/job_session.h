@@ -57,6 +57,10 @@ std::string TerminalText(const std::string& cp932);
 base::Error OpenAndRun(const JobOptions& options, JobRun& run, std::vector<std::string>& notes,
                        const BeforeRun& before_run = {});
 
+// What a failure means to a command's caller: 0 none, 1 refused by the job, the run or the
+// yard's state, 2 words or files that cannot be used (the commands' exit codes).
+int FailureClass(const base::Error& error);
+
 // Records the report pages of the run's plan; true when they were cut short at the last page
 // the table holds.
 bool RecordPages(const JobRun& run, const report::ReportOptions& options, int& pages);
