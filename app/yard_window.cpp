@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -25,6 +26,7 @@
 #include "base/numbers.h"
 #include "job/settings.h"
 #include "yard/history.h"
+#include "yard/pg_store.h"
 
 namespace zarvel::app {
 namespace {
@@ -310,6 +312,69 @@ void YardWindow::UndoSelected() {
   Refresh();
 }
 
+namespace {
+
+// Tries the place: the yard opened and its sections counted, or why not (UTF-8).
+std::string TryPlace(const std::string& place, bool& ok) {
+  std::unique_ptr<yard::Yard> y;
+  if (const base::Error e = session::OpenYardAt(place, y); !e) {
+    ok = false;
+    return e.message;
+  }
+  std::vector<std::string> sections;
+  y->Sections(sections);
+  ok = true;
+  return base::Format("接続できました（%s、鋼材 %zu 種類）。", yard::ShownPlace(place).c_str(),
+                      sections.size());
+}
+
+// The dialog: a file or a server's URI, with a connection test.
+std::optional<std::string> AskPlace(QWidget* parent, const std::string& current) {
+  QDialog d(parent);
+  d.setWindowTitle(QStringLiteral("在庫の場所"));
+  auto* layout = new QVBoxLayout(&d);
+  auto* file = new QRadioButton(QStringLiteral("この PC の在庫ファイル"), &d);
+  auto* server =
+      new QRadioButton(QStringLiteral("在庫サーバー（PostgreSQL、複数の PC で共有）"), &d);
+  auto* place = new QLineEdit(QString::fromStdString(current), &d);
+  place->setMinimumWidth(520);
+  auto* hint = new QLabel(&d);
+  hint->setWordWrap(true);
+  auto* result = new QLabel(&d);
+  result->setWordWrap(true);
+  const bool is_server = yard::IsServerPlace(current);
+  (is_server ? server : file)->setChecked(true);
+  auto show_hint = [=] {
+    hint->setText(server->isChecked()
+                      ? QStringLiteral("例: postgresql://kobo@nas:5432/zaiko（パスワードは書かずに "
+                                       "~/.pgpass に書きます）")
+                      : QStringLiteral("空のときは決まった場所（~/.local/share/VADAVAVUR/Zarvel5/"
+                                       "yard.sqlite）"));
+  };
+  show_hint();
+  QObject::connect(server, &QRadioButton::toggled, &d, show_hint);
+  auto* test = new QPushButton(QStringLiteral("接続テスト"), &d);
+  QObject::connect(test, &QPushButton::clicked, &d, [=] {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool ok = false;
+    const std::string said = TryPlace(place->text().trimmed().toStdString(), ok);
+    QApplication::restoreOverrideCursor();
+    result->setText(QString::fromStdString(said));
+  });
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &d);
+  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &d, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &d, &QDialog::reject);
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{file, server, place, hint, test, result, buttons})
+    layout->addWidget(w);
+  if (d.exec() != QDialog::Accepted) return std::nullopt;
+  return place->text().trimmed().toStdString();
+}
+
+}  // namespace
+
 YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
     : QObject(&window), main_(window), records_(records) {
   QWidget* panel = window.Grid1()->parentWidget();
@@ -333,6 +398,7 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   });
   main_.current_yard_fill = [this]() -> const session::YardFill* { return &fill_; };
   QMenu* menu = window.menuBar()->addMenu(QStringLiteral("在庫"));
+  menu->addAction(QStringLiteral("在庫の場所…"), this, [this] { ChoosePlace(); });
   menu->addAction(QStringLiteral("在庫一覧…"), this, [this] {
     const bool first = !window_;
     if (first) window_ = std::make_unique<YardWindow>(&main_);
@@ -359,6 +425,7 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   ask_repair = [this](const QString& summary) {
     return QMessageBox::question(&main_, QStringLiteral("在庫の点検"), summary) == QMessageBox::Yes;
   };
+  ask_place = [this](const std::string& current) { return AskPlace(&main_, current); };
   ask_replace = [this] {
     return QMessageBox::question(&main_, QStringLiteral("在庫から"),
                                  QStringLiteral("素材リストに入力した素材を、在庫の素材に置き換え"
@@ -368,6 +435,22 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
 
 YardLink::~YardLink() {
   main_.current_yard_fill = nullptr;
+}
+
+void YardLink::ChoosePlace() {
+  if (main_.Running()) return;
+  const std::optional<std::string> chosen = ask_place(job::ReadYardPlace());
+  if (!chosen) return;
+  if (job::HoldsPassword(*chosen))
+    return Tell(
+        "パスワードは在庫の場所に書けません。~/.pgpass か環境変数 PGPASSWORD に書いて下さい。");
+  bool ok = false;
+  const std::string said = TryPlace(chosen->empty() ? yard::YardPath({}) : *chosen, ok);
+  if (!ok) return Tell(said);
+  if (!job::WriteYardPlace(*chosen)) return Tell("在庫の場所を設定ファイルに書けません。");
+  fill_ = {};  // a fill from the yard before belongs to that yard
+  Tell(said, false);
+  if (window_ && window_->isVisible()) window_->Refresh();
 }
 
 void YardLink::UpdateActions() {

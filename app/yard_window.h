@@ -74,6 +74,8 @@ class YardLink final : public QObject {
   QPushButton* FillButton() const { return fill_button_; }
   // "点検・修復…": the yard's counts against its ledger; a repair once the user confirms it.
   void CheckAndRepair();
+  // "在庫の場所…": a file or a server (PostgreSQL), tried before it is kept in the settings.
+  void ChoosePlace();
   // The bars of a stock cell that are measured offcuts from the yard (0: none).
   long long MeasuredBars(int col, int row) const;
   YardWindow* Window() const { return window_.get(); }
@@ -82,6 +84,8 @@ class YardLink final : public QObject {
   // whether a stock list typed by hand may be replaced by the yard's.
   std::function<bool(const QString& summary)> ask_commit;
   std::function<bool()> ask_replace;
+  // Replaceable for tests: the place chosen in the dialog (UTF-8), or nothing when cancelled.
+  std::function<std::optional<std::string>(const std::string& current)> ask_place;
   std::function<bool(const QString& summary)> ask_repair;
 
  private:

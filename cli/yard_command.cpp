@@ -349,7 +349,7 @@ int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std:
   if (!ParseYardArgs(args, a, why)) return Usage(err, why);
   if (a.words.empty()) return Usage(err);
   const std::string& command = a.words[0];
-  const std::string path = yard::YardPath(a.path);
+  const std::string path = session::YardPlace(a.path);
   const yard::OpenOptions options = YardOptions(err, a.allow_network_file);
   if (command == "copy") {
     // A shop's yard moved from a file onto a server, or a server's yard kept as a file.

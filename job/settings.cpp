@@ -59,6 +59,28 @@ int ReadYardKeep() {
   return keep <= 99998 ? keep : kDefaultYardKeep;
 }
 
+std::string ReadYardPlace() {
+  const std::string value =
+      ReadProfileString(SettingsFilePath(), base::Lit(kSettingsSection), kYardPlaceKey, "");
+  const std::string place = base::Cp932ToUtf8(std::string(base::TrimBlanks(value)));
+  return HoldsPassword(place) ? std::string() : place;
+}
+
+bool HoldsPassword(const std::string& place) {
+  const std::size_t scheme = place.find("://");
+  if (scheme == std::string::npos) return false;
+  const std::size_t at = place.find('@', scheme + 3);
+  const std::size_t slash = place.find('/', scheme + 3);
+  if (at == std::string::npos || (slash != std::string::npos && slash < at)) return false;
+  return place.find(':', scheme + 3) < at;
+}
+
+bool WriteYardPlace(const std::string& utf8) {
+  if (HoldsPassword(utf8) || !FitsCp932(utf8)) return false;
+  return WriteProfileString(SettingsFilePath(), base::Lit(kSettingsSection), kYardPlaceKey,
+                            base::Utf8ToCp932(utf8));
+}
+
 bool FitsCp932(const std::string& utf8) {
   return base::Cp932ToUtf8(base::Utf8ToCp932(utf8)) == utf8;
 }

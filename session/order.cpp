@@ -252,7 +252,7 @@ Order BuildOrder(const OrderOptions& options, const OrderProgress& progress) {
     yard::Status s;
     yard::OpenOptions open;
     open.allow_network_file = options.allow_network_file;  // the order only reads the yard
-    yard_stock.store = yard::OpenYard(yard::YardPath(options.yard), s, open);
+    yard_stock.store = yard::OpenYard(YardPlace(options.yard), s, open);
     if (yard_stock.store) s = yard_stock.store->List("", yard_stock.items);
     if (!s) {
       order.yard_message = s.message;

@@ -1,11 +1,13 @@
 #include "session/yard_session.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 
 #include "base/cp932.h"
 #include "base/format.h"
 #include "base/numbers.h"
+#include "job/settings.h"
 #include "yard/sqlite_file.h"
 #include "yard/stock_csv.h"
 
@@ -63,9 +65,15 @@ base::Error FromStatus(const yard::Status& s) {
   return Refuse(Code::kYardFailed, s.message);
 }
 
+std::string YardPlace(const std::string& place) {
+  if (!place.empty()) return place;
+  if (const char* env = std::getenv("ZARVEL5_YARD"); env != nullptr && *env != '\0') return env;
+  return yard::YardPath(job::ReadYardPlace());
+}
+
 base::Error OpenYardAt(const std::string& place, std::unique_ptr<yard::Yard>& y,
                        std::string* opened_place, const yard::OpenOptions& options) {
-  const std::string path = yard::YardPath(place);
+  const std::string path = YardPlace(place);
   if (opened_place != nullptr) *opened_place = path;
   yard::Status s;
   y = yard::OpenYard(path, s, options);

@@ -21,7 +21,11 @@ namespace zarvel::session {
 // The yard's status in the one shape of errors.
 base::Error FromStatus(const yard::Status& status);
 
-// Opens the yard at `place` (a file; empty: the setting's place, see yard::YardPath).
+// The yard's place: `place` when given, else $ZARVEL5_YARD, else the setting (在庫の場所), else
+// the default file (yard::YardPath).
+std::string YardPlace(const std::string& place);
+
+// Opens the yard at `place` (a file or a server; empty: YardPlace's choice).
 base::Error OpenYardAt(const std::string& place, std::unique_ptr<yard::Yard>& yard,
                        std::string* opened_place = nullptr, const yard::OpenOptions& options = {});
 
