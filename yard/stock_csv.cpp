@@ -46,8 +46,11 @@ bool Offcut(const std::string& s, bool& offcut) {
   return false;
 }
 
+// A field the reader would split or trim is quoted: separators (the semicolon too), quotes, line
+// ends, and blanks at either end.
 std::string Quoted(const std::string& s) {
-  if (s.find_first_of(",\"\t\r\n") == std::string::npos) return s;
+  const bool edge_blank = !s.empty() && (s.front() == ' ' || s.back() == ' ');
+  if (s.find_first_of(",;\"\t\r\n") == std::string::npos && !edge_blank) return s;
   std::string q = "\"";
   for (const char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
   return q + "\"";
