@@ -398,7 +398,6 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   });
   main_.current_yard_fill = [this]() -> const session::YardFill* { return &fill_; };
   QMenu* menu = window.menuBar()->addMenu(QStringLiteral("在庫"));
-  menu->addAction(QStringLiteral("在庫の場所…"), this, [this] { ChoosePlace(); });
   menu->addAction(QStringLiteral("在庫一覧…"), this, [this] {
     const bool first = !window_;
     if (first) window_ = std::make_unique<YardWindow>(&main_);
@@ -416,6 +415,8 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   connect(menu, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
   menu->addSeparator();
   menu->addAction(QStringLiteral("点検・修復…"), this, [this] { CheckAndRepair(); });
+  // Below the items users know by place.
+  menu->addAction(QStringLiteral("在庫の場所…"), this, [this] { ChoosePlace(); });
   ask_commit = [this](const QString& summary) {
     return QMessageBox::question(&main_, QStringLiteral("在庫の更新"),
                                  QStringLiteral("計画を確定（在庫を更新）\n\n") + summary +
