@@ -309,6 +309,7 @@ void YardWindow::UndoSelected() {
   int64_t undo = 0;
   if (const base::Error e2 = session::UndoCommit(*y, e.id, nullptr, undo); !e2)
     return Tell(e2.message);
+  if (on_undone) on_undone(e.id);
   Refresh();
 }
 
@@ -400,7 +401,14 @@ YardLink::YardLink(MainWindow& window, optimiser::OptimiserRecords& records)
   QMenu* menu = window.menuBar()->addMenu(QStringLiteral("在庫"));
   menu->addAction(QStringLiteral("在庫一覧…"), this, [this] {
     const bool first = !window_;
-    if (first) window_ = std::make_unique<YardWindow>(&main_);
+    if (first) {
+      window_ = std::make_unique<YardWindow>(&main_);
+      // An entry undone there is the plan's commit undone here too.
+      window_->on_undone = [this](int64_t entry) {
+        if (main_.Plan().committed == entry) main_.Plan().committed = 0;
+        if (last_commit_ == entry) last_commit_ = 0;
+      };
+    }
     window_->Refresh();
     if (first) PlaceBeside(*window_, main_);
     window_->show();

@@ -43,6 +43,9 @@ class YardWindow final : public QWidget {
   std::function<std::optional<int64_t>(const yard::Item&)> ask_take;
   std::function<std::optional<std::pair<std::string, std::string>>(const yard::Item&)> ask_place;
   std::function<bool(const QString& summary)> ask_undo;
+  // Called after an entry was undone (the main window's plan of that commit may be committed
+  // again).
+  std::function<void(int64_t entry)> on_undone;
 
  private:
   std::unique_ptr<yard::Yard> Open();

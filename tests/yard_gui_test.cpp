@@ -203,6 +203,43 @@ TEST_F(YardGuiTest, ACommitTwiceOrOfAnOlderPlanIsRefused) {
   EXPECT_EQ(asked, 1);
 }
 
+// The plan's commit undone in the yard window: the main window offers the commit again.
+TEST_F(YardGuiTest, ACommitUndoneInTheYardWindowMayBeCommittedAgain) {
+  {
+    yard::Status s;
+    auto y = yard::OpenYard(temp.File("yard.sqlite"), s);
+    yard::Change c;
+    c.reason = "add";
+    c.adds.push_back({"C-100x50x5x7.5", 6000, 4, false, "", "", "購入", ""});
+    int64_t entry = 0;
+    ASSERT_TRUE(y->Apply(c, entry));
+  }
+  window->Edit(run::JobField::kMemberName)->SetText(base::Lit("C-100×50×5×7.5 胴縁"));
+  link->FillButton()->click();
+  window->Grid2()->SetCell(1, 1, " 2990.  1");
+  window->RunButton()->click();
+  link->ask_commit = [](const QString&) { return true; };
+  link->CommitPlan();
+  const int64_t commit = link->LastCommit();
+  ASSERT_NE(commit, 0);
+  QAction* list = nullptr;
+  for (QAction* a : window->findChildren<QAction*>())
+    if (a->text() == QStringLiteral("在庫一覧…")) list = a;
+  ASSERT_NE(list, nullptr);
+  list->trigger();
+  YardWindow* w = link->Window();
+  ASSERT_NE(w, nullptr);
+  w->ask_undo = [](const QString&) { return true; };
+  w->Ledger()->setCurrentCell(0, 0);  // the newest: the commit
+  w->UndoSelected();
+  EXPECT_EQ(window->Plan().committed, 0);
+  EXPECT_EQ(link->LastCommit(), 0);
+  link->UpdateActions();
+  EXPECT_TRUE(link->CommitAction()->isEnabled());
+  EXPECT_FALSE(link->UndoAction()->isEnabled());
+  w->close();
+}
+
 // 在庫の場所: a place is tried before it is kept; a password is never kept; the yard then used
 // is the one chosen (without ZARVEL5_YARD, which names the place for this run alone).
 TEST_F(YardGuiTest, TheYardsPlaceIsTriedAndKeptWithoutAPassword) {
