@@ -510,15 +510,14 @@ void YardLink::CommitPlan() {
   session::CommitRequest request;
   request.job_path = QFileInfo(main_.CurrentFile()).fileName().toStdString();
   request.keep = job::ReadYardKeep();
-  yard::Change change;
-  std::string summary;
+  session::PreparedCommit commit;
   if (const base::Error e = session::PrepareCommit(*y, records_, main_.Plan(), main_,
-                                                   main_.yard_stock, request, change, summary);
+                                                   main_.yard_stock, request, commit);
       !e)
     return Tell(e.message);
-  if (!ask_commit(U(summary))) return;
+  if (!ask_commit(U(commit.summary))) return;
   int64_t entry = 0;
-  if (const base::Error e = session::ApplyCommit(*y, main_.Plan(), change, entry); !e)
+  if (const base::Error e = session::ApplyCommit(*y, main_.Plan(), commit, entry); !e)
     return Tell(e.message);
   last_commit_ = entry;
   Tell(base::Format("在庫を更新しました（記録 %lld）。", static_cast<long long>(entry)), false);

@@ -121,13 +121,12 @@ base::Error CommitRun(JobRun& run, int32_t keep, int64_t& entry) {
   if (run.yard == nullptr)
     return base::Error::Fail(Code::kNotFromYard,
                              "素材リストが在庫からではありません（「在庫から」）。");
-  yard::Change change;
-  std::string summary;
+  PreparedCommit commit;
   if (base::Error e = PrepareCommit(*run.yard, *run.records, run.plan, *run.form,
-                                    run.form->yard_stock, {run.job, keep}, change, summary);
+                                    run.form->yard_stock, {run.job, keep}, commit);
       !e)
     return e;
-  return ApplyCommit(*run.yard, run.plan, change, entry);
+  return ApplyCommit(*run.yard, run.plan, commit, entry);
 }
 
 }  // namespace zarvel::session

@@ -118,8 +118,7 @@ std::string CommitDate(const optimiser::Conditions& c) {
 
 base::Error PrepareCommit(yard::Yard& y, const optimiser::OptimiserRecords& records,
                           PlanState& plan, run::RunForm& form, const job::YardStockNote& yard_stock,
-                          const CommitRequest& request, yard::Change& change,
-                          std::string& summary) {
+                          const CommitRequest& request, PreparedCommit& commit) {
   if (!plan.planned) return Refuse(Code::kRunMessage, "先に Zarvel実行 で計画して下さい。");
   if (plan.committed != 0)
     return Refuse(Code::kCommitted,
@@ -148,18 +147,18 @@ base::Error PrepareCommit(yard::Yard& y, const optimiser::OptimiserRecords& reco
   }
   std::string message;
   if (!yard::CommitChange(records, plan.fill, request.keep, FileName(request.job_path),
-                          CommitDate(records.conditions), change, message))
+                          CommitDate(records.conditions), commit.change, message))
     return Refuse(Code::kYardChanged, message);
-  summary = yard::ChangeSummary(change, plan.fill);
+  commit.summary = yard::ChangeSummary(commit.change, plan.fill);
   return {};
 }
 
-base::Error ApplyCommit(yard::Yard& y, PlanState& plan, const yard::Change& change,
+base::Error ApplyCommit(yard::Yard& y, PlanState& plan, const PreparedCommit& commit,
                         int64_t& entry) {
   if (plan.committed != 0)
     return Refuse(Code::kCommitted, base::Format("この計画は確定済みです（記録 %lld）。",
                                                  static_cast<long long>(plan.committed)));
-  if (yard::Status s = y.Apply(change, entry); !s) return FromStatus(s);
+  if (yard::Status s = y.Apply(commit.change, entry); !s) return FromStatus(s);
   plan.committed = entry;
   return {};
 }

@@ -56,15 +56,20 @@ struct CommitRequest {
 // The ledger's date of a plan: the job's date as "2026-12-07".
 std::string CommitDate(const optimiser::Conditions& conditions);
 
-// Checks the plan against the job and the yard as they stand and builds its change: the bars
-// it cuts taken (each expecting the count the plan saw), its remnants of at least `keep` kept.
-// `summary` tells the user what it does (UTF-8).
+// A commit checked and built, waiting for the user's yes: the change and what it does.
+struct PreparedCommit {
+  yard::Change change;  // the bars taken (each expecting the count the plan saw), remnants kept
+  std::string summary;  // for the user (UTF-8)
+};
+
+// Checks the plan against the job and the yard as they stand and builds its commit: the bars
+// it cuts taken, its remnants of at least `keep` kept.
 base::Error PrepareCommit(yard::Yard& yard, const optimiser::OptimiserRecords& records,
                           PlanState& plan, run::RunForm& form, const job::YardStockNote& yard_stock,
-                          const CommitRequest& request, yard::Change& change, std::string& summary);
+                          const CommitRequest& request, PreparedCommit& commit);
 
-// Applies a prepared change in one transaction; the plan is then committed as `entry`.
-base::Error ApplyCommit(yard::Yard& yard, PlanState& plan, const yard::Change& change,
+// Applies a prepared commit in one transaction; the plan is then committed as `entry`.
+base::Error ApplyCommit(yard::Yard& yard, PlanState& plan, const PreparedCommit& commit,
                         int64_t& entry);
 
 // Undoes a commit by a new ledger entry; a plan committed as `entry` may be committed again.
