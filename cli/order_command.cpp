@@ -227,8 +227,8 @@ int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
   if (!ParseOptions(args,
-                    {"JOB...", "--precision", "--json", "--csv", "--keep", "--offcuts-first", "--from-yard", "--yard",
-                     "--allow-network-file"},
+                    {"JOB...", "--precision", "--json", "--csv", "--keep", "--offcuts-first",
+                     "--from-yard", "--yard", "--allow-network-file"},
                     o, err))
     return kExitUsage;
   if (o.json && !o.csv.empty()) {

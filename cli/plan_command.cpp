@@ -104,11 +104,10 @@ const char* StatusName(run::RunOutcome outcome) {
 // What the remnant policy weighed: {"mill_length", "in_hand_length", "scrap_length", "kept"}.
 std::string PolicyJson(const OptimiserRecords& r) {
   const optimiser::PolicyFigures f = optimiser::PolicyOf(r);
-  std::string j = "{\"keep\": " + Number(r.conditions.policy.keep) +
-                  ", \"mill_length\": " + Number(f.mill) +
-                  ", \"in_hand_length\": " + Number(f.in_hand) +
-                  ", \"scrap_length\": " + Number(f.scrap) +
-                  ", \"scrap_length_bound\": " + Number(r.scrap_bound) + ", \"kept\": [";
+  std::string j =
+      "{\"keep\": " + Number(r.conditions.policy.keep) + ", \"mill_length\": " + Number(f.mill) +
+      ", \"in_hand_length\": " + Number(f.in_hand) + ", \"scrap_length\": " + Number(f.scrap) +
+      ", \"scrap_length_bound\": " + Number(r.scrap_bound) + ", \"kept\": [";
   for (std::size_t i = 0; i < f.kept.size(); ++i)
     j += base::Format("%s[%d, %lld]", i == 0 ? "" : ", ", f.kept[i].length, f.kept[i].bars);
   return j + "]}";
@@ -495,11 +494,11 @@ report::ReportOptions TableOptions(const CommandOptions& o, const job::JobForm& 
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args,
-                    {"--precision", "--json", "--save-job", "--csv", "--cut-csv", "--from-yard",
-                     "--yard", "--section", "--commit", "--keep", "--allow-network-file",
-                     "--offcuts-first"},
-                    o, err))
+  if (!ParseOptions(
+          args,
+          {"--precision", "--json", "--save-job", "--csv", "--cut-csv", "--from-yard", "--yard",
+           "--section", "--commit", "--keep", "--allow-network-file", "--offcuts-first"},
+          o, err))
     return kExitUsage;
   o.list_doubtful_cells = true;
   // The job may be saved onto itself; nothing else may overwrite a file being read.

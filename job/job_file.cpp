@@ -113,8 +113,8 @@ ExtraLines ReadExtraLines(const std::string& content) {
     if (end == std::string_view::npos) end = all.size();
     const std::string_view view = all.substr(at, std::min(end - at, base::kMaxLineLength));
     at = end + 1;
-    if (view.empty() || (view[0] != '[' && view[0] != 'Y' && view[0] != 'G' && view[0] != 'I' &&
-                         view[0] != 'O'))
+    if (view.empty() ||
+        (view[0] != '[' && view[0] != 'Y' && view[0] != 'G' && view[0] != 'I' && view[0] != 'O'))
       continue;
     const std::string line(view);
     if (line[0] == '[') {

@@ -175,9 +175,9 @@ class Planner {
   // Whether a pattern's cost in the current phase or in a row holding an earlier one depends on
   // its filled length: the pricing then goes by filled lengths.
   bool ByFill() const {
-    return phase_ == Phase::kScrap ||
-           std::any_of(caps_.begin(), caps_.end(),
-                       [](const auto& cap) { return cap.first == Phase::kScrap; });
+    return phase_ == Phase::kScrap || std::any_of(caps_.begin(), caps_.end(), [](const auto& cap) {
+             return cap.first == Phase::kScrap;
+           });
   }
   int64_t Capacity(int k) const {
     return int64_t{r_.stock.entries[k].length} + StockMargin(r_, k) + r_.conditions.kerf;
@@ -259,8 +259,8 @@ class Planner {
   const SearchHost& host_;
   std::clock_t guard_;  // processor time at which absurd jobs stop
   Phase phase_ = Phase::kRegular;
-  int n_ = 0;                          // cut entries
-  int m_ = 0;                          // stock entries
+  int n_ = 0;  // cut entries
+  int m_ = 0;  // stock entries
   // The rows holding the earlier objectives to their least: the objective and the row.
   std::vector<std::pair<Phase, int>> caps_;
   ClpSimplex lp_;
@@ -385,8 +385,8 @@ bool Planner::Price(double* lagrangian) {
   if (by_fill) fills.Accumulate();
   double scale = 1.0;
   for (int k = 1; k <= m_; ++k)
-    scale = std::max(scale, phase_ == Phase::kScrap ? r_.stock.entries[k].length
-                                                    : PhaseCost(phase_, k, 0));
+    scale = std::max(
+        scale, phase_ == Phase::kScrap ? r_.stock.entries[k].length : PhaseCost(phase_, k, 0));
   // The scrap's weight in the reduced cost: its own phase's, less the dual of the row holding it.
   double scrap_weight = phase_ == Phase::kScrap ? 1.0 : 0.0;
   for (const auto& [phase, row] : caps_)
@@ -403,8 +403,8 @@ bool Planner::Price(double* lagrangian) {
     auto c = static_cast<std::size_t>(c0);
     if (by_fill) {
       const double own = phase_ == Phase::kScrap ? 0.0 : PhaseCost(phase_, k, 0);
-      const FillChoice fill =
-          CheapestFill(fills, r_.stock.entries[k].length, c0, r_.conditions.policy.keep, scrap_weight);
+      const FillChoice fill = CheapestFill(fills, r_.stock.entries[k].length, c0,
+                                           r_.conditions.policy.keep, scrap_weight);
       if (fill.filled <= 0) continue;  // no fill, or an empty bar
       reduced = own - price[n_ + k - 1] - held + fill.value;
       c = static_cast<std::size_t>(fill.filled);
@@ -853,8 +853,8 @@ ExactResult Planner::Run() {
   }
   result.status = kSearchPlanned;
   result.plan = PlanStock(r_);
-  result.proven_optimal = ReachesBound(result.plan.regular, result.regular_bound) &&
-                          scrap_proven && (!has_priority || priority_proven);
+  result.proven_optimal = ReachesBound(result.plan.regular, result.regular_bound) && scrap_proven &&
+                          (!has_priority || priority_proven);
   result.stopped = stopped_;
   return result;
 }
@@ -922,8 +922,8 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
   std::vector<double> level(held.size(), 0.0);
   for (auto [index, t] : plan.uses)
     for (std::size_t h = 0; h < held.size(); ++h)
-      level[h] += PhaseCost(held[h], patterns_[static_cast<std::size_t>(index)]) *
-                  static_cast<double>(t);
+      level[h] +=
+          PhaseCost(held[h], patterns_[static_cast<std::size_t>(index)]) * static_cast<double>(t);
   const int p = static_cast<int>(columns.size());
   const int rows = n_ + m_ + levels + p;  // pieces, bars, the objectives, a switch per pattern
   std::vector<double> lower(static_cast<std::size_t>(rows), -COIN_DBL_MAX);

@@ -1,6 +1,7 @@
 #include "optimiser/remnant_policy.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <map>
 
@@ -66,8 +67,9 @@ FillChoice CheapestFill(const FillTable& t, int64_t length, int64_t capacity, in
   };
   // Up to length - keep the remnant is kept: the best fill there is the one that earns most.
   const int64_t kept_up_to = std::min(top, length - keep);
-  if (kept_up_to >= 0) consider(t.at[static_cast<std::size_t>(kept_up_to)],
-                                t.most[static_cast<std::size_t>(kept_up_to)]);
+  if (kept_up_to >= 0)
+    consider(t.at[static_cast<std::size_t>(kept_up_to)],
+             t.most[static_cast<std::size_t>(kept_up_to)]);
   // Beyond it every filled length has its own scrap.
   for (int64_t w = std::max<int64_t>(kept_up_to + 1, 0); w <= top; ++w)
     consider(w, t.best[static_cast<std::size_t>(w)]);

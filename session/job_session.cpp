@@ -7,8 +7,8 @@
 #include "job/cut_csv.h"
 #include "job/job_file.h"
 #include "job/settings.h"
-#include "run/grid_reader.h"
 #include "run/cell_check.h"
+#include "run/grid_reader.h"
 
 namespace zarvel::session {
 namespace {
