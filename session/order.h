@@ -82,6 +82,7 @@ struct OrderOptions {
   bool from_yard = false;        // the yard's stock for each job's section beside its own
   std::string yard;              // the yard's place
   bool allow_network_file = false;
+  PolicyOptions policy;  // each job's remnant policy at 最適
 };
 
 // Called before each job: its index, the number of jobs and its file.
