@@ -40,13 +40,7 @@ std::string Utf8(const std::string& cp932) {
 
 const char* const kNoMemberName = "(部材名なし)";
 
-// The group a job's stock goes into, and the usage words around a recognised section.
-struct GroupKey {
-  std::string key;
-  std::string name;
-  std::string usage;
-  const catalog::Section* section = nullptr;
-};
+}  // namespace
 
 // A job with a grade is its own steel: "H-400×200×8×13 SN490B" is bought apart from SS400.
 GroupKey GroupOf(const std::string& member_cp932, double unit_weight,
@@ -62,6 +56,8 @@ GroupKey GroupOf(const std::string& member_cp932, double unit_weight,
   return {"N:" + member + "|" + KgPerMetre(unit_weight) + "|" + grade, name + with_grade, "",
           nullptr};
 }
+
+namespace {
 
 OrderMember& MemberFor(Order& order, std::vector<std::string>& keys, const GroupKey& g) {
   for (std::size_t i = 0; i < keys.size(); ++i)
