@@ -20,6 +20,7 @@
 #include "app/yard_window.h"
 #include "base/app_info.h"
 #include "cli/import_command.h"
+#include "cli/nest_command.h"
 #include "cli/order_command.h"
 #include "cli/plan_command.h"
 #include "cli/report_command.h"
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
   if (command == "plan") return zarvel::cli::RunPlanCommand(rest, std::cout, std::cerr);
   if (command == "pages") return zarvel::cli::RunPagesCommand(rest, std::cout, std::cerr);
   if (command == "order") return zarvel::cli::RunOrderCommand(rest, std::cout, std::cerr);
+  if (command == "nest") return zarvel::cli::RunNestCommand(rest, std::cout, std::cerr);
   if (command == "import") return zarvel::cli::RunImportCommand(rest, std::cout, std::cerr);
   if (command == "sections") return zarvel::cli::RunSectionsCommand(rest, std::cout, std::cerr);
   if (command == "yard") return zarvel::cli::RunYardCommand(rest, std::cout, std::cerr);

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sstream>
 #include <tuple>
 
 #include "base/cp932.h"
 #include "base/format.h"
+#include "cli/nest_command.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "session/yard_session.h"
@@ -205,6 +207,41 @@ TEST(Nest, OptimalNestReachesItsBound) {
   double alone = 0;
   for (const std::string& j : o.jobs) alone += PlannedAlone(j);
   EXPECT_LE(r.best.stock_length, alone);
+}
+
+// The command prints every group with its jobs and each cut piece's job and mark; an unreadable
+// job is named and the rest planned (exit 1); a usage error is said in Japanese (exit 2).
+TEST(NestCommand, PrintsGroupsWithEachPiecesJobAndMark) {
+  testing::TempDir temp("zarvel5-nest-command");
+  const std::string a = WriteJob(temp, "a.zv5", {"大梁 H-200×100×5.5×8", 6, 1});
+  const std::string b = WriteJob(temp, "b.zv5", {"小梁 H-200×100×5.5×8", 6, 2});
+  std::ostringstream out, err;
+  ASSERT_EQ(cli::RunNestCommand({a, b, "--json"}, out, err), 0) << err.str();
+  const std::string json = out.str();
+  EXPECT_EQ(json.rfind("{\"status\": \"ok\"", 0), 0u) << json;
+  EXPECT_NE(json.find("\"groups\": [{\"section\": \"H-200×100×5.5×8\""), std::string::npos);
+  EXPECT_NE(json.find("\"jobs\": [\"" + a + "\", \"" + b + "\"]"), std::string::npos) << json;
+  long long pieces = 0;
+  for (const std::string& job : {a, b}) {
+    long long n = 0;
+    for (std::size_t at = 0; (at = json.find("\"job\": \"" + job + "\"", at)) != std::string::npos;
+         ++at)
+      ++n;
+    EXPECT_GT(n, 0) << job;
+    pieces += n;
+  }
+  long long want = 0;
+  for (const std::string& job : {a, b})
+    for (const auto& [key, count] : JobDemand(0, job)) want += count;
+  EXPECT_EQ(pieces, want);
+  EXPECT_NE(json.find("\"mark\": \"M0\""), std::string::npos);
+  std::ostringstream out2, err2;
+  EXPECT_EQ(cli::RunNestCommand({a, temp.File("none.zv5")}, out2, err2), 1);
+  EXPECT_NE(err2.str().find("none.zv5"), std::string::npos) << err2.str();
+  EXPECT_NE(out2.str().find("=== H-200×100×5.5×8"), std::string::npos) << out2.str();
+  std::ostringstream out3, err3;
+  EXPECT_EQ(cli::RunNestCommand({a, "--pdfx"}, out3, err3), 2);
+  EXPECT_NE(err3.str().find("使い方"), std::string::npos);
 }
 
 }  // namespace
