@@ -79,7 +79,7 @@ void WriteBars(OptimiserRecords& r, std::vector<std::pair<Pattern, int64_t>> pla
   }
   CuttingPlan& best = r.best;
   best.pattern_count = 0;
-  if (merged.size() > static_cast<std::size_t>(kMaxPatterns)) return;
+  if (merged.size() > static_cast<std::size_t>(best.max_patterns)) return;
   const int n = r.cut.count;
   best.pattern_count = static_cast<int32_t>(merged.size());
   best.required_length = r.cut.TotalLength();
@@ -907,7 +907,7 @@ Candidate Planner::PlanOf(const CuttingPlan& plan) {
   Candidate c;
   for (int p = 1; p <= plan.pattern_count; ++p) {
     const BarPattern& b = plan.patterns[p];
-    Pattern q{b.stock_index, std::vector<int32_t>(b.piece_counts, b.piece_counts + n_ + 1)};
+    Pattern q{b.stock_index, std::vector<int32_t>(&b.piece_counts[0], &b.piece_counts[0] + n_ + 1)};
     q.counts[0] = 0;
     c.uses.emplace_back(AddPattern(q), b.repeat_count);
   }
@@ -1066,7 +1066,7 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
     list->MergeEqualLengths();
   }
   const int owned = records.stock.count;
-  if (owned == 0 || 2 * owned > kMaxEntries) {
+  if (owned == 0 || 2 * owned > records.stock.Capacity()) {
     shortage.applicable = false;
     return shortage;
   }
@@ -1123,7 +1123,7 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
   for (int p = 1; p <= model->best.pattern_count; ++p) {
     const BarPattern& b = model->best.patterns[p];
     Pattern q{b.stock_index > owned ? b.stock_index - owned : b.stock_index,
-              std::vector<int32_t>(b.piece_counts, b.piece_counts + records.cut.count + 1)};
+              std::vector<int32_t>(&b.piece_counts[0], &b.piece_counts[0] + records.cut.count + 1)};
     q.counts[0] = 0;
     plan.emplace_back(std::move(q), b.repeat_count);
   }

@@ -87,17 +87,19 @@ std::string Disagreement(const Nest& nest, const NestGroup& g, const char* what,
   return std::string(what) + "が仕事によって違います (" + list + ")。";
 }
 
-// Writes "length.count" cells from the first cell, row by row.
-bool WriteCells(run::Grid& grid, const std::map<int32_t, long long>& lengths) {
+// Writes "length.count" cells from the first cell, row by row; a grid too small for the group's
+// lengths gets the rows they need.
+void WriteCells(run::Grid& grid, const std::map<int32_t, long long>& lengths) {
   const int columns = std::max(grid.ColCount() - 1, 1);
-  const int cells = columns * std::max(grid.RowCount() - 1, 0);
-  if (static_cast<int>(lengths.size()) > cells) return false;
+  const int rows = (static_cast<int>(lengths.size()) + columns - 1) / columns;
+  if (rows > grid.RowCount() - 1)
+    if (auto* memory = dynamic_cast<run::MemoryGrid*>(&grid))
+      memory->Resize(grid.ColCount(), rows + 1);
   int k = 0;
   for (const auto& [length, count] : lengths) {
     grid.SetCell(k % columns + 1, k / columns + 1, base::Format("%5d.%3lld", length, count));
     ++k;
   }
-  return true;
 }
 
 // The group's pieces as one job: the first job's values, the section as the member name, the
@@ -148,14 +150,18 @@ base::Error MakeGroupJob(NestGroup& g, const std::vector<JobLists>& lists,
   for (const auto& [length, count] : cut) g.pieces += count;
   form.SetPrecisionItem(options.precision.value_or(precision));
   for (const auto& [length, bars] : measured) form.yard_stock.measured.push_back({length, bars});
-  if (!WriteCells(form.StockGrid(), stock))
+  const std::size_t most = std::max(stock.size(), cut.size());
+  if (most > static_cast<std::size_t>(optimiser::kMaxWideEntries))
     return base::Error::Fail(
         Code::kUsage,
-        base::Format("素材の長さが %zu 種類あり、素材リストに入りきりません。", stock.size()));
-  if (!WriteCells(form.CutGrid(), cut))
-    return base::Error::Fail(
-        Code::kUsage,
-        base::Format("切断材の長さが %zu 種類あり、切断リストに入りきりません。", cut.size()));
+        base::Format("%s の長さが %zu 種類あり、まとめて計画できるのは %d 種類までです。",
+                     stock.size() > cut.size() ? "素材" : "切断材", most,
+                     optimiser::kMaxWideEntries));
+  // More lengths than a job's grids hold: the group's records and grids take them all.
+  if (most > static_cast<std::size_t>(optimiser::kMaxEntries) - 1)
+    run.records->Widen(static_cast<int>(most) + 1);
+  WriteCells(form.StockGrid(), stock);
+  WriteCells(form.CutGrid(), cut);
   return {};
 }
 
@@ -165,7 +171,10 @@ std::unique_ptr<optimiser::CuttingPlan> PlannedAlone(const NestGroup& g,
                                                      const std::vector<JobLists>& lists,
                                                      int precision) {
   const optimiser::OptimiserRecords& group = *g.run.records;
-  auto plan = std::make_unique<optimiser::CuttingPlan>();
+  auto plan = std::make_unique<optimiser::CuttingPlan>(group.best);  // as wide as the group's
+  plan->pattern_count = 0;
+  plan->stock_length = 0;
+  plan->remnant_length = 0;
   std::vector<long long> bars(static_cast<std::size_t>(group.stock.count) + 1, 0);
   auto alone = std::make_unique<optimiser::OptimiserRecords>();
   for (const std::size_t j : g.jobs) {
@@ -180,9 +189,9 @@ std::unique_ptr<optimiser::CuttingPlan> PlannedAlone(const NestGroup& g,
     if (run::ComputeRun(r, precision, {}, nullptr) != run::RunOutcome::kPlanned) return nullptr;
     for (int p = 1; p <= r.best.pattern_count; ++p) {
       const optimiser::BarPattern& b = r.best.patterns[p];
-      if (plan->pattern_count >= optimiser::kMaxPatterns) return nullptr;
+      if (plan->pattern_count >= group.best.max_patterns) return nullptr;
       optimiser::BarPattern& to = plan->patterns[++plan->pattern_count];
-      to = optimiser::BarPattern{};
+      to = optimiser::BarPattern{};    // cleared, as wide as the plan
       to.stock_index = b.stock_index;  // the same stock list, sorted and merged alike
       to.remnant = b.remnant;
       to.remnant_rate = b.remnant_rate;
