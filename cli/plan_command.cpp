@@ -37,7 +37,8 @@ const char* const kUsage =
     "[--label-sheet 12|24|44] [--precision ...]\n"
     "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
     "[--keep MM] [--label-sheet 12|24|44] [--precision ...]\n"
-    "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...]\n"
+    "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...] "
+    "[--nest]\n"
     "                    [--from-yard [--yard 在庫ファイル] [--allow-network-file]]\n"
     "        zarvel5 nest 仕事.zv5... [--precision ...] [--json]\n"
     "                    [--from-yard [--yard 在庫ファイル] [--commit] [--keep MM] "
@@ -274,6 +275,8 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.csv = args[++i];
     } else if (a == "--from-yard" && takes(a)) {
       o.from_yard = true;
+    } else if (a == "--nest" && takes(a)) {
+      o.nest = true;
     } else if (a == "--commit" && takes(a)) {
       o.commit = true;
     } else if (a == "--yard" && takes(a) && has_value) {

@@ -48,6 +48,7 @@ struct CommandOptions {
   std::string section;               // plan: the yard's section, when not the member name's
   bool commit = false;               // plan: commit the plan to the yard
   int label_sheet = -1;              // pages, report: the label sheet's item; -1 the job's
+  bool nest = false;                 // order: the jobs of one material planned together
 };
 
 // Called after the job is read and before it runs: nothing when the job goes on, else the

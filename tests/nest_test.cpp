@@ -11,6 +11,7 @@
 #include "cli/nest_command.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
+#include "session/order.h"
 #include "session/yard_session.h"
 #include "tests/temp_dir.h"
 
@@ -259,6 +260,26 @@ TEST(NestCommand, PrintsGroupsWithEachPiecesJobAndMark) {
   std::ostringstream out3, err3;
   EXPECT_EQ(cli::RunNestCommand({a, "--pdfx"}, out3, err3), 2);
   EXPECT_NE(err3.str().find("使い方"), std::string::npos);
+}
+
+// The order buys from the nested plans: one line per stock length of the section, with every
+// member's usage under it, and no more steel than the jobs ordered one by one.
+TEST(Nest, OrderBuysFromTheNestedPlans) {
+  testing::TempDir temp("zarvel5-nest-order");
+  OrderOptions o;
+  o.jobs = ThreeMembers(temp);
+  const Order alone = BuildOrder(o);
+  o.nest = true;
+  const Order nested = BuildOrder(o);
+  NestOptions n;
+  n.jobs = o.jobs;
+  const Nest nest = BuildNest(n);
+  ASSERT_EQ(nested.Failed(), 0);
+  ASSERT_EQ(nested.members.size(), 1u);
+  EXPECT_EQ(nested.members[0].usages, (std::vector<std::string>{"大梁", "小梁", "間柱"}));
+  EXPECT_DOUBLE_EQ(nested.bought.total_length, nest.groups[0].run.records->best.stock_length);
+  EXPECT_LE(nested.bought.total_length, alone.bought.total_length);
+  EXPECT_EQ(nested.jobs.size(), 3u);
 }
 
 }  // namespace
