@@ -112,7 +112,7 @@ struct BarPattern {
 // adds slots (as wide as its cut list) as they are used. Slots never move once made.
 class PatternTable {
  public:
-  PatternTable(std::size_t slots, std::size_t width) : width_(width) { Grow(slots); }
+  PatternTable(std::size_t size, std::size_t width) : width_(width) { Grow(size); }
   template <class I>
   BarPattern& operator[](I at) {
     const auto i = static_cast<std::size_t>(at);
@@ -126,8 +126,8 @@ class PatternTable {
   std::size_t Width() const { return width_; }
 
  private:
-  void Grow(std::size_t slots) {
-    while (items_.size() < slots) items_.emplace_back(width_);
+  void Grow(std::size_t size) {
+    while (items_.size() < size) items_.emplace_back(width_);
   }
   std::size_t width_;
   std::deque<BarPattern> items_;
