@@ -40,8 +40,13 @@ const char* const kUsage =
     "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
     "[--keep MM] [--label-sheet 12|24|44] [--precision ...] [--offcuts-first]\n"
     "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...] "
-    "[--offcuts-first]\n"
+    "[--offcuts-first] [--nest]\n"
     "                    [--from-yard [--yard 在庫ファイル] [--allow-network-file]]\n"
+    "        zarvel5 nest 仕事.zv5... [--precision ...] [--json | --pdf 出力.pdf | --png "
+    "フォルダー "
+    "[--tables ...]]\n"
+    "                    [--from-yard [--yard 在庫ファイル] [--commit] [--keep MM] "
+    "[--allow-network-file]]\n"
     "        zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5] "
     "[--json]\n"
     "        zarvel5 sections [探す名前] [--json]\n"
@@ -79,6 +84,8 @@ bool ValidTables(const std::string& t) {
   return true;
 }
 
+}  // namespace
+
 const char* StatusName(run::RunOutcome outcome) {
   switch (outcome) {
     case run::RunOutcome::kPlanned:
@@ -114,7 +121,7 @@ std::string PolicyJson(const OptimiserRecords& r) {
 }
 
 // The plan's keys after the status.
-std::string PlanFields(const OptimiserRecords& r) {
+std::string PlanFields(const OptimiserRecords& r, const PieceFields& piece_fields) {
   const optimiser::CuttingPlan& plan = r.best;
   std::string j = "\"stock_length\": " + Number(plan.stock_length) +
                   ", \"required_length\": " + Number(plan.required_length) +
@@ -152,8 +159,10 @@ std::string PlanFields(const OptimiserRecords& r) {
     j += base::Format("%s{\"pattern\": %d, \"bar\": %d, \"stock_length\": %d, \"pieces\": [",
                       i == 0 ? "" : ",\n  ", bar.pattern, bar.bar, bar.stock_length);
     for (std::size_t k = 0; k < bar.pieces.size(); ++k)
-      j += base::Format("%s{\"length\": %d, \"mark\": ", k == 0 ? "" : ", ", bar.pieces[k].length) +
-           base::JsonString(base::Cp932ToUtf8(bar.pieces[k].mark)) + "}";
+      j += base::Format("%s{\"length\": %d, ", k == 0 ? "" : ", ", bar.pieces[k].length) +
+           (piece_fields ? piece_fields(i, k)
+                         : "\"mark\": " + base::JsonString(base::Cp932ToUtf8(bar.pieces[k].mark))) +
+           "}";
     j += "]}";
   }
   j += "]";
@@ -181,8 +190,6 @@ std::string PlanFields(const OptimiserRecords& r) {
   }
   return j;
 }
-
-}  // namespace
 
 std::string PlanJson(const OptimiserRecords& r) {
   return "{\"status\": \"ok\", " + PlanFields(r) + "}\n";
@@ -290,6 +297,8 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.from_yard = true;
     } else if (a == "--offcuts-first" && takes(a)) {
       o.offcuts_first = true;
+    } else if (a == "--nest" && takes(a)) {
+      o.nest = true;
     } else if (a == "--commit" && takes(a)) {
       o.commit = true;
     } else if (a == "--yard" && takes(a) && has_value) {

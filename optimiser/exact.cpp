@@ -81,7 +81,7 @@ void WriteBars(OptimiserRecords& r, std::vector<std::pair<Pattern, int64_t>> pla
   }
   CuttingPlan& best = r.best;
   best.pattern_count = 0;
-  if (merged.size() > static_cast<std::size_t>(kMaxPatterns)) return;
+  if (merged.size() > static_cast<std::size_t>(best.max_patterns)) return;
   const int n = r.cut.count;
   best.pattern_count = static_cast<int32_t>(merged.size());
   best.required_length = r.cut.TotalLength();
@@ -1000,7 +1000,7 @@ Candidate Planner::PlanOf(const CuttingPlan& plan) {
   Candidate c;
   for (int p = 1; p <= plan.pattern_count; ++p) {
     const BarPattern& b = plan.patterns[p];
-    Pattern q{b.stock_index, std::vector<int32_t>(b.piece_counts, b.piece_counts + n_ + 1)};
+    Pattern q{b.stock_index, std::vector<int32_t>(&b.piece_counts[0], &b.piece_counts[0] + n_ + 1)};
     q.counts[0] = 0;
     c.uses.emplace_back(AddPattern(q), b.repeat_count);
   }
@@ -1029,7 +1029,8 @@ bool Planner::StartReaches(const OptimiserRecords* from, double bound) const {
   double cost = 0;
   for (int p = 1; p <= from->best.pattern_count; ++p) {
     const BarPattern& b = from->best.patterns[p];
-    const Pattern q{b.stock_index, std::vector<int32_t>(b.piece_counts, b.piece_counts + n_ + 1)};
+    const int32_t* counts = b.piece_counts;
+    const Pattern q{b.stock_index, std::vector<int32_t>(counts, counts + n_ + 1)};
     cost += Cost(q) * b.repeat_count;
   }
   return ReachesBound(cost, bound);
@@ -1164,7 +1165,7 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
     list->MergeEqualLengths();
   }
   const int owned = records.stock.count;
-  if (owned == 0 || 2 * owned > kMaxEntries) {
+  if (owned == 0 || 2 * owned > records.stock.Capacity()) {
     shortage.applicable = false;
     return shortage;
   }
@@ -1221,7 +1222,7 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
   for (int p = 1; p <= model->best.pattern_count; ++p) {
     const BarPattern& b = model->best.patterns[p];
     Pattern q{b.stock_index > owned ? b.stock_index - owned : b.stock_index,
-              std::vector<int32_t>(b.piece_counts, b.piece_counts + records.cut.count + 1)};
+              std::vector<int32_t>(&b.piece_counts[0], &b.piece_counts[0] + records.cut.count + 1)};
     q.counts[0] = 0;
     plan.emplace_back(std::move(q), b.repeat_count);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 #include "base/cp932.h"
@@ -28,9 +29,11 @@ constexpr int64_t kSortKeyFactor = 1000000;
 
 // A set of cut entries 1..103 in two words. "None" is index 128, which the length table maps
 // to a length no bar can hold, so that a lookup needs no test for it.
-class EntrySet {
+class NarrowSet {
  public:
   static constexpr int kNone = 128;
+  static constexpr int kEntries = kMaxEntries;    // a job's cut list
+  static constexpr int kPatterns = kMaxPatterns;  // a job's plan
 
   void Set(int i) { w_[i >> 6] |= uint64_t{1} << (i & 63); }
   // Removes i when `condition` holds.
@@ -57,6 +60,34 @@ class EntrySet {
   uint64_t w_[2] = {0, 0};
 };
 
+// The same for the widened lists of several jobs planned as one: entries 1..64 × kWords - 1.
+template <int kWords>
+class WideSet {
+ public:
+  static constexpr int kNone = 64 * kWords;
+  static constexpr int kEntries = kNone - 1;
+  static constexpr int kPatterns = kMaxWidePatterns;
+
+  void Set(int i) { w_[i >> 6] |= uint64_t{1} << (i & 63); }
+  void ResetIf(int i, bool condition) {
+    w_[i >> 6] &= ~(static_cast<uint64_t>(condition) << (i & 63));
+  }
+  bool Empty() const { return First() == kNone; }
+  int First() const { return FirstFrom(0); }
+  int FirstFrom(int i) const {
+    int k = i >> 6;
+    uint64_t m = w_[k] & (~uint64_t{0} << (i & 63));
+    while (m == 0) {
+      if (++k == kWords) return kNone;
+      m = w_[k];
+    }
+    return 64 * k + std::countr_zero(m);
+  }
+
+ private:
+  uint64_t w_[kWords] = {};
+};
+
 // x mod d for a fixed divisor d, by multiplication (Lemire's method; exact for 32-bit x, d).
 class FastModulo {
  public:
@@ -76,9 +107,10 @@ class FastModulo {
 
 // A bar being filled, with the cut entries whose count is non-zero, so that clearing it costs
 // only what was placed.
+template <int kEntries>
 struct FillBar {
   BarPattern bar;
-  int touched[kMaxEntries + 1] = {};  // one spare: the fill writes before it counts
+  int touched[kEntries + 1] = {};  // one spare: the fill writes before it counts
   int touched_count = 0;
 
   void ClearCounts() {
@@ -88,9 +120,13 @@ struct FillBar {
   bool HasPieces() const { return touched_count > 0; }
 };
 
+template <class EntrySet>
 class Search {
  public:
-  Search(OptimiserRecords& records, const SearchHost& host) : r_(records), host_(host) {}
+  Search(OptimiserRecords& records, const SearchHost& host) : r_(records), host_(host) {
+    // The fills are as wide as the plan's patterns they are stored into.
+    for (FillBar<EntrySet::kEntries>& b : bars_) b.bar = BarPattern(records.best.patterns.Width());
+  }
 
   int Run(int attempts);
   void SetWorkBudget(int64_t budget) { work_budget_ = budget; }
@@ -126,23 +162,24 @@ class Search {
   int n_cut_ = 0;
   // Lengths of the cut entries; from n_cut_ + 1 on, longer than any bar can hold.
   int64_t cut_length_[EntrySet::kNone + 1] = {};
-  int32_t cut_remaining_[kMaxEntries + 1] = {};  // the entries' `remaining`, packed
-  FastModulo cut_modulo_;                        // modulo the number of cut entries
-  EntrySet step_available_;                      // cut entries with pieces still to place
-  FillBar bars_[2];
-  FillBar* scratch_ = &bars_[0];
-  FillBar* step_best_ = &bars_[1];
-  int order_[kMaxPatterns + 1] = {};
+  int32_t cut_remaining_[EntrySet::kEntries + 1] = {};  // the entries' `remaining`, packed
+  FastModulo cut_modulo_;                               // modulo the number of cut entries
+  EntrySet step_available_;                             // cut entries with pieces still to place
+  FillBar<EntrySet::kEntries> bars_[2];
+  FillBar<EntrySet::kEntries>* scratch_ = &bars_[0];
+  FillBar<EntrySet::kEntries>* step_best_ = &bars_[1];
+  int order_[EntrySet::kPatterns + 1] = {};
   int64_t work_ = 0;          // bar-fill draws so far
   bool over_budget_ = false;  // a fill ran out of budget: the attempt is given up, the run ends
   int64_t work_budget_ = kWorkBudget;
   int64_t max_fill_work_ = 0;          // the most one fill counts (its draws and the closing one)
   int64_t attempt_limit_ = INT64_MAX;  // work_ at which the attempt under way must end
-  bool moved_[kMaxPatterns + 1] = {};
+  bool moved_[EntrySet::kPatterns + 1] = {};
   bool any_measured_ = false;  // some stock is measured (no margin)
 };
 
-void Search::PrepareLists() {
+template <class EntrySet>
+void Search<EntrySet>::PrepareLists() {
   for (LengthList* list : {&r_.stock, &r_.cut}) {
     list->SortByLength();
     list->MergeEqualLengths();
@@ -150,7 +187,8 @@ void Search::PrepareLists() {
   LoadCutLengths();
 }
 
-void Search::LoadCutLengths() {
+template <class EntrySet>
+void Search<EntrySet>::LoadCutLengths() {
   any_measured_ = false;
   for (int k = 1; k <= r_.stock.count; ++k) any_measured_ |= r_.stock.entries[k].measured;
   n_cut_ = r_.cut.count;
@@ -160,7 +198,8 @@ void Search::LoadCutLengths() {
   max_fill_work_ = PiecesPerBarBound(r_) + 2;
 }
 
-void Search::BestOfN(int a, int fills) {
+template <class EntrySet>
+void Search<EntrySet>::BestOfN(int a, int fills) {
   // Only fills that could reach the budget pay for counting each draw against it.
   if (work_ + fills * max_fill_work_ > std::min(work_budget_, attempt_limit_)) {
     Fills<true>(a, fills);
@@ -169,8 +208,9 @@ void Search::BestOfN(int a, int fills) {
   }
 }
 
+template <class EntrySet>
 template <bool kBudgeted>
-void Search::Fills(int a, int fills) {
+void Search<EntrySet>::Fills(int a, int fills) {
   const int64_t length = r_.stock.entries[a].length;
   const int64_t kerf = r_.conditions.kerf;
   const int64_t limit = length + StockMargin(r_, a);  // a bar holds pieces up to this
@@ -178,7 +218,7 @@ void Search::Fills(int a, int fills) {
   const int32_t* remaining = cut_remaining_;
 
   for (int f = 0; f < fills; ++f) {
-    FillBar& fill = *scratch_;
+    FillBar<EntrySet::kEntries>& fill = *scratch_;
     fill.ClearCounts();
     int32_t* counts = fill.bar.piece_counts;
     int* touched = fill.touched;
@@ -233,7 +273,8 @@ void Search::Fills(int a, int fills) {
 
 // Every counter back to the lists' quantities, the current plan empty. Returns the pieces to
 // place.
-int64_t Search::StartAttempt() {
+template <class EntrySet>
+int64_t Search<EntrySet>::StartAttempt() {
   attempt_limit_ = work_ > INT64_MAX - kAttemptWorkBudget ? INT64_MAX : work_ + kAttemptWorkBudget;
   LengthList& stock = r_.stock;
   LengthList& cut = r_.cut;
@@ -251,7 +292,8 @@ int64_t Search::StartAttempt() {
 
 // Loads the pieces still to place and tells whether a bar long enough for the longest of them
 // is left.
-bool Search::StepHasStock() {
+template <class EntrySet>
+bool Search<EntrySet>::StepHasStock() {
   const LengthList& stock = r_.stock;
   const LengthList& cut = r_.cut;
   // The longest bar with its margin; without measured bars, the longest bar's.
@@ -277,7 +319,8 @@ bool Search::StepHasStock() {
 
 // The step's bar into step_best_: the best fill of the priority stock, or else of every stock
 // entry in turn (early attempts stop at the first good enough one).
-void Search::ChooseStepBar(int t) {
+template <class EntrySet>
+void Search<EntrySet>::ChooseStepBar(int t) {
   LengthList& stock = r_.stock;
   ResetStepBest();
   stock.entries[0].length = kLengthSentinel;
@@ -310,7 +353,8 @@ void Search::ChooseStepBar(int t) {
 }
 
 // Adds the step's bar to the current plan as often as the pieces and its stock allow.
-bool Search::StoreStepBar(int64_t& pieces_left) {
+template <class EntrySet>
+bool Search<EntrySet>::StoreStepBar(int64_t& pieces_left) {
   LengthList& cut = r_.cut;
   CuttingPlan& plan = r_.current;
   const BarPattern& b = step_best_->bar;
@@ -323,7 +367,7 @@ bool Search::StoreStepBar(int64_t& pieces_left) {
   repeat = std::min(repeat, e.remaining);
   // Never loop on a repeat of 0 (a fill never takes more than remains), nor keep too many
   // patterns.
-  if (repeat <= 0 || ++plan.pattern_count > kMaxPatterns) return false;
+  if (repeat <= 0 || ++plan.pattern_count > plan.max_patterns) return false;
   BarPattern& slot = plan.patterns[plan.pattern_count];
   slot = b;
   slot.repeat_count = repeat;
@@ -339,7 +383,8 @@ bool Search::StoreStepBar(int64_t& pieces_left) {
   return true;
 }
 
-bool Search::RunAttempt(int t) {
+template <class EntrySet>
+bool Search<EntrySet>::RunAttempt(int t) {
   int64_t pieces_left = StartAttempt();
   while (pieces_left > 0) {
     // No bar left at all, or none long enough for the longest piece: this attempt fails.
@@ -352,7 +397,8 @@ bool Search::RunAttempt(int t) {
   return r_.current.pattern_count > 0;
 }
 
-void Search::Finalise() {
+template <class EntrySet>
+void Search<EntrySet>::Finalise() {
   CuttingPlan& plan = r_.best;
   const int count = plan.pattern_count;
   // Sort a permutation with exactly the exchanges of the plain sorts, then move the patterns
@@ -402,7 +448,8 @@ void Search::Finalise() {
   }
 }
 
-int Search::Run(int attempts) {
+template <class EntrySet>
+int Search<EntrySet>::Run(int attempts) {
   PrepareLists();
   attempts = std::clamp(attempts, kMinAttempts, kMaxAttempts);
   const double required = r_.cut.TotalLength();
@@ -445,7 +492,8 @@ int Search::Run(int attempts) {
   return kSearchPlanned;
 }
 
-BarPattern Search::FillOnly(int stock_index, int fills) {
+template <class EntrySet>
+BarPattern Search<EntrySet>::FillOnly(int stock_index, int fills) {
   LoadCutLengths();
   step_available_ = EntrySet();
   for (int j = 1; j <= n_cut_; ++j) {
@@ -457,18 +505,34 @@ BarPattern Search::FillOnly(int stock_index, int fills) {
   return step_best_->bar;
 }
 
+// Calls `f` with a search on the records: a job's on the stack as ever, widened lists' on the
+// heap with a set as wide as they need.
+template <class F>
+auto WithSearch(OptimiserRecords& records, const SearchHost& host, F f) {
+  const int capacity = records.cut.Capacity();
+  if (capacity <= NarrowSet::kEntries) {
+    Search<NarrowSet> search(records, host);
+    return f(search);
+  }
+  if (capacity <= WideSet<8>::kEntries)
+    return f(*std::make_unique<Search<WideSet<8>>>(records, host));
+  return f(*std::make_unique<Search<WideSet<32>>>(records, host));
+}
+
 }  // namespace
 
 void FinalisePlan(OptimiserRecords& records) {
   const SearchHost host;
-  Search search(records, host);
-  search.Finalise();
+  WithSearch(records, host, [](auto& search) {
+    search.Finalise();
+    return 0;
+  });
 }
 
 BarPattern BestBarFill(OptimiserRecords& records, int stock_index, int fills) {
   const SearchHost host;
-  Search search(records, host);
-  return search.FillOnly(stock_index, fills);
+  return WithSearch(records, host,
+                    [&](auto& search) { return search.FillOnly(stock_index, fills); });
 }
 
 int AttemptsForPrecision(int item) {
@@ -484,11 +548,12 @@ int AttemptsForPrecision(int item) {
 
 int RunSearch(OptimiserRecords& records, const SearchHost& host, int attempts, int64_t work_budget,
               int64_t* work) {
-  Search search(records, host);
-  search.SetWorkBudget(work_budget);
-  const int result = search.Run(attempts);
-  if (work != nullptr) *work = search.Work();
-  return result;
+  return WithSearch(records, host, [&](auto& search) {
+    search.SetWorkBudget(work_budget);
+    const int result = search.Run(attempts);
+    if (work != nullptr) *work = search.Work();
+    return result;
+  });
 }
 
 int64_t PiecesPerBarBound(const OptimiserRecords& r) {

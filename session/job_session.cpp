@@ -45,6 +45,11 @@ base::Error OpenAndRun(const JobOptions& o, JobRun& run, std::vector<std::string
                              TerminalText(job::CannotReadMessage(o.job, read.Reason())),
                              read.Error());
   if (load.Noteworthy()) notes.push_back(TerminalText(job::IncompleteJobMessage(o.job, load)));
+  return RunOpened(o, run, notes, before_run);
+}
+
+base::Error RunOpened(const JobOptions& o, JobRun& run, std::vector<std::string>& notes,
+                      const BeforeRun& before_run) {
   if (!o.cut_csv.empty()) {
     std::string message;
     if (!job::LoadCutCsvFile(o.cut_csv, run.form->CutGrid(), message, run.form->MarkList()))

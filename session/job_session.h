@@ -71,6 +71,11 @@ base::Error OpenAndRun(const JobOptions& options, JobRun& run, std::vector<std::
 // one no bar can leave.
 base::Error ApplyPolicyOptions(const PolicyOptions& options, job::JobForm& form);
 
+// OpenAndRun after the file is read: for a job made in memory (`run.records` and `run.form`
+// set, the job's values in the form), from the cut list's CSV on.
+base::Error RunOpened(const JobOptions& options, JobRun& run, std::vector<std::string>& notes,
+                      const BeforeRun& before_run = {});
+
 // What a failure means to a command's caller: 0 none, 1 refused by the job, the run or the
 // yard's state, 2 words or files that cannot be used (the commands' exit codes).
 int FailureClass(const base::Error& error);

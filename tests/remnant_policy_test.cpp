@@ -215,9 +215,16 @@ TEST(RemnantPolicy, SmallJobsMeetTheEnumeratedOptimum) {
 TEST(RemnantPolicy, FiguresCountScrapAndKeptRemnantsPerBar) {
   auto r = Records({{{6000, 4, false}, {2500, 1, true}}, {{1000, 1}}, 0, 0, 3000, 800}, true);
   r->best.pattern_count = 3;
-  r->best.patterns[1] = {.stock_index = 1, .remnant = 500, .repeat_count = 2};
-  r->best.patterns[2] = {.stock_index = 1, .remnant = 900, .repeat_count = 1};
-  r->best.patterns[3] = {.stock_index = 2, .remnant = 0, .repeat_count = 1};
+  const struct {
+    int32_t stock_index;
+    double remnant;
+    int32_t repeat_count;
+  } patterns[] = {{1, 500, 2}, {1, 900, 1}, {2, 0, 1}};
+  for (int p = 1; p <= 3; ++p) {
+    r->best.patterns[p].stock_index = patterns[p - 1].stock_index;
+    r->best.patterns[p].remnant = patterns[p - 1].remnant;
+    r->best.patterns[p].repeat_count = patterns[p - 1].repeat_count;
+  }
   const PolicyFigures f = PolicyOf(*r);
   EXPECT_EQ(f.mill, 18000);
   EXPECT_EQ(f.in_hand, 2500);
