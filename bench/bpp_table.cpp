@@ -7,8 +7,9 @@
 //       the .zv5 jobs of DIR run as the window runs them, against DIR/anchors.tsv;
 //   bpp_table --heavy JOBS [--seed S]
 //       jobs of 5 000 short pieces on 36 stock lengths: 最適's processor time against 高's;
-//   bpp_table --policy JOBS [--seed S] [--keep K]
-//       the steel-like jobs with a few measured offcuts added: 最適 with the remnant policy
+//   bpp_table --policy JOBS [--seed S] [--keep K] [--no-offcuts]
+//       the steel-like jobs with a few measured offcuts added (or as drawn, without stock in
+//       hand): 最適 with the remnant policy
 //       (K kept, 1000 by default) against 最適 without it, in processor time and in what each
 //       buys, scraps and takes from the rack.
 // Each prints one row per job and a summary.
@@ -243,7 +244,7 @@ int HeavyTable(int jobs, unsigned seed) {
   return 0;
 }
 
-int PolicyTable(int jobs, unsigned seed, int keep) {
+int PolicyTable(int jobs, unsigned seed, int keep, bool offcuts_added) {
   std::mt19937 rng(seed);
   std::mt19937 offcuts(seed + 1);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(offcuts); };
@@ -256,7 +257,7 @@ int PolicyTable(int jobs, unsigned seed, int keep) {
   for (int n = 0; n < jobs; ++n) {
     auto job = SteelJob(rng, 15, 90);
     // Offcuts from the yard: 1 to 4 lengths of 1 500 to 5 000 mm, a few bars each.
-    for (int o = pick(1, 4); o > 0; --o) {
+    for (int o = offcuts_added ? pick(1, 4) : 0; o > 0; --o) {
       job->stock.Append(pick(1500, 5000), pick(1, 4));
       job->stock.entries[job->stock.count].measured = true;
     }
@@ -581,13 +582,16 @@ int main(int argc, char** argv) {
   if (argc >= 3 && !std::strcmp(argv[1], "--policy")) {
     unsigned seed = 2026;
     int keep = 1000;
-    for (int i = 3; i + 1 < argc; ++i) {
+    bool offcuts_added = true;
+    for (int i = 3; i < argc; ++i) {
+      if (!std::strcmp(argv[i], "--no-offcuts")) offcuts_added = false;
+      if (i + 1 >= argc) break;
       if (!std::strcmp(argv[i], "--seed"))
         seed = static_cast<unsigned>(std::stoul(argv[++i]));
       else if (!std::strcmp(argv[i], "--keep"))
         keep = std::stoi(argv[++i]);
     }
-    return PolicyTable(std::stoi(argv[2]), seed, keep);
+    return PolicyTable(std::stoi(argv[2]), seed, keep, offcuts_added);
   }
   if (argc >= 3 && !std::strcmp(argv[1], "--heavy"))
     return HeavyTable(std::stoi(argv[2]), argc >= 5 && !std::strcmp(argv[3], "--seed")

@@ -255,7 +255,8 @@ double Builder::PolicyLines(double y) {
     line += item;
   }
   put(line);
-  put(base::Format(base::Lit("　くず（%d mm 未満）%.3f m").c_str(), policy.keep, f.scrap / 1000));
+  put(base::Format(base::Lit("　くず　　　　　　%.3f m（%d mm 未満の残材）").c_str(),
+                   f.scrap / 1000, policy.keep));
   return y;
 }
 

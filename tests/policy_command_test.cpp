@@ -112,7 +112,7 @@ TEST_F(PolicyCommandTest, SummaryPageAddsItsLinesAfterTheOthers) {
   EXPECT_EQ(with.compare(0, plain.size(), plain), 0);
   EXPECT_EQ(with.substr(plain.size()),
             "端材優先：1500mm以上の残材は端材として残します定尺材（購入）12.000m手持ちの素材0.000m"
-            "残す端材1997×11994×1くず（1500mm未満）0.000m");
+            "残す端材1997×11994×1くず0.000m（1500mm未満の残材）");
 }
 
 }  // namespace
