@@ -100,7 +100,7 @@ struct OrderOptions {
   std::string yard;              // the yard's place
   bool allow_network_file = false;
   PolicyOptions policy;  // each job's remnant policy at 最適
-  bool nest = false;  // the jobs of one material planned together (session/nest.h)
+  bool nest = false;     // the jobs of one material planned together (session/nest.h)
 };
 
 // Called before each job: its index, the number of jobs and its file.
