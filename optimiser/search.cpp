@@ -160,8 +160,10 @@ class Search {
   // The stages of one attempt.
   int64_t StartAttempt();
   bool StepHasStock();
-  // The entries with pieces still to place, their counters and the draw table.
+  // The entries with pieces still to place, their counters and the draw table; after a step,
+  // only what its bar changed.
   void LoadStep();
+  void UpdateStep();
   void ChooseStepBar(int t);
   void RecordStepBar();
   bool StoreStepBar(int64_t& pieces_left);
@@ -217,6 +219,7 @@ class Search {
   int64_t attempt_limit_ = INT64_MAX;  // work_ at which the attempt under way must end
   bool moved_[kMaxPatterns + 1] = {};
   bool any_measured_ = false;  // some stock is measured (no margin)
+  bool step_loaded_ = false;   // the step's entries and draw table are those of the attempt
 };
 
 void Search::PrepareLists() {
@@ -352,7 +355,7 @@ void Search::RunFills(const BarStart& bar, RandomGenerator& random, int fills, i
         const int next = EntrySet::Lowest(left.lo & from_[drawn].lo, left.hi & from_[drawn].hi);
         const bool fits = fit_length_[next] <= room;
         // Nothing fits only when every piece is on the bar and it is longer than the sentinel.
-        if (!fits && fit_length_[shortest] > room) break;
+        if (!fits & (fit_length_[shortest] > room)) break;
         const int h = Select(fits, next, shortest);
         if (place(h, step_length_[h])) {
           left.Reset(h);
@@ -422,6 +425,7 @@ void Search::RecordStepBar() {
 // place.
 int64_t Search::StartAttempt() {
   attempt_limit_ = work_ > INT64_MAX - kAttemptWorkBudget ? INT64_MAX : work_ + kAttemptWorkBudget;
+  step_loaded_ = false;
   LengthList& stock = r_.stock;
   LengthList& cut = r_.cut;
   int64_t pieces_left = 0;
@@ -450,7 +454,10 @@ bool Search::StepHasStock() {
       if (!any_measured_) break;
     }
   }
-  LoadStep();
+  if (!step_loaded_) {
+    LoadStep();
+    step_loaded_ = true;
+  }
   int64_t longest_cut = 0;
   for (int j = cut.count; j >= 1; --j) {
     if (cut.entries[j].remaining > 0) {
@@ -463,6 +470,7 @@ bool Search::StepHasStock() {
 
 void Search::LoadStep() {
   step_available_ = EntrySet();
+  targets_[n_cut_ + 1] = DrawTarget();  // none, for the rows UpdateStep moves on
   int next = EntrySet::kNone;
   for (int j = n_cut_; j >= 1; --j) {
     cut_remaining_[j] = r_.cut.entries[j].remaining;
@@ -537,7 +545,20 @@ bool Search::StoreStepBar(int64_t& pieces_left) {
     cut.entries[j].remaining -= static_cast<int32_t>(placed);
     pieces_left -= placed;
   }
+  UpdateStep();
   return true;
+}
+
+void Search::UpdateStep() {
+  for (int i = 0; i < chosen_.touched_count; ++i) {
+    const int j = chosen_.touched[i];
+    cut_remaining_[j] = r_.cut.entries[j].remaining;
+    if (cut_remaining_[j] > 0) continue;
+    // Drawn entries that found j now find the next available one (the row after j's).
+    step_available_.Reset(j);
+    const DrawTarget next = targets_[j + 1];
+    for (int d = j; d >= 1 && targets_[d].entry == j; --d) targets_[d] = next;
+  }
 }
 
 bool Search::RunAttempt(int t) {
