@@ -312,12 +312,11 @@ void Search::RunFills(const BarStart& bar, RandomGenerator& random, int fills, i
     starts[slot] = random;
     int64_t free_len = length;  // the free length, never below 0
     int64_t room = limit;       // how long a piece may still be
-    int64_t draws = 0;
-    int exhausted = 0;  // the entry that ran out first
+    int exhausted = 0;          // the entry that ran out first
     // Places the piece of entry h; whether it was the entry's last one for the bar.
     auto place = [&](int h, int64_t step) {
       const int64_t stamped = placed_[h] - stamp;
-      const int64_t count = stamped & ~(stamped >> 63);  // before this piece: 0 if below 0
+      const int64_t count = std::max<int64_t>(stamped, 0);  // before this piece
       placed_[h] = stamp + count + 1;
       if constexpr (kRecord) {
         if (count == 0) record->touched[record->touched_count++] = h;
@@ -328,12 +327,12 @@ void Search::RunFills(const BarStart& bar, RandomGenerator& random, int fills, i
       return count + 1 >= cut_remaining_[h];
     };
     auto out_of_budget = [&] {
-      outcome.work = work + draws;
+      outcome.work = work;
       outcome.within_budget = false;
     };
     do {
-      ++draws;
-      if (kBudgeted && work + draws > work_left) return out_of_budget();
+      ++work;  // the draw
+      if (kBudgeted && work > work_left) return out_of_budget();
       const DrawTarget& t = targets[modulo.Mod(random.Random(kRandomRange)) + 1];
       // The first available entry from the drawn one on is the shortest there; if it does not
       // fit, only the shortest overall can.
@@ -349,8 +348,8 @@ void Search::RunFills(const BarStart& bar, RandomGenerator& random, int fills, i
       left.Reset(exhausted);
       int shortest = left.First();
       while (room >= shortest_length_[shortest]) {
-        ++draws;
-        if (kBudgeted && work + draws > work_left) return out_of_budget();
+        ++work;
+        if (kBudgeted && work > work_left) return out_of_budget();
         const int drawn = static_cast<int>(modulo.Mod(random.Random(kRandomRange))) + 1;
         const int next = EntrySet::Lowest(left.lo & from_[drawn].lo, left.hi & from_[drawn].hi);
         const bool fits = fit_length_[next] <= room;
@@ -363,7 +362,7 @@ void Search::RunFills(const BarStart& bar, RandomGenerator& random, int fills, i
         }
       }
     }
-    work += draws + 1;
+    ++work;  // the fill's closing count
     const bool better = free_len < best_free;
     best_free = Select(better, free_len, best_free);
     best_slot = Select(better, slot, best_slot);
