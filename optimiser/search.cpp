@@ -303,6 +303,22 @@ void Search::RunFills(const BarStart& bar, RandomGenerator& random, int fills, i
   const FastModulo modulo = cut_modulo_;
   const DrawTarget* targets = targets_;
   int64_t stamp = StampsFor(fills);
+  // The draws come two ahead: `random` stands after the last one taken, ahead1 and ahead2
+  // after the next two, already reduced to entries. The processor then works out the coming
+  // entries before the branches of the current draw (which the random draws make mispredict
+  // often) rather than after them, and a mispredicted branch no longer waits for them.
+  RandomGenerator ahead1 = random;
+  int next1 = static_cast<int>(modulo.Mod(ahead1.Random(kRandomRange))) + 1;
+  RandomGenerator ahead2 = ahead1;
+  int next2 = static_cast<int>(modulo.Mod(ahead2.Random(kRandomRange))) + 1;
+  auto draw = [&] {
+    const int drawn = next1;
+    random = ahead1;
+    ahead1 = ahead2;
+    next1 = next2;
+    next2 = static_cast<int>(modulo.Mod(ahead2.Random(kRandomRange))) + 1;
+    return drawn;
+  };
   // Where the best fill began stays in one slot while the others begin in the other.
   int64_t best_free = INT64_MAX;
   RandomGenerator starts[2];
@@ -333,7 +349,7 @@ void Search::RunFills(const BarStart& bar, RandomGenerator& random, int fills, i
     do {
       ++work;  // the draw
       if (kBudgeted && work > work_left) return out_of_budget();
-      const DrawTarget& t = targets[modulo.Mod(random.Random(kRandomRange)) + 1];
+      const DrawTarget& t = targets[draw()];
       // The first available entry from the drawn one on is the shortest there; if it does not
       // fit, only the shortest overall can.
       const bool fits = t.fit <= room;
@@ -350,7 +366,7 @@ void Search::RunFills(const BarStart& bar, RandomGenerator& random, int fills, i
       while (room >= shortest_length_[shortest]) {
         ++work;
         if (kBudgeted && work > work_left) return out_of_budget();
-        const int drawn = static_cast<int>(modulo.Mod(random.Random(kRandomRange))) + 1;
+        const int drawn = draw();
         const int next = EntrySet::Lowest(left.lo & from_[drawn].lo, left.hi & from_[drawn].hi);
         const bool fits = fit_length_[next] <= room;
         // Nothing fits only when every piece is on the bar and it is longer than the sentinel.
