@@ -1,7 +1,6 @@
 #include "optimiser/search.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <utility>
 
@@ -9,14 +8,14 @@
 #include "base/format.h"
 
 // The search is the program's hot path. It follows the plain algorithm step by step (same
-// random draws, same scan order, same comparisons) but keeps, per bar fill, a bit set of the cut
-// entries still available on the bar. Because the cut list is sorted and merged, the entries
-// that fit the free length form a prefix of the list, so the wrapped scan for the first
-// available entry that fits is a bit scan from the drawn entry, falling back to the shortest
-// available entry, which is the lowest set bit. The fills of a bar only measure their remnant
-// and remember where in the random sequence they began; the winner is filled again from there
-// to record its pieces. The tests hold a literal version of the search and compare the two plan
-// by plan.
+// random draws, same scan order, same comparisons, same work counted) without its full scans.
+// Because the cut list is sorted and merged, the entries that fit the free length form a prefix
+// of the list, so the wrapped scan for the first available entry that fits is the first
+// available entry from the drawn one on if that fits, and else the shortest available one. Until
+// an entry runs out on the bar, that first entry comes from a table built for the step; after,
+// from a bit set of the entries left. The fills of a bar only measure their remnant and remember
+// where in the random sequence they began; the winner is filled again from there to record its
+// pieces. The tests hold a literal version of the search and compare the two plan by plan.
 
 namespace zarvel::optimiser {
 namespace {
@@ -29,8 +28,8 @@ constexpr int kShiftAfterAttempt = 50;
 constexpr int kPauseMilliseconds = 100;
 constexpr int64_t kSortKeyFactor = 1000000;
 
-// A set of cut entries 1..103 in two words. Entry kNone is always a member and the length table
-// maps it to a length no bar can hold, so that a scan needs no test for an empty set.
+// A set of cut entries 1..kMaxEntries in two words. Entry kNone is always a member and the length
+// table maps it to a length no bar can hold, so that a scan needs no test for an empty set.
 struct EntrySet {
   static constexpr int kNone = 127;
   static constexpr int kSlots = 128;
@@ -61,9 +60,10 @@ struct EntrySet {
     return static_cast<int>(lo_empty & 64) + __builtin_ctzll(word);  // word is never 0
   }
 };
+static_assert(kMaxEntries < EntrySet::kNone);
 
-// `condition` ? a : b, marked as unpredictable so that the compiler selects (cmov) rather than
-// branches: the random draws would make such a branch mispredict often.
+// `condition` ? a : b, marked as unpredictable, which lets the compiler select (cmov) rather
+// than branch where the random draws would make a branch mispredict often.
 template <typename T>
 T Select(bool condition, T a, T b) {
   return __builtin_expect_with_probability(condition, 1, 0.5) ? a : b;
