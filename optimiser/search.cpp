@@ -124,8 +124,9 @@ template <class EntrySet>
 class Search {
  public:
   Search(OptimiserRecords& records, const SearchHost& host) : r_(records), host_(host) {
-    // The fills are as wide as the plan's patterns they are stored into.
-    for (FillBar<EntrySet::kEntries>& b : bars_) b.bar = BarPattern(records.best.patterns.Width());
+    // The fills are as wide as the plan's patterns they are stored into and the cut list.
+    const std::size_t width = std::max(records.best.patterns.Width(), records.cut.entries.Size());
+    for (FillBar<EntrySet::kEntries>& b : bars_) b.bar = BarPattern(width);
   }
 
   int Run(int attempts);

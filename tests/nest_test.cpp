@@ -9,6 +9,8 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "cli/nest_command.h"
+#include "drawing/pages.h"
+#include "drawing/playback.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "session/order.h"
@@ -105,6 +107,19 @@ TEST(Nest, JobsOfOneSectionShareBarsAndEveryPieceKeepsItsJobAndMark) {
   EXPECT_EQ(g.jobs, (std::vector<std::size_t>{0, 1, 2}));
   EXPECT_EQ(g.lengths, 230);
   EXPECT_EQ(g.run.records->cut.count, 230);
+  // The summary page holds the cut grid a job's page holds, the rest counted, and the totals.
+  int pages = 0;
+  RecordPages(g.run, {}, pages);
+  std::string first_page;
+  // Characters are drawn one by one: the page's text, read in drawing order, blanks left out.
+  for (const std::string& c : drawing::DescribePage(1 + drawing::kFirstReportSlot)) {
+    const std::size_t quote = c.find('"');
+    if (c.rfind("text ", 0) == 0 && quote != std::string::npos && c.size() > quote + 1)
+      first_page += base::Cp932ToUtf8(c.substr(quote + 1, c.size() - quote - 2));
+  }
+  std::erase(first_page, ' ');
+  EXPECT_NE(first_page.find("ほか129種類"), std::string::npos) << first_page;
+  EXPECT_NE(first_page.find("素材延長"), std::string::npos);
   Demand want, got;
   for (std::size_t i = 0; i < jobs.size(); ++i) want.merge(JobDemand(i, jobs[i]));
   double stock = 0;
