@@ -48,6 +48,7 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
   o.jobs = options.jobs;
   o.precision = options.precision;
   o.keep = options.keep;
+  o.policy = PolicyOptionsOf(options);
   o.from_yard = options.from_yard;
   o.yard = options.yard;
   o.allow_network_file = options.allow_network_file;
@@ -227,8 +228,8 @@ int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
   if (!ParseOptions(args,
-                    {"JOB...", "--precision", "--json", "--csv", "--keep", "--from-yard", "--yard",
-                     "--allow-network-file", "--nest"},
+                    {"JOB...", "--precision", "--json", "--csv", "--keep", "--offcuts-first",
+                     "--from-yard", "--yard", "--allow-network-file", "--nest"},
                     o, err))
     return kExitUsage;
   if (o.nest && o.from_yard) {

@@ -48,8 +48,12 @@ struct CommandOptions {
   std::string section;               // plan: the yard's section, when not the member name's
   bool commit = false;               // plan: commit the plan to the yard
   int label_sheet = -1;              // pages, report: the label sheet's item; -1 the job's
+  bool offcuts_first = false;        // plan, pages, report, order: 最適's remnant policy
   bool nest = false;                 // order: the jobs of one material planned together
 };
+
+// The remnant policy the words ask for (--offcuts-first, --keep), for session/.
+session::PolicyOptions PolicyOptionsOf(const CommandOptions& options);
 
 // Called after the job is read and before it runs: nothing when the job goes on, else the
 // exit code (its message written by the hook).

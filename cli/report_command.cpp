@@ -128,7 +128,9 @@ EarlyExit RefuseOutputsOntoJobs(const CommandOptions& o, const std::vector<std::
 int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--tables", "--pdf", "--png", "--keep", "--label-sheet"},
+  if (!ParseOptions(args,
+                    {"--precision", "--tables", "--pdf", "--png", "--keep", "--label-sheet",
+                     "--offcuts-first"},
                     o, err))
     return kExitUsage;
   if (o.pdf.empty() == o.png_dir.empty()) {

@@ -149,6 +149,14 @@ struct CuttingPlan {
   void SetRates();
 };
 
+// 最適's remnant policy: offcuts in hand first, remnants of at least `keep` mm kept (no loss),
+// shorter ones scrapped (see remnant_policy.h).
+struct RemnantPolicy {
+  bool offcuts_first = false;
+  int32_t keep = 0;  // mm
+  bool operator==(const RemnantPolicy&) const = default;
+};
+
 struct Conditions {
   int32_t year = 0;
   int32_t month = 0;
@@ -160,6 +168,7 @@ struct Conditions {
   int32_t margin = 0;        // stock margin, mm
   int32_t kerf = 0;          // mm
   int32_t priority_length = 0;
+  RemnantPolicy policy;  // applied at 最適 only
 };
 
 // Bars of one stock length (that a plan cuts, or that a job lacks).
@@ -196,6 +205,7 @@ struct OptimiserRecords {
   bool exact_run = false;
   double regular_bound = 0;
   double priority_bound = 0;
+  double scrap_bound = 0;  // with the remnant policy: no plan of that mill stock scraps less
   bool proven_optimal = false;
   bool stopped = false;
   // Set by a search that the work limit stopped before its last attempt; the attempts it made.

@@ -315,6 +315,7 @@ Order BuildOrder(const OrderOptions& options, const OrderProgress& progress) {
     JobOptions o;
     o.job = options.jobs[i];
     o.precision = options.precision;
+    o.policy = options.policy;
     if (progress) progress(i, n, o.job);
     OrderJob job;
     job.file = o.job;

@@ -99,7 +99,8 @@ struct OrderOptions {
   bool from_yard = false;        // the yard's stock for each job's section beside its own
   std::string yard;              // the yard's place
   bool allow_network_file = false;
-  bool nest = false;  // the jobs of one material planned together (session/nest.h)
+  PolicyOptions policy;  // each job's remnant policy at 最適
+  bool nest = false;     // the jobs of one material planned together (session/nest.h)
 };
 
 // Called before each job: its index, the number of jobs and its file.
