@@ -163,6 +163,28 @@ TEST(Nest, RefusesAGroupThatDisagreesAndPlansTheRest) {
   EXPECT_TRUE(nest.jobs[4].duplicate);
 }
 
+// Jobs asking 最適 for different remnant policies are refused together, each named.
+TEST(Nest, RefusesJobsThatAskForDifferentRemnantPolicies) {
+  testing::TempDir temp("zarvel5-nest-policy");
+  const std::string a = WriteJob(temp, "a.zv5", {"大梁 H-200×100×5.5×8", 5, 1});
+  const std::string b = temp.File("b.zv5");
+  {
+    auto records = std::make_unique<optimiser::OptimiserRecords>();
+    job::JobForm form(*records);
+    ASSERT_TRUE(job::OpenJobFile(form, WriteJob(temp, "b0.zv5", {"小梁 H-200×100×5.5×8", 5, 2})));
+    form.policy = {true, 1500};
+    ASSERT_TRUE(job::WriteJobFile(form, b));
+  }
+  NestOptions o;
+  o.jobs = {a, b};
+  const Nest nest = BuildNest(o);
+  ASSERT_EQ(nest.groups.size(), 1u);
+  EXPECT_TRUE(nest.groups[0].refused);
+  EXPECT_NE(nest.groups[0].message.find("a.zv5 端材優先なし、b.zv5 端材優先 1500 mm"),
+            std::string::npos)
+      << nest.groups[0].message;
+}
+
 // Two groups from the yard are committed in one entry, and its undo brings both back.
 TEST(Nest, CommitsEveryGroupInOneEntryThatUndoesTogether) {
   testing::TempDir temp("zarvel5-nest-commit");
