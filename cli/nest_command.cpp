@@ -60,7 +60,7 @@ Nest BuildNest(const CommandOptions& options, std::ostream* progress) {
   o.from_yard = options.from_yard;
   o.yard = options.yard;
   o.yard_options.allow_network_file = options.allow_network_file && !options.commit;
-  // A remnant policy given on the command line is set on every group's job here.
+  o.policy = PolicyOptionsOf(options);  // the remnant policy, on every group alike
   if (progress != nullptr)
     o.progress = [progress](std::size_t i, std::size_t n, const std::string& name) {
       if (n > kQuietGroups)
@@ -116,7 +116,7 @@ int RunNestCommand(const std::vector<std::string>& args, std::ostream& out, std:
   CommandOptions o;
   if (!ParseOptions(args,
                     {"JOB...", "--precision", "--json", "--from-yard", "--yard", "--commit",
-                     "--keep", "--allow-network-file"},
+                     "--keep", "--allow-network-file", "--offcuts-first"},
                     o, err))
     return kExitUsage;
   Nest nest = BuildNest(o, &err);

@@ -46,7 +46,7 @@ const char* const kUsage =
     "フォルダー "
     "[--tables ...]]\n"
     "                    [--from-yard [--yard 在庫ファイル] [--commit] [--keep MM] "
-    "[--allow-network-file]]\n"
+    "[--allow-network-file]] [--offcuts-first]\n"
     "        zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5] "
     "[--json]\n"
     "        zarvel5 sections [探す名前] [--json]\n"

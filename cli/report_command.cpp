@@ -158,10 +158,11 @@ int RunNestReportCommand(const std::vector<std::string>& args, std::ostream& out
                          std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args,
-                    {"JOB...", "--precision", "--tables", "--pdf", "--png", "--keep",
-                     "--label-sheet", "--from-yard", "--yard", "--allow-network-file"},
-                    o, err))
+  if (!ParseOptions(
+          args,
+          {"JOB...", "--precision", "--tables", "--pdf", "--png", "--keep", "--label-sheet",
+           "--from-yard", "--yard", "--allow-network-file", "--offcuts-first"},
+          o, err))
     return kExitUsage;
   if (o.pdf.empty() == o.png_dir.empty()) {
     err << "zarvel5: nest には --pdf 出力.pdf か --png フォルダーのどちらか一つを指定して下さい\n"

@@ -35,6 +35,7 @@ constexpr double kPageFoot = 270;
 constexpr int kPiecesPerRowA = 5;
 constexpr int kPiecesPerRowB = 10;
 constexpr int kCellsPerRow = 6;
+constexpr int kSummaryCutCells = 17 * kCellsPerRow;  // the cut grid's cells on the summary
 constexpr int kPasses = 4;  // one more than the sections that can move to a page of their own
 constexpr double kDiagramHeaderRoom = 20;  // member line, title and ruler of the diagrams
 constexpr int kLastSlot = drawing::kPageSlots - 1;
@@ -170,11 +171,18 @@ double Builder::Summary() {
 
   HeadingStyle();
   y = report::ExecPrintBlock(y, Template(kCutTitle), 0, 0);
-  const int cut_rows = (r_.cut.count - 1) / kCellsPerRow + 1;
+  // Several jobs planned as one can list more lengths than the page holds: as many cells as a
+  // job's grid, the last one counting the rest (the pattern tables show every length).
+  const bool cut_short = r_.cut.count > kSummaryCutCells;
+  const int cut_shown = cut_short ? kSummaryCutCells - 1 : r_.cut.count;
+  const int cut_rows = (std::min(r_.cut.count, kSummaryCutCells) - 1) / kCellsPerRow + 1;
   y = report::ExecPrintBlock(y, Template(kCutGrid), 1, cut_rows);
   ValueStyle();
-  for (int j = 1; j <= r_.cut.count; ++j)
+  for (int j = 1; j <= cut_shown; ++j)
     text::FillTextCentred(-1, Times(r_.cut.entries[j].length, r_.cut.entries[j].quantity), false);
+  if (cut_short)
+    text::FillTextCentred(
+        -1, base::Format(base::Lit("ほか%d種類").c_str(), r_.cut.count - cut_shown), false);
 
   HeadingStyle();
   if (c.unit_weight != 0) report::SetTemplateFlag('X');

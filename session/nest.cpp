@@ -34,6 +34,7 @@ struct JobLists {
   std::vector<std::string> fields;  // CP932, in kCopiedFields' order
   std::string member;               // CP932, trimmed
   std::string grade;                // CP932
+  optimiser::RemnantPolicy policy;
   int precision = 0;
   std::map<int32_t, long long> stock;  // per length, its bars
   std::map<int32_t, long long> measured;
@@ -56,6 +57,7 @@ base::Error ReadJob(const std::string& path, JobLists& out, optimiser::Condition
   run::ReadConditions(conditions, form);
   out.member = conditions.member_name;
   out.grade = form.grade;
+  out.policy = form.policy;
   out.precision = form.PrecisionItem();
   optimiser::LengthList& stock = records->stock;
   optimiser::LengthList& cut = records->cut;
@@ -116,6 +118,7 @@ base::Error MakeGroupJob(NestGroup& g, const std::vector<JobLists>& lists,
   form.SetFieldText(run::JobField::kMemberName,
                     g.section.empty() ? first.member : base::Utf8ToCp932(g.section));
   form.grade = first.grade;
+  form.policy = first.policy;
   int precision = 0;
   std::map<int32_t, long long> stock, measured, cut;
   std::vector<optimiser::PieceMark>& marks = *form.MarkList();
@@ -242,6 +245,17 @@ void PlanGroup(Nest& nest, NestGroup& g, const std::vector<JobLists>& lists,
                                     std::pair{"切り代", &optimiser::Conditions::kerf},
                                     std::pair{"優先長さ", &optimiser::Conditions::priority_length}})
     why += Disagreement(nest, g, what, value);
+  // The remnant policy the jobs ask of 最適 (端材優先 and its keep length) is one for the group.
+  const optimiser::RemnantPolicy& policy = nest.jobs[g.jobs.front()].conditions.policy;
+  std::string policies;
+  bool policies_differ = false;
+  for (const std::size_t j : g.jobs) {
+    const optimiser::RemnantPolicy& p = nest.jobs[j].conditions.policy;
+    policies_differ |= !(p == policy);
+    policies += (policies.empty() ? "" : "、") + FileName(nest.jobs[j].file) +
+                (p.offcuts_first ? " 端材優先 " + std::to_string(p.keep) + " mm" : " 端材優先なし");
+  }
+  if (policies_differ) why += "端材優先が仕事によって違います (" + policies + ")。";
   if (!why.empty()) {
     g.refused = true;
     g.message = g.name + ": " + why + "まとめて計画できません。";
@@ -254,6 +268,7 @@ void PlanGroup(Nest& nest, NestGroup& g, const std::vector<JobLists>& lists,
   }
   JobOptions o;
   o.job = g.name;
+  o.policy = options.policy;
   BeforeRun before = [&](job::JobForm& form) -> base::Error {
     if (nest.yard) {
       const std::string member =

@@ -25,6 +25,8 @@ struct NestOptions {
   // Called with each group's job (its values in the form) before it plans: the place for what
   // the command line sets on every group alike, such as a remnant policy.
   BeforeRun before_run;
+  // 最適's remnant policy asked on the command line, over the jobs' own.
+  PolicyOptions policy;
   // Called before each group plans: its index, the number of groups and its name (UTF-8).
   std::function<void(std::size_t, std::size_t, const std::string&)> progress;
 };

@@ -245,6 +245,7 @@ Order NestedOrder(const OrderOptions& options, const OrderProgress& progress) {
   NestOptions n;
   n.jobs = options.jobs;
   n.precision = options.precision;
+  n.policy = options.policy;
   if (progress) n.progress = progress;
   const Nest nest = BuildNest(n);
   std::vector<std::string> keys;

@@ -9,6 +9,8 @@
 #include "base/cp932.h"
 #include "base/format.h"
 #include "cli/nest_command.h"
+#include "drawing/pages.h"
+#include "drawing/playback.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "session/order.h"
@@ -105,6 +107,19 @@ TEST(Nest, JobsOfOneSectionShareBarsAndEveryPieceKeepsItsJobAndMark) {
   EXPECT_EQ(g.jobs, (std::vector<std::size_t>{0, 1, 2}));
   EXPECT_EQ(g.lengths, 230);
   EXPECT_EQ(g.run.records->cut.count, 230);
+  // The summary page holds the cut grid a job's page holds, the rest counted, and the totals.
+  int pages = 0;
+  RecordPages(g.run, {}, pages);
+  std::string first_page;
+  // Characters are drawn one by one: the page's text, read in drawing order, blanks left out.
+  for (const std::string& c : drawing::DescribePage(1 + drawing::kFirstReportSlot)) {
+    const std::size_t quote = c.find('"');
+    if (c.rfind("text ", 0) == 0 && quote != std::string::npos && c.size() > quote + 1)
+      first_page += base::Cp932ToUtf8(c.substr(quote + 1, c.size() - quote - 2));
+  }
+  std::erase(first_page, ' ');
+  EXPECT_NE(first_page.find("ほか129種類"), std::string::npos) << first_page;
+  EXPECT_NE(first_page.find("素材延長"), std::string::npos);
   Demand want, got;
   for (std::size_t i = 0; i < jobs.size(); ++i) want.merge(JobDemand(i, jobs[i]));
   double stock = 0;
@@ -146,6 +161,28 @@ TEST(Nest, RefusesAGroupThatDisagreesAndPlansTheRest) {
   EXPECT_TRUE(nest.jobs[3].unreadable);
   EXPECT_NE(nest.jobs[3].message.find("bad.zv5"), std::string::npos);
   EXPECT_TRUE(nest.jobs[4].duplicate);
+}
+
+// Jobs asking 最適 for different remnant policies are refused together, each named.
+TEST(Nest, RefusesJobsThatAskForDifferentRemnantPolicies) {
+  testing::TempDir temp("zarvel5-nest-policy");
+  const std::string a = WriteJob(temp, "a.zv5", {"大梁 H-200×100×5.5×8", 5, 1});
+  const std::string b = temp.File("b.zv5");
+  {
+    auto records = std::make_unique<optimiser::OptimiserRecords>();
+    job::JobForm form(*records);
+    ASSERT_TRUE(job::OpenJobFile(form, WriteJob(temp, "b0.zv5", {"小梁 H-200×100×5.5×8", 5, 2})));
+    form.policy = {true, 1500};
+    ASSERT_TRUE(job::WriteJobFile(form, b));
+  }
+  NestOptions o;
+  o.jobs = {a, b};
+  const Nest nest = BuildNest(o);
+  ASSERT_EQ(nest.groups.size(), 1u);
+  EXPECT_TRUE(nest.groups[0].refused);
+  EXPECT_NE(nest.groups[0].message.find("a.zv5 端材優先なし、b.zv5 端材優先 1500 mm"),
+            std::string::npos)
+      << nest.groups[0].message;
 }
 
 // Two groups from the yard are committed in one entry, and its undo brings both back.
