@@ -1,12 +1,9 @@
 // The yard's file: damage found and named, repairs and restores, the day's copies, a file on a
 // network filesystem, waits for a busy file, and what each failure tells the user.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +13,7 @@
 #include <random>
 #include <set>
 
+#include "tests/silent_server.h"
 #include "tests/temp_dir.h"
 #include "yard/sqlite_file.h"
 #include "yard/yard.h"
@@ -379,17 +377,9 @@ TEST_F(YardFileTest, AWaitForABusyFileIsToldAndCanBeCancelled) {
 // A server that takes the connection and never answers: the wait is told once, with the
 // server's name, each further step asks again, and a no cancels at once with nothing opened.
 TEST(YardServerWaitTest, ASilentServerIsToldAndCanBeCancelled) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-  const std::string uri =
-      "postgresql://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/yard";
+  const testing::SilentServer server;
+  ASSERT_FALSE(server.Uri().empty());
+  const std::string uri = server.Uri();
   for (const int steps_allowed : {0, 3}) {
     int told = 0, steps = 0, ended = 0;
     std::string said;
@@ -410,7 +400,6 @@ TEST(YardServerWaitTest, ASilentServerIsToldAndCanBeCancelled) {
     EXPECT_EQ(ended, 1);
     EXPECT_NE(said.find("127.0.0.1"), std::string::npos) << said;
   }
-  close(listener);
 }
 
 TEST(YardTimeTest, StoredUtcIsShownInLocalTime) {

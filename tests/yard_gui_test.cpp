@@ -1,9 +1,5 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sqlite3.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QProgressDialog>
@@ -17,6 +13,7 @@
 #include "app/yard_window.h"
 #include "job/settings.h"
 #include "session/plan_state.h"
+#include "tests/silent_server.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::app {
@@ -423,22 +420,13 @@ TEST_F(YardGuiTest, AWaitForABusyYardShowsTheCursorAndALineAndCanBeStopped) {
 // A yard server that takes the connection and never answers: the window says it waits for that
 // server, with the wait cursor, and the user stops it.
 TEST_F(YardGuiTest, AWaitForASilentServerShowsALineAndCanBeStopped) {
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-  const std::string uri =
-      "postgresql://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/yard";
+  const testing::SilentServer server;
+  ASSERT_FALSE(server.Uri().empty());
+  const std::string uri = server.Uri();
   qputenv("ZARVEL5_YARD", QByteArray::fromStdString(uri));
   YardWindow w;
   bool busy_cursor = false;
   const QString line = StopTheWait([&] { w.Refresh(); }, busy_cursor);
-  close(listener);
   EXPECT_TRUE(busy_cursor);
   EXPECT_TRUE(line.contains(QStringLiteral("応答を待っています"))) << line.toStdString();
   EXPECT_TRUE(line.contains(QStringLiteral("127.0.0.1"))) << line.toStdString();
