@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QScreen>
+#include <algorithm>
 #include <clocale>
 #include <iostream>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "app/yard_window.h"
 #include "base/app_info.h"
 #include "cli/import_command.h"
+#include "cli/nest_command.h"
 #include "cli/order_command.h"
 #include "cli/plan_command.h"
 #include "cli/report_command.h"
@@ -71,17 +73,22 @@ int main(int argc, char** argv) {
   if (command == "plan") return zarvel::cli::RunPlanCommand(rest, std::cout, std::cerr);
   if (command == "pages") return zarvel::cli::RunPagesCommand(rest, std::cout, std::cerr);
   if (command == "order") return zarvel::cli::RunOrderCommand(rest, std::cout, std::cerr);
+  const bool pages = std::find_if(rest.begin(), rest.end(), [](const std::string& a) {
+                       return a == "--pdf" || a == "--png";
+                     }) != rest.end();
+  if (command == "nest" && !pages) return zarvel::cli::RunNestCommand(rest, std::cout, std::cerr);
   if (command == "import") return zarvel::cli::RunImportCommand(rest, std::cout, std::cerr);
   if (command == "sections") return zarvel::cli::RunSectionsCommand(rest, std::cout, std::cerr);
   if (command == "yard") return zarvel::cli::RunYardCommand(rest, std::cout, std::cerr);
-  if (command == "report") {
+  if (command == "report" || command == "nest") {
     // Headless: no display is needed.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     EnsureRuntimeDir();
     int qt_argc = 1;
     QGuiApplication app(qt_argc, argv);
     std::setlocale(LC_NUMERIC, "C");
-    return zarvel::cli::RunReportCommand(rest, std::cout, std::cerr);
+    return command == "nest" ? zarvel::cli::RunNestReportCommand(rest, std::cout, std::cerr)
+                             : zarvel::cli::RunReportCommand(rest, std::cout, std::cerr);
   }
   // The window needs a display (or a platform chosen explicitly, such as offscreen); checked
   // here because Qt would abort without one.

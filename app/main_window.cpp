@@ -392,6 +392,9 @@ void MainWindow::BuildConditions(QWidget* panel) {
   precision_->SetItemIndex(precision.value);
   precision_->on_change = [this] {  // re-runs only while the preview is open
     Modified();
+    if (policy_note_ != nullptr)
+      policy_note_->setVisible(policy.offcuts_first &&
+                               PrecisionItem() != optimiser::kPrecisionOptimal);
     if (!loading_ && preview_ != nullptr && preview_->isVisible()) RunClicked(false);
   };
 
@@ -436,6 +439,50 @@ void MainWindow::BuildRunArea(QWidget* panel) {
   maker_->setCursor(Qt::PointingHandCursor);
   maker_->installEventFilter(this);
   connect(run_, &QPushButton::clicked, this, [this] { RunClicked(true); });
+  BuildPolicy(panel);
+}
+
+void MainWindow::BuildPolicy(QWidget* panel) {
+  offcuts_first_ = new QCheckBox(QStringLiteral("端材優先"), panel);
+  offcuts_first_->setObjectName(QStringLiteral("CkOffcutsFirst"));
+  offcuts_first_->setGeometry(1000, 488, 96, 24);
+  offcuts_first_->setToolTip(
+      QStringLiteral("最適で、手持ちの端材を先に使い、残す長さ以上の残材を端材として残します"));
+  keep_ = new NumEdit(QStringLiteral("edOffcutKeep"), 50, base::Format("%5d", job::ReadYardKeep()),
+                      panel);
+  keep_->setGeometry(1096, 488, 60, 24);
+  keep_->setFont(Face("IPAGothic", 16));
+  MakeLabel(panel, QStringLiteral("㎜以上を残す"), 1160, 492);
+  policy_note_ =
+      MakeLabel(panel, QStringLiteral("※ 端材優先は精度が最適のときだけ使われます"), 1000, 516, 12);
+  policy_note_->setStyleSheet(QStringLiteral("color: #b00000"));
+  policy_note_->hide();
+  connect(offcuts_first_, &QCheckBox::toggled, this, [this] { TakePolicy(); });
+  keep_->on_modified = [this] { TakePolicy(); };
+  connect(keep_, &QLineEdit::textChanged, this, [this] {
+    if (!loading_) TakePolicy();
+  });
+}
+
+void MainWindow::TakePolicy() {
+  const optimiser::RemnantPolicy now{offcuts_first_->isChecked(), base::AtoI(keep_->Text())};
+  const bool changed =
+      now.offcuts_first != policy.offcuts_first || (now.offcuts_first && now.keep != policy.keep);
+  policy = now;
+  policy_note_->setVisible(policy.offcuts_first && PrecisionItem() != optimiser::kPrecisionOptimal);
+  if (changed && !loading_) Modified();
+}
+
+void MainWindow::ShowPolicy() {
+  const bool was_loading = loading_;
+  loading_ = true;
+  const int32_t keep = policy.keep > 0 ? policy.keep : job::ReadYardKeep();
+  const bool on = policy.offcuts_first;
+  keep_->SetText(base::Format("%5d", keep));
+  offcuts_first_->setChecked(on);
+  policy = {on, on ? keep : 0};
+  policy_note_->setVisible(on && PrecisionItem() != optimiser::kPrecisionOptimal);
+  loading_ = was_loading;
 }
 
 void MainWindow::GuardDateFields() {
@@ -549,6 +596,7 @@ void MainWindow::RelayoutGrids() {
 }
 
 void MainWindow::AfterLoad() {
+  ShowPolicy();
   // Another job's grids are entered from their first cell, not where the last job left them.
   for (CellGrid* grid : {stock_grid_, cut_grid_}) grid->Rewind();
   if (isVisible()) Edit(JobField::kProjectName)->setFocus();

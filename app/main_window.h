@@ -59,6 +59,7 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
     return yard_stock.measured;
   }
   std::string Grade() const override { return grade; }
+  optimiser::RemnantPolicy Policy() const override { return policy; }
 
   bool DataModified() const { return data_modified_; }
   // Whether the last run gave a plan of the job now open.
@@ -116,6 +117,11 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   QLabel* DateLabel() const { return date_label_; }
   SectionAssist* Sections() const { return section_assist_; }
   QPushButton* RunButton() const { return run_; }
+  // 最適's remnant policy: the check box 端材優先, its keep length, and the note that it needs
+  // 最適.
+  QCheckBox* OffcutsFirst() const { return offcuts_first_; }
+  NumEdit* KeepEdit() const { return keep_; }
+  QLabel* PolicyNote() const { return policy_note_; }
   QPushButton* ClearStockButton() const { return clear_stock_; }
   QPushButton* ClearCutButton() const { return clear_cut_; }
   QPushButton* PasteButton() const { return paste_; }
@@ -201,6 +207,11 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
     data_modified_ = true;
     if (changes_plan) ShowPlanFreshness();
   }
+  // The policy's widgets from the job (after a load), the job's policy from the widgets (after a
+  // change of them), and the note shown while the box is ticked at another precision than 最適.
+  void ShowPolicy();
+  void TakePolicy();
+  void BuildPolicy(QWidget* panel);
   // The result label greyed while the plan shown is older than the job, its text unchanged.
   void ShowPlanFreshness();
   // Every control and menu item of the job off (true) while a run is under way, or back on.
@@ -242,6 +253,9 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   QLabel* cut_caption_ = nullptr;
   QLabel* maker_ = nullptr;
   QPushButton* run_ = nullptr;
+  QCheckBox* offcuts_first_ = nullptr;
+  NumEdit* keep_ = nullptr;
+  QLabel* policy_note_ = nullptr;
   QPushButton* clear_stock_ = nullptr;
   QPushButton* clear_cut_ = nullptr;
   QPushButton* paste_ = nullptr;

@@ -56,16 +56,14 @@ void Tell(const std::string& utf8, bool refused = true) {
   ShowMessageText((refused ? base::Lit("[#×]") : std::string()) + base::Utf8ToCp932(utf8));
 }
 
-// A wait for a busy yard file: the wait cursor and a line with a button to stop waiting, from
-// the first wait step until the call returns.
+// A wait for a busy yard file or a slow server: the wait cursor and a line with a button to stop
+// waiting, from the first wait step until the call returns.
 class BusyWait {
  public:
-  bool Begin() {
+  bool Begin(const std::string& what) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    dialog_ = std::make_unique<QProgressDialog>(
-        QStringLiteral(
-            "在庫ファイルを他のプログラムが使用中です。空くまで待っています（最大 10 秒）…"),
-        QStringLiteral("待つのをやめる"), 0, 0, QApplication::activeWindow());
+    dialog_ = std::make_unique<QProgressDialog>(U(what), QStringLiteral("待つのをやめる"), 0, 0,
+                                                QApplication::activeWindow());
     dialog_->setWindowTitle(QStringLiteral("在庫"));
     dialog_->setMinimumDuration(0);
     dialog_->show();
@@ -86,14 +84,19 @@ class BusyWait {
   std::unique_ptr<QProgressDialog> dialog_;
 };
 
-std::unique_ptr<yard::Yard> OpenTheYard(std::string* place = nullptr) {
+// How the window opens a yard: a busy file or a slow server shows a wait the user can stop.
+yard::OpenOptions WindowWaits() {
   auto wait = std::make_shared<BusyWait>();
   yard::OpenOptions options;
-  options.waiting = [wait] { return wait->Begin(); };
+  options.waiting = [wait](const std::string& what) { return wait->Begin(what); };
   options.keep_waiting = [wait] { return wait->Step(); };
   options.waited = [wait] { wait->End(); };
+  return options;
+}
+
+std::unique_ptr<yard::Yard> OpenTheYard(std::string* place = nullptr) {
   std::unique_ptr<yard::Yard> y;
-  if (const base::Error e = session::OpenYardAt({}, y, place, options); !e) Tell(e.message);
+  if (const base::Error e = session::OpenYardAt({}, y, place, WindowWaits()); !e) Tell(e.message);
   return y;
 }
 
@@ -318,7 +321,7 @@ namespace {
 // Tries the place: the yard opened and its sections counted, or why not (UTF-8).
 std::string TryPlace(const std::string& place, bool& ok) {
   std::unique_ptr<yard::Yard> y;
-  if (const base::Error e = session::OpenYardAt(place, y); !e) {
+  if (const base::Error e = session::OpenYardAt(place, y, nullptr, WindowWaits()); !e) {
     ok = false;
     return e.message;
   }

@@ -6,7 +6,12 @@
 //   bpp_table --steel-files DIR [--every N]
 //       the .zv5 jobs of DIR run as the window runs them, against DIR/anchors.tsv;
 //   bpp_table --heavy JOBS [--seed S]
-//       jobs of 5 000 short pieces on 36 stock lengths: 最適's processor time against 高's.
+//       jobs of 5 000 short pieces on 36 stock lengths: 最適's processor time against 高's;
+//   bpp_table --policy JOBS [--seed S] [--keep K] [--no-offcuts]
+//       the steel-like jobs with a few measured offcuts added (or as drawn, without stock in
+//       hand): 最適 with the remnant policy
+//       (K kept, 1000 by default) against 最適 without it, in processor time and in what each
+//       buys, scraps and takes from the rack.
 // Each prints one row per job and a summary.
 #include <algorithm>
 #include <chrono>
@@ -26,6 +31,7 @@
 #include "job/job_file.h"
 #include "job/job_form.h"
 #include "optimiser/exact.h"
+#include "optimiser/remnant_policy.h"
 #include "optimiser/search.h"
 #include "run/run_command.h"
 
@@ -235,6 +241,60 @@ int HeavyTable(int jobs, unsigned seed) {
       "more stock than 高 on %d; proven on %d\n",
       jobs, optimal_cpu, high_cpu, optimal_cpu / std::max(high_cpu, 1e-9), worst_ratio, more_stock,
       proven);
+  return 0;
+}
+
+int PolicyTable(int jobs, unsigned seed, int keep, bool offcuts_added) {
+  std::mt19937 rng(seed);
+  std::mt19937 offcuts(seed + 1);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(offcuts); };
+  double plain_cpu = 0, policy_cpu = 0, worst_ratio = 0;
+  double plain_scrap = 0, policy_scrap = 0, plain_mill = 0, policy_mill = 0;
+  int proven_plain = 0, proven_policy = 0, more_mill = 0;
+  std::printf("%-4s %5s %10s %10s %9s %9s %9s %9s %7s %7s %6s %6s\n", "job", "kinds", "mill",
+              "mill方針", "scrap", "scrap方針", "inhand", "inhand方針", "cpu", "cpu方針", "ratio",
+              "proven");
+  for (int n = 0; n < jobs; ++n) {
+    auto job = SteelJob(rng, 15, 90);
+    // Offcuts from the yard: 1 to 4 lengths of 1 500 to 5 000 mm, a few bars each.
+    for (int o = offcuts_added ? pick(1, 4) : 0; o > 0; --o) {
+      job->stock.Append(pick(1500, 5000), pick(1, 4));
+      job->stock.entries[job->stock.count].measured = true;
+    }
+    auto plain = std::make_unique<OptimiserRecords>(*job);
+    std::clock_t c0 = std::clock();
+    zarvel::run::RunOptimal(*plain, {});
+    const double a = CpuSeconds(c0);
+    auto policy = std::make_unique<OptimiserRecords>(*job);
+    policy->conditions.policy = {true, keep};
+    c0 = std::clock();
+    zarvel::run::RunOptimal(*policy, {});
+    const double b = CpuSeconds(c0);
+    // Both plans weighed by the policy's terms.
+    plain->conditions.policy = {true, keep};
+    const opt::PolicyFigures x = opt::PolicyOf(*plain), y = opt::PolicyOf(*policy);
+    plain_cpu += a;
+    policy_cpu += b;
+    worst_ratio = std::max(worst_ratio, b / std::max(a, 1e-6));
+    plain_scrap += x.scrap;
+    policy_scrap += y.scrap;
+    plain_mill += x.mill;
+    policy_mill += y.mill;
+    more_mill += y.mill > x.mill ? 1 : 0;
+    proven_plain += plain->proven_optimal ? 1 : 0;
+    proven_policy += policy->proven_optimal ? 1 : 0;
+    std::printf("%-4d %5d %10.0f %10.0f %9.0f %9.0f %9.0f %9.0f %7.3f %7.3f %6.2f %3s/%s\n", n,
+                job->cut.count, x.mill, y.mill, x.scrap, y.scrap, x.in_hand, y.in_hand, a, b,
+                b / std::max(a, 1e-6), plain->proven_optimal ? "yes" : "no",
+                policy->proven_optimal ? "yes" : "no");
+    std::fflush(stdout);
+  }
+  std::printf(
+      "\n%d jobs, keep %d mm; processor time with the policy %.3f s against 最適 %.3f s (ratio "
+      "%.2f, worst %.2f)\nmill stock %.0f against %.0f mm (more on %d); scrap %.0f against %.0f "
+      "mm; proven %d against %d\n",
+      jobs, keep, policy_cpu, plain_cpu, policy_cpu / std::max(plain_cpu, 1e-9), worst_ratio,
+      policy_mill, plain_mill, more_mill, policy_scrap, plain_scrap, proven_policy, proven_plain);
   return 0;
 }
 
@@ -519,6 +579,20 @@ int main(int argc, char** argv) {
     return SteelFiles(argv[2], argc >= 5 && !std::strcmp(argv[3], "--every")
                                    ? std::max(1, std::stoi(argv[4]))
                                    : 1);
+  if (argc >= 3 && !std::strcmp(argv[1], "--policy")) {
+    unsigned seed = 2026;
+    int keep = 1000;
+    bool offcuts_added = true;
+    for (int i = 3; i < argc; ++i) {
+      if (!std::strcmp(argv[i], "--no-offcuts")) offcuts_added = false;
+      if (i + 1 >= argc) break;
+      if (!std::strcmp(argv[i], "--seed"))
+        seed = static_cast<unsigned>(std::stoul(argv[++i]));
+      else if (!std::strcmp(argv[i], "--keep"))
+        keep = std::stoi(argv[++i]);
+    }
+    return PolicyTable(std::stoi(argv[2]), seed, keep, offcuts_added);
+  }
   if (argc >= 3 && !std::strcmp(argv[1], "--heavy"))
     return HeavyTable(std::stoi(argv[2]), argc >= 5 && !std::strcmp(argv[3], "--seed")
                                               ? static_cast<unsigned>(std::stoul(argv[4]))

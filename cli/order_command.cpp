@@ -48,9 +48,11 @@ Order BuildOrder(const CommandOptions& options, std::ostream* progress) {
   o.jobs = options.jobs;
   o.precision = options.precision;
   o.keep = options.keep;
+  o.policy = PolicyOptionsOf(options);
   o.from_yard = options.from_yard;
   o.yard = options.yard;
   o.allow_network_file = options.allow_network_file;
+  o.nest = options.nest;
   session::OrderProgress tell;
   if (progress != nullptr && options.jobs.size() > kQuietJobs)
     tell = [progress](std::size_t i, std::size_t n, const std::string& job) {
@@ -226,10 +228,16 @@ int RunOrderCommand(const std::vector<std::string>& args, std::ostream& out, std
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
   if (!ParseOptions(args,
-                    {"JOB...", "--precision", "--json", "--csv", "--keep", "--from-yard", "--yard",
-                     "--allow-network-file"},
+                    {"JOB...", "--precision", "--json", "--csv", "--keep", "--offcuts-first",
+                     "--from-yard", "--yard", "--allow-network-file", "--nest"},
                     o, err))
     return kExitUsage;
+  if (o.nest && o.from_yard) {
+    err << "zarvel5: order には --nest と --from-yard を一緒に指定できません (在庫からまとめて"
+           "計画するには zarvel5 nest --from-yard を使って下さい)\n"
+        << kUsage;
+    return kExitUsage;
+  }
   if (o.json && !o.csv.empty()) {
     err << "zarvel5: order には --csv と --json を一緒に指定できません\n" << kUsage;
     return kExitUsage;

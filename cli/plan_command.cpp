@@ -16,6 +16,7 @@
 #include "job/safe_file.h"
 #include "job/settings.h"
 #include "optimiser/exact.h"
+#include "optimiser/remnant_policy.h"
 #include "report/cut_bars.h"
 #include "report/labels.h"
 #include "report/plan_csv.h"
@@ -33,12 +34,19 @@ const char* const kUsage =
     "                    [--from-yard [--yard 在庫ファイル] [--section 断面] [--commit] [--keep "
     "MM]\n"
     "                     [--allow-network-file]]\n"
+    "                    [--offcuts-first [--keep MM]]   (端材優先: 精度 最適 だけ)\n"
     "        zarvel5 pages 仕事.zv5 [--tables none|A|B|C|S|L|AB|...|ABCSL] [--keep MM] "
-    "[--label-sheet 12|24|44] [--precision ...]\n"
+    "[--label-sheet 12|24|44] [--precision ...] [--offcuts-first]\n"
     "        zarvel5 report 仕事.zv5 (--pdf 出力.pdf | --png フォルダー) [--tables ...] "
-    "[--keep MM] [--label-sheet 12|24|44] [--precision ...]\n"
-    "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...]\n"
+    "[--keep MM] [--label-sheet 12|24|44] [--precision ...] [--offcuts-first]\n"
+    "        zarvel5 order 仕事.zv5... [--csv 出力.csv | --json] [--keep MM] [--precision ...] "
+    "[--offcuts-first] [--nest]\n"
     "                    [--from-yard [--yard 在庫ファイル] [--allow-network-file]]\n"
+    "        zarvel5 nest 仕事.zv5... [--precision ...] [--json | --pdf 出力.pdf | --png "
+    "フォルダー "
+    "[--tables ...]]\n"
+    "                    [--from-yard [--yard 在庫ファイル] [--commit] [--keep MM] "
+    "[--allow-network-file]]\n"
     "        zarvel5 import ファイルかフォルダー... --out 出力フォルダー [--template ひな形.zv5] "
     "[--json]\n"
     "        zarvel5 sections [探す名前] [--json]\n"
@@ -76,6 +84,8 @@ bool ValidTables(const std::string& t) {
   return true;
 }
 
+}  // namespace
+
 const char* StatusName(run::RunOutcome outcome) {
   switch (outcome) {
     case run::RunOutcome::kPlanned:
@@ -88,6 +98,8 @@ const char* StatusName(run::RunOutcome outcome) {
       return "too-large";
     case run::RunOutcome::kNegativeCondition:
       return "negative-condition";
+    case run::RunOutcome::kBadKeep:
+      return "bad-keep";
     case run::RunOutcome::kShort:
       return "short";
     case run::RunOutcome::kInfeasible:
@@ -96,8 +108,20 @@ const char* StatusName(run::RunOutcome outcome) {
   return "infeasible";
 }
 
+// What the remnant policy weighed: {"mill_length", "in_hand_length", "scrap_length", "kept"}.
+std::string PolicyJson(const OptimiserRecords& r) {
+  const optimiser::PolicyFigures f = optimiser::PolicyOf(r);
+  std::string j =
+      "{\"keep\": " + Number(r.conditions.policy.keep) + ", \"mill_length\": " + Number(f.mill) +
+      ", \"in_hand_length\": " + Number(f.in_hand) + ", \"scrap_length\": " + Number(f.scrap) +
+      ", \"scrap_length_bound\": " + Number(r.scrap_bound) + ", \"kept\": [";
+  for (std::size_t i = 0; i < f.kept.size(); ++i)
+    j += base::Format("%s[%d, %lld]", i == 0 ? "" : ", ", f.kept[i].length, f.kept[i].bars);
+  return j + "]}";
+}
+
 // The plan's keys after the status.
-std::string PlanFields(const OptimiserRecords& r) {
+std::string PlanFields(const OptimiserRecords& r, const PieceFields& piece_fields) {
   const optimiser::CuttingPlan& plan = r.best;
   std::string j = "\"stock_length\": " + Number(plan.stock_length) +
                   ", \"required_length\": " + Number(plan.required_length) +
@@ -135,8 +159,10 @@ std::string PlanFields(const OptimiserRecords& r) {
     j += base::Format("%s{\"pattern\": %d, \"bar\": %d, \"stock_length\": %d, \"pieces\": [",
                       i == 0 ? "" : ",\n  ", bar.pattern, bar.bar, bar.stock_length);
     for (std::size_t k = 0; k < bar.pieces.size(); ++k)
-      j += base::Format("%s{\"length\": %d, \"mark\": ", k == 0 ? "" : ", ", bar.pieces[k].length) +
-           base::JsonString(base::Cp932ToUtf8(bar.pieces[k].mark)) + "}";
+      j += base::Format("%s{\"length\": %d, ", k == 0 ? "" : ", ", bar.pieces[k].length) +
+           (piece_fields ? piece_fields(i, k)
+                         : "\"mark\": " + base::JsonString(base::Cp932ToUtf8(bar.pieces[k].mark))) +
+           "}";
     j += "]}";
   }
   j += "]";
@@ -160,11 +186,10 @@ std::string PlanFields(const OptimiserRecords& r) {
          ", \"priority_stock_length_bound\": " + Number(r.priority_bound) +
          ",\n \"proven_optimal\": " + (r.proven_optimal ? "true" : "false") +
          ", \"stopped\": " + (r.stopped ? "true" : "false");
+    if (r.conditions.policy.offcuts_first) j += ",\n \"policy\": " + PolicyJson(r);
   }
   return j;
 }
-
-}  // namespace
 
 std::string PlanJson(const OptimiserRecords& r) {
   return "{\"status\": \"ok\", " + PlanFields(r) + "}\n";
@@ -270,6 +295,10 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
       o.csv = args[++i];
     } else if (a == "--from-yard" && takes(a)) {
       o.from_yard = true;
+    } else if (a == "--offcuts-first" && takes(a)) {
+      o.offcuts_first = true;
+    } else if (a == "--nest" && takes(a)) {
+      o.nest = true;
     } else if (a == "--commit" && takes(a)) {
       o.commit = true;
     } else if (a == "--yard" && takes(a) && has_value) {
@@ -309,6 +338,15 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
   }
   if (o.job.empty()) {
     err << "zarvel5: 仕事のファイルを指定して下さい\n" << kUsage;
+    return false;
+  }
+  if (o.offcuts_first && o.precision && *o.precision != optimiser::kPrecisionOptimal) {
+    err << "zarvel5: --offcuts-first (端材優先) は --precision optimal (最適) でだけ使えます\n"
+        << kUsage;
+    return false;
+  }
+  if (o.offcuts_first && o.keep_given && o.keep < 1) {
+    err << "zarvel5: --offcuts-first の --keep には 1 以上の長さ (mm) を指定して下さい\n" << kUsage;
     return false;
   }
   if ((o.commit || !o.section.empty()) && !o.from_yard) {
@@ -399,6 +437,7 @@ base::Error OpenRunAndTell(const CommandOptions& o, JobRun& run, std::ostream& e
   j.yard = o.yard;
   j.section = o.section;
   j.yard_options = YardOptions(err, o.allow_network_file);
+  j.policy = PolicyOptionsOf(o);
   session::BeforeRun hook;
   if (before_run) {
     hook = [&](job::JobForm& form) -> base::Error {
@@ -427,6 +466,13 @@ bool IsYardError(const base::Error& e) {
 }
 
 }  // namespace
+
+session::PolicyOptions PolicyOptionsOf(const CommandOptions& o) {
+  session::PolicyOptions p;
+  p.offcuts_first = o.offcuts_first;
+  if (o.keep_given) p.keep = o.keep;
+  return p;
+}
 
 EarlyExit OpenAndRun(const CommandOptions& o, JobRun& run, std::ostream& err,
                      const BeforeRun& before_run) {
@@ -457,10 +503,11 @@ report::ReportOptions TableOptions(const CommandOptions& o, const job::JobForm& 
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args,
-                    {"--precision", "--json", "--save-job", "--csv", "--cut-csv", "--from-yard",
-                     "--yard", "--section", "--commit", "--keep", "--allow-network-file"},
-                    o, err))
+  if (!ParseOptions(
+          args,
+          {"--precision", "--json", "--save-job", "--csv", "--cut-csv", "--from-yard", "--yard",
+           "--section", "--commit", "--keep", "--allow-network-file", "--offcuts-first"},
+          o, err))
     return kExitUsage;
   o.list_doubtful_cells = true;
   // The job may be saved onto itself; nothing else may overwrite a file being read.
@@ -528,7 +575,8 @@ EarlyExit PlanAndRecordPages(const CommandOptions& o, int& pages, std::ostream& 
 int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (const EarlyExit code = HelpRequested(args, out)) return *code;
   CommandOptions o;
-  if (!ParseOptions(args, {"--precision", "--tables", "--keep", "--label-sheet"}, o, err))
+  if (!ParseOptions(args, {"--precision", "--tables", "--keep", "--label-sheet", "--offcuts-first"},
+                    o, err))
     return kExitUsage;
   int pages = 0;
   if (const EarlyExit code = PlanAndRecordPages(o, pages, err)) return *code;

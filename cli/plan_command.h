@@ -48,7 +48,12 @@ struct CommandOptions {
   std::string section;               // plan: the yard's section, when not the member name's
   bool commit = false;               // plan: commit the plan to the yard
   int label_sheet = -1;              // pages, report: the label sheet's item; -1 the job's
+  bool offcuts_first = false;        // plan, pages, report, order: 最適's remnant policy
+  bool nest = false;                 // order: the jobs of one material planned together
 };
+
+// The remnant policy the words ask for (--offcuts-first, --keep), for session/.
+session::PolicyOptions PolicyOptionsOf(const CommandOptions& options);
 
 // Called after the job is read and before it runs: nothing when the job goes on, else the
 // exit code (its message written by the hook).
@@ -111,6 +116,13 @@ EarlyExit CheckWindowStart(const std::vector<std::string>& args, bool has_displa
 int RunPlanCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunPagesCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// The JSON status of a run's outcome: "ok", "no-stock", "short", "infeasible", ...
+const char* StatusName(run::RunOutcome outcome);
+// What a piece of `cut_bars` says after its length (bar and piece index): by default its mark.
+using PieceFields = std::function<std::string(std::size_t bar, std::size_t piece)>;
+// The plan's keys after the status, as `plan --json` prints them.
+std::string PlanFields(const optimiser::OptimiserRecords& records,
+                       const PieceFields& piece_fields = {});
 // The plan as the JSON object of `plan --json` (status "ok").
 std::string PlanJson(const optimiser::OptimiserRecords& records);
 // A short run as `plan --json` gives it: status "short", the bars to add and the plan with them.

@@ -9,4 +9,8 @@ namespace zarvel::cli {
 
 int RunReportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// "zarvel5 nest ... --pdf OUT.pdf | --png DIR": every planned group's report in turn.
+int RunNestReportCommand(const std::vector<std::string>& args, std::ostream& out,
+                         std::ostream& err);
+
 }  // namespace zarvel::cli

@@ -405,9 +405,8 @@ int RunYardCommand(const std::vector<std::string>& args, std::ostream& out, std:
 yard::OpenOptions YardOptions(std::ostream& err, bool allow_network_file) {
   yard::OpenOptions o;
   o.allow_network_file = allow_network_file;
-  o.waiting = [&err] {
-    err << "zarvel5: 在庫ファイルを他のプログラムが使用中です。空くまで最大 10 秒待ちます…\n"
-        << std::flush;
+  o.waiting = [&err](const std::string& what) {
+    err << "zarvel5: " << what << "\n" << std::flush;
     return true;
   };
   return o;

@@ -93,6 +93,7 @@ struct ExtraLines {
   YardStockNote yard;
   std::string grade;
   std::string import_note;
+  optimiser::RemnantPolicy policy;
 };
 
 ExtraLines ReadExtraLines(const std::string& content) {
@@ -103,6 +104,8 @@ ExtraLines ReadExtraLines(const std::string& content) {
   const std::string measured_key = std::string(kYardMeasuredKey) + " = ";
   const std::string grade_key = std::string(kGradeKey) + " = ";
   const std::string note_key = std::string(kImportNoteKey) + " = ";
+  const std::string first_key = std::string(kOffcutsFirstKey) + " = ";
+  const std::string keep_key = std::string(kOffcutKeepKey) + " = ";
   // Walked in place: a hostile file of millions of lines must not become millions of strings.
   const std::string_view all(content);
   for (std::size_t at = 0; at < all.size();) {
@@ -110,7 +113,8 @@ ExtraLines ReadExtraLines(const std::string& content) {
     if (end == std::string_view::npos) end = all.size();
     const std::string_view view = all.substr(at, std::min(end - at, base::kMaxLineLength));
     at = end + 1;
-    if (view.empty() || (view[0] != '[' && view[0] != 'Y' && view[0] != 'G' && view[0] != 'I'))
+    if (view.empty() ||
+        (view[0] != '[' && view[0] != 'Y' && view[0] != 'G' && view[0] != 'I' && view[0] != 'O'))
       continue;
     const std::string line(view);
     if (line[0] == '[') {
@@ -120,6 +124,10 @@ ExtraLines ReadExtraLines(const std::string& content) {
       extra.grade = line.substr(grade_key.size());
     } else if (inside && line.rfind(note_key, 0) == 0) {
       extra.import_note = line.substr(note_key.size());
+    } else if (inside && line.rfind(first_key, 0) == 0) {
+      extra.policy.offcuts_first = base::AtoI(line.substr(first_key.size())) != 0;
+    } else if (inside && line.rfind(keep_key, 0) == 0) {
+      extra.policy.keep = base::AtoI(line.substr(keep_key.size()));
     } else if (inside && line.rfind(section_key, 0) == 0) {
       note.section = line.substr(section_key.size());
     } else if (inside && line.rfind(measured_key, 0) == 0) {
@@ -197,6 +205,7 @@ void LoadJobText(JobWindow& window, const std::string* content, JobLoad* load) {
     window.yard_stock = std::move(extra.yard);
     window.grade = std::move(extra.grade);
     window.import_note = std::move(extra.import_note);
+    window.policy = extra.policy.offcuts_first ? extra.policy : optimiser::RemnantPolicy{};
     const std::vector<SavedControl*> controls = window.PersistentControls();
     // What the file does not name is a fresh job's, never what the previous job left.
     SectionLoad found;
@@ -223,6 +232,7 @@ void LoadJobText(JobWindow& window, const std::string* content, JobLoad* load) {
 void ApplyFreshJob(JobWindow& window) {
   window.grade.clear();
   window.import_note.clear();
+  window.policy = {};
   for (SavedControl* c : window.PersistentControls())
     if (const ControlEntry* entry = EntryNamed(c->Name())) SetFresh(*c, *entry);
   window.GridFrameSetup();
@@ -248,6 +258,10 @@ std::vector<std::string> JobFileLines(JobWindow& window) {
     lines.push_back(std::string(kGradeKey) + " = " + OneLine(window.grade));
   if (!window.import_note.empty())
     lines.push_back(std::string(kImportNoteKey) + " = " + OneLine(window.import_note));
+  if (window.policy.offcuts_first) {
+    lines.push_back(std::string(kOffcutsFirstKey) + " = 1");
+    lines.push_back(std::string(kOffcutKeepKey) + " = " + std::to_string(window.policy.keep));
+  }
   // The marks' section comes last: every key of the controls' section stays before it.
   if (const std::vector<optimiser::PieceMark>* marks = window.MarkList()) {
     for (std::string& line : MarkLines(*marks)) lines.push_back(std::move(line));

@@ -45,6 +45,7 @@ class JobForm final : public JobWindow, public run::RunForm {
     return yard_stock.measured;
   }
   std::string Grade() const override { return grade; }
+  optimiser::RemnantPolicy Policy() const override { return policy; }
 
   bool DataModified() const { return data_modified_; }
   // The saved control of that name, or null.

@@ -22,6 +22,9 @@ inline constexpr const char* kYardMeasuredKey = "YardMeasured";
 // (a job without one takes stock of any grade), and what an import knew to be missing.
 inline constexpr const char* kGradeKey = "Grade";
 inline constexpr const char* kImportNoteKey = "ImportNote";
+// Then, only while the job asks for it, 最適's remnant policy: on, and its keep length (mm).
+inline constexpr const char* kOffcutsFirstKey = "OffcutsFirst";
+inline constexpr const char* kOffcutKeepKey = "OffcutKeep";
 
 // A job's stock taken from the yard: the section, and per length the bars that are measured
 // offcuts (planned without the margin; the length's other bars keep it). Empty for a job typed
@@ -54,6 +57,7 @@ class JobWindow {
   YardStockNote yard_stock;
   std::string grade;        // CP932, one line; empty: not known
   std::string import_note;  // CP932, one line; empty: nothing missing
+  optimiser::RemnantPolicy policy;
 };
 
 }  // namespace zarvel::job

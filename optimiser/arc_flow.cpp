@@ -266,8 +266,7 @@ ArcFlowResult Graph::Solve(const std::vector<ArcFlowBars>& start) {
   const int nodes = static_cast<int>(out_.size());
   const int demand_row = nodes - 1;
   const int held_row = demand_row + static_cast<int>(job_.weights.size());
-  const bool held = !job_.held.empty();
-  const int rows = held_row + (held ? 1 : 0);
+  const int rows = held_row + static_cast<int>(job_.held.size());
   auto row_of = [&](int node) { return node - 1; };  // the source is node 0, without a row
   std::vector<int> at_row, at_column;
   std::vector<double> value;
@@ -289,7 +288,9 @@ ArcFlowResult Graph::Solve(const std::vector<ArcFlowBars>& start) {
       const auto k = static_cast<std::size_t>(a.stock);
       upper[i] = static_cast<double>(job_.quantities[k]);
       cost[i] = job_.costs[k];
-      if (held && job_.held[k] != 0) put(held_row, job_.held[k]);
+      for (std::size_t h = 0; h < job_.held.size(); ++h)
+        if (job_.held[h].per_stock[k] != 0)
+          put(held_row + static_cast<int>(h), job_.held[h].per_stock[k]);
     }
   }
   const CoinPackedMatrix matrix(true, at_row.data(), at_column.data(), value.data(),
@@ -300,9 +301,9 @@ ArcFlowResult Graph::Solve(const std::vector<ArcFlowBars>& start) {
     row_lower[static_cast<std::size_t>(demand_row) + j] = static_cast<double>(job_.demand[j]);
     row_upper[static_cast<std::size_t>(demand_row) + j] = COIN_DBL_MAX;
   }
-  if (held) {
-    row_lower[static_cast<std::size_t>(held_row)] = -COIN_DBL_MAX;
-    row_upper[static_cast<std::size_t>(held_row)] = job_.held_cap;
+  for (std::size_t h = 0; h < job_.held.size(); ++h) {
+    row_lower[static_cast<std::size_t>(held_row) + h] = -COIN_DBL_MAX;
+    row_upper[static_cast<std::size_t>(held_row) + h] = job_.held[h].cap;
   }
   ClpSimplex model;
   model.setLogLevel(0);

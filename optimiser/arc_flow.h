@@ -23,10 +23,13 @@ struct ArcFlowJob {
   std::vector<int64_t> capacities;  // per stock length: what a bar holds (length, margin, kerf)
   std::vector<int64_t> quantities;  // bars available per stock length
   std::vector<double> costs;        // the objective per bar of a stock length
-  // When not empty: per stock length, its share of a row held to at most `held_cap` (an
-  // objective already at its least).
-  std::vector<double> held;
-  double held_cap = 0;
+  // Rows holding objectives already at their least: per stock length its share of the row,
+  // and the most the row may reach.
+  struct Held {
+    std::vector<double> per_stock;
+    double cap = 0;
+  };
+  std::vector<Held> held;
 };
 
 // Bars cut alike: `counts` per piece length, of stock length `stock` (indices of ArcFlowJob).

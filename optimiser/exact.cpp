@@ -4,6 +4,7 @@
 #include <cmath>
 #include <coin/ClpSimplex.hpp>
 #include <ctime>
+#include <limits>
 #include <map>
 #include <memory>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "optimiser/arc_flow.h"
 #include "optimiser/exact_bound.h"
 #include "optimiser/exact_mip.h"
+#include "optimiser/remnant_policy.h"
 
 namespace zarvel::optimiser {
 namespace {
@@ -90,7 +92,7 @@ void WriteBars(OptimiserRecords& r, std::vector<std::pair<Pattern, int64_t>> pla
   }
   CuttingPlan& best = r.best;
   best.pattern_count = 0;
-  if (merged.size() > static_cast<std::size_t>(kMaxPatterns)) return;
+  if (merged.size() > static_cast<std::size_t>(best.max_patterns)) return;
   const int n = r.cut.count;
   best.pattern_count = static_cast<int32_t>(merged.size());
   best.required_length = r.cut.TotalLength();
@@ -117,9 +119,10 @@ void WriteBars(OptimiserRecords& r, std::vector<std::pair<Pattern, int64_t>> pla
   FinalisePlan(r);
 }
 
-// The objectives, minimised one after the other: regular then priority stock for a plan; for
-// a job the stock cannot cover, the length added then the bars added.
-enum class Phase { kRegular, kPriority, kAddedLength, kAddedBars };
+// The objectives, minimised one after the other: regular then priority stock for a plan (with
+// the remnant policy, mill stock, scrap, then stock in hand); for a job the stock cannot cover,
+// the length added then the bars added.
+enum class Phase { kRegular, kScrap, kPriority, kAddedLength, kAddedBars };
 
 class Planner {
  public:
@@ -144,15 +147,29 @@ class Planner {
   Candidate MinimisePhase(const Candidate* start, double& bound, bool first = false);
   void EnterPhase(Phase next, double cap);
   void WritePlan(const Candidate& plan);
+  std::vector<std::pair<Pattern, int64_t>> Trim(const Candidate& plan) const;
+  Candidate CutExactly(const Candidate& plan);
 
   // The column generation.
-  bool Priority(int k) const { return r_.stock.entries[k].length < r_.conditions.priority_length; }
+  bool Priority(int k) const { return InHand(r_, k); }
   bool Added(int k) const { return owned_ > 0 && k > owned_; }
-  double PhaseCost(Phase phase, int k) const {
+  // With the remnant policy the pieces are cut exactly as required once the mill stock is
+  // known (a surplus would hide scrap), and a pattern's scrap depends on its filled length.
+  bool Policy() const { return r_.conditions.policy.offcuts_first; }
+  int64_t Filled(const Pattern& p) const {
+    int64_t filled = 0;
+    for (int j = 1; j <= n_; ++j) filled += p.counts[static_cast<std::size_t>(j)] * Weight(j);
+    return filled;
+  }
+  // A bar's cost in a phase; `filled` counts only for the scrap.
+  double PhaseCost(Phase phase, int k, int64_t filled) const {
     const double length = r_.stock.entries[k].length;
     switch (phase) {
       case Phase::kRegular:
         return Priority(k) ? 0.0 : length;
+      case Phase::kScrap:
+        return static_cast<double>(ScrapOf(
+            std::max<int64_t>(r_.stock.entries[k].length - filled, 0), r_.conditions.policy.keep));
       case Phase::kPriority:
         return Priority(k) ? length : 0.0;
       case Phase::kAddedLength:
@@ -162,9 +179,17 @@ class Planner {
     }
     return Added(k) ? 1.0 : 0.0;
   }
-  double Cost(int k) const { return PhaseCost(phase_, k); }
-  // A bar's share of the row that holds the previous objective to its least (0 without it).
-  double CapCost(int k) const { return cap_row_ >= 0 ? PhaseCost(cap_phase_, k) : 0.0; }
+  double PhaseCost(Phase phase, const Pattern& p) const {
+    return PhaseCost(phase, p.stock, phase == Phase::kScrap ? Filled(p) : 0);
+  }
+  double Cost(const Pattern& p) const { return PhaseCost(phase_, p); }
+  // Whether a pattern's cost in the current phase or in a row holding an earlier one depends on
+  // its filled length: the pricing then goes by filled lengths.
+  bool ByFill() const {
+    return phase_ == Phase::kScrap || std::any_of(caps_.begin(), caps_.end(), [](const auto& cap) {
+             return cap.first == Phase::kScrap;
+           });
+  }
   int64_t Capacity(int k) const {
     return int64_t{r_.stock.entries[k].length} + StockMargin(r_, k) + r_.conditions.kerf;
   }
@@ -178,7 +203,7 @@ class Planner {
   Candidate Dive();
   struct Node {
     std::vector<double> residual, left;  // pieces still needed, bars still there
-    double cap_left = 0;                 // regular stock still allowed (priority phase)
+    std::vector<double> cap_left;        // per row holding an earlier objective: what is left
     Candidate fixed;
   };
   Node RootNode() const;
@@ -196,7 +221,7 @@ class Planner {
   Candidate ArcFlow(const Candidate& start, double& bound);
   Candidate PlanOf(const CuttingPlan& plan);  // in this planner's patterns
   void SetRowBounds(const std::vector<double>& residual, const std::vector<double>& left,
-                    double cap_left);
+                    const std::vector<double>& cap_left);
   Pattern Useful(const Pattern& p, int64_t times) const;
   double CandidateCost(const Candidate& c) const;
   // Whether the LP needs pieces from nowhere: the stock left cannot cover them.
@@ -248,10 +273,10 @@ class Planner {
   const SearchHost& host_;
   std::clock_t guard_;  // processor time at which absurd jobs stop
   Phase phase_ = Phase::kRegular;
-  Phase cap_phase_ = Phase::kRegular;  // the objective the cap row holds
-  int n_ = 0;                          // cut entries
-  int m_ = 0;                          // stock entries
-  int cap_row_ = -1;                   // the row limiting regular stock in the priority phase
+  int n_ = 0;  // cut entries
+  int m_ = 0;  // stock entries
+  // The rows holding the earlier objectives to their least: the objective and the row.
+  std::vector<std::pair<Phase, int>> caps_;
   ClpSimplex lp_;
   std::vector<double> row_lower_, row_upper_;  // the master's own row bounds
   std::vector<Pattern> patterns_;  // column n_ + i is pattern i (columns 0..n_-1 artificial)
@@ -264,6 +289,7 @@ class Planner {
   int64_t mip_work_ = 0;       // simplex iterations of the MIPs times their rows and columns
   int64_t pieces_ = 0;         // all pieces: no trimmed plan cuts more bars
   bool stopped_ = false;
+  bool exact_rows_ = false;  // the pieces' rows ask for exactly the demand (the remnant policy)
 };
 
 int Planner::AddPattern(const Pattern& p) {
@@ -280,12 +306,14 @@ int Planner::AddPattern(const Pattern& p) {
   }
   rows.push_back(n_ + p.stock - 1);
   elements.push_back(1.0);
-  if (CapCost(p.stock) > 0) {
-    rows.push_back(cap_row_);
-    elements.push_back(CapCost(p.stock));
+  for (const auto& [phase, row] : caps_) {
+    if (const double held = PhaseCost(phase, p); held > 0) {
+      rows.push_back(row);
+      elements.push_back(held);
+    }
   }
   lp_.addColumn(static_cast<int>(rows.size()), rows.data(), elements.data(), 0.0, COIN_DBL_MAX,
-                Cost(p.stock));
+                Cost(p));
   patterns_.push_back(p);
   const int index = static_cast<int>(patterns_.size()) - 1;
   index_.emplace(std::move(key), index);
@@ -319,9 +347,11 @@ Pattern Planner::Useful(const Pattern& p, int64_t times) const {
 // is none (or the work limits are reached). `lagrangian` receives a lower bound of the master.
 bool Planner::Price(double* lagrangian) {
   const double* price = lp_.getRowPrice();
+  const bool by_fill = ByFill();
   int64_t cap = 0;
   for (int k = 1; k <= m_; ++k) cap = std::max(cap, Capacity(k));
-  // Bounded knapsack over pieces with a positive dual, split into powers of two.
+  // Bounded knapsack over pieces with a positive dual, split into powers of two. By filled
+  // length, every piece still needed counts: one that earns nothing may still save scrap.
   struct Item {
     int entry;
     int count;
@@ -331,7 +361,7 @@ bool Planner::Price(double* lagrangian) {
   std::vector<Item> items;
   for (int j = 1; j <= n_; ++j) {
     const double v = price[j - 1];
-    if (v <= kDualTolerance) continue;
+    if (v <= kDualTolerance && !by_fill) continue;
     const int64_t w = Weight(j);
     const auto need =
         static_cast<int64_t>(std::ceil(residual_[static_cast<std::size_t>(j)] - kWholeTolerance));
@@ -349,7 +379,11 @@ bool Planner::Price(double* lagrangian) {
     return false;
   knapsack_steps_ += steps;
   ++pricing_rounds_;
-  std::vector<double> best(width, 0.0);
+  // best[c]: the most earned within c mm; by filled length, with exactly c mm filled.
+  FillTable fills;
+  std::vector<double>& best = fills.best;
+  best.assign(width, by_fill ? -std::numeric_limits<double>::infinity() : 0.0);
+  best[0] = 0.0;
   std::vector<std::vector<bool>> take(items.size(), std::vector<bool>(width, false));
   for (std::size_t i = 0; i < items.size(); ++i) {
     const auto w = static_cast<std::size_t>(items[i].weight);
@@ -362,21 +396,39 @@ bool Planner::Price(double* lagrangian) {
       if (c == 0) break;
     }
   }
+  if (by_fill) fills.Accumulate();
   double scale = 1.0;
-  for (int k = 1; k <= m_; ++k) scale = std::max(scale, Cost(k));
-  const double cap_dual = cap_row_ >= 0 ? price[cap_row_] : 0.0;
+  for (int k = 1; k <= m_; ++k)
+    scale = std::max(
+        scale, phase_ == Phase::kScrap ? r_.stock.entries[k].length : PhaseCost(phase_, k, 0));
+  // The scrap's weight in the reduced cost: its own phase's, less the dual of the row holding it.
+  double scrap_weight = phase_ == Phase::kScrap ? 1.0 : 0.0;
+  for (const auto& [phase, row] : caps_)
+    if (phase == Phase::kScrap) scrap_weight -= price[row];
   double gain = 0;  // the most the missing columns could still lower the objective
   bool added = false;
   for (int k = 1; k <= m_; ++k) {
     const int64_t c0 = Capacity(k);
     if (c0 <= 0) continue;
-    const double reduced =
-        Cost(k) - price[n_ + k - 1] - cap_dual * CapCost(k) - best[static_cast<std::size_t>(c0)];
+    double held = 0;  // the rows holding earlier objectives, as far as they go by the bar alone
+    for (const auto& [phase, row] : caps_)
+      if (phase != Phase::kScrap) held += price[row] * PhaseCost(phase, k, 0);
+    double reduced = 0;
+    auto c = static_cast<std::size_t>(c0);
+    if (by_fill) {
+      const double own = phase_ == Phase::kScrap ? 0.0 : PhaseCost(phase_, k, 0);
+      const FillChoice fill = CheapestFill(fills, r_.stock.entries[k].length, c0,
+                                           r_.conditions.policy.keep, scrap_weight);
+      if (fill.filled <= 0) continue;  // no fill, or an empty bar
+      reduced = own - price[n_ + k - 1] - held + fill.value;
+      c = static_cast<std::size_t>(fill.filled);
+    } else {
+      reduced = PhaseCost(phase_, k, 0) - price[n_ + k - 1] - held - best[c];
+    }
     gain += std::min(0.0, reduced) *
             static_cast<double>(std::min<int64_t>(r_.stock.entries[k].quantity, pieces_));
     if (reduced > -kReducedCostTolerance * scale) continue;
     Pattern p{k, std::vector<int32_t>(static_cast<std::size_t>(n_) + 1, 0)};
-    auto c = static_cast<std::size_t>(c0);
     for (std::size_t i = items.size(); i-- > 0;) {
       if (take[i][c]) {
         p.counts[static_cast<std::size_t>(items[i].entry)] += items[i].count;
@@ -407,27 +459,32 @@ void Planner::Solve(double* bound) {
 }
 
 double Planner::RoundedBound(double lp_bound) const {
+  const double slack = kBoundRoundOff * std::max(1.0, std::abs(lp_bound));
+  if (phase_ == Phase::kScrap) return std::ceil(lp_bound - slack);  // whole millimetres
   std::vector<StockBars> bars;
   for (int k = 1; k <= m_; ++k)
-    if (Cost(k) > 0) bars.push_back({std::llround(Cost(k)), r_.stock.entries[k].quantity});
-  const double slack = kBoundRoundOff * std::max(1.0, std::abs(lp_bound));
+    if (const double cost = PhaseCost(phase_, k, 0); cost > 0)
+      bars.push_back({std::llround(cost), r_.stock.entries[k].quantity});
   return RoundUpToStock(lp_bound - slack, bars);
 }
 
 double Planner::CandidateCost(const Candidate& c) const {
   double cost = 0;
   for (auto [index, times] : c.uses)
-    cost += Cost(patterns_[static_cast<std::size_t>(index)].stock) * static_cast<double>(times);
+    cost += Cost(patterns_[static_cast<std::size_t>(index)]) * static_cast<double>(times);
   return cost;
 }
 
 void Planner::SetRowBounds(const std::vector<double>& residual, const std::vector<double>& left,
-                           double cap_left) {
-  for (int j = 1; j <= n_; ++j)
-    lp_.setRowBounds(j - 1, std::max(0.0, residual[static_cast<std::size_t>(j)]), COIN_DBL_MAX);
+                           const std::vector<double>& cap_left) {
+  for (int j = 1; j <= n_; ++j) {
+    const double need = std::max(0.0, residual[static_cast<std::size_t>(j)]);
+    lp_.setRowBounds(j - 1, need, exact_rows_ ? need : COIN_DBL_MAX);
+  }
   for (int k = 1; k <= m_; ++k)
     lp_.setRowBounds(n_ + k - 1, -COIN_DBL_MAX, std::max(0.0, left[static_cast<std::size_t>(k)]));
-  if (cap_row_ >= 0) lp_.setRowBounds(cap_row_, -COIN_DBL_MAX, std::max(0.0, cap_left));
+  for (std::size_t i = 0; i < caps_.size(); ++i)
+    lp_.setRowBounds(caps_[i].second, -COIN_DBL_MAX, std::max(0.0, cap_left[i]));
 }
 
 // One dive, the first plan: fix every whole part of the LP solution at once (patterns cut to
@@ -479,7 +536,8 @@ Planner::Node Planner::RootNode() const {
     root.residual[static_cast<std::size_t>(j)] = r_.cut.entries[j].quantity;
   for (int k = 1; k <= m_; ++k)
     root.left[static_cast<std::size_t>(k)] = r_.stock.entries[k].quantity;
-  root.cap_left = cap_row_ >= 0 ? row_upper_[static_cast<std::size_t>(cap_row_)] : 0;
+  for (const auto& [phase, row] : caps_)
+    root.cap_left.push_back(row_upper_[static_cast<std::size_t>(row)]);
   return root;
 }
 
@@ -495,15 +553,18 @@ bool Planner::Fix(Node& node, int index, int64_t wanted) {
   int64_t pieces = 0;
   for (int j = 1; j <= n_; ++j) pieces += p.counts[static_cast<std::size_t>(j)];
   if (pieces == 0) return false;
-  const double capped = CapCost(p.stock) * static_cast<double>(times);
-  if (capped > node.cap_left + kWholeTolerance) return false;
+  std::vector<double> capped;
+  for (std::size_t i = 0; i < caps_.size(); ++i) {
+    capped.push_back(PhaseCost(caps_[i].first, p) * static_cast<double>(times));
+    if (capped[i] > node.cap_left[i] + kWholeTolerance) return false;
+  }
   node.fixed.uses.emplace_back(AddPattern(p), times);
-  node.fixed.cost += Cost(p.stock) * static_cast<double>(times);
+  node.fixed.cost += Cost(p) * static_cast<double>(times);
   for (int j = 1; j <= n_; ++j)
     node.residual[static_cast<std::size_t>(j)] -=
         static_cast<double>(p.counts[static_cast<std::size_t>(j)] * times);
   node.left[k] -= static_cast<double>(times);
-  node.cap_left -= capped;
+  for (std::size_t i = 0; i < caps_.size(); ++i) node.cap_left[i] -= capped[i];
   return true;
 }
 
@@ -638,20 +699,19 @@ void Planner::BuildMaster() {
 
 // Switches to the next objective, with the current one held to `cap` (its least).
 void Planner::EnterPhase(Phase next, double cap) {
-  cap_phase_ = phase_;
+  const Phase held_phase = phase_;
   phase_ = next;
   std::vector<int> columns;
   std::vector<double> elements;
   for (std::size_t i = 0; i < patterns_.size(); ++i) {
-    const int k = patterns_[i].stock;
-    lp_.setObjectiveCoefficient(n_ + static_cast<int>(i), Cost(k));
-    const double held = PhaseCost(cap_phase_, k);
+    lp_.setObjectiveCoefficient(n_ + static_cast<int>(i), Cost(patterns_[i]));
+    const double held = PhaseCost(held_phase, patterns_[i]);
     if (held <= 0) continue;
     columns.push_back(n_ + static_cast<int>(i));
     elements.push_back(held);
   }
+  caps_.emplace_back(held_phase, lp_.numberRows());
   lp_.addRow(static_cast<int>(columns.size()), columns.data(), elements.data(), -COIN_DBL_MAX, cap);
-  cap_row_ = n_ + m_;
   row_lower_.push_back(-COIN_DBL_MAX);
   row_upper_.push_back(cap);
 }
@@ -704,6 +764,9 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool fir
 }
 
 Candidate Planner::ArcFlow(const Candidate& start, double& bound) {
+  // The graph knows a bar's stock length, not its filled length (on which the scrap depends),
+  // and lets a bar cut more than the demand (which the remnant policy does not).
+  if (ByFill() || Policy()) return {};
   ArcFlowJob job;
   for (int j = 1; j <= n_; ++j) {
     job.weights.push_back(Weight(j));
@@ -712,10 +775,14 @@ Candidate Planner::ArcFlow(const Candidate& start, double& bound) {
   for (int k = 1; k <= m_; ++k) {
     job.capacities.push_back(Capacity(k));
     job.quantities.push_back(r_.stock.entries[k].quantity);
-    job.costs.push_back(Cost(k));
-    if (cap_row_ >= 0) job.held.push_back(CapCost(k));
+    job.costs.push_back(PhaseCost(phase_, k, 0));
   }
-  if (cap_row_ >= 0) job.held_cap = row_upper_[static_cast<std::size_t>(cap_row_)];
+  for (const auto& [phase, row] : caps_) {
+    ArcFlowJob::Held held;
+    for (int k = 1; k <= m_; ++k) held.per_stock.push_back(PhaseCost(phase, k, 0));
+    held.cap = row_upper_[static_cast<std::size_t>(row)];
+    job.held.push_back(std::move(held));
+  }
   std::vector<ArcFlowBars> bars;
   for (auto [index, times] : start.uses) {
     const Pattern& p = patterns_[static_cast<std::size_t>(index)];
@@ -746,6 +813,11 @@ Candidate Planner::ArcFlow(const Candidate& start, double& bound) {
 
 // The plan: the patterns with the pieces beyond the demand taken off.
 void Planner::WritePlan(const Candidate& chosen) {
+  WriteBars(r_, Trim(chosen));
+}
+
+// A plan's patterns with the pieces beyond the demand taken off (bars left empty dropped).
+std::vector<std::pair<Pattern, int64_t>> Planner::Trim(const Candidate& chosen) const {
   std::vector<std::pair<Pattern, int64_t>> plan;
   std::vector<int64_t> surplus(static_cast<std::size_t>(n_) + 1, 0);
   for (int j = 1; j <= n_; ++j) surplus[static_cast<std::size_t>(j)] = -r_.cut.entries[j].quantity;
@@ -791,7 +863,19 @@ void Planner::WritePlan(const Candidate& chosen) {
                               return true;  // a bar with no piece left is not cut at all
                             }),
              plan.end());
-  WriteBars(r_, std::move(plan));
+  return plan;
+}
+
+// From here on exactly the pieces required: the plan so far loses its surplus.
+Candidate Planner::CutExactly(const Candidate& plan) {
+  exact_rows_ = true;
+  for (int j = 1; j <= n_; ++j)
+    row_upper_[static_cast<std::size_t>(j - 1)] = r_.cut.entries[j].quantity;
+  Candidate c;
+  for (const auto& [pattern, times] : Trim(plan)) c.uses.emplace_back(AddPattern(pattern), times);
+  c.ok = true;
+  c.cost = CandidateCost(c);
+  return c;
 }
 
 ExactResult Planner::Run() {
@@ -804,6 +888,13 @@ ExactResult Planner::Run() {
   Candidate plan = MinimisePhase(nullptr, result.regular_bound, true);
   result.stopped = stopped_;
   if (!plan.ok) return result;
+  bool scrap_proven = true;
+  if (Policy()) {  // second, the scrap at that mill stock
+    plan = CutExactly(plan);
+    EnterPhase(Phase::kScrap, plan.cost);
+    plan = MinimisePhase(&plan, result.scrap_bound);
+    scrap_proven = ReachesBound(plan.cost, result.scrap_bound);
+  }
   bool has_priority = false;
   for (int k = 1; k <= m_; ++k) has_priority |= Priority(k);
   bool priority_proven = true;
@@ -827,8 +918,8 @@ ExactResult Planner::Run() {
   }
   result.status = kSearchPlanned;
   result.plan = PlanStock(r_);
-  result.proven_optimal =
-      ReachesBound(result.plan.regular, result.regular_bound) && (!has_priority || priority_proven);
+  result.proven_optimal = ReachesBound(result.plan.regular, result.regular_bound) && scrap_proven &&
+                          (!has_priority || priority_proven);
   result.stopped = stopped_;
   return result;
 }
@@ -870,8 +961,12 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
   // A share of the work the stock took, in three: the root's solution (about one iteration a
   // row), the nodes and the simplex iterations after it. The model takes the patterns it allows.
   const int64_t share = ExactWork() / kPatternShare / 3;
+  // The objectives held at the plan's: the stocks, and with the remnant policy the scrap.
+  std::vector<Phase> held{Phase::kRegular, Phase::kPriority};
+  if (Policy()) held.insert(held.begin() + 1, Phase::kScrap);
+  const int levels = static_cast<int>(held.size());
   auto root = [&](std::size_t patterns) {
-    const auto rows = static_cast<int64_t>(n_ + m_ + 2) + static_cast<int64_t>(patterns);
+    const auto rows = static_cast<int64_t>(n_ + m_ + levels) + static_cast<int64_t>(patterns);
     return rows * (rows + 2 * static_cast<int64_t>(patterns));
   };
   if (root(columns.size()) > share) return c;
@@ -889,13 +984,13 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
        i < others.size() && columns.size() < kPatternColumns && root(columns.size() + 1) <= share;
        ++i)
     columns.push_back(others[i].second);
-  double regular = 0, priority = 0;
-  for (auto [index, t] : plan.uses) {
-    const int k = patterns_[static_cast<std::size_t>(index)].stock;
-    (Priority(k) ? priority : regular) += r_.stock.entries[k].length * static_cast<double>(t);
-  }
+  std::vector<double> level(held.size(), 0.0);
+  for (auto [index, t] : plan.uses)
+    for (std::size_t h = 0; h < held.size(); ++h)
+      level[h] +=
+          PhaseCost(held[h], patterns_[static_cast<std::size_t>(index)]) * static_cast<double>(t);
   const int p = static_cast<int>(columns.size());
-  const int rows = n_ + m_ + 2 + p;  // pieces, bars, the two stocks, one switch per pattern
+  const int rows = n_ + m_ + levels + p;  // pieces, bars, the objectives, a switch per pattern
   std::vector<double> lower(static_cast<std::size_t>(rows), -COIN_DBL_MAX);
   std::vector<double> upper(static_cast<std::size_t>(rows), COIN_DBL_MAX);
   // Exactly the pieces required: taking a surplus off a pattern would make another.
@@ -904,9 +999,10 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
         r_.cut.entries[j].quantity;
   for (int k = 1; k <= m_; ++k)
     upper[static_cast<std::size_t>(n_ + k - 1)] = r_.stock.entries[k].quantity;
-  upper[static_cast<std::size_t>(n_ + m_)] = regular + kWholeTolerance;
-  upper[static_cast<std::size_t>(n_ + m_ + 1)] = priority + kWholeTolerance;
-  for (int i = 0; i < p; ++i) upper[static_cast<std::size_t>(n_ + m_ + 2 + i)] = 0;
+  for (int h = 0; h < levels; ++h)
+    upper[static_cast<std::size_t>(n_ + m_ + h)] =
+        level[static_cast<std::size_t>(h)] + kWholeTolerance;
+  for (int i = 0; i < p; ++i) upper[static_cast<std::size_t>(n_ + m_ + levels + i)] = 0;
   ClpSimplex model;
   model.setLogLevel(0);
   model.resize(rows, 0);
@@ -924,13 +1020,17 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
     }
     at.push_back(n_ + q.stock - 1);
     value.push_back(1);
-    at.push_back(n_ + m_ + (Priority(q.stock) ? 1 : 0));
-    value.push_back(r_.stock.entries[q.stock].length);
-    at.push_back(n_ + m_ + 2 + i);
+    for (int h = 0; h < levels; ++h) {
+      if (const double cost = PhaseCost(held[static_cast<std::size_t>(h)], q); cost > 0) {
+        at.push_back(n_ + m_ + h);
+        value.push_back(cost);
+      }
+    }
+    at.push_back(n_ + m_ + levels + i);
     value.push_back(1);
     model.addColumn(static_cast<int>(at.size()), at.data(), value.data(), 0.0,
                     static_cast<double>(most), 0.0);
-    const int link = n_ + m_ + 2 + i;
+    const int link = n_ + m_ + levels + i;
     const double big = -static_cast<double>(most);
     model.addColumn(1, &link, &big, 0.0, 1.0, 1.0);
     const auto used =
@@ -965,7 +1065,7 @@ Candidate Planner::PlanOf(const CuttingPlan& plan) {
   Candidate c;
   for (int p = 1; p <= plan.pattern_count; ++p) {
     const BarPattern& b = plan.patterns[p];
-    Pattern q{b.stock_index, std::vector<int32_t>(b.piece_counts, b.piece_counts + n_ + 1)};
+    Pattern q{b.stock_index, std::vector<int32_t>(&b.piece_counts[0], &b.piece_counts[0] + n_ + 1)};
     q.counts[0] = 0;
     c.uses.emplace_back(AddPattern(q), b.repeat_count);
   }
@@ -992,8 +1092,12 @@ Candidate Planner::StartFrom(const OptimiserRecords* from) {
 bool Planner::StartReaches(const OptimiserRecords* from, double bound) const {
   if (!SameLists(from)) return false;
   double cost = 0;
-  for (int p = 1; p <= from->best.pattern_count; ++p)
-    cost += Cost(from->best.patterns[p].stock_index) * from->best.patterns[p].repeat_count;
+  for (int p = 1; p <= from->best.pattern_count; ++p) {
+    const BarPattern& b = from->best.patterns[p];
+    const int32_t* counts = b.piece_counts;
+    const Pattern q{b.stock_index, std::vector<int32_t>(counts, counts + n_ + 1)};
+    cost += Cost(q) * b.repeat_count;
+  }
   return ReachesBound(cost, bound);
 }
 
@@ -1030,9 +1134,11 @@ ExactResult Planner::RunShortage() {
 
 StockUse PlanStock(const OptimiserRecords& r) {
   StockUse use;
-  for (const auto [length, bars] : StockUsed(r)) {
-    (length < r.conditions.priority_length ? use.priority : use.regular) +=
-        static_cast<double>(length) * static_cast<double>(bars);
+  for (int p = 1; p <= r.best.pattern_count; ++p) {
+    const BarPattern& b = r.best.patterns[p];
+    (InHand(r, b.stock_index) ? use.priority : use.regular) +=
+        static_cast<double>(r.stock.entries[b.stock_index].length) *
+        static_cast<double>(b.repeat_count);
   }
   return use;
 }
@@ -1124,7 +1230,7 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
     list->MergeEqualLengths();
   }
   const int owned = records.stock.count;
-  if (owned == 0 || 2 * owned > kMaxEntries) {
+  if (owned == 0 || 2 * owned > records.stock.Capacity()) {
     shortage.applicable = false;
     return shortage;
   }
@@ -1181,7 +1287,7 @@ Shortage LeastAddition(OptimiserRecords& records, const SearchHost& host, double
   for (int p = 1; p <= model->best.pattern_count; ++p) {
     const BarPattern& b = model->best.patterns[p];
     Pattern q{b.stock_index > owned ? b.stock_index - owned : b.stock_index,
-              std::vector<int32_t>(b.piece_counts, b.piece_counts + records.cut.count + 1)};
+              std::vector<int32_t>(&b.piece_counts[0], &b.piece_counts[0] + records.cut.count + 1)};
     q.counts[0] = 0;
     plan.emplace_back(std::move(q), b.repeat_count);
   }

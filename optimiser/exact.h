@@ -10,7 +10,9 @@
 // What is minimised, in this order: the length of regular stock (bars at or above the
 // priority length, the steel that has to be bought), then the length of priority stock cut,
 // then the number of patterns (set-ups of the saw). So a priority bar is used whenever it saves
-// regular stock, and is left whole when it does not.
+// regular stock, and is left whole when it does not. With the remnant policy of the conditions
+// (remnant_policy.h) the scrap comes second, and the pieces are cut exactly as often as
+// required in the model itself.
 //
 // The work is limited by counts (pricing rounds, knapsack steps, simplex iterations, columns,
 // search and MIP nodes), never by the clock: a job gives the same plan on every machine, however
@@ -31,7 +33,8 @@ namespace zarvel::optimiser {
 // absurd job stops; every job within the program's limits ends by its counts well before.
 inline constexpr double kDefaultGuardSeconds = 30.0;
 
-// Stock of a plan in mm: regular bars (at or above the priority length) and priority bars.
+// Stock of a plan in mm: regular bars (at or above the priority length) and priority bars; with
+// the remnant policy, mill stock and stock in hand (remnant_policy.h).
 struct StockUse {
   double regular = 0;
   double priority = 0;
@@ -51,6 +54,7 @@ struct ExactResult {
   StockUse plan;
   double regular_bound = 0;   // no plan uses less regular stock
   double priority_bound = 0;  // no plan with plan.regular of regular stock uses less priority
+  double scrap_bound = 0;     // with the remnant policy: no plan of that mill stock scraps less
   bool proven_optimal = false;
   bool stopped = false;  // Shift or the time guard ended it early
 };

@@ -5,7 +5,7 @@
 namespace zarvel::optimiser {
 
 bool LengthList::Append(int32_t length, int32_t quantity) {
-  if (count >= kMaxEntries) return false;
+  if (count >= Capacity()) return false;
   ++count;
   entries[count] = LengthEntry{length, quantity, 0};
   return true;
@@ -60,7 +60,7 @@ void CuttingPlan::CopyFrom(const CuttingPlan& other) {
   remnant_length = other.remnant_length;
   remnant_rate = other.remnant_rate;
   loss_rate = other.loss_rate;
-  std::copy(other.patterns + 1, other.patterns + 1 + other.pattern_count, patterns + 1);
+  for (int p = 1; p <= other.pattern_count; ++p) patterns[p] = other.patterns[p];
 }
 
 void MarkMeasured(LengthList& list, const std::vector<MeasuredBars>& measured) {
@@ -82,6 +82,20 @@ void MarkMeasured(LengthList& list, const std::vector<MeasuredBars>& measured) {
         left = 0;  // a full list: the bars keep their margin, which never overfills a bar
       }
     }
+  }
+}
+
+void OptimiserRecords::Widen(int entries) {
+  entries = std::clamp(entries, kMaxEntries, kMaxWideEntries);
+  const auto width = static_cast<std::size_t>(entries) + 1;
+  stock = LengthList{};
+  cut = LengthList{};
+  stock.entries = Table<LengthEntry>(width);
+  cut.entries = Table<LengthEntry>(width);
+  for (CuttingPlan* plan : {&current, &best}) {
+    plan->pattern_count = 0;
+    plan->max_patterns = entries > kMaxEntries ? kMaxWidePatterns : kMaxPatterns;
+    plan->patterns = PatternTable(entries > kMaxEntries ? 2 : kMaxPatterns + 2, width);
   }
 }
 

@@ -1,10 +1,14 @@
 // The optimiser's records: the stock and cut lists, the planning conditions and the plans.
 //
-// All tables are fixed-size with 1-based items; item 0 is scratch (the sorts' exchange slot,
-// the search's sentinel). Only the two names of the conditions allocate once constructed.
+// All tables have 1-based items; item 0 is scratch (the sorts' exchange slot, the search's
+// sentinel). A job's tables hold what its grids can (kMaxEntries, kMaxPatterns); the records of
+// several jobs planned together are widened to their lists (OptimiserRecords::Widen).
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +22,46 @@ inline constexpr int kMaxPatterns = 2000;  // patterns of a plan
 inline constexpr double kRateSentinel = 999.0;
 inline constexpr int32_t kLengthSentinel = 99999;
 inline constexpr int32_t kShortestSentinel = 999999;
+// Widened records (several jobs' pieces planned as one): the most entries a list takes, and the
+// most patterns a plan may have (each holds a piece at least).
+inline constexpr int kMaxWideEntries = 2047;
+inline constexpr int kMaxWidePatterns = 50000;
+
+// A table of items sized when made. Assigning keeps its size when the other is no larger (the
+// items beyond the other's are cleared), so that a widened record stays wide whatever is copied
+// into it; the items are reached by index or as an array.
+template <class T>
+class Table {
+ public:
+  Table() = default;
+  explicit Table(std::size_t size) : items_(size) {}
+  Table(const Table&) = default;
+  Table& operator=(const Table& other) {
+    if (other.items_.size() >= items_.size()) {
+      items_ = other.items_;
+    } else {
+      std::copy(other.items_.begin(), other.items_.end(), items_.begin());
+      std::fill(items_.begin() + static_cast<std::ptrdiff_t>(other.items_.size()), items_.end(),
+                T{});
+    }
+    return *this;
+  }
+  // Any integer index (a template, so that no index type prefers the array conversion).
+  template <class I>
+  T& operator[](I i) {
+    return items_[static_cast<std::size_t>(i)];
+  }
+  template <class I>
+  const T& operator[](I i) const {
+    return items_[static_cast<std::size_t>(i)];
+  }
+  operator T*() { return items_.data(); }
+  operator const T*() const { return items_.data(); }
+  std::size_t Size() const { return items_.size(); }
+
+ private:
+  std::vector<T> items_;
+};
 
 struct LengthEntry {
   int32_t length = 0;
@@ -36,9 +80,10 @@ struct PieceMark {
 
 struct LengthList {
   int32_t count = 0;
-  LengthEntry entries[kMaxEntries + 1] = {};
+  Table<LengthEntry> entries = Table<LengthEntry>(kMaxEntries + 1);
 
   bool Empty() const { return count == 0; }
+  int32_t Capacity() const { return static_cast<int32_t>(entries.Size()) - 1; }
   // Appends an entry; returns false (and stores nothing) when the list is full.
   bool Append(int32_t length, int32_t quantity);
   // Exchange sort by length ascending through entry 0 (not stable); of one length, bars with
@@ -52,12 +97,40 @@ struct LengthList {
 };
 
 struct BarPattern {
+  BarPattern() = default;
+  explicit BarPattern(std::size_t width) : piece_counts(width) {}
   int32_t stock_index = 0;
   double remnant = 0;
   double remnant_rate = 0;
-  int32_t piece_counts[kMaxEntries + 1] = {};  // per cut entry 1..103; index 0 unused
+  // Per cut entry 1..capacity; index 0 unused.
+  Table<int32_t> piece_counts = Table<int32_t>(kMaxEntries + 1);
   int32_t repeat_count = 0;
   int32_t shortest_piece = 0;  // set when the plan is finalised
+};
+
+// A plan's patterns: a job's plan holds its kMaxPatterns slots from the start; a widened plan
+// adds slots (as wide as its cut list) as they are used. Slots never move once made.
+class PatternTable {
+ public:
+  PatternTable(std::size_t size, std::size_t width) : width_(width) { Grow(size); }
+  template <class I>
+  BarPattern& operator[](I at) {
+    const auto i = static_cast<std::size_t>(at);
+    if (i >= items_.size()) Grow(i + 1);
+    return items_[i];
+  }
+  template <class I>
+  const BarPattern& operator[](I i) const {
+    return items_[static_cast<std::size_t>(i)];
+  }
+  std::size_t Width() const { return width_; }
+
+ private:
+  void Grow(std::size_t size) {
+    while (items_.size() < size) items_.emplace_back(width_);
+  }
+  std::size_t width_;
+  std::deque<BarPattern> items_;
 };
 
 struct CuttingPlan {
@@ -67,12 +140,21 @@ struct CuttingPlan {
   double remnant_length = 0;
   double remnant_rate = 0;
   double loss_rate = 0;
-  BarPattern patterns[kMaxPatterns + 2] = {};  // slot 0 is the exchange slot
+  int32_t max_patterns = kMaxPatterns;
+  PatternTable patterns{kMaxPatterns + 2, kMaxEntries + 1};  // slot 0 is the exchange slot
 
   // Copies the totals and the patterns in use, not the unused slots.
   void CopyFrom(const CuttingPlan& other);
   // The remnant and loss rates (%) from the stock, remnant and required lengths.
   void SetRates();
+};
+
+// 最適's remnant policy: offcuts in hand first, remnants of at least `keep` mm kept (no loss),
+// shorter ones scrapped (see remnant_policy.h).
+struct RemnantPolicy {
+  bool offcuts_first = false;
+  int32_t keep = 0;  // mm
+  bool operator==(const RemnantPolicy&) const = default;
 };
 
 struct Conditions {
@@ -86,6 +168,7 @@ struct Conditions {
   int32_t margin = 0;        // stock margin, mm
   int32_t kerf = 0;          // mm
   int32_t priority_length = 0;
+  RemnantPolicy policy;  // applied at 最適 only
 };
 
 // Bars of one stock length (that a plan cuts, or that a job lacks).
@@ -122,6 +205,7 @@ struct OptimiserRecords {
   bool exact_run = false;
   double regular_bound = 0;
   double priority_bound = 0;
+  double scrap_bound = 0;  // with the remnant policy: no plan of that mill stock scraps less
   bool proven_optimal = false;
   bool stopped = false;
   // Set by a search that the work limit stopped before its last attempt; the attempts it made.
@@ -133,6 +217,12 @@ struct OptimiserRecords {
   // job with them added and planned.
   std::vector<StockBarsUsed> shortage;
   std::shared_ptr<const OptimiserRecords> with_shortage;
+
+  // Makes the records take lists of up to `entries` lengths (at most kMaxWideEntries) and plans
+  // of up to kMaxWidePatterns patterns, for several jobs planned as one; emptied. Records of up
+  // to kMaxEntries lengths stay as a job's.
+  void Widen(int entries);
+  bool Wide() const { return cut.Capacity() > kMaxEntries; }
 };
 
 // How far beyond its length a bar of stock entry k may be filled: the stock margin (the mill's

@@ -1,19 +1,22 @@
 #include "optimiser/search.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 #include "base/cp932.h"
 #include "base/format.h"
 
 // The search is the program's hot path. It follows the plain algorithm step by step (same
-// random draws, same scan order, same comparisons) but keeps, per bar fill, a bit set of the cut
-// entries still available on the bar. Because the cut list is sorted and merged, the entries
-// that fit the free length form a prefix of the list, so the wrapped scan for the first
-// available entry that fits is two bit scans, and the shortest available entry is the lowest
-// set bit. The tests hold a literal version of the search and compare the two plan by plan.
+// random draws, same scan order, same comparisons, same work counted) without its full scans.
+// Because the cut list is sorted and merged, the entries that fit the free length form a prefix
+// of the list, so the wrapped scan for the first available entry that fits is the first
+// available entry from the drawn one on if that fits, and else the shortest available one. Until
+// an entry runs out on the bar, that first entry comes from a table built for the step; after,
+// from a bit set of the entries left. The fills of a bar only measure their remnant and remember
+// where in the random sequence they began; the winner is filled again from there to record its
+// pieces. The tests hold a literal version of the search and compare the two plan by plan.
 
 namespace zarvel::optimiser {
 namespace {
@@ -26,71 +29,174 @@ constexpr int kShiftAfterAttempt = 50;
 constexpr int kPauseMilliseconds = 100;
 constexpr int64_t kSortKeyFactor = 1000000;
 
-// A set of cut entries 1..103 in two words. "None" is index 128, which the length table maps
-// to a length no bar can hold, so that a lookup needs no test for it.
-class EntrySet {
- public:
-  static constexpr int kNone = 128;
+// A set of a job's cut entries 1..kMaxEntries in two words. Entry kNone is always a member and
+// the length table maps it to a length no bar can hold, so that a scan needs no test for an
+// empty set.
+struct NarrowSet {
+  static constexpr int kNone = 127;
+  static constexpr int kSlots = 128;
+  static constexpr int kPatterns = kMaxPatterns;  // a job's plan
 
-  void Set(int i) { w_[i >> 6] |= uint64_t{1} << (i & 63); }
-  // Removes i when `condition` holds.
-  void ResetIf(int i, bool condition) {
-    w_[i >> 6] &= ~(static_cast<uint64_t>(condition) << (i & 63));
-  }
-  bool Empty() const { return (w_[0] | w_[1]) == 0; }
-  // Lowest member, or kNone.
-  int First() const {
-    if (w_[0] != 0) return std::countr_zero(w_[0]);
-    return 64 + std::countr_zero(w_[1]);
-  }
-  // Lowest member not below i (1 <= i <= 127), or kNone.
-  int FirstFrom(int i) const {
+  uint64_t lo = 0;
+  uint64_t hi = uint64_t{1} << (kNone - 64);
+
+  void Set(int i) {
     if (i < 64) {
-      const uint64_t m = w_[0] & (~uint64_t{0} << i);
-      if (m != 0) return std::countr_zero(m);
-      return 64 + std::countr_zero(w_[1]);
+      lo |= uint64_t{1} << i;
+    } else {
+      hi |= uint64_t{1} << (i - 64);
     }
-    return 64 + std::countr_zero(w_[1] & (~uint64_t{0} << (i - 64)));
   }
-
- private:
-  uint64_t w_[2] = {0, 0};
+  // Removes i, without a branch on the word that holds it.
+  void Reset(int i) {
+    const uint64_t bit = uint64_t{1} << (i & 63);
+    const uint64_t in_hi = uint64_t{0} - static_cast<uint64_t>(i >> 6);  // all ones for i >= 64
+    lo &= ~(bit & ~in_hi);
+    hi &= ~(bit & in_hi);
+  }
+  int First() const { return Lowest(lo, hi); }
+  // The lowest member that `from` holds too.
+  int FirstWithin(const NarrowSet& from) const { return Lowest(lo & from.lo, hi & from.hi); }
+  // The entries from i on (kNone among them).
+  static NarrowSet From(int i) {
+    NarrowSet s;
+    s.lo = i < 64 ? ~uint64_t{0} << i : 0;
+    s.hi = i < 64 ? ~uint64_t{0} : ~uint64_t{0} << (i - 64);
+    return s;
+  }
+  // The lowest member of the words, kNone when none. Masks rather than conditions: the
+  // compiler would make branches of them, which the random draws make unpredictable.
+  static int Lowest(uint64_t lo, uint64_t hi) {
+    const uint64_t lo_empty = uint64_t{0} - static_cast<uint64_t>(lo == 0);  // all ones or 0
+    const uint64_t word = lo | ((hi | uint64_t{1} << (kNone - 64)) & lo_empty);
+    return static_cast<int>(lo_empty & 64) + __builtin_ctzll(word);  // word is never 0
+  }
 };
+static_assert(kMaxEntries < NarrowSet::kNone);
 
-// x mod d for a fixed divisor d, by multiplication (Lemire's method; exact for 32-bit x, d).
+// The same for the widened lists of several jobs planned as one: entries 1..64 × kWords - 2.
+template <int kWords>
+struct WideSet {
+  static constexpr int kNone = 64 * kWords - 1;
+  static constexpr int kSlots = 64 * kWords;
+  static constexpr int kPatterns = kMaxWidePatterns;
+
+  uint64_t w[kWords] = {};
+
+  WideSet() { w[kWords - 1] = uint64_t{1} << 63; }
+  void Set(int i) { w[i >> 6] |= uint64_t{1} << (i & 63); }
+  void Reset(int i) { w[i >> 6] &= ~(uint64_t{1} << (i & 63)); }
+  int First() const {
+    int k = 0;
+    while (w[k] == 0) ++k;  // kNone is always a member
+    return 64 * k + __builtin_ctzll(w[k]);
+  }
+  int FirstWithin(const WideSet& from) const {
+    int k = 0;
+    while ((w[k] & from.w[k]) == 0) ++k;  // both hold kNone
+    return 64 * k + __builtin_ctzll(w[k] & from.w[k]);
+  }
+  static WideSet From(int i) {
+    WideSet s;
+    for (int k = 0; k < kWords; ++k)
+      s.w[k] = k < (i >> 6) ? 0 : k == (i >> 6) ? ~uint64_t{0} << (i & 63) : ~uint64_t{0};
+    return s;
+  }
+};
+static_assert(kMaxWideEntries < WideSet<33>::kNone);
+
+// `condition` ? a : b, marked as unpredictable, which lets the compiler select (cmov) rather
+// than branch where the random draws would make a branch mispredict often.
+template <typename T>
+T Select(bool condition, T a, T b) {
+  return __builtin_expect_with_probability(condition, 1, 0.5) ? a : b;
+}
+
+// x mod d for a fixed divisor d, by multiplication (Lemire's method with 32-bit words: exact
+// for x below 2^17 and d below 2^15, as a drawn number and a list's entries are).
 class FastModulo {
  public:
+  static constexpr uint32_t kMaxX = 1u << 17;
+  static constexpr uint32_t kMaxDivisor = 1u << 15;
+
   void SetDivisor(uint32_t d) {
     d_ = d;
-    m_ = d == 0 ? 0 : ~uint64_t{0} / d + 1;
+    m_ = d == 0 ? 0 : ~uint32_t{0} / d + 1;
   }
   uint32_t Mod(uint32_t x) const {
-    const uint64_t low = m_ * x;
-    return static_cast<uint32_t>((static_cast<unsigned __int128>(low) * d_) >> 64);
+    const uint32_t low = m_ * x;
+    return static_cast<uint32_t>((uint64_t{low} * d_) >> 32);
   }
 
  private:
-  uint64_t m_ = 0;
+  uint32_t m_ = 0;
   uint32_t d_ = 1;
 };
+static_assert(kRandomRange <= FastModulo::kMaxX && kMaxWideEntries < FastModulo::kMaxDivisor);
 
-// A bar being filled, with the cut entries whose count is non-zero, so that clearing it costs
-// only what was placed.
+// A bar with its pieces recorded, and the cut entries whose count is non-zero, so that clearing
+// it costs only what was placed.
+template <int kSlots>
 struct FillBar {
   BarPattern bar;
-  int touched[kMaxEntries + 1] = {};  // one spare: the fill writes before it counts
+  int touched[kSlots] = {};
   int touched_count = 0;
 
   void ClearCounts() {
     for (int i = 0; i < touched_count; ++i) bar.piece_counts[touched[i]] = 0;
     touched_count = 0;
   }
-  bool HasPieces() const { return touched_count > 0; }
 };
 
+// A count on a bar stays below 2^31 (a piece count), so stamps 2^31 apart never meet.
+constexpr int64_t kStampStep = int64_t{1} << 31;
+
+// For a drawn cut entry: the first available entry from it on (kNone if none), its length and
+// its length with the kerf.
+template <class EntrySet>
+struct DrawTarget {
+  int64_t fit = INT64_MAX;
+  int64_t step = 0;
+  int64_t entry = EntrySet::kNone;
+  int64_t unused = 0;  // a row of 32 bytes
+};
+
+// What the fills of one stock entry start from.
+template <class EntrySet>
+struct BarStart {
+  int64_t length = 0;
+  int64_t limit = 0;  // a bar holds pieces up to this: its length and margin
+  EntrySet available;
+  int lowest = EntrySet::kNone;  // the shortest available entry
+};
+
+// What the fills of one bar found: the first fill with the least remnant (of one bar, the
+// lowest rate), and the work they counted.
+struct FillsOutcome {
+  int64_t work = 0;  // each draw, and one more for each fill
+  bool within_budget = true;
+  int64_t best_free = INT64_MAX;
+  bool best_has_pieces = false;
+  RandomGenerator best_start;  // where the best fill began
+};
+
+// The best fill of the step so far: its bar, and where in the random sequence it began.
+struct StepBest {
+  int stock_index = 0;
+  double remnant = 0;
+  double remnant_rate = kRateSentinel;
+  bool has_pieces = false;
+  RandomGenerator start;
+};
+
+template <class EntrySet>
 class Search {
  public:
-  Search(OptimiserRecords& records, const SearchHost& host) : r_(records), host_(host) {}
+  Search(OptimiserRecords& records, const SearchHost& host) : r_(records), host_(host) {
+    // The step's bar is as wide as the plan's patterns it is stored into and the cut list.
+    const std::size_t width = std::max(records.best.patterns.Width(), records.cut.entries.Size());
+    if (chosen_.bar.piece_counts.Size() != width) chosen_.bar = BarPattern(width);
+  }
 
   int Run(int attempts);
   void SetWorkBudget(int64_t budget) { work_budget_ = budget; }
@@ -105,7 +211,12 @@ class Search {
   // The stages of one attempt.
   int64_t StartAttempt();
   bool StepHasStock();
+  // The entries with pieces still to place, their counters and the draw table; after a step,
+  // only what its bar changed.
+  void LoadStep();
+  void UpdateStep();
   void ChooseStepBar(int t);
+  void RecordStepBar();
   bool StoreStepBar(int64_t& pieces_left);
   bool Abandon() {
     r_.current.pattern_count = 0;
@@ -115,34 +226,55 @@ class Search {
   // The fills themselves; with kBudgeted each draw is counted against the work budget.
   template <bool kBudgeted>
   void Fills(int stock_index, int fills);
+  BarStart<EntrySet> StartOfBar(int stock_index) const;
+  // `fills` fills from `random`'s state. With kBudgeted they stop, out of budget, before their
+  // work would pass `work_left`; with kRecord the pieces of the (single) fill go into `record`.
+  template <bool kBudgeted, bool kRecord>
+  void RunFills(const BarStart<EntrySet>& bar, RandomGenerator& random, int fills,
+                int64_t work_left, FillsOutcome& outcome, FillBar<EntrySet::kSlots>* record);
+  // The stamp for the first of `fills` fills.
+  int64_t StampsFor(int fills);
   void ResetStepBest() {
-    step_best_->bar.stock_index = 0;
-    step_best_->bar.remnant_rate = kRateSentinel;
+    step_best_.stock_index = 0;
+    step_best_.remnant_rate = kRateSentinel;
   }
   bool KeyDown(int key) const { return host_.keys != nullptr && host_.keys->IsKeyDown(key); }
 
   OptimiserRecords& r_;
   const SearchHost& host_;
   int n_cut_ = 0;
-  // Lengths of the cut entries; from n_cut_ + 1 on, longer than any bar can hold.
-  int64_t cut_length_[EntrySet::kNone + 1] = {};
-  int32_t cut_remaining_[kMaxEntries + 1] = {};  // the entries' `remaining`, packed
-  FastModulo cut_modulo_;                        // modulo the number of cut entries
-  EntrySet step_available_;                      // cut entries with pieces still to place
-  FillBar bars_[2];
-  FillBar* scratch_ = &bars_[0];
-  FillBar* step_best_ = &bars_[1];
-  int order_[kMaxPatterns + 1] = {};
+  // Per cut entry: its length, from n_cut_ + 1 on longer than any bar can hold; the same as the
+  // shortest available length, kShortestSentinel for none; its length with the kerf; its
+  // `remaining` at the step.
+  int64_t fit_length_[EntrySet::kSlots] = {};
+  int64_t shortest_length_[EntrySet::kSlots] = {};
+  int64_t step_length_[EntrySet::kSlots] = {};
+  int64_t cut_remaining_[EntrySet::kSlots] = {};
+  // The entries from each one on, for the wrapped scan; its answers at the step for each drawn
+  // entry.
+  EntrySet from_[EntrySet::kSlots];
+  DrawTarget<EntrySet> targets_[EntrySet::kSlots];
+  FastModulo cut_modulo_;    // modulo the number of cut entries
+  EntrySet step_available_;  // cut entries with pieces still to place
+  // Pieces of each entry on the bar being filled, as stamp + count: a count left by an earlier
+  // fill is below the stamp and reads as 0, so nothing is cleared between fills.
+  int64_t placed_[EntrySet::kSlots] = {};
+  int64_t stamp_ = 0;
+  StepBest step_best_;
+  FillBar<EntrySet::kSlots> chosen_;  // the step's bar with its pieces
+  int order_[EntrySet::kPatterns + 1] = {};
   int64_t work_ = 0;          // bar-fill draws so far
   bool over_budget_ = false;  // a fill ran out of budget: the attempt is given up, the run ends
   int64_t work_budget_ = kWorkBudget;
   int64_t max_fill_work_ = 0;          // the most one fill counts (its draws and the closing one)
   int64_t attempt_limit_ = INT64_MAX;  // work_ at which the attempt under way must end
-  bool moved_[kMaxPatterns + 1] = {};
+  bool moved_[EntrySet::kPatterns + 1] = {};
   bool any_measured_ = false;  // some stock is measured (no margin)
+  bool step_loaded_ = false;   // the step's entries and draw table are those of the attempt
 };
 
-void Search::PrepareLists() {
+template <class EntrySet>
+void Search<EntrySet>::PrepareLists() {
   for (LengthList* list : {&r_.stock, &r_.cut}) {
     list->SortByLength();
     list->MergeEqualLengths();
@@ -150,17 +282,171 @@ void Search::PrepareLists() {
   LoadCutLengths();
 }
 
-void Search::LoadCutLengths() {
+template <class EntrySet>
+void Search<EntrySet>::LoadCutLengths() {
   any_measured_ = false;
   for (int k = 1; k <= r_.stock.count; ++k) any_measured_ |= r_.stock.entries[k].measured;
   n_cut_ = r_.cut.count;
   cut_modulo_.SetDivisor(static_cast<uint32_t>(n_cut_));
-  for (int j = 1; j <= EntrySet::kNone; ++j)
-    cut_length_[j] = j <= n_cut_ ? r_.cut.entries[j].length : INT64_MAX;
+  const int64_t kerf = r_.conditions.kerf;
+  for (int j = 0; j < EntrySet::kSlots; ++j) {
+    const bool entry = j >= 1 && j <= n_cut_;
+    fit_length_[j] = entry ? r_.cut.entries[j].length : INT64_MAX;
+    shortest_length_[j] = j == EntrySet::kNone ? kShortestSentinel : fit_length_[j];
+    step_length_[j] = entry ? r_.cut.entries[j].length + kerf : 0;
+    from_[j] = EntrySet::From(j);
+  }
   max_fill_work_ = PiecesPerBarBound(r_) + 2;
 }
 
-void Search::BestOfN(int a, int fills) {
+template <class EntrySet>
+int64_t Search<EntrySet>::StampsFor(int fills) {
+  // Long before the stamps would overflow, every count is cleared and they start again.
+  if (stamp_ > INT64_MAX - (int64_t{fills} + 2) * kStampStep) {
+    std::fill(std::begin(placed_), std::end(placed_), 0);
+    stamp_ = 0;
+  }
+  const int64_t first = stamp_ + kStampStep;
+  stamp_ += (int64_t{fills} + 1) * kStampStep;
+  return first;
+}
+
+template <class EntrySet>
+BarStart<EntrySet> Search<EntrySet>::StartOfBar(int a) const {
+  BarStart<EntrySet> start;
+  start.length = r_.stock.entries[a].length;
+  start.limit = start.length + StockMargin(r_, a);
+  start.available = step_available_;
+  start.lowest = step_available_.First();
+  return start;
+}
+
+// A fill runs in two loops. Until an entry runs out on the bar, every entry available at the
+// step is, and the drawn entry's table row answers the scan; after that, the bit set of what is
+// left does.
+template <class EntrySet>
+template <bool kBudgeted, bool kRecord>
+void Search<EntrySet>::RunFills(const BarStart<EntrySet>& bar, RandomGenerator& random, int fills,
+                                int64_t work_left, FillsOutcome& outcome,
+                                FillBar<EntrySet::kSlots>* record) {
+  outcome = FillsOutcome();
+  outcome.best_start = random;
+  if (fills <= 0) return;
+  const int64_t length = bar.length;
+  const int64_t limit = bar.limit;
+  const int lowest = bar.lowest;
+  const int64_t lowest_fit = fit_length_[lowest];
+  const int64_t lowest_step = step_length_[lowest];
+  int64_t work = 0;
+  if (limit < 0 || limit < lowest_fit) {
+    // No piece fits: each fill draws once to find none (with no room at all, not even that)
+    // and leaves the whole bar, so the first one is the best.
+    const int64_t draws = limit < 0 ? 0 : 1;
+    for (int f = 0; f < fills; ++f) {
+      if (kBudgeted && draws != 0 && work + draws > work_left) {
+        outcome.work = work + draws;
+        outcome.within_budget = false;
+        return;
+      }
+      if (draws != 0) random.Random(kRandomRange);
+      work += draws + 1;
+    }
+    outcome.work = work;
+    outcome.best_free = length;
+    return;
+  }
+  // From here on every fill takes a piece: the bar holds the shortest one.
+  const FastModulo modulo = cut_modulo_;
+  const DrawTarget<EntrySet>* targets = targets_;
+  int64_t stamp = StampsFor(fills);
+  // The draws come two ahead: `random` stands after the last one taken, ahead1 and ahead2
+  // after the next two, already reduced to entries. The processor then works out the coming
+  // entries before the branches of the current draw (which the random draws make mispredict
+  // often) rather than after them, and a mispredicted branch no longer waits for them.
+  RandomGenerator ahead1 = random;
+  int next1 = static_cast<int>(modulo.Mod(ahead1.Random(kRandomRange))) + 1;
+  RandomGenerator ahead2 = ahead1;
+  int next2 = static_cast<int>(modulo.Mod(ahead2.Random(kRandomRange))) + 1;
+  auto draw = [&] {
+    const int drawn = next1;
+    random = ahead1;
+    ahead1 = ahead2;
+    next1 = next2;
+    next2 = static_cast<int>(modulo.Mod(ahead2.Random(kRandomRange))) + 1;
+    return drawn;
+  };
+  // Where the best fill began stays in one slot while the others begin in the other.
+  int64_t best_free = INT64_MAX;
+  RandomGenerator starts[2];
+  int best_slot = 0;
+  for (int f = 0; f < fills; ++f, stamp += kStampStep) {
+    const int slot = 1 - best_slot;
+    starts[slot] = random;
+    int64_t free_len = length;  // the free length, never below 0
+    int64_t room = limit;       // how long a piece may still be
+    int exhausted = 0;          // the entry that ran out first
+    // Places the piece of entry h; whether it was the entry's last one for the bar.
+    auto place = [&](int h, int64_t step) {
+      const int64_t stamped = placed_[h] - stamp;
+      const int64_t count = std::max<int64_t>(stamped, 0);  // before this piece
+      placed_[h] = stamp + count + 1;
+      if constexpr (kRecord) {
+        if (count == 0) record->touched[record->touched_count++] = h;
+        record->bar.piece_counts[h] = static_cast<int32_t>(count + 1);
+      }
+      free_len = std::max<int64_t>(free_len - step, 0);
+      room -= step;
+      return count + 1 >= cut_remaining_[h];
+    };
+    auto out_of_budget = [&] {
+      outcome.work = work;
+      outcome.within_budget = false;
+    };
+    do {
+      ++work;  // the draw
+      if (kBudgeted && work > work_left) return out_of_budget();
+      const DrawTarget<EntrySet>& t = targets[draw()];
+      // The first available entry from the drawn one on is the shortest there; if it does not
+      // fit, only the shortest overall can.
+      const bool fits = t.fit <= room;
+      const int h = static_cast<int>(Select<int64_t>(fits, t.entry, lowest));
+      if (place(h, Select(fits, t.step, lowest_step))) {
+        exhausted = h;
+        break;
+      }
+    } while (room >= lowest_fit);
+    if (exhausted != 0) {
+      EntrySet left = bar.available;
+      left.Reset(exhausted);
+      int shortest = left.First();
+      while (room >= shortest_length_[shortest]) {
+        ++work;
+        if (kBudgeted && work > work_left) return out_of_budget();
+        const int drawn = draw();
+        const int next = left.FirstWithin(from_[drawn]);
+        const bool fits = fit_length_[next] <= room;
+        // Nothing fits only when every piece is on the bar and it is longer than the sentinel.
+        if (!fits & (fit_length_[shortest] > room)) break;
+        const int h = Select(fits, next, shortest);
+        if (place(h, step_length_[h])) {
+          left.Reset(h);
+          shortest = left.First();
+        }
+      }
+    }
+    ++work;  // the fill's closing count
+    const bool better = free_len < best_free;
+    best_free = Select(better, free_len, best_free);
+    best_slot = Select(better, slot, best_slot);
+  }
+  outcome.work = work;
+  outcome.best_free = best_free;
+  outcome.best_has_pieces = true;
+  outcome.best_start = starts[best_slot];
+}
+
+template <class EntrySet>
+void Search<EntrySet>::BestOfN(int a, int fills) {
   // Only fills that could reach the budget pay for counting each draw against it.
   if (work_ + fills * max_fill_work_ > std::min(work_budget_, attempt_limit_)) {
     Fills<true>(a, fills);
@@ -169,72 +455,52 @@ void Search::BestOfN(int a, int fills) {
   }
 }
 
+template <class EntrySet>
 template <bool kBudgeted>
-void Search::Fills(int a, int fills) {
-  const int64_t length = r_.stock.entries[a].length;
-  const int64_t kerf = r_.conditions.kerf;
-  const int64_t limit = length + StockMargin(r_, a);  // a bar holds pieces up to this
-  const int64_t* cut_length = cut_length_;
-  const int32_t* remaining = cut_remaining_;
-
-  for (int f = 0; f < fills; ++f) {
-    FillBar& fill = *scratch_;
-    fill.ClearCounts();
-    int32_t* counts = fill.bar.piece_counts;
-    int* touched = fill.touched;
-    int touched_count = 0;
-    EntrySet available = step_available_;
-    int64_t used = 0;           // lengths and kerfs placed
-    int64_t free_len = length;  // the free length, never below 0
-    int64_t room = limit;       // how long a piece may still be
-    int64_t shortest = 0;       // before the first piece the loop always draws once
-    int64_t draws = 0;
-    // The closing count included.
-    const int64_t draw_limit = std::min(work_budget_, attempt_limit_) - work_ - 1;
-    while (room >= shortest) {
-      ++draws;
-      if constexpr (kBudgeted) {
-        if (draws > draw_limit) {
-          fill.touched_count = touched_count;
-          work_ += draws;
-          over_budget_ = true;
-          return;
-        }
-      }
-      const int start = static_cast<int>(cut_modulo_.Mod(r_.random.Random(kRandomRange))) + 1;
-      // The wrapped scan from `start`: the first available entry at or after it is the
-      // shortest there; if it does not fit, only the first available one overall can.
-      int h = available.FirstFrom(start);
-      if (cut_length[h] > room) {
-        h = available.First();
-        if (cut_length[h] > room) break;  // the bar is full (only ever on the first draw)
-      }
-      const int32_t count = counts[h];
-      touched[touched_count] = h;
-      touched_count += count == 0;
-      counts[h] = count + 1;
-      available.ResetIf(h, count + 1 >= remaining[h]);
-      const int64_t step = cut_length[h] + kerf;
-      used += step;
-      free_len = std::max<int64_t>(free_len - step, 0);
-      room = limit - used;
-      const int lowest = available.First();
-      shortest = lowest == EntrySet::kNone ? kShortestSentinel : cut_length[lowest];
-    }
-    fill.touched_count = touched_count;
-    work_ += draws + 1;
-    BarPattern& bar = fill.bar;
-    bar.stock_index = a;
-    bar.remnant = static_cast<double>(free_len);
-    bar.remnant_rate = 100.0 * static_cast<double>(free_len) / static_cast<double>(length);
-    if (bar.remnant_rate < step_best_->bar.remnant_rate) std::swap(scratch_, step_best_);
+void Search<EntrySet>::Fills(int a, int fills) {
+  const BarStart<EntrySet> start = StartOfBar(a);
+  RandomGenerator random = r_.random;
+  FillsOutcome outcome;
+  // The closing count of a fill included.
+  const int64_t work_left = std::min(work_budget_, attempt_limit_) - 1 - work_;
+  RunFills<kBudgeted, false>(start, random, fills, work_left, outcome, nullptr);
+  r_.random = random;
+  work_ += outcome.work;
+  if (!outcome.within_budget) {
+    over_budget_ = true;
+    return;
   }
+  if (fills <= 0) return;
+  const double rate =
+      100.0 * static_cast<double>(outcome.best_free) / static_cast<double>(start.length);
+  if (rate < step_best_.remnant_rate) {
+    step_best_.stock_index = a;
+    step_best_.remnant = static_cast<double>(outcome.best_free);
+    step_best_.remnant_rate = rate;
+    step_best_.has_pieces = outcome.best_has_pieces;
+    step_best_.start = outcome.best_start;
+  }
+}
+
+// The step's best fill made again from where it began, with its pieces, into chosen_.
+template <class EntrySet>
+void Search<EntrySet>::RecordStepBar() {
+  chosen_.ClearCounts();
+  RandomGenerator random = step_best_.start;
+  FillsOutcome outcome;
+  RunFills<false, true>(StartOfBar(step_best_.stock_index), random, 1, 0, outcome, &chosen_);
+  BarPattern& bar = chosen_.bar;
+  bar.stock_index = step_best_.stock_index;
+  bar.remnant = step_best_.remnant;
+  bar.remnant_rate = step_best_.remnant_rate;
 }
 
 // Every counter back to the lists' quantities, the current plan empty. Returns the pieces to
 // place.
-int64_t Search::StartAttempt() {
+template <class EntrySet>
+int64_t Search<EntrySet>::StartAttempt() {
   attempt_limit_ = work_ > INT64_MAX - kAttemptWorkBudget ? INT64_MAX : work_ + kAttemptWorkBudget;
+  step_loaded_ = false;
   LengthList& stock = r_.stock;
   LengthList& cut = r_.cut;
   int64_t pieces_left = 0;
@@ -251,7 +517,8 @@ int64_t Search::StartAttempt() {
 
 // Loads the pieces still to place and tells whether a bar long enough for the longest of them
 // is left.
-bool Search::StepHasStock() {
+template <class EntrySet>
+bool Search<EntrySet>::StepHasStock() {
   const LengthList& stock = r_.stock;
   const LengthList& cut = r_.cut;
   // The longest bar with its margin; without measured bars, the longest bar's.
@@ -263,21 +530,41 @@ bool Search::StepHasStock() {
       if (!any_measured_) break;
     }
   }
+  if (!step_loaded_) {
+    LoadStep();
+    step_loaded_ = true;
+  }
   int64_t longest_cut = 0;
-  step_available_ = EntrySet();
-  for (int j = 1; j <= cut.count; ++j) {
-    cut_remaining_[j] = cut.entries[j].remaining;
+  for (int j = cut.count; j >= 1; --j) {
     if (cut.entries[j].remaining > 0) {
-      step_available_.Set(j);
       longest_cut = cut.entries[j].length;
+      break;
     }
   }
   return longest_stock != 0 && longest_stock >= longest_cut;
 }
 
+template <class EntrySet>
+void Search<EntrySet>::LoadStep() {
+  step_available_ = EntrySet();
+  targets_[n_cut_ + 1] = DrawTarget<EntrySet>();  // none, for the rows UpdateStep moves on
+  int next = EntrySet::kNone;
+  for (int j = n_cut_; j >= 1; --j) {
+    cut_remaining_[j] = r_.cut.entries[j].remaining;
+    if (cut_remaining_[j] > 0) {
+      step_available_.Set(j);
+      next = j;
+    }
+    targets_[j].fit = fit_length_[next];
+    targets_[j].step = step_length_[next];
+    targets_[j].entry = next;
+  }
+}
+
 // The step's bar into step_best_: the best fill of the priority stock, or else of every stock
 // entry in turn (early attempts stop at the first good enough one).
-void Search::ChooseStepBar(int t) {
+template <class EntrySet>
+void Search<EntrySet>::ChooseStepBar(int t) {
   LengthList& stock = r_.stock;
   ResetStepBest();
   stock.entries[0].length = kLengthSentinel;
@@ -293,14 +580,14 @@ void Search::ChooseStepBar(int t) {
     BestOfN(priority, kPriorityFills);
     if (over_budget_) return;
     // A priority bar that takes no piece would only be scrap: scan all stock instead.
-    if (!step_best_->HasPieces()) ResetStepBest();
+    if (!step_best_.has_pieces) ResetStepBest();
   }
-  if (step_best_->bar.stock_index != 0) return;
+  if (step_best_.stock_index != 0) return;
   for (int k = 1; k <= stock.count; ++k) {
     if (stock.entries[k].remaining <= 0) continue;
     BestOfN(k, t % 2 == 1 ? 10 : 20);
     if (over_budget_) return;
-    const BarPattern& best = step_best_->bar;
+    const StepBest& best = step_best_;
     if (t < kEarlyStopAttempts &&
         best.remnant / std::max<double>(stock.entries[best.stock_index].length, 0.1) <
             kEarlyStopRemnant) {
@@ -310,49 +597,67 @@ void Search::ChooseStepBar(int t) {
 }
 
 // Adds the step's bar to the current plan as often as the pieces and its stock allow.
-bool Search::StoreStepBar(int64_t& pieces_left) {
+template <class EntrySet>
+bool Search<EntrySet>::StoreStepBar(int64_t& pieces_left) {
   LengthList& cut = r_.cut;
   CuttingPlan& plan = r_.current;
-  const BarPattern& b = step_best_->bar;
+  const BarPattern& b = chosen_.bar;
   LengthEntry& e = r_.stock.entries[b.stock_index];
   int32_t repeat = kLengthSentinel;
-  for (int i = 0; i < step_best_->touched_count; ++i) {
-    const int j = step_best_->touched[i];
+  for (int i = 0; i < chosen_.touched_count; ++i) {
+    const int j = chosen_.touched[i];
     repeat = std::min(repeat, cut.entries[j].remaining / b.piece_counts[j]);
   }
   repeat = std::min(repeat, e.remaining);
   // Never loop on a repeat of 0 (a fill never takes more than remains), nor keep too many
   // patterns.
-  if (repeat <= 0 || ++plan.pattern_count > kMaxPatterns) return false;
+  if (repeat <= 0 || ++plan.pattern_count > plan.max_patterns) return false;
   BarPattern& slot = plan.patterns[plan.pattern_count];
   slot = b;
   slot.repeat_count = repeat;
   plan.stock_length += static_cast<double>(e.length) * repeat;
   plan.remnant_length += repeat * b.remnant;
   e.remaining -= repeat;
-  for (int i = 0; i < step_best_->touched_count; ++i) {
-    const int j = step_best_->touched[i];
+  for (int i = 0; i < chosen_.touched_count; ++i) {
+    const int j = chosen_.touched[i];
     const int64_t placed = int64_t{b.piece_counts[j]} * repeat;
     cut.entries[j].remaining -= static_cast<int32_t>(placed);
     pieces_left -= placed;
   }
+  UpdateStep();
   return true;
 }
 
-bool Search::RunAttempt(int t) {
+template <class EntrySet>
+void Search<EntrySet>::UpdateStep() {
+  for (int i = 0; i < chosen_.touched_count; ++i) {
+    const int j = chosen_.touched[i];
+    cut_remaining_[j] = r_.cut.entries[j].remaining;
+    if (cut_remaining_[j] > 0) continue;
+    // Drawn entries that found j now find the next available one (the row after j's).
+    step_available_.Reset(j);
+    const DrawTarget<EntrySet> next = targets_[j + 1];
+    for (int d = j; d >= 1 && targets_[d].entry == j; --d) targets_[d] = next;
+  }
+}
+
+template <class EntrySet>
+bool Search<EntrySet>::RunAttempt(int t) {
   int64_t pieces_left = StartAttempt();
   while (pieces_left > 0) {
     // No bar left at all, or none long enough for the longest piece: this attempt fails.
     if (!StepHasStock()) return Abandon();
     ChooseStepBar(t);
     // Out of budget, or no fill was usable.
-    if (over_budget_ || step_best_->bar.stock_index == 0) return Abandon();
+    if (over_budget_ || step_best_.stock_index == 0) return Abandon();
+    RecordStepBar();
     if (!StoreStepBar(pieces_left)) return Abandon();
   }
   return r_.current.pattern_count > 0;
 }
 
-void Search::Finalise() {
+template <class EntrySet>
+void Search<EntrySet>::Finalise() {
   CuttingPlan& plan = r_.best;
   const int count = plan.pattern_count;
   // Sort a permutation with exactly the exchanges of the plain sorts, then move the patterns
@@ -402,7 +707,8 @@ void Search::Finalise() {
   }
 }
 
-int Search::Run(int attempts) {
+template <class EntrySet>
+int Search<EntrySet>::Run(int attempts) {
   PrepareLists();
   attempts = std::clamp(attempts, kMinAttempts, kMaxAttempts);
   const double required = r_.cut.TotalLength();
@@ -445,30 +751,49 @@ int Search::Run(int attempts) {
   return kSearchPlanned;
 }
 
-BarPattern Search::FillOnly(int stock_index, int fills) {
+template <class EntrySet>
+BarPattern Search<EntrySet>::FillOnly(int stock_index, int fills) {
   LoadCutLengths();
-  step_available_ = EntrySet();
-  for (int j = 1; j <= n_cut_; ++j) {
-    cut_remaining_[j] = r_.cut.entries[j].remaining;
-    if (cut_remaining_[j] > 0) step_available_.Set(j);
-  }
+  LoadStep();
   ResetStepBest();
   BestOfN(stock_index, fills);
-  return step_best_->bar;
+  if (step_best_.stock_index == 0) {
+    BarPattern none;
+    none.remnant = step_best_.remnant;
+    none.remnant_rate = step_best_.remnant_rate;
+    return none;
+  }
+  RecordStepBar();
+  return chosen_.bar;
+}
+
+// Calls `f` with a search on the records: a job's on the stack as ever, widened lists' on the
+// heap with a set as wide as they need.
+template <class F>
+auto WithSearch(OptimiserRecords& records, const SearchHost& host, F f) {
+  const int capacity = records.cut.Capacity();
+  if (capacity < NarrowSet::kNone) {
+    Search<NarrowSet> search(records, host);
+    return f(search);
+  }
+  if (capacity < WideSet<8>::kNone) return f(*std::make_unique<Search<WideSet<8>>>(records, host));
+  return f(*std::make_unique<Search<WideSet<33>>>(records, host));
 }
 
 }  // namespace
 
 void FinalisePlan(OptimiserRecords& records) {
   const SearchHost host;
-  Search search(records, host);
-  search.Finalise();
+  WithSearch(records, host, [](auto& search) {
+    search.Finalise();
+    return 0;
+  });
 }
 
 BarPattern BestBarFill(OptimiserRecords& records, int stock_index, int fills) {
   const SearchHost host;
-  Search search(records, host);
-  return search.FillOnly(stock_index, fills);
+  return WithSearch(records, host,
+                    [&](auto& search) { return search.FillOnly(stock_index, fills); });
 }
 
 int AttemptsForPrecision(int item) {
@@ -484,11 +809,12 @@ int AttemptsForPrecision(int item) {
 
 int RunSearch(OptimiserRecords& records, const SearchHost& host, int attempts, int64_t work_budget,
               int64_t* work) {
-  Search search(records, host);
-  search.SetWorkBudget(work_budget);
-  const int result = search.Run(attempts);
-  if (work != nullptr) *work = search.Work();
-  return result;
+  return WithSearch(records, host, [&](auto& search) {
+    search.SetWorkBudget(work_budget);
+    const int result = search.Run(attempts);
+    if (work != nullptr) *work = search.Work();
+    return result;
+  });
 }
 
 int64_t PiecesPerBarBound(const OptimiserRecords& r) {

@@ -11,6 +11,7 @@
 #include "drawing/pages.h"
 #include "drawing/playback.h"
 #include "drawing/primitives.h"
+#include "optimiser/remnant_policy.h"
 #include "report/blocks.h"
 #include "report/cut_bars.h"
 #include "report/diagram.h"
@@ -57,6 +58,11 @@ class Builder {
   void NewReportPage();
   double MemberLine(double y);
   double Summary();
+  double PolicyLines(double y);
+  // The offcuts labelled: with the remnant policy, those it kept.
+  int LabelKeep() const {
+    return r_.conditions.policy.offcuts_first ? r_.conditions.policy.keep : o_.keep;
+  }
   double TableA(double x0, double y);
   double TableB(double x0, double y);
   // Before a table's header: a new page when the header and the first row group do not fit
@@ -212,6 +218,45 @@ double Builder::Summary() {
     text::PutTextAt(kColumnUnit * 6 + 1, y, line);
     y += kCharHeight + 1;
   }
+  return PolicyLines(y);
+}
+
+// With the remnant policy, what it weighed: the mill stock, the stock in hand, the offcuts kept
+// and the scrap, after the page's own lines.
+double Builder::PolicyLines(double y) {
+  const optimiser::RemnantPolicy& policy = r_.conditions.policy;
+  if (!policy.offcuts_first || !r_.exact_run) return y;
+  const optimiser::PolicyFigures f = optimiser::PolicyOf(r_);
+  const double x = kColumnUnit * 6 + 1;
+  y += kHeadingGap;
+  HeadingStyle();
+  auto put = [&](const std::string& line) {
+    text::PutTextAt(x, y, line);
+    y += kCharHeight + 1;
+  };
+  put(base::Lit("端材優先：") +
+      base::Format(base::Lit("%d mm 以上の残材は端材として残します").c_str(), policy.keep));
+  put(base::Format(base::Lit("　定尺材（購入）　%.3f m").c_str(), f.mill / 1000));
+  put(base::Format(base::Lit("　手持ちの素材　　%.3f m").c_str(), f.in_hand / 1000));
+  std::string line = base::Lit("　残す端材　　　　");
+  if (f.kept.empty()) line += base::Lit("なし");
+  for (std::size_t k = 0; k < f.kept.size(); ++k) {
+    const std::string item = Times(f.kept[k].length, f.kept[k].bars);
+    if (k > 0 && line.size() + item.size() + 2 > 88) {
+      if (!Fits(y, 3 * (kCharHeight + 1))) {  // the rest would run off the page: counted
+        line += base::Format("  ... %zu", f.kept.size() - k) + base::Lit(" 件");
+        break;
+      }
+      put(line);
+      line = base::Lit("　　　　　　　　　");
+    } else if (k > 0) {
+      line += "  ";
+    }
+    line += item;
+  }
+  put(line);
+  put(base::Format(base::Lit("　くず　　　　　　%.3f m（%d mm 未満の残材）").c_str(),
+                   f.scrap / 1000, policy.keep));
   return y;
 }
 
@@ -587,7 +632,7 @@ void Builder::Labels() {
   // No more labels than the pages left can take; one more tells that some are missing.
   const std::size_t room =
       static_cast<std::size_t>(std::max(kLastSlot - drawing::CurrentPageIndex(), 0)) * per_sheet;
-  const std::vector<Label> labels = ListLabels(r_, ListCutBars(r_), o_.keep, room + 1);
+  const std::vector<Label> labels = ListLabels(r_, ListCutBars(r_), LabelKeep(), room + 1);
   for (std::size_t i = 0; i < labels.size() && !full_; ++i) {
     if (i % per_sheet == 0 && !NewSheetPage()) break;
     DrawLabel(labels[i], sheet, static_cast<int>(i % per_sheet));

@@ -9,6 +9,7 @@
 #include "base/format.h"
 #include "base/numbers.h"
 #include "optimiser/exact.h"
+#include "optimiser/remnant_policy.h"
 #include "optimiser/search.h"
 #include "run/grid_reader.h"
 
@@ -26,8 +27,10 @@ void Show(const RunHost& host, const char* utf8_literal) {
   Show(host, base::Lit(utf8_literal));
 }
 
-// Whether plan a is better than plan b: less stock (regular, then priority), then fewer patterns.
+// Whether plan a is better than plan b: less stock (regular, then priority), then fewer patterns;
+// with the remnant policy, by its order.
 bool Better(const optimiser::OptimiserRecords& a, const optimiser::OptimiserRecords& b) {
+  if (a.conditions.policy.offcuts_first) return optimiser::PolicyBetter(a, b);
   const optimiser::StockUse x = optimiser::PlanStock(a), y = optimiser::PlanStock(b);
   if (optimiser::UsesLess(x, y) || optimiser::UsesLess(y, x)) return optimiser::UsesLess(x, y);
   return a.best.pattern_count < b.best.pattern_count;
@@ -104,11 +107,15 @@ int RunOptimal(optimiser::OptimiserRecords& records, const optimiser::SearchHost
   records.exact_run = true;
   records.regular_bound = exact.regular_bound;
   records.priority_bound = exact.priority_bound;
+  records.scrap_bound = exact.scrap_bound;
   records.stopped = exact.stopped;
   const optimiser::StockUse use = optimiser::PlanStock(records);
-  records.proven_optimal = exact.applicable && status == optimiser::kSearchPlanned &&
-                           optimiser::ReachesBound(use.regular, exact.regular_bound) &&
-                           optimiser::ReachesBound(use.priority, exact.priority_bound);
+  const bool policy = records.conditions.policy.offcuts_first;
+  records.proven_optimal =
+      exact.applicable && status == optimiser::kSearchPlanned &&
+      optimiser::ReachesBound(use.regular, exact.regular_bound) &&
+      (!policy || optimiser::ReachesBound(optimiser::PolicyOf(records).scrap, exact.scrap_bound)) &&
+      optimiser::ReachesBound(use.priority, exact.priority_bound);
   if (status == optimiser::kSearchPlanned && exact.applicable && host.progress != nullptr) {
     // Stopped before the bound was computed, there is no distance to name.
     const bool no_bound = exact.stopped && exact.regular_bound <= 0;
@@ -192,6 +199,7 @@ void ReadConditions(optimiser::Conditions& c, const RunForm& form) {
   c.margin = WholeNumber(form, JobField::kMargin);
   c.kerf = WholeNumber(form, JobField::kKerf);
   c.priority_length = WholeNumber(form, JobField::kPriorityLength);
+  c.policy = form.Policy();
 }
 
 void RelayoutGrids(optimiser::OptimiserRecords& records, RunForm& form) {
@@ -205,6 +213,18 @@ std::string WorkLimitMessage(int attempts_made) {
                                 "$それまでで最良の計画を表示します。")
                           .c_str(),
                       attempts_made);
+}
+
+std::string BadKeepMessage(const optimiser::RemnantPolicy& policy,
+                           const optimiser::LengthList& stock) {
+  if (!policy.offcuts_first) return {};
+  int32_t longest = 0;
+  for (int k = 1; k <= stock.count; ++k) longest = std::max(longest, stock.entries[k].length);
+  if (policy.keep >= 1 && policy.keep <= longest) return {};
+  return base::Format(base::Lit("[#×]端材優先の残す長さ (%d mm) は 1 mm 以上、最長の素材 (%d mm) "
+                                "以下にして下さい。")
+                          .c_str(),
+                      policy.keep, longest);
 }
 
 std::string NegativeConditionMessage(const optimiser::Conditions& c) {
@@ -249,6 +269,14 @@ RunOutcome PrepareRun(optimiser::OptimiserRecords& records, RunForm& form, const
     return RunOutcome::kNegativeCondition;
   }
 
+  // The policy applies at 最適 only; there its keep length must be one a bar can leave.
+  if (form.PrecisionItem() != optimiser::kPrecisionOptimal) records.conditions.policy = {};
+  if (const std::string bad = BadKeepMessage(records.conditions.policy, records.stock);
+      !bad.empty()) {
+    if (user_invoked) Show(host, bad);
+    return RunOutcome::kBadKeep;
+  }
+
   // Pieces so short against bars so long that filling one bar alone would take more work than
   // a whole run may: the search cannot plan it at all.
   if (!optimiser::WithinSearchLimits(records)) {
@@ -268,6 +296,7 @@ RunOutcome ComputeRun(optimiser::OptimiserRecords& records, int precision,
   const int attempts = optimiser::AttemptsForPrecision(precision);
   records.exact_run = false;
   records.work_limit_reached = false;
+  if (precision != optimiser::kPrecisionOptimal) records.conditions.policy = {};
   const int result = precision == optimiser::kPrecisionOptimal
                          ? RunOptimal(records, search_host)
                          : optimiser::RunSearch(records, search_host, attempts);

@@ -43,6 +43,8 @@ class RunForm {
   virtual std::vector<optimiser::MeasuredBars> MeasuredStock() const { return {}; }
   // The steel grade of the job's pieces (CP932; empty when not known).
   virtual std::string Grade() const { return {}; }
+  // The remnant policy the job asks of 最適 (none by default).
+  virtual optimiser::RemnantPolicy Policy() const { return {}; }
 };
 
 struct RunHost {
@@ -64,6 +66,7 @@ enum class RunOutcome {
   kShort,       // the stock cannot cover the job: records.shortage says what to add
   kTooLarge,    // beyond the limits of what the search takes on
   kNegativeCondition,  // a negative margin or kerf: pieces would overlap
+  kBadKeep,            // the remnant policy's keep length is below 1 mm or above the longest stock
 };
 
 // Reads the condition values from the form's fields into records.conditions.
@@ -114,6 +117,11 @@ std::string OptimalResultText(double remnant_rate, bool proven, double gap_mm, b
 
 // The note after a plan that the work limit cut short (CP932): how many attempts were made.
 std::string WorkLimitMessage(int attempts_made);
+
+// The refusal of a remnant policy whose keep length is below 1 mm or above the longest bar of
+// `stock` (CP932); empty when the policy is off or its length fits.
+std::string BadKeepMessage(const optimiser::RemnantPolicy& policy,
+                           const optimiser::LengthList& stock);
 
 // The refusal of a negative margin or kerf, naming each (CP932); empty when neither is.
 std::string NegativeConditionMessage(const optimiser::Conditions& conditions);

@@ -6,7 +6,9 @@
 #include "base/numbers.h"
 #include "job/cut_csv.h"
 #include "job/job_file.h"
+#include "job/settings.h"
 #include "run/cell_check.h"
+#include "run/grid_reader.h"
 
 namespace zarvel::session {
 namespace {
@@ -43,6 +45,11 @@ base::Error OpenAndRun(const JobOptions& o, JobRun& run, std::vector<std::string
                              TerminalText(job::CannotReadMessage(o.job, read.Reason())),
                              read.Error());
   if (load.Noteworthy()) notes.push_back(TerminalText(job::IncompleteJobMessage(o.job, load)));
+  return RunOpened(o, run, notes, before_run);
+}
+
+base::Error RunOpened(const JobOptions& o, JobRun& run, std::vector<std::string>& notes,
+                      const BeforeRun& before_run) {
   if (!o.cut_csv.empty()) {
     std::string message;
     if (!job::LoadCutCsvFile(o.cut_csv, run.form->CutGrid(), message, run.form->MarkList()))
@@ -67,6 +74,7 @@ base::Error OpenAndRun(const JobOptions& o, JobRun& run, std::vector<std::string
     if (base::Error e = before_run(*run.form); !e) return e;
   }
   if (o.precision) run.form->SetPrecisionItem(*o.precision);
+  if (base::Error e = ApplyPolicyOptions(o.policy, *run.form); !e) return e;
   // Cells that read other than they look are named; the run goes on as ever.
   if (o.list_doubtful_cells) {
     const std::vector<std::string> doubtful = run::DoubtfulCells(*run.form);
@@ -90,6 +98,26 @@ base::Error OpenAndRun(const JobOptions& o, JobRun& run, std::vector<std::string
   }
   for (const std::string& m : messages.messages) notes.push_back(TerminalText(m));
   if (run.outcome != run::RunOutcome::kPlanned) return base::Error::Fail(Code::kRunMessage, {});
+  return {};
+}
+
+base::Error ApplyPolicyOptions(const PolicyOptions& o, job::JobForm& form) {
+  optimiser::RemnantPolicy& policy = form.policy;
+  if (o.offcuts_first && form.PrecisionItem() != optimiser::kPrecisionOptimal)
+    return base::Error::Fail(Code::kUsage,
+                             "--offcuts-first (端材優先) は精度が最適 (--precision optimal) の"
+                             "ときだけ使えます");
+  if (o.offcuts_first) {
+    policy.offcuts_first = true;
+    if (policy.keep <= 0) policy.keep = job::ReadYardKeep();
+  }
+  if (!o.keep || !policy.offcuts_first) return {};
+  policy.keep = *o.keep;
+  if (form.PrecisionItem() != optimiser::kPrecisionOptimal) return {};
+  optimiser::LengthList stock;
+  run::ReadGridIntoList(stock, form.StockGrid(), form.VerticalOrder());
+  if (const std::string bad = run::BadKeepMessage(policy, stock); !bad.empty())
+    return base::Error::Fail(Code::kUsage, "--keep: " + TerminalText(bad));
   return {};
 }
 

@@ -20,6 +20,14 @@
 
 namespace zarvel::session {
 
+// The remnant policy a command asks of 最適, over the job's own: `--offcuts-first` turns it on,
+// `--keep` gives its keep length (else the job's, else the settings' YardKeep). Commands that
+// plan jobs pass it through unchanged.
+struct PolicyOptions {
+  bool offcuts_first = false;
+  std::optional<int32_t> keep;
+};
+
 struct JobOptions {
   std::string job;                   // the job file (UTF-8 path)
   std::string cut_csv;               // a cut list read from CSV before the run
@@ -30,6 +38,7 @@ struct JobOptions {
   std::string yard;                  // the yard's place (empty: the setting's)
   std::string section;               // the yard's section, when not the member name's
   yard::OpenOptions yard_options;    // a busy yard's waiting, a network file read only
+  PolicyOptions policy;
 };
 
 // A job opened and run.
@@ -56,6 +65,16 @@ std::string TerminalText(const std::string& cp932);
 // one of its messages: `run.outcome` says which).
 base::Error OpenAndRun(const JobOptions& options, JobRun& run, std::vector<std::string>& notes,
                        const BeforeRun& before_run = {});
+
+// Applies `options` to the job read into `form`, at its precision: kUsage, naming the option,
+// when --offcuts-first comes with a precision other than 最適 or the keep length asked for is
+// one no bar can leave.
+base::Error ApplyPolicyOptions(const PolicyOptions& options, job::JobForm& form);
+
+// OpenAndRun after the file is read: for a job made in memory (`run.records` and `run.form`
+// set, the job's values in the form), from the cut list's CSV on.
+base::Error RunOpened(const JobOptions& options, JobRun& run, std::vector<std::string>& notes,
+                      const BeforeRun& before_run = {});
 
 // What a failure means to a command's caller: 0 none, 1 refused by the job, the run or the
 // yard's state, 2 words or files that cannot be used (the commands' exit codes).

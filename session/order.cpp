@@ -13,6 +13,7 @@
 #include "job/safe_file.h"
 #include "report/labels.h"
 #include "run/grid_reader.h"
+#include "session/nest.h"
 #include "yard/stock.h"
 
 namespace zarvel::session {
@@ -40,13 +41,7 @@ std::string Utf8(const std::string& cp932) {
 
 const char* const kNoMemberName = "(部材名なし)";
 
-// The group a job's stock goes into, and the usage words around a recognised section.
-struct GroupKey {
-  std::string key;
-  std::string name;
-  std::string usage;
-  const catalog::Section* section = nullptr;
-};
+}  // namespace
 
 // A job with a grade is its own steel: "H-400×200×8×13 SN490B" is bought apart from SS400.
 GroupKey GroupOf(const std::string& member_cp932, double unit_weight,
@@ -62,6 +57,8 @@ GroupKey GroupOf(const std::string& member_cp932, double unit_weight,
   return {"N:" + member + "|" + KgPerMetre(unit_weight) + "|" + grade, name + with_grade, "",
           nullptr};
 }
+
+namespace {
 
 OrderMember& MemberFor(Order& order, std::vector<std::string>& keys, const GroupKey& g) {
   for (std::size_t i = 0; i < keys.size(); ++i)
@@ -241,9 +238,61 @@ std::map<int32_t, long long> TakeYardBars(OrderYard& y, const optimiser::Optimis
   return given;
 }
 
+// The order of the jobs nested per material: each group's plan bought as one.
+Order NestedOrder(const OrderOptions& options, const OrderProgress& progress) {
+  Order order;
+  order.keep = options.keep;
+  NestOptions n;
+  n.jobs = options.jobs;
+  n.precision = options.precision;
+  if (progress) n.progress = progress;
+  const Nest nest = BuildNest(n);
+  std::vector<std::string> keys;
+  for (const NestGroup& g : nest.groups) {
+    if (!g.Planned()) continue;
+    AddPlan(order, keys, g.run);
+    for (const std::size_t j : g.jobs) {
+      const NestJob& job = nest.jobs[j];
+      const GroupKey k = GroupOf(job.conditions.member_name, job.conditions.unit_weight,
+                                 base::Utf8ToCp932(g.grade));
+      OrderMember& m = MemberFor(order, keys, k);
+      if (!k.usage.empty() &&
+          std::find(m.usages.begin(), m.usages.end(), k.usage) == m.usages.end())
+        m.usages.push_back(k.usage);
+    }
+  }
+  order.notes = nest.notes;
+  for (const NestJob& job : nest.jobs) {
+    OrderJob o;
+    o.file = job.file;
+    o.member = job.member;
+    o.duplicate = job.duplicate;
+    if (job.unreadable) {
+      o.exit_code = 2;
+      o.message = job.message;
+    } else if (!job.duplicate && !nest.groups[job.group].Planned()) {
+      const NestGroup& g = nest.groups[job.group];
+      o.exit_code = 1;
+      o.message = g.message;
+      // What the group lacks is said once, with its first job.
+      if (g.jobs.front() == static_cast<std::size_t>(&job - nest.jobs.data()) &&
+          g.run.records != nullptr && g.run.outcome == run::RunOutcome::kShort) {
+        o.lacks = Lacks(*g.run.records, o.message);
+        o.shortage = g.run.records->shortage;
+      }
+      for (char& c : o.message)
+        if (c == '\n') c = ' ';
+    }
+    order.jobs.push_back(o);
+  }
+  Total(order);
+  return order;
+}
+
 }  // namespace
 
 Order BuildOrder(const OrderOptions& options, const OrderProgress& progress) {
+  if (options.nest) return NestedOrder(options, progress);
   Order order;
   order.keep = options.keep;
   order.from_yard = options.from_yard;
@@ -266,6 +315,7 @@ Order BuildOrder(const OrderOptions& options, const OrderProgress& progress) {
     JobOptions o;
     o.job = options.jobs[i];
     o.precision = options.precision;
+    o.policy = options.policy;
     if (progress) progress(i, n, o.job);
     OrderJob job;
     job.file = o.job;

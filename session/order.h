@@ -13,7 +13,24 @@
 #include "session/job_session.h"
 #include "yard/yard.h"
 
+namespace zarvel::catalog {
+struct Section;
+}
+
 namespace zarvel::session {
+
+// The material a job's pieces are: the section the table recognises in the member name (with the
+// usage words around it) and the grade when the job has one; otherwise the member name with its
+// unit weight. Jobs of one key are one steel, bought together and nested together.
+struct GroupKey {
+  std::string key;
+  std::string name;   // UTF-8: the section's name (or the member name), with the grade
+  std::string usage;  // UTF-8: the usage words around a recognised section
+  const catalog::Section* section = nullptr;
+};
+
+GroupKey GroupOf(const std::string& member_cp932, double unit_weight,
+                 const std::string& grade_cp932);
 
 // Bars, their length and weight. Weights are whole kilograms, each line's rounded as it is shown,
 // so that every total is the sum of the lines printed above it.
@@ -82,6 +99,8 @@ struct OrderOptions {
   bool from_yard = false;        // the yard's stock for each job's section beside its own
   std::string yard;              // the yard's place
   bool allow_network_file = false;
+  PolicyOptions policy;  // each job's remnant policy at 最適
+  bool nest = false;     // the jobs of one material planned together (session/nest.h)
 };
 
 // Called before each job: its index, the number of jobs and its file.

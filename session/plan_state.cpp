@@ -36,6 +36,7 @@ std::string JobContent(run::RunForm& form, const job::YardStockNote& yard_stock)
   t += "\nyard " + yard_stock.section + "\nmarks";
   for (const optimiser::PieceMark& m : form.Marks())
     t += base::Format(" %zu:", m.mark.size()) + m.mark + base::Format("=%d.%d", m.length, m.count);
+  if (c.policy.offcuts_first) t += base::Format("\noffcuts-first %d", c.policy.keep);
   return t;
 }
 

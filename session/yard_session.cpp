@@ -146,7 +146,10 @@ base::Error PrepareCommit(yard::Yard& y, const optimiser::OptimiserRecords& reco
     plan.basis.yard_revision = revision;
   }
   std::string message;
-  if (!yard::CommitChange(records, plan.fill, request.keep, FileName(request.job_path),
+  // A plan made with the remnant policy keeps exactly the remnants it counted as kept.
+  const optimiser::RemnantPolicy& policy = records.conditions.policy;
+  const int32_t keep = policy.offcuts_first ? policy.keep : request.keep;
+  if (!yard::CommitChange(records, plan.fill, keep, FileName(request.job_path),
                           CommitDate(records.conditions), commit.change, message))
     return Refuse(Code::kYardChanged, message);
   commit.summary = yard::ChangeSummary(commit.change, plan.fill);

@@ -53,8 +53,9 @@ void ExpectSoundPlan(const OptimiserRecords& r) {
     // One pattern is one set-up: it appears once in the plan.
     for (int q = 1; q < p; ++q) {
       const BarPattern& a = plan.patterns[q];
-      EXPECT_FALSE(a.stock_index == b.stock_index &&
-                   std::equal(a.piece_counts, a.piece_counts + kMaxEntries + 1, b.piece_counts))
+      EXPECT_FALSE(
+          a.stock_index == b.stock_index &&
+          std::equal(&a.piece_counts[0], &a.piece_counts[0] + kMaxEntries + 1, &b.piece_counts[0]))
           << "patterns " << q << " and " << p;
     }
   }
@@ -157,7 +158,8 @@ TEST(ExactPlanner, ProvesWhereTheRootsBoundFallsShort) {
       const BarPattern &a = r->best.patterns[p], &b = again->best.patterns[p];
       EXPECT_EQ(a.stock_index, b.stock_index);
       EXPECT_EQ(a.repeat_count, b.repeat_count);
-      EXPECT_TRUE(std::equal(a.piece_counts, a.piece_counts + kMaxEntries + 1, b.piece_counts));
+      EXPECT_TRUE(
+          std::equal(&a.piece_counts[0], &a.piece_counts[0] + kMaxEntries + 1, &b.piece_counts[0]));
     }
   }
 }

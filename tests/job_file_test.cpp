@@ -203,6 +203,33 @@ TEST_F(JobFileTest, GradeAndImportNoteComeAfterTheYardsKeysOnlyWhenKnown) {
   EXPECT_EQ(JobFileLines(other).size(), fresh);
 }
 
+TEST_F(JobFileTest, TheRemnantPolicyComesLastAndOnlyWhenOn) {
+  const std::vector<std::string> fresh = JobFileLines(form);
+  form.grade = "SS400";
+  form.policy = {true, 1500};
+  std::vector<std::string> lines = JobFileLines(form);
+  ASSERT_EQ(lines.size(), fresh.size() + 3);
+  EXPECT_EQ(lines[fresh.size()], "Grade = SS400");
+  EXPECT_EQ(lines[fresh.size() + 1], "OffcutsFirst = 1");
+  EXPECT_EQ(lines[fresh.size() + 2], "OffcutKeep = 1500");
+  const std::string path = Path("policy.zv5");
+  ASSERT_TRUE(WriteJobFile(form, path));
+  auto other_records = std::make_unique<optimiser::OptimiserRecords>();
+  JobForm other(*other_records);
+  ASSERT_TRUE(OpenJobFile(other, path));
+  EXPECT_EQ(other.Policy(), (optimiser::RemnantPolicy{true, 1500}));
+  // Off, nothing is written: the file is the one it was before the policy existed.
+  form.grade.clear();
+  form.policy = {false, 1500};
+  EXPECT_EQ(JobFileLines(form), fresh);
+  // A file that says it is off, or names only a length, asks for nothing.
+  for (const char* keys : {"OffcutsFirst = 0\r\nOffcutKeep = 800\r\n", "OffcutKeep = 800\r\n"}) {
+    WriteBytes(dir / "hand.zv5", std::string("caption\r\n[FmUnit1]\r\n") + keys);
+    ASSERT_TRUE(OpenJobFile(other, Path("hand.zv5")));
+    EXPECT_EQ(other.Policy(), optimiser::RemnantPolicy{}) << keys;
+  }
+}
+
 TEST_F(JobFileTest, LabelAndSawListSwitchesAndTheSheetAreSavedAndDefaultWhenMissing) {
   form.Find("CbMeisaiL")->SetChecked(true);
   form.Find("RgLabelSheet")->SetItemIndex(2);

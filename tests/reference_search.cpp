@@ -15,6 +15,7 @@ struct Reference {
   OptimiserRecords& r;
   BarPattern scratch;
   BarPattern step_best;
+  int64_t work = 0;  // each draw, and one more for each fill
 
   int32_t Rand(uint32_t n) { return static_cast<int32_t>(r.random.Random(n)); }
 
@@ -30,6 +31,7 @@ struct Reference {
       int64_t d = 0;
       // A piece fits while everything placed plus the piece stays within length + margin.
       while (length + margin - used >= d) {
+        ++work;
         int h = Rand(99999) % cut.count + 1;
         bool found = false;
         for (int s = 0; s < cut.count; ++s) {
@@ -51,6 +53,7 @@ struct Reference {
             d = cut.entries[j].length;
         }
       }
+      ++work;
       scratch.stock_index = a;
       scratch.remnant = static_cast<double>(e);
       scratch.remnant_rate = 100.0 * static_cast<double>(e) / static_cast<double>(length);
@@ -212,8 +215,14 @@ struct Reference {
 }  // namespace
 
 int ReferenceSearch(OptimiserRecords& records, int attempts) {
+  int64_t work = 0;
+  return CountedReferenceSearch(records, attempts, work);
+}
+
+int CountedReferenceSearch(OptimiserRecords& records, int attempts, int64_t& work) {
   auto* ref = new Reference{records, {}, {}};
   const int result = ref->Run(attempts);
+  work = ref->work;
   delete ref;
   return result;
 }

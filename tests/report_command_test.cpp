@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/format.h"
 #include "cli/plan_command.h"
 #include "report/cut_bars.h"
 #include "report/labels.h"
@@ -55,6 +56,36 @@ TEST(ReportCommand, NeverWritesOverTheJob) {
   EXPECT_EQ(fs::file_size(job), fs::file_size(ZARVEL5_SOURCE_DIR "/examples/kitamachi_beams.zv5"));
   EXPECT_NE(err.str().find("--png の出力先 " + job + " は読み込む仕事のファイルです。"),
             std::string::npos);
+}
+
+// Nested jobs print each group's report in turn: the pages of two sections numbered on, as many
+// as the two jobs' own reports.
+TEST(ReportCommand, NestPrintsEveryGroupsPagesInTurn) {
+  testing::TempDir dir("zarvel5-nest-png");
+  const std::string beams = ZARVEL5_SOURCE_DIR "/examples/project/minami_beams.zv5";
+  const std::string columns = ZARVEL5_SOURCE_DIR "/examples/project/minami_columns.zv5";
+  auto count = [](const fs::path& folder) {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(folder)) n += e.is_regular_file();
+    return n;
+  };
+  std::ostringstream out, err;
+  int alone = 0;
+  for (const std::string& job : {beams, columns}) {
+    testing::TempDir one("zarvel5-nest-png-one");
+    ASSERT_EQ(RunReportCommand({job, "--png", one.path().string(), "--tables", "C"}, out, err),
+              kExitPlanned)
+        << err.str();
+    alone += count(one.path());
+  }
+  out.str("");
+  ASSERT_EQ(RunNestReportCommand({beams, columns, "--png", dir.path().string(), "--tables", "C"},
+                                 out, err),
+            kExitPlanned)
+      << err.str();
+  EXPECT_EQ(count(dir.path()), alone);
+  EXPECT_TRUE(fs::exists(dir.File(base::Format("page-%03d.png", alone))));
+  EXPECT_EQ(RunNestReportCommand({beams, columns}, out, err), kExitUsage);
 }
 
 // Pages are white paper in PNG files as on the printer; the label sheet is chosen on the command

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "base/cp932.h"
@@ -7,6 +8,7 @@
 #include "cli/yard_command.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
+#include "optimiser/remnant_policy.h"
 #include "session/job_session.h"
 #include "session/yard_session.h"
 #include "tests/temp_dir.h"
@@ -96,6 +98,36 @@ TEST_F(SessionTest, ACommitIsOfTheJobAsItStandsAndHappensOnce) {
   const base::Error changed = CommitRun(second, 1000, again);
   EXPECT_EQ(changed.code, Code::kYardChanged);
   EXPECT_EQ(Ledger(), before);
+}
+
+// A plan made with the remnant policy puts back exactly the remnants it kept, whatever keep
+// length the commit is asked for.
+TEST_F(SessionTest, APolicyPlanCommitsExactlyTheOffcutsItKept) {
+  JobRun run;
+  JobOptions o;
+  o.job = job;
+  o.from_yard = true;
+  o.yard = yard;
+  o.precision = 3;
+  o.policy = {true, 1500};
+  std::vector<std::string> notes;
+  ASSERT_TRUE(OpenAndRun(o, run, notes));
+  const optimiser::PolicyFigures figures = optimiser::PolicyOf(*run.records);
+  EXPECT_EQ(figures.mill, 12000);  // the offcut in hand takes the short piece
+  EXPECT_EQ(figures.in_hand, 3000);
+  int64_t entry = 0;
+  ASSERT_TRUE(CommitRun(run, 99999, entry));
+  std::unique_ptr<yard::Yard> y;
+  ASSERT_TRUE(OpenYardAt(yard, y));
+  std::vector<yard::Item> items;
+  ASSERT_TRUE(y->List("H-200x100x5.5x8", items));
+  std::vector<optimiser::StockBarsUsed> added;
+  for (const yard::Item& i : items)
+    if (i.source.rfind("残材", 0) == 0) added.push_back({i.length, i.count});
+  std::sort(added.begin(), added.end(),
+            [](const auto& a, const auto& b) { return a.length > b.length; });
+  EXPECT_EQ(added, figures.kept);
+  EXPECT_FALSE(added.empty());
 }
 
 // The same through the plan command: a distinct JSON status and exit code for each refusal.

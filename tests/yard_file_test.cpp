@@ -1,9 +1,12 @@
 // The yard's file: damage found and named, repairs and restores, the day's copies, a file on a
 // network filesystem, waits for a busy file, and what each failure tells the user.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/statfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -356,7 +359,8 @@ TEST_F(YardFileTest, AWaitForABusyFileIsToldAndCanBeCancelled) {
   ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   int told = 0, steps = 0;
   OpenOptions options;
-  options.waiting = [&] {
+  options.waiting = [&](const std::string& what) {
+    EXPECT_NE(what.find("使用中"), std::string::npos) << what;
     ++told;
     return true;
   };
@@ -370,6 +374,43 @@ TEST_F(YardFileTest, AWaitForABusyFileIsToldAndCanBeCancelled) {
   sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(holder);
   EXPECT_TRUE(Take(*y, 1, 1));
+}
+
+// A server that takes the connection and never answers: the wait is told once, with the
+// server's name, each further step asks again, and a no cancels at once with nothing opened.
+TEST(YardServerWaitTest, ASilentServerIsToldAndCanBeCancelled) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  const std::string uri =
+      "postgresql://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/yard";
+  for (const int steps_allowed : {0, 3}) {
+    int told = 0, steps = 0, ended = 0;
+    std::string said;
+    OpenOptions options;
+    options.waiting = [&](const std::string& what) {
+      ++told;
+      said = what;
+      return steps_allowed > 0;
+    };
+    options.keep_waiting = [&] { return ++steps < steps_allowed; };
+    options.waited = [&] { ++ended; };
+    Status s;
+    EXPECT_EQ(OpenYard(uri, s, options), nullptr);
+    EXPECT_EQ(s.code, Code::kCancelled) << s.message;
+    EXPECT_NE(s.message.find("接続をやめました"), std::string::npos) << s.message;
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(steps, steps_allowed);
+    EXPECT_EQ(ended, 1);
+    EXPECT_NE(said.find("127.0.0.1"), std::string::npos) << said;
+  }
+  close(listener);
 }
 
 TEST(YardTimeTest, StoredUtcIsShownInLocalTime) {

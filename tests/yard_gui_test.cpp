@@ -1,5 +1,9 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QProgressDialog>
@@ -372,18 +376,11 @@ TEST_F(YardGuiTest, ACountChangedBehindTheYardsBackIsRepairedOnceConfirmed) {
   EXPECT_NE(messages[1].find("すべて記録と合っています"), std::string::npos) << messages[1];
 }
 
-TEST_F(YardGuiTest, AWaitForABusyYardShowsTheCursorAndALineAndCanBeStopped) {
-  ASSERT_FALSE(Items().size());  // makes the yard
-  sqlite3* holder = nullptr;
-  ASSERT_EQ(sqlite3_open(temp.File("yard.sqlite").c_str(), &holder), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-  YardWindow w;
-  w.ask_new_item = [] {
-    return std::optional<yard::NewItem>({"H200x100x5.5x8", 6000, 5, false, "", "", "購入", ""});
-  };
-  bool busy_cursor = false;
+// Runs `act`, which waits for the yard; while it waits, the user clicks the wait line's button.
+// Gives the line shown, and whether the wait cursor was up meanwhile.
+QString StopTheWait(const std::function<void()>& act, bool& busy_cursor) {
+  busy_cursor = false;
   QString line;
-  // While the yard waits, the user clicks the line's button.
   std::function<void()> stop = [&] {
     for (QWidget* top : QApplication::topLevelWidgets()) {
       auto* dialog = qobject_cast<QProgressDialog*>(top);
@@ -398,7 +395,21 @@ TEST_F(YardGuiTest, AWaitForABusyYardShowsTheCursorAndALineAndCanBeStopped) {
     QTimer::singleShot(20, stop);
   };
   QTimer::singleShot(20, stop);
-  w.AddItem();
+  act();
+  return line;
+}
+
+TEST_F(YardGuiTest, AWaitForABusyYardShowsTheCursorAndALineAndCanBeStopped) {
+  ASSERT_FALSE(Items().size());  // makes the yard
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(temp.File("yard.sqlite").c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  YardWindow w;
+  w.ask_new_item = [] {
+    return std::optional<yard::NewItem>({"H200x100x5.5x8", 6000, 5, false, "", "", "購入", ""});
+  };
+  bool busy_cursor = false;
+  const QString line = StopTheWait([&] { w.AddItem(); }, busy_cursor);
   sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(holder);
   EXPECT_TRUE(busy_cursor);
@@ -407,6 +418,33 @@ TEST_F(YardGuiTest, AWaitForABusyYardShowsTheCursorAndALineAndCanBeStopped) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_NE(messages[0].find("待つのをやめました"), std::string::npos) << messages[0];
   EXPECT_TRUE(Items().empty());
+}
+
+// A yard server that takes the connection and never answers: the window says it waits for that
+// server, with the wait cursor, and the user stops it.
+TEST_F(YardGuiTest, AWaitForASilentServerShowsALineAndCanBeStopped) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  const std::string uri =
+      "postgresql://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/yard";
+  qputenv("ZARVEL5_YARD", QByteArray::fromStdString(uri));
+  YardWindow w;
+  bool busy_cursor = false;
+  const QString line = StopTheWait([&] { w.Refresh(); }, busy_cursor);
+  close(listener);
+  EXPECT_TRUE(busy_cursor);
+  EXPECT_TRUE(line.contains(QStringLiteral("応答を待っています"))) << line.toStdString();
+  EXPECT_TRUE(line.contains(QStringLiteral("127.0.0.1"))) << line.toStdString();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  ASSERT_FALSE(messages.empty());
+  EXPECT_NE(messages.back().find("接続をやめました"), std::string::npos) << messages.back();
 }
 
 }  // namespace

@@ -7,8 +7,10 @@
 #include "yard/pg_store.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <random>
@@ -24,6 +26,11 @@ using base::Format;
 
 constexpr int kSchemaVersion = 1;
 constexpr const char* kApplication = "zarvel5-yard";
+// A connection is waited for in steps, ten seconds in all; the user hears of it after half a
+// second, so a server that answers at once never flashes a message.
+constexpr int kConnectSteps = 200;
+constexpr int kConnectStepMilliseconds = 50;
+constexpr int kQuietConnectSteps = 10;
 constexpr int kRetries = 64;  // transactions retried after a serialization failure, at most
 
 constexpr const char* kSchema = R"sql(
@@ -101,7 +108,8 @@ std::string RandomToken() {
 
 class PgYard final : public Yard {
  public:
-  PgYard(std::string uri, std::string shown) : uri_(std::move(uri)), shown_(std::move(shown)) {}
+  PgYard(std::string uri, std::string shown, OpenOptions options)
+      : uri_(std::move(uri)), shown_(std::move(shown)), options_(std::move(options)) {}
   ~PgYard() override {
     if (conn_ != nullptr) PQfinish(conn_);
   }
@@ -127,6 +135,7 @@ class PgYard final : public Yard {
   // Inside a change: the ledger's rule first (kMismatch refuses the change).
   Status CheckInside();
   Status Connect();
+  bool AwaitConnection(bool& timed_out);
   // One statement with its parameters (text; an empty optional is NULL). Throws PgError.
   Result Exec(const char* sql, const std::vector<std::string>& params = {});
   // Several statements without parameters (the schema). Throws PgError.
@@ -156,16 +165,59 @@ class PgYard final : public Yard {
 
   std::string uri_;
   std::string shown_;  // the server and database as a message names them (no password)
+  OpenOptions options_;
   PGconn* conn_ = nullptr;
   std::string read_only_;
 };
 
+// Whether the connection under way finished: polls libpq's socket in counted steps, and tells
+// the options' waiting calls once the server has been silent for a while; false when the user
+// stopped waiting.
+bool PgYard::AwaitConnection(bool& timed_out) {
+  timed_out = false;
+  PostgresPollingStatusType state = PGRES_POLLING_WRITING;  // as libpq asks before the first poll
+  bool announced = false, keep = true;
+  for (int step = 0; state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED;) {
+    pollfd fd{PQsocket(conn_),
+              static_cast<short>(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+    const int ready = fd.fd < 0 ? 1 : ::poll(&fd, 1, kConnectStepMilliseconds);
+    if (ready > 0 || (ready < 0 && errno != EINTR)) {
+      state = PQconnectPoll(conn_);
+      continue;
+    }
+    if (++step >= kConnectSteps) {
+      timed_out = true;
+      break;
+    }
+    if (step < kQuietConnectSteps) continue;
+    if (!announced) {
+      announced = true;
+      keep = !options_.waiting ||
+             options_.waiting(
+                 Format("在庫サーバー %s の応答を待っています（最大 10 秒）…", shown_.c_str()));
+    } else {
+      keep = !options_.keep_waiting || options_.keep_waiting();
+    }
+    if (!keep) break;
+  }
+  if (announced && options_.waited) options_.waited();
+  return keep;
+}
+
 Status PgYard::Connect() {
   if (conn_ != nullptr) PQfinish(conn_);
-  const char* keys[] = {"dbname", "connect_timeout", "application_name", nullptr};
-  const char* values[] = {uri_.c_str(), "10", "zarvel5", nullptr};
-  conn_ = PQconnectdbParams(keys, values, 1);
-  if (conn_ != nullptr && PQstatus(conn_) == CONNECTION_OK) {
+  const char* keys[] = {"dbname", "application_name", nullptr};
+  const char* values[] = {uri_.c_str(), "zarvel5", nullptr};
+  conn_ = PQconnectStartParams(keys, values, 1);
+  bool timed_out = false;
+  if (conn_ != nullptr && PQstatus(conn_) != CONNECTION_BAD && !AwaitConnection(timed_out)) {
+    PQfinish(conn_);
+    conn_ = nullptr;
+    return Status::Error(
+        Code::kCancelled,
+        Format("在庫サーバー %s への接続をやめました。在庫は変わっていません。", shown_.c_str()));
+  }
+  if (conn_ != nullptr && !timed_out && PQstatus(conn_) == CONNECTION_OK) {
     // The server's notices (in English) are not the user's business; failures come as errors.
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
@@ -636,8 +688,9 @@ std::string ShownPlace(const std::string& place) {
   return query == std::string::npos ? shown : shown.substr(0, query);
 }
 
-std::unique_ptr<Yard> OpenServerYard(const std::string& uri, Status& status) {
-  auto yard = std::make_unique<PgYard>(uri, ShownPlace(uri));
+std::unique_ptr<Yard> OpenServerYard(const std::string& uri, Status& status,
+                                     const OpenOptions& options) {
+  auto yard = std::make_unique<PgYard>(uri, ShownPlace(uri), options);
   status = yard->Open();
   if (!status) return nullptr;
   return yard;

@@ -16,8 +16,11 @@ bool IsServerPlace(const std::string& place);
 // A place as messages name it: a server's URI without its password and options.
 std::string ShownPlace(const std::string& place);
 
-// Connects to the server and opens its yard, making the schema "zarvel5" on first use.
-std::unique_ptr<Yard> OpenServerYard(const std::string& uri, Status& status);
+// Connects to the server and opens its yard, making the schema "zarvel5" on first use. A server
+// slow to answer is waited for in steps of about 50 ms, ten seconds in all, through the
+// options' waiting calls, which may cancel the wait.
+std::unique_ptr<Yard> OpenServerYard(const std::string& uri, Status& status,
+                                     const OpenOptions& options = {});
 
 // Every add's section made canonical, and every value in range; the reason otherwise.
 Status CheckChange(Change& change);

@@ -37,6 +37,8 @@ constexpr int64_t kSchemaVersion = 3;
 // A busy file is waited for in steps: 200 of 50 ms, ten seconds in all.
 constexpr int kBusySteps = 200;
 constexpr int kBusyStepMilliseconds = 50;
+constexpr const char* kBusyFileWait =
+    "在庫ファイルを他のプログラムが使用中です。空くまで待っています（最大 10 秒）…";
 // Mismatched items named in a message; the rest are counted.
 constexpr std::size_t kNamedMismatches = 10;
 
@@ -381,7 +383,7 @@ int SqliteYard::Busy(void* self, int step) {
   if (step >= kBusySteps) return 0;
   if (!yard->announced_) {
     yard->announced_ = true;
-    if (yard->options_.waiting && !yard->options_.waiting()) {
+    if (yard->options_.waiting && !yard->options_.waiting(kBusyFileWait)) {
       yard->cancelled_ = true;
       return 0;
     }
@@ -927,7 +929,7 @@ std::string YardPath(const std::string& explicit_path) {
 
 std::unique_ptr<Yard> OpenYard(const std::string& path, Status& status,
                                const OpenOptions& options) {
-  if (IsServerPlace(path)) return OpenServerYard(path, status);
+  if (IsServerPlace(path)) return OpenServerYard(path, status, options);
   auto yard = std::make_unique<SqliteYard>(path, options);
   status = yard->Open();
   if (!status) return nullptr;

@@ -39,7 +39,7 @@ struct Status {
     kMismatch,   // some count is not the sum of its ledger moves: changes wait for a repair
     kDiskFull,   // the disk (or the user's quota) is full
     kNetwork,    // the file lies on a network filesystem, where SQLite's locks do not hold
-    kCancelled,  // the user stopped waiting for a busy file
+    kCancelled,  // the user stopped waiting for a busy file or a slow server
   };
   Code code = Code::kOk;
   std::string message;  // UTF-8, for the user; empty when ok
@@ -171,9 +171,10 @@ std::string YardPath(const std::string& explicit_path = {});
 struct OpenOptions {
   bool allow_network_file = false;  // a yard on a network filesystem opens for reading only
   std::function<int(const char*, struct ::statfs*)> statfs;
-  // Called once when the file is busy and the open or a change starts to wait for it; answers
-  // whether to keep waiting (false cancels: kCancelled).
-  std::function<bool()> waiting;
+  // Called once when the file is busy, or the yard's server is slow to answer a connection, and
+  // the call starts to wait; `what` tells what is waited for (UTF-8, a line for the user).
+  // Answers whether to keep waiting (false cancels: kCancelled).
+  std::function<bool(const std::string& what)> waiting;
   // Called on every wait step (about 50 ms) after the first; false cancels.
   std::function<bool()> keep_waiting;
   // Called when a call that waited returns, whether the file came free or not.
