@@ -69,7 +69,7 @@ MipResult SolvePatternMip(const ClpSimplex& model, const std::vector<double>& ro
   if (limits.rich) {
     cbc.addHeuristic(&dive);
     cbc.addHeuristic(&local);
-  } else {
+  } else if (!limits.strong) {
     cbc.setNumberStrong(0);
   }
   StopAtTarget handler(limits.target, limits.stop);
@@ -87,6 +87,8 @@ MipResult SolvePatternMip(const ClpSimplex& model, const std::vector<double>& ro
   result.nodes = cbc.getNodeCount();
   const auto* copied = dynamic_cast<const StopAtTarget*>(cbc.getEventHandler());
   result.stopped = copied != nullptr && copied->stopped_;
+  result.proven = !result.stopped && cbc.isProvenOptimal();
+  result.bound = cbc.getBestPossibleObjValue();
   const double* best = cbc.bestSolution();
   if (best == nullptr) return result;
   result.objective = cbc.getObjValue();

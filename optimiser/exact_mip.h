@@ -13,6 +13,7 @@ struct MipLimits {
   int nodes = 0;               // branch-and-bound nodes
   int iterations = 0;          // simplex iterations of all nodes together
   bool rich = false;           // more heuristics per node (fewer, dearer nodes)
+  bool strong = false;         // strong branching without the further heuristics (for proof)
   double target = 0;           // a plan whose objective is at most this ends the search at once
   std::function<bool()> stop;  // Shift or the time guard
 };
@@ -22,6 +23,8 @@ struct MipResult {
   bool stopped = false;
   std::vector<double> x;  // per column of the model, whole numbers
   double objective = 0;
+  bool proven = false;     // the search ended with no better plan left anywhere
+  double bound = 0;        // the least objective any plan can have, as far as the search saw
   int64_t iterations = 0;  // simplex iterations spent
   int nodes = 0;           // branch-and-bound nodes spent
 };

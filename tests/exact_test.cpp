@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <fstream>
+#include <limits>
 #include <random>
 
 #include "base/cp932.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
+#include "optimiser/arc_flow.h"
 #include "optimiser/search.h"
 #include "run/run_command.h"
 #include "tests/fakes.h"
@@ -118,6 +120,152 @@ TEST(ExactPlanner, RandomJobsMeetDemandAndStock) {
       EXPECT_TRUE(second.proven_optimal);
     }
   }
+}
+
+// Jobs whose LP bound, rounded up to what the stock can make, lies below the optimum (worked out
+// by hand in each comment): the root cannot prove their plan, the graph of bar fillings does.
+TEST(ExactPlanner, ProvesWhereTheRootsBoundFallsShort) {
+  struct Case {
+    JobLists job;
+    double optimum;
+  };
+  const Case cases[] = {
+      // A bar of 12 takes three pieces of 4, one of 10 two: five pieces need 12 + 10; the LP
+      // takes 5/3 bars of 12, 20, and 20 = 10 + 10.
+      {{{{10, 2}, {12, 20}}, {{4, 5}}, 0, 0, 0}, 22},
+      // Every bar takes two pieces, so five need three bars, and there are three of 30; the LP
+      // takes 2.5 bars of 30, 75, rounded up to 80 = 40 + 40.
+      {{{{30, 3}, {40, 20}}, {{16, 1}, {14, 4}}, 0, 0, 0}, 90},
+      // The first with kerf and margin: 3 x 403 <= 1200 + 20 + 3, 2 x 403 <= 1000 + 20 + 3.
+      {{{{1000, 2}, {1200, 20}}, {{400, 5}}, 20, 3, 0}, 2200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.optimum);
+    auto root = MakeRecords(c.job);
+    EXPECT_LT(PriceAndBranch(*root, 10).regular_bound, c.optimum);
+    auto r = MakeRecords(c.job);
+    const ExactResult result = ExactPlan(*r, {});
+    ASSERT_EQ(result.status, kSearchPlanned);
+    ExpectSoundPlan(*r);
+    EXPECT_EQ(result.plan.regular, c.optimum);
+    EXPECT_EQ(result.regular_bound, c.optimum);
+    EXPECT_TRUE(result.proven_optimal);
+    // The same plan, bar for bar, on a second run.
+    auto again = MakeRecords(c.job);
+    ExactPlan(*again, {});
+    ASSERT_EQ(again->best.pattern_count, r->best.pattern_count);
+    for (int p = 1; p <= r->best.pattern_count; ++p) {
+      const BarPattern &a = r->best.patterns[p], &b = again->best.patterns[p];
+      EXPECT_EQ(a.stock_index, b.stock_index);
+      EXPECT_EQ(a.repeat_count, b.repeat_count);
+      EXPECT_TRUE(
+          std::equal(&a.piece_counts[0], &a.piece_counts[0] + kMaxEntries + 1, &b.piece_counts[0]));
+    }
+  }
+}
+
+// The least cost of bars holding every piece, by trying every way to put them in bars (tiny
+// jobs only).
+double LeastCostByTrying(const ArcFlowJob& job) {
+  std::vector<int64_t> pieces;
+  for (std::size_t j = 0; j < job.weights.size(); ++j)
+    pieces.insert(pieces.end(), static_cast<std::size_t>(job.demand[j]), job.weights[j]);
+  std::vector<std::pair<std::size_t, int64_t>> bars;  // stock length, fill
+  std::vector<int64_t> used(job.capacities.size(), 0);
+  double best = std::numeric_limits<double>::infinity();
+  auto place = [&](auto& self, std::size_t i, double cost) -> void {
+    if (cost >= best) return;
+    if (i == pieces.size()) {
+      best = cost;
+      return;
+    }
+    for (auto& [k, fill] : bars) {
+      if (fill + pieces[i] > job.capacities[k]) continue;
+      fill += pieces[i];
+      self(self, i + 1, cost);
+      fill -= pieces[i];
+    }
+    for (std::size_t k = 0; k < job.capacities.size(); ++k) {
+      if (used[k] >= job.quantities[k] || pieces[i] > job.capacities[k]) continue;
+      ++used[k];
+      bars.emplace_back(k, pieces[i]);
+      self(self, i + 1, cost + job.costs[k]);
+      bars.pop_back();
+      --used[k];
+    }
+  };
+  place(place, 0, 0.0);
+  return best;
+}
+
+TEST(ArcFlow, FindsAndProvesTheLeastCostOfSmallJobs) {
+  std::mt19937 rng(5);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  int solved = 0;
+  for (int trial = 0; trial < 40; ++trial) {
+    SCOPED_TRACE(trial);
+    ArcFlowJob job;
+    const int stocks = pick(1, 3);
+    for (int k = 0; k < stocks; ++k) {
+      job.capacities.push_back(pick(20, 60));
+      job.quantities.push_back(pick(1, 4));
+      job.costs.push_back(static_cast<double>(job.capacities.back() - pick(0, 5)));
+    }
+    for (int total = 0, j = 0; j < 3 && total < 6; ++j) {
+      job.weights.push_back(pick(5, 25));
+      job.demand.push_back(std::min(pick(1, 3), 6 - total));
+      total += static_cast<int>(job.demand.back());
+    }
+    const double least = LeastCostByTrying(job);
+    ArcFlowLimits limits;
+    limits.arcs = 100000;
+    limits.table_words = 100000;
+    limits.nodes = 1000;
+    limits.iterations = 100000;
+    const ArcFlowResult result = SolveArcFlow(job, {}, limits);
+    ASSERT_TRUE(result.built);
+    if (least == std::numeric_limits<double>::infinity()) {
+      EXPECT_FALSE(result.found);
+      continue;
+    }
+    ++solved;
+    ASSERT_TRUE(result.found);
+    EXPECT_TRUE(result.proven);
+    EXPECT_DOUBLE_EQ(result.objective, least);
+    // The bars hold at least the demand, each within its capacity and the stock.
+    std::vector<int64_t> cut(job.weights.size(), 0), bars(job.capacities.size(), 0);
+    double cost = 0;
+    for (const ArcFlowBars& b : result.plan) {
+      int64_t fill = 0;
+      for (std::size_t j = 0; j < job.weights.size(); ++j) {
+        fill += b.counts[j] * job.weights[j];
+        cut[j] += b.counts[j] * b.times;
+      }
+      EXPECT_LE(fill, job.capacities[static_cast<std::size_t>(b.stock)]);
+      bars[static_cast<std::size_t>(b.stock)] += b.times;
+      cost += job.costs[static_cast<std::size_t>(b.stock)] * static_cast<double>(b.times);
+    }
+    EXPECT_DOUBLE_EQ(cost, least);
+    for (std::size_t j = 0; j < job.weights.size(); ++j) EXPECT_GE(cut[j], job.demand[j]);
+    for (std::size_t k = 0; k < job.capacities.size(); ++k) EXPECT_LE(bars[k], job.quantities[k]);
+    // Given its own plan, the search finds nothing better and proves it.
+    const ArcFlowResult again = SolveArcFlow(job, result.plan, limits);
+    EXPECT_FALSE(again.found);
+    EXPECT_TRUE(again.proven);
+    EXPECT_DOUBLE_EQ(again.objective, least);
+  }
+  EXPECT_GT(solved, 20);
+  // A graph over its limit is not built.
+  ArcFlowJob big;
+  big.weights = {7, 11, 13};
+  big.demand = {50, 50, 50};
+  big.capacities = {1000};
+  big.quantities = {100};
+  big.costs = {1000};
+  ArcFlowLimits small;
+  small.arcs = 10;
+  small.table_words = 1000;
+  EXPECT_FALSE(SolveArcFlow(big, {}, small).built);
 }
 
 TEST(ExactPlanner, PriorityBarsAreUsedFirst) {
