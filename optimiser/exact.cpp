@@ -257,9 +257,10 @@ class Planner {
     return std::max<int64_t>(1, int64_t{lp_.numberColumns()} * lp_.numberRows());
   }
   bool Stop() {
-    if (!stopped_ &&
-        (std::clock() > guard_ || (host_.keys != nullptr && host_.keys->IsKeyDown(kKeyShift))))
-      stopped_ = true;
+    if (stopped_) return true;
+    out_of_work_ = options_.work_budget > 0 && ExactWork() > options_.work_budget;
+    stopped_ = out_of_work_ || std::clock() > guard_ ||
+               (host_.keys != nullptr && host_.keys->IsKeyDown(kKeyShift));
     return stopped_;
   }
   void Progress(OptimalStage stage, double gap = -1) {
@@ -289,7 +290,8 @@ class Planner {
   int64_t mip_work_ = 0;       // simplex iterations of the MIPs times their rows and columns
   int64_t pieces_ = 0;         // all pieces: no trimmed plan cuts more bars
   bool stopped_ = false;
-  bool exact_rows_ = false;  // the pieces' rows ask for exactly the demand (the remnant policy)
+  bool out_of_work_ = false;  // the stop came from the options' work budget
+  bool exact_rows_ = false;   // the pieces' rows ask for exactly the demand (the remnant policy)
 };
 
 int Planner::AddPattern(const Pattern& p) {
@@ -886,7 +888,8 @@ ExactResult Planner::Run() {
   }
   BuildMaster();
   Candidate plan = MinimisePhase(nullptr, result.regular_bound, true);
-  result.stopped = stopped_;
+  result.stopped = stopped_ && !out_of_work_;
+  result.out_of_work = out_of_work_;
   if (!plan.ok) return result;
   bool scrap_proven = true;
   if (Policy()) {  // second, the scrap at that mill stock
@@ -920,7 +923,8 @@ ExactResult Planner::Run() {
   result.plan = PlanStock(r_);
   result.proven_optimal = ReachesBound(result.plan.regular, result.regular_bound) && scrap_proven &&
                           (!has_priority || priority_proven);
-  result.stopped = stopped_;
+  result.stopped = stopped_ && !out_of_work_;
+  result.out_of_work = out_of_work_;
   return result;
 }
 
@@ -1110,7 +1114,8 @@ ExactResult Planner::RunShortage() {
   }
   BuildMaster();
   Candidate plan = MinimisePhase(nullptr, result.regular_bound);
-  result.stopped = stopped_;
+  result.stopped = stopped_ && !out_of_work_;
+  result.out_of_work = out_of_work_;
   if (!plan.ok) return result;
   bool bars_proven = true;
   if (plan.cost > 0) {  // of the additions of that length, the fewest bars
@@ -1126,7 +1131,8 @@ ExactResult Planner::RunShortage() {
     added += static_cast<double>(length) * static_cast<double>(bars);
   result.plan.regular = added;
   result.proven_optimal = ReachesBound(added, result.regular_bound) && bars_proven;
-  result.stopped = stopped_;
+  result.stopped = stopped_ && !out_of_work_;
+  result.out_of_work = out_of_work_;
   return result;
 }
 

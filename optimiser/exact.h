@@ -56,7 +56,8 @@ struct ExactResult {
   double priority_bound = 0;  // no plan with plan.regular of regular stock uses less priority
   double scrap_bound = 0;     // with the remnant policy: no plan of that mill stock scraps less
   bool proven_optimal = false;
-  bool stopped = false;  // Shift or the time guard ended it early
+  bool stopped = false;      // Shift or the time guard ended it early
+  bool out_of_work = false;  // the work budget of the options ended it early
 };
 
 // Where the planner stands, for the progress label: working out the bound, searching with the
@@ -74,6 +75,9 @@ struct ExactOptions {
   const OptimiserRecords* start = nullptr;
   // The share (0..1) of the work limits of the search for a better plan after the first one.
   double effort = 1.0;
+  // When above 0, the most work (knapsack steps, simplex iterations and MIP work in common
+  // units) the planner may do before it ends with what it has, as a stop does.
+  int64_t work_budget = 0;
   StageReport report;  // may be empty
 };
 

@@ -122,6 +122,34 @@ TEST(ExactPlanner, RandomJobsMeetDemandAndStock) {
   }
 }
 
+// A work budget ends the planner by its counts: as a stop that is not the user's, with a sound
+// plan where it found one, the same on every run, and a bigger budget never plans worse.
+TEST(ExactPlanner, AWorkBudgetEndsThePlannerByCounts) {
+  std::mt19937 rng(7);
+  JobLists job;
+  job.stock = {{6000, 60}, {9000, 60}, {12000, 60}};
+  for (int j = 0; j < 60; ++j)
+    job.cut.push_back({300 + static_cast<int>(rng() % 4700), 1 + static_cast<int>(rng() % 6)});
+  job.margin = 20;
+  job.kerf = 3;
+  std::vector<double> stock;
+  for (const int64_t budget : {int64_t{1}, int64_t{1}, int64_t{0}}) {
+    auto r = MakeRecords(job);
+    ExactOptions options;
+    options.work_budget = budget;
+    const ExactResult result = ExactPlan(*r, {}, 600, options);
+    EXPECT_EQ(result.out_of_work, budget > 0);
+    EXPECT_FALSE(result.stopped);
+    if (budget > 0) {
+      EXPECT_FALSE(result.proven_optimal);
+    }
+    if (result.status == kSearchPlanned) ExpectSoundPlan(*r);
+    stock.push_back(result.status == kSearchPlanned ? result.plan.regular : 1e18);
+  }
+  EXPECT_EQ(stock[0], stock[1]);
+  EXPECT_LE(stock[2], stock[0]);
+}
+
 // Jobs whose LP bound, rounded up to what the stock can make, lies below the optimum (worked out
 // by hand in each comment): the root cannot prove their plan, the graph of bar fillings does.
 TEST(ExactPlanner, ProvesWhereTheRootsBoundFallsShort) {
@@ -377,6 +405,9 @@ TEST(ExactPlanner, ResultTextGivesTheGapInMetresRoundedUp) {
             base::Lit("(中止)   0.016 %\n下限は未計算 3 パターン"));
   EXPECT_EQ(OptimalResultText(0, true, 0, true, 1),
             "(100)   0.000 %\n" + base::Lit("最適解 1 パターン"));
+  // Ended by its work budget before a bound: never a distance from a bound of 0.
+  EXPECT_EQ(OptimalResultText(0.5, false, -1, false, 7),
+            "(100)   0.500 %\n" + base::Lit("下限は未計算 7 パターン"));
 }
 
 TEST(ExactPlanner, NeverWorseThanHigh) {
