@@ -172,7 +172,8 @@ base::Error MakeGroupJob(NestGroup& g, const std::vector<JobLists>& lists,
 // some job cannot be planned alone or the plans together need more bars than there are.
 std::unique_ptr<optimiser::CuttingPlan> PlannedAlone(const NestGroup& g,
                                                      const std::vector<JobLists>& lists,
-                                                     int precision) {
+                                                     int precision,
+                                                     const optimiser::SearchHost& host) {
   const optimiser::OptimiserRecords& group = *g.run.records;
   auto plan = std::make_unique<optimiser::CuttingPlan>(group.best);  // as wide as the group's
   plan->pattern_count = 0;
@@ -189,7 +190,7 @@ std::unique_ptr<optimiser::CuttingPlan> PlannedAlone(const NestGroup& g,
     if (r.cut.Empty()) continue;
     r.conditions = group.conditions;
     r.random.Seed(0);
-    if (run::ComputeRun(r, precision, {}, nullptr) != run::RunOutcome::kPlanned) return nullptr;
+    if (run::ComputeRun(r, precision, host, nullptr) != run::RunOutcome::kPlanned) return nullptr;
     for (int p = 1; p <= r.best.pattern_count; ++p) {
       const optimiser::BarPattern& b = r.best.patterns[p];
       if (plan->pattern_count >= group.best.max_patterns) return nullptr;
@@ -222,9 +223,10 @@ std::unique_ptr<optimiser::CuttingPlan> PlannedAlone(const NestGroup& g,
 
 // A nested plan never takes more stock than its jobs planned one by one: when their plans
 // together use less (the search is random), the group keeps those.
-void KeepBetterOfAlone(NestGroup& g, const std::vector<JobLists>& lists, int precision) {
+void KeepBetterOfAlone(NestGroup& g, const std::vector<JobLists>& lists, int precision,
+                       const optimiser::SearchHost& host) {
   optimiser::OptimiserRecords& r = *g.run.records;
-  const std::unique_ptr<optimiser::CuttingPlan> alone = PlannedAlone(g, lists, precision);
+  const std::unique_ptr<optimiser::CuttingPlan> alone = PlannedAlone(g, lists, precision, host);
   if (alone == nullptr) return;
   auto candidate = std::make_unique<optimiser::OptimiserRecords>(r);
   candidate->best.CopyFrom(*alone);
@@ -269,6 +271,7 @@ void PlanGroup(Nest& nest, NestGroup& g, const std::vector<JobLists>& lists,
   JobOptions o;
   o.job = g.name;
   o.policy = options.policy;
+  o.search = options.search;
   BeforeRun before = [&](job::JobForm& form) -> base::Error {
     if (nest.yard) {
       const std::string member =
@@ -285,7 +288,7 @@ void PlanGroup(Nest& nest, NestGroup& g, const std::vector<JobLists>& lists,
   };
   std::vector<std::string> notes;
   const base::Error e = RunOpened(o, g.run, notes, before);
-  if (e) KeepBetterOfAlone(g, lists, g.run.form->PrecisionItem());
+  if (e) KeepBetterOfAlone(g, lists, g.run.form->PrecisionItem(), options.search);
   if (e && nest.yard) NoteYardBasis(g.run.plan, &g.run.fill);
   if (!e && !e.message.empty()) notes.push_back(e.message);
   for (const std::string& n : notes) g.message += (g.message.empty() ? "" : "\n") + n;
@@ -362,6 +365,7 @@ Nest BuildNest(const NestOptions& options) {
     nest.groups[job.group].jobs.push_back(i);
     nest.jobs.push_back(std::move(job));
   }
+  if (!options.plan) return nest;
   for (std::size_t g = 0; g < nest.groups.size(); ++g) {
     if (options.progress) options.progress(g, nest.groups.size(), nest.groups[g].name);
     PlanGroup(nest, nest.groups[g], lists, options);
@@ -395,6 +399,15 @@ std::vector<NestBar> NestBars(const NestGroup& g) {
     out.push_back(std::move(bar));
   }
   return out;
+}
+
+std::vector<std::string> GroupMembers(const Nest& nest, const NestGroup& g) {
+  std::vector<std::string> members;
+  for (const std::size_t j : g.jobs) {
+    const NestJob& job = nest.jobs[j];
+    members.push_back(base::Utf8ToCp932(job.member.empty() ? FileName(job.file) : job.member));
+  }
+  return members;
 }
 
 base::Error CommitNest(Nest& nest, int32_t keep, int64_t& entry) {
