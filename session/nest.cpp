@@ -4,6 +4,7 @@
 #include <array>
 #include <deque>
 #include <map>
+#include <set>
 
 #include "base/cp932.h"
 #include "base/format.h"
@@ -149,8 +150,6 @@ base::Error MakeGroupJob(NestGroup& g, const std::vector<JobLists>& lists,
       open = 0;
     }
   }
-  g.lengths = static_cast<int>(cut.size());
-  for (const auto& [length, count] : cut) g.pieces += count;
   form.SetPrecisionItem(options.precision.value_or(precision));
   for (const auto& [length, bars] : measured) form.yard_stock.measured.push_back({length, bars});
   const std::size_t most = std::max(stock.size(), cut.size());
@@ -364,6 +363,16 @@ Nest BuildNest(const NestOptions& options) {
     job.group = static_cast<std::size_t>(at - keys.begin());
     nest.groups[job.group].jobs.push_back(i);
     nest.jobs.push_back(std::move(job));
+  }
+  // The groups' sizes, shown before they plan.
+  for (NestGroup& g : nest.groups) {
+    std::set<int32_t> lengths;
+    for (const std::size_t j : g.jobs)
+      for (const auto& [length, count] : lists[j].cut) {
+        lengths.insert(length);
+        g.pieces += count;
+      }
+    g.lengths = static_cast<int>(lengths.size());
   }
   if (!options.plan) return nest;
   for (std::size_t g = 0; g < nest.groups.size(); ++g) {

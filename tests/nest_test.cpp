@@ -161,6 +161,27 @@ TEST(Nest, JobsOfOneSectionShareBarsAndEveryPieceKeepsItsJobAndMark) {
   EXPECT_EQ(g.run.records->marks.front().mark, base::Utf8ToCp932("大梁 H-200×100×5.5×8 M0"));
 }
 
+// Grouped without planning (what the window shows first): the group's sizes, nothing planned.
+TEST(Nest, GroupsWithoutPlanningGiveTheSameSizes) {
+  testing::TempDir temp("zarvel5-nest");
+  NestOptions o;
+  o.jobs = ThreeMembers(temp);
+  o.plan = false;
+  const Nest read = BuildNest(o);
+  ASSERT_EQ(read.groups.size(), 1u);
+  EXPECT_FALSE(read.groups[0].Planned());
+  EXPECT_EQ(read.groups[0].lengths, 230);
+  long long pieces = 0;
+  for (const NestJob& j : read.jobs) pieces += j.pieces;
+  EXPECT_EQ(read.groups[0].pieces, pieces);
+  o.plan = true;
+  o.precision = 0;
+  const Nest planned = BuildNest(o);
+  ASSERT_TRUE(planned.groups[0].Planned());
+  EXPECT_EQ(planned.groups[0].pieces, pieces);
+  EXPECT_EQ(planned.groups[0].lengths, 230);
+}
+
 // The window's host: each group's search shows its progress, and Shift held ends it early,
 // the group still planned with every piece of every job.
 TEST(Nest, ShiftEndsEachGroupsSearchEarlyAndTheLabelShowsItsProgress) {
