@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <thread>
 
 #include "app/message.h"
@@ -201,6 +202,11 @@ void NestDialog::Build(bool plan) {
   stop_run_ = nullptr;
   Lock(false);
   Fill();
+  const auto planned = std::count_if(nest_.groups.begin(), nest_.groups.end(),
+                                     [](const session::NestGroup& g) { return g.Planned(); });
+  progress_->setText(QStringLiteral("%1 鋼材のうち %2 鋼材を計画しました。")
+                         .arg(nest_.groups.size())
+                         .arg(planned));
   if (close_after_run_) {
     close_after_run_ = false;
     QTimer::singleShot(0, this, [this] { reject(); });

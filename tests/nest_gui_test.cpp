@@ -152,7 +152,7 @@ TEST_F(NestGuiTest, GroupsAFolderPlansItLockedAndPreviewsAGroup) {
     for (int row = 0; row < 2; ++row)
       EXPECT_EQ(Cell(d, row, NestDialog::kStatusColumn), QStringLiteral("計画済み"))
           << d.Notes()->text().toStdString();
-    EXPECT_FALSE(d.Progress()->text().isEmpty());
+    EXPECT_EQ(d.Progress()->text(), QStringLiteral("2 鋼材のうち 2 鋼材を計画しました。"));
     d.Groups()->selectRow(0);
     ASSERT_TRUE(d.PreviewButton()->isEnabled());
     QTest::mouseClick(d.PreviewButton(), Qt::LeftButton);
