@@ -32,8 +32,10 @@
 #include "app/import_dialog.h"
 #include "app/job_guard.h"
 #include "app/message.h"
+#include "app/nest_dialog.h"
 #include "app/preview.h"
 #include "app/qt_text.h"
+#include "app/search_thread.h"
 #include "app/section_assist.h"
 #include "base/app_info.h"
 #include "base/cell_text.h"
@@ -88,67 +90,6 @@ class DialogMessages final : public run::MessageSink {
   void ShowMessageText(const std::string& text) override { app::ShowMessageText(text); }
 };
 
-// The modifier keys as the window's thread last saw them, for the search on its own thread;
-// a stop asked for (closing the window) reads as Shift held.
-class SampledKeys final : public optimiser::KeyState {
- public:
-  void Sample(const optimiser::KeyState& from) {
-    shift_ = from.IsKeyDown(optimiser::kKeyShift);
-    alt_ = from.IsKeyDown(optimiser::kKeyAlt);
-    control_ = from.IsKeyDown(optimiser::kKeyControl);
-  }
-  void Stop() { stop_ = true; }
-  bool IsKeyDown(int key) const override {
-    if (key == optimiser::kKeyShift) return shift_ || stop_;
-    if (key == optimiser::kKeyAlt) return alt_;
-    return key == optimiser::kKeyControl && control_;
-  }
-
- private:
-  std::atomic<bool> shift_{false}, alt_{false}, control_{false}, stop_{false};
-};
-
-// The search's progress, set on its thread and shown by the window's: the newest text wins.
-class PostedProgress final : public optimiser::ProgressLabel {
- public:
-  explicit PostedProgress(QLabel* label) : state_(std::make_shared<State>()), label_(label) {}
-  void SetProgressText(const std::string& text) override {
-    {
-      std::lock_guard<std::mutex> lock(state_->mutex);
-      state_->text = text;
-      state_->fresh = true;
-      if (state_->posted) return;
-      state_->posted = true;
-    }
-    QPointer<QLabel> label(label_);
-    QMetaObject::invokeMethod(
-        label_, [state = state_, label] { Show(*state, label); }, Qt::QueuedConnection);
-  }
-  // The last text at once (after the run).
-  void Flush() { Show(*state_, label_); }
-
- private:
-  struct State {
-    std::mutex mutex;
-    std::string text;
-    bool fresh = false;
-    bool posted = false;
-  };
-  static void Show(State& state, QLabel* label) {
-    std::string text;
-    {
-      std::lock_guard<std::mutex> lock(state.mutex);
-      state.posted = false;
-      if (!state.fresh) return;
-      state.fresh = false;
-      text = state.text;
-    }
-    if (label != nullptr) platform::LabelProgress(label).SetProgressText(text);
-  }
-  std::shared_ptr<State> state_;
-  QLabel* label_;
-};
-
 // Messages of the search's thread, shown in order once it is over.
 class KeptMessages final : public run::MessageSink {
  public:
@@ -200,20 +141,11 @@ class JapaneseFileColumns final : public QIdentityProxyModel {
   }
 };
 
-// A file dialog wide enough to read its columns. Opening a job takes any name typed (the
-// caller gives it its extension and says when there is no such job); the CSV opens only an
-// existing file.
-QString AskFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
-                const QString& start, const QString& filter, bool existing_only = false,
-                bool confirm_overwrite = true) {
-  QFileDialog dialog(parent, title, start, filter);
-  // Qt's own dialog, so that the size, the columns and their texts are ours to set.
+// Shows Qt's own file dialog (so that the size, the columns and their texts are ours to set),
+// wide enough to read its columns; the files chosen, none when cancelled.
+QStringList RunFileDialog(QFileDialog& dialog) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
-  // A job's name gets its extension after the dialog: the caller asks about the file it names.
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirm_overwrite);
   dialog.setProxyModel(new JapaneseFileColumns(&dialog));
-  dialog.setAcceptMode(mode);
-  dialog.setFileMode(existing_only ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setViewMode(QFileDialog::Detail);
   dialog.resize(std::max(dialog.width(), 1040), std::max(dialog.height(), 600));
   if (auto* view = dialog.findChild<QTreeView*>()) {  // name, size, type, date
@@ -221,8 +153,39 @@ QString AskFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& ti
     const int widths[] = {400, 110, 170, 190};
     for (int i = 0; i < 4 && i < header->count(); ++i) header->resizeSection(i, widths[i]);
   }
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return dialog.selectedFiles();
+}
+
+// A file dialog wide enough to read its columns. Opening a job takes any name typed (the
+// caller gives it its extension and says when there is no such job); the CSV opens only an
+// existing file.
+QString AskFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
+                const QString& start, const QString& filter, bool existing_only = false,
+                bool confirm_overwrite = true) {
+  QFileDialog dialog(parent, title, start, filter);
+  // A job's name gets its extension after the dialog: the caller asks about the file it names.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !confirm_overwrite);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(existing_only ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  const QStringList chosen = RunFileDialog(dialog);
+  return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+// Several existing files, or a folder, in the same dialog.
+QStringList AskFiles(QWidget* parent, const QString& title, const QString& filter) {
+  QFileDialog dialog(parent, title, QString(), filter);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  return RunFileDialog(dialog);
+}
+QString AskFolder(QWidget* parent, const QString& title) {
+  QFileDialog dialog(parent, title);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  const QStringList chosen = RunFileDialog(dialog);
+  return chosen.isEmpty() ? QString() : chosen.first();
 }
 
 // Where Save As starts for a job without a file: the documents folder when there is one.
@@ -565,6 +528,7 @@ void MainWindow::BuildMenus() {
   file->addAction(QStringLiteral("新規(&N)"), QKeySequence::New, this, [this] { NewJob(); });
   file->addAction(QStringLiteral("切断リスト読み込み…"), this, [this] { ReadCutListCsv(); });
   file->addAction(QStringLiteral("部材データ読み込み…"), this, [this] { ImportParts(); });
+  file->addAction(QStringLiteral("まとめて計画…"), this, [this] { NestJobs(); });
   file->addAction(QStringLiteral("CSV出力…"), this, [this] { WritePlanCsv(); });
   file->addSeparator();
   file->addAction(QStringLiteral("終了(&X)"), this, [this] { close(); });
@@ -755,6 +719,19 @@ void MainWindow::ImportParts() {
   RelayoutGrids();
   cut_grid_->SelectCell({1, 1});
   Modified();
+}
+
+void MainWindow::NestJobs() {
+  NestDialog dialog(this);
+  dialog.pick_files = [&dialog] {
+    return AskFiles(&dialog, QStringLiteral("まとめて計画する仕事"),
+                    QStringLiteral("仕事 (*.zv5 *.ZV5);;すべて (*)"));
+  };
+  dialog.pick_folder = [&dialog] { return AskFolder(&dialog, QStringLiteral("仕事のフォルダー")); };
+  // The report pages are one table: the window's preview shows its job's again after a run.
+  dialog.before_preview = [this] { preview_->hide(); };
+  if (on_nest_dialog) on_nest_dialog(dialog);
+  dialog.exec();
 }
 
 void MainWindow::WritePlanCsv() {

@@ -31,6 +31,7 @@ class HistoryWindow;
 class PreviewWindow;
 class SectionAssist;
 class ImportDialog;
+class NestDialog;
 
 class MainWindow final : public QMainWindow, public job::JobWindow, public run::RunForm {
  public:
@@ -145,8 +146,12 @@ class MainWindow final : public QMainWindow, public job::JobWindow, public run::
   void ReadCutListCsv();
   // 部材データ読み込み: one section of detailing software's parts into the cut list.
   void ImportParts();
+  // ファイル → まとめて計画…: several jobs planned together per material.
+  void NestJobs();
   // Called with the import dialog before it is shown (tests drive it from here).
   std::function<void(ImportDialog&)> on_import_dialog;
+  // Called with まとめて計画's dialog before it is shown (tests answer it there).
+  std::function<void(NestDialog&)> on_nest_dialog;
   // File menu "CSV出力…": the last run's plan as CSV.
   void WritePlanCsv();
   // Start-up once shown: the recent items from their list, then the last job.

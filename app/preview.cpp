@@ -154,6 +154,7 @@ void PreviewWindow::RecordPages() {
   options.labels = labels_->isChecked();
   options.label_sheet = label_sheet_->ItemIndex();
   options.keys = keys != nullptr ? keys : &keyboard;
+  options.jobs = jobs;
   report::RecordingSurface surface;  // 1800 × 2700 dots; recording only
   const report::ReportResult result = report::RebuildPages(surface, *plan_, options);
   pages_ = result.pages;

@@ -11,6 +11,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/controls.h"
@@ -80,6 +81,8 @@ class PreviewWindow final : public QWidget {
   int CurrentPage() const;
   // Called when the user chooses another label sheet (the job changed).
   std::function<void()> on_label_sheet_change;
+  // Jobs planned as one: their member names (CP932), listed on the summary page.
+  std::vector<std::string> jobs;
   // Whether Shift is held (the report's value-style rule); absent: the keyboard's own state.
   const optimiser::KeyState* keys = nullptr;
 

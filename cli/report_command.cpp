@@ -188,8 +188,9 @@ int RunNestReportCommand(const std::vector<std::string>& args, std::ostream& out
   // member and mark.
   auto record = [&](std::size_t i) {
     int pages = 0;
-    if (session::RecordPages(planned[i]->run, TableOptions(o, *planned[i]->run.form), pages))
-      err << kTruncatedMessage;
+    report::ReportOptions options = TableOptions(o, *planned[i]->run.form);
+    options.jobs = session::GroupMembers(nest, *planned[i]);
+    if (session::RecordPages(planned[i]->run, options, pages)) err << kTruncatedMessage;
     return pages;
   };
   if (!o.pdf.empty()) {

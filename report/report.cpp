@@ -60,6 +60,9 @@ class Builder {
   double MemberLine(double y);
   double Summary();
   double PolicyLines(double y);
+  // `head` and the items after it, two blanks apart, wrapped under the head; what would run off
+  // the page is counted. Returns the y below the last line.
+  double ListLines(double y, std::string head, const std::vector<std::string>& items);
   // The offcuts labelled: with the remnant policy, those it kept.
   int LabelKeep() const {
     return r_.conditions.policy.offcuts_first ? r_.conditions.policy.keep : o_.keep;
@@ -202,31 +205,41 @@ double Builder::Summary() {
   const std::vector<optimiser::PieceMark> unplaced =
       r_.marks.empty() ? std::vector<optimiser::PieceMark>{} : ListCutBars(r_).unplaced;
   if (!unplaced.empty()) {
-    y += kHeadingGap;
-    HeadingStyle();
-    std::string line = base::Lit("切断材のない符号：");
-    bool first = true;
-    for (std::size_t k = 0; k < unplaced.size(); ++k) {
-      const optimiser::PieceMark& m = unplaced[k];
-      const std::string item =
-          m.mark + base::Format(" (%d", m.length) + base::Lit("×") + base::Format("%d)", m.count);
-      if (!first && line.size() + item.size() + 2 > 88) {
-        if (!Fits(y, 3 * (kCharHeight + 1))) {  // the rest would run off the page: counted
-          line += base::Format("  ... %zu", unplaced.size() - k) + base::Lit(" 件");
-          break;
-        }
-        text::PutTextAt(kColumnUnit * 6 + 1, y, line);
-        y += kCharHeight + 1;
-        line = base::Lit("　　");
-        first = true;
-      }
-      line += (first ? "" : "  ") + item;
-      first = false;
-    }
-    text::PutTextAt(kColumnUnit * 6 + 1, y, line);
-    y += kCharHeight + 1;
+    std::vector<std::string> items;
+    for (const optimiser::PieceMark& m : unplaced)
+      items.push_back(m.mark + base::Format(" (%d", m.length) + base::Lit("×") +
+                      base::Format("%d)", m.count));
+    y = ListLines(y + kHeadingGap, base::Lit("切断材のない符号："), items);
   }
-  return PolicyLines(y);
+  y = PolicyLines(y);
+  // Several jobs planned as one: their member names, after everything a job's page shows.
+  if (!o_.jobs.empty())
+    y = ListLines(y + kHeadingGap,
+                  base::Format(base::Lit("まとめた仕事（%zu 件）：").c_str(), o_.jobs.size()),
+                  o_.jobs);
+  return y;
+}
+
+double Builder::ListLines(double y, std::string line, const std::vector<std::string>& items) {
+  HeadingStyle();
+  bool first = true;
+  for (std::size_t k = 0; k < items.size(); ++k) {
+    const std::string& item = items[k];
+    if (!first && line.size() + item.size() + 2 > 88) {
+      if (!Fits(y, 3 * (kCharHeight + 1))) {  // the rest would run off the page: counted
+        line += base::Format("  ... %zu", items.size() - k) + base::Lit(" 件");
+        break;
+      }
+      text::PutTextAt(kColumnUnit * 6 + 1, y, line);
+      y += kCharHeight + 1;
+      line = base::Lit("　　");
+      first = true;
+    }
+    line += (first ? "" : "  ") + item;
+    first = false;
+  }
+  text::PutTextAt(kColumnUnit * 6 + 1, y, line);
+  return y + kCharHeight + 1;
 }
 
 // With the remnant policy, what it weighed: the mill stock, the stock in hand, the offcuts kept

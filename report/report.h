@@ -2,6 +2,9 @@
 // pattern tables and the cutting diagrams), recorded into the page table.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "drawing/canvas.h"
 #include "optimiser/host.h"
 #include "optimiser/records.h"
@@ -18,6 +21,8 @@ struct ReportOptions {
   int keep = 1000;        // offcuts of at least this many mm get a label
   // Shift held while a value style would be chosen keeps the heading style (absent: never).
   const optimiser::KeyState* keys = nullptr;
+  // Jobs planned as one: their member names (CP932), listed on the summary. Empty for one job.
+  std::vector<std::string> jobs = {};
 };
 
 struct ReportResult {

@@ -83,6 +83,9 @@ base::Error RunOpened(const JobOptions& o, JobRun& run, std::vector<std::string>
   MessageCollector messages;
   run::RunHost host;
   host.messages = &messages;
+  host.keys = o.search.keys;
+  host.progress = o.search.progress;
+  host.clock = o.search.clock;
   host.version_text = base::VersionText();
   run.outcome = run::RunCommand(*run.records, *run.form, host, true);
   if (run.outcome == run::RunOutcome::kPlanned) {

@@ -13,6 +13,7 @@
 #include "base/error.h"
 #include "job/job_form.h"
 #include "optimiser/records.h"
+#include "optimiser/search.h"
 #include "report/report.h"
 #include "run/run_command.h"
 #include "session/plan_state.h"
@@ -39,6 +40,9 @@ struct JobOptions {
   std::string section;               // the yard's section, when not the member name's
   yard::OpenOptions yard_options;    // a busy yard's waiting, a network file read only
   PolicyOptions policy;
+  // The search's progress label, keys (Shift ends it early, keeping its best plan) and pauses:
+  // the window's while it runs the job on a thread of its own; absent on the command line.
+  optimiser::SearchHost search;
 };
 
 // A job opened and run.

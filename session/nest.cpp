@@ -4,6 +4,7 @@
 #include <array>
 #include <deque>
 #include <map>
+#include <set>
 
 #include "base/cp932.h"
 #include "base/format.h"
@@ -149,8 +150,6 @@ base::Error MakeGroupJob(NestGroup& g, const std::vector<JobLists>& lists,
       open = 0;
     }
   }
-  g.lengths = static_cast<int>(cut.size());
-  for (const auto& [length, count] : cut) g.pieces += count;
   form.SetPrecisionItem(options.precision.value_or(precision));
   for (const auto& [length, bars] : measured) form.yard_stock.measured.push_back({length, bars});
   const std::size_t most = std::max(stock.size(), cut.size());
@@ -172,7 +171,8 @@ base::Error MakeGroupJob(NestGroup& g, const std::vector<JobLists>& lists,
 // some job cannot be planned alone or the plans together need more bars than there are.
 std::unique_ptr<optimiser::CuttingPlan> PlannedAlone(const NestGroup& g,
                                                      const std::vector<JobLists>& lists,
-                                                     int precision) {
+                                                     int precision,
+                                                     const optimiser::SearchHost& host) {
   const optimiser::OptimiserRecords& group = *g.run.records;
   auto plan = std::make_unique<optimiser::CuttingPlan>(group.best);  // as wide as the group's
   plan->pattern_count = 0;
@@ -189,7 +189,7 @@ std::unique_ptr<optimiser::CuttingPlan> PlannedAlone(const NestGroup& g,
     if (r.cut.Empty()) continue;
     r.conditions = group.conditions;
     r.random.Seed(0);
-    if (run::ComputeRun(r, precision, {}, nullptr) != run::RunOutcome::kPlanned) return nullptr;
+    if (run::ComputeRun(r, precision, host, nullptr) != run::RunOutcome::kPlanned) return nullptr;
     for (int p = 1; p <= r.best.pattern_count; ++p) {
       const optimiser::BarPattern& b = r.best.patterns[p];
       if (plan->pattern_count >= group.best.max_patterns) return nullptr;
@@ -222,9 +222,10 @@ std::unique_ptr<optimiser::CuttingPlan> PlannedAlone(const NestGroup& g,
 
 // A nested plan never takes more stock than its jobs planned one by one: when their plans
 // together use less (the search is random), the group keeps those.
-void KeepBetterOfAlone(NestGroup& g, const std::vector<JobLists>& lists, int precision) {
+void KeepBetterOfAlone(NestGroup& g, const std::vector<JobLists>& lists, int precision,
+                       const optimiser::SearchHost& host) {
   optimiser::OptimiserRecords& r = *g.run.records;
-  const std::unique_ptr<optimiser::CuttingPlan> alone = PlannedAlone(g, lists, precision);
+  const std::unique_ptr<optimiser::CuttingPlan> alone = PlannedAlone(g, lists, precision, host);
   if (alone == nullptr) return;
   auto candidate = std::make_unique<optimiser::OptimiserRecords>(r);
   candidate->best.CopyFrom(*alone);
@@ -269,6 +270,7 @@ void PlanGroup(Nest& nest, NestGroup& g, const std::vector<JobLists>& lists,
   JobOptions o;
   o.job = g.name;
   o.policy = options.policy;
+  o.search = options.search;
   BeforeRun before = [&](job::JobForm& form) -> base::Error {
     if (nest.yard) {
       const std::string member =
@@ -285,7 +287,7 @@ void PlanGroup(Nest& nest, NestGroup& g, const std::vector<JobLists>& lists,
   };
   std::vector<std::string> notes;
   const base::Error e = RunOpened(o, g.run, notes, before);
-  if (e) KeepBetterOfAlone(g, lists, g.run.form->PrecisionItem());
+  if (e) KeepBetterOfAlone(g, lists, g.run.form->PrecisionItem(), options.search);
   if (e && nest.yard) NoteYardBasis(g.run.plan, &g.run.fill);
   if (!e && !e.message.empty()) notes.push_back(e.message);
   for (const std::string& n : notes) g.message += (g.message.empty() ? "" : "\n") + n;
@@ -362,6 +364,17 @@ Nest BuildNest(const NestOptions& options) {
     nest.groups[job.group].jobs.push_back(i);
     nest.jobs.push_back(std::move(job));
   }
+  // The groups' sizes, shown before they plan.
+  for (NestGroup& g : nest.groups) {
+    std::set<int32_t> lengths;
+    for (const std::size_t j : g.jobs)
+      for (const auto& [length, count] : lists[j].cut) {
+        lengths.insert(length);
+        g.pieces += count;
+      }
+    g.lengths = static_cast<int>(lengths.size());
+  }
+  if (!options.plan) return nest;
   for (std::size_t g = 0; g < nest.groups.size(); ++g) {
     if (options.progress) options.progress(g, nest.groups.size(), nest.groups[g].name);
     PlanGroup(nest, nest.groups[g], lists, options);
@@ -395,6 +408,15 @@ std::vector<NestBar> NestBars(const NestGroup& g) {
     out.push_back(std::move(bar));
   }
   return out;
+}
+
+std::vector<std::string> GroupMembers(const Nest& nest, const NestGroup& g) {
+  std::vector<std::string> members;
+  for (const std::size_t j : g.jobs) {
+    const NestJob& job = nest.jobs[j];
+    members.push_back(base::Utf8ToCp932(job.member.empty() ? FileName(job.file) : job.member));
+  }
+  return members;
 }
 
 base::Error CommitNest(Nest& nest, int32_t keep, int64_t& entry) {

@@ -29,6 +29,11 @@ struct NestOptions {
   PolicyOptions policy;
   // Called before each group plans: its index, the number of groups and its name (UTF-8).
   std::function<void(std::size_t, std::size_t, const std::string&)> progress;
+  // Each group's search: its progress label, Shift to end it early (each group keeps the best
+  // plan found so far) and pauses. The window passes its own; the command line none.
+  optimiser::SearchHost search;
+  // False: the jobs read and grouped only (what the window shows before it plans them).
+  bool plan = true;
 };
 
 struct NestJob {
@@ -99,6 +104,10 @@ std::vector<NestBar> NestBars(const NestGroup& group);
 
 // The text a group's pieces carry on its pages: the job's member name, then the mark (CP932).
 std::string OwnerText(const std::string& member_cp932, const std::string& mark_cp932);
+
+// The member names of a group's jobs (CP932, the file's name for a job without one), in the
+// order named: the list its summary page shows.
+std::vector<std::string> GroupMembers(const Nest& nest, const NestGroup& group);
 
 // Commits every group's plan to the yard in one ledger entry, or nothing: refused unless every
 // group was planned from the yard. `keep` is the shortest remnant kept as an offcut.

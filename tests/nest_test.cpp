@@ -13,8 +13,10 @@
 #include "drawing/playback.h"
 #include "job/job_file.h"
 #include "job/job_form.h"
+#include "report/report.h"
 #include "session/order.h"
 #include "session/yard_session.h"
+#include "tests/fakes.h"
 #include "tests/temp_dir.h"
 
 namespace zarvel::session {
@@ -87,6 +89,23 @@ double PlannedAlone(const std::string& path) {
   return run.records->best.stock_length;
 }
 
+// The first report page's text, read in drawing order (characters are drawn one by one),
+// blanks left out.
+std::string FirstPageText(const JobRun& run, std::vector<std::string> jobs) {
+  report::ReportOptions options;
+  options.jobs = std::move(jobs);
+  int pages = 0;
+  RecordPages(run, options, pages);
+  std::string text;
+  for (const std::string& c : drawing::DescribePage(1 + drawing::kFirstReportSlot)) {
+    const std::size_t quote = c.find('"');
+    if (c.rfind("text ", 0) == 0 && quote != std::string::npos && c.size() > quote + 1)
+      text += base::Cp932ToUtf8(c.substr(quote + 1, c.size() - quote - 2));
+  }
+  std::erase(text, ' ');
+  return text;
+}
+
 // Three members of one section, 230 lengths in all: more than one job's grid holds.
 std::vector<std::string> ThreeMembers(testing::TempDir& temp) {
   return {WriteJob(temp, "a.zv5", {"大梁 H-200×100×5.5×8", 77, 1, "3", 0}),
@@ -107,19 +126,25 @@ TEST(Nest, JobsOfOneSectionShareBarsAndEveryPieceKeepsItsJobAndMark) {
   EXPECT_EQ(g.jobs, (std::vector<std::size_t>{0, 1, 2}));
   EXPECT_EQ(g.lengths, 230);
   EXPECT_EQ(g.run.records->cut.count, 230);
-  // The summary page holds the cut grid a job's page holds, the rest counted, and the totals.
-  int pages = 0;
-  RecordPages(g.run, {}, pages);
-  std::string first_page;
-  // Characters are drawn one by one: the page's text, read in drawing order, blanks left out.
-  for (const std::string& c : drawing::DescribePage(1 + drawing::kFirstReportSlot)) {
-    const std::size_t quote = c.find('"');
-    if (c.rfind("text ", 0) == 0 && quote != std::string::npos && c.size() > quote + 1)
-      first_page += base::Cp932ToUtf8(c.substr(quote + 1, c.size() - quote - 2));
-  }
-  std::erase(first_page, ' ');
+  // The summary page holds the cut grid a job's page holds, the rest counted, and the totals;
+  // then the group's jobs by member name.
+  const std::string first_page = FirstPageText(g.run, GroupMembers(nest, g));
   EXPECT_NE(first_page.find("ほか129種類"), std::string::npos) << first_page;
-  EXPECT_NE(first_page.find("素材延長"), std::string::npos);
+  const std::size_t totals = first_page.find("素材延長");
+  ASSERT_NE(totals, std::string::npos);
+  const std::size_t listed = first_page.find("まとめた仕事（3件）：");
+  ASSERT_NE(listed, std::string::npos) << first_page;
+  EXPECT_LT(totals, listed);
+  std::size_t at = listed;
+  for (const char* member : {"大梁H-200×100×5.5×8", "小梁H200x100x5.5x8", "H-200x100x5.5x8間柱"}) {
+    const std::size_t next = first_page.find(member, at);
+    ASSERT_NE(next, std::string::npos) << member << " in " << first_page;
+    at = next;
+  }
+  // Without the list (a job alone), the page ends where it did.
+  const std::string alone_page = FirstPageText(g.run, {});
+  EXPECT_EQ(alone_page.find("まとめた仕事"), std::string::npos);
+  EXPECT_EQ(alone_page, first_page.substr(0, listed));
   Demand want, got;
   for (std::size_t i = 0; i < jobs.size(); ++i) want.merge(JobDemand(i, jobs[i]));
   double stock = 0;
@@ -134,6 +159,61 @@ TEST(Nest, JobsOfOneSectionShareBarsAndEveryPieceKeepsItsJobAndMark) {
   EXPECT_LE(stock, alone);
   // The pages name each piece by its job's member and mark.
   EXPECT_EQ(g.run.records->marks.front().mark, base::Utf8ToCp932("大梁 H-200×100×5.5×8 M0"));
+}
+
+// Grouped without planning (what the window shows first): the group's sizes, nothing planned.
+TEST(Nest, GroupsWithoutPlanningGiveTheSameSizes) {
+  testing::TempDir temp("zarvel5-nest");
+  NestOptions o;
+  o.jobs = ThreeMembers(temp);
+  o.plan = false;
+  const Nest read = BuildNest(o);
+  ASSERT_EQ(read.groups.size(), 1u);
+  EXPECT_FALSE(read.groups[0].Planned());
+  EXPECT_EQ(read.groups[0].lengths, 230);
+  long long pieces = 0;
+  for (const NestJob& j : read.jobs) pieces += j.pieces;
+  EXPECT_EQ(read.groups[0].pieces, pieces);
+  o.plan = true;
+  o.precision = 0;
+  const Nest planned = BuildNest(o);
+  ASSERT_TRUE(planned.groups[0].Planned());
+  EXPECT_EQ(planned.groups[0].pieces, pieces);
+  EXPECT_EQ(planned.groups[0].lengths, 230);
+}
+
+// The window's host: each group's search shows its progress, and Shift held ends it early,
+// the group still planned with every piece of every job.
+TEST(Nest, ShiftEndsEachGroupsSearchEarlyAndTheLabelShowsItsProgress) {
+  testing::TempDir temp("zarvel5-nest");
+  const std::vector<std::string> jobs = {
+      WriteJob(temp, "a.zv5", {"大梁 H-200×100×5.5×8", 30, 1, "3", 0}),
+      WriteJob(temp, "b.zv5", {"小梁 H200x100x5.5x8", 30, 2, "3", 1}),
+      WriteJob(temp, "c.zv5", {"柱 □-100×100×6", 30, 3, "3", 2})};
+  auto run = [&](bool shift, testing::FakeHost& host) {
+    if (shift) host.keys_down.insert(optimiser::kKeyShift);
+    NestOptions o;
+    o.jobs = jobs;
+    o.precision = 2;  // 高
+    o.search = {&host, &host, &host};
+    return BuildNest(o);
+  };
+  testing::FakeHost free_host, shift_host;
+  const Nest full = run(false, free_host);
+  const Nest stopped = run(true, shift_host);
+  ASSERT_EQ(stopped.groups.size(), 2u);
+  ASSERT_EQ(full.groups.size(), 2u);
+  EXPECT_FALSE(shift_host.progress.empty());
+  for (std::size_t k = 0; k < stopped.groups.size(); ++k) {
+    const NestGroup& g = stopped.groups[k];
+    ASSERT_TRUE(g.Planned()) << g.message;
+    EXPECT_LT(g.run.records->attempts_made, full.groups[k].run.records->attempts_made) << g.name;
+    Demand want, got;
+    for (const std::size_t j : g.jobs) want.merge(JobDemand(j, jobs[j]));
+    for (const NestBar& bar : NestBars(g))
+      for (const NestPiece& p : bar.pieces) ++got[{p.job, p.length, p.mark}];
+    EXPECT_EQ(got, want) << g.name;
+  }
 }
 
 // A group whose jobs cut with different kerfs is refused, naming both; the other section plans;
