@@ -199,6 +199,7 @@ double LeastCostByTrying(const ArcFlowJob& job) {
   for (std::size_t j = 0; j < job.weights.size(); ++j)
     pieces.insert(pieces.end(), static_cast<std::size_t>(job.demand[j]), job.weights[j]);
   std::vector<std::pair<std::size_t, int64_t>> bars;  // stock length, fill
+  bars.reserve(pieces.size());
   std::vector<int64_t> used(job.capacities.size(), 0);
   double best = std::numeric_limits<double>::infinity();
   auto place = [&](auto& self, std::size_t i, double cost) -> void {
@@ -207,11 +208,12 @@ double LeastCostByTrying(const ArcFlowJob& job) {
       best = cost;
       return;
     }
-    for (auto& [k, fill] : bars) {
-      if (fill + pieces[i] > job.capacities[k]) continue;
-      fill += pieces[i];
+    // By index: the bars placed deeper down are added to (and taken off) the same vector.
+    for (std::size_t b = 0; b < bars.size(); ++b) {
+      if (bars[b].second + pieces[i] > job.capacities[bars[b].first]) continue;
+      bars[b].second += pieces[i];
       self(self, i + 1, cost);
-      fill -= pieces[i];
+      bars[b].second -= pieces[i];
     }
     for (std::size_t k = 0; k < job.capacities.size(); ++k) {
       if (used[k] >= job.quantities[k] || pieces[i] > job.capacities[k]) continue;
