@@ -2,7 +2,8 @@
 //   bpp_table DIR OPTIMUM.tsv [--max-kinds 102] [--search] [--limit N] [--every N]
 //       public instances with proven optima (one stock length, kerf 0, margin 0), every Nth;
 //   bpp_table --steel JOBS [--seed S] [--only N] [--no-anchor] [--kinds LEAST MOST]
-//       steel-like jobs drawn with a fixed seed, against 高 and the MIP over the LP's columns;
+//       steel-like jobs drawn with a fixed seed, against 高 and the MIP over the LP's columns
+//       (with --only, the job's lists go to stderr);
 //   bpp_table --steel-files DIR [--every N]
 //       the .zv5 jobs of DIR run as the window runs them, against DIR/anchors.tsv;
 //   bpp_table --heavy JOBS [--seed S]
@@ -313,6 +314,14 @@ int SteelTable(int jobs, unsigned seed, int only, bool with_anchor, int least_ki
   for (int n = 0; n < jobs; ++n) {
     auto job = SteelJob(rng, least_kinds, most_kinds);
     if (only >= 0 && n != only) continue;
+    if (only >= 0) {  // the job itself, as length.count cells, to try it elsewhere
+      for (const auto* list : {&job->stock, &job->cut}) {
+        std::fprintf(stderr, "%s:", list == &job->stock ? "stock" : "cut");
+        for (int i = 1; i <= list->count; ++i)
+          std::fprintf(stderr, " %d.%d", list->entries[i].length, list->entries[i].quantity);
+        std::fprintf(stderr, "\n");
+      }
+    }
     auto high = std::make_unique<OptimiserRecords>(*job);
     const bool high_ok = opt::RunSearch(*high, {}, opt::AttemptsForPrecision(2)) == 0;
     auto anchor = std::make_unique<OptimiserRecords>(*job);

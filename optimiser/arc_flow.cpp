@@ -342,6 +342,11 @@ ArcFlowResult Graph::Solve(const std::vector<ArcFlowBars>& start) {
 
 }  // namespace
 
+bool ArcFlowFits(const ArcFlowJob& job, const ArcFlowLimits& limits) {
+  Graph graph(job, limits);
+  return graph.Build();
+}
+
 ArcFlowResult SolveArcFlow(const ArcFlowJob& job, const std::vector<ArcFlowBars>& start,
                            const ArcFlowLimits& limits) {
   Graph graph(job, limits);

@@ -62,6 +62,9 @@ struct ArcFlowResult {
   bool stopped = false;
 };
 
+// Whether the graph of `job` stays within the limits' arcs and table (it is built, not solved).
+bool ArcFlowFits(const ArcFlowJob& job, const ArcFlowLimits& limits);
+
 // Minimises the objective over every plan that cuts at least the demand (the surplus comes off
 // afterwards). `start`, when its bars all fit, is a plan known to be feasible.
 ArcFlowResult SolveArcFlow(const ArcFlowJob& job, const std::vector<ArcFlowBars>& start,

@@ -12,6 +12,7 @@
 #include "optimiser/arc_flow.h"
 #include "optimiser/exact_bound.h"
 #include "optimiser/exact_mip.h"
+#include "optimiser/pattern_enum.h"
 #include "optimiser/remnant_policy.h"
 
 namespace zarvel::optimiser {
@@ -55,6 +56,13 @@ constexpr int64_t kArcFlowArcs = 12000;
 constexpr int64_t kArcFlowTableWords = 20'000'000;
 constexpr int kArcFlowNodes = 500;
 constexpr int64_t kArcFlowWork = 400'000'000;
+// Every pattern within the gap of the root's LP: the enumeration's steps (each a step of the
+// knapsack's kind), the patterns it may list, and the integer programme's nodes over them.
+constexpr int64_t kEnumSteps = 20'000'000;
+constexpr int64_t kEnumPatterns = 1500;
+constexpr int kEnumNodes = 2000;
+constexpr int64_t kEnumWork = 2'000'000;   // its nodes times its columns
+constexpr double kEnumLpTolerance = 1e-6;  // relative, of the root's optimum
 
 // Tolerances of the LP.
 constexpr double kReducedCostTolerance = 1e-7;  // of the dearest bar: a column must gain more
@@ -219,6 +227,11 @@ class Planner {
   // The whole job over the graph of bar fillings, where it is small; `bound` is raised to the
   // least objective when that is proven.
   Candidate ArcFlow(const Candidate& start, double& bound);
+  ArcFlowJob WholeJob() const;
+  static ArcFlowLimits GraphLimits();
+  // Every pattern the root's duals leave within reach of the bound, and the integer programme
+  // over them; `bound` is raised where it proves no plan meets it.
+  Candidate Enumerated(const Candidate& best, double& bound);
   Candidate PlanOf(const CuttingPlan& plan);  // in this planner's patterns
   void SetRowBounds(const std::vector<double>& residual, const std::vector<double>& left,
                     const std::vector<double>& cap_left);
@@ -290,6 +303,13 @@ class Planner {
   int64_t mip_work_ = 0;       // simplex iterations of the MIPs times their rows and columns
   int64_t pieces_ = 0;         // all pieces: no trimmed plan cuts more bars
   bool stopped_ = false;
+  bool priced_out_ = false;  // the last pricing found no column with a negative reduced cost
+  // The root LP of the phase at its optimum: its objective and the dual of every row.
+  struct RootDuals {
+    bool ok = false;
+    double objective = 0;
+    std::vector<double> price;
+  } root_;
   bool out_of_work_ = false;  // the stop came from the options' work budget
   bool exact_rows_ = false;   // the pieces' rows ask for exactly the demand (the remnant policy)
 };
@@ -348,6 +368,7 @@ Pattern Planner::Useful(const Pattern& p, int64_t times) const {
 // Adds the best pattern of every stock length whose reduced cost is negative; false when there
 // is none (or the work limits are reached). `lagrangian` receives a lower bound of the master.
 bool Planner::Price(double* lagrangian) {
+  priced_out_ = false;
   const double* price = lp_.getRowPrice();
   const bool by_fill = ByFill();
   int64_t cap = 0;
@@ -409,6 +430,7 @@ bool Planner::Price(double* lagrangian) {
     if (phase == Phase::kScrap) scrap_weight -= price[row];
   double gain = 0;  // the most the missing columns could still lower the objective
   bool added = false;
+  bool negative = false;
   for (int k = 1; k <= m_; ++k) {
     const int64_t c0 = Capacity(k);
     if (c0 <= 0) continue;
@@ -430,6 +452,7 @@ bool Planner::Price(double* lagrangian) {
     gain += std::min(0.0, reduced) *
             static_cast<double>(std::min<int64_t>(r_.stock.entries[k].quantity, pieces_));
     if (reduced > -kReducedCostTolerance * scale) continue;
+    negative = true;
     Pattern p{k, std::vector<int32_t>(static_cast<std::size_t>(n_) + 1, 0)};
     for (std::size_t i = items.size(); i-- > 0;) {
       if (take[i][c]) {
@@ -442,6 +465,7 @@ bool Planner::Price(double* lagrangian) {
     added |= patterns_.size() > before;
   }
   if (lagrangian != nullptr) *lagrangian = std::max(*lagrangian, lp_.objectiveValue() + gain);
+  priced_out_ = !negative;
   return added;
 }
 
@@ -728,6 +752,11 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool fir
   double lagrangian = -COIN_DBL_MAX;
   Solve(&lagrangian);
   bound = std::max(0.0, RoundedBound(lagrangian));
+  root_.ok = priced_out_ && !stopped_ && !UsesArtificial();
+  if (root_.ok) {
+    root_.objective = lp_.objectiveValue();
+    root_.price.assign(lp_.getRowPrice(), lp_.getRowPrice() + lp_.numberRows());
+  }
   Candidate best;
   if (start != nullptr) {
     best = *start;
@@ -752,6 +781,7 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool fir
   if (!reached() && !Stop() && best.ok) {  // the MIP over few columns is quick per node
     keep(Mip(best, bound, true));
   }
+  if (!reached() && !Stop() && best.ok) keep(Enumerated(best, bound));
   if (!reached() && !Stop() && best.ok) {
     int64_t work = Effort(kBranchWork);
     Branch(RootNode(), best, bound, work);
@@ -765,10 +795,7 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool fir
   return best;
 }
 
-Candidate Planner::ArcFlow(const Candidate& start, double& bound) {
-  // The graph knows a bar's stock length, not its filled length (on which the scrap depends),
-  // and lets a bar cut more than the demand (which the remnant policy does not).
-  if (ByFill() || Policy()) return {};
+ArcFlowJob Planner::WholeJob() const {
   ArcFlowJob job;
   for (int j = 1; j <= n_; ++j) {
     job.weights.push_back(Weight(j));
@@ -785,17 +812,30 @@ Candidate Planner::ArcFlow(const Candidate& start, double& bound) {
     held.cap = row_upper_[static_cast<std::size_t>(row)];
     job.held.push_back(std::move(held));
   }
+  return job;
+}
+
+ArcFlowLimits Planner::GraphLimits() {
+  ArcFlowLimits limits;
+  limits.arcs = kArcFlowArcs;
+  limits.table_words = kArcFlowTableWords;
+  limits.nodes = kArcFlowNodes;
+  limits.work = kArcFlowWork;
+  return limits;
+}
+
+Candidate Planner::ArcFlow(const Candidate& start, double& bound) {
+  // The graph knows a bar's stock length, not its filled length (on which the scrap depends),
+  // and lets a bar cut more than the demand (which the remnant policy does not).
+  if (ByFill() || Policy()) return {};
+  const ArcFlowJob job = WholeJob();
   std::vector<ArcFlowBars> bars;
   for (auto [index, times] : start.uses) {
     const Pattern& p = patterns_[static_cast<std::size_t>(index)];
     bars.push_back(
         {p.stock - 1, std::vector<int32_t>(p.counts.begin() + 1, p.counts.end()), times});
   }
-  ArcFlowLimits limits;
-  limits.arcs = kArcFlowArcs;
-  limits.table_words = kArcFlowTableWords;
-  limits.nodes = kArcFlowNodes;
-  limits.work = kArcFlowWork;
+  ArcFlowLimits limits = GraphLimits();
   limits.target = bound + kBoundRoundOff * std::max(1.0, bound);
   limits.stop = [this] { return Stop(); };
   const ArcFlowResult solved = SolveArcFlow(job, bars, limits);
@@ -811,6 +851,103 @@ Candidate Planner::ArcFlow(const Candidate& start, double& bound) {
   c.ok = true;
   c.cost = CandidateCost(c);
   return c;
+}
+
+Candidate Planner::Enumerated(const Candidate& best, double& bound) {
+  Candidate found;
+  // Where the graph of bar fillings is small, its programme (last) settles the job exactly.
+  if (!root_.ok || ByFill() || Policy() || ArcFlowFits(WholeJob(), GraphLimits())) return found;
+  const double* price = root_.price.data();
+  double scale = 1.0;
+  for (int k = 1; k <= m_; ++k) scale = std::max(scale, PhaseCost(phase_, k, 0));
+  // Columns were taken only below a small negative reduced cost: the rest may be that far below
+  // zero, once per bar; and the LP's optimum is known to its own tolerance.
+  const double round_off = kReducedCostTolerance * scale * static_cast<double>(pieces_ + 1) +
+                           kEnumLpTolerance * std::max(1.0, std::abs(root_.objective));
+  int64_t steps = 0;
+  while (!Stop() && bound < best.cost - kWholeTolerance && (!found.ok || found.cost > bound)) {
+    const double target = bound;
+    const double gap = target - root_.objective + round_off;
+    std::vector<Pattern> patterns;
+    for (int k = 1; k <= m_; ++k) {
+      if (r_.stock.entries[k].quantity <= 0) continue;
+      double held = 0;
+      for (const auto& [phase, row] : caps_)
+        held += price[static_cast<std::size_t>(row)] * PhaseCost(phase, k, 0);
+      std::vector<EnumItem> items;
+      for (int j = 1; j <= n_; ++j)
+        items.push_back({Weight(j), std::max(0.0, price[j - 1]),
+                         std::min<int64_t>(r_.cut.entries[j].quantity, Capacity(k) / Weight(j))});
+      EnumLimits limits;
+      limits.steps = kEnumSteps - steps;
+      limits.patterns = kEnumPatterns - static_cast<int64_t>(patterns.size());
+      const double least = PhaseCost(phase_, k, 0) - price[n_ + k - 1] - held - gap;
+      const EnumResult listed = EnumerateFillings(items, Capacity(k), least, limits);
+      steps += listed.steps;
+      knapsack_steps_ += listed.steps;
+      if (!listed.complete) return found;  // too many: the gap is too wide for this
+      for (const auto& filling : listed.fillings) {
+        Pattern p{k, std::vector<int32_t>(static_cast<std::size_t>(n_) + 1, 0)};
+        std::copy(filling.begin(), filling.end(), p.counts.begin() + 1);
+        if (std::any_of(filling.begin(), filling.end(), [](int32_t c) { return c > 0; }))
+          patterns.push_back(std::move(p));
+      }
+    }
+    // The master over these patterns alone, with the master's own row bounds.
+    const int rows = lp_.numberRows();
+    ClpSimplex model;
+    model.setLogLevel(0);
+    model.resize(rows, 0);
+    for (const Pattern& p : patterns) {
+      std::vector<int> at;
+      std::vector<double> value;
+      for (int j = 1; j <= n_; ++j)
+        if (const int32_t a = p.counts[static_cast<std::size_t>(j)]; a > 0) {
+          at.push_back(j - 1);
+          value.push_back(a);
+        }
+      at.push_back(n_ + p.stock - 1);
+      value.push_back(1);
+      for (const auto& [phase, row] : caps_)
+        if (const double held = PhaseCost(phase, p); held > 0) {
+          at.push_back(row);
+          value.push_back(held);
+        }
+      model.addColumn(static_cast<int>(at.size()), at.data(), value.data(), 0.0,
+                      static_cast<double>(r_.stock.entries[p.stock].quantity), Cost(p));
+    }
+    const int64_t size = int64_t{rows} + static_cast<int64_t>(patterns.size());
+    MipLimits limits;
+    limits.nodes = static_cast<int>(std::clamp<int64_t>(
+        Effort(kEnumWork) / static_cast<int64_t>(patterns.size()), 10, kEnumNodes));
+    limits.iterations = kMipIterations;
+    limits.target = target + kBoundRoundOff * std::max(1.0, target);
+    // Costs are whole millimetres: the next plan above the target costs a millimetre more.
+    limits.cutoff = target + 0.5;
+    limits.stop = [this] { return Stop(); };
+    MipResult mip;
+    if (patterns.empty())
+      mip.infeasible = true;
+    else
+      mip = SolvePatternMip(model, row_lower_, row_upper_, {}, limits);
+    mip_work_ += mip.iterations * size;
+    if (mip.found) {
+      Candidate c;
+      for (std::size_t i = 0; i < patterns.size(); ++i)
+        if (mip.x[i] > 0.5) c.uses.emplace_back(AddPattern(patterns[i]), std::llround(mip.x[i]));
+      c.ok = true;
+      c.cost = CandidateCost(c);
+      if (c.cost < best.cost - kWholeTolerance) found = std::move(c);
+      if (found.ok && ReachesBound(found.cost, bound)) break;
+    }
+    // None within the target: no plan meets the bound, which rises to the next length the stock
+    // can make, and the next round takes the patterns that the wider gap allows.
+    if (!mip.infeasible && !(mip.proven && mip.objective > limits.target)) break;
+    const double next = RoundedBound(target + 1);
+    if (next <= target) break;
+    bound = next;
+  }
+  return found;
 }
 
 // The plan: the patterns with the pieces beyond the demand taken off.

@@ -82,12 +82,14 @@ MipResult SolvePatternMip(const ClpSimplex& model, const std::vector<double>& ro
     cbc.setBestSolution(start.data(), columns, start_objective, true);
   }
   cbc.setMaximumNumberIterations(limits.iterations);
+  if (limits.cutoff < 1e300) cbc.setCutoff(limits.cutoff);
   cbc.branchAndBound();
   result.iterations = cbc.getIterationCount();
   result.nodes = cbc.getNodeCount();
   const auto* copied = dynamic_cast<const StopAtTarget*>(cbc.getEventHandler());
   result.stopped = copied != nullptr && copied->stopped_;
   result.proven = !result.stopped && cbc.isProvenOptimal();
+  result.infeasible = !result.stopped && cbc.isProvenInfeasible();
   result.bound = cbc.getBestPossibleObjValue();
   const double* best = cbc.bestSolution();
   if (best == nullptr) return result;

@@ -226,5 +226,34 @@ TEST(ExactPlanner, JsonGivesTheStockAndTheBoundsInMillimetres) {
   EXPECT_EQ(cli::PlanJson(*records).find("bound"), std::string::npos);
 }
 
+// A steel-like job (three stock lengths, 50 piece lengths) whose bound is met only by patterns
+// that neither the root's pricing nor the dives made: the plain price-and-branch over the root's
+// columns stays above it, every pattern within the root's gap has to be listed to reach it.
+TEST(OptimalRun, ReachesTheBoundWithPatternsNoDiveMade) {
+  const testing::JobLists job{
+      {{6500, 999}, {8000, 26}, {11500, 999}},
+      {{4650, 21}, {8039, 9},  {3272, 40}, {5234, 13}, {4020, 11}, {4100, 33}, {7056, 15},
+       {4960, 19}, {8598, 11}, {5035, 32}, {1014, 33}, {3487, 38}, {7703, 33}, {3834, 21},
+       {536, 9},   {2450, 30}, {884, 18},  {8947, 36}, {8745, 38}, {7263, 21}, {5536, 29},
+       {6955, 29}, {1772, 20}, {2849, 39}, {4859, 18}, {3402, 13}, {697, 31},  {8854, 38},
+       {4140, 29}, {4685, 21}, {3115, 36}, {2560, 23}, {3666, 23}, {7539, 16}, {6710, 38},
+       {3599, 1},  {413, 30},  {7238, 15}, {2643, 9},  {5369, 15}, {522, 36},  {6061, 15},
+       {3671, 21}, {4625, 31}, {3910, 37}, {3352, 34}, {5094, 17}, {8765, 26}, {1281, 14},
+       {3025, 16}},
+      20,
+      3,
+      0};
+  auto root = MakeRecords(job);
+  const ExactResult plain = PriceAndBranch(*root, 2000);
+  ASSERT_EQ(plain.status, kSearchPlanned);
+  EXPECT_GT(plain.plan.regular, plain.regular_bound);
+  // 最適 as the program runs it: 高 first, then the exact planner bettering its plan. Before
+  // the listing of those patterns it ended 3.5 m above the bound.
+  auto r = MakeRecords(job);
+  ASSERT_EQ(RunOptimal(*r, {}), kSearchPlanned);
+  EXPECT_EQ(r->best.stock_length, plain.regular_bound);
+}
+
 }  // namespace
+
 }  // namespace zarvel::optimiser
