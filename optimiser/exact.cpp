@@ -61,8 +61,7 @@ constexpr int64_t kArcFlowWork = 400'000'000;
 constexpr int64_t kEnumSteps = 20'000'000;
 constexpr int64_t kEnumPatterns = 1500;
 constexpr int kEnumNodes = 2000;
-constexpr int64_t kEnumWork = 2'000'000;   // its nodes times its columns
-constexpr double kEnumLpTolerance = 1e-6;  // relative, of the root's optimum
+constexpr int64_t kEnumWork = 2'000'000;  // its nodes times its columns
 
 // Tolerances of the LP.
 constexpr double kReducedCostTolerance = 1e-7;  // of the dearest bar: a column must gain more
@@ -861,9 +860,10 @@ Candidate Planner::Enumerated(const Candidate& best, double& bound) {
   double scale = 1.0;
   for (int k = 1; k <= m_; ++k) scale = std::max(scale, PhaseCost(phase_, k, 0));
   // Columns were taken only below a small negative reduced cost: the rest may be that far below
-  // zero, once per bar; and the LP's optimum is known to its own tolerance.
-  const double round_off = kReducedCostTolerance * scale * static_cast<double>(pieces_ + 1) +
-                           kEnumLpTolerance * std::max(1.0, std::abs(root_.objective));
+  // zero, once per bar; and each row of the LP holds to its tolerance, at a dual of at most the
+  // dearest bar.
+  const double round_off =
+      kReducedCostTolerance * scale * static_cast<double>(pieces_ + lp_.numberRows() + 1);
   int64_t steps = 0;
   while (!Stop() && bound < best.cost - kWholeTolerance && (!found.ok || found.cost > bound)) {
     const double target = bound;
@@ -922,8 +922,7 @@ Candidate Planner::Enumerated(const Candidate& best, double& bound) {
         Effort(kEnumWork) / static_cast<int64_t>(patterns.size()), 10, kEnumNodes));
     limits.iterations = kMipIterations;
     limits.target = target + kBoundRoundOff * std::max(1.0, target);
-    // Costs are whole millimetres: the next plan above the target costs a millimetre more.
-    limits.cutoff = target + 0.5;
+    limits.cutoff = limits.target;
     limits.stop = [this] { return Stop(); };
     MipResult mip;
     if (patterns.empty())
