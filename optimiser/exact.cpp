@@ -229,8 +229,8 @@ class Planner {
   ArcFlowJob WholeJob() const;
   static ArcFlowLimits GraphLimits();
   // Every pattern the root's duals leave within reach of the bound, and the integer programme
-  // over them; `bound` is raised where it proves no plan meets it.
-  Candidate Enumerated(const Candidate& best, double& bound);
+  // over them alone, for a plan at the bound.
+  Candidate Enumerated(const Candidate& best, double bound);
   Candidate PlanOf(const CuttingPlan& plan);  // in this planner's patterns
   void SetRowBounds(const std::vector<double>& residual, const std::vector<double>& left,
                     const std::vector<double>& cap_left);
@@ -852,7 +852,7 @@ Candidate Planner::ArcFlow(const Candidate& start, double& bound) {
   return c;
 }
 
-Candidate Planner::Enumerated(const Candidate& best, double& bound) {
+Candidate Planner::Enumerated(const Candidate& best, double bound) {
   Candidate found;
   // Where the graph of bar fillings is small, its programme (last) settles the job exactly.
   if (!root_.ok || ByFill() || Policy() || ArcFlowFits(WholeJob(), GraphLimits())) return found;
@@ -864,88 +864,72 @@ Candidate Planner::Enumerated(const Candidate& best, double& bound) {
   // dearest bar.
   const double round_off =
       kReducedCostTolerance * scale * static_cast<double>(pieces_ + lp_.numberRows() + 1);
+  const double gap = bound - root_.objective + round_off;
+  std::vector<Pattern> patterns;
   int64_t steps = 0;
-  while (!Stop() && bound < best.cost - kWholeTolerance && (!found.ok || found.cost > bound)) {
-    const double target = bound;
-    const double gap = target - root_.objective + round_off;
-    std::vector<Pattern> patterns;
-    for (int k = 1; k <= m_; ++k) {
-      if (r_.stock.entries[k].quantity <= 0) continue;
-      double held = 0;
-      for (const auto& [phase, row] : caps_)
-        held += price[static_cast<std::size_t>(row)] * PhaseCost(phase, k, 0);
-      std::vector<EnumItem> items;
-      for (int j = 1; j <= n_; ++j)
-        items.push_back({Weight(j), std::max(0.0, price[j - 1]),
-                         std::min<int64_t>(r_.cut.entries[j].quantity, Capacity(k) / Weight(j))});
-      EnumLimits limits;
-      limits.steps = kEnumSteps - steps;
-      limits.patterns = kEnumPatterns - static_cast<int64_t>(patterns.size());
-      const double least = PhaseCost(phase_, k, 0) - price[n_ + k - 1] - held - gap;
-      const EnumResult listed = EnumerateFillings(items, Capacity(k), least, limits);
-      steps += listed.steps;
-      knapsack_steps_ += listed.steps;
-      if (!listed.complete) return found;  // too many: the gap is too wide for this
-      for (const auto& filling : listed.fillings) {
-        Pattern p{k, std::vector<int32_t>(static_cast<std::size_t>(n_) + 1, 0)};
-        std::copy(filling.begin(), filling.end(), p.counts.begin() + 1);
-        if (std::any_of(filling.begin(), filling.end(), [](int32_t c) { return c > 0; }))
-          patterns.push_back(std::move(p));
-      }
+  for (int k = 1; k <= m_; ++k) {
+    if (r_.stock.entries[k].quantity <= 0) continue;
+    double held = 0;
+    for (const auto& [phase, row] : caps_)
+      held += price[static_cast<std::size_t>(row)] * PhaseCost(phase, k, 0);
+    std::vector<EnumItem> items;
+    for (int j = 1; j <= n_; ++j)
+      items.push_back({Weight(j), std::max(0.0, price[j - 1]),
+                       std::min<int64_t>(r_.cut.entries[j].quantity, Capacity(k) / Weight(j))});
+    EnumLimits limits;
+    limits.steps = kEnumSteps - steps;
+    limits.patterns = kEnumPatterns - static_cast<int64_t>(patterns.size());
+    const double least = PhaseCost(phase_, k, 0) - price[n_ + k - 1] - held - gap;
+    const EnumResult listed = EnumerateFillings(items, Capacity(k), least, limits);
+    steps += listed.steps;
+    knapsack_steps_ += listed.steps;
+    if (!listed.complete) return found;  // too many: the gap is too wide for this
+    for (const auto& filling : listed.fillings) {
+      if (std::none_of(filling.begin(), filling.end(), [](int32_t c) { return c > 0; })) continue;
+      Pattern p{k, std::vector<int32_t>(static_cast<std::size_t>(n_) + 1, 0)};
+      std::copy(filling.begin(), filling.end(), p.counts.begin() + 1);
+      patterns.push_back(std::move(p));
     }
-    // The master over these patterns alone, with the master's own row bounds.
-    const int rows = lp_.numberRows();
-    ClpSimplex model;
-    model.setLogLevel(0);
-    model.resize(rows, 0);
-    for (const Pattern& p : patterns) {
-      std::vector<int> at;
-      std::vector<double> value;
-      for (int j = 1; j <= n_; ++j)
-        if (const int32_t a = p.counts[static_cast<std::size_t>(j)]; a > 0) {
-          at.push_back(j - 1);
-          value.push_back(a);
-        }
-      at.push_back(n_ + p.stock - 1);
-      value.push_back(1);
-      for (const auto& [phase, row] : caps_)
-        if (const double held = PhaseCost(phase, p); held > 0) {
-          at.push_back(row);
-          value.push_back(held);
-        }
-      model.addColumn(static_cast<int>(at.size()), at.data(), value.data(), 0.0,
-                      static_cast<double>(r_.stock.entries[p.stock].quantity), Cost(p));
-    }
-    const int64_t size = int64_t{rows} + static_cast<int64_t>(patterns.size());
-    MipLimits limits;
-    limits.nodes = static_cast<int>(std::clamp<int64_t>(
-        Effort(kEnumWork) / static_cast<int64_t>(patterns.size()), 10, kEnumNodes));
-    limits.iterations = kMipIterations;
-    limits.target = target + kBoundRoundOff * std::max(1.0, target);
-    limits.cutoff = limits.target;
-    limits.stop = [this] { return Stop(); };
-    MipResult mip;
-    if (patterns.empty())
-      mip.infeasible = true;
-    else
-      mip = SolvePatternMip(model, row_lower_, row_upper_, {}, limits);
-    mip_work_ += mip.iterations * size;
-    if (mip.found) {
-      Candidate c;
-      for (std::size_t i = 0; i < patterns.size(); ++i)
-        if (mip.x[i] > 0.5) c.uses.emplace_back(AddPattern(patterns[i]), std::llround(mip.x[i]));
-      c.ok = true;
-      c.cost = CandidateCost(c);
-      if (c.cost < best.cost - kWholeTolerance) found = std::move(c);
-      if (found.ok && ReachesBound(found.cost, bound)) break;
-    }
-    // None within the target: no plan meets the bound, which rises to the next length the stock
-    // can make, and the next round takes the patterns that the wider gap allows.
-    if (!mip.infeasible && !(mip.proven && mip.objective > limits.target)) break;
-    const double next = RoundedBound(target + 1);
-    if (next <= target) break;
-    bound = next;
   }
+  if (patterns.empty()) return found;
+  // The master over these patterns alone, with the master's own row bounds.
+  const int rows = lp_.numberRows();
+  ClpSimplex model;
+  model.setLogLevel(0);
+  model.resize(rows, 0);
+  for (const Pattern& p : patterns) {
+    std::vector<int> at;
+    std::vector<double> value;
+    for (int j = 1; j <= n_; ++j)
+      if (const int32_t a = p.counts[static_cast<std::size_t>(j)]; a > 0) {
+        at.push_back(j - 1);
+        value.push_back(a);
+      }
+    at.push_back(n_ + p.stock - 1);
+    value.push_back(1);
+    for (const auto& [phase, row] : caps_)
+      if (const double held = PhaseCost(phase, p); held > 0) {
+        at.push_back(row);
+        value.push_back(held);
+      }
+    model.addColumn(static_cast<int>(at.size()), at.data(), value.data(), 0.0,
+                    static_cast<double>(r_.stock.entries[p.stock].quantity), Cost(p));
+  }
+  MipLimits limits;
+  limits.nodes = static_cast<int>(std::clamp<int64_t>(
+      Effort(kEnumWork) / static_cast<int64_t>(patterns.size()), 10, kEnumNodes));
+  limits.iterations = kMipIterations;
+  limits.target = bound + kBoundRoundOff * std::max(1.0, bound);
+  limits.cutoff = limits.target;  // a plan above the bound is the other steps' to find
+  limits.stop = [this] { return Stop(); };
+  const MipResult mip = SolvePatternMip(model, row_lower_, row_upper_, {}, limits);
+  mip_work_ += mip.iterations * (int64_t{rows} + static_cast<int64_t>(patterns.size()));
+  if (!mip.found) return found;
+  for (std::size_t i = 0; i < patterns.size(); ++i)
+    if (mip.x[i] > 0.5) found.uses.emplace_back(AddPattern(patterns[i]), std::llround(mip.x[i]));
+  found.ok = true;
+  found.cost = CandidateCost(found);
+  if (found.cost >= best.cost - kWholeTolerance) found = {};
   return found;
 }
 

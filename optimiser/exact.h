@@ -1,7 +1,8 @@
 // Plans that use the least stock a job allows, with proof where it can be had: column
 // generation over cutting patterns (an LP solved by COIN-OR CLP, priced by a bounded knapsack
 // per stock length), then an integer plan from dives that fix patterns and re-solve the rest,
-// and the integer programme over every pattern generated so far (COIN-OR CBC).
+// and the integer programme over every pattern generated so far (COIN-OR CBC), or over every
+// pattern whose reduced cost leaves room for a plan at the bound (pattern_enum.h).
 //
 // The model: a bar of length L with margin M and kerf K takes pieces l1..lk when
 // l1 + ... + lk + (k - 1)K <= L + M; its remnant is max(0, L - sum(l + K)). Stock quantities

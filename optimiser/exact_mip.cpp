@@ -89,7 +89,6 @@ MipResult SolvePatternMip(const ClpSimplex& model, const std::vector<double>& ro
   const auto* copied = dynamic_cast<const StopAtTarget*>(cbc.getEventHandler());
   result.stopped = copied != nullptr && copied->stopped_;
   result.proven = !result.stopped && cbc.isProvenOptimal();
-  result.infeasible = !result.stopped && cbc.isProvenInfeasible();
   result.bound = cbc.getBestPossibleObjValue();
   const double* best = cbc.bestSolution();
   if (best == nullptr) return result;

@@ -24,11 +24,10 @@ struct MipResult {
   bool stopped = false;
   std::vector<double> x;  // per column of the model, whole numbers
   double objective = 0;
-  bool proven = false;      // the search ended with no better plan left anywhere
-  bool infeasible = false;  // the search ended with no plan at all (within the cutoff)
-  double bound = 0;         // the least objective any plan can have, as far as the search saw
-  int64_t iterations = 0;   // simplex iterations spent
-  int nodes = 0;            // branch-and-bound nodes spent
+  bool proven = false;     // the search ended with no better plan left anywhere
+  double bound = 0;        // the least objective any plan can have, as far as the search saw
+  int64_t iterations = 0;  // simplex iterations spent
+  int nodes = 0;           // branch-and-bound nodes spent
 };
 
 // Minimises the objective of `model` (its matrix, costs and column bounds) over whole column
