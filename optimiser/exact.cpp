@@ -781,6 +781,13 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool fir
     keep(Mip(best, bound, true));
   }
   if (!reached() && !Stop() && best.ok) keep(Enumerated(best, bound));
+  // A plan one step of the stock above the bound leaves the graph of bar fillings, where it is
+  // small, only that step to settle: it goes first then, and the searches below are not needed.
+  bool graph_tried = false;
+  if (!reached() && !Stop() && best.ok && best.cost <= RoundedBound(bound + 1) + kWholeTolerance) {
+    graph_tried = true;
+    keep(ArcFlow(best, bound));
+  }
   if (!reached() && !Stop() && best.ok) {
     int64_t work = Effort(kBranchWork);
     Branch(RootNode(), best, bound, work);
@@ -790,7 +797,7 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool fir
   }
   // Where the graph of bar fillings is small, its integer programme settles what is left: from
   // the best plan so far, it mostly has only the bound to prove.
-  if (!reached() && !Stop() && best.ok) keep(ArcFlow(best, bound));
+  if (!graph_tried && !reached() && !Stop() && best.ok) keep(ArcFlow(best, bound));
   return best;
 }
 
