@@ -29,6 +29,7 @@ class Merger {
     for (const MergePattern& p : plan)
       if (p.times > 0) Add(p, items_.size());
     JoinEqual();
+    Reindex();
     tried_.assign(job_.capacities.size(), {});
     for (auto& marks : tried_) marks.fill(-1);
     local_.assign(job_.weights.size(), -1);
@@ -65,14 +66,24 @@ class Merger {
     items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), std::move(item));
   }
 
+  // The items holding each cut entry.
+  void Reindex() {
+    by_type_.assign(job_.weights.size(), {});
+    for (std::size_t i = 0; i < items_.size(); ++i)
+      for (const auto& piece : items_[i].pieces)
+        by_type_[static_cast<std::size_t>(piece.first)].push_back(i);
+    stamp_.assign(items_.size(), 0);
+    stamp_now_ = 0;
+  }
+
   // Equal patterns are one pattern cut more often (the first keeps its place).
   void JoinEqual() {
     for (std::size_t i = 0; i < items_.size(); ++i) {
       for (std::size_t k = i + 1; k < items_.size();) {
-        const MergePattern& a = items_[i].pattern;
-        const MergePattern& b = items_[k].pattern;
-        if (a.stock == b.stock && a.counts == b.counts) {
-          items_[i].pattern.times += b.times;
+        const Item& a = items_[i];
+        const Item& b = items_[k];
+        if (a.pattern.stock == b.pattern.stock && a.pieces == b.pieces) {
+          items_[i].pattern.times += b.pattern.times;
           items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(k));
         } else {
           ++k;
@@ -184,9 +195,20 @@ class Merger {
       local_[static_cast<std::size_t>(types_[i])] = static_cast<int>(i);
       weight_.push_back(job_.weights[static_cast<std::size_t>(types_[i])]);
     }
-    // The patterns outside the group made of its pieces alone.
+    // The patterns outside the group made of its pieces alone, among those holding one of them
+    // (each looked at is a step).
+    std::vector<std::size_t> near;
+    ++stamp_now_;
+    for (int j : types_) {
+      for (std::size_t e : by_type_[static_cast<std::size_t>(j)]) {
+        if (stamp_[e] == stamp_now_) continue;
+        stamp_[e] = stamp_now_;
+        near.push_back(e);
+      }
+    }
+    std::sort(near.begin(), near.end());
     borrowable_.clear();
-    for (std::size_t e = 0; e < items_.size(); ++e) {
+    for (std::size_t e : near) {
       const Item& item = items_[e];
       if (item.pattern.stock != stock_ || std::find(group.begin(), group.end(), e) != group.end())
         continue;
@@ -203,6 +225,12 @@ class Merger {
       if (inside) borrowable_.emplace_back(e, std::move(counts));
     }
     for (int j : types_) local_[static_cast<std::size_t>(j)] = -1;
+    if (static_cast<int64_t>(near.size()) > left_) {
+      out_ = true;
+      return false;
+    }
+    left_ -= static_cast<int64_t>(near.size());
+    taken_ += static_cast<int64_t>(near.size());
     chosen_.clear();
     const int parts = static_cast<int>(group.size()) - 1;
     bufs_.assign(static_cast<std::size_t>(parts) + 1, std::vector<int64_t>(types_.size(), 0));
@@ -228,6 +256,7 @@ class Merger {
       Add(p, first++);
     }
     JoinEqual();
+    Reindex();
     return true;
   }
 
@@ -345,6 +374,9 @@ class Merger {
   std::vector<int> local_;  // per cut entry, its place in types_ while a group is set up
   // Items outside the group of its stock made of its pieces alone, with those pieces.
   std::vector<std::pair<std::size_t, std::vector<int64_t>>> borrowable_;
+  std::vector<std::vector<std::size_t>> by_type_;  // per cut entry, the items holding it
+  std::vector<int64_t> stamp_;                     // per item: looked at for the group of this
+  int64_t stamp_now_ = 0;
 };
 
 }  // namespace
