@@ -30,13 +30,15 @@ class Merger {
       if (p.times > 0) Add(p, items_.size());
     JoinEqual();
     Reindex();
-    tried_.assign(job_.capacities.size(), {});
+    tried_.assign(job_.capacities.size() + 1, {});
     for (auto& marks : tried_) marks.fill(-1);
     local_.assign(job_.weights.size(), -1);
     bool merged = true;
     while (merged && !out_) {
       merged = false;
-      for (int k = 1; k <= kMaxMergeGroup && !merged && !out_; ++k) merged = Pass(k);
+      for (int k = 1; k <= kMaxMergeGroup && !merged && !out_; ++k) merged = Pass(k, false);
+      if (job_.capacities.size() > 1)
+        for (int k = 2; k <= kMaxMergeGroup && !merged && !out_; ++k) merged = Pass(k, true);
     }
     MergeResult result;
     for (Item& item : items_) result.plan.push_back(std::move(item.pattern));
@@ -92,13 +94,14 @@ class Merger {
     }
   }
 
-  // Tries the groups of k patterns of one stock entry that hold a pattern newer than those
-  // tried before; true after the first merge.
-  bool Pass(int k) {
-    for (std::size_t s = 0; s < job_.capacities.size(); ++s) {
+  // Tries the groups of k patterns of one stock entry (`across`: of more than one) that hold a
+  // pattern newer than those tried before; true after the first merge.
+  bool Pass(int k, bool across) {
+    const std::size_t m = job_.capacities.size();
+    for (std::size_t s = across ? m : 0; s < (across ? m + 1 : m); ++s) {
       std::vector<std::size_t> at;  // items of this stock, oldest first (as ids grow)
       for (std::size_t i = 0; i < items_.size(); ++i)
-        if (items_[i].pattern.stock == static_cast<int>(s)) at.push_back(i);
+        if (across || items_[i].pattern.stock == static_cast<int>(s)) at.push_back(i);
       std::sort(at.begin(), at.end(),
                 [&](std::size_t a, std::size_t b) { return items_[a].id < items_[b].id; });
       if (static_cast<int>(at.size()) < k) continue;
@@ -115,7 +118,7 @@ class Merger {
           group.push_back(at[last]);
           group_left_ = kGroupSteps[k];
           if (!Step()) return false;
-          if (TryGroup(group)) {
+          if ((!across || Mixed(group)) && TryGroup(group)) {
             mark = std::max(mark, older);
             return true;
           }
@@ -136,31 +139,42 @@ class Merger {
     return false;
   }
 
+  bool Mixed(const std::vector<std::size_t>& group) const {
+    for (std::size_t g : group)
+      if (items_[g].pattern.stock != items_[group[0]].pattern.stock) return true;
+    return false;
+  }
+
   int64_t Filled(const std::vector<int64_t>& counts) const {
     int64_t w = 0;
     for (std::size_t i = 0; i < types_.size(); ++i) w += counts[i] * weight_[i];
     return w;
   }
 
-  int64_t ScrapOfFill(int64_t filled) const {
-    const int64_t length = job_.lengths[static_cast<std::size_t>(stock_)];
+  int64_t ScrapOfFill(int stock, int64_t filled) const {
+    const int64_t length = job_.lengths[static_cast<std::size_t>(stock)];
     return ScrapOf(std::max<int64_t>(length - filled, 0), job_.keep);
   }
 
   // Whether the group's pieces split among its bars into one pattern fewer (some of which may
   // be patterns outside the group, cut more often); if so, the group is replaced.
   bool TryGroup(const std::vector<std::size_t>& group) {
-    stock_ = items_[group[0]].pattern.stock;
-    capacity_ = job_.capacities[static_cast<std::size_t>(stock_)];
     types_.clear();
     weight_.clear();
     rest_.clear();
-    int64_t bars = 0;
+    stocks_.clear();
+    bars_.clear();
     scrap_before_ = 0;
     for (std::size_t g : group) {
       const Item& item = items_[g];
       const int64_t times = item.pattern.times;
-      bars += times;
+      const auto at = std::find(stocks_.begin(), stocks_.end(), item.pattern.stock);
+      if (at == stocks_.end()) {
+        stocks_.push_back(item.pattern.stock);
+        bars_.push_back(times);
+      } else {
+        bars_[static_cast<std::size_t>(at - stocks_.begin())] += times;
+      }
       int64_t filled = 0;
       for (const auto& [j, count] : item.pieces) {
         int& local = local_[static_cast<std::size_t>(j)];
@@ -172,7 +186,7 @@ class Merger {
         rest_[static_cast<std::size_t>(local)] += times * count;
         filled += count * job_.weights[static_cast<std::size_t>(j)];
       }
-      scrap_before_ += ScrapOfFill(filled) * times;
+      scrap_before_ += ScrapOfFill(item.pattern.stock, filled) * times;
     }
     // Heaviest first: the search fills a bar with them before the light ones.
     std::vector<std::size_t> order(types_.size());
@@ -210,8 +224,8 @@ class Merger {
     borrowable_.clear();
     for (std::size_t e : near) {
       const Item& item = items_[e];
-      if (item.pattern.stock != stock_ || std::find(group.begin(), group.end(), e) != group.end())
-        continue;
+      const auto at = std::find(stocks_.begin(), stocks_.end(), item.pattern.stock);
+      if (at == stocks_.end() || std::find(group.begin(), group.end(), e) != group.end()) continue;
       std::vector<int64_t> counts(types_.size(), 0);
       bool inside = true;
       for (const auto& [j, count] : item.pieces) {
@@ -222,7 +236,9 @@ class Merger {
         }
         counts[static_cast<std::size_t>(local)] = count;
       }
-      if (inside) borrowable_.emplace_back(e, std::move(counts));
+      if (inside)
+        borrowable_.push_back(
+            {e, std::move(counts), static_cast<std::size_t>(at - stocks_.begin())});
     }
     for (int j : types_) local_[static_cast<std::size_t>(j)] = -1;
     if (static_cast<int64_t>(near.size()) > left_) {
@@ -234,7 +250,7 @@ class Merger {
     chosen_.clear();
     const int parts = static_cast<int>(group.size()) - 1;
     bufs_.assign(static_cast<std::size_t>(parts) + 1, std::vector<int64_t>(types_.size(), 0));
-    if (!Split(parts, bars, 1, kMostBorrowed, 0)) return false;
+    if (!Split(parts, 1, kMostBorrowed, 0)) return false;
     // The patterns borrowed are cut more often (and count as changed); the group's place goes
     // to its new patterns, and the others of it leave.
     const std::size_t n = job_.weights.size();
@@ -250,7 +266,7 @@ class Merger {
     for (std::size_t g : gone) items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(g));
     for (const Part& part : chosen_) {
       if (part.borrowed >= 0) continue;
-      MergePattern p{stock_, std::vector<int32_t>(n, 0), part.times};
+      MergePattern p{part.stock, std::vector<int32_t>(n, 0), part.times};
       for (std::size_t i = 0; i < types_.size(); ++i)
         p.counts[static_cast<std::size_t>(types_[i])] = static_cast<int32_t>(part.counts[i]);
       Add(p, first++);
@@ -260,65 +276,108 @@ class Merger {
     return true;
   }
 
-  // Splits rest_ among `bars` bars into `parts` new patterns, each cut at least `least` times
-  // (the first part is the one cut least often, which spares trying the same split twice),
-  // after up to `borrow` patterns outside the group, from borrowable_[from] on.
-  bool Split(int parts, int64_t bars, int64_t least, int borrow, std::size_t from) {
+  // The bars of the group not yet given to a part, and the stock (in stocks_) holding them all
+  // or -1 when more than one does.
+  int64_t BarsLeft() const { return std::accumulate(bars_.begin(), bars_.end(), int64_t{0}); }
+  int OneStock() const {
+    int one = -1;
+    for (std::size_t l = 0; l < bars_.size(); ++l) {
+      if (bars_[l] == 0) continue;
+      if (one >= 0) return -1;
+      one = static_cast<int>(l);
+    }
+    return one;
+  }
+
+  // Splits rest_ among the bars left (bars_) into `parts` new patterns, after up to `borrow`
+  // patterns outside the group, from borrowable_[from] on. On one stock entry each new pattern
+  // is cut at least `least` times (the first is the one cut least often, which spares trying
+  // the same split twice).
+  bool Split(int parts, int64_t least, int borrow, std::size_t from) {
     if (borrow > 0) {
       for (std::size_t e = from; e < borrowable_.size(); ++e) {
-        const std::vector<int64_t>& counts = borrowable_[e].second;
-        int64_t most = bars - parts;  // every new pattern keeps a bar at least
+        const Borrowable& lend = borrowable_[e];
+        const std::vector<int64_t>& counts = lend.counts;
+        int64_t& bars = bars_[lend.stock];
+        // Every new pattern keeps a bar at least.
+        int64_t most = BarsLeft() == bars ? bars - parts : bars;
         for (std::size_t i = 0; i < counts.size() && most > 0; ++i)
           if (counts[i] > 0) most = std::min(most, rest_[i] / counts[i]);
         for (int64_t y = most; y >= 1; --y) {
           if (!Step()) return false;
           for (std::size_t i = 0; i < counts.size(); ++i) rest_[i] -= y * counts[i];
-          chosen_.push_back({counts, y, static_cast<int>(borrowable_[e].first)});
-          if (Split(parts, bars - y, least, borrow - 1, e + 1)) return true;
+          bars -= y;
+          chosen_.push_back({counts, y, static_cast<int>(lend.item), 0});
+          if (Split(parts, least, borrow - 1, e + 1)) return true;
           chosen_.pop_back();
+          bars += y;
           for (std::size_t i = 0; i < counts.size(); ++i) rest_[i] += y * counts[i];
           if (group_left_ <= 0 || out_) return false;
         }
       }
     }
     const int64_t w = Filled(rest_);
-    if (parts == 0) return bars == 0 && w == 0 && Accept();
+    const int one = OneStock();
+    if (parts == 0) return BarsLeft() == 0 && w == 0 && Accept();
+    if (one < 0 && parts == 1) return false;  // a pattern is cut from one stock length
     if (parts == 1) {
-      if (!Step() || w == 0 || w > bars * capacity_) return false;
+      const auto l = static_cast<std::size_t>(one);
+      const int64_t bars = bars_[l];
+      const int64_t capacity = job_.capacities[static_cast<std::size_t>(stocks_[l])];
+      if (!Step() || w == 0 || w > bars * capacity) return false;
       std::vector<int64_t>& b = bufs_[1];
       for (std::size_t i = 0; i < rest_.size(); ++i) {
         if (rest_[i] % bars != 0) return false;
         b[i] = rest_[i] / bars;
       }
-      chosen_.push_back({b, bars, -1});
+      chosen_.push_back({b, bars, -1, stocks_[l]});
       if (Accept()) return true;
       chosen_.pop_back();
       return false;
     }
-    for (int64_t y = least; y * parts <= bars; ++y) {
-      if (!Step()) return false;
-      const int64_t others = bars - y;
-      // The others take what this part leaves: at most their capacity.
-      const int64_t low = std::max<int64_t>(1, (w - others * capacity_ + y - 1) / y);
-      if (low > capacity_) continue;
-      mod_ = parts == 2 ? others : 1;
-      if (Choose(parts, 0, y, 0, low, bars)) return true;
-      if (group_left_ <= 0 || out_) return false;
+    // The first new pattern: on each stock entry left, cut y times.
+    for (std::size_t l = 0; l < bars_.size(); ++l) {
+      if (bars_[l] == 0) continue;
+      const int64_t capacity = job_.capacities[static_cast<std::size_t>(stocks_[l])];
+      int64_t room = 0;  // of all the bars left
+      for (std::size_t o = 0; o < bars_.size(); ++o)
+        room += bars_[o] * job_.capacities[static_cast<std::size_t>(stocks_[o])];
+      for (int64_t y = one >= 0 ? least : 1; one >= 0 ? y * parts <= bars_[l] : y <= bars_[l];
+           ++y) {
+        if (!Step()) return false;
+        bars_[l] -= y;
+        const int after = OneStock();
+        bars_[l] += y;
+        if (parts == 2 && after < 0) continue;  // the last one is cut from one stock length
+        // The others take what this part leaves: at most their capacity.
+        const int64_t others = room - y * capacity;
+        const int64_t low = std::max<int64_t>(1, (w - others + y - 1) / y);
+        if (low > capacity) continue;
+        mod_ = parts == 2 ? BarsLeft() - y : 1;
+        capacity_ = capacity;
+        if (Choose(parts, 0, y, 0, low, l, one >= 0 ? y : 1)) return true;
+        if (group_left_ <= 0 || out_) return false;
+      }
     }
     return false;
   }
 
   // Chooses the counts of the part at level `parts` from type i on (filled `w` so far), cut y
   // times; with two parts left, the second takes the rest, so that it must divide evenly.
-  bool Choose(int parts, std::size_t i, int64_t y, int64_t w, int64_t low, int64_t bars) {
+  bool Choose(int parts, std::size_t i, int64_t y, int64_t w, int64_t low, std::size_t l,
+              int64_t least) {
     std::vector<int64_t>& b = bufs_[static_cast<std::size_t>(parts)];
     if (i == types_.size()) {
       if (w < low) return false;
       for (std::size_t t = 0; t < rest_.size(); ++t) rest_[t] -= y * b[t];
-      chosen_.push_back({b, y, -1});
+      chosen_.push_back({b, y, -1, stocks_[l]});
+      bars_[l] -= y;
       const int64_t saved_mod = mod_;
-      if (Split(parts - 1, bars - y, y, 0, 0)) return true;
+      const int64_t saved_capacity = capacity_;
+      if (Split(parts - 1, least, 0, 0)) return true;
       mod_ = saved_mod;
+      capacity_ = saved_capacity;
+      bars_[l] += y;
       chosen_.pop_back();
       for (std::size_t t = 0; t < rest_.size(); ++t) rest_[t] += y * b[t];
       return false;
@@ -331,7 +390,7 @@ class Merger {
       if (!Step()) return false;
       if (mod_ > 1 && (rest_[i] - y * v) % mod_ != 0) continue;
       b[i] = v;
-      if (Choose(parts, i + 1, y, w + v * weight_[i], low, bars)) return true;
+      if (Choose(parts, i + 1, y, w + v * weight_[i], low, l, least)) return true;
       if (group_left_ <= 0 || out_) return false;
     }
     b[i] = 0;
@@ -342,7 +401,12 @@ class Merger {
   bool Accept() {
     if (job_.keep <= 0) return true;
     int64_t scrap = 0;
-    for (const Part& part : chosen_) scrap += ScrapOfFill(Filled(part.counts)) * part.times;
+    for (const Part& part : chosen_) {
+      const int stock = part.borrowed >= 0
+                            ? items_[static_cast<std::size_t>(part.borrowed)].pattern.stock
+                            : part.stock;
+      scrap += ScrapOfFill(stock, Filled(part.counts)) * part.times;
+    }
     return scrap <= scrap_before_;
   }
 
@@ -353,11 +417,14 @@ class Merger {
   bool out_ = false;
   int64_t next_id_ = 0;
   std::vector<Item> items_;
-  // Per stock entry and group size: every group of patterns with ids up to this was tried.
+  // Per stock entry (and last, for groups of more than one) and group size: every group of
+  // patterns with ids up to this was tried.
   std::vector<std::array<int64_t, kMaxMergeGroup + 1>> tried_;
-  // The group being split: its stock, the piece types in it (heaviest first), their weights,
-  // the pieces not yet given to a part, and the parts chosen so far with how often each is cut.
-  int stock_ = 0;
+  // The group being split: its stock entries and their bars not yet given to a part, the piece
+  // types in it (heaviest first), their weights, the pieces not yet given to a part, and the
+  // parts chosen so far with how often each is cut; the capacity of the part being chosen.
+  std::vector<int> stocks_;
+  std::vector<int64_t> bars_;
   int64_t capacity_ = 0;
   int64_t scrap_before_ = 0;
   int64_t mod_ = 1;
@@ -369,11 +436,17 @@ class Merger {
     std::vector<int64_t> counts;
     int64_t times = 0;
     int borrowed = -1;  // the item of a pattern outside the group, or -1: a new pattern
+    int stock = 0;      // of a new pattern
+  };
+  struct Borrowable {
+    std::size_t item;
+    std::vector<int64_t> counts;  // its pieces, per type of the group
+    std::size_t stock;            // its stock entry's place in stocks_
   };
   std::vector<Part> chosen_;
   std::vector<int> local_;  // per cut entry, its place in types_ while a group is set up
   // Items outside the group of its stock made of its pieces alone, with those pieces.
-  std::vector<std::pair<std::size_t, std::vector<int64_t>>> borrowable_;
+  std::vector<Borrowable> borrowable_;
   std::vector<std::vector<std::size_t>> by_type_;  // per cut entry, the items holding it
   std::vector<int64_t> stamp_;                     // per item: looked at for the group of this
   int64_t stamp_now_ = 0;
