@@ -36,9 +36,12 @@ class Merger {
     bool merged = true;
     while (merged && !out_) {
       merged = false;
-      for (int k = 1; k <= kMaxMergeGroup && !merged && !out_; ++k) merged = Pass(k, false);
-      if (job_.capacities.size() > 1)
-        for (int k = 2; k <= kMaxMergeGroup && !merged && !out_; ++k) merged = Pass(k, true);
+      // The small groups first: they are many times cheaper to try.
+      const bool across = job_.capacities.size() > 1;
+      for (int k = 1; k <= kMaxMergeGroup && !merged && !out_; ++k) {
+        merged = Pass(k, false);
+        if (k >= 2 && across && !merged && !out_) merged = Pass(k, true);
+      }
     }
     MergeResult result;
     for (Item& item : items_) result.plan.push_back(std::move(item.pattern));
