@@ -1,8 +1,8 @@
-// Fewer patterns for an integer plan, by re-splitting the pieces of a few patterns of one stock
-// entry among the same bars (merging in the manner of KOMBI): two patterns become one, three
-// become two, and a pattern or two may instead become bars of up to two other patterns of the
-// plan (cut more often then). Every bar keeps its stock entry, so the stock of the plan is the
-// same to the bar, and every piece is cut exactly as often as before.
+// Fewer patterns for an integer plan, by re-splitting the pieces of a few patterns among the
+// same bars (merging in the manner of KOMBI): two patterns become one, three become two, and a
+// pattern or two may instead become bars of up to two other patterns of the plan (cut more often
+// then). A group may hold patterns of several stock entries: each bar keeps its own. So the
+// stock of the plan is the same to the bar, and every piece is cut exactly as often as before.
 //
 // The model is that of exact.h: a bar of capacity C (its length, margin and one kerf) takes
 // pieces whose weights (length + kerf) add up to at most C.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 
@@ -105,6 +106,20 @@ TEST(PatternMerge, NothingMergesAcrossStockEntries) {
   const std::vector<MergePattern> plan{{0, {2, 0, 0}, 1}, {1, {0, 0, 2}, 1}};
   const MergeResult result = MergePatterns(job, plan, kPlenty);
   EXPECT_EQ(result.plan, plan);
+}
+
+TEST(PatternMerge, AcrossStockEntries) {
+  // A bar of each length: (1,0,1) on the first and (0,1,1) on the second hold the pieces of one
+  // more bar of (1,1,0) on the first and one of (0,0,2) on the second; each keeps its length.
+  MergeJob job = SmallJob();
+  job.capacities = {1000, 900};
+  job.lengths = {990, 890};
+  const std::vector<MergePattern> plan{{0, {1, 0, 1}, 1}, {1, {0, 1, 1}, 1}, {0, {1, 1, 0}, 2}};
+  const MergeResult result = MergePatterns(job, plan, kPlenty);
+  ASSERT_EQ(result.plan.size(), 2u);
+  ExpectSameWork(job, plan, result.plan);
+  for (const MergePattern& p : {MergePattern{0, {1, 1, 0}, 3}, MergePattern{1, {0, 0, 2}, 1}})
+    EXPECT_EQ(std::count(result.plan.begin(), result.plan.end(), p), 1);
 }
 
 TEST(PatternMerge, KeepsThePolicyScrap) {
