@@ -112,7 +112,8 @@ class Merger {
       // The group's newest pattern is at `last`; the others are chosen before it.
       for (std::size_t last = static_cast<std::size_t>(k - 1); last < at.size(); ++last) {
         if (items_[at[last]].id <= mark) continue;
-        const int64_t older = items_[at[last - 1]].id;  // every group up to it was tried
+        // Every group of patterns up to the one before `last` was tried.
+        const int64_t older = last > 0 ? items_[at[last - 1]].id : mark;
         std::vector<std::size_t> pick(static_cast<std::size_t>(k - 1));
         std::iota(pick.begin(), pick.end(), 0);
         for (;;) {
