@@ -13,6 +13,7 @@
 #include "optimiser/exact_bound.h"
 #include "optimiser/exact_mip.h"
 #include "optimiser/pattern_enum.h"
+#include "optimiser/pattern_merge.h"
 #include "optimiser/remnant_policy.h"
 
 namespace zarvel::optimiser {
@@ -46,6 +47,9 @@ constexpr int64_t kKnapsackStepsPerUnit = 64;
 constexpr int64_t kMipUnitsPerIteration = 3;
 constexpr int64_t kNodeUnits = 10;
 constexpr int kPatternLeastIterations = 50;  // fewer hardly leave the start
+// The merging of patterns after that programme: its steps are that work over this (a step costs
+// about as much as a unit, measured).
+constexpr int64_t kMergeShare = 16;
 
 // The integer programme over the graph of bar fillings, for what the LP's bound leaves open: the
 // largest graph built (arcs; and the table of completions, in 64-bit words), CBC's nodes on it,
@@ -223,6 +227,9 @@ class Planner {
   void Branch(const Node& node, Candidate& best, double bound, int64_t& work);
   Candidate Mip(const Candidate& start, double target, bool rich);
   Candidate FewerPatterns(const Candidate& plan);
+  // Merges the patterns of records.best within `steps` (pattern_merge.h); true when fewer.
+  // Every bar keeps its stock length, so the stock, priority stock and scrap do not grow.
+  bool MergeBest(int64_t steps);
   // The whole job over the graph of bar fillings, where it is small; `bound` is raised to the
   // least objective when that is proven.
   Candidate ArcFlow(const Candidate& start, double& bound);
@@ -1036,15 +1043,19 @@ ExactResult Planner::Run() {
   WritePlan(plan);
   if (r_.best.pattern_count == 0) return result;
   // Third, at the same stock, fewer patterns: fewer set-ups of the saw (not on a heavy job,
-  // where the integer programme's root alone costs more than the time allowed).
+  // where the integer programme's root alone costs more than the time allowed). The programme
+  // chooses among the generated patterns; the merging after it (pattern_merge.h) makes patterns
+  // that none of them is.
   if (!Stop() && options_.effort >= 1 && r_.best.pattern_count > PatternLowerBound()) {
     const int32_t patterns = r_.best.pattern_count;
     Progress(OptimalStage::kPatterns);
+    const int64_t steps = ExactWork() / kMergeShare;
     const Candidate fewer = FewerPatterns(PlanOf(r_.best));
     if (fewer.ok) {
       WritePlan(fewer);
       if (r_.best.pattern_count == 0 || r_.best.pattern_count >= patterns) WritePlan(plan);
     }
+    if (!Stop() && r_.best.pattern_count > PatternLowerBound()) MergeBest(steps);
   }
   result.status = kSearchPlanned;
   result.plan = PlanStock(r_);
@@ -1190,6 +1201,33 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
   c.ok = true;
   c.cost = CandidateCost(c);
   return c;
+}
+
+bool Planner::MergeBest(int64_t steps) {
+  MergeJob job;
+  for (int j = 1; j <= n_; ++j) job.weights.push_back(Weight(j));
+  for (int k = 1; k <= m_; ++k) {
+    job.capacities.push_back(Capacity(k));
+    job.lengths.push_back(r_.stock.entries[k].length);
+  }
+  if (Policy()) job.keep = r_.conditions.policy.keep;
+  std::vector<MergePattern> plan;
+  for (int p = 1; p <= r_.best.pattern_count; ++p) {
+    const BarPattern& b = r_.best.patterns[p];
+    plan.push_back({b.stock_index - 1,
+                    std::vector<int32_t>(&b.piece_counts[1], &b.piece_counts[1] + n_),
+                    b.repeat_count});
+  }
+  const MergeResult merged = MergePatterns(job, plan, steps);
+  if (merged.plan.size() >= plan.size()) return false;
+  std::vector<std::pair<Pattern, int64_t>> bars;
+  for (const MergePattern& p : merged.plan) {
+    Pattern q{p.stock + 1, std::vector<int32_t>(static_cast<std::size_t>(n_) + 1, 0)};
+    std::copy(p.counts.begin(), p.counts.end(), q.counts.begin() + 1);
+    bars.emplace_back(std::move(q), p.times);
+  }
+  WriteBars(r_, std::move(bars));
+  return true;
 }
 
 Candidate Planner::PlanOf(const CuttingPlan& plan) {
