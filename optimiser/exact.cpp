@@ -205,6 +205,8 @@ class Planner {
     return int64_t{r_.stock.entries[k].length} + StockMargin(r_, k) + r_.conditions.kerf;
   }
   int64_t Weight(int j) const { return int64_t{r_.cut.entries[j].length} + r_.conditions.kerf; }
+  // A pattern's column of the master: its pieces, its bar and its share of the held rows.
+  void Column(const Pattern& p, std::vector<int>& rows, std::vector<double>& elements) const;
   int AddPattern(const Pattern& p);
   bool Price(double* lagrangian);
   void Solve(double* bound = nullptr);
@@ -320,13 +322,8 @@ class Planner {
   bool exact_rows_ = false;   // the pieces' rows ask for exactly the demand (the remnant policy)
 };
 
-int Planner::AddPattern(const Pattern& p) {
-  std::vector<int32_t> key(p.counts);
-  key[0] = p.stock;
-  const auto found = index_.find(key);
-  if (found != index_.end()) return found->second;
-  std::vector<int> rows;
-  std::vector<double> elements;
+void Planner::Column(const Pattern& p, std::vector<int>& rows,
+                     std::vector<double>& elements) const {
   for (int j = 1; j <= n_; ++j) {
     if (p.counts[static_cast<std::size_t>(j)] == 0) continue;
     rows.push_back(j - 1);
@@ -340,6 +337,16 @@ int Planner::AddPattern(const Pattern& p) {
       elements.push_back(held);
     }
   }
+}
+
+int Planner::AddPattern(const Pattern& p) {
+  std::vector<int32_t> key(p.counts);
+  key[0] = p.stock;
+  const auto found = index_.find(key);
+  if (found != index_.end()) return found->second;
+  std::vector<int> rows;
+  std::vector<double> elements;
+  Column(p, rows, elements);
   lp_.addColumn(static_cast<int>(rows.size()), rows.data(), elements.data(), 0.0, COIN_DBL_MAX,
                 Cost(p));
   patterns_.push_back(p);
@@ -784,18 +791,13 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool fir
   if (first && (heavy || StartReaches(options_.start, bound))) keep(StartFrom(options_.start));
   if (!reached() && (!best.ok || !heavy)) keep(Dive());
   if (first && !heavy && !reached()) keep(StartFrom(options_.start));
-  if (!reached() && !Stop() && best.ok) {  // the MIP over few columns is quick per node
+  // On a heavy job the rich programme and the search over fixings cost more than the share
+  // allows (their nodes are dear there, and at least ten): the lean programme below stands in.
+  if (!reached() && !Stop() && best.ok && !heavy) {  // the MIP over few columns is quick per node
     keep(Mip(best, bound, true));
   }
   if (!reached() && !Stop() && best.ok) keep(Enumerated(best, bound));
-  // A plan one step of the stock above the bound leaves the graph of bar fillings, where it is
-  // small, only that step to settle: it goes first then, and the searches below are not needed.
-  bool graph_tried = false;
-  if (!reached() && !Stop() && best.ok && best.cost <= RoundedBound(bound + 1) + kWholeTolerance) {
-    graph_tried = true;
-    keep(ArcFlow(best, bound));
-  }
-  if (!reached() && !Stop() && best.ok) {
+  if (!reached() && !Stop() && best.ok && !heavy) {
     int64_t work = Effort(kBranchWork);
     Branch(RootNode(), best, bound, work);
   }
@@ -804,7 +806,7 @@ Candidate Planner::MinimisePhase(const Candidate* start, double& bound, bool fir
   }
   // Where the graph of bar fillings is small, its integer programme settles what is left: from
   // the best plan so far, it mostly has only the bound to prove.
-  if (!graph_tried && !reached() && !Stop() && best.ok) keep(ArcFlow(best, bound));
+  if (!reached() && !Stop() && best.ok) keep(ArcFlow(best, bound));
   return best;
 }
 
@@ -914,18 +916,7 @@ Candidate Planner::Enumerated(const Candidate& best, double bound) {
   for (const Pattern& p : patterns) {
     std::vector<int> at;
     std::vector<double> value;
-    for (int j = 1; j <= n_; ++j)
-      if (const int32_t a = p.counts[static_cast<std::size_t>(j)]; a > 0) {
-        at.push_back(j - 1);
-        value.push_back(a);
-      }
-    at.push_back(n_ + p.stock - 1);
-    value.push_back(1);
-    for (const auto& [phase, row] : caps_)
-      if (const double held = PhaseCost(phase, p); held > 0) {
-        at.push_back(row);
-        value.push_back(held);
-      }
+    Column(p, at, value);
     model.addColumn(static_cast<int>(at.size()), at.data(), value.data(), 0.0,
                     static_cast<double>(r_.stock.entries[p.stock].quantity), Cost(p));
   }
