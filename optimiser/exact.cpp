@@ -263,8 +263,12 @@ class Planner {
   bool StartReaches(const OptimiserRecords* from, double bound) const;
   // Work done so far, in the units of kPatternShare (see there).
   int64_t ExactWork() const {
-    return knapsack_steps_ / kKnapsackStepsPerUnit + lp_work_ + kMipUnitsPerIteration * mip_work_;
+    return knapsack_steps_ / kKnapsackStepsPerUnit + lp_work_ +
+           kMipUnitsPerIteration * (mip_work_ + graph_work_);
   }
+  // The share of it that made plans: the proof over the graph of bar fillings adds no pattern
+  // to choose from, and does not widen the pattern step's share.
+  int64_t PlanWork() const { return ExactWork() - kMipUnitsPerIteration * graph_work_; }
   int32_t PatternLowerBound() const;
   // The pieces are cut exactly as often as required: more copies of p than this cut too many.
   int64_t MostCopies(const Pattern& p) const {
@@ -309,6 +313,7 @@ class Planner {
   int64_t lp_iterations_ = 0;  // simplex iterations of every LP so far
   int64_t lp_work_ = 0;        // and those iterations times the rows and columns of their LP
   int64_t mip_work_ = 0;       // simplex iterations of the MIPs times their rows and columns
+  int64_t graph_work_ = 0;     // and of the programme over the graph times its arcs
   int64_t pieces_ = 0;         // all pieces: no trimmed plan cuts more bars
   bool stopped_ = false;
   bool priced_out_ = false;  // the last pricing found no column with a negative reduced cost
@@ -854,7 +859,7 @@ Candidate Planner::ArcFlow(const Candidate& start, double& bound) {
   limits.target = bound + kBoundRoundOff * std::max(1.0, bound);
   limits.stop = [this] { return Stop(); };
   const ArcFlowResult solved = SolveArcFlow(job, bars, limits);
-  mip_work_ += solved.iterations * solved.arcs;
+  graph_work_ += solved.iterations * solved.arcs;
   if (solved.proven) bound = std::max(bound, solved.objective);
   Candidate c;
   if (!solved.found) return c;
@@ -1040,7 +1045,7 @@ ExactResult Planner::Run() {
   if (!Stop() && options_.effort >= 1 && r_.best.pattern_count > PatternLowerBound()) {
     const int32_t patterns = r_.best.pattern_count;
     Progress(OptimalStage::kPatterns);
-    const int64_t steps = ExactWork() / kMergeShare;
+    const int64_t steps = PlanWork() / kMergeShare;
     const Candidate fewer = FewerPatterns(PlanOf(r_.best));
     if (fewer.ok) {
       WritePlan(fewer);
@@ -1093,7 +1098,7 @@ Candidate Planner::FewerPatterns(const Candidate& plan) {
   }
   // A share of the work the stock took, in three: the root's solution (about one iteration a
   // row), the nodes and the simplex iterations after it. The model takes the patterns it allows.
-  const int64_t share = ExactWork() / kPatternShare / 3;
+  const int64_t share = PlanWork() / kPatternShare / 3;
   // The objectives held at the plan's: the stocks, and with the remnant policy the scrap.
   std::vector<Phase> held{Phase::kRegular, Phase::kPriority};
   if (Policy()) held.insert(held.begin() + 1, Phase::kScrap);
