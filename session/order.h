@@ -9,13 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "catalog/sections.h"
 #include "optimiser/records.h"
 #include "session/job_session.h"
 #include "yard/yard.h"
-
-namespace zarvel::catalog {
-struct Section;
-}
 
 namespace zarvel::session {
 

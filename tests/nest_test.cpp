@@ -24,7 +24,7 @@ namespace {
 
 // A job of `lengths` piece lengths drawn from `seed` (1 to 4 pieces each, every second length
 // with a mark), on bars of 6000 and 9000 mm.
-struct JobSpec {
+struct DrawnJob {
   const char* member;
   int lengths;
   unsigned seed;
@@ -33,18 +33,18 @@ struct JobSpec {
   const char* stock[2] = {" 6000.200", " 9000.100"};
 };
 
-std::string WriteJob(testing::TempDir& temp, const std::string& name, const JobSpec& spec) {
+std::string WriteJob(testing::TempDir& temp, const std::string& name, const DrawnJob& drawn) {
   auto records = std::make_unique<optimiser::OptimiserRecords>();
   job::JobForm form(*records);
-  form.SetFieldText(run::JobField::kMemberName, base::Utf8ToCp932(spec.member));
-  form.SetFieldText(run::JobField::kKerf, spec.kerf);
+  form.SetFieldText(run::JobField::kMemberName, base::Utf8ToCp932(drawn.member));
+  form.SetFieldText(run::JobField::kKerf, drawn.kerf);
   form.SetPrecisionItem(2);
-  for (int k = 0; k < 2; ++k) form.StockGrid().SetCell(k + 1, 1, spec.stock[k]);
-  unsigned x = spec.seed;
+  for (int k = 0; k < 2; ++k) form.StockGrid().SetCell(k + 1, 1, drawn.stock[k]);
+  unsigned x = drawn.seed;
   std::map<int, int> cut;
-  while (static_cast<int>(cut.size()) < spec.lengths) {
+  while (static_cast<int>(cut.size()) < drawn.lengths) {
     x = x * 1103515245u + 12345u;
-    cut[500 + 3 * static_cast<int>((x >> 8) % 1200) + spec.offset] =
+    cut[500 + 3 * static_cast<int>((x >> 8) % 1200) + drawn.offset] =
         1 + static_cast<int>((x >> 4) % 4);
   }
   int cell = 0;
